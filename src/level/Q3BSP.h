@@ -1,0 +1,180 @@
+#pragma once
+// One Quake 3 BSP level: its file records, the in-memory model built from them, and the
+// operations that load, query and draw it.
+#include <GL/gl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "genom/genom.h"
+
+// ---- File records: little-endian, packed, exactly as stored in the file. ----
+#pragma pack(push, 1)
+
+struct TBSPHeader {
+  char ID[4];
+  std::int32_t Version;
+};
+
+struct TBSPLump {
+  std::int32_t Offset;
+  std::int32_t Length;
+};
+
+struct TBSPTexture {
+  char Name[64];
+  std::int32_t Flags;
+  std::int32_t Contents;
+};
+
+struct TBSPPlane {
+  TVector Normal;
+  float Distance;
+};
+
+struct TBSPNode {
+  std::int32_t PlaneIndex;
+  std::int32_t Front;  // >= 0: node index; < 0: leaf -(Front + 1)
+  std::int32_t Back;
+  std::int32_t Mins[3];
+  std::int32_t Maxs[3];
+};
+
+struct TBSPLeaf {
+  std::int32_t Cluster;
+  std::int32_t Area;
+  std::int32_t Mins[3];
+  std::int32_t Maxs[3];
+  std::int32_t FirstLeafFace;
+  std::int32_t NumLeafFaces;
+  std::int32_t FirstLeafBrush;
+  std::int32_t NumLeafBrushes;
+};
+
+struct TBSPVertex {
+  TVector Position;
+  TTexCoord TexCoord;
+  TTexCoord LightmapCoord;
+  TVector Normal;
+  std::uint8_t Color[4];
+};
+
+struct TBSPFace {
+  std::int32_t TextureIndex;
+  std::int32_t EffectIndex;
+  std::int32_t FaceType;  // 1 polygon, 2 patch, 3 mesh, 4 billboard
+  std::int32_t FirstVertex;
+  std::int32_t NumVertices;
+  std::int32_t FirstMeshVertex;
+  std::int32_t NumMeshVertices;
+  std::int32_t LightmapIndex;  // -1: none
+  std::int32_t LightmapCorner[2];
+  std::int32_t LightmapSize[2];
+  TVector LightmapOrigin;
+  TVector LightmapVectors[2];
+  TVector Normal;
+  std::int32_t PatchSize[2];
+};
+
+// 128 x 128 RGB pixels, first row first.
+struct TBSPLightmap {
+  std::uint8_t ImageBits[128][128][3];
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(TBSPHeader) == 8);
+static_assert(sizeof(TBSPLump) == 8);
+static_assert(sizeof(TBSPTexture) == 72 && offsetof(TBSPTexture, Flags) == 64);
+static_assert(sizeof(TBSPPlane) == 16 && offsetof(TBSPPlane, Distance) == 12);
+static_assert(sizeof(TBSPNode) == 36 && offsetof(TBSPNode, Mins) == 12 &&
+              offsetof(TBSPNode, Maxs) == 24);
+static_assert(sizeof(TBSPLeaf) == 48 && offsetof(TBSPLeaf, FirstLeafFace) == 32 &&
+              offsetof(TBSPLeaf, NumLeafFaces) == 36 && offsetof(TBSPLeaf, NumLeafBrushes) == 44);
+static_assert(sizeof(TBSPVertex) == 44 && offsetof(TBSPVertex, TexCoord) == 12 &&
+              offsetof(TBSPVertex, LightmapCoord) == 20 && offsetof(TBSPVertex, Normal) == 28 &&
+              offsetof(TBSPVertex, Color) == 40);
+static_assert(sizeof(TBSPFace) == 104 && offsetof(TBSPFace, FaceType) == 8 &&
+              offsetof(TBSPFace, FirstMeshVertex) == 20 && offsetof(TBSPFace, LightmapIndex) == 28 &&
+              offsetof(TBSPFace, LightmapOrigin) == 48 && offsetof(TBSPFace, LightmapVectors) == 60 &&
+              offsetof(TBSPFace, Normal) == 84 && offsetof(TBSPFace, PatchSize) == 96);
+static_assert(sizeof(TBSPLightmap) == 49152);
+
+// Lump indices of the directory.
+enum TBSPLumpIndex : int {
+  kEntities = 0, kTextures = 1, kPlanes = 2, kNodes = 3, kLeaves = 4, kLeafFaces = 5,
+  kLeafBrushes = 6, kModels = 7, kBrushes = 8, kBrushSides = 9, kVertices = 10,
+  kMeshVertices = 11, kEffects = 12, kFaces = 13, kLightmaps = 14, kLightVolumes = 15,
+  kVisData = 16, kLumpCount = 17
+};
+
+// Potentially-visible-set rows: row c lists, one bit per cluster, what cluster c may see.
+struct TBSPVisData {
+  std::int32_t ClusterCount = 0;
+  std::int32_t BytesPerCluster = 0;
+  std::vector<std::uint8_t> Bits;
+};
+
+// Faces counted by this frame's texture pass: visible faces that belong to a texture group.
+extern std::int32_t VisibleFaceCount;
+
+// ---- The level model. ----
+struct TQuake3BSP {
+  TBSPHeader Header{};
+  std::int32_t NodeCount = 0;
+  std::int32_t LeafCount = 0;
+  std::int32_t LeafFaceCount = 0;
+  std::int32_t PlaneCount = 0;
+  std::vector<TBSPLeaf> Leaves;
+  std::vector<TBSPNode> Nodes;
+  std::vector<TBSPPlane> Planes;
+  std::vector<std::int32_t> LeafFaces;
+  TBSPVisData VisData;
+  std::int32_t VertexCount = 0;
+  std::int32_t FaceCount = 0;
+  std::vector<TBSPFace> Faces;
+  std::vector<std::int32_t> FaceVisible;  // 0 = hidden, -1 (all bits set) = visible this frame
+  std::vector<AGLNrf3> FaceVertices;
+  std::vector<AGLbyt4> FaceColors;
+  std::vector<AGLNrf2> FaceTexCoords;
+  std::vector<AGLNrf2> FaceLightmapCoords;
+  std::vector<AGLNrf3> FaceNormals;
+  std::int32_t TextureCount = 0;
+  std::int32_t LightmapCount = 0;
+  std::vector<std::int32_t> TextureFaceCounts;
+  std::vector<std::int32_t> LightmapFaceCounts;
+  std::vector<GLuint> SurfaceTextures;
+  std::vector<GLuint> LightmapTextures;
+  std::vector<std::vector<std::int32_t>> TextureFaces;
+  std::vector<std::vector<std::int32_t>> LightmapFaces;
+
+  // Mesh vertices (lump 11): offsets from a face's FirstVertex, three per triangle.
+  std::int32_t MeshVertexCount = 0;
+  std::vector<std::int32_t> MeshVertices;
+  // Per face, the triangle list its mesh vertices describe, as indices into the face's own
+  // vertex arrays, checked at load time; empty when the face has none (drawn as a fan then).
+  std::vector<std::vector<GLuint>> FaceIndices;
+
+  // Fills the level from the file; false only when the file cannot be opened (after a message).
+  // Any later failure is raised as an exception.
+  bool LoadBSP(const std::string& fileName);
+
+  // The leaf holding the position, found by descending the tree from node 0.
+  std::int32_t FindLeaf(const TVector& position) const;
+
+  // Nonzero when cluster `test` may be seen from cluster `current`.
+  std::int32_t IsClusterVisible(std::int32_t current, std::int32_t test) const;
+
+  // Marks the faces visible from the position and draws them: texture pass, then lightmap pass.
+  void RenderLevel(const TVector& position);
+
+  // Brightens a copy of the lightmap, exports it as "lgmp\lgmp<number>.jpg" and uploads it.
+  void CreateLightmapTexture(GLuint& textureSlot, const TBSPLightmap& lightmap,
+                             std::int32_t highestX, std::int32_t highestY, std::int32_t number);
+
+  // Brightens the pixels in place and writes the transposed image file of this lightmap.
+  void ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std::int32_t highestY,
+                      std::int32_t number);
+};

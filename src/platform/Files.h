@@ -1,0 +1,25 @@
+#pragma once
+// File access as the program was designed for it: paths relative to the working directory,
+// '\' as a separator and letter case ignored, as on the file system the level data came from.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The path as it exists on disk: separators turned into '/', and when the path does not exist as
+// written, each component matched against the directory's entries without regard to letter case
+// (an exact match wins). A path that matches nothing comes back with '/' separators only.
+std::string ResolvePath(const std::string& path);
+
+// True for an existing file that is not a directory (after ResolvePath).
+bool FileExists(const std::string& path);
+
+// True for an existing directory (after ResolvePath).
+bool DirectoryExists(const std::string& path);
+
+// The whole file in one read, or nothing when it cannot be opened or read (after ResolvePath).
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,26 @@
+#pragma once
+// Modal message boxes, the one way loaders and start-up tell the user about a failure.
+// The target is replaceable so that tests can capture what would have been shown and
+// so that headless runs can send it to standard error instead.
+#include <functional>
+#include <string>
+
+namespace platform {
+
+enum class TMessageIcon { None, Error };
+
+using TMessageTarget =
+    std::function<void(const std::string& text, const std::string& caption, TMessageIcon icon)>;
+
+// Shows one modal box with an OK button and no owner window, and returns when it is closed.
+void ShowMessage(const std::string& text, const std::string& caption,
+                 TMessageIcon icon = TMessageIcon::None);
+
+// Replaces where messages go; returns the previous target. An empty target restores the default
+// (an SDL message box, falling back to standard error when no box can be shown).
+TMessageTarget SetMessageTarget(TMessageTarget target);
+
+// Writes "caption: text" to standard error; the target for runs with nobody to close a box.
+void MessageToStandardError(const std::string& text, const std::string& caption, TMessageIcon icon);
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+#pragma once
+// Turning an image file (TGA, JPEG or BMP) into a mipmapped OpenGL texture.
+// A texture slot is a caller-owned name that a successful load overwrites and a failed load
+// leaves as it was; a failed load shows one message and creates no texture object.
+#include <GL/gl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Picks the loader from the last four characters of the name (".BMP", ".JPG", ".TGA", any case).
+bool LoadTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource);
+
+bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource);
+bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource);
+bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource);
+
+// Makes a new mipmapped texture from a tightly packed RGB or RGBA buffer whose first row is t = 0;
+// any format other than GL_RGBA is taken as GL_RGB. The new texture stays bound.
+GLuint CreateTexture(std::uint16_t width, std::uint16_t height, std::uint16_t pixelFormat,
+                     const std::uint8_t* pixels);
+
+// Exchanges the first and third byte of each of the first `count` 3-byte pixels.
+void SwapRedBlue(std::uint8_t* pixels, std::size_t count);
+
+// Writes one pixel with its first and third bytes exchanged; bytesPerPixel is 3 or 4.
+void CopyPixelSwapped(const std::uint8_t* source, std::uint8_t* destination, int bytesPerPixel);
