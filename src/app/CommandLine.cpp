@@ -1,0 +1,198 @@
+#include "app/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <ostream>
+#include <stdexcept>
+#include <system_error>
+
+namespace app {
+namespace {
+
+float ParseFloat(const std::string& text) {
+  float value = 0;
+  const char* first = text.data();
+  const char* last = first + text.size();
+  // from_chars takes "nan", "inf" and exponents, and rounds straight to the 32-bit value (no
+  // detour through double, which could round twice). It does not take a leading '+'.
+  if (!text.empty() && text[0] == '+') ++first;
+  const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
+  if (error == std::errc::result_out_of_range)
+    throw std::invalid_argument("'" + text + "' is out of range for a 32-bit float");
+  if (error != std::errc() || end != last || first == last)
+    throw std::invalid_argument("'" + text + "' is not a number");
+  return value;
+}
+
+int ParsePositiveInt(const std::string& text, int highest, const std::string& what) {
+  int value = 0;
+  const char* first = text.data();
+  const char* last = first + text.size();
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || end != last || first == last || value < 1 || value > highest)
+    throw std::invalid_argument(what + " '" + text + "' is not a whole number from 1 to " +
+                                std::to_string(highest));
+  return value;
+}
+
+constexpr int kLargestSide = 16384;
+constexpr int kMostFrames = 10'000'000;
+
+// A one-line usage error: the text names the option and what is wrong with its value.
+class EUsage : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace
+
+std::vector<float> ParseFloatList(const std::string& text, std::size_t expectedCount) {
+  std::vector<float> values;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    values.push_back(ParseFloat(text.substr(start, comma == std::string::npos ? comma : comma - start)));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (values.size() != expectedCount)
+    throw std::invalid_argument("'" + text + "' has " + std::to_string(values.size()) +
+                                " values, expected " + std::to_string(expectedCount) +
+                                " separated by commas");
+  return values;
+}
+
+TWindowSize ParseSize(const std::string& text) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string::npos)
+    throw std::invalid_argument("'" + text + "' is not WIDTHxHEIGHT");
+  return {ParsePositiveInt(text.substr(0, x), kLargestSide, "width"),
+          ParsePositiveInt(text.substr(x + 1), kLargestSide, "height")};
+}
+
+TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& out,
+                              std::ostream& err) {
+  CLI::App cli{"Flies through a Quake 3 BSP level. Keys: W S A D to move, the mouse to look, "
+               "Esc to leave.",
+               "bspwalk"};
+  cli.set_version_flag("--version", std::string("bspwalk ") + kProgramVersion);
+  cli.get_formatter()->column_width(30);
+
+  std::string level, base, size, camera, screenshot, frames;
+  std::vector<std::string> at;
+  bool windowed = false, info = false, benchmark = false, json = false, verbose = false;
+
+  cli.add_option("LEVEL", level,
+                 "Level file to load (default: maps\\testmap.BSP in the base folder)");
+  cli.add_option("--base", base,
+                 "Folder the surface images, font.tga and lgmp/ are looked up in "
+                 "(default: the working directory)")
+      ->type_name("DIR");
+  cli.add_flag("--windowed", windowed, "A normal window instead of full screen; the display mode "
+                                       "is not changed");
+  cli.add_option("--size", size, "Window or picture size (default 1024x768); implies --windowed")
+      ->type_name("WxH");
+  cli.add_option("--camera", camera,
+                 "Start pose instead of 200,500,700,0,180; negative values as "
+                 "--camera=-64,128,40,90,270")
+      ->type_name("X,Y,Z,YAW,PITCH");
+  cli.add_option("--screenshot", screenshot,
+                 "Draw --frames frames (default 2), save the last as a PNG file, exit")
+      ->type_name("FILE.png");
+  cli.add_option("--frames", frames, "Frames to draw for --screenshot or --benchmark")
+      ->type_name("N");
+  cli.add_flag("--info", info, "Print the level's statistics, open no window");
+  cli.add_option("--at", at,
+                 "Print leaf, cluster, marked faces and visible faces at a position; repeatable")
+      ->type_name("X,Y,Z")
+      ->allow_extra_args(false);
+  cli.add_flag("--benchmark", benchmark,
+               "Fly a fixed path without the frame limit and print load and frame times "
+               "(default 300 frames)");
+  cli.add_flag("--json", json, "Print --info, --at or --benchmark results as JSON");
+  cli.add_flag("--verbose", verbose, "Print a load summary on standard error");
+
+  try {
+    cli.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << cli.help();
+    return {std::nullopt, 0};
+  } catch (const CLI::CallForVersion&) {
+    out << "bspwalk " << kProgramVersion << "\n";
+    return {std::nullopt, 0};
+  } catch (const CLI::ParseError& e) {
+    err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
+    return {std::nullopt, 2};
+  }
+
+  TCommandLine options;
+  try {
+    int modes = 0;
+    if (info) options.Mode = TRunMode::Info, ++modes;
+    if (!at.empty()) options.Mode = TRunMode::At, ++modes;
+    if (!screenshot.empty()) options.Mode = TRunMode::Screenshot, ++modes;
+    if (benchmark) options.Mode = TRunMode::Benchmark, ++modes;
+    if (modes > 1)
+      throw EUsage("--info, --at, --screenshot and --benchmark cannot be combined");
+    if (cli.count("--screenshot") && screenshot.empty())
+      throw EUsage("--screenshot needs a file name");
+    if (json && options.Mode != TRunMode::Info && options.Mode != TRunMode::At &&
+        options.Mode != TRunMode::Benchmark)
+      throw EUsage("--json applies to --info, --at and --benchmark only");
+
+    if (!level.empty()) {
+      options.LevelPath = level;
+      options.LevelGiven = true;
+    }
+    if (cli.count("--base")) {
+      if (base.empty()) throw EUsage("--base needs a folder");
+      options.BaseDir = base;
+    }
+    options.Windowed = windowed;
+    if (cli.count("--size")) {
+      try {
+        options.Size = ParseSize(size);
+      } catch (const std::invalid_argument& e) {
+        throw EUsage(std::string("--size: ") + e.what());
+      }
+      options.Windowed = true;
+    }
+    if (cli.count("--camera")) {
+      try {
+        const std::vector<float> v = ParseFloatList(camera, 5);
+        options.Camera = TCameraPose{v[0], v[1], v[2], v[3], v[4]};
+      } catch (const std::invalid_argument& e) {
+        throw EUsage(std::string("--camera: ") + e.what());
+      }
+    }
+    for (const std::string& position : at) {
+      try {
+        const std::vector<float> v = ParseFloatList(position, 3);
+        options.AtPositions.push_back(TVector{v[0], v[1], v[2]});
+      } catch (const std::invalid_argument& e) {
+        throw EUsage(std::string("--at: ") + e.what());
+      }
+    }
+    options.ScreenshotPath = screenshot;
+    if (options.Mode == TRunMode::Screenshot) options.Frames = kDefaultScreenshotFrames;
+    if (options.Mode == TRunMode::Benchmark) options.Frames = kDefaultBenchmarkFrames;
+    if (cli.count("--frames")) {
+      if (options.Mode != TRunMode::Screenshot && options.Mode != TRunMode::Benchmark)
+        throw EUsage("--frames applies to --screenshot and --benchmark only");
+      try {
+        options.Frames = ParsePositiveInt(frames, kMostFrames, "frame count");
+      } catch (const std::invalid_argument& e) {
+        throw EUsage(std::string("--frames: ") + e.what());
+      }
+    }
+    options.Json = json;
+    options.Verbose = verbose;
+  } catch (const EUsage& e) {
+    err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
+    return {std::nullopt, 2};
+  }
+  return {std::move(options), 0};
+}
+
+}  // namespace app

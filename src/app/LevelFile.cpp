@@ -1,0 +1,135 @@
+#include "app/LevelFile.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "platform/ByteReader.h"
+#include "platform/Files.h"
+
+namespace app {
+namespace {
+
+// The lumps that the loader and these modes read; the others may hold anything.
+constexpr int kReadLumps[] = {kEntities, kTextures, kPlanes, kNodes, kLeaves, kLeafFaces,
+                              kVertices, kMeshVertices, kFaces, kLightmaps, kVisData};
+
+bool ParseVector(const std::string& text, TVector& vector) {
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  float x, y, z;
+  if (!(in >> x >> y >> z)) return false;
+  vector = {x, y, z};
+  return true;
+}
+
+bool IsSpawnClass(const std::string& name) {
+  return name == "info_player_deathmatch" || name == "info_player_start" ||
+         name == "team_CTF_redplayer" || name == "team_CTF_blueplayer" ||
+         name == "team_CTF_redspawn" || name == "team_CTF_bluespawn";
+}
+
+}  // namespace
+
+TLevelFile::TLevelFile(const std::string& path) : FilePath(path) {
+  if (!platform::FileExists(path)) throw ELevelFile(path + ": no such level file");
+  std::optional<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(path);
+  if (!bytes) throw ELevelFile(path + ": cannot read the file");
+  Bytes = std::move(*bytes);
+
+  constexpr std::size_t kDirectoryEnd = sizeof(TBSPHeader) + kLumpCount * sizeof(TBSPLump);
+  if (Bytes.size() < kDirectoryEnd)
+    throw ELevelFile(path + ": not a BSP file (" + std::to_string(Bytes.size()) +
+                     " bytes, shorter than the header and lump directory)");
+  platform::TByteReader reader(Bytes);
+  FileHeader = reader.Read<TBSPHeader>();
+  Lumps.resize(kLumpCount);
+  reader.Read(Lumps.data(), Lumps.size() * sizeof(TBSPLump));
+  for (const int index : kReadLumps) {
+    const TBSPLump& lump = Lumps[static_cast<std::size_t>(index)];
+    const std::int64_t end = std::int64_t{lump.Offset} + lump.Length;
+    if (lump.Length < 0 || (lump.Length > 0 && (lump.Offset < 0 ||
+                                                 end > static_cast<std::int64_t>(Bytes.size()))))
+      throw ELevelFile(path + ": not a BSP file (lump " + std::to_string(index) + " at " +
+                       std::to_string(lump.Offset) + ", " + std::to_string(lump.Length) +
+                       " bytes, lies outside the file of " + std::to_string(Bytes.size()) +
+                       " bytes)");
+  }
+}
+
+bool TLevelFile::IsQuake3Header() const {
+  return std::memcmp(FileHeader.ID, "IBSP", 4) == 0 && FileHeader.Version == 46;
+}
+
+std::string TLevelFile::EntitiesText() const {
+  const TBSPLump& lump = Lump(kEntities);
+  if (lump.Length <= 0) return {};
+  const char* first = reinterpret_cast<const char*>(Bytes.data()) + lump.Offset;
+  const std::size_t length = strnlen(first, static_cast<std::size_t>(lump.Length));
+  return std::string(first, length);
+}
+
+std::vector<std::string> TLevelFile::TextureNames() const {
+  const TBSPLump& lump = Lump(kTextures);
+  const std::size_t count = lump.Length > 0 ? static_cast<std::size_t>(lump.Length) / 72 : 0;
+  std::vector<std::string> names;
+  platform::TByteReader reader(Bytes);
+  reader.Seek(lump.Offset);
+  for (std::size_t t = 0; t < count; ++t) {
+    const TBSPTexture record = reader.Read<TBSPTexture>();
+    names.emplace_back(record.Name, strnlen(record.Name, sizeof record.Name));
+  }
+  return names;
+}
+
+std::vector<TEntity> ParseEntities(const std::string& text) {
+  std::vector<TEntity> entities;
+  std::size_t i = 0;
+  // Reads the next quoted string, or returns false at the end of the text or of the block.
+  auto nextString = [&](std::string& out) {
+    while (i < text.size() && text[i] != '"' && text[i] != '}') ++i;
+    if (i >= text.size() || text[i] == '}') return false;
+    const std::size_t close = text.find('"', i + 1);
+    if (close == std::string::npos) {
+      i = text.size();
+      return false;
+    }
+    out.assign(text, i + 1, close - i - 1);
+    i = close + 1;
+    return true;
+  };
+  while (true) {
+    i = text.find('{', i);
+    if (i == std::string::npos) break;
+    ++i;
+    TEntity entity;
+    std::string key, value;
+    while (nextString(key) && nextString(value)) entity.emplace_back(key, value);
+    const bool closed = i < text.size() && text[i] == '}';
+    if (!closed) break;
+    entities.push_back(std::move(entity));
+  }
+  return entities;
+}
+
+std::vector<TSpawnPoint> FindSpawnPoints(const std::vector<TEntity>& entities) {
+  std::vector<TSpawnPoint> points;
+  for (const TEntity& entity : entities) {
+    TSpawnPoint point{};
+    bool spawn = false, placed = false;
+    for (const auto& [key, value] : entity) {
+      if (key == "classname" && IsSpawnClass(value)) {
+        spawn = true;
+        point.ClassName = value;
+      } else if (key == "origin") {
+        placed = ParseVector(value, point.Origin);
+      } else if (key == "angle") {
+        point.Angle = std::strtof(value.c_str(), nullptr);
+      }
+    }
+    if (spawn && placed) points.push_back(point);
+  }
+  return points;
+}
+
+}  // namespace app

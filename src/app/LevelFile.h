@@ -1,0 +1,65 @@
+#pragma once
+// A level file read into memory for the command-line modes: the lump directory checked against
+// the file's size before anything trusts it, the entities text and the texture names (which the
+// level model does not keep), and the spawn points named in the entities.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "genom/genom.h"
+#include "level/Q3BSP.h"
+
+namespace app {
+
+// A file that cannot be used as a level; the text names the file and the problem.
+class ELevelFile : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TSpawnPoint {
+  std::string ClassName;
+  TVector Origin;
+  float Angle;  // the "angle" key in degrees (turn from +X towards +Y), 0 when absent
+};
+
+class TLevelFile {
+ public:
+  // Reads the file (path as given, '\' and letter case resolved). Raises ELevelFile when it
+  // cannot be read, is shorter than header and directory, or a lump that the loader reads lies
+  // outside the file.
+  explicit TLevelFile(const std::string& path);
+
+  const std::string& Path() const { return FilePath; }
+  std::size_t Size() const { return Bytes.size(); }
+  const TBSPHeader& Header() const { return FileHeader; }
+  const TBSPLump& Lump(int index) const { return Lumps.at(static_cast<std::size_t>(index)); }
+
+  // True for the letters IBSP and version 46, what Quake 3 writes; others load all the same.
+  bool IsQuake3Header() const;
+
+  // The entities lump as text, up to its first NUL.
+  std::string EntitiesText() const;
+
+  // Each texture record's base name: up to the first NUL, or all 64 bytes.
+  std::vector<std::string> TextureNames() const;
+
+ private:
+  std::string FilePath;
+  std::vector<std::uint8_t> Bytes;
+  TBSPHeader FileHeader{};
+  std::vector<TBSPLump> Lumps;
+};
+
+// The entities of the text, each a list of key/value pairs in file order. Tolerates what a
+// damaged or hand-written lump holds: an unterminated string or block ends the parse quietly.
+using TEntity = std::vector<std::pair<std::string, std::string>>;
+std::vector<TEntity> ParseEntities(const std::string& text);
+
+// The player start points among the entities (info_player_deathmatch, info_player_start,
+// team_CTF_*player, team_CTF_*spawn), in file order, whose "origin" holds three numbers.
+std::vector<TSpawnPoint> FindSpawnPoints(const std::vector<TEntity>& entities);
+
+}  // namespace app
