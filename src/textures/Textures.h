@@ -6,7 +6,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+
+// Raised by LoadJPGTexture (through LoadTexture) when libjpeg fails after the picture's header
+// was read; the text is "JPEG error #" and the library's message code. Nothing was created.
+class EJPEGError : public std::runtime_error {
+ public:
+  explicit EJPEGError(int code) : std::runtime_error("JPEG error #" + std::to_string(code)), Code(code) {}
+  int Code;
+};
 
 // Picks the loader from the last four characters of the name (".BMP", ".JPG", ".TGA", any case).
 bool LoadTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource);

@@ -1,0 +1,112 @@
+// Truevision TGA decoding: true-colour images of 24 or 32 bits, stored or run-length encoded.
+#include <algorithm>
+#include <utility>
+
+#include "textures/ImageDecode.h"
+#include "textures/Textures.h"
+
+namespace textures {
+namespace {
+
+constexpr std::size_t kHeaderSize = 18;
+constexpr std::uint8_t kUncompressed = 2;
+constexpr std::uint8_t kRunLength = 10;
+
+// Packets run on across row ends; only the count of decoded pixels matters. A packet reaching
+// past the last pixel is cut there, and data that ends before the last pixel refuses the image
+// (nothing past the compressed bytes is read, and no half-decoded picture is shown).
+bool DecodeRunLength(std::span<const std::uint8_t> packed, int bytesPerPixel, std::size_t pixelCount,
+                     std::uint8_t* out) {
+  const std::size_t b = static_cast<std::size_t>(bytesPerPixel);
+  std::size_t i = 0;
+  std::size_t n = 0;
+  while (n < pixelCount) {
+    if (i >= packed.size()) return false;
+    const std::uint8_t header = packed[i++];
+    if (header < 128) {
+      const std::size_t count = std::min<std::size_t>(header + 1u, pixelCount - n);
+      if (packed.size() - i < count * b) return false;
+      for (std::size_t j = 0; j < count; ++j, ++n) CopyPixelSwapped(&packed[i + j * b], out + n * b, bytesPerPixel);
+      i += count * b;
+    } else {
+      const std::size_t count = std::min<std::size_t>(header - 127u, pixelCount - n);
+      if (packed.size() - i < b) return false;
+      for (std::size_t j = 0; j < count; ++j, ++n) CopyPixelSwapped(&packed[i], out + n * b, bytesPerPixel);
+      i += b;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes, std::size_t maxPixels) {
+  TDecoded<TTGAError> result;
+  if (bytes.size() < kHeaderSize) {
+    result.Error = TTGAError::ShortHeader;
+    return result;
+  }
+  const std::uint8_t idLength = bytes[0];
+  const std::uint8_t colourMapType = bytes[1];
+  const std::uint8_t imageType = bytes[2];
+  // The checks run in this order so that a colour-mapped image (type 1) is reported by its type.
+  if (imageType != kUncompressed && imageType != kRunLength) {
+    result.Error = TTGAError::NotTrueColour;
+    return result;
+  }
+  if (colourMapType != 0) {
+    result.Error = TTGAError::ColourMapped;
+    return result;
+  }
+  const std::uint16_t width = static_cast<std::uint16_t>(bytes[12] | bytes[13] << 8);
+  const std::uint16_t height = static_cast<std::uint16_t>(bytes[14] | bytes[15] << 8);
+  const std::uint8_t depth = bytes[16];
+  if (depth != 24 && depth != 32) {
+    result.Error = TTGAError::BadDepth;
+    return result;
+  }
+  const int bytesPerPixel = depth / 8;
+  // At most 65535 x 65535 x 4 bytes: no overflow in size_t, but the limit still comes first.
+  const std::size_t pixelCount = std::size_t{width} * height;
+  if (pixelCount > maxPixels) {
+    result.Error = TTGAError::TooLarge;
+    return result;
+  }
+  if (bytes.size() - kHeaderSize < idLength) {
+    result.Error = TTGAError::ShortData;
+    return result;
+  }
+  const std::span<const std::uint8_t> data = bytes.subspan(kHeaderSize + idLength);
+  const std::size_t size = pixelCount * static_cast<std::size_t>(bytesPerPixel);
+
+  TImage& image = result.Image;
+  image.Width = width;
+  image.Height = height;
+  image.Format = depth == 32 ? GL_RGBA : GL_RGB;
+  if (imageType == kUncompressed) {
+    if (data.size() < size) {
+      result.Error = TTGAError::ShortData;
+      return result;
+    }
+    image.Pixels.assign(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size));
+    for (std::size_t p = 0; p < size; p += static_cast<std::size_t>(bytesPerPixel))
+      std::swap(image.Pixels[p], image.Pixels[p + 2]);
+  } else {
+    // A run packet of 1 + b bytes gives at most 128 pixels: a header that promises more than the
+    // data can hold is refused before its buffer is allocated.
+    const std::size_t mostPixels = data.size() / (1u + static_cast<std::size_t>(bytesPerPixel)) * 128u;
+    if (pixelCount > mostPixels) {
+      result.Error = TTGAError::ShortData;
+      return result;
+    }
+    image.Pixels.resize(size);
+    if (!DecodeRunLength(data, bytesPerPixel, pixelCount, image.Pixels.data())) {
+      result.Error = TTGAError::ShortData;
+      result.Image = {};
+      return result;
+    }
+  }
+  return result;
+}
+
+}  // namespace textures

@@ -1,0 +1,86 @@
+#pragma once
+// Image decoding apart from the upload: each format turns the bytes of a whole file into a CPU
+// image or an error value, without any GL call, so that loaders, tests, benchmarks and fuzzers
+// share one decoder per format. The loaders map the error values to their own messages.
+#include <GL/gl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <vector>
+
+namespace textures {
+
+// A tightly packed RGB or RGBA image whose first row becomes the texture's t = 0 row.
+struct TImage {
+  std::uint16_t Width = 0;
+  std::uint16_t Height = 0;
+  std::uint16_t Format = GL_RGB;  // GL_RGB (3 bytes per pixel) or GL_RGBA (4 bytes per pixel)
+  std::vector<std::uint8_t> Pixels;
+};
+
+// Decoders refuse pictures of more pixels than this before allocating anything. The loaders use
+// no limit of their own (every format's dimensions fit 16 bits); fuzzers pass a small one.
+inline constexpr std::size_t kNoPixelLimit = std::numeric_limits<std::size_t>::max();
+
+template <class TError>
+struct TDecoded {
+  TError Error = TError::None;
+  TImage Image;  // meaningful only when Error is None
+  bool Ok() const { return Error == TError::None; }
+};
+
+// --- TGA: uncompressed (type 2) or run-length encoded (type 10) true colour, 24 or 32 bits ---
+
+enum class TTGAError {
+  None,
+  ShortHeader,    // fewer than 18 bytes
+  NotTrueColour,  // image type neither 2 nor 10 (checked first)
+  ColourMapped,   // colour map type not 0
+  BadDepth,       // pixel depth neither 24 nor 32
+  ShortData,      // pixel data or run-length packets end before width x height pixels
+  TooLarge,       // more pixels than the caller's limit
+};
+
+// Rows stay in stored order (the origin bits are not consulted); blue-green-red(-alpha) becomes
+// red-green-blue(-alpha). The image ID field (length in byte 0) is skipped.
+TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes,
+                              std::size_t maxPixels = kNoPixelLimit);
+
+// --- BMP: Windows bitmap with 24-bit blue-green-red pixels, rows padded to 4 bytes ---
+
+enum class TBMPError {
+  None,
+  ShortHeader,   // fewer than the 14 + 40 header bytes
+  ShortPalette,  // the colour table (4 x biClrUsed bytes) runs past the end
+  ShortData,     // the pixel data (biSizeImage, or computed) runs past the end
+  TopDown,       // negative biHeight
+  BadSize,       // negative width, or a width or height above 65535
+  DataTooSmall,  // declared pixel data smaller than height rows of 3 x width bytes (padded)
+  TooLarge,      // more pixels than the caller's limit
+};
+
+// The first stored row becomes row 0 (the picture's bottom row for the usual positive height).
+TDecoded<TBMPError> DecodeBMP(std::span<const std::uint8_t> bytes,
+                              std::size_t maxPixels = kNoPixelLimit);
+
+// --- JPEG through libjpeg: full size, float IDCT, block smoothing; RGBA with alpha 255 ---
+
+enum class TJPEGError {
+  None,
+  Header,            // not a JPEG picture, or the header could not be read
+  UnsupportedColour, // CMYK or YCCK: refused rather than misread
+  TooLarge,          // more pixels than the caller's limit
+  Decode,            // a library error after the header; LibraryCode holds its message code
+};
+
+struct TJPEGDecoded : TDecoded<TJPEGError> {
+  int LibraryCode = 0;
+};
+
+// Buffer row y holds decoded row height - 1 - y: the picture's bottom row comes first.
+// Library warnings (corrupt or truncated data) are ignored and the rows produced are kept.
+TJPEGDecoded DecodeJPEG(std::span<const std::uint8_t> bytes, std::size_t maxPixels = kNoPixelLimit);
+
+}  // namespace textures

@@ -1,0 +1,54 @@
+// LoadBMPTexture: a 24-bit Windows bitmap file or resource into a texture.
+#include "platform/Files.h"
+#include "platform/Messages.h"
+#include "textures/ImageDecode.h"
+#include "textures/TextureResources.h"
+#include "textures/Textures.h"
+
+bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
+  using textures::TBMPError;
+  constexpr const char* kCaption = "BMP Unit";
+  const auto refuse = [&](const std::string& text) {
+    platform::ShowMessage(text, kCaption);
+    return false;
+  };
+
+  std::vector<std::uint8_t> fileBytes;
+  std::span<const std::uint8_t> bytes;
+  if (fromResource) {
+    const auto resource = textures::FindImageResource("BMP", textures::ResourceNameOf(imageFileName));
+    if (!resource) {
+      platform::ShowMessage("File not found in resource - " + imageFileName, "BMP Texture");
+      return false;
+    }
+    bytes = *resource;
+  } else {
+    auto read = platform::ReadWholeFile(imageFileName);
+    if (!read) return refuse("Error opening " + imageFileName);
+    fileBytes = std::move(*read);
+    bytes = fileBytes;
+  }
+
+  const auto decoded = textures::DecodeBMP(bytes);
+  const std::string unableToRead = "Unable to read from resource - " + imageFileName;
+  switch (decoded.Error) {
+    case TBMPError::None:
+      break;
+    case TBMPError::ShortHeader:
+      return refuse(fromResource ? unableToRead : "Error reading bitmap header");
+    case TBMPError::ShortPalette:
+      return refuse(fromResource ? unableToRead : "Error reading palette");
+    case TBMPError::ShortData:
+      return refuse(fromResource ? unableToRead : "Error reading bitmap data");
+    case TBMPError::TopDown:
+      return refuse("Top-down bitmaps not supported");
+    case TBMPError::BadSize:
+    case TBMPError::TooLarge:
+      return refuse("Bitmap size not supported");
+    case TBMPError::DataTooSmall:
+      return refuse("Bitmap data too small for 24-bit pixels");
+  }
+  const textures::TImage& image = decoded.Image;
+  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
+  return true;
+}

@@ -1,0 +1,47 @@
+// LoadJPGTexture: a JPEG file or resource into an RGBA texture with alpha 255.
+#include "platform/Files.h"
+#include "platform/Messages.h"
+#include "textures/ImageDecode.h"
+#include "textures/TextureResources.h"
+#include "textures/Textures.h"
+
+bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
+  using textures::TJPEGError;
+  const std::string couldNotLoad =
+      (fromResource ? "Couldn't load JPG Resource - \"" : "Couldn't load JPG - \"") + imageFileName + "\"";
+
+  std::vector<std::uint8_t> fileBytes;
+  std::span<const std::uint8_t> bytes;
+  if (fromResource) {
+    const auto resource = textures::FindImageResource("JPEG", textures::ResourceNameOf(imageFileName));
+    if (!resource) {
+      platform::ShowMessage("File not found in resource - " + imageFileName, "JPG Texture");
+      return false;
+    }
+    bytes = *resource;
+  } else {
+    auto read = platform::ReadWholeFile(imageFileName);
+    if (!read) {
+      platform::ShowMessage(couldNotLoad, "BMP Unit");
+      return false;
+    }
+    fileBytes = std::move(*read);
+    bytes = fileBytes;
+  }
+
+  const auto decoded = textures::DecodeJPEG(bytes);
+  switch (decoded.Error) {
+    case TJPEGError::None:
+      break;
+    case TJPEGError::Header:
+    case TJPEGError::UnsupportedColour:  // CMYK/YCCK would only be misread
+    case TJPEGError::TooLarge:
+      platform::ShowMessage(couldNotLoad, "BMP Unit");
+      return false;
+    case TJPEGError::Decode:
+      throw EJPEGError(decoded.LibraryCode);
+  }
+  const textures::TImage& image = decoded.Image;
+  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
+  return true;
+}

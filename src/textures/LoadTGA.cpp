@@ -1,0 +1,63 @@
+// LoadTGATexture: a TGA file or resource into a texture, with the loader's messages.
+#include "platform/ByteReader.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+#include "textures/ImageDecode.h"
+#include "textures/TextureResources.h"
+#include "textures/Textures.h"
+
+bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
+  using textures::TTGAError;
+  const auto unableToRead = [&] {
+    platform::ShowMessage("Unable to read from resource - " + imageFileName, "BMP Unit");
+    return false;
+  };
+  const auto refuse = [&](const std::string& reason) {
+    platform::ShowMessage("Couldn't load \"" + imageFileName + "\"" + reason, "TGA File Error");
+    return false;
+  };
+
+  std::vector<std::uint8_t> fileBytes;
+  std::span<const std::uint8_t> bytes;
+  if (fromResource) {
+    const auto resource = textures::FindImageResource("TGA", textures::ResourceNameOf(imageFileName));
+    if (!resource) {
+      platform::ShowMessage("File not found in resource - " + imageFileName, "TGA Texture");
+      return false;
+    }
+    bytes = *resource;
+  } else {
+    if (!platform::FileExists(imageFileName)) {
+      platform::ShowMessage("File not found  - " + imageFileName, "TGA Texture");
+      return false;
+    }
+    // An existing file that cannot be read is a file-layer error, left to the caller.
+    auto read = platform::ReadWholeFile(imageFileName);
+    if (!read) throw platform::EInOutError(platform::kReadBeyondEndOfFile);
+    fileBytes = std::move(*read);
+    bytes = fileBytes;
+  }
+
+  const auto decoded = textures::DecodeTGA(bytes);
+  switch (decoded.Error) {
+    case TTGAError::None:
+      break;
+    case TTGAError::ShortHeader:
+      if (fromResource) return unableToRead();
+      throw platform::EInOutError(platform::kReadBeyondEndOfFile);
+    case TTGAError::NotTrueColour:
+      return refuse(". Only 24 and 32bit TGA supported.");
+    case TTGAError::ColourMapped:
+      return refuse(". Colormapped TGA files not supported.");
+    case TTGAError::BadDepth:
+      return refuse(". Only 24 and 32 bit TGA files supported.");
+    case TTGAError::ShortData:
+    case TTGAError::TooLarge:
+      if (fromResource) return unableToRead();
+      platform::ShowMessage("Couldn't read file \"" + imageFileName + "\".", "TGA File Error");
+      return false;
+  }
+  const textures::TImage& image = decoded.Image;
+  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
+  return true;
+}

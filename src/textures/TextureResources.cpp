@@ -1,0 +1,56 @@
+#include "textures/TextureResources.h"
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
+namespace textures {
+namespace {
+
+struct TImageResource {
+  std::string Type;
+  std::string Name;
+  std::vector<std::uint8_t> Bytes;
+};
+
+// Built-in images would be listed here; the program uses none.
+std::vector<std::unique_ptr<TImageResource>>& Table() {
+  static std::vector<std::unique_ptr<TImageResource>> table;
+  return table;
+}
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
+std::string ResourceNameOf(const std::string& imageFileName) {
+  const std::size_t dot = imageFileName.find('.');
+  return dot == std::string::npos ? std::string() : imageFileName.substr(0, dot);
+}
+
+std::optional<std::span<const std::uint8_t>> FindImageResource(const std::string& type,
+                                                               const std::string& name) {
+  if (name.empty()) return std::nullopt;
+  for (const auto& resource : Table())
+    if (SameIgnoringCase(resource->Type, type) && SameIgnoringCase(resource->Name, name))
+      return std::span<const std::uint8_t>(resource->Bytes);
+  return std::nullopt;
+}
+
+void RegisterImageResource(const std::string& type, const std::string& name,
+                           std::vector<std::uint8_t> bytes) {
+  auto& table = Table();
+  std::erase_if(table, [&](const auto& r) {
+    return SameIgnoringCase(r->Type, type) && SameIgnoringCase(r->Name, name);
+  });
+  table.push_back(std::make_unique<TImageResource>(TImageResource{type, name, std::move(bytes)}));
+}
+
+void ClearRegisteredImageResources() { Table().clear(); }
+
+}  // namespace textures

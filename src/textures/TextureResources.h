@@ -1,0 +1,28 @@
+#pragma once
+// Images compiled into the program, found by resource type ("BMP", "JPEG", "TGA") and resource
+// name, both without regard to letter case, as the loaders' resource mode looks them up. The
+// program ships none; tests register their own.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace textures {
+
+// The resource name of an image file name: everything before its first '.' ("font.tga" gives
+// "font", "maps\a.b\c.tga" gives "maps\a"); a name without '.' gives "", which is never found.
+std::string ResourceNameOf(const std::string& imageFileName);
+
+// The bytes of the resource, or nothing when no resource of that type and name exists.
+std::optional<std::span<const std::uint8_t>> FindImageResource(const std::string& type,
+                                                               const std::string& name);
+
+// Adds (or replaces) a resource. For tests: the program's own table is fixed at build time.
+void RegisterImageResource(const std::string& type, const std::string& name,
+                           std::vector<std::uint8_t> bytes);
+
+// Removes every resource added with RegisterImageResource.
+void ClearRegisteredImageResources();
+
+}  // namespace textures
