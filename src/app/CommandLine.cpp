@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <ostream>
 #include <stdexcept>
 #include <system_error>
@@ -18,10 +20,16 @@ float ParseFloat(const std::string& text) {
   // detour through double, which could round twice). It does not take a leading '+'.
   if (!text.empty() && text[0] == '+') ++first;
   const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
-  if (error == std::errc::result_out_of_range)
-    throw std::invalid_argument("'" + text + "' is out of range for a 32-bit float");
-  if (error != std::errc() || end != last || first == last)
+  if (end != last || first == last || (error != std::errc() && error != std::errc::result_out_of_range))
     throw std::invalid_argument("'" + text + "' is not a number");
+  if (error == std::errc::result_out_of_range) {
+    // Too small for a float rounds to zero or a subnormal, as the conversion of any float does;
+    // too large has no float to stand for it.
+    const float rounded = std::strtof(std::string(first, last).c_str(), nullptr);
+    if (std::isinf(rounded))
+      throw std::invalid_argument("'" + text + "' is out of range for a 32-bit float");
+    return rounded;
+  }
   return value;
 }
 

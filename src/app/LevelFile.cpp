@@ -1,6 +1,8 @@
 #include "app/LevelFile.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <cstring>
 #include <sstream>
 
@@ -80,6 +82,35 @@ std::vector<std::string> TLevelFile::TextureNames() const {
     names.emplace_back(record.Name, strnlen(record.Name, sizeof record.Name));
   }
   return names;
+}
+
+std::string PrintableID(const TBSPHeader& header) {
+  std::string id;
+  for (const char c : header.ID) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7f) {
+      id += c;
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+      id += escaped;
+    }
+  }
+  return id;
+}
+
+std::optional<TLevelFile> OpenLevelFile(const std::string& path) {
+  try {
+    TLevelFile file(path);
+    if (!file.IsQuake3Header())
+      std::cerr << "bspwalk: warning: " << path << ": header '" << PrintableID(file.Header())
+                << "' version " << file.Header().Version
+                << " is not Quake 3's 'IBSP' version 46; reading it all the same\n";
+    return file;
+  } catch (const ELevelFile& e) {
+    std::cerr << "bspwalk: " << e.what() << "\n";
+  }
+  return std::nullopt;
 }
 
 std::vector<TEntity> ParseEntities(const std::string& text) {

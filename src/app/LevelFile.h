@@ -4,6 +4,7 @@
 // level model does not keep), and the spawn points named in the entities.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -34,6 +35,7 @@ class TLevelFile {
 
   const std::string& Path() const { return FilePath; }
   std::size_t Size() const { return Bytes.size(); }
+  std::span<const std::uint8_t> Data() const { return Bytes; }
   const TBSPHeader& Header() const { return FileHeader; }
   const TBSPLump& Lump(int index) const { return Lumps.at(static_cast<std::size_t>(index)); }
 
@@ -52,6 +54,14 @@ class TLevelFile {
   TBSPHeader FileHeader{};
   std::vector<TBSPLump> Lumps;
 };
+
+// The header's four ID bytes for a message: printable ASCII as is, anything else as \xNN.
+std::string PrintableID(const TBSPHeader& header);
+
+// Reads and checks the level for the modes without the interactive viewer. A refusal prints one
+// line naming the file and the problem on standard error and gives nothing; a header other than
+// Quake 3's prints a warning and goes on, as the loader reads such files all the same.
+std::optional<TLevelFile> OpenLevelFile(const std::string& path);
 
 // The entities of the text, each a list of key/value pairs in file order. Tolerates what a
 // damaged or hand-written lump holds: an unterminated string or block ends the parse quietly.

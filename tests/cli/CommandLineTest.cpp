@@ -59,14 +59,14 @@ TEST(CommandLine, NegativeCameraValuesInBothSpellings) {
 }
 
 TEST(CommandLine, AtPositionsAreRepeatableThirtyTwoBitFloats) {
-  const TParsed p = Parse({"--at", "1e3,-2.5E-1,+7", "--at=-nan,inf,-INF", "--at", "0.1,16777217,1e-45",
+  const TParsed p = Parse({"--at", "1e3,-2.5E-1,+7", "--at=-nan,inf,-INF", "--at", "0.1,16777217,1e-45", "--at=-1e-46,5e-324,1e-38",
                            "level.bsp", "--json"});
   ASSERT_TRUE(p.Result.Options) << p.Err;
   const app::TCommandLine& o = *p.Result.Options;
   EXPECT_EQ(o.Mode, app::TRunMode::At);
   EXPECT_TRUE(o.Json);
   EXPECT_EQ(o.LevelPath, "level.bsp");
-  ASSERT_EQ(o.AtPositions.size(), 3u);
+  ASSERT_EQ(o.AtPositions.size(), 4u);
   EXPECT_EQ(o.AtPositions[0].X, 1000.0f);
   EXPECT_EQ(o.AtPositions[0].Y, -0.25f);
   EXPECT_EQ(o.AtPositions[0].Z, 7.0f);
@@ -77,6 +77,11 @@ TEST(CommandLine, AtPositionsAreRepeatableThirtyTwoBitFloats) {
   EXPECT_EQ(o.AtPositions[2].X, 0.1f);
   EXPECT_EQ(o.AtPositions[2].Y, 16777216.0f);
   EXPECT_EQ(o.AtPositions[2].Z, 1e-45f);
+  // Below the smallest subnormal: zero, with its sign.
+  EXPECT_EQ(o.AtPositions[3].X, 0.0f);
+  EXPECT_TRUE(std::signbit(o.AtPositions[3].X));
+  EXPECT_EQ(o.AtPositions[3].Y, 0.0f);
+  EXPECT_EQ(o.AtPositions[3].Z, 1e-38f);
 }
 
 TEST(CommandLine, ModeDefaultsAndSizes) {
