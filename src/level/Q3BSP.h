@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,29 @@ struct TBSPVisData {
   std::vector<std::uint8_t> Bits;
 };
 
+// A level file whose records contradict each other: an index outside its array, a negative count,
+// a range past the end of what it indexes. The text names the bad record, for instance
+// "Face 12: vertices 400..409 outside the 405 vertices of the level". LoadBSP raises it before any
+// texture is made, so a refused file leaves the level as it was.
+class EBSPFormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The file-creation error of the runtime: "Cannot create file " + the file name as the program
+// spelt it (for instance "Cannot create file lgmp\lgmp0.jpg").
+class EFCreateError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// How long the stages of the last LoadBSP took, in milliseconds (for the load benchmark).
+struct TLoadTimings {
+  double ReadingMs = 0;        // reading the file, checking it and building the level model
+  double SurfaceImagesMs = 0;  // LoadTexture of every surface image
+  double LightmapsMs = 0;      // brightening, exporting and uploading every lightmap
+};
+
 // Faces counted by this frame's texture pass: visible faces that belong to a texture group.
 extern std::int32_t VisibleFaceCount;
 
@@ -157,8 +181,14 @@ struct TQuake3BSP {
   // vertex arrays, checked at load time; empty when the face has none (drawn as a fan then).
   std::vector<std::vector<GLuint>> FaceIndices;
 
+  // Stage times of the last successful LoadBSP.
+  TLoadTimings LoadTimings;
+
   // Fills the level from the file; false only when the file cannot be opened (after a message).
-  // Any later failure is raised as an exception.
+  // Any later failure is raised as an exception: platform::EInOutError("Read beyond end of file")
+  // for a file shorter than its lumps, EBSPFormatError for contradicting records (both before the
+  // level is touched), EFCreateError when a lightmap's image file cannot be created. Needs a
+  // current GL context and the OpenGL entry-point table loaded.
   bool LoadBSP(const std::string& fileName);
 
   // The leaf holding the position, found by descending the tree from node 0.

@@ -1,0 +1,145 @@
+// Lightmap textures: each 128 x 128 lightmap of the level is brightened, written out as a JPEG
+// image (transposed, as the tools that read these files expect) and uploaded as a mipmapped texture.
+#include <GL/glu.h>
+
+#include <array>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "gl/OpenGL.h"
+#include "level/Q3BSP.h"
+#include "platform/ByteReader.h"
+#include "platform/Files.h"
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
+
+namespace {
+
+constexpr int kLightmapSize = 128;
+constexpr int kRowBytes = kLightmapSize * 3;
+
+// v -> 2v + 80, at most 255: 0..87 give 80..254, 88 and above give 255.
+constexpr std::array<std::uint8_t, 256> kBrighten = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int v = 0; v < 256; ++v) table[v] = static_cast<std::uint8_t>(2 * v + 80 > 255 ? 255 : 2 * v + 80);
+  return table;
+}();
+
+// The lightmap block is a fixed 128 x 128; the highest indices the callers pass must match it,
+// or the walk over the block and the texture size would disagree with the bytes there are.
+void CheckHighestIndices(std::int32_t highestX, std::int32_t highestY) {
+  if (highestX != kLightmapSize - 1 || highestY != kLightmapSize - 1)
+    throw std::invalid_argument("A lightmap is 128 x 128: highest indices must be 127, not " +
+                                std::to_string(highestX) + " and " + std::to_string(highestY));
+}
+
+struct TFileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using TFileHandle = std::unique_ptr<std::FILE, TFileCloser>;
+
+// Where "lgmp\lgmpN.jpg" lives on disk: an existing file in any letter case is replaced; a new
+// one goes into the directory found without regard to case.
+std::string ExportPath(const std::string& fileName) {
+  if (platform::FileExists(fileName)) return platform::ResolvePath(fileName);
+  const std::string slashed = platform::ResolvePath(fileName);
+  const std::size_t slash = slashed.rfind('/');
+  if (slash == std::string::npos) return slashed;
+  return platform::ResolvePath(slashed.substr(0, slash)) + slashed.substr(slash);
+}
+
+struct TJpegErrorTrap {
+  jpeg_error_mgr Manager;
+  std::jmp_buf Jump;
+};
+
+void JpegErrorExit(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<TJpegErrorTrap*>(info->err)->Jump, 1);
+}
+
+// Baseline 24-bit RGB JPEG at quality 100, every other setting libjpeg's default. Only plain data
+// lives in this frame, so libjpeg's error exit can leave it by longjmp. False on an encoder error,
+// with its text in `message`.
+bool EncodeJPEG(std::FILE* file, const std::uint8_t* rgb, int width, int height,
+                char (&message)[JMSG_LENGTH_MAX]) {
+  jpeg_compress_struct encoder;
+  TJpegErrorTrap trap;
+  encoder.err = jpeg_std_error(&trap.Manager);
+  trap.Manager.error_exit = JpegErrorExit;
+  if (setjmp(trap.Jump) != 0) {
+    (*encoder.err->format_message)(reinterpret_cast<j_common_ptr>(&encoder), message);
+    jpeg_destroy_compress(&encoder);
+    return false;
+  }
+  jpeg_create_compress(&encoder);
+  jpeg_stdio_dest(&encoder, file);
+  encoder.image_width = static_cast<JDIMENSION>(width);
+  encoder.image_height = static_cast<JDIMENSION>(height);
+  encoder.input_components = 3;
+  encoder.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&encoder);
+  jpeg_set_quality(&encoder, 100, TRUE);
+  jpeg_start_compress(&encoder, TRUE);
+  while (encoder.next_scanline < encoder.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(rgb + static_cast<std::size_t>(encoder.next_scanline) * width * 3);
+    jpeg_write_scanlines(&encoder, &row, 1);
+  }
+  jpeg_finish_compress(&encoder);
+  jpeg_destroy_compress(&encoder);
+  return true;
+}
+
+}  // namespace
+
+void TQuake3BSP::ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std::int32_t highestY,
+                                std::int32_t number) {
+  CheckHighestIndices(highestX, highestY);
+  const int width = highestX + 1;
+  const int height = highestY + 1;
+  // The image: `height` rows of `width` RGB pixels. Lightmap row r becomes image column r.
+  std::vector<std::uint8_t> image(static_cast<std::size_t>(width) * height * 3);
+  for (int r = 0; r < kLightmapSize; ++r) {
+    std::uint8_t* pixel = pixels + r * kRowBytes;
+    for (int c = 0; c < kLightmapSize; ++c, pixel += 3) {
+      std::uint8_t* target = &image[(static_cast<std::size_t>(c) * width + r) * 3];
+      for (int k = 0; k < 3; ++k) target[k] = pixel[k] = kBrighten[pixel[k]];
+    }
+  }
+
+  const std::string fileName = "lgmp\\lgmp" + std::to_string(number) + ".jpg";
+  TFileHandle file(std::fopen(ExportPath(fileName).c_str(), "wb"));
+  if (!file) throw EFCreateError("Cannot create file " + fileName);
+  char message[JMSG_LENGTH_MAX] = {};
+  if (!EncodeJPEG(file.get(), image.data(), width, height, message))
+    throw platform::EInOutError("Cannot write file " + fileName + ": " + message);
+  if (std::ferror(file.get()) != 0 || std::fclose(file.release()) != 0)
+    throw platform::EInOutError("Cannot write file " + fileName);
+}
+
+void TQuake3BSP::CreateLightmapTexture(GLuint& textureSlot, const TBSPLightmap& lightmap,
+                                       std::int32_t highestX, std::int32_t highestY,
+                                       std::int32_t number) {
+  CheckHighestIndices(highestX, highestY);
+  // A copy: the brightening happens in place and the caller's block stays as it was.
+  std::vector<std::uint8_t> pixels(sizeof(TBSPLightmap));
+  std::memcpy(pixels.data(), &lightmap, sizeof(TBSPLightmap));
+
+  // Lives until the context ends, like every texture of the level. When the export below fails,
+  // the slot keeps this name of a texture that never got an image.
+  glGenTextures(1, &textureSlot);
+  glBindTexture(GL_TEXTURE_2D, textureSlot);
+  ExportLightmap(pixels.data(), highestX, highestY, number);
+  OpenGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  OpenGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  // The environment of the context, not of the texture: the renderer's passes rely on MODULATE.
+  OpenGL.glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLfloat>(GL_MODULATE));
+  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, highestX + 1, highestY + 1, GL_RGB, GL_UNSIGNED_BYTE,
+                    pixels.data());
+}
