@@ -215,15 +215,8 @@ TBSPFile ParseBSP(std::span<const std::uint8_t> bytes) {
   file.Faces = ReadRecords<TBSPFace>(reader, lumps, kFaces, TruncatedCount(lumps[kFaces].Length, 104));
   file.Textures = ReadRecords<TBSPTexture>(reader, lumps, kTextures,
                                            TruncatedCount(lumps[kTextures].Length, 72));
-  file.LightmapCount = TruncatedCount(lumps[kLightmaps].Length, sizeof(TBSPLightmap));
-  if (file.LightmapCount > 0) {
-    if (lumps[kLightmaps].Offset < 0)
-      throw EBSPFormatError(LumpTitle(kLightmaps) + ": negative offset " +
-                            std::to_string(lumps[kLightmaps].Offset));
-    reader.Seek(lumps[kLightmaps].Offset);
-    file.Lightmaps =
-        reader.Take(static_cast<std::size_t>(file.LightmapCount) * sizeof(TBSPLightmap));
-  }
+  file.Lightmaps = ReadRecords<TBSPLightmap>(reader, lumps, kLightmaps,
+                                             TruncatedCount(lumps[kLightmaps].Length, 49152));
   // Leaves before nodes, as the loader reads them. These counts round: a lump of 1.5 records
   // reads 2, past its end, which is harmless as long as the bytes are in the file.
   file.Leaves = ReadRecords<TBSPLeaf>(reader, lumps, kLeaves, RoundedCount(lumps[kLeaves].Length, 48));

@@ -19,9 +19,7 @@ struct TBSPFile {
   std::vector<TBSPVertex> Vertices;
   std::vector<TBSPFace> Faces;
   std::vector<TBSPTexture> Textures;
-  std::int32_t LightmapCount = 0;
-  // LightmapCount blocks of 49152 bytes: a view into the parsed bytes, valid while they are.
-  std::span<const std::uint8_t> Lightmaps;
+  std::vector<TBSPLightmap> Lightmaps;
   std::vector<TBSPLeaf> Leaves;
   std::vector<TBSPNode> Nodes;
   std::vector<std::int32_t> LeafFaces;

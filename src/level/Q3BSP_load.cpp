@@ -3,7 +3,6 @@
 // textures, and the groups of faces by texture and by lightmap.
 #include <chrono>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <utility>
 
@@ -100,7 +99,7 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName) {
   VertexCount = static_cast<std::int32_t>(file.Vertices.size());
   FaceCount = static_cast<std::int32_t>(file.Faces.size());
   TextureCount = static_cast<std::int32_t>(file.Textures.size());
-  LightmapCount = file.LightmapCount;
+  LightmapCount = static_cast<std::int32_t>(file.Lightmaps.size());
   Faces = std::move(file.Faces);
   FaceVisible.assign(Faces.size(), 0);
   MeshVertexCount = static_cast<std::int32_t>(file.MeshVertices.size());
@@ -126,12 +125,9 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName) {
   // Each lightmap is exported and uploaded before the next is taken; a failed export ends the
   // load at that lightmap.
   LightmapTextures.assign(static_cast<std::size_t>(LightmapCount), 0);
-  const auto block = std::make_unique<TBSPLightmap>();
-  for (std::int32_t m = 0; m < LightmapCount; ++m) {
-    std::memcpy(block.get(), file.Lightmaps.data() + static_cast<std::size_t>(m) * sizeof(TBSPLightmap),
-                sizeof(TBSPLightmap));
-    CreateLightmapTexture(LightmapTextures[static_cast<std::size_t>(m)], *block, 127, 127, m);
-  }
+  for (std::int32_t m = 0; m < LightmapCount; ++m)
+    CreateLightmapTexture(LightmapTextures[static_cast<std::size_t>(m)],
+                          file.Lightmaps[static_cast<std::size_t>(m)], 127, 127, m);
   timings.LightmapsMs = stopwatch.LapMs();
   GroupFaces(Faces, LightmapCount, LightmapFaceCounts, LightmapFaces,
              [](const TBSPFace& face) { return face.LightmapIndex; });

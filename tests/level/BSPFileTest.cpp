@@ -84,9 +84,8 @@ TEST(BSPFile, ReadsTheRecordsAsStored) {
   EXPECT_EQ(std::memcmp(&file.Faces[0], &writer.Faces[0], sizeof(TBSPFace)), 0);
   ASSERT_EQ(file.Textures.size(), 1u);
   EXPECT_EQ(TextureBaseName(file.Textures[0]), "textures/base/floor");
-  EXPECT_EQ(file.LightmapCount, 1);
-  ASSERT_EQ(file.Lightmaps.size(), sizeof(TBSPLightmap));
-  EXPECT_EQ(std::memcmp(file.Lightmaps.data(), &writer.Lightmaps[0], sizeof(TBSPLightmap)), 0);
+  ASSERT_EQ(file.Lightmaps.size(), 1u);
+  EXPECT_EQ(std::memcmp(&file.Lightmaps[0], &writer.Lightmaps[0], sizeof(TBSPLightmap)), 0);
   EXPECT_EQ(file.Nodes.size(), 1u);
   EXPECT_EQ(file.Nodes[0].Back, -2);
   ASSERT_EQ(file.Leaves.size(), 2u);
@@ -151,7 +150,7 @@ TEST(BSPFile, EmptyLumpsReadNothingWhateverTheirOffset) {
   EXPECT_TRUE(file.Vertices.empty());
   EXPECT_TRUE(file.Faces.empty());
   EXPECT_TRUE(file.Nodes.empty());
-  EXPECT_EQ(file.LightmapCount, 0);
+  EXPECT_TRUE(file.Lightmaps.empty());
   EXPECT_FALSE(file.HasVisData);
 }
 
