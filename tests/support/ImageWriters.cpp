@@ -71,9 +71,10 @@ TBytes MakeTGA(int width, int height, const TBytes& pixels, const TTGAOptions& o
 }
 
 TBytes MakeBMP(int width, int height, const TBytes& pixels, const TBMPOptions& options) {
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+  // A negative width or height is written as given; the pixel rows follow its magnitude.
+  const std::size_t rowBytes = static_cast<std::size_t>(std::abs(width)) * 3;
   const std::size_t stored = options.PadRows ? (rowBytes + 3) & ~std::size_t{3} : rowBytes;
-  const std::size_t rows = height < 0 ? static_cast<std::size_t>(-height) : static_cast<std::size_t>(height);
+  const std::size_t rows = static_cast<std::size_t>(std::abs(height));
   const std::uint32_t dataOffset = 54 + 4 * options.ColoursUsed;
   TBytes out;
   out.push_back('B');
