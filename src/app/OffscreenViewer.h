@@ -45,8 +45,4 @@ class TOffscreenViewer {
   std::chrono::steady_clock::time_point SwapDone;
 };
 
-// "--verbose": images found and missing, lightmaps and load time of the global Level, one line
-// each, on standard error.
-void PrintLoadSummary(double levelLoadMs);
-
 }  // namespace app

@@ -143,6 +143,7 @@ TEST(Program, InfoOnASyntheticLevelReportsWhatWasWritten) {
   w.VisData = TBSPVisData{3, 1, {0x07, 0x03, 0xff}};  // 3 + 2 + 3 of 9 pairs; bits past 3 ignored
   w.Entities = "{\"classname\" \"worldspawn\"}{\"classname\" \"info_player_deathmatch\" \"origin\" \"1 2 3\"}";
   w.WriteTo(dir / "maps/small.bsp");
+  fs::create_directory(dir / "tex");
   testsupport::WriteFile(dir / "tex/jpg.jpg", {});
   testsupport::WriteFile(dir / "tex/both.jpg", {});
   testsupport::WriteFile(dir / "tex/both.tga", {});
@@ -310,7 +311,9 @@ TEST_F(RealLevel, InfoAndAtAgreeWithTheLoadedLevel) {
 TEST_F(RealLevel, ScreenshotIsTheRightSizeNotBlankAndFollowsThePose) {
   TBase base;
   const std::string shotA = base.Dir / "a.png", shotB = base.Dir / "b.png";
-  TRun run = RunProgram({"--screenshot", shotA, "--size", "320x200", "maps/oa_dm1.bsp"},
+  // Two spawn points of the level, looking the way a player would.
+  const std::string poseA = "--camera=576,752,60,90,270", poseB = "--camera=-656,976,60,0,270";
+  TRun run = RunProgram({"--screenshot", shotA, "--size", "320x200", poseA, "maps/oa_dm1.bsp"},
                         base.Dir.Path());
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out, "");
@@ -319,8 +322,8 @@ TEST_F(RealLevel, ScreenshotIsTheRightSizeNotBlankAndFollowsThePose) {
   EXPECT_EQ(a.Height, 200);
   EXPECT_GT(DistinctColours(a), 100u);
 
-  run = RunProgram({"--screenshot=" + shotB, "--size=320x200", "--camera=-64,128,40,90,270",
-                    "--frames", "3", "maps/oa_dm1.bsp"},
+  run = RunProgram({"--screenshot=" + shotB, "--size=320x200", poseB, "--frames", "3",
+                    "maps/oa_dm1.bsp"},
                    base.Dir.Path());
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   const TPicture b = ReadPNG(shotB);
@@ -328,10 +331,11 @@ TEST_F(RealLevel, ScreenshotIsTheRightSizeNotBlankAndFollowsThePose) {
   std::size_t differing = 0;
   for (std::size_t i = 0; i < a.Rgb.size(); i += 3)
     differing += a.Rgb[i] != b.Rgb[i] || a.Rgb[i + 1] != b.Rgb[i + 1] || a.Rgb[i + 2] != b.Rgb[i + 2];
-  EXPECT_GT(differing, a.Rgb.size() / 3 / 4);
+  EXPECT_GT(differing, a.Rgb.size() / 3 / 10);
 
   // The same pose gives the same picture: the clock is fixed, so even the heads-up rate matches.
-  run = RunProgram({"--screenshot", base.Dir / "c.png", "--size", "320x200", "maps/oa_dm1.bsp"},
+  run = RunProgram({"--screenshot", base.Dir / "c.png", "--size", "320x200", poseA,
+                    "maps/oa_dm1.bsp"},
                    base.Dir.Path());
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(ReadPNG(base.Dir / "c.png").Rgb, a.Rgb);

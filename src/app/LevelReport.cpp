@@ -1,0 +1,254 @@
+#include "app/LevelReport.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <iostream>
+
+#include "app/Json.h"
+#include "level/Q3BSP_visibility.h"
+#include "platform/ByteReader.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace app {
+namespace {
+
+std::string Format(const char* format, auto... values) {
+  char line[512];
+  std::snprintf(line, sizeof line, format, values...);
+  return line;
+}
+
+}  // namespace
+
+std::optional<TLoadedRecords> LoadLevelRecords(const std::string& path) {
+  std::optional<TLevelFile> file = OpenLevelFile(path);
+  if (!file) return std::nullopt;
+  try {
+    TBSPFile records = ParseBSP(file->Data());
+    return TLoadedRecords{std::move(*file), std::move(records)};
+  } catch (const std::exception& e) {
+    std::cerr << "bspwalk: " << path << ": not a usable BSP file: " << e.what() << "\n";
+  }
+  return std::nullopt;
+}
+
+TLevelInfo GatherLevelInfo(const TLevelFile& file, const TBSPFile& records) {
+  TLevelInfo info;
+  info.Path = file.Path();
+  info.FileSize = file.Size();
+  info.Header = records.Header;
+  info.VertexCount = static_cast<std::int32_t>(records.Vertices.size());
+  info.FaceCount = static_cast<std::int32_t>(records.Faces.size());
+  info.TextureCount = static_cast<std::int32_t>(records.Textures.size());
+  info.LightmapCount = static_cast<std::int32_t>(records.Lightmaps.size());
+  info.NodeCount = static_cast<std::int32_t>(records.Nodes.size());
+  info.LeafCount = static_cast<std::int32_t>(records.Leaves.size());
+  info.LeafFaceCount = static_cast<std::int32_t>(records.LeafFaces.size());
+  info.PlaneCount = static_cast<std::int32_t>(records.Planes.size());
+  info.MeshVertexCount = static_cast<std::int32_t>(records.MeshVertices.size());
+  info.HasVisData = records.HasVisData;
+  info.ClusterCount = records.VisData.ClusterCount;
+  info.BytesPerCluster = records.VisData.BytesPerCluster;
+
+  // Visible pairs (row, cluster) with both inside ClusterCount; a row shorter than the cluster
+  // count simply has fewer bits to count.
+  if (records.HasVisData) {
+    const std::int64_t rows = info.ClusterCount;
+    const std::int64_t rowBytes = info.BytesPerCluster;
+    const std::vector<std::uint8_t>& bits = records.VisData.Bits;
+    for (std::int64_t r = 0; r < rows; ++r) {
+      for (std::int64_t b = 0; b < rowBytes && b * 8 < rows; ++b) {
+        const std::size_t at = static_cast<std::size_t>(r * rowBytes + b);
+        if (at >= bits.size()) break;
+        std::uint8_t byte = bits[at];
+        const std::int64_t valid = std::min<std::int64_t>(8, rows - b * 8);
+        if (valid < 8) byte &= static_cast<std::uint8_t>((1u << valid) - 1);
+        info.VisiblePairs += std::popcount(byte);
+      }
+    }
+  }
+
+  for (const TBSPFace& face : records.Faces) {
+    switch (face.FaceType) {
+      case 1: ++info.Polygons; break;
+      case 2: ++info.Patches; break;
+      case 3: ++info.Meshes; break;
+      case 4: ++info.Billboards; break;
+      default: ++info.OtherFaces; break;
+    }
+  }
+  for (const TBSPLeaf& leaf : records.Leaves)
+    if (leaf.Cluster >= 0) ++info.ClusteredLeaves;
+
+  info.SpawnPoints =
+      static_cast<std::int32_t>(FindSpawnPoints(ParseEntities(file.EntitiesText())).size());
+
+  for (const TBSPTexture& texture : records.Textures) {
+    TTextureReport report;
+    report.Name = TextureBaseName(texture);
+    // The loader loads ".jpg" then ".tga" into the same slot, so ".tga" wins when both exist.
+    if (platform::FileExists(report.Name + ".tga"))
+      report.Image = ".tga";
+    else if (platform::FileExists(report.Name + ".jpg"))
+      report.Image = ".jpg";
+    info.Textures.push_back(std::move(report));
+  }
+  for (const TBSPFace& face : records.Faces)
+    if (face.TextureIndex >= 0 && face.TextureIndex < info.TextureCount)
+      ++info.Textures[static_cast<std::size_t>(face.TextureIndex)].FaceCount;
+  return info;
+}
+
+std::string LevelInfoText(const TLevelInfo& info) {
+  std::string out;
+  out += "File            " + info.Path + " (" + std::to_string(info.FileSize) + " bytes)\n";
+  out += Format("Header          ID %s, version %d\n", PrintableID(info.Header).c_str(),
+                info.Header.Version);
+  const std::pair<const char*, std::int32_t> counts[] = {
+      {"VertexCount", info.VertexCount},     {"FaceCount", info.FaceCount},
+      {"TextureCount", info.TextureCount},   {"LightmapCount", info.LightmapCount},
+      {"NodeCount", info.NodeCount},         {"LeafCount", info.LeafCount},
+      {"LeafFaceCount", info.LeafFaceCount}, {"PlaneCount", info.PlaneCount},
+      {"MeshVertexCount", info.MeshVertexCount}};
+  for (const auto& [name, value] : counts) out += Format("%-15s %d\n", name, value);
+  out += Format("Faces by type   %d polygon, %d patch, %d mesh, %d billboard, %d other\n",
+                info.Polygons, info.Patches, info.Meshes, info.Billboards, info.OtherFaces);
+  out += Format("Leaves          %d in a cluster, %d outside\n", info.ClusteredLeaves,
+                info.LeafCount - info.ClusteredLeaves);
+  if (info.HasVisData) {
+    const double pairs = double{1.0} * info.ClusterCount * info.ClusterCount;
+    out += Format("Visibility      ClusterCount %d, BytesPerCluster %d, PVS density %.1f %% "
+                  "(%lld of %.0f cluster pairs visible)\n",
+                  info.ClusterCount, info.BytesPerCluster,
+                  pairs > 0 ? 100.0 * static_cast<double>(info.VisiblePairs) / pairs : 0.0,
+                  static_cast<long long>(info.VisiblePairs), pairs);
+  } else {
+    out += "Visibility      none: every leaf is drawn from everywhere\n";
+  }
+  out += Format("Spawn points    %d\n", info.SpawnPoints);
+  int jpg = 0, tga = 0, missing = 0;
+  for (const TTextureReport& t : info.Textures)
+    (t.Image == ".jpg" ? jpg : t.Image == ".tga" ? tga : missing)++;
+  out += Format("Textures        %d: %d .jpg, %d .tga, %d without an image\n", info.TextureCount,
+                jpg, tga, missing);
+  for (const TTextureReport& t : info.Textures)
+    out += Format("  %-56s %-5s %6d faces\n", t.Name.c_str(),
+                  t.Image.empty() ? "none" : t.Image.c_str(), t.FaceCount);
+  out += Format("Lightmaps       %d\n", info.LightmapCount);
+  return out;
+}
+
+std::string LevelInfoJson(const TLevelInfo& info) {
+  std::string out = "{\"File\": " + JsonString(info.Path) +
+                    ", \"FileSize\": " + std::to_string(info.FileSize) +
+                    ", \"ID\": " + JsonString(std::string(info.Header.ID, 4)) +
+                    ", \"Version\": " + std::to_string(info.Header.Version);
+  const std::pair<const char*, std::int64_t> counts[] = {
+      {"VertexCount", info.VertexCount},     {"FaceCount", info.FaceCount},
+      {"TextureCount", info.TextureCount},   {"LightmapCount", info.LightmapCount},
+      {"NodeCount", info.NodeCount},         {"LeafCount", info.LeafCount},
+      {"LeafFaceCount", info.LeafFaceCount}, {"PlaneCount", info.PlaneCount},
+      {"MeshVertexCount", info.MeshVertexCount}, {"ClusterCount", info.ClusterCount},
+      {"BytesPerCluster", info.BytesPerCluster}, {"ClusteredLeaves", info.ClusteredLeaves},
+      {"SpawnPoints", info.SpawnPoints}};
+  for (const auto& [name, value] : counts)
+    out += std::string(", \"") + name + "\": " + std::to_string(value);
+  out += ", \"HasVisData\": " + std::string(info.HasVisData ? "true" : "false");
+  out += ", \"VisiblePairs\": " + std::to_string(info.VisiblePairs);
+  const double pairs = double{1.0} * info.ClusterCount * info.ClusterCount;
+  out += ", \"PVSDensity\": " +
+         (info.HasVisData && pairs > 0
+              ? JsonNumber(static_cast<double>(info.VisiblePairs) / pairs, 6)
+              : std::string("null"));
+  out += ", \"FacesByType\": {\"Polygon\": " + std::to_string(info.Polygons) +
+         ", \"Patch\": " + std::to_string(info.Patches) + ", \"Mesh\": " +
+         std::to_string(info.Meshes) + ", \"Billboard\": " + std::to_string(info.Billboards) +
+         ", \"Other\": " + std::to_string(info.OtherFaces) + "}";
+  out += ", \"Textures\": [";
+  for (std::size_t i = 0; i < info.Textures.size(); ++i) {
+    const TTextureReport& t = info.Textures[i];
+    out += std::string(i ? ", " : "") + "{\"Name\": " + JsonString(t.Name) + ", \"Image\": " +
+           (t.Image.empty() ? std::string("null") : JsonString(t.Image)) +
+           ", \"FaceCount\": " + std::to_string(t.FaceCount) + "}";
+  }
+  return out + "]}\n";
+}
+
+TQuake3BSP VisibilityModel(const TBSPFile& records) {
+  TQuake3BSP level;
+  level.Header = records.Header;
+  level.Nodes = records.Nodes;
+  level.Planes = records.Planes;
+  level.Leaves = records.Leaves;
+  level.LeafFaces = records.LeafFaces;
+  level.VisData = records.VisData;
+  level.Faces = records.Faces;
+  level.NodeCount = static_cast<std::int32_t>(level.Nodes.size());
+  level.PlaneCount = static_cast<std::int32_t>(level.Planes.size());
+  level.LeafCount = static_cast<std::int32_t>(level.Leaves.size());
+  level.LeafFaceCount = static_cast<std::int32_t>(level.LeafFaces.size());
+  level.FaceCount = static_cast<std::int32_t>(level.Faces.size());
+  level.VertexCount = static_cast<std::int32_t>(records.Vertices.size());
+  level.FaceVisible.assign(level.Faces.size(), 0);
+  level.TextureCount = static_cast<std::int32_t>(records.Textures.size());
+  level.TextureFaceCounts.assign(records.Textures.size(), 0);
+  level.TextureFaces.assign(records.Textures.size(), {});
+  for (std::int32_t f = 0; f < level.FaceCount; ++f) {
+    const std::int32_t t = level.Faces[static_cast<std::size_t>(f)].TextureIndex;
+    if (t < 0 || t >= level.TextureCount) continue;
+    level.TextureFaces[static_cast<std::size_t>(t)].push_back(f);
+    ++level.TextureFaceCounts[static_cast<std::size_t>(t)];
+  }
+  return level;
+}
+
+TPositionReport ReportAt(TQuake3BSP& level, const TVector& position) {
+  TPositionReport report;
+  std::fill(level.FaceVisible.begin(), level.FaceVisible.end(), 0);
+  report.Leaf = level.FindLeaf(position);
+  if (report.Leaf >= 0 && static_cast<std::size_t>(report.Leaf) < level.Leaves.size())
+    report.Cluster = level.Leaves[static_cast<std::size_t>(report.Leaf)].Cluster;
+  MarkVisibleFaces(level, position);
+  report.MarkedFaces = static_cast<std::int32_t>(
+      std::count_if(level.FaceVisible.begin(), level.FaceVisible.end(), [](std::int32_t v) { return v != 0; }));
+  // Counted as the texture pass counts: every visible face met in a texture group.
+  for (std::size_t t = 0; t < level.TextureFaces.size(); ++t)
+    for (const std::int32_t f : level.TextureFaces[t])
+      if (level.FaceVisible[static_cast<std::size_t>(f)] != 0) ++report.VisibleFaceCount;
+  return report;
+}
+
+std::string PositionText(const TVector& p, const TPositionReport& r) {
+  return Format("%g %g %g: leaf %d, cluster %d, %d faces marked, VisibleFaceCount %d\n",
+                static_cast<double>(p.X), static_cast<double>(p.Y), static_cast<double>(p.Z),
+                r.Leaf, r.Cluster, r.MarkedFaces, r.VisibleFaceCount);
+}
+
+std::string PositionJson(const TPositionReport& r) {
+  return Format("{\"Leaf\": %d, \"Cluster\": %d, \"MarkedFaces\": %d, \"VisibleFaceCount\": %d}\n",
+                r.Leaf, r.Cluster, r.MarkedFaces, r.VisibleFaceCount);
+}
+
+int RunInfo(const TCommandLine& options) {
+  std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  if (!loaded) return 1;
+  const TLevelInfo info = GatherLevelInfo(loaded->File, loaded->Records);
+  std::cout << (options.Json ? LevelInfoJson(info) : LevelInfoText(info)) << std::flush;
+  return 0;
+}
+
+int RunAt(const TCommandLine& options) {
+  std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  if (!loaded) return 1;
+  TQuake3BSP level = VisibilityModel(loaded->Records);
+  for (const TVector& position : options.AtPositions) {
+    const TPositionReport report = ReportAt(level, position);
+    std::cout << (options.Json ? PositionJson(report) : PositionText(position, report));
+  }
+  std::cout << std::flush;
+  return 0;
+}
+
+}  // namespace app
