@@ -38,7 +38,16 @@ TLevelFile::TLevelFile(const std::string& path) : FilePath(path) {
   std::optional<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(path);
   if (!bytes) throw ELevelFile(path + ": cannot read the file");
   Bytes = std::move(*bytes);
+  CheckDirectory();
+}
 
+TLevelFile::TLevelFile(const std::string& path, std::vector<std::uint8_t> bytes)
+    : FilePath(path), Bytes(std::move(bytes)) {
+  CheckDirectory();
+}
+
+void TLevelFile::CheckDirectory() {
+  const std::string& path = FilePath;
   constexpr std::size_t kDirectoryEnd = sizeof(TBSPHeader) + kLumpCount * sizeof(TBSPLump);
   if (Bytes.size() < kDirectoryEnd)
     throw ELevelFile(path + ": not a BSP file (" + std::to_string(Bytes.size()) +

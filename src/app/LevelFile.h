@@ -32,6 +32,8 @@ class TLevelFile {
   // cannot be read, is shorter than header and directory, or a lump that the loader reads lies
   // outside the file.
   explicit TLevelFile(const std::string& path);
+  // The same checks on bytes already in memory; `path` only names them in messages.
+  TLevelFile(const std::string& path, std::vector<std::uint8_t> bytes);
 
   const std::string& Path() const { return FilePath; }
   std::size_t Size() const { return Bytes.size(); }
@@ -53,6 +55,8 @@ class TLevelFile {
   std::vector<std::uint8_t> Bytes;
   TBSPHeader FileHeader{};
   std::vector<TBSPLump> Lumps;
+
+  void CheckDirectory();
 };
 
 // The header's four ID bytes for a message: printable ASCII as is, anything else as \xNN.
