@@ -66,7 +66,7 @@ TDecoded<TBMPError> DecodeBMP(std::span<const std::uint8_t> bytes, std::size_t m
   image.Height = static_cast<std::uint16_t>(h);
   image.Format = GL_RGB;
   image.Pixels.resize(rowBytes * h);
-  for (std::size_t row = 0; row < h; ++row)
+  for (std::size_t row = 0; row < h && rowBytes != 0; ++row)
     std::memcpy(image.Pixels.data() + row * rowBytes, data + row * paddedRow, rowBytes);
   SwapRedBlue(image.Pixels.data(), w * h);
   return result;

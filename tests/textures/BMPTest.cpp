@@ -60,6 +60,16 @@ TEST(BMPDecodeTest, PaddedRowsShowTheTruePicture) {
   }
 }
 
+TEST(BMPDecodeTest, AnEmptyPictureDecodesToNoPixels) {
+  for (const auto& [w, h] : {std::pair{0, 3}, std::pair{3, 0}, std::pair{0, 0}}) {
+    const auto decoded = DecodeBMP(MakeBMP(w, h, {}));
+    ASSERT_TRUE(decoded.Ok());
+    EXPECT_EQ(decoded.Image.Width, w);
+    EXPECT_EQ(decoded.Image.Height, h);
+    EXPECT_TRUE(decoded.Image.Pixels.empty());
+  }
+}
+
 TEST(BMPDecodeTest, Refusals) {
   const TBytes good = MakeBMP(3, 2, Pattern(18), {.ColoursUsed = 1});  // 54 + 4 + 2 x 12 bytes
   EXPECT_TRUE(DecodeBMP(good).Ok());

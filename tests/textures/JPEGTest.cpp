@@ -121,8 +121,9 @@ TEST_F(JPEGLoadTest, UploadsAnRGBATextureOfTheDecodedPixels) {
 
 TEST_F(JPEGLoadTest, RefusalMessages) {
   Write("tga.jpg", testsupport::MakeTGA(1, 1, {1, 2, 3}));
+  Write("bmp.jpg", testsupport::MakeBMP(1, 1, {1, 2, 3}));
   Write("cmyk.jpg", testsupport::MakeCMYKJPEG(8, 8, TBytes(256, 9)));
-  for (const std::string name : {"missing.jpg", "tga.jpg", "cmyk.jpg"}) {
+  for (const std::string name : {"missing.jpg", "tga.jpg", "bmp.jpg", "cmyk.jpg"}) {
     SCOPED_TRACE(name);
     ResetMessages();
     GLuint slot = 4;
