@@ -51,7 +51,7 @@ class TEnvironment {
     MapsRoot = testsupport::ExtractOpenArena("pak1-maps.pk3", mapPatterns);
     std::vector<std::string> imagePatterns;
     for (const char* map : kMaps) {
-      const std::vector<std::uint8_t> bytes = testsupport::ReadFile(MapsRoot + "/" + map);
+      const std::vector<std::uint8_t> bytes = *platform::ReadWholeFile(MapsRoot + "/" + map);
       for (const TBSPTexture& texture : ParseBSP(bytes).Textures)
         imagePatterns.push_back(TextureBaseName(texture) + ".*");
     }
@@ -146,7 +146,7 @@ struct TFloorInput {
 
 TFloorInput PrepareFloor(const std::string& path) {
   TFloorInput input;
-  const std::vector<std::uint8_t> fileBytes = testsupport::ReadFile(path);
+  const std::vector<std::uint8_t> fileBytes = *platform::ReadWholeFile(path);
   const TBSPFile file = ParseBSP(fileBytes);
   for (const TBSPTexture& texture : file.Textures) {
     const std::string name = TextureBaseName(texture);

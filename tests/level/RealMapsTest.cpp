@@ -102,9 +102,8 @@ void CheckLevel(const TQuake3BSP& level, const TBSPFile& file) {
   }
   EXPECT_EQ(files, static_cast<std::size_t>(level.LightmapCount));
   for (std::int32_t m = 0; m < level.LightmapCount; ++m) {
-    const std::vector<std::uint8_t> bytes =
-        testsupport::ReadFile("lgmp/lgmp" + std::to_string(m) + ".jpg");
-    EXPECT_TRUE(bytes.size() > 600 && bytes[0] == 0xFF && bytes[1] == 0xD8) << m;
+    const auto bytes = platform::ReadWholeFile("lgmp/lgmp" + std::to_string(m) + ".jpg");
+    EXPECT_TRUE(bytes && bytes->size() > 600 && (*bytes)[0] == 0xFF && (*bytes)[1] == 0xD8) << m;
   }
 }
 
@@ -122,8 +121,7 @@ class RealMaps : public ::testing::Test {
     for (const auto& entry : fs::directory_iterator("lgmp")) fs::remove(entry.path());
     const std::string path = mapsRoot + "/" + map;
     ASSERT_TRUE(level.LoadBSP(path));
-    const std::vector<std::uint8_t> bytes = testsupport::ReadFile(path);
-    CheckLevel(level, ParseBSP(bytes));
+    CheckLevel(level, ParseBSP(*platform::ReadWholeFile(path)));
   }
 
   static void Release(TQuake3BSP& level) {
@@ -158,8 +156,7 @@ TEST_F(RealMaps, LevelsLoadTheirSurfaceImages) {
   const std::string mapsRoot =
       testsupport::ExtractOpenArena("pak1-maps.pk3", {"maps/oa_dm4.bsp", "maps/ps37ctf.bsp"});
   for (const std::string map : {"maps/oa_dm4.bsp", "maps/ps37ctf.bsp"}) {
-    const std::vector<std::uint8_t> bytes = testsupport::ReadFile(mapsRoot + "/" + map);
-    const TBSPFile file = ParseBSP(bytes);
+    const TBSPFile file = ParseBSP(*platform::ReadWholeFile(mapsRoot + "/" + map));
     std::vector<std::string> patterns;
     for (const TBSPTexture& texture : file.Textures) patterns.push_back(TextureBaseName(texture) + ".*");
     const std::string imagesRoot = testsupport::ExtractOpenArena("pak4-textures.pk3", patterns);
