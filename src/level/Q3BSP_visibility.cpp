@@ -29,18 +29,27 @@ std::int32_t TQuake3BSP::FindLeaf(const TVector& position) const {
   return ~index;  // -(index + 1), without overflow for the most negative child
 }
 
-std::int32_t TQuake3BSP::IsClusterVisible(std::int32_t current, std::int32_t test) const {
-  const std::vector<std::uint8_t>& bits = VisData.Bits;
+namespace {
+
+// The cluster test itself, kept inline: it is the inner operation of the per-leaf loop.
+[[gnu::always_inline]] inline std::int32_t ClusterBit(const std::vector<std::uint8_t>& bits,
+                                                      std::int32_t bytesPerCluster,
+                                                      std::int32_t current, std::int32_t test) {
   if (bits.empty() || current < 0) return 1;
   // Leaf clusters are -1 or a real cluster; -1 .. -7 read a bit of the row's first byte as they
   // always have. Anything lower would address an earlier row or memory before Bits: unknown
   // clusters count as visible, like the past-the-end case, so they err on drawing too much.
   if (test < -7) return 1;
   // 64-bit so that a large cluster times the row length cannot wrap into the middle of Bits.
-  const std::int64_t byteIndex =
-      static_cast<std::int64_t>(current) * VisData.BytesPerCluster + test / 8;
+  const std::int64_t byteIndex = static_cast<std::int64_t>(current) * bytesPerCluster + test / 8;
   if (byteIndex < 0 || byteIndex >= static_cast<std::int64_t>(bits.size())) return 1;
   return bits[static_cast<std::size_t>(byteIndex)] & (1 << (test & 7));
+}
+
+}  // namespace
+
+std::int32_t TQuake3BSP::IsClusterVisible(std::int32_t current, std::int32_t test) const {
+  return ClusterBit(VisData.Bits, VisData.BytesPerCluster, current, test);
 }
 
 void MarkVisibleFaces(TQuake3BSP& level, const TVector& cameraPosition) {
@@ -52,8 +61,10 @@ void MarkVisibleFaces(TQuake3BSP& level, const TVector& cameraPosition) {
   const std::int64_t leafFaceCount = static_cast<std::int64_t>(level.LeafFaces.size());
   std::int32_t* faceVisible = level.FaceVisible.data();
   const std::size_t faceCount = level.FaceVisible.size();
+  const std::vector<std::uint8_t>& bits = level.VisData.Bits;
+  const std::int32_t bytesPerCluster = level.VisData.BytesPerCluster;
   for (const TBSPLeaf& leaf : level.Leaves) {
-    if (!level.IsClusterVisible(cameraCluster, leaf.Cluster)) continue;
+    if (!ClusterBit(bits, bytesPerCluster, cameraCluster, leaf.Cluster)) continue;
     const std::int64_t first = leaf.FirstLeafFace;
     const std::int64_t end = first + leaf.NumLeafFaces;
     if (first < 0 || end > leafFaceCount) continue;

@@ -13,6 +13,8 @@
 namespace {
 
 constexpr int Size = 128;
+// Above oa_dm4, in a leaf of cluster -1: every face some leaf lists is visible from there.
+constexpr TVector Outside{0, 0, 1e7f};
 
 TVector Cross(TVector a, TVector b) {
   return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X};
@@ -47,6 +49,47 @@ bool ProjectOnto(const TQuake3BSP& level, std::size_t face) {
   return true;
 }
 
+struct TPoint {
+  double X, Y;
+};
+
+// Whether two triangles share interior area (separating axes; touching edges do not count).
+bool Overlap(const TPoint (&a)[3], const TPoint (&b)[3]) {
+  for (const auto* t : {&a, &b})
+    for (int e = 0; e < 3; ++e) {
+      const TPoint p = (*t)[e], q = (*t)[(e + 1) % 3];
+      const double nx = q.Y - p.Y, ny = p.X - q.X;
+      double a0 = INFINITY, a1 = -INFINITY, b0 = INFINITY, b1 = -INFINITY;
+      for (int k = 0; k < 3; ++k) {
+        a0 = std::fmin(a0, nx * a[k].X + ny * a[k].Y);
+        a1 = std::fmax(a1, nx * a[k].X + ny * a[k].Y);
+        b0 = std::fmin(b0, nx * b[k].X + ny * b[k].Y);
+        b1 = std::fmax(b1, nx * b[k].X + ny * b[k].Y);
+      }
+      const double slack = 1e-6 * (std::fabs(nx) + std::fabs(ny));
+      if (a1 <= b0 + slack || b1 <= a0 + slack) return false;
+    }
+  return true;
+}
+
+// Whether the level itself stores triangles of this face that overlap one another (a few
+// merged faces have them); such a face cannot show a clean picture however it is drawn.
+bool StoredTrianglesOverlap(const TQuake3BSP& level, std::size_t face) {
+  const TVector n = Unit(level.Faces[face].Normal);
+  const TVector right = Unit(Cross(std::fabs(n.Z) < 0.9f ? TVector{0, 0, 1} : TVector{1, 0, 0}, n));
+  const TVector up = Cross(n, right);
+  const std::vector<GLuint>& indices = level.FaceIndices[face];
+  std::vector<TPoint> points;
+  for (const TVector& v : level.FaceVertices[face]) points.push_back({Dot(v, right), Dot(v, up)});
+  for (std::size_t i = 0; i + 2 < indices.size(); i += 3)
+    for (std::size_t j = i + 3; j + 2 < indices.size(); j += 3) {
+      const TPoint a[3] = {points[indices[i]], points[indices[i + 1]], points[indices[i + 2]]};
+      const TPoint b[3] = {points[indices[j]], points[indices[j + 1]], points[indices[j + 2]]};
+      if (Overlap(a, b)) return true;
+    }
+  return false;
+}
+
 struct TCoverage {
   int Covered = 0;
   int Overlapped = 0;
@@ -64,7 +107,7 @@ TCoverage Cover(TQuake3BSP& level, std::int32_t face) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE);
   glColor4ub(1, 0, 0, 0);
-  level.RenderLevel({1e6f, 1e6f, 1e6f});  // outside: every listed face is visible
+  level.RenderLevel(Outside);
   std::vector<std::uint8_t> red(Size * Size);
   glReadPixels(0, 0, Size, Size, GL_RED, GL_UNSIGNED_BYTE, red.data());
   TCoverage coverage;
@@ -83,8 +126,9 @@ TEST(RenderLoadedLevels, PolygonTrianglesNeverOverlap) {
   level.TextureCount = 1;
   level.SurfaceTextures = {0};
   level.LightmapCount = 0;
+  ASSERT_EQ(level.Leaves[static_cast<std::size_t>(level.FindLeaf(Outside))].Cluster, -1);
 
-  int polygons = 0, overlappingFans = 0;
+  int polygons = 0, overlappingFans = 0, storedOverlaps = 0;
   for (std::int32_t f = 0; f < level.FaceCount; ++f) {
     const std::size_t face = static_cast<std::size_t>(f);
     if (level.Faces[face].FaceType != 1 || level.FaceIndices[face].empty()) continue;
@@ -92,7 +136,12 @@ TEST(RenderLoadedLevels, PolygonTrianglesNeverOverlap) {
     const TCoverage triangles = Cover(level, f);
     if (level.FaceVisible[face] == 0) continue;  // listed by no leaf
     ++polygons;
-    EXPECT_EQ(triangles.Overlapped, 0) << "face " << f;
+    if (StoredTrianglesOverlap(level, face)) {
+      ++storedOverlaps;
+      EXPECT_GT(triangles.Overlapped, 0) << "face " << f;
+    } else {
+      EXPECT_EQ(triangles.Overlapped, 0) << "face " << f;
+    }
     EXPECT_GT(triangles.Covered, Size * Size / 20) << "face " << f;
 
     // The same face drawn as a fan over its stored order, as a check that the test can see it.
@@ -103,8 +152,9 @@ TEST(RenderLoadedLevels, PolygonTrianglesNeverOverlap) {
   }
   EXPECT_GT(polygons, 1000);
   EXPECT_GT(overlappingFans, polygons / 2);
-  std::printf("oa_dm4: %d polygon faces drawn, %d of them overlap themselves as a fan\n", polygons,
-              overlappingFans);
+  EXPECT_LE(storedOverlaps, 3);
+  std::printf("oa_dm4: %d polygon faces drawn, %d of them overlap themselves as a fan, %d are "
+              "stored with overlapping triangles\n", polygons, overlappingFans, storedOverlaps);
   UnloadOpenGL();
 }
 
