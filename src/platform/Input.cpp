@@ -1,0 +1,55 @@
+#include "platform/Input.h"
+
+#include <SDL.h>
+
+#include <utility>
+
+namespace platform {
+namespace {
+
+std::uint32_t SdlTicks() { return SDL_GetTicks(); }
+
+TPoint GlobalCursor() {
+  TPoint point;
+  SDL_GetGlobalMouseState(&point.X, &point.Y);
+  return point;
+}
+
+void WarpGlobalCursor(TPoint point) { SDL_WarpMouseGlobal(point.X, point.Y); }
+
+TTickSource& Ticks() {
+  static TTickSource source = SdlTicks;
+  return source;
+}
+
+TCursorSource& Cursor() {
+  static TCursorSource source{GlobalCursor, WarpGlobalCursor};
+  return source;
+}
+
+}  // namespace
+
+std::uint32_t GetTickCount() { return Ticks()(); }
+
+TTickSource SetTickSource(TTickSource source) {
+  TTickSource previous = std::move(Ticks());
+  Ticks() = source ? std::move(source) : TTickSource(SdlTicks);
+  return previous;
+}
+
+TPoint GetCursorPos() { return Cursor().Get(); }
+
+void SetCursorPos(int x, int y) { Cursor().Set({x, y}); }
+
+TCursorSource SetCursorSource(TCursorSource source) {
+  TCursorSource previous = std::move(Cursor());
+  if (source.Get && source.Set)
+    Cursor() = std::move(source);
+  else
+    Cursor() = TCursorSource{GlobalCursor, WarpGlobalCursor};
+  return previous;
+}
+
+void ShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+#pragma once
+// The polled inputs of the program: the millisecond tick count and the global cursor position.
+// Both sources are replaceable, so that the frame loop and mouse look can be driven by a fake
+// clock and a fake cursor in tests.
+#include <cstdint>
+#include <functional>
+
+namespace platform {
+
+struct TPoint {
+  int X = 0;
+  int Y = 0;
+};
+
+// Milliseconds since SDL started counting, as an unsigned 32-bit value that returns to 0 after
+// 2^32 ms.
+std::uint32_t GetTickCount();
+
+using TTickSource = std::function<std::uint32_t()>;
+
+// Replaces the tick source; returns the previous one. An empty source restores SDL's clock.
+TTickSource SetTickSource(TTickSource source);
+
+// The cursor position in screen pixels, and moving it there.
+TPoint GetCursorPos();
+void SetCursorPos(int x, int y);
+
+struct TCursorSource {
+  std::function<TPoint()> Get;
+  std::function<void(TPoint)> Set;
+};
+
+// Replaces where the cursor is read and moved; returns the previous source. An empty source
+// (either function missing) restores the desktop's global cursor.
+TCursorSource SetCursorSource(TCursorSource source);
+
+// Hides or shows the cursor over the program's windows.
+void ShowCursor(bool show);
+
+}  // namespace platform
