@@ -174,6 +174,14 @@ int ChangeDisplaySettings(const TDevMode* mode, std::uint32_t) {
       continue;
     if ((mode->dmFields & DM_BITSPERPEL) && !BitsMatch(candidate.format, mode->dmBitsPerPel))
       continue;
+    // The desktop already in this mode needs no switch; the window then simply covers the
+    // screen. (SDL's full-screen state also needs a window manager to take effect, which a bare
+    // X server such as Xvfb does not have.)
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &desktop) == 0 &&
+        desktop.w == candidate.w && desktop.h == candidate.h &&
+        ((mode->dmFields & DM_BITSPERPEL) == 0 || BitsMatch(desktop.format, mode->dmBitsPerPel)))
+      return DISP_CHANGE_SUCCESSFUL;
     // SDL switches the mode only for a shown full-screen window.
     if (SDL_SetWindowDisplayMode(window->Handle(), &candidate) != 0) return DISP_CHANGE_FAILED;
     window->Show();
