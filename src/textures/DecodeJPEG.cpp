@@ -48,7 +48,7 @@ void RunDecoder(jpeg_decompress_struct* info, TErrorManager* errors,
     result->Error = TJPEGError::UnsupportedColour;
     return;
   }
-  if (std::size_t{info->image_width} * info->image_height > maxPixels) {
+  if (!FitsInMemory(info->image_width, info->image_height, 4, maxPixels)) {
     result->Error = TJPEGError::TooLarge;
     return;
   }

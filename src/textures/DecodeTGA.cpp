@@ -66,9 +66,7 @@ TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes, std::size_t m
     return result;
   }
   const int bytesPerPixel = depth / 8;
-  // At most 65535 x 65535 x 4 bytes: no overflow in size_t, but the limit still comes first.
-  const std::size_t pixelCount = std::size_t{width} * height;
-  if (pixelCount > maxPixels) {
+  if (!FitsInMemory(width, height, static_cast<std::uint64_t>(bytesPerPixel), maxPixels)) {
     result.Error = TTGAError::TooLarge;
     return result;
   }
@@ -77,6 +75,7 @@ TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes, std::size_t m
     return result;
   }
   const std::span<const std::uint8_t> data = bytes.subspan(kHeaderSize + idLength);
+  const std::size_t pixelCount = std::size_t{width} * height;
   const std::size_t size = pixelCount * static_cast<std::size_t>(bytesPerPixel);
 
   TImage& image = result.Image;

@@ -24,6 +24,14 @@ struct TImage {
 // no limit of their own (every format's dimensions fit 16 bits); fuzzers pass a small one.
 inline constexpr std::size_t kNoPixelLimit = std::numeric_limits<std::size_t>::max();
 
+// Whether a width x height picture of `channels` bytes per pixel fits both the caller's pixel
+// limit and a size_t byte count (it always does with 64-bit sizes; not so with 32-bit ones).
+inline bool FitsInMemory(std::uint64_t width, std::uint64_t height, std::uint64_t channels,
+                         std::size_t maxPixels) {
+  const std::uint64_t pixels = width * height;  // at most 65535 x 65535: no overflow in 64 bits
+  return pixels <= maxPixels && pixels * channels <= std::numeric_limits<std::size_t>::max();
+}
+
 template <class TError>
 struct TDecoded {
   TError Error = TError::None;
@@ -40,7 +48,7 @@ enum class TTGAError {
   ColourMapped,   // colour map type not 0
   BadDepth,       // pixel depth neither 24 nor 32
   ShortData,      // pixel data or run-length packets end before width x height pixels
-  TooLarge,       // more pixels than the caller's limit
+  TooLarge,       // more pixels than the caller's limit (or than memory can address)
 };
 
 // Rows stay in stored order (the origin bits are not consulted); blue-green-red(-alpha) becomes
