@@ -173,6 +173,15 @@ bool Tfrmcube::CreateForm() {
   return false;
 }
 
+void app::SetFixedGLState() {
+  glClearColor(0, 0, 0, 0);
+  glEnable(GL_DEPTH_TEST);
+  glCullFace(GL_FRONT);  // the level's faces wind the other way round
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_TEXTURE_2D);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+}
+
 void Tfrmcube::FormCreate() {
   // The window is made when its handle is first asked for, at the size of the form's resource.
   MainWindow = std::make_unique<platform::TWindow>(app::kApplicationTitle, 632, 454);
@@ -181,12 +190,7 @@ void Tfrmcube::FormCreate() {
   RC = std::make_unique<platform::TGLContext>(DC);
   platform::MakeCurrent(DC, RC.get());
 
-  glClearColor(0, 0, 0, 0);
-  glEnable(GL_DEPTH_TEST);
-  glCullFace(GL_FRONT);  // the level's faces wind the other way round
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  app::SetFixedGLState();
 
   platform::TWindow& window = *MainWindow;
   const platform::TDeviceContext dc = DC;
@@ -286,6 +290,7 @@ int RunViewer(const TStartupOptions& options) {
   Tfrmcube form(options);
   // After an error in start-up the level may be partly loaded: no frame may read it.
   if (!form.CreateForm()) return 0;
+  if (options.Loaded) options.Loaded();
   return form.Run();
 }
 

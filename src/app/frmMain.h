@@ -48,7 +48,13 @@ struct TStartupOptions {
   std::uint16_t Height = 768;
   std::uint16_t BitsPerPixel = 32;
   TCamera StartPose{200, 500, 700, 0, 180};
+  // Called once start-up has loaded font and level, before the message loop (for --verbose).
+  std::function<void()> Loaded;
 };
+
+// The OpenGL state start-up sets once for the whole run, also for frames drawn offscreen: black
+// clear colour, depth test, front faces culled, 2D texturing, nicest perspective correction.
+void SetFixedGLState();
 
 // The first two heads-up lines.
 std::string CreditLine();

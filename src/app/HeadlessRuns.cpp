@@ -1,0 +1,110 @@
+// --screenshot and --benchmark: the viewer's frames drawn offscreen, then a PNG or the figures.
+#include <GL/gl.h>
+
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "app/Benchmark.h"
+#include "app/LevelFile.h"
+#include "app/LevelReport.h"
+#include "app/Modes.h"
+#include "app/OffscreenViewer.h"
+#include "app/Screenshot.h"
+#include "app/frmMain.h"
+
+namespace app {
+namespace {
+
+// Where the waypoints of a benchmark flight lie, most preferred first.
+constexpr int kLeafWaypoints = 16;
+
+// The offscreen viewer with font and level loaded, or nothing after a one-line message.
+std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options) {
+  const TWindowSize size = options.Size.value_or(kDefaultSize);
+  std::unique_ptr<TOffscreenViewer> viewer;
+  try {
+    viewer = std::make_unique<TOffscreenViewer>(size.Width, size.Height);
+  } catch (const std::exception& e) {
+    std::cerr << "bspwalk: cannot draw offscreen: " << e.what() << "\n";
+    return nullptr;
+  }
+  try {
+    if (!viewer->Load(TStartupOptions{}.FontPath, options.LevelPath)) {
+      std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
+      return nullptr;
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "bspwalk: " << options.LevelPath << ": " << e.what() << "\n";
+    return nullptr;
+  }
+  if (options.Verbose) PrintLoadSummary(Level, viewer->LevelLoadMs());
+  return viewer;
+}
+
+TCamera PoseOf(const TCameraPose& pose) { return {pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch}; }
+
+}  // namespace
+
+int RunScreenshot(const TCommandLine& options) {
+  // Checked before any GL: a refused level is then the only message.
+  if (!LoadLevelRecords(options.LevelPath)) return 1;
+  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options);
+  if (!viewer) return 1;
+  const TCamera pose = options.Camera ? PoseOf(*options.Camera) : TStartupOptions{}.StartPose;
+  for (int frame = 0; frame < options.Frames; ++frame) viewer->DrawFrame(pose);
+  try {
+    WritePNG(options.ScreenshotPath, viewer->Width(), viewer->Height(),
+             ReadFramePixels(viewer->Width(), viewer->Height()), true);
+  } catch (const std::exception& e) {
+    std::cerr << "bspwalk: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int RunBenchmark(const TCommandLine& options) {
+  const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  if (!loaded) return 1;
+  const std::vector<TSpawnPoint> spawns =
+      FindSpawnPoints(ParseEntities(loaded->File.EntitiesText()));
+  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options);
+  if (!viewer) return 1;
+
+  TBenchmarkResult result;
+  result.Level = options.LevelPath;
+  const GLubyte* renderer = glGetString(GL_RENDERER);
+  result.Renderer = renderer ? reinterpret_cast<const char*>(renderer) : "";
+  result.Width = viewer->Width();
+  result.Height = viewer->Height();
+  result.LoadTotalMs = viewer->LevelLoadMs();
+  result.LoadStagesMs = {{"reading", Level.LoadTimings.ReadingMs},
+                         {"surface_images", Level.LoadTimings.SurfaceImagesMs},
+                         {"lightmaps", Level.LoadTimings.LightmapsMs}};
+
+  std::vector<TCameraPose> poses;
+  if (options.Camera) {
+    result.Path = "fixed camera";
+    poses.assign(static_cast<std::size_t>(options.Frames), *options.Camera);
+  } else {
+    std::vector<TVector> waypoints;
+    for (const TSpawnPoint& spawn : spawns) waypoints.push_back(spawn.Origin);
+    result.Path = "spawn points";
+    if (waypoints.empty()) {
+      waypoints = LeafWaypoints(Level, kLeafWaypoints);
+      result.Path = "leaves";
+    }
+    poses = FlightPath(waypoints, options.Frames);
+  }
+
+  result.FrameMs.reserve(poses.size());
+  result.FacesPerFrame.reserve(poses.size());
+  for (const TCameraPose& pose : poses) {
+    result.FrameMs.push_back(viewer->DrawFrame(PoseOf(pose)));
+    result.FacesPerFrame.push_back(VisibleFaceCount);
+  }
+  std::cout << (options.Json ? BenchmarkJson(result) : BenchmarkText(result)) << std::flush;
+  return 0;
+}
+
+}  // namespace app

@@ -1,0 +1,77 @@
+#include "app/Modes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <system_error>
+
+#include "app/Benchmark.h"
+#include "app/LevelReport.h"
+#include "app/Screenshot.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace fs = std::filesystem;
+
+namespace app {
+
+bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
+  if (options.BaseDir.empty()) return true;
+  std::error_code ec;
+  const auto absolute = [&](const std::string& path) {
+    return fs::absolute(platform::ResolvePath(path), ec).lexically_normal().string();
+  };
+  if (options.LevelGiven) options.LevelPath = absolute(options.LevelPath);
+  if (!options.ScreenshotPath.empty()) options.ScreenshotPath = absolute(options.ScreenshotPath);
+  const std::string base = platform::ResolvePath(options.BaseDir);
+  fs::current_path(base, ec);
+  if (ec) {
+    err << "bspwalk: --base " << options.BaseDir << ": " << ec.message() << "\n";
+    return false;
+  }
+  return true;
+}
+
+TStartupOptions StartupOptionsFor(const TCommandLine& options) {
+  TStartupOptions startup;
+  startup.LevelPath = options.LevelPath;
+  if (options.Windowed) {
+    const TWindowSize size = options.Size.value_or(kDefaultSize);
+    startup.FullScreen = false;
+    startup.Width = static_cast<std::uint16_t>(size.Width);
+    startup.Height = static_cast<std::uint16_t>(size.Height);
+  }
+  if (options.Camera) {
+    const TCameraPose& pose = *options.Camera;
+    startup.StartPose = {pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch};
+  }
+  return startup;
+}
+
+void PrintLoadSummary(const TQuake3BSP& level, double totalMs) {
+  const auto found = std::count_if(level.SurfaceTextures.begin(), level.SurfaceTextures.end(),
+                                   [](GLuint name) { return name != 0; });
+  std::fprintf(stderr, "bspwalk: %d textures: %ld images found, %ld missing\n", level.TextureCount,
+               static_cast<long>(found), static_cast<long>(level.TextureCount - found));
+  std::fprintf(stderr, "bspwalk: %d lightmaps\n", level.LightmapCount);
+  std::fprintf(stderr,
+               "bspwalk: level loaded in %.1f ms (reading %.1f, surface images %.1f, "
+               "lightmaps %.1f)\n",
+               totalMs, level.LoadTimings.ReadingMs, level.LoadTimings.SurfaceImagesMs,
+               level.LoadTimings.LightmapsMs);
+}
+
+int RunHeadless(const TCommandLine& options) {
+  platform::SetMessageTarget(platform::MessageToStandardError);
+  switch (options.Mode) {
+    case TRunMode::Info: return RunInfo(options);
+    case TRunMode::At: return RunAt(options);
+    case TRunMode::Screenshot: return RunScreenshot(options);
+    case TRunMode::Benchmark: return RunBenchmark(options);
+    case TRunMode::Viewer: break;
+  }
+  return 2;
+}
+
+}  // namespace app

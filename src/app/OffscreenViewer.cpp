@@ -1,0 +1,66 @@
+#include "app/OffscreenViewer.h"
+
+#include <GL/gl.h>
+
+
+#include "app/frmMain.h"
+#include "gl/OpenGL.h"
+#include "textures/Textures.h"
+
+namespace app {
+namespace {
+
+// A 16 ms step: the heads-up rate reads 62.5000, and the frame gate always opens.
+constexpr std::uint32_t kTicksPerFrame = 16;
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start,
+                         std::chrono::steady_clock::time_point end) {
+  return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+}  // namespace
+
+TOffscreenViewer::TOffscreenViewer(int width, int height) : Context(width, height) {
+  PreviousTicks = platform::SetTickSource([this] { return Ticks; });
+  PreviousCursor = platform::SetCursorSource(
+      {[] { return platform::TPoint{MouseHomeX, MouseHomeY}; }, [](platform::TPoint) {}});
+  InitOpenGLEntryPoints();
+  SetFixedGLState();
+}
+
+TOffscreenViewer::~TOffscreenViewer() {
+  platform::SetTickSource(std::move(PreviousTicks));
+  platform::SetCursorSource(std::move(PreviousCursor));
+}
+
+bool TOffscreenViewer::Load(const std::string& fontPath, const std::string& levelPath) {
+  LoadTexture(fontPath, FontTexture, false);
+  const auto start = std::chrono::steady_clock::now();
+  const bool loaded = Level.LoadBSP(levelPath);
+  LevelMs = MillisecondsSince(start, std::chrono::steady_clock::now());
+  return loaded;
+}
+
+double TOffscreenViewer::DrawFrame(const TCamera& pose) {
+  Camera = pose;
+  Ticks += kTicksPerFrame;
+  TPaintSurface surface;
+  surface.ClientWidth = [this] { return Context.Width(); };
+  surface.ClientHeight = [this] { return Context.Height(); };
+  surface.BeginPaint = [] {};
+  surface.EndPaint = [] {};
+  surface.SwapBuffers = [this] {
+    Context.SwapBuffers();
+    // The swap only queues the work; waiting for it makes the time include rasterization.
+    glFinish();
+    SwapDone = std::chrono::steady_clock::now();
+  };
+  surface.InvalidateRect = [] {};
+  surface.Close = [] {};
+  const auto start = std::chrono::steady_clock::now();
+  SwapDone = start;
+  PaintPass(surface);
+  return MillisecondsSince(start, SwapDone);
+}
+
+}  // namespace app
