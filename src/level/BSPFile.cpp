@@ -59,9 +59,17 @@ std::vector<TRecord> ReadRecords(TByteReader& reader, const std::array<TBSPLump,
   return records;
 }
 
-void CheckFaces(const TBSPFile& file) {
+// Faces may share vertex or mesh-vertex runs, so what the per-face arrays and triangle lists take
+// is not bounded by the lumps themselves. On the OpenArena levels it is below two thirds of the
+// file's size; a file whose runs would take more than this many times its size is refused rather
+// than allowed to exhaust memory (or time: every mesh vertex of every face is checked).
+constexpr std::int64_t kFaceDataPerFileByte = 16;
+
+void CheckFaces(const TBSPFile& file, std::size_t fileSize) {
   const std::int64_t vertexCount = static_cast<std::int64_t>(file.Vertices.size());
   const std::int64_t meshVertexCount = static_cast<std::int64_t>(file.MeshVertices.size());
+  std::int64_t faceVertices = 0;
+  std::int64_t faceMeshVertices = 0;
   for (std::size_t i = 0; i < file.Faces.size(); ++i) {
     const TBSPFace& face = file.Faces[i];
     const std::string title = "Face " + std::to_string(i);
@@ -74,24 +82,37 @@ void CheckFaces(const TBSPFile& file) {
     if (face.NumMeshVertices < 0)
       throw EBSPFormatError(title + ": negative mesh vertex count " +
                             std::to_string(face.NumMeshVertices));
-    if (face.NumMeshVertices == 0) continue;
-    if (!RangeInside(face.FirstMeshVertex, face.NumMeshVertices, meshVertexCount))
+    if (face.NumMeshVertices > 0 &&
+        !RangeInside(face.FirstMeshVertex, face.NumMeshVertices, meshVertexCount))
       throw EBSPFormatError(title + ": mesh vertices " +
                             RangeText(face.FirstMeshVertex, face.NumMeshVertices) + " outside the " +
                             std::to_string(meshVertexCount) + " mesh vertices of the level");
+    faceVertices += face.NumVertices;
+    faceMeshVertices += face.NumMeshVertices;
+  }
+  const std::int64_t faceDataBytes = faceVertices * 44 + faceMeshVertices * 4;
+  if (faceDataBytes > kFaceDataPerFileByte * static_cast<std::int64_t>(fileSize))
+    throw EBSPFormatError("Faces: their runs of " + std::to_string(faceVertices) + " vertices and " +
+                          std::to_string(faceMeshVertices) + " mesh vertices would take " +
+                          std::to_string(faceDataBytes) + " bytes, more than " +
+                          std::to_string(kFaceDataPerFileByte) + " times the file's " +
+                          std::to_string(fileSize) + " bytes");
+  for (std::size_t i = 0; i < file.Faces.size(); ++i) {
+    const TBSPFace& face = file.Faces[i];
     for (std::int32_t k = 0; k < face.NumMeshVertices; ++k) {
-      const std::int32_t offset = file.MeshVertices[face.FirstMeshVertex + k];
+      const std::int32_t offset = file.MeshVertices[static_cast<std::size_t>(face.FirstMeshVertex + k)];
       if (offset < 0 || offset >= face.NumVertices)
-        throw EBSPFormatError(title + ": mesh vertex " + std::to_string(face.FirstMeshVertex + k) +
-                              " points to vertex " + std::to_string(offset) +
-                              " outside the face's " + std::to_string(face.NumVertices) +
-                              " vertices");
+        throw EBSPFormatError("Face " + std::to_string(i) + ": mesh vertex " +
+                              std::to_string(face.FirstMeshVertex + k) + " points to vertex " +
+                              std::to_string(offset) + " outside the face's " +
+                              std::to_string(face.NumVertices) + " vertices");
     }
   }
 }
 
-void CheckLeaves(const TBSPFile& file) {
+void CheckLeaves(const TBSPFile& file, std::size_t fileSize) {
   const std::int64_t leafFaceCount = static_cast<std::int64_t>(file.LeafFaces.size());
+  std::int64_t leafFaceRuns = 0;
   for (std::size_t i = 0; i < file.Leaves.size(); ++i) {
     const TBSPLeaf& leaf = file.Leaves[i];
     if (leaf.NumLeafFaces < 0)
@@ -102,7 +123,14 @@ void CheckLeaves(const TBSPFile& file) {
       throw EBSPFormatError("Leaf " + std::to_string(i) + ": leaf faces " +
                             RangeText(leaf.FirstLeafFace, leaf.NumLeafFaces) + " outside the " +
                             std::to_string(leafFaceCount) + " leaf faces of the level");
+    leafFaceRuns += leaf.NumLeafFaces;
   }
+  // Leaves may share runs too; the visibility pass walks every visible leaf's run each frame.
+  if (leafFaceRuns * 4 > kFaceDataPerFileByte * static_cast<std::int64_t>(fileSize))
+    throw EBSPFormatError("Leaves: their runs of " + std::to_string(leafFaceRuns) +
+                          " leaf faces would take " + std::to_string(leafFaceRuns * 4) +
+                          " bytes, more than " + std::to_string(kFaceDataPerFileByte) +
+                          " times the file's " + std::to_string(fileSize) + " bytes");
   const std::size_t faceCount = file.Faces.size();
   for (std::size_t i = 0; i < file.LeafFaces.size(); ++i) {
     const std::int32_t face = file.LeafFaces[i];
@@ -228,8 +256,8 @@ TBSPFile ParseBSP(std::span<const std::uint8_t> bytes) {
   file.MeshVertices = ReadRecords<std::int32_t>(reader, lumps, kMeshVertices,
                                                 TruncatedCount(lumps[kMeshVertices].Length, 4));
 
-  CheckFaces(file);
-  CheckLeaves(file);
+  CheckFaces(file, bytes.size());
+  CheckLeaves(file, bytes.size());
   CheckNodes(file);
   return file;
 }

@@ -38,7 +38,12 @@ struct TBSPFile {
 //  - face: NumVertices >= 0 and FirstVertex .. FirstVertex + NumVertices - 1 inside the vertices
 //    (any FirstVertex when NumVertices is 0); NumMeshVertices >= 0 and its mesh-vertex range inside
 //    the mesh vertices; each of those offsets in 0 .. NumVertices - 1;
-//  - leaf: NumLeafFaces >= 0 and its leaf-face range inside the leaf faces;
+//  - all faces together: the per-face arrays (44 bytes per vertex of every face's run) and
+//    triangle lists (4 bytes per mesh vertex of every face's run) at most 16 times the file's size,
+//    since faces may share runs (real levels stay below two thirds of it);
+//  - leaf: NumLeafFaces >= 0 and its leaf-face range inside the leaf faces; all leaves' runs
+//    together at most 16 times the file's size at 4 bytes an entry (real levels: exactly the
+//    leaf-face lump, the runs being disjoint);
 //  - leaf face: a face index in 0 .. FaceCount - 1;
 //  - node: PlaneIndex in 0 .. PlaneCount - 1; a child node in NodeIndex + 1 .. NodeCount - 1 (a
 //    child after its parent, so a descent always ends); a child leaf in 0 .. LeafCount - 1;

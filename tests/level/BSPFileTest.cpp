@@ -264,6 +264,47 @@ TEST(BSPFileBounds, FaceMeshVertices) {
   EXPECT_EQ(Refusal(writer), "Face 0: mesh vertex 4 points to vertex -1 outside the face's 4 vertices");
 }
 
+TEST(BSPFileBounds, SharedRunsMayNotAskForMoreThanSixteenTimesTheFile) {
+  // 1000 vertices, and faces that each use all of them: every face asks for 44,000 bytes of
+  // per-face arrays while adding only its 104-byte record to the file.
+  TBspWriter writer = TBspWriter::SmallLevel();
+  writer.Lightmaps.clear();
+  writer.Vertices.assign(1000, TBspWriter::Vertex(1, 2, 3));
+  const auto demand = [&] {
+    std::int64_t bytes = 0;
+    for (const TBSPFace& face : writer.Faces) bytes += 44 * face.NumVertices + 4 * face.NumMeshVertices;
+    return bytes;
+  };
+  writer.Faces.assign(1, TBspWriter::Face(0, 0, 1000, -1));
+  while (demand() + 44000 <= 16 * static_cast<std::int64_t>(writer.Bytes().size() + 104))
+    writer.Faces.push_back(TBspWriter::Face(0, 0, 1000, -1));
+  EXPECT_LE(demand(), 16 * static_cast<std::int64_t>(writer.Bytes().size()));
+  EXPECT_EQ(Refusal(writer), "");
+  writer.Faces.push_back(TBspWriter::Face(0, 0, 1000, -1));
+  const std::string size = std::to_string(writer.Bytes().size());
+  const std::string faces = std::to_string(writer.Faces.size());
+  EXPECT_GT(demand(), 16 * static_cast<std::int64_t>(writer.Bytes().size()));
+  EXPECT_EQ(Refusal(writer), "Faces: their runs of " + faces + "000 vertices and 0 mesh vertices would take " +
+                                 std::to_string(demand()) + " bytes, more than 16 times the file's " +
+                                 size + " bytes");
+}
+
+TEST(BSPFileBounds, SharedLeafFaceRunsMayNotAskForMoreThanSixteenTimesTheFile) {
+  TBspWriter writer = TBspWriter::SmallLevel();
+  writer.Lightmaps.clear();
+  writer.LeafFaces.assign(1000, 0);
+  writer.Leaves.assign(2, TBspWriter::Leaf(0, 0, 1000));
+  const auto runs = [&] { return 4 * 1000 * static_cast<std::int64_t>(writer.Leaves.size()); };
+  while (runs() + 4000 <= 16 * static_cast<std::int64_t>(writer.Bytes().size() + 48))
+    writer.Leaves.push_back(TBspWriter::Leaf(0, 0, 1000));
+  EXPECT_EQ(Refusal(writer), "");
+  writer.Leaves.push_back(TBspWriter::Leaf(0, 0, 1000));
+  EXPECT_EQ(Refusal(writer), "Leaves: their runs of " + std::to_string(runs() / 4) +
+                                 " leaf faces would take " + std::to_string(runs()) +
+                                 " bytes, more than 16 times the file's " +
+                                 std::to_string(writer.Bytes().size()) + " bytes");
+}
+
 TEST(BSPFileBounds, LeafFaceRangesAndFaceIndices) {
   TBspWriter writer = TBspWriter::SmallLevel();  // 1 leaf face
   writer.Leaves[1] = TBspWriter::Leaf(1, 0, 1);
