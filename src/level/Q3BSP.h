@@ -191,7 +191,8 @@ struct TQuake3BSP {
   // current GL context and the OpenGL entry-point table loaded.
   bool LoadBSP(const std::string& fileName);
 
-  // The leaf holding the position, found by descending the tree from node 0.
+  // The leaf holding the position, found by descending the tree from node 0; NoLeaf (-1,
+  // level/Q3BSP_visibility.h) when the level has no nodes or its tree leaves its arrays.
   std::int32_t FindLeaf(const TVector& position) const;
 
   // Nonzero when cluster `test` may be seen from cluster `current`.
