@@ -171,7 +171,7 @@ class EndToEndTest : public ::testing::Test {
       const fs::path images = testsupport::ExtractOpenArena(pak, patterns);
       for (const std::string& pattern : patterns) {
         if (!fs::exists(images / pattern)) continue;
-        fs::create_directories((Folder / pattern).parent_path());
+        fs::create_directories(fs::path(Folder / pattern).parent_path());
         fs::copy_file(images / pattern, Folder / pattern, fs::copy_options::overwrite_existing);
       }
     }
@@ -181,53 +181,84 @@ class EndToEndTest : public ::testing::Test {
   apptest::TXvfbServer Server{kWidth, kHeight};
 };
 
+// The glyph texels of the repository's font.tga: 128 x 256, 8 x 16 cells, first row on top.
+struct TFont {
+  std::vector<std::uint8_t> Bytes;
+  bool Set(unsigned code, int x, int y) const {
+    const unsigned cell = (code + 255) % 256;
+    const int column = static_cast<int>(cell % 16) * 8 + x;
+    const int row = static_cast<int>(cell / 16) * 16 + y;
+    return Bytes[18 + (static_cast<std::size_t>(row) * 128 + column) * 4 + 3] > 153;
+  }
+};
+
+// Share of the glyph texels of heads-up line `line` (from 1) that show as white on the screen.
+double GlyphsShown(const TScreen& screen, const TFont& font, int line, const std::string& text) {
+  long shown = 0, all = 0;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 8; ++x) {
+        if (!font.Set(static_cast<unsigned char>(text[i]), x, y)) continue;
+        const std::uint8_t* p = screen.At(static_cast<int>(i) * 8 + x, 16 * line + y);
+        ++all;
+        if (p[0] > 240 && p[1] > 240 && p[2] > 240) ++shown;
+      }
+  return all ? static_cast<double>(shown) / all : 0;
+}
+
+// Holds a key down for a while: the frame loop reads the key table once per frame, so a press
+// and release between two frames would not be seen.
+void HoldKey(const std::string& display, const std::string& key, const std::string& seconds) {
+  Shell(display, "xdotool keydown " + key + " sleep " + seconds + " keyup " + key);
+}
+
 TEST_F(EndToEndTest, FliesThroughARealLevelAndEndsWithEsc) {
   InstallLevel();
+  TFont font{testsupport::ReadFile(std::string(BSPWALK_SOURCE_DIR) + "/font.tga")};
+  ASSERT_EQ(font.Bytes.size(), 18u + 128u * 256u * 4u);
   TProgram program(Folder.Path(), Server.Display());
 
-  // Loading takes a while; the picture is there once the heads-up text is.
+  // Loading takes a while; the window shows once it is done.
   TScreen first;
   const auto end = std::chrono::steady_clock::now() + 120s;
   while (std::chrono::steady_clock::now() < end && program.Running()) {
     first = Capture(Server.Display(), Folder.Path());
-    if (first.Valid() && LitShare(first, 16, 16, 200, 32) > 0.05) break;
+    if (first.Valid() && LitShare(first, 0, 0, kWidth, kHeight) > 0.5) break;
     std::this_thread::sleep_for(250ms);
   }
   ASSERT_TRUE(program.Running()) << program.Err();
   ASSERT_TRUE(first.Valid());
-  std::this_thread::sleep_for(500ms);  // the first frame's mouse look has settled
-  first = Capture(Server.Display(), Folder.Path());
-
-  // The level fills the screen below the text; the text's rows hold white glyph pixels, and the
-  // free rows above the first line stay free of text.
   EXPECT_GT(LitShare(first, 0, 160, kWidth, kHeight), 0.5);
-  long white = 0;
-  for (int y = 16; y < 144; ++y)
-    for (int x = 16; x < 300; ++x) {
-      const std::uint8_t* p = first.At(x, y);
-      if (p[0] > 240 && p[1] > 240 && p[2] > 240) ++white;
-    }
-  EXPECT_GT(white, 500);
 
-  // W for a moment: the picture below the text changes.
-  Shell(Server.Display(), "xdotool keydown w sleep 0.6 keyup w");
-  std::this_thread::sleep_for(300ms);
-  const TScreen moved = Capture(Server.Display(), Folder.Path());
-  ASSERT_TRUE(moved.Valid());
-  EXPECT_GT(ChangedShare(first, moved, 0, 160, kWidth, kHeight), 0.1);
+  // The first frame turned the view by the cursor's offset from (160, 120): Xvfb starts the
+  // cursor in the middle of the screen, (512, 384), so the view stands at pitch 259.2. 336 pixels
+  // down turn it to 360: straight down onto the dark floor, where the white text stands out.
+  Shell(Server.Display(), "xdotool mousemove 160 456");
+  std::this_thread::sleep_for(1500ms);
+  const TScreen down = Capture(Server.Display(), Folder.Path());
+  ASSERT_TRUE(down.Valid());
+  EXPECT_GT(ChangedShare(first, down, 0, 160, kWidth, kHeight), 0.1);
+  EXPECT_GT(GlyphsShown(down, font, 1, "  bspwalk 0.1.0 (README.md)"), 0.95);
+  EXPECT_GT(GlyphsShown(down, font, 2, "  url: README.md"), 0.95);
+  EXPECT_GT(GlyphsShown(down, font, 6, "  X:200.00000"), 0.95);
+  EXPECT_GT(GlyphsShown(down, font, 8, "  Z:700.00000"), 0.95);
+  // Not just any white: the same glyphs one line lower are not there.
+  EXPECT_LT(GlyphsShown(down, font, 2, "  bspwalk 0.1.0 (README.md)"), 0.6);
 
   // Standing still, the picture stays as it is.
   const TScreen still = Capture(Server.Display(), Folder.Path());
-  EXPECT_LT(ChangedShare(moved, still, 0, 160, kWidth, kHeight), 0.01);
+  EXPECT_LT(ChangedShare(down, still, 0, 160, kWidth, kHeight), 0.01);
 
-  // The mouse 200 pixels right of the home point turns the view by 60 degrees.
-  Shell(Server.Display(), "xdotool mousemove 360 120");
+  // W held for a moment flies down towards the floor: the picture and the Z line change.
+  HoldKey(Server.Display(), "w", "0.8");
   std::this_thread::sleep_for(500ms);
-  const TScreen turned = Capture(Server.Display(), Folder.Path());
-  ASSERT_TRUE(turned.Valid());
-  EXPECT_GT(ChangedShare(still, turned, 0, 160, kWidth, kHeight), 0.1);
+  const TScreen moved = Capture(Server.Display(), Folder.Path());
+  ASSERT_TRUE(moved.Valid());
+  EXPECT_GT(ChangedShare(still, moved, 0, 160, kWidth, kHeight), 0.1);
+  EXPECT_LT(GlyphsShown(moved, font, 8, "  Z:700.00000"), 0.95);
+  EXPECT_GT(GlyphsShown(moved, font, 6, "  X:200.00000"), 0.95);  // straight down: X stays
 
-  Shell(Server.Display(), "xdotool key Escape");
+  HoldKey(Server.Display(), "Escape", "0.8");
   const std::optional<int> exitCode = program.WaitForExit(20s);
   ASSERT_TRUE(exitCode.has_value()) << "Esc did not end the program";
   EXPECT_EQ(*exitCode, 0) << program.Err();
@@ -243,11 +274,17 @@ TEST_F(EndToEndTest, MissingLevelShowsItsMessageAndEndsWithoutAFrame) {
   }
   ASSERT_FALSE(box.empty()) << "no message box; standard error: " << program.Err();
 
-  // The box draws its text; the main window was never shown.
-  std::this_thread::sleep_for(300ms);
-  const TScreen screen = Capture(Server.Display(), Folder.Path());
-  ASSERT_TRUE(screen.Valid());
-  EXPECT_GT(LitShare(screen, kWidth / 2 - 100, kHeight / 2 - 60, kWidth / 2 + 100, kHeight / 2 + 60), 0.3);
+  // The box (226 x 100 pixels, about 3 % of the screen) draws itself; the main window was never
+  // shown.
+  double boxShare = 0;
+  const auto drawn = std::chrono::steady_clock::now() + 20s;
+  while (boxShare < 0.02 && std::chrono::steady_clock::now() < drawn) {
+    std::this_thread::sleep_for(200ms);
+    const TScreen screen = Capture(Server.Display(), Folder.Path());
+    if (screen.Valid())
+      boxShare = LitShare(screen, 0, 0, kWidth, kHeight);
+  }
+  EXPECT_GT(boxShare, 0.02);
   const std::string main = WindowId(Server.Display(), "bspwalk");
   if (!main.empty()) {
     EXPECT_NE(Shell(Server.Display(), "xwininfo -id " + main).find("IsUnMapped"), std::string::npos);
