@@ -11,6 +11,8 @@
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
 #include "platform/OffscreenContext.h"
+#include "support/TestSupport.h"
+#include "textures/Textures.h"
 
 namespace {
 
@@ -236,6 +238,54 @@ TEST_F(FrameLoopTest, AFrameLeavesTheHeadsUpState) {
   glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depth);
   EXPECT_EQ(depth, 1);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The repository's font, drawn through the whole heads-up path, shows each glyph texel for texel:
+// the first stored row of a cell is the top row of its character on the screen.
+TEST_F(FrameLoopTest, HeadsUpTextShowsTheFontsGlyphsUpright) {
+  testsupport::TMessageCapture messages;
+  const std::string fontPath = std::string(BSPWALK_SOURCE_DIR) + "/font.tga";
+  ASSERT_TRUE(LoadTexture(fontPath, FontTexture, false));
+  const std::vector<std::uint8_t> tga = testsupport::ReadFile(fontPath);
+  ASSERT_EQ(tga.size(), 18u + 128u * 256u * 4u);
+  EXPECT_EQ(tga[2], 2);   // uncompressed
+  EXPECT_EQ(tga[16], 32);  // with alpha
+  const auto glyphTexel = [&](unsigned code, int x, int y) {
+    const unsigned cell = (code + 255) % 256;
+    const std::size_t row = (cell / 16) * 16 + static_cast<std::size_t>(y);
+    const std::size_t column = (cell % 16) * 8 + static_cast<std::size_t>(x);
+    return tga[18 + (row * 128 + column) * 4 + 3] > 153;
+  };
+
+  const std::array<std::string, 8> lines = {"  Ag|_", "", "", "", "", "", "", " ~"};
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  app::DrawHud(kWidth, kHeight, lines);
+  std::vector<std::uint8_t> pixels(kWidth * kHeight * 4);
+  glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  // Screen row y from the top.
+  const auto white = [&](int x, int y) {
+    const std::uint8_t* p = &pixels[(static_cast<std::size_t>(kHeight - 1 - y) * kWidth + x) * 4];
+    return p[0] == 255 && p[1] == 255 && p[2] == 255;
+  };
+  int glyphPixels = 0;
+  for (int line : {1, 8}) {
+    const std::string& text = lines[static_cast<std::size_t>(line - 1)];
+    for (int i = 0; i < 8; ++i)
+      for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x) {
+          const bool expected = i < static_cast<int>(text.size()) &&
+                                glyphTexel(static_cast<unsigned char>(text[static_cast<std::size_t>(i)]), x, y);
+          glyphPixels += expected;
+          EXPECT_EQ(white(i * 8 + x, 16 * line + y), expected)
+              << "line " << line << " char " << i << " texel " << x << "," << y;
+        }
+  }
+  EXPECT_GT(glyphPixels, 60);
+  // Nothing above the first line.
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 64; ++x) EXPECT_FALSE(white(x, y));
+  EXPECT_TRUE(messages.Messages().empty());
 }
 
 TEST(HudTextTest, LinesHaveTheirFormats) {
