@@ -1,8 +1,13 @@
 #include "platform/Window.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -23,6 +28,24 @@ bool BitsMatch(Uint32 format, std::uint32_t bitsPerPixel) {
   return bitsPerPixel == 32 && SDL_BYTESPERPIXEL(format) == 4;
 }
 
+// Closing the display unloads Mesa's GL driver, which keeps allocations for the life of the
+// process; once unloaded, a leak checker can no longer say whose those blocks were and cannot
+// tell them from the program's own. Pinning the driver costs nothing this close to the end.
+void KeepGLDriversLoaded() {
+  std::vector<std::string> drivers;
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, std::size_t, void* found) {
+        const std::string_view name = info->dlpi_name ? info->dlpi_name : "";
+        if (name.find("_dri.so") != std::string_view::npos ||
+            name.find("libgallium") != std::string_view::npos)
+          static_cast<std::vector<std::string>*>(found)->emplace_back(name);
+        return 0;
+      },
+      &drivers);
+  for (const std::string& driver : drivers)
+    dlopen(driver.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 }  // namespace
 
 TVideoSystem::TVideoSystem() {
@@ -33,7 +56,10 @@ TVideoSystem::TVideoSystem() {
   if (SDL_Init(SDL_INIT_VIDEO) != 0) throw SdlError("Could not open the display");
 }
 
-TVideoSystem::~TVideoSystem() { SDL_Quit(); }
+TVideoSystem::~TVideoSystem() {
+  KeepGLDriversLoaded();
+  SDL_Quit();
+}
 
 TWindow::TWindow(const std::string& caption, int clientWidth, int clientHeight) {
   // The surface's format is fixed when the window is made; ChoosePixelFormat promises this one.
