@@ -6,9 +6,10 @@
 #include <cstring>
 #include <exception>
 
+#include "app/CommandLine.h"
 #include "platform/Input.h"
-#include "platform/Window.h"
 #include "platform/Messages.h"
+#include "platform/Window.h"
 #include "textures/Textures.h"
 
 std::array<bool, 256> Keys{};
@@ -23,7 +24,6 @@ std::string FpsText;
 namespace app {
 namespace {
 
-constexpr const char* kVersion = "0.1.0";
 // The project has no web address of its own; its README is where a person finds out more.
 constexpr const char* kContact = "README.md";
 constexpr const char* kProjectAddress = "README.md";
@@ -46,7 +46,7 @@ float Speed(float dt) { return static_cast<float>(static_cast<double>(dt) / 1000
 }  // namespace
 
 std::string CreditLine() {
-  return std::string("  ") + kApplicationTitle + " " + kVersion + " (" + kContact + ")";
+  return std::string("  ") + kApplicationTitle + " " + kProgramVersion + " (" + kContact + ")";
 }
 
 std::string UrlLine() { return std::string("  url: ") + kProjectAddress; }
