@@ -136,12 +136,17 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
 
   TCommandLine options;
   try {
-    int modes = 0;
-    if (info) options.Mode = TRunMode::Info, ++modes;
-    if (!at.empty()) options.Mode = TRunMode::At, ++modes;
-    if (!screenshot.empty()) options.Mode = TRunMode::Screenshot, ++modes;
-    if (benchmark) options.Mode = TRunMode::Benchmark, ++modes;
-    if (modes > 1)
+    const std::pair<bool, TRunMode> modes[] = {{info, TRunMode::Info},
+                                               {!at.empty(), TRunMode::At},
+                                               {cli.count("--screenshot") > 0, TRunMode::Screenshot},
+                                               {benchmark, TRunMode::Benchmark}};
+    int chosen = 0;
+    for (const auto& [asked, mode] : modes) {
+      if (!asked) continue;
+      options.Mode = mode;
+      ++chosen;
+    }
+    if (chosen > 1)
       throw EUsage("--info, --at, --screenshot and --benchmark cannot be combined");
     if (cli.count("--screenshot") && screenshot.empty())
       throw EUsage("--screenshot needs a file name");

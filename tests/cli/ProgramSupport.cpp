@@ -59,7 +59,8 @@ TRun RunProgram(const std::vector<std::string>& args, const std::string& working
 }
 
 TStartedProgram::TStartedProgram(const std::vector<std::string>& args,
-                                 const std::string& workingDir, const std::string& display)
+                                 const std::string& workingDir, const std::string& display,
+                                 const std::vector<std::string>& environment)
     : ErrPath(workingDir + "/program-stderr.txt") {
   std::vector<std::string> argv{BSPWALK_PROGRAM};
   argv.insert(argv.end(), args.begin(), args.end());
@@ -75,6 +76,10 @@ TStartedProgram::TStartedProgram(const std::vector<std::string>& args,
     dup2(null, 1);
     dup2(err, 2);
     setenv("DISPLAY", display.c_str(), 1);
+    for (const std::string& setting : environment) {
+      const std::size_t equals = setting.find('=');
+      setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
+    }
     execv(raw[0], raw.data());
     _exit(127);
   }

@@ -20,8 +20,9 @@ TRun RunProgram(const std::vector<std::string>& args, const std::string& working
 // The program started in the background on an X display; killed if still running at the end.
 class TStartedProgram {
  public:
+  // `environment` holds extra NAME=VALUE settings for the program.
   TStartedProgram(const std::vector<std::string>& args, const std::string& workingDir,
-                  const std::string& display);
+                  const std::string& display, const std::vector<std::string>& environment = {});
   ~TStartedProgram();
   TStartedProgram(const TStartedProgram&) = delete;
   TStartedProgram& operator=(const TStartedProgram&) = delete;

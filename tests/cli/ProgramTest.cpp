@@ -93,6 +93,8 @@ TEST(Program, HelpVersionAndUsageErrors) {
   ExpectOneLineError(RunProgram({"--camera", "1,2,3"}), 2, "--camera");
   ExpectOneLineError(RunProgram({"--at", "1,2,z", "x.bsp"}), 2, "'z' is not a number");
   ExpectOneLineError(RunProgram({"--benchmark", "--frames", "-3"}), 2, "--frames");
+  ExpectOneLineError(RunProgram({"--info", "--base", "/nonexistent/folder", "x.bsp"}), 2,
+                     "--base /nonexistent/folder");
 }
 
 TEST(Program, LoadFailuresExitOneWithOneLineAndWriteNothing) {
