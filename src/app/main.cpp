@@ -1,0 +1,26 @@
+// bspwalk: fly through a Quake 3 level. W, S, A, D and the mouse fly; Esc quits.
+// Without arguments it is the viewer as it always was: the fixed level, full screen. The command
+// line adds other levels, a window, a start pose, and modes that need nobody at the screen.
+#include <iostream>
+
+#include "app/CommandLine.h"
+#include "app/Modes.h"
+#include "app/frmMain.h"
+#include "gl/OpenGL.h"
+
+int main(int argc, char* argv[]) {
+  app::TParseResult parsed = app::ParseCommandLine(argc, argv, std::cout, std::cerr);
+  if (!parsed.Options) return parsed.ExitCode;
+  app::TCommandLine& options = *parsed.Options;
+  if (!app::EnterBaseFolder(options, std::cerr)) return 2;
+  if (options.Mode != app::TRunMode::Viewer) return app::RunHeadless(options);
+
+  InitOpenGLEntryPoints();
+  app::TStartupOptions startup = app::StartupOptionsFor(options);
+  if (options.Verbose)
+    startup.Loaded = [] {
+      const TLoadTimings& t = Level.LoadTimings;
+      app::PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs);
+    };
+  return app::RunViewer(startup);
+}
