@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 
@@ -231,8 +232,25 @@ std::string PositionJson(const TPositionReport& r) {
                 r.Leaf, r.Cluster, r.MarkedFaces, r.VisibleFaceCount);
 }
 
-int RunInfo(const TCommandLine& options) {
+namespace {
+
+// The records, with the time they took on standard error for --verbose. No image or lightmap is
+// loaded in these modes, so that is the whole load.
+std::optional<TLoadedRecords> LoadForReport(const TCommandLine& options) {
+  const auto start = std::chrono::steady_clock::now();
   std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  if (loaded && options.Verbose)
+    std::cerr << "bspwalk: level read and checked in "
+              << Format("%.1f", std::chrono::duration<double, std::milli>(
+                                    std::chrono::steady_clock::now() - start).count())
+              << " ms\n";
+  return loaded;
+}
+
+}  // namespace
+
+int RunInfo(const TCommandLine& options) {
+  std::optional<TLoadedRecords> loaded = LoadForReport(options);
   if (!loaded) return 1;
   const TLevelInfo info = GatherLevelInfo(loaded->File, loaded->Records);
   std::cout << (options.Json ? LevelInfoJson(info) : LevelInfoText(info)) << std::flush;
@@ -240,7 +258,7 @@ int RunInfo(const TCommandLine& options) {
 }
 
 int RunAt(const TCommandLine& options) {
-  std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  std::optional<TLoadedRecords> loaded = LoadForReport(options);
   if (!loaded) return 1;
   TQuake3BSP level = VisibilityModel(loaded->Records);
   for (const TVector& position : options.AtPositions) {

@@ -220,8 +220,9 @@ TEST(Program, AtFollowsTheTreeAndCountsAsAFrameWould) {
                                                       front, back}));
   for (const std::string& line : Lines(run.Out)) EXPECT_NO_THROW(json::parse(line));
 
-  const TRun text = RunProgram({"--at=-5,0.5,1e3", "two.bsp"}, dir.Path());
+  const TRun text = RunProgram({"--at=-5,0.5,1e3", "two.bsp", "--verbose"}, dir.Path());
   EXPECT_EQ(text.Out, "-5 0.5 1000: leaf 1, cluster 1, 3 faces marked, VisibleFaceCount 2\n");
+  EXPECT_EQ(text.Err.rfind("bspwalk: level read and checked in ", 0), 0u) << text.Err;
 }
 
 // ---- A real level, loaded here by LoadBSP and compared with what the program says. ----
