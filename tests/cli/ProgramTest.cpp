@@ -235,20 +235,35 @@ class RealLevel : public ::testing::Test {
   }
   static std::string Source;
 
-  // A base folder with the level in maps/ and the lgmp/ folder the loader writes into.
+  // A base folder with the level in maps/ and the lgmp/ folder the loader writes into; with
+  // `images`, also the surface images the level names that the game's archives hold.
   struct TBase {
     testsupport::TTempDir Dir;
-    TBase() {
+    explicit TBase(bool images = false) {
       fs::create_directories(Dir / "maps");
       fs::create_directories(Dir / "lgmp");
       fs::copy_file(Source, Dir / "maps/oa_dm1.bsp");
+      if (!images) return;
+      std::vector<std::string> patterns;
+      for (const std::string& name : app::TLevelFile(Source).TextureNames()) {
+        patterns.push_back(name + ".jpg");
+        patterns.push_back(name + ".tga");
+      }
+      for (const char* pak : {"pak0.pk3", "pak4-textures.pk3"}) {
+        const fs::path extracted = testsupport::ExtractOpenArena(pak, patterns);
+        for (const std::string& pattern : patterns) {
+          if (!fs::exists(extracted / pattern)) continue;
+          fs::create_directories(fs::path(Dir / pattern).parent_path());
+          fs::copy_file(extracted / pattern, Dir / pattern, fs::copy_options::overwrite_existing);
+        }
+      }
     }
   };
 };
 std::string RealLevel::Source;
 
 TEST_F(RealLevel, InfoAndAtAgreeWithTheLoadedLevel) {
-  TBase base;
+  TBase base(true);
   // The level as the viewer has it: LoadBSP with a GL context, then frames rendered from each
   // position; the program must report the same counts without any GL.
   platform::TOffscreenGLContext context(64, 64);
@@ -274,6 +289,15 @@ TEST_F(RealLevel, InfoAndAtAgreeWithTheLoadedLevel) {
   EXPECT_EQ(info["ClusterCount"], level.VisData.ClusterCount);
   EXPECT_EQ(info["BytesPerCluster"], level.VisData.BytesPerCluster);
   EXPECT_GT(info["SpawnPoints"].get<int>(), 0);
+  // An image reported found is one the loader made a texture from, and the other way round.
+  ASSERT_EQ(info["Textures"].size(), level.SurfaceTextures.size());
+  int found = 0;
+  for (std::size_t t = 0; t < level.SurfaceTextures.size(); ++t) {
+    SCOPED_TRACE(info["Textures"][t].dump());
+    EXPECT_EQ(info["Textures"][t]["Image"].is_string(), level.SurfaceTextures[t] != 0);
+    found += level.SurfaceTextures[t] != 0;
+  }
+  EXPECT_GT(found, 20);
   int textured = 0;
   for (const json& t : info["Textures"]) textured += t["FaceCount"].get<int>();
   int grouped = 0;
