@@ -54,17 +54,20 @@ TLevelInfo GatherLevelInfo(const TLevelFile& file, const TBSPFile& records) {
   info.BytesPerCluster = records.VisData.BytesPerCluster;
 
   // Visible pairs (row, cluster) with both inside ClusterCount; a row shorter than the cluster
-  // count simply has fewer bits to count.
-  if (records.HasVisData) {
-    const std::int64_t rows = info.ClusterCount;
+  // count simply has fewer bits to count. Only rows that hold bytes are walked: a file may claim
+  // two billion clusters of zero bytes each.
+  if (records.HasVisData && info.BytesPerCluster > 0) {
+    const std::int64_t clusters = info.ClusterCount;
     const std::int64_t rowBytes = info.BytesPerCluster;
     const std::vector<std::uint8_t>& bits = records.VisData.Bits;
+    const std::int64_t rows =
+        std::min<std::int64_t>(clusters, static_cast<std::int64_t>(bits.size()) / rowBytes);
     for (std::int64_t r = 0; r < rows; ++r) {
-      for (std::int64_t b = 0; b < rowBytes && b * 8 < rows; ++b) {
+      for (std::int64_t b = 0; b < rowBytes && b * 8 < clusters; ++b) {
         const std::size_t at = static_cast<std::size_t>(r * rowBytes + b);
         if (at >= bits.size()) break;
         std::uint8_t byte = bits[at];
-        const std::int64_t valid = std::min<std::int64_t>(8, rows - b * 8);
+        const std::int64_t valid = std::min<std::int64_t>(8, clusters - b * 8);
         if (valid < 8) byte &= static_cast<std::uint8_t>((1u << valid) - 1);
         info.VisiblePairs += std::popcount(byte);
       }

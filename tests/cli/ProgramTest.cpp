@@ -194,6 +194,14 @@ TEST(Program, InfoOnASyntheticLevelReportsWhatWasWritten) {
   run = RunProgram({"--info", "--json", dir / "maps/small.bsp"}, elsewhere.Path());
   EXPECT_EQ(json::parse(run.Out)["Textures"][1]["Image"], nullptr);
 
+  // Visibility data claiming two billion clusters of no bytes: nothing to count, at once.
+  w.VisData = TBSPVisData{2147483647, 0, {}};
+  w.WriteTo(dir / "maps/hollow.bsp");
+  run = RunProgram({"--info", "--json", "maps/hollow.bsp"}, dir.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(json::parse(run.Out)["ClusterCount"], 2147483647);
+  EXPECT_EQ(json::parse(run.Out)["VisiblePairs"], 0);
+
   // A header other than Quake 3's is read all the same, after a warning.
   w.Header = TBSPHeader{{'R', 'B', 'S', 'P'}, 1};
   w.WriteTo(dir / "maps/other.bsp");
