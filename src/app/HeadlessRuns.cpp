@@ -16,7 +16,7 @@
 namespace app {
 namespace {
 
-// Where the waypoints of a benchmark flight lie, most preferred first.
+// Waypoints taken from the leaves when the entities name no spawn point.
 constexpr int kLeafWaypoints = 16;
 
 // The offscreen viewer with font and level loaded, or nothing after a one-line message.

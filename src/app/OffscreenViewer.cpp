@@ -2,7 +2,6 @@
 
 #include <GL/gl.h>
 
-
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
 #include "textures/Textures.h"
@@ -26,6 +25,18 @@ TOffscreenViewer::TOffscreenViewer(int width, int height) : Context(width, heigh
       {[] { return platform::TPoint{MouseHomeX, MouseHomeY}; }, [](platform::TPoint) {}});
   InitOpenGLEntryPoints();
   SetFixedGLState();
+  Surface.ClientWidth = [this] { return Context.Width(); };
+  Surface.ClientHeight = [this] { return Context.Height(); };
+  Surface.BeginPaint = [] {};
+  Surface.EndPaint = [] {};
+  Surface.SwapBuffers = [this] {
+    Context.SwapBuffers();
+    // The swap only queues the work; waiting for it makes the time include rasterization.
+    glFinish();
+    SwapDone = std::chrono::steady_clock::now();
+  };
+  Surface.InvalidateRect = [] {};
+  Surface.Close = [] {};
 }
 
 TOffscreenViewer::~TOffscreenViewer() {
@@ -44,22 +55,9 @@ bool TOffscreenViewer::Load(const std::string& fontPath, const std::string& leve
 double TOffscreenViewer::DrawFrame(const TCamera& pose) {
   Camera = pose;
   Ticks += kTicksPerFrame;
-  TPaintSurface surface;
-  surface.ClientWidth = [this] { return Context.Width(); };
-  surface.ClientHeight = [this] { return Context.Height(); };
-  surface.BeginPaint = [] {};
-  surface.EndPaint = [] {};
-  surface.SwapBuffers = [this] {
-    Context.SwapBuffers();
-    // The swap only queues the work; waiting for it makes the time include rasterization.
-    glFinish();
-    SwapDone = std::chrono::steady_clock::now();
-  };
-  surface.InvalidateRect = [] {};
-  surface.Close = [] {};
   const auto start = std::chrono::steady_clock::now();
   SwapDone = start;
-  PaintPass(surface);
+  PaintPass(Surface);
   return MillisecondsSince(start, SwapDone);
 }
 

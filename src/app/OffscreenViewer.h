@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/frmMain.h"
 #include "camera/CameraClass.h"
 #include "platform/Input.h"
 #include "platform/OffscreenContext.h"
@@ -38,6 +39,7 @@ class TOffscreenViewer {
 
  private:
   platform::TOffscreenGLContext Context;
+  TPaintSurface Surface;
   platform::TTickSource PreviousTicks;
   platform::TCursorSource PreviousCursor;
   std::uint32_t Ticks = 1000;
