@@ -109,22 +109,6 @@ TEST(CommandLine, ModeDefaultsAndSizes) {
   EXPECT_FALSE(p.Result.Options->Size);
 }
 
-TEST(CommandLine, HelpAndVersionGoToStandardOutputWithExitZero) {
-  TParsed p = Parse({"--help"});
-  EXPECT_FALSE(p.Result.Options);
-  EXPECT_EQ(p.Result.ExitCode, 0);
-  for (const char* option : {"--base", "--windowed", "--size", "--camera", "--screenshot",
-                             "--frames", "--info", "--at", "--benchmark", "--json", "--verbose",
-                             "--version", "LEVEL"})
-    EXPECT_NE(p.Out.find(option), std::string::npos) << option;
-  EXPECT_TRUE(p.Err.empty());
-
-  p = Parse({"--version"});
-  EXPECT_FALSE(p.Result.Options);
-  EXPECT_EQ(p.Result.ExitCode, 0);
-  EXPECT_EQ(p.Out, std::string("bspwalk ") + app::kProgramVersion + "\n");
-}
-
 // Every usage error: exit code 2, nothing on standard output, one line on standard error that
 // names the offending option or value.
 TEST(CommandLine, UsageErrorsAreOneLineWithExitTwo) {

@@ -81,7 +81,10 @@ TBspWriter TwoClusterLevel() {
 TEST(Program, HelpVersionAndUsageErrors) {
   TRun run = RunProgram({"--help"});
   EXPECT_EQ(run.ExitCode, 0);
-  EXPECT_NE(run.Out.find("--screenshot"), std::string::npos);
+  for (const char* option : {"--base", "--windowed", "--size", "--camera", "--screenshot",
+                             "--frames", "--info", "--at", "--benchmark", "--json", "--verbose",
+                             "--version", "LEVEL"})
+    EXPECT_NE(run.Out.find(option), std::string::npos) << option;
   EXPECT_EQ(run.Err, "");
 
   run = RunProgram({"--version"});
