@@ -6,12 +6,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include "XvfbServer.h"
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
 #include "platform/Window.h"
 #include "support/TestSupport.h"
+#include "support/XServer.h"
 
 namespace fs = std::filesystem;
 
@@ -99,8 +99,8 @@ TEST(KeyTest, KeysArriveAsVirtualKeyCodes) {
 }
 
 TEST_F(FormTest, MissingLevelShowsItsMessageAndEndsWithoutAFrame) {
-  apptest::TXvfbServer server(1024, 768);
-  apptest::TScopedDisplay display(server.Display());
+  testsupport::TXvfbServer server(1024, 768);
+  testsupport::TScopedDisplay display(server.Display());
   testsupport::TMessageCapture messages;
   platform::TVideoSystem video;
   {
@@ -123,8 +123,8 @@ TEST_F(FormTest, MissingLevelShowsItsMessageAndEndsWithoutAFrame) {
 
 TEST_F(FormTest, ShortLevelEndsStartUpWithTheErrorTextAndNothingAfterIt) {
   testsupport::WriteFile("maps/testmap.BSP", {'I', 'B', 'S', 'P', 46, 0, 0, 0, 1, 2, 3});
-  apptest::TXvfbServer server(1024, 768);
-  apptest::TScopedDisplay display(server.Display());
+  testsupport::TXvfbServer server(1024, 768);
+  testsupport::TScopedDisplay display(server.Display());
   testsupport::TMessageCapture messages;
   platform::TVideoSystem video;
   Tfrmcube form;
@@ -142,8 +142,8 @@ TEST_F(FormTest, ShortLevelEndsStartUpWithTheErrorTextAndNothingAfterIt) {
 }
 
 TEST_F(FormTest, FormCreateGivesADepthBufferAndTheFixedState) {
-  apptest::TXvfbServer server(1024, 768);
-  apptest::TScopedDisplay display(server.Display());
+  testsupport::TXvfbServer server(1024, 768);
+  testsupport::TScopedDisplay display(server.Display());
   testsupport::TMessageCapture messages;
   platform::TVideoSystem video;
   Tfrmcube form;
@@ -186,8 +186,8 @@ TEST_F(FormTest, FormCreateGivesADepthBufferAndTheFixedState) {
 }
 
 TEST_F(FormTest, RefusedDisplayModeLeavesTheWindowAtTheDesktopSize) {
-  apptest::TXvfbServer server(800, 600);
-  apptest::TScopedDisplay display(server.Display());
+  testsupport::TXvfbServer server(800, 600);
+  testsupport::TScopedDisplay display(server.Display());
   testsupport::TMessageCapture messages;
   platform::TVideoSystem video;
   Tfrmcube form;
@@ -199,8 +199,8 @@ TEST_F(FormTest, RefusedDisplayModeLeavesTheWindowAtTheDesktopSize) {
 }
 
 TEST_F(FormTest, WindowedStartKeepsTheDisplayAndTakesTheGivenSize) {
-  apptest::TXvfbServer server(1024, 768);
-  apptest::TScopedDisplay display(server.Display());
+  testsupport::TXvfbServer server(1024, 768);
+  testsupport::TScopedDisplay display(server.Display());
   testsupport::TMessageCapture messages;
   platform::TVideoSystem video;
   app::TStartupOptions options;
@@ -219,8 +219,8 @@ TEST_F(FormTest, WindowedStartKeepsTheDisplayAndTakesTheGivenSize) {
 TEST_F(FormTest, EscHeldAtTheStartEndsTheLoopAfterOneWholeFrame) {
   const fs::path data = testsupport::ExtractOpenArena("pak1-maps.pk3", {"maps/kaos2.bsp"});
   fs::copy_file(data / "maps/kaos2.bsp", "maps/testmap.BSP");
-  apptest::TXvfbServer server(1024, 768);
-  apptest::TScopedDisplay display(server.Display());
+  testsupport::TXvfbServer server(1024, 768);
+  testsupport::TScopedDisplay display(server.Display());
   testsupport::TMessageCapture messages;
   platform::TVideoSystem video;
   Tfrmcube form;

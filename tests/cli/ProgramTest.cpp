@@ -9,22 +9,26 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "ProgramSupport.h"
 #include "app/LevelFile.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "platform/OffscreenContext.h"
 #include "support/BspWriter.h"
+#include "support/Program.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
-using clitest::Lines;
-using clitest::RunProgram;
-using clitest::TRun;
 using nlohmann::json;
+using testsupport::Lines;
 using testsupport::TBspWriter;
+using testsupport::TRun;
 
 namespace {
+
+// The program built beside the tests, run to its end in `workingDir` (the test's own when empty).
+TRun RunProgram(const std::vector<std::string>& args, const std::string& workingDir = "") {
+  return testsupport::RunProgram(BSPWALK_PROGRAM, args, workingDir);
+}
 
 // One line on standard error, nothing on standard output.
 void ExpectOneLineError(const TRun& run, int exitCode, const std::string& named) {
@@ -254,20 +258,7 @@ class RealLevel : public ::testing::Test {
       fs::create_directories(Dir / "maps");
       fs::create_directories(Dir / "lgmp");
       fs::copy_file(Source, Dir / "maps/oa_dm1.bsp");
-      if (!images) return;
-      std::vector<std::string> patterns;
-      for (const std::string& name : app::TLevelFile(Source).TextureNames()) {
-        patterns.push_back(name + ".jpg");
-        patterns.push_back(name + ".tga");
-      }
-      for (const char* pak : {"pak0.pk3", "pak4-textures.pk3"}) {
-        const fs::path extracted = testsupport::ExtractOpenArena(pak, patterns);
-        for (const std::string& pattern : patterns) {
-          if (!fs::exists(extracted / pattern)) continue;
-          fs::create_directories(fs::path(Dir / pattern).parent_path());
-          fs::copy_file(extracted / pattern, Dir / pattern, fs::copy_options::overwrite_existing);
-        }
-      }
+      if (images) testsupport::InstallOpenArenaImages(app::TLevelFile(Source).TextureNames(), Dir.Path());
     }
   };
 };

@@ -119,6 +119,23 @@ std::string ExtractOpenArena(const std::string& pk3Name, const std::vector<std::
   return root.string();
 }
 
+void InstallOpenArenaImages(const std::vector<std::string>& textureNames, const std::string& folder) {
+  std::vector<std::string> patterns;
+  for (const std::string& name : textureNames) {
+    patterns.push_back(name + ".jpg");
+    patterns.push_back(name + ".tga");
+  }
+  for (const char* pak : {"pak0.pk3", "pak4-textures.pk3"}) {
+    const fs::path images = ExtractOpenArena(pak, patterns);
+    for (const std::string& pattern : patterns) {
+      if (!fs::exists(images / pattern)) continue;
+      const fs::path target = fs::path(folder) / pattern;
+      fs::create_directories(target.parent_path());
+      fs::copy_file(images / pattern, target, fs::copy_options::overwrite_existing);
+    }
+  }
+}
+
 std::vector<std::string> ListOpenArena(const std::string& pk3Name, const std::string& suffix) {
   const std::string archive = OpenArenaArchive(pk3Name);
   std::vector<std::string> names;

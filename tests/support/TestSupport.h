@@ -67,6 +67,11 @@ std::string OpenArenaArchive(const std::string& pk3Name);
 // when the archive is missing.
 std::string ExtractOpenArena(const std::string& pk3Name, const std::vector<std::string>& patterns);
 
+// Copies into the base folder `folder` the surface images of these texture names (each looked for
+// as ".jpg" and ".tga") that the game's archives pak0.pk3 and pak4-textures.pk3 hold, each at its
+// path relative to the folder, the later archive winning.
+void InstallOpenArenaImages(const std::vector<std::string>& textureNames, const std::string& folder);
+
 // The BSP files of an archive, as member names ("maps/aggressor.bsp", ...), sorted.
 std::vector<std::string> ListOpenArena(const std::string& pk3Name, const std::string& suffix);
 
