@@ -184,7 +184,10 @@ void app::SetFixedGLState() {
 
 void Tfrmcube::FormCreate() {
   // The window is made when its handle is first asked for, at the size of the form's resource.
-  MainWindow = std::make_unique<platform::TWindow>(app::kApplicationTitle, 632, 454);
+  // Covering the screen it has no frame and stays above the rest; otherwise it is an ordinary one.
+  MainWindow = std::make_unique<platform::TWindow>(
+      app::kApplicationTitle, 632, 454,
+      Options.FullScreen ? platform::TWindowStyle::Popup : platform::TWindowStyle::Normal);
   DC = MainWindow->GetDC();
   SetupPixelFormat();
   RC = std::make_unique<platform::TGLContext>(DC);

@@ -41,8 +41,9 @@ inline constexpr std::size_t FpsTextLimit = 100;
 struct TStartupOptions {
   std::string LevelPath = "maps\\testmap.BSP";
   std::string FontPath = "font.tga";
-  // True: switch the display to Width x Height x BitsPerPixel and cover the screen (the desktop
-  // when the switch is refused). False: a window of Width x Height and no switch.
+  // True: a borderless window above all others; the display switched to Width x Height x
+  // BitsPerPixel and covered (the desktop when the switch is refused). False: a framed, ordinary
+  // window of Width x Height, centred, and no switch.
   bool FullScreen = true;
   std::uint16_t Width = 1024;
   std::uint16_t Height = 768;

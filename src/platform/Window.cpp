@@ -61,17 +61,18 @@ TVideoSystem::~TVideoSystem() {
   SDL_Quit();
 }
 
-TWindow::TWindow(const std::string& caption, int clientWidth, int clientHeight) {
+TWindow::TWindow(const std::string& caption, int clientWidth, int clientHeight,
+                 TWindowStyle style) {
   // The surface's format is fixed when the window is made; ChoosePixelFormat promises this one.
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  if (style == TWindowStyle::Popup) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
   Window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                            clientWidth, clientHeight,
-                            SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS |
-                                SDL_WINDOW_ALWAYS_ON_TOP);
+                            clientWidth, clientHeight, flags);
   if (!Window) throw SdlError("Could not create the window");
   if (!TheMainWindow) TheMainWindow = this;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The main window of the program on SDL2, in the shape of the Win32 calls the program was designed
-// around: a borderless, always-on-top window with a device context, a pixel format and a GL
-// context; the display-mode switch; key events as virtual-key codes; and a paint-driven message
-// loop where every paint pass asks for the next one.
+// around: a window (borderless and always on top for the full-screen viewer) with a device
+// context, a pixel format and a GL context; the display-mode switch; key events as virtual-key
+// codes; and a paint-driven message loop where every paint pass asks for the next one.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -32,13 +32,22 @@ struct TWindowEvents {
   std::function<void(std::uint16_t virtualKey)> KeyUp;
 };
 
-// A hidden, borderless, always-on-top window centred on the screen. Its drawing surface always has
-// RGBA colour, double buffering and a 24-bit depth buffer: the pixel-format request of the program
-// names no depth size, but every frame clears and tests depth. The first window made is the main
-// window, the one the display-mode switch applies to.
+// How a window sits on the desktop.
+enum class TWindowStyle {
+  // Borderless and above every other window: the full-screen viewer, which covers the screen.
+  Popup,
+  // A window as the desktop frames it, with title bar and border, stacked like any other.
+  Normal,
+};
+
+// A hidden window centred on the screen. Its drawing surface always has RGBA colour, double
+// buffering and a 24-bit depth buffer: the pixel-format request of the program names no depth
+// size, but every frame clears and tests depth. The first window made is the main window, the one
+// the display-mode switch applies to.
 class TWindow {
  public:
-  TWindow(const std::string& caption, int clientWidth, int clientHeight);
+  TWindow(const std::string& caption, int clientWidth, int clientHeight,
+          TWindowStyle style = TWindowStyle::Popup);
   ~TWindow();
   TWindow(const TWindow&) = delete;
   TWindow& operator=(const TWindow&) = delete;

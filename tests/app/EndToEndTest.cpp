@@ -136,6 +136,7 @@ TEST_F(EndToEndTest, FliesThroughARealLevelAndEndsWithEsc) {
   TFont font{testsupport::ReadFile(std::string(BSPWALK_SOURCE_DIR) + "/font.tga")};
   ASSERT_EQ(font.Bytes.size(), 18u + 128u * 256u * 4u);
   const std::string& display = Server.Display();
+  testsupport::DeclareDecorationHints(display);
   testsupport::TStartedProgram program = StartProgram();
 
   // Loading takes a while; the window shows once it is done.
@@ -150,6 +151,14 @@ TEST_F(EndToEndTest, FliesThroughARealLevelAndEndsWithEsc) {
   ASSERT_TRUE(program.Running()) << program.Err();
   ASSERT_TRUE(first.Valid());
   EXPECT_GT(LitShare(first, 0, 160, kWidth, kHeight), 0.5);
+
+  // Covering the screen, the window has no frame and stays above the other windows.
+  const std::string window = WindowId(display, "bspwalk");
+  ASSERT_FALSE(window.empty());
+  const testsupport::TWindowManagerHints hints = testsupport::ReadWindowManagerHints(display, window);
+  EXPECT_NE(hints.Properties.find("_MOTIF_WM_HINTS"), std::string::npos) << hints.Properties;
+  EXPECT_FALSE(hints.Decorated) << hints.Properties;
+  EXPECT_TRUE(hints.Above) << hints.Properties;
 
   // The first frame turned the view by the cursor's offset from (160, 120): Xvfb starts the
   // cursor in the middle of the screen, (512, 384), so the view stands at pitch 259.2. 336 pixels

@@ -144,10 +144,17 @@ TEST_F(FormTest, ShortLevelEndsStartUpWithTheErrorTextAndNothingAfterIt) {
 TEST_F(FormTest, FormCreateGivesADepthBufferAndTheFixedState) {
   testsupport::TXvfbServer server(1024, 768);
   testsupport::TScopedDisplay display(server.Display());
+  testsupport::DeclareDecorationHints(server.Display());
   testsupport::TMessageCapture messages;
   platform::TVideoSystem video;
   Tfrmcube form;
   ASSERT_TRUE(form.CreateForm());
+
+  // Full screen: no frame, above the other windows.
+  const testsupport::TWindowManagerHints hints = testsupport::ReadWindowManagerHints(
+      server.Display(), testsupport::WindowId(server.Display(), "bspwalk"));
+  EXPECT_FALSE(hints.Decorated) << hints.Properties;
+  EXPECT_TRUE(hints.Above) << hints.Properties;
 
   // The request names no depth buffer; the surface has one all the same.
   unsigned char pfd[40];
@@ -201,6 +208,7 @@ TEST_F(FormTest, RefusedDisplayModeLeavesTheWindowAtTheDesktopSize) {
 TEST_F(FormTest, WindowedStartKeepsTheDisplayAndTakesTheGivenSize) {
   testsupport::TXvfbServer server(1024, 768);
   testsupport::TScopedDisplay display(server.Display());
+  testsupport::DeclareDecorationHints(server.Display());
   testsupport::TMessageCapture messages;
   platform::TVideoSystem video;
   app::TStartupOptions options;
@@ -212,6 +220,13 @@ TEST_F(FormTest, WindowedStartKeepsTheDisplayAndTakesTheGivenSize) {
   ASSERT_TRUE(form.CreateForm());
   EXPECT_EQ(form.Window()->ClientWidth(), 400);
   EXPECT_EQ(form.Window()->ClientHeight(), 300);
+  EXPECT_EQ(platform::ScreenWidth(), 1024);
+  // An ordinary window: framed, stacked like any other.
+  const testsupport::TWindowManagerHints hints = testsupport::ReadWindowManagerHints(
+      server.Display(), testsupport::WindowId(server.Display(), "bspwalk"));
+  EXPECT_NE(hints.Properties.find("_MOTIF_WM_HINTS"), std::string::npos) << hints.Properties;
+  EXPECT_TRUE(hints.Decorated) << hints.Properties;
+  EXPECT_FALSE(hints.Above) << hints.Properties;
   EXPECT_EQ(Camera.Yaw, 4.0f);
   EXPECT_EQ(Camera.Pitch, 5.0f);
 }

@@ -1,5 +1,6 @@
-// The viewer in a window under a private X server: the size asked for, centred, the display mode
-// untouched, the load summary of --verbose on standard error, and Esc still ends it.
+// The viewer in a window under a private X server: an ordinary window of the size asked for,
+// centred, not kept above other windows, the display mode untouched, the load summary of
+// --verbose on standard error, and Esc still ends it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -33,6 +34,7 @@ TEST(Windowed, SizeAskedForAndTheDisplayModeLeftAlone) {
   testsupport::TBspWriter::SmallLevel().WriteTo(folder / "maps/testmap.BSP");
   ASSERT_EQ(ScreenSize(display), "800x600");
 
+  testsupport::DeclareDecorationHints(display);
   testsupport::TStartedProgram program(BSPWALK_PROGRAM,
                                        {"--windowed", "--size", "320x240", "--verbose"},
                                        folder.Path(), display);
@@ -56,6 +58,11 @@ TEST(Windowed, SizeAskedForAndTheDisplayModeLeftAlone) {
   EXPECT_NE(geometry.find("Absolute upper-left X:  240"), std::string::npos) << geometry;
   EXPECT_NE(geometry.find("Absolute upper-left Y:  180"), std::string::npos) << geometry;
   EXPECT_EQ(ScreenSize(display), "800x600");
+  // An ordinary window: framed by the window manager, stacked like any other.
+  const testsupport::TWindowManagerHints hints = testsupport::ReadWindowManagerHints(display, window);
+  EXPECT_NE(hints.Properties.find("_MOTIF_WM_HINTS"), std::string::npos) << hints.Properties;
+  EXPECT_TRUE(hints.Decorated) << hints.Properties;
+  EXPECT_FALSE(hints.Above) << hints.Properties;
 
   // Esc as a person presses it, to the window that has the keyboard; the window takes the focus
   // when it is shown, which under load may come a little after it is viewable, so press again

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <stdexcept>
 #include <string>
 
@@ -129,6 +130,25 @@ std::string WindowId(const std::string& display, const std::string& title) {
   const std::size_t lineStart = tree.rfind('\n', at) + 1;
   const std::size_t idStart = tree.find_first_not_of(' ', lineStart);
   return tree.substr(idStart, tree.find(' ', idStart) - idStart);
+}
+
+void DeclareDecorationHints(const std::string& display) {
+  Shell(display, "xprop -root -f _MOTIF_WM_HINTS 32c -set _MOTIF_WM_HINTS 0");
+}
+
+TWindowManagerHints ReadWindowManagerHints(const std::string& display, const std::string& window) {
+  TWindowManagerHints hints;
+  hints.Properties = Shell(display, "xprop -id " + window);
+  // Flags, functions, decorations, ...; decorations count when flag 2 is set.
+  std::smatch motif;
+  if (std::regex_search(hints.Properties, motif,
+                        std::regex(R"(_MOTIF_WM_HINTS\(_MOTIF_WM_HINTS\) = (0x[0-9a-f]+), 0x[0-9a-f]+, (0x[0-9a-f]+))")))
+    hints.Decorated = (std::stoul(motif[1].str(), nullptr, 16) & 2) == 0 ||
+                      std::stoul(motif[2].str(), nullptr, 16) != 0;
+  std::smatch state;
+  if (std::regex_search(hints.Properties, state, std::regex(R"(_NET_WM_STATE\(ATOM\) = ([^\n]*))")))
+    hints.Above = state[1].str().find("_NET_WM_STATE_ABOVE") != std::string::npos;
+  return hints;
 }
 
 }  // namespace testsupport

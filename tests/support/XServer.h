@@ -53,4 +53,17 @@ std::string Shell(const std::string& display, const std::string& command);
 // there is none.
 std::string WindowId(const std::string& display, const std::string& title);
 
+// What a window asks of the window manager, as its properties say.
+struct TWindowManagerHints {
+  bool Decorated = true;  // title bar and border (no Motif hint saying otherwise)
+  bool Above = false;     // kept above other windows
+  std::string Properties; // all of them, as xprop prints them
+};
+
+// A window manager makes the atom of the Motif decoration hints known, and SDL states a window's
+// decorations only when it is. A bare Xvfb has none: this makes it known, for windows made later.
+void DeclareDecorationHints(const std::string& display);
+
+TWindowManagerHints ReadWindowManagerHints(const std::string& display, const std::string& window);
+
 }  // namespace testsupport
