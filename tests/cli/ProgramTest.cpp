@@ -233,7 +233,14 @@ TEST(Program, AtFollowsTheTreeAndCountsAsAFrameWould) {
   // On the plane (also -0 and a value that rounds to -0 as a float) is in front; NaN goes back.
   EXPECT_EQ(Lines(run.Out), (std::vector<std::string>{front, back, front, front, back, front, back,
                                                       front, back}));
-  for (const std::string& line : Lines(run.Out)) EXPECT_NO_THROW(json::parse(line));
+  // Each line on its own is one JSON object with just the four keys.
+  for (const std::string& line : Lines(run.Out)) {
+    const json at = json::parse(line, nullptr, false);
+    ASSERT_TRUE(at.is_object()) << line;
+    EXPECT_EQ(at.size(), 4u) << line;
+    for (const char* key : {"Leaf", "Cluster", "MarkedFaces", "VisibleFaceCount"})
+      EXPECT_TRUE(at.contains(key)) << key << " in " << line;
+  }
 
   const TRun text = RunProgram({"--at=-5,0.5,1e3", "two.bsp", "--verbose"}, dir.Path());
   EXPECT_EQ(text.Out, "-5 0.5 1000: leaf 1, cluster 1, 3 faces marked, VisibleFaceCount 2\n");
