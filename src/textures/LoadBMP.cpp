@@ -16,11 +16,8 @@ bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool 
   std::vector<std::uint8_t> fileBytes;
   std::span<const std::uint8_t> bytes;
   if (fromResource) {
-    const auto resource = textures::FindImageResource("BMP", textures::ResourceNameOf(imageFileName));
-    if (!resource) {
-      platform::ShowMessage("File not found in resource - " + imageFileName, "BMP Texture");
-      return false;
-    }
+    const auto resource = textures::OpenImageResource("BMP", imageFileName, "BMP Texture");
+    if (!resource) return false;
     bytes = *resource;
   } else {
     auto read = platform::ReadWholeFile(imageFileName);

@@ -13,11 +13,8 @@ bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool 
   std::vector<std::uint8_t> fileBytes;
   std::span<const std::uint8_t> bytes;
   if (fromResource) {
-    const auto resource = textures::FindImageResource("JPEG", textures::ResourceNameOf(imageFileName));
-    if (!resource) {
-      platform::ShowMessage("File not found in resource - " + imageFileName, "JPG Texture");
-      return false;
-    }
+    const auto resource = textures::OpenImageResource("JPEG", imageFileName, "JPG Texture");
+    if (!resource) return false;
     bytes = *resource;
   } else {
     auto read = platform::ReadWholeFile(imageFileName);

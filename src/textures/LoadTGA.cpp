@@ -20,11 +20,8 @@ bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool 
   std::vector<std::uint8_t> fileBytes;
   std::span<const std::uint8_t> bytes;
   if (fromResource) {
-    const auto resource = textures::FindImageResource("TGA", textures::ResourceNameOf(imageFileName));
-    if (!resource) {
-      platform::ShowMessage("File not found in resource - " + imageFileName, "TGA Texture");
-      return false;
-    }
+    const auto resource = textures::OpenImageResource("TGA", imageFileName, "TGA Texture");
+    if (!resource) return false;
     bytes = *resource;
   } else {
     if (!platform::FileExists(imageFileName)) {

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <memory>
 
+#include "platform/Messages.h"
+
 namespace textures {
 namespace {
 
@@ -52,5 +54,14 @@ void RegisterImageResource(const std::string& type, const std::string& name,
 }
 
 void ClearRegisteredImageResources() { Table().clear(); }
+
+std::optional<std::span<const std::uint8_t>> OpenImageResource(const std::string& type,
+                                                               const std::string& imageFileName,
+                                                               const std::string& notFoundCaption) {
+  auto resource = FindImageResource(type, ResourceNameOf(imageFileName));
+  if (!resource)
+    platform::ShowMessage("File not found in resource - " + imageFileName, notFoundCaption);
+  return resource;
+}
 
 }  // namespace textures

@@ -18,6 +18,13 @@ std::string ResourceNameOf(const std::string& imageFileName);
 std::optional<std::span<const std::uint8_t>> FindImageResource(const std::string& type,
                                                                const std::string& name);
 
+// The resource-mode lookup the three loaders share: the resource of that type named after the
+// image file, or, when there is none, "File not found in resource - " + the file name shown with
+// the loader's caption and nothing returned.
+std::optional<std::span<const std::uint8_t>> OpenImageResource(const std::string& type,
+                                                               const std::string& imageFileName,
+                                                               const std::string& notFoundCaption);
+
 // Adds (or replaces) a resource. For tests: the program's own table is fixed at build time.
 void RegisterImageResource(const std::string& type, const std::string& name,
                            std::vector<std::uint8_t> bytes);
