@@ -26,6 +26,23 @@ void ResetGlobals() {
   Camera = TCamera{};
 }
 
+// A private X display for one test, with the video system on it and every message captured.
+// Decoration hints, when asked for, are declared before the video system starts, so that the
+// window's frame can be read back without a window manager.
+struct TXSession {
+  TXSession(int width, int height, bool decorationHints = false)
+      : Server(width, height),
+        Display(Server.Display()),
+        HintsDeclared(decorationHints &&
+                      (testsupport::DeclareDecorationHints(Server.Display()), true)) {}
+
+  testsupport::TXvfbServer Server;
+  testsupport::TScopedDisplay Display;
+  bool HintsDeclared;
+  testsupport::TMessageCapture Messages;
+  platform::TVideoSystem Video;
+};
+
 // A working folder as the program expects it: font.tga and lgmp/, and no level unless a test
 // writes one.
 class FormTest : public ::testing::Test {
@@ -99,16 +116,13 @@ TEST(KeyTest, KeysArriveAsVirtualKeyCodes) {
 }
 
 TEST_F(FormTest, MissingLevelShowsItsMessageAndEndsWithoutAFrame) {
-  testsupport::TXvfbServer server(1024, 768);
-  testsupport::TScopedDisplay display(server.Display());
-  testsupport::TMessageCapture messages;
-  platform::TVideoSystem video;
+  TXSession x(1024, 768);
   {
     Tfrmcube form;
     ASSERT_TRUE(form.CreateForm());
-    ASSERT_EQ(messages.Messages().size(), 1u);
-    EXPECT_EQ(messages.Messages()[0].Text, "Could not find the BSP file!");
-    EXPECT_EQ(messages.Messages()[0].Caption, "Error");
+    ASSERT_EQ(x.Messages.Messages().size(), 1u);
+    EXPECT_EQ(x.Messages.Messages()[0].Text, "Could not find the BSP file!");
+    EXPECT_EQ(x.Messages.Messages()[0].Caption, "Error");
     EXPECT_TRUE(platform::QuitRequested());
     // Start-up went on to its end all the same.
     EXPECT_EQ(Camera.X, 200.0f);
@@ -123,16 +137,13 @@ TEST_F(FormTest, MissingLevelShowsItsMessageAndEndsWithoutAFrame) {
 
 TEST_F(FormTest, ShortLevelEndsStartUpWithTheErrorTextAndNothingAfterIt) {
   testsupport::WriteFile("maps/testmap.BSP", {'I', 'B', 'S', 'P', 46, 0, 0, 0, 1, 2, 3});
-  testsupport::TXvfbServer server(1024, 768);
-  testsupport::TScopedDisplay display(server.Display());
-  testsupport::TMessageCapture messages;
-  platform::TVideoSystem video;
+  TXSession x(1024, 768);
   Tfrmcube form;
   EXPECT_FALSE(form.CreateForm());
-  ASSERT_EQ(messages.Messages().size(), 1u);
-  EXPECT_EQ(messages.Messages()[0].Text, "Read beyond end of file.");
-  EXPECT_EQ(messages.Messages()[0].Caption, "bspwalk");
-  EXPECT_EQ(messages.Messages()[0].Icon, platform::TMessageIcon::Error);
+  ASSERT_EQ(x.Messages.Messages().size(), 1u);
+  EXPECT_EQ(x.Messages.Messages()[0].Text, "Read beyond end of file.");
+  EXPECT_EQ(x.Messages.Messages()[0].Caption, "bspwalk");
+  EXPECT_EQ(x.Messages.Messages()[0].Icon, platform::TMessageIcon::Error);
   // The remaining steps were skipped: camera all zero, initial size, no quit request posted.
   EXPECT_EQ(Camera.X, 0.0f);
   EXPECT_EQ(Camera.Pitch, 0.0f);
@@ -142,17 +153,13 @@ TEST_F(FormTest, ShortLevelEndsStartUpWithTheErrorTextAndNothingAfterIt) {
 }
 
 TEST_F(FormTest, FormCreateGivesADepthBufferAndTheFixedState) {
-  testsupport::TXvfbServer server(1024, 768);
-  testsupport::TScopedDisplay display(server.Display());
-  testsupport::DeclareDecorationHints(server.Display());
-  testsupport::TMessageCapture messages;
-  platform::TVideoSystem video;
+  TXSession x(1024, 768, true);
   Tfrmcube form;
   ASSERT_TRUE(form.CreateForm());
 
   // Full screen: no frame, above the other windows.
   const testsupport::TWindowManagerHints hints = testsupport::ReadWindowManagerHints(
-      server.Display(), testsupport::WindowId(server.Display(), "bspwalk"));
+      x.Server.Display(), testsupport::WindowId(x.Server.Display(), "bspwalk"));
   EXPECT_FALSE(hints.Decorated) << hints.Properties;
   EXPECT_TRUE(hints.Above) << hints.Properties;
 
@@ -193,10 +200,7 @@ TEST_F(FormTest, FormCreateGivesADepthBufferAndTheFixedState) {
 }
 
 TEST_F(FormTest, RefusedDisplayModeLeavesTheWindowAtTheDesktopSize) {
-  testsupport::TXvfbServer server(800, 600);
-  testsupport::TScopedDisplay display(server.Display());
-  testsupport::TMessageCapture messages;
-  platform::TVideoSystem video;
+  TXSession x(800, 600);
   Tfrmcube form;
   ASSERT_TRUE(form.CreateForm());
   EXPECT_FALSE(ChangeResolution(1024, 768, 32));
@@ -206,11 +210,7 @@ TEST_F(FormTest, RefusedDisplayModeLeavesTheWindowAtTheDesktopSize) {
 }
 
 TEST_F(FormTest, WindowedStartKeepsTheDisplayAndTakesTheGivenSize) {
-  testsupport::TXvfbServer server(1024, 768);
-  testsupport::TScopedDisplay display(server.Display());
-  testsupport::DeclareDecorationHints(server.Display());
-  testsupport::TMessageCapture messages;
-  platform::TVideoSystem video;
+  TXSession x(1024, 768, true);
   app::TStartupOptions options;
   options.FullScreen = false;
   options.Width = 400;
@@ -223,7 +223,7 @@ TEST_F(FormTest, WindowedStartKeepsTheDisplayAndTakesTheGivenSize) {
   EXPECT_EQ(platform::ScreenWidth(), 1024);
   // An ordinary window: framed, stacked like any other.
   const testsupport::TWindowManagerHints hints = testsupport::ReadWindowManagerHints(
-      server.Display(), testsupport::WindowId(server.Display(), "bspwalk"));
+      x.Server.Display(), testsupport::WindowId(x.Server.Display(), "bspwalk"));
   EXPECT_NE(hints.Properties.find("_MOTIF_WM_HINTS"), std::string::npos) << hints.Properties;
   EXPECT_TRUE(hints.Decorated) << hints.Properties;
   EXPECT_FALSE(hints.Above) << hints.Properties;
@@ -234,10 +234,7 @@ TEST_F(FormTest, WindowedStartKeepsTheDisplayAndTakesTheGivenSize) {
 TEST_F(FormTest, EscHeldAtTheStartEndsTheLoopAfterOneWholeFrame) {
   const fs::path data = testsupport::ExtractOpenArena("pak1-maps.pk3", {"maps/kaos2.bsp"});
   fs::copy_file(data / "maps/kaos2.bsp", "maps/testmap.BSP");
-  testsupport::TXvfbServer server(1024, 768);
-  testsupport::TScopedDisplay display(server.Display());
-  testsupport::TMessageCapture messages;
-  platform::TVideoSystem video;
+  TXSession x(1024, 768);
   Tfrmcube form;
   ASSERT_TRUE(form.CreateForm());
   EXPECT_FALSE(platform::QuitRequested());
@@ -262,7 +259,7 @@ TEST_F(FormTest, EscHeldAtTheStartEndsTheLoopAfterOneWholeFrame) {
   EXPECT_EQ(platform::GetCursorPos().X, 160);
   EXPECT_EQ(platform::GetCursorPos().Y, 120);
   EXPECT_GT(VisibleFaceCount, 0);
-  EXPECT_TRUE(messages.Messages().empty());
+  EXPECT_TRUE(x.Messages.Messages().empty());
 }
 
 }  // namespace
