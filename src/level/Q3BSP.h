@@ -141,6 +141,15 @@ struct TLoadTimings {
   double LightmapsMs = 0;      // brightening, exporting and uploading every lightmap
 };
 
+// How a level is built from its file beyond the plain load. The default value is the plain load,
+// call for call; each extension adds its own fields here, off by default.
+struct TLevelOptions {};
+
+// How a frame is drawn beyond the plain two passes. The default value is the plain frame, call for
+// call; each extension (surfaces, per-texture draw state, view modes) adds its own fields here, off
+// by default, and the renderer looks them up per texture group, never per face.
+struct TRenderOptions {};
+
 // Faces counted by this frame's texture pass: visible faces that belong to a texture group.
 extern std::int32_t VisibleFaceCount;
 
@@ -189,7 +198,7 @@ struct TQuake3BSP {
   // for a file shorter than its lumps, EBSPFormatError for contradicting records (both before the
   // level is touched), EFCreateError when a lightmap's image file cannot be created. Needs a
   // current GL context and the OpenGL entry-point table loaded.
-  bool LoadBSP(const std::string& fileName);
+  bool LoadBSP(const std::string& fileName, const TLevelOptions& options = {});
 
   // The leaf holding the position, found by descending the tree from node 0; NoLeaf (-1,
   // level/Q3BSP_visibility.h) when the level has no nodes or its tree leaves its arrays.
@@ -199,7 +208,7 @@ struct TQuake3BSP {
   std::int32_t IsClusterVisible(std::int32_t current, std::int32_t test) const;
 
   // Marks the faces visible from the position and draws them: texture pass, then lightmap pass.
-  void RenderLevel(const TVector& position);
+  void RenderLevel(const TVector& position, const TRenderOptions& options = {});
 
   // Brightens a copy of the lightmap, exports it as "lgmp\lgmp<number>.jpg" and uploads it.
   void CreateLightmapTexture(GLuint& textureSlot, const TBSPLightmap& lightmap,

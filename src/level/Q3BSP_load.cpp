@@ -82,7 +82,7 @@ void GroupFaces(const std::vector<TBSPFace>& faces, std::int32_t groupCount,
 
 }  // namespace
 
-bool TQuake3BSP::LoadBSP(const std::string& fileName) {
+bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& /*options*/) {
   TStopwatch stopwatch;
   TLoadTimings timings;
   const std::optional<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(fileName);

@@ -29,7 +29,7 @@ inline void DrawPolygon(const TQuake3BSP& level, std::int32_t face) {
 
 }  // namespace
 
-void TQuake3BSP::RenderLevel(const TVector& position) {
+void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& /*options*/) {
   const TVector cameraPosition = position;
   std::fill(FaceVisible.begin(), FaceVisible.end(), 0);
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
