@@ -27,13 +27,12 @@ float YawTowards(const TVector& a, const TVector& b) {
   return static_cast<float>(std::atan2(dx, dy) * kDegrees);
 }
 
-void AppendSummary(std::string& out, const char* name, const std::vector<double>& values,
-                   bool withP95, int decimals) {
+TJson SummaryJson(const std::vector<double>& values, bool withP95, int decimals) {
   const TSummary s = Summarize(values);
-  out += std::string("\"") + name + "\": {\"min\": " + JsonNumber(s.Min, decimals) +
-         ", \"median\": " + JsonNumber(s.Median, decimals);
-  if (withP95) out += ", \"p95\": " + JsonNumber(s.P95, decimals);
-  out += ", \"max\": " + JsonNumber(s.Max, decimals) + "}";
+  TJson out = {{"min", JsonRounded(s.Min, decimals)}, {"median", JsonRounded(s.Median, decimals)}};
+  if (withP95) out["p95"] = JsonRounded(s.P95, decimals);
+  out["max"] = JsonRounded(s.Max, decimals);
+  return out;
 }
 
 }  // namespace
@@ -135,19 +134,19 @@ std::string BenchmarkText(const TBenchmarkResult& r) {
 }
 
 std::string BenchmarkJson(const TBenchmarkResult& r) {
-  std::string out = "{\"level\": " + JsonString(r.Level) + ", \"renderer\": " +
-                    JsonString(r.Renderer) + ", \"width\": " + std::to_string(r.Width) +
-                    ", \"height\": " + std::to_string(r.Height) + ", \"path\": " +
-                    JsonString(r.Path) + ", \"frames\": " + std::to_string(r.FrameMs.size()) +
-                    ", \"load_total_ms\": " + JsonNumber(r.LoadTotalMs) + ", \"load_stages_ms\": {";
-  for (std::size_t i = 0; i < r.LoadStagesMs.size(); ++i)
-    out += (i ? ", " : "") + JsonString(r.LoadStagesMs[i].first) + ": " +
-           JsonNumber(r.LoadStagesMs[i].second);
-  out += "}, ";
-  AppendSummary(out, "frame_ms", r.FrameMs, true, 3);
-  out += ", ";
-  AppendSummary(out, "faces_per_frame", r.FacesPerFrame, false, 1);
-  return out + "}\n";
+  TJson out;
+  out["level"] = JsonText(r.Level);
+  out["renderer"] = JsonText(r.Renderer);
+  out["width"] = r.Width;
+  out["height"] = r.Height;
+  out["path"] = JsonText(r.Path);
+  out["frames"] = r.FrameMs.size();
+  out["load_total_ms"] = JsonRounded(r.LoadTotalMs);
+  out["load_stages_ms"] = TJson::object();
+  for (const auto& [stage, ms] : r.LoadStagesMs) out["load_stages_ms"][stage] = JsonRounded(ms);
+  out["frame_ms"] = SummaryJson(r.FrameMs, true, 3);
+  out["faces_per_frame"] = SummaryJson(r.FacesPerFrame, false, 1);
+  return JsonLine(out);
 }
 
 }  // namespace app

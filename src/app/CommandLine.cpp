@@ -118,7 +118,9 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
   cli.add_flag("--benchmark", benchmark,
                "Fly a fixed path without the frame limit and print load and frame times "
                "(default 300 frames)");
-  cli.add_flag("--json", json, "Print --info, --at or --benchmark results as JSON");
+  cli.add_flag("--json", json,
+               "Print --info, --at or --benchmark results as JSON; --at prints JSON Lines: one "
+               "object per position, on its own line, holding the position asked");
   cli.add_flag("--verbose", verbose, "Print a load summary on standard error");
 
   try {

@@ -1,39 +1,44 @@
 #include "app/Json.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 
 namespace app {
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
+TJson JsonText(const std::string& bytes) {
+  std::string utf8;
+  utf8.reserve(bytes.size());
+  for (const char c : bytes) {
     const unsigned char byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20 || byte >= 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
+    if (byte < 0x80) {
+      utf8 += c;
     } else {
-      out += c;
+      utf8 += static_cast<char>(0xc0 | byte >> 6);
+      utf8 += static_cast<char>(0x80 | (byte & 0x3f));
     }
   }
-  return out + "\"";
+  return utf8;
 }
 
-std::string JsonNumber(double value, int decimals) {
-  if (!std::isfinite(value)) return "null";
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  std::string out = text;
-  if (out.find('.') != std::string::npos) {
-    while (out.back() == '0') out.pop_back();
-    if (out.back() == '.') out.pop_back();
-  }
-  if (out == "-0") out = "0";
-  return out;
+TJson JsonRounded(double value, int decimals) {
+  if (!std::isfinite(value)) return nullptr;
+  const double scale = std::pow(10.0, decimals);
+  // Past 2^53 a double has no digits after the point left to round.
+  if (std::fabs(value) * scale < 9007199254740992.0) value = std::round(value * scale) / scale;
+  return value + 0.0;  // -0 becomes 0
+}
+
+TJson JsonFloat(float value) {
+  if (!std::isfinite(value)) return nullptr;
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text - 1, value).ptr;
+  *end = '\0';
+  return std::strtod(text, nullptr);
+}
+
+std::string JsonLine(const TJson& value) {
+  return value.dump(-1, ' ', true) + "\n";
 }
 
 }  // namespace app

@@ -145,10 +145,11 @@ std::string LevelInfoText(const TLevelInfo& info) {
 }
 
 std::string LevelInfoJson(const TLevelInfo& info) {
-  std::string out = "{\"File\": " + JsonString(info.Path) +
-                    ", \"FileSize\": " + std::to_string(info.FileSize) +
-                    ", \"ID\": " + JsonString(std::string(info.Header.ID, 4)) +
-                    ", \"Version\": " + std::to_string(info.Header.Version);
+  TJson out;
+  out["File"] = JsonText(info.Path);
+  out["FileSize"] = info.FileSize;
+  out["ID"] = JsonText(std::string(info.Header.ID, 4));
+  out["Version"] = info.Header.Version;
   const std::pair<const char*, std::int64_t> counts[] = {
       {"VertexCount", info.VertexCount},     {"FaceCount", info.FaceCount},
       {"TextureCount", info.TextureCount},   {"LightmapCount", info.LightmapCount},
@@ -157,27 +158,22 @@ std::string LevelInfoJson(const TLevelInfo& info) {
       {"MeshVertexCount", info.MeshVertexCount}, {"ClusterCount", info.ClusterCount},
       {"BytesPerCluster", info.BytesPerCluster}, {"ClusteredLeaves", info.ClusteredLeaves},
       {"SpawnPoints", info.SpawnPoints}};
-  for (const auto& [name, value] : counts)
-    out += std::string(", \"") + name + "\": " + std::to_string(value);
-  out += ", \"HasVisData\": " + std::string(info.HasVisData ? "true" : "false");
-  out += ", \"VisiblePairs\": " + std::to_string(info.VisiblePairs);
+  for (const auto& [name, value] : counts) out[name] = value;
+  out["HasVisData"] = info.HasVisData;
+  out["VisiblePairs"] = info.VisiblePairs;
   const double pairs = double{1.0} * info.ClusterCount * info.ClusterCount;
-  out += ", \"PVSDensity\": " +
-         (info.HasVisData && pairs > 0
-              ? JsonNumber(static_cast<double>(info.VisiblePairs) / pairs, 6)
-              : std::string("null"));
-  out += ", \"FacesByType\": {\"Polygon\": " + std::to_string(info.Polygons) +
-         ", \"Patch\": " + std::to_string(info.Patches) + ", \"Mesh\": " +
-         std::to_string(info.Meshes) + ", \"Billboard\": " + std::to_string(info.Billboards) +
-         ", \"Other\": " + std::to_string(info.OtherFaces) + "}";
-  out += ", \"Textures\": [";
-  for (std::size_t i = 0; i < info.Textures.size(); ++i) {
-    const TTextureReport& t = info.Textures[i];
-    out += std::string(i ? ", " : "") + "{\"Name\": " + JsonString(t.Name) + ", \"Image\": " +
-           (t.Image.empty() ? std::string("null") : JsonString(t.Image)) +
-           ", \"FaceCount\": " + std::to_string(t.FaceCount) + "}";
-  }
-  return out + "]}\n";
+  out["PVSDensity"] = info.HasVisData && pairs > 0
+                          ? JsonRounded(static_cast<double>(info.VisiblePairs) / pairs, 6)
+                          : TJson(nullptr);
+  out["FacesByType"] = {{"Polygon", info.Polygons}, {"Patch", info.Patches},
+                        {"Mesh", info.Meshes},       {"Billboard", info.Billboards},
+                        {"Other", info.OtherFaces}};
+  out["Textures"] = TJson::array();
+  for (const TTextureReport& t : info.Textures)
+    out["Textures"].push_back({{"Name", JsonText(t.Name)},
+                               {"Image", t.Image.empty() ? TJson(nullptr) : JsonText(t.Image)},
+                               {"FaceCount", t.FaceCount}});
+  return JsonLine(out);
 }
 
 TQuake3BSP VisibilityModel(const TBSPFile& records) {
@@ -230,9 +226,13 @@ std::string PositionText(const TVector& p, const TPositionReport& r) {
                 r.Leaf, r.Cluster, r.MarkedFaces, r.VisibleFaceCount);
 }
 
-std::string PositionJson(const TPositionReport& r) {
-  return Format("{\"Leaf\": %d, \"Cluster\": %d, \"MarkedFaces\": %d, \"VisibleFaceCount\": %d}\n",
-                r.Leaf, r.Cluster, r.MarkedFaces, r.VisibleFaceCount);
+std::string PositionJson(const TVector& p, const TPositionReport& r) {
+  const TJson out = {{"Leaf", r.Leaf},
+                     {"Cluster", r.Cluster},
+                     {"MarkedFaces", r.MarkedFaces},
+                     {"VisibleFaceCount", r.VisibleFaceCount},
+                     {"Position", {JsonFloat(p.X), JsonFloat(p.Y), JsonFloat(p.Z)}}};
+  return JsonLine(out);
 }
 
 namespace {
@@ -266,7 +266,7 @@ int RunAt(const TCommandLine& options) {
   TQuake3BSP level = VisibilityModel(loaded->Records);
   for (const TVector& position : options.AtPositions) {
     const TPositionReport report = ReportAt(level, position);
-    std::cout << (options.Json ? PositionJson(report) : PositionText(position, report));
+    std::cout << (options.Json ? PositionJson(position, report) : PositionText(position, report));
   }
   std::cout << std::flush;
   return 0;

@@ -67,7 +67,8 @@ struct TPositionReport {
 TPositionReport ReportAt(TQuake3BSP& level, const TVector& position);
 
 std::string PositionText(const TVector& position, const TPositionReport& report);
-std::string PositionJson(const TPositionReport& report);
+// One line of JSON Lines per queried position: the four counts, then "Position": [x, y, z].
+std::string PositionJson(const TVector& position, const TPositionReport& report);
 
 // The whole runs of --info and --at: load failures print one line and give exit code 1.
 int RunInfo(const TCommandLine& options);

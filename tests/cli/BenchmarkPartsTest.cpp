@@ -123,14 +123,14 @@ TEST(Entities, SpawnPointsInFileOrderFromAToleratedText) {
     EXPECT_NO_THROW(app::ParseEntities(junk)) << junk;
 }
 
-TEST(Json, StringsAndNumbersAreAlwaysValid) {
-  EXPECT_EQ(app::JsonString("a\"b\\c\n\x01\xe9"), "\"a\\\"b\\\\c\\u000a\\u0001\\u00e9\"");
-  EXPECT_EQ(app::JsonNumber(1.5), "1.5");
-  EXPECT_EQ(app::JsonNumber(2.0), "2");
-  EXPECT_EQ(app::JsonNumber(0.12345), "0.123");
-  EXPECT_EQ(app::JsonNumber(-0.0001), "0");
-  EXPECT_EQ(app::JsonNumber(NAN), "null");
-  EXPECT_EQ(app::JsonNumber(-INFINITY), "null");
+TEST(Json, TextsAndNumbersAreAlwaysValid) {
+  EXPECT_EQ(app::JsonLine(app::JsonText("a\"b\\c\n\x01\xe9")), "\"a\\\"b\\\\c\\n\\u0001\\u00e9\"\n");
+  const std::pair<double, std::string> numbers[] = {
+      {1.5, "1.5"},  {0.12345, "0.123"}, {-0.0001, "0.0"}, {NAN, "null"},
+      {-INFINITY, "null"}, {1e300, "1e+300"}};
+  for (const auto& [value, text] : numbers) EXPECT_EQ(app::JsonRounded(value).dump(), text) << value;
+  EXPECT_EQ(app::JsonFloat(0.1f).dump(), "0.1");
+  EXPECT_EQ(app::JsonFloat(NAN).dump(), "null");
 }
 
 }  // namespace

@@ -228,18 +228,29 @@ TEST(Program, AtFollowsTheTreeAndCountsAsAFrameWould) {
                               dir.Path());
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Err, "");
-  const std::string front = R"({"Leaf": 0, "Cluster": 0, "MarkedFaces": 1, "VisibleFaceCount": 1})";
-  const std::string back = R"({"Leaf": 1, "Cluster": 1, "MarkedFaces": 3, "VisibleFaceCount": 2})";
+  const json front = json::parse(R"({"Leaf": 0, "Cluster": 0, "MarkedFaces": 1, "VisibleFaceCount": 1})");
+  const json back = json::parse(R"({"Leaf": 1, "Cluster": 1, "MarkedFaces": 3, "VisibleFaceCount": 2})");
   // On the plane (also -0 and a value that rounds to -0 as a float) is in front; NaN goes back.
-  EXPECT_EQ(Lines(run.Out), (std::vector<std::string>{front, back, front, front, back, front, back,
-                                                      front, back}));
-  // Each line on its own is one JSON object with just the four keys.
-  for (const std::string& line : Lines(run.Out)) {
-    const json at = json::parse(line, nullptr, false);
-    ASSERT_TRUE(at.is_object()) << line;
-    EXPECT_EQ(at.size(), 4u) << line;
-    for (const char* key : {"Leaf", "Cluster", "MarkedFaces", "VisibleFaceCount"})
-      EXPECT_TRUE(at.contains(key)) << key << " in " << line;
+  const std::vector<json> sides{front, back, front, front, back, front, back, front, back};
+  // JSON Lines: each line one object, the four counts in order, then the position asked
+  // (shortest float text; null for what JSON has no number for).
+  const std::vector<std::string> positions{"[5.0,0.0,0.0]", "[-5.0,0.0,0.0]", "[0.0,0.0,0.0]",
+                                           "[-0.0,1.0,1.0]", "[null,0.0,0.0]", "[null,0.0,0.0]",
+                                           "[null,0.0,0.0]", "[-0.0,0.0,0.0]", "[-1e-45,0.0,0.0]"};
+  const std::vector<std::string> lines = Lines(run.Out);
+  ASSERT_EQ(lines.size(), sides.size()) << run.Out;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const json at = json::parse(lines[i], nullptr, false);
+    ASSERT_TRUE(at.is_object()) << lines[i];
+    json counts = at;
+    counts.erase("Position");
+    EXPECT_EQ(counts, sides[i]) << lines[i];
+    EXPECT_EQ(at["Position"].dump(), positions[i]) << lines[i];
+    const nlohmann::ordered_json inOrder = nlohmann::ordered_json::parse(lines[i]);
+    std::vector<std::string> keys;
+    for (const auto& item : inOrder.items()) keys.push_back(item.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"Leaf", "Cluster", "MarkedFaces", "VisibleFaceCount",
+                                              "Position"}));
   }
 
   const TRun text = RunProgram({"--at=-5,0.5,1e3", "two.bsp", "--verbose"}, dir.Path());
