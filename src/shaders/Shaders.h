@@ -1,0 +1,148 @@
+#pragma once
+// Shader scripts (scripts/*.shader): the blocks that tell, for a texture name of a level, which
+// image to use and how to draw it. Pure: script text in, a table of checked records out, plus the
+// rules that pick a texture's image and its draw state. No GL, no file system of its own: the
+// scripts and the existence of images come through TShaderSource.
+//
+// Only what bspwalk draws is kept: the stages' images, blend and alpha test, cull, the surface
+// parameters that change drawing, the sky's far box and the editor image. Everything that moves
+// (tcMod, rgbGen wave, deformVertexes, the later frames of animMap) is read and dropped: surfaces
+// are drawn still, with the first frame.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace shaders {
+
+// Blend factors, numbered as OpenGL numbers them so that the renderer can pass them on as they are.
+enum class TBlendFactor : std::uint32_t {
+  Zero = 0, One = 1,
+  SrcColor = 0x300, OneMinusSrcColor = 0x301, SrcAlpha = 0x302, OneMinusSrcAlpha = 0x303,
+  DstAlpha = 0x304, OneMinusDstAlpha = 0x305, DstColor = 0x306, OneMinusDstColor = 0x307,
+  SrcAlphaSaturate = 0x308,
+};
+
+enum class TAlphaTest { None, GT0, LT128, GE128 };
+enum class TCull { Front, Back, None };  // None: drawn from both sides
+
+struct TStage {
+  // Lower case as written: "$lightmap", "$whiteimage", an image path (with or without extension),
+  // the first frame of an animMap, or empty for a stage without any map (videoMap, a typo).
+  std::string Map;
+  bool Clamp = false;
+  bool HasBlend = false;
+  TBlendFactor BlendSource = TBlendFactor::One;
+  TBlendFactor BlendDestination = TBlendFactor::Zero;
+  TAlphaTest AlphaTest = TAlphaTest::None;
+};
+
+struct TShader {
+  std::string Name;  // lower case
+  std::string File;  // the script it came from, and the line of its name there
+  int Line = 0;
+  std::vector<TStage> Stages;
+  TCull Cull = TCull::Front;
+  bool NoDraw = false, Sky = false, Trans = false, NoLightmap = false, Fog = false;
+  std::string SkyFarBox;  // skyparms' first value; empty for "-" or none
+  std::string EditorImage;
+};
+
+// One thing in a script that could not be read. Line counts from 1.
+struct TProblem {
+  std::string File;
+  int Line = 0;
+  std::string Text;
+  std::string Describe() const { return File + ":" + std::to_string(Line) + ": " + Text; }
+};
+
+// At most this many problems are kept per script; a last one counts the rest.
+inline constexpr std::size_t kProblemsPerScript = 50;
+// Longer tokens are refused (no name or path of a level can be that long).
+inline constexpr std::size_t kLongestToken = 1024;
+
+// Every shader read, by lower-case name. When two scripts (or two blocks of one script) define the
+// same name, the first definition read wins and the later one is only counted: scripts are read in
+// ascending order of their lower-case names, so the outcome does not depend on the order a folder
+// or archive lists them in.
+struct TShaderTable {
+  std::unordered_map<std::string, TShader> Shaders;
+  std::vector<TProblem> Problems;
+  std::size_t Duplicates = 0;
+  std::size_t ScriptCount = 0;
+
+  const TShader* Find(std::string_view name) const;
+};
+
+// Reads one script's text into the table; never fails, problems are appended to table.Problems.
+// Time and memory are linear in the text.
+void ReadShaderScript(std::string_view fileName, std::string_view text, TShaderTable& table);
+
+// Where scripts and images come from. The base folder (loose files under the working directory) is
+// the default; a search path over archives gives the same three functions.
+struct TShaderSource {
+  std::function<std::vector<std::string>()> ScriptNames;                            // "scripts/x.shader"
+  std::function<std::optional<std::vector<std::uint8_t>>(const std::string&)> Read;  // nothing: unreadable
+  std::function<bool(const std::string&)> ImageExists;                              // a file, not a folder
+};
+
+// scripts/*.shader under the working directory (letter case ignored); images as platform::FileExists
+// finds them.
+TShaderSource BaseFolderSource();
+
+// Every script of the source in ascending order of lower-case name. A script that cannot be read is
+// a problem of the table, not a failure.
+TShaderTable LoadShaderTable(const TShaderSource& source);
+
+// ---- What a texture of a level becomes. ----
+
+enum class TImageOrigin { None, File, Shader, EditorImage };
+const char* OriginName(TImageOrigin origin);  // "none", "file", "shader", "editorimage"
+
+struct TDrawState {
+  bool Drawn = true;       // false: nodraw, a shader drawing nothing, or sky (the sky box stands in)
+  bool Sky = false;
+  bool TwoSided = false;
+  TAlphaTest AlphaTest = TAlphaTest::None;
+  bool Blended = false;    // drawn after the opaque surfaces, without depth writes
+  TBlendFactor BlendSource = TBlendFactor::One;
+  TBlendFactor BlendDestination = TBlendFactor::Zero;
+  bool Lightmap = true;    // the lightmap pass goes over it
+  bool operator==(const TDrawState&) const = default;
+};
+
+// The honoured flags as words separated by spaces ("nodraw", "sky", "twosided", "alpha-gt0",
+// "blend-add", "nolightmap", ...); "" for a plain surface.
+std::string FlagsText(const TDrawState& state);
+
+struct TTextureSurface {
+  const TShader* Shader = nullptr;  // the shader of the texture's name, if any
+  TImageOrigin Origin = TImageOrigin::None;
+  // Files to load into the texture's slot, in order (the last that loads wins). For File: name.jpg
+  // and/or name.tga, as the plain load loads them; otherwise at most one.
+  std::vector<std::string> Images;
+  TDrawState State;
+};
+
+// The image and draw state of a texture name: its own name.jpg / name.tga first; else the shader's
+// first stage whose map is an image (its extension as stated, else the other of .jpg / .tga); else
+// the shader's qer_editorimage (same extension rule); else none.
+TTextureSurface DescribeTexture(const std::string& textureName, const TShaderTable& table,
+                                const std::function<bool(const std::string&)>& imageExists);
+
+// The draw state a shader asks for; a texture without a shader gets the plain state.
+TDrawState DrawStateOf(const TShader* shader);
+
+// The existing file for an image named in a script: as stated, then with the other of .jpg / .tga
+// (both tried, .jpg first, when the name has neither); nothing when none exists.
+std::optional<std::string> FindImage(const std::string& name,
+                                     const std::function<bool(const std::string&)>& imageExists);
+
+// The six far-box images of a sky, in the order rt, bk, lf, ft, up, dn; nothing unless all six exist.
+std::optional<std::vector<std::string>> FindSkyBox(
+    const TShader& shader, const std::function<bool(const std::string&)>& imageExists);
+
+}  // namespace shaders

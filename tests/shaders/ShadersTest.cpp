@@ -1,0 +1,204 @@
+// The script reader on small scripts (grammar, mistakes, hostile text), the rule for names defined
+// twice, the image choice and the draw state of a texture.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "shaders/Shaders.h"
+
+namespace {
+
+using namespace shaders;
+
+std::string Problems(const TShaderTable& table) {
+  std::string text;
+  for (const TProblem& p : table.Problems) text += p.Describe() + "\n";
+  return text;
+}
+
+std::set<std::string> Names(const TShaderTable& table) {
+  std::set<std::string> names;
+  for (const auto& [name, shader] : table.Shaders) names.insert(name);
+  return names;
+}
+
+struct TGrammarCase {
+  const char* Script;
+  std::set<std::string> Names;
+  std::string Problems;  // exact, one "file:line: text" per line
+};
+
+class Grammar : public testing::TestWithParam<TGrammarCase> {};
+
+TEST_P(Grammar, ReadsWhatCanBeReadAndNamesTheRest) {
+  TShaderTable table;
+  ReadShaderScript("scripts/t.shader", GetParam().Script, table);
+  EXPECT_EQ(Names(table), GetParam().Names);
+  EXPECT_EQ(Problems(table), GetParam().Problems);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, Grammar,
+    testing::Values(
+        TGrammarCase{"", {}, ""},
+        TGrammarCase{"// only a comment\n/* and\n another */", {}, ""},
+        TGrammarCase{"Textures/A/B\n{\n}\ntextures/c {{map x.tga}}", {"textures/a/b", "textures/c"}, ""},
+        TGrammarCase{"\"textures/q q\" { /* c { */ // }\n }", {"textures/q q"}, ""},
+        TGrammarCase{"a { surfaceparm nodraw\n frobnicate 3\n { map x.tga\n wobble\n } }",
+                     {"a"},
+                     "scripts/t.shader:2: unknown directive 'frobnicate' in shader 'a'\n"
+                     "scripts/t.shader:4: unknown stage directive 'wobble' in shader 'a'\n"},
+        // A missing closing brace: the next name at the start of a line begins the next shader.
+        TGrammarCase{"textures/a\n{\n { map x.tga\n }\ntextures/b\n{\n}\n", {"textures/b"},
+                     "scripts/t.shader:5: shader 'textures/a' not closed before 'textures/b'\n"},
+        TGrammarCase{"a { { map x { } } }\nb { }", {"b"},
+                     "scripts/t.shader:1: '{' inside a stage of shader 'a'\n"},
+        TGrammarCase{"} a { }", {"a"}, "scripts/t.shader:1: expected a shader name, found '}'\n"},
+        TGrammarCase{"a b { }", {"b"}, "scripts/t.shader:1: shader 'a' has no '{'\n"},
+        TGrammarCase{"a {\n{ map x\n", {},
+                     "scripts/t.shader:1: shader 'a' not closed before the end of the file\n"},
+        TGrammarCase{"a { }\n/* open", {"a"},
+                     "scripts/t.shader:2: comment not closed before the end of the file\n"},
+        TGrammarCase{"\"a { }\nb { }", {"b"},
+                     "scripts/t.shader:1: quote not closed on its line\n"
+                     "scripts/t.shader:1: shader 'a { }' has no '{'\n"},
+        TGrammarCase{"a { { blendFunc GL_ONE GL_TWO\n alphaFunc GT1 } }", {"a"},
+                     "scripts/t.shader:1: blendFunc not understood in shader 'a'\n"
+                     "scripts/t.shader:2: alphaFunc 'gt1' is not GT0, LT128 or GE128\n"}));
+
+// Text no person writes: each case finishes, in linear time, with its problem named, and the
+// shader after it is read unless the text left ten million braces open.
+TEST(HostileScripts, EndWithAProblemAndKeepTheShaderThatFollows) {
+  const std::string after = "\n}}}}\nlast { }";
+  const struct {
+    std::string Text;
+    std::string FirstProblem;
+    bool KeepsLast;
+  } cases[] = {
+      {std::string(10u << 20, '{'), "expected a shader name, found '{'", false},
+      {"a {" + std::string(100'000, 'x') + "}", "token of <100000 characters> in shader 'a'", true},
+      {"a " + std::string(10'000, '{') + std::string(10'000, '}'), "'{' inside a stage of shader 'a'", true},
+      {std::string("a {\0\x01\xff\xfe{ map \x80\x7f }", 19) + "}", "", true},
+      {"a { \"" + std::string(100'000, 'q'), "quote not closed on its line", true},
+  };
+  for (const auto& c : cases) {
+    TShaderTable table;
+    ReadShaderScript("s", c.Text + after, table);
+    if (!c.FirstProblem.empty()) {
+      ASSERT_FALSE(table.Problems.empty());
+      EXPECT_EQ(table.Problems.front().Text, c.FirstProblem);
+    }
+    EXPECT_LE(table.Problems.size(), kProblemsPerScript + 1);
+    EXPECT_EQ(table.Find("LAST") != nullptr, c.KeepsLast) << c.FirstProblem;
+  }
+}
+
+TEST(ShaderRecords, KeepWhatIsDrawn) {
+  TShaderTable table;
+  ReadShaderScript("s",
+                   "sky/x { qer_editorimage ed/x.tga\n surfaceparm SKY\n skyparms env/x 512 -\n"
+                   " cull twosided\n { animMap 2 f1.tga f2.tga\n blendfunc GL_ONE GL_ONE_MINUS_SRC_ALPHA\n"
+                   " alphaFunc LT128 }\n { clampmap $lightmap } }",
+                   table);
+  const TShader* shader = table.Find("Sky/X");
+  ASSERT_NE(shader, nullptr);
+  EXPECT_EQ(shader->EditorImage, "ed/x.tga");
+  EXPECT_TRUE(shader->Sky);
+  EXPECT_EQ(shader->SkyFarBox, "env/x");
+  EXPECT_EQ(shader->Cull, TCull::None);
+  ASSERT_EQ(shader->Stages.size(), 2u);
+  EXPECT_EQ(shader->Stages[0].Map, "f1.tga");
+  EXPECT_EQ(shader->Stages[0].BlendSource, TBlendFactor::One);
+  EXPECT_EQ(shader->Stages[0].BlendDestination, TBlendFactor::OneMinusSrcAlpha);
+  EXPECT_EQ(shader->Stages[0].AlphaTest, TAlphaTest::LT128);
+  EXPECT_EQ(shader->Stages[1].Map, "$lightmap");
+  EXPECT_TRUE(shader->Stages[1].Clamp);
+}
+
+// Scripts are read by ascending lower-case name, whatever order the source lists them in, and the
+// first definition of a name wins.
+TEST(ShaderTable, FirstDefinitionInNameOrderWins) {
+  TShaderSource source;
+  source.ScriptNames = [] { return std::vector<std::string>{"scripts/b.shader", "scripts/missing.shader", "scripts/A.shader"}; };
+  source.Read = [](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
+    if (name == "scripts/missing.shader") return std::nullopt;
+    const std::string text = "dup { qer_editorimage " + name + "\n}";
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+  };
+  const TShaderTable table = LoadShaderTable(source);
+  ASSERT_NE(table.Find("dup"), nullptr);
+  EXPECT_EQ(table.Find("dup")->EditorImage, "scripts/a.shader");
+  EXPECT_EQ(table.Duplicates, 1u);
+  EXPECT_EQ(Problems(table), "scripts/missing.shader:0: cannot be read\n");
+}
+
+struct TChoiceCase {
+  const char* Texture;
+  std::set<std::string> Files;
+  TImageOrigin Origin;
+  std::vector<std::string> Images;
+};
+
+TEST(ImageChoice, OwnFileThenStageThenEditorImage) {
+  TShaderTable table;
+  ReadShaderScript("s",
+                   "t/lit { { map $lightmap } { map i/lit.tga } }\n"
+                   "t/white { { map $whiteimage } { map $lightmap } { clampMap i/w } }\n"
+                   "t/ed { qer_editorimage i/ed.tga\n { map i/gone.tga } }\n"
+                   "t/none { qer_editorimage i/none.jpg }",
+                   table);
+  const TChoiceCase cases[] = {
+      {"t/lit", {"t/lit.jpg", "t/lit.tga", "i/lit.tga"}, TImageOrigin::File, {"t/lit.jpg", "t/lit.tga"}},
+      {"t/lit", {"i/lit.tga", "i/lit.jpg"}, TImageOrigin::Shader, {"i/lit.tga"}},
+      {"t/lit", {"i/lit.jpg"}, TImageOrigin::Shader, {"i/lit.jpg"}},
+      {"t/white", {"i/w.tga"}, TImageOrigin::Shader, {"i/w.tga"}},
+      {"t/ed", {"i/ed.jpg"}, TImageOrigin::EditorImage, {"i/ed.jpg"}},
+      {"t/none", {"i/none.png"}, TImageOrigin::None, {}},
+      {"t/unknown", {"t/unknown.tga.jpg"}, TImageOrigin::None, {}},
+  };
+  for (const TChoiceCase& c : cases) {
+    const TTextureSurface surface =
+        DescribeTexture(c.Texture, table, [&](const std::string& name) { return c.Files.count(name) > 0; });
+    EXPECT_EQ(surface.Origin, c.Origin) << c.Texture;
+    EXPECT_EQ(surface.Images, c.Images) << c.Texture;
+  }
+}
+
+TEST(DrawState, FromTheShaderOfTheTexture) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"{ { map $lightmap } { map x blendFunc filter } }", ""},
+      {"{ { map x } }", "nolightmap"},
+      {"{ surfaceparm nolightmap\n { map x } { map $lightmap } }", "nolightmap"},
+      {"{ surfaceparm nodraw\n { map x } }", "nodraw"},
+      {"{ surfaceparm trans }", "nodraw"},
+      {"{ surfaceparm sky\n skyparms env/s - - }", "sky"},
+      {"{ cull none\n { map x\n alphaFunc GE128 } { map $lightmap } }", "twosided alpha-ge128"},
+      {"{ { map $lightmap } { map x\n alphaFunc GT0 } }", "alpha-gt0"},
+      {"{ { map x\n blendFunc add } { map $lightmap } }", "blend-add nolightmap"},
+      {"{ { map x\n blendFunc GL_DST_COLOR GL_ZERO } }", "blend-filter nolightmap"},
+      {"{ { map x\n blendFunc blend } }", "blend-alpha nolightmap"},
+      {"{ { map x\n blendFunc GL_ONE GL_ZERO } { map $lightmap } }", ""},
+      {"{ { map x\n blendFunc GL_ONE_MINUS_DST_COLOR GL_ONE } }", "blend-other nolightmap"},
+  };
+  for (const auto& [body, flags] : cases) {
+    TShaderTable table;
+    ReadShaderScript("s", std::string("s ") + body, table);
+    ASSERT_TRUE(table.Problems.empty()) << Problems(table);
+    EXPECT_EQ(FlagsText(DrawStateOf(table.Find("s"))), flags) << body;
+  }
+  EXPECT_EQ(DrawStateOf(nullptr), TDrawState{});
+}
+
+TEST(SkyBox, NeedsAllSixImages) {
+  TShader sky;
+  sky.SkyFarBox = "env/s";
+  std::set<std::string> files = {"env/s_rt.jpg", "env/s_bk.tga", "env/s_lf.jpg", "env/s_ft.jpg", "env/s_up.jpg"};
+  const auto exists = [&](const std::string& name) { return files.count(name) > 0; };
+  EXPECT_FALSE(FindSkyBox(sky, exists));
+  files.insert("env/s_dn.jpg");
+  EXPECT_EQ(FindSkyBox(sky, exists),
+            (std::vector<std::string>{"env/s_rt.jpg", "env/s_bk.tga", "env/s_lf.jpg", "env/s_ft.jpg",
+                                      "env/s_up.jpg", "env/s_dn.jpg"}));
+}
+
+}  // namespace
