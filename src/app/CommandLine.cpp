@@ -122,6 +122,11 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
                "Print --info, --at or --benchmark results as JSON; --at prints JSON Lines: one "
                "object per position, on its own line, holding the position asked");
   cli.add_flag("--verbose", verbose, "Print a load summary on standard error");
+  bool shaders = false, full = false;
+  cli.add_flag("--shaders", shaders,
+               "Draw surfaces as the shader scripts (scripts/*.shader) describe them: images, "
+               "transparency, two-sided surfaces, sky");
+  cli.add_flag("--full", full, "Every fidelity option at once (today: --shaders)");
 
   try {
     cli.parse(argc, argv);
@@ -203,11 +208,17 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     }
     options.Json = json;
     options.Verbose = verbose;
+    options.Shaders = shaders;
+    if (full) ApplyFullFidelity(options);
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};
   }
   return {std::move(options), 0};
+}
+
+void ApplyFullFidelity(TCommandLine& options) {
+  options.Shaders = true;
 }
 
 }  // namespace app

@@ -48,7 +48,11 @@ struct TCommandLine {
   bool Json = false;                   // --json
   bool Verbose = false;                // --verbose
   std::vector<TVector> AtPositions;    // --at, in command-line order
+  bool Shaders = false;                // --shaders, or --full
 };
+
+// --full: every opt-in fidelity option at once. The one place that lists them.
+void ApplyFullFidelity(TCommandLine& options);
 
 // Frames drawn when --frames is not given: a screenshot needs the second frame (the first one is
 // drawn before the heads-up text has switched the alpha test on); a benchmark wants enough frames

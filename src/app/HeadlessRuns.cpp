@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/Benchmark.h"
+#include "app/Fidelity.h"
 #include "app/LevelFile.h"
 #include "app/LevelReport.h"
 #include "app/Modes.h"
@@ -30,7 +31,8 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options) {
     return nullptr;
   }
   try {
-    if (!viewer->Load(TStartupOptions{}.FontPath, options.LevelPath)) {
+    LevelRenderOptions = RenderOptionsFor(options);
+    if (!viewer->Load(TStartupOptions{}.FontPath, options.LevelPath, LevelOptionsFor(options))) {
       std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
       return nullptr;
     }
@@ -38,7 +40,10 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options) {
     std::cerr << "bspwalk: " << options.LevelPath << ": " << e.what() << "\n";
     return nullptr;
   }
-  if (options.Verbose) PrintLoadSummary(Level, viewer->LevelLoadMs());
+  if (options.Verbose) {
+    PrintLoadSummary(Level, viewer->LevelLoadMs());
+    if (options.Shaders) PrintShadingSummary(Level);
+  }
   return viewer;
 }
 

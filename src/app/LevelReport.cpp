@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/Fidelity.h"
 #include "app/Json.h"
 #include "level/Q3BSP_visibility.h"
 #include "platform/ByteReader.h"
@@ -105,6 +106,19 @@ TLevelInfo GatherLevelInfo(const TLevelFile& file, const TBSPFile& records) {
   return info;
 }
 
+void DescribeShadedTextures(TLevelInfo& info, const shaders::TShaderTable& table,
+                            const std::function<bool(const std::string&)>& imageExists) {
+  info.Shaders = true;
+  for (TTextureReport& texture : info.Textures) {
+    const shaders::TTextureSurface surface = shaders::DescribeTexture(texture.Name, table, imageExists);
+    texture.Origin = shaders::OriginName(surface.Origin);
+    texture.Flags = shaders::FlagsText(surface.State);
+    if (surface.Origin != shaders::TImageOrigin::None) continue;
+    ++info.TexturesWithoutImage;
+    info.FacesWithoutImage += texture.FaceCount;
+  }
+}
+
 std::string LevelInfoText(const TLevelInfo& info) {
   std::string out;
   out += "File            " + info.Path + " (" + std::to_string(info.FileSize) + " bytes)\n";
@@ -138,8 +152,12 @@ std::string LevelInfoText(const TLevelInfo& info) {
   out += Format("Textures        %d: %d .jpg, %d .tga, %d without an image\n", info.TextureCount,
                 jpg, tga, missing);
   for (const TTextureReport& t : info.Textures)
-    out += Format("  %-56s %-5s %6d faces\n", t.Name.c_str(),
-                  t.Image.empty() ? "none" : t.Image.c_str(), t.FaceCount);
+    out += Format("  %-56s %-5s %6d faces", t.Name.c_str(),
+                  t.Image.empty() ? "none" : t.Image.c_str(), t.FaceCount) +
+           (info.Shaders ? Format("  %-11s %s", t.Origin.c_str(), t.Flags.c_str()) : "") + "\n";
+  if (info.Shaders)
+    out += Format("Shaders         TexturesWithoutImage %d, FacesWithoutImage %d\n",
+                  info.TexturesWithoutImage, info.FacesWithoutImage);
   out += Format("Lightmaps       %d\n", info.LightmapCount);
   return out;
 }
@@ -169,10 +187,20 @@ std::string LevelInfoJson(const TLevelInfo& info) {
                         {"Mesh", info.Meshes},       {"Billboard", info.Billboards},
                         {"Other", info.OtherFaces}};
   out["Textures"] = TJson::array();
-  for (const TTextureReport& t : info.Textures)
-    out["Textures"].push_back({{"Name", JsonText(t.Name)},
-                               {"Image", t.Image.empty() ? TJson(nullptr) : JsonText(t.Image)},
-                               {"FaceCount", t.FaceCount}});
+  for (const TTextureReport& t : info.Textures) {
+    TJson texture = {{"Name", JsonText(t.Name)},
+                     {"Image", t.Image.empty() ? TJson(nullptr) : JsonText(t.Image)},
+                     {"FaceCount", t.FaceCount}};
+    if (info.Shaders) {
+      texture["Origin"] = JsonText(t.Origin);
+      texture["Flags"] = JsonText(t.Flags);
+    }
+    out["Textures"].push_back(std::move(texture));
+  }
+  if (info.Shaders) {
+    out["TexturesWithoutImage"] = info.TexturesWithoutImage;
+    out["FacesWithoutImage"] = info.FacesWithoutImage;
+  }
   return JsonLine(out);
 }
 
@@ -255,7 +283,17 @@ std::optional<TLoadedRecords> LoadForReport(const TCommandLine& options) {
 int RunInfo(const TCommandLine& options) {
   std::optional<TLoadedRecords> loaded = LoadForReport(options);
   if (!loaded) return 1;
-  const TLevelInfo info = GatherLevelInfo(loaded->File, loaded->Records);
+  TLevelInfo info = GatherLevelInfo(loaded->File, loaded->Records);
+  if (options.Shaders) {
+    const TLevelOptions levelOptions = LevelOptionsFor(options);
+    const shaders::TShaderSource source =
+        levelOptions.ShaderSource.ScriptNames ? levelOptions.ShaderSource : shaders::BaseFolderSource();
+    const shaders::TShaderTable table = shaders::LoadShaderTable(source);
+    if (options.Verbose)
+      for (const shaders::TProblem& problem : table.Problems)
+        std::cerr << "bspwalk: " << problem.Describe() << "\n";
+    DescribeShadedTextures(info, table, source.ImageExists);
+  }
   std::cout << (options.Json ? LevelInfoJson(info) : LevelInfoText(info)) << std::flush;
   return 0;
 }

@@ -2,6 +2,7 @@
 // What --info and --at print: a level's statistics, and what the visibility pass makes of a
 // camera position. Neither needs a window or a GL context.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,10 @@ struct TTextureReport {
   std::string Name;
   std::string Image;  // ".jpg", ".tga" (the one the level ends up with when both exist) or ""
   std::int32_t FaceCount = 0;
+  // With --shaders: where the image came from ("file", "shader", "editorimage", "none") and the
+  // shader flags bspwalk honours (shaders::FlagsText).
+  std::string Origin;
+  std::string Flags;
 };
 
 struct TLevelInfo {
@@ -33,6 +38,8 @@ struct TLevelInfo {
   std::int32_t ClusteredLeaves = 0;  // leaves whose Cluster is not negative
   std::int32_t SpawnPoints = 0;
   std::vector<TTextureReport> Textures;
+  bool Shaders = false;  // the textures were described through shader scripts
+  std::int32_t TexturesWithoutImage = 0, FacesWithoutImage = 0;
 };
 
 // The level file checked and parsed into its records, for every mode but the viewer; a refusal
@@ -46,6 +53,11 @@ std::optional<TLoadedRecords> LoadLevelRecords(const std::string& path);
 // Gathers the statistics; image files are looked up relative to the working directory, as the
 // loader looks them up.
 TLevelInfo GatherLevelInfo(const TLevelFile& file, const TBSPFile& records);
+
+// The textures described through the shader table as a load with --shaders describes them: origin,
+// flags and the totals of textures and faces (of any type) whose texture has no image.
+void DescribeShadedTextures(TLevelInfo& info, const shaders::TShaderTable& table,
+                            const std::function<bool(const std::string&)>& imageExists);
 
 std::string LevelInfoText(const TLevelInfo& info);
 std::string LevelInfoJson(const TLevelInfo& info);

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/Benchmark.h"
+#include "app/Fidelity.h"
 #include "app/LevelReport.h"
 #include "app/Screenshot.h"
 #include "platform/Files.h"
@@ -46,6 +47,8 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options) {
     const TCameraPose& pose = *options.Camera;
     startup.StartPose = {pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch};
   }
+  startup.LevelOptions = LevelOptionsFor(options);
+  startup.RenderOptions = RenderOptionsFor(options);
   return startup;
 }
 

@@ -44,10 +44,11 @@ TOffscreenViewer::~TOffscreenViewer() {
   platform::SetCursorSource(std::move(PreviousCursor));
 }
 
-bool TOffscreenViewer::Load(const std::string& fontPath, const std::string& levelPath) {
+bool TOffscreenViewer::Load(const std::string& fontPath, const std::string& levelPath,
+                            const TLevelOptions& levelOptions) {
   LoadTexture(fontPath, FontTexture, false);
   const auto start = std::chrono::steady_clock::now();
-  const bool loaded = Level.LoadBSP(levelPath);
+  const bool loaded = Level.LoadBSP(levelPath, levelOptions);
   LevelMs = MillisecondsSince(start, std::chrono::steady_clock::now());
   return loaded;
 }

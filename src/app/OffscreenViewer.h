@@ -26,7 +26,8 @@ class TOffscreenViewer {
 
   // Loads the font and the level as start-up does; false when the level file cannot be opened
   // (after the loader's message). Errors of the loaders pass on.
-  bool Load(const std::string& fontPath, const std::string& levelPath);
+  bool Load(const std::string& fontPath, const std::string& levelPath,
+            const TLevelOptions& levelOptions = {});
   // The whole LoadBSP call, in milliseconds.
   double LevelLoadMs() const { return LevelMs; }
 

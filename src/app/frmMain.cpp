@@ -22,6 +22,8 @@ float Fps = 0;
 std::string FpsText;
 
 namespace app {
+
+TRenderOptions LevelRenderOptions;
 namespace {
 
 // The project has no web address of its own; its README is where a person finds out more.
@@ -130,7 +132,7 @@ void PaintPass(const TPaintSurface& surface) {
     const int width = surface.ClientWidth();
     const int height = surface.ClientHeight();
     BeginFrameView(width, height, Camera);
-    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z});
+    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, LevelRenderOptions);
 
     const float dt = CurrentTime - LastFrameTime;
     MoveCameraFromKeys(dt);
@@ -210,7 +212,8 @@ void Tfrmcube::FormCreate() {
   LoadTexture(Options.FontPath, FontTexture, false);
   // A missing level has been reported by LoadBSP; start-up still completes so that shutdown
   // restores what it changed, and the quit request ends the program before any frame.
-  if (!Level.LoadBSP(Options.LevelPath)) platform::PostQuitMessage(0);
+  if (!Level.LoadBSP(Options.LevelPath, Options.LevelOptions)) platform::PostQuitMessage(0);
+  app::LevelRenderOptions = Options.RenderOptions;
 
   const TCamera& pose = Options.StartPose;
   InitCamera(Camera, pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch);

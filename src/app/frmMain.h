@@ -51,7 +51,13 @@ struct TStartupOptions {
   TCamera StartPose{200, 500, 700, 0, 180};
   // Called once start-up has loaded font and level, before the message loop (for --verbose).
   std::function<void()> Loaded;
+  // How the level is loaded and drawn beyond the plain load and frame.
+  TLevelOptions LevelOptions;
+  TRenderOptions RenderOptions;
 };
+
+// What every paint pass hands to RenderLevel; the plain frame unless start-up set it.
+extern TRenderOptions LevelRenderOptions;
 
 // The OpenGL state start-up sets once for the whole run, also for frames drawn offscreen: black
 // clear colour, depth test, front faces culled, 2D texturing, nicest perspective correction.

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/CommandLine.h"
+#include "app/Fidelity.h"
 #include "app/Modes.h"
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
@@ -18,9 +19,10 @@ int main(int argc, char* argv[]) {
   InitOpenGLEntryPoints();
   app::TStartupOptions startup = app::StartupOptionsFor(options);
   if (options.Verbose)
-    startup.Loaded = [] {
+    startup.Loaded = [shaders = options.Shaders] {
       const TLoadTimings& t = Level.LoadTimings;
       app::PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs);
+      if (shaders) app::PrintShadingSummary(Level);
     };
   return app::RunViewer(startup);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "genom/genom.h"
+#include "shaders/Shaders.h"
 
 // ---- File records: little-endian, packed, exactly as stored in the file. ----
 #pragma pack(push, 1)
@@ -143,12 +144,40 @@ struct TLoadTimings {
 
 // How a level is built from its file beyond the plain load. The default value is the plain load,
 // call for call; each extension adds its own fields here, off by default.
-struct TLevelOptions {};
+struct TLevelOptions {
+  // --shaders: each texture's image chosen through the shader scripts and its draw state decided
+  // from them (TQuake3BSP::Shading). The source gives the scripts and says which images exist;
+  // left empty, it is the base folder's (shaders::BaseFolderSource).
+  bool Shaders = false;
+  shaders::TShaderSource ShaderSource;
+};
 
 // How a frame is drawn beyond the plain two passes. The default value is the plain frame, call for
 // call; each extension (surfaces, per-texture draw state, view modes) adds its own fields here, off
 // by default, and the renderer looks them up per texture group, never per face.
-struct TRenderOptions {};
+struct TRenderOptions {
+  // --shaders: each texture group drawn with its state from TQuake3BSP::Shading, blended groups
+  // after the opaque ones, and the sky box behind everything. Without a load that filled Shading,
+  // the plain frame is drawn.
+  bool Shaders = false;
+};
+
+// What a load with TLevelOptions::Shaders decided, per texture and for the sky. Empty otherwise.
+struct TLevelShading {
+  std::vector<shaders::TDrawState> States;     // per texture
+  std::vector<shaders::TImageOrigin> Origins;  // per texture
+  // Per lightmap, the faces the lightmap pass covers: drawn, opaque, with a lightmap stage, apart
+  // by culling so that the pass needs no per-face state.
+  std::vector<std::vector<std::int32_t>> OneSidedLightmapFaces;
+  std::vector<std::vector<std::int32_t>> TwoSidedLightmapFaces;
+  std::vector<GLuint> SkyBox;  // rt, bk, lf, ft, up, dn; empty without a complete far box
+  GLuint SkyClouds = 0;        // the cloud image tiled over the box when there is no far box
+  std::int32_t TexturesWithoutImage = 0;
+  std::int32_t FacesWithoutImage = 0;  // faces of any type whose texture has no image
+  std::size_t ShaderCount = 0, ScriptCount = 0;
+  // Script mistakes and images that failed to load ("file:line: text"), for --verbose.
+  std::vector<shaders::TProblem> Problems;
+};
 
 // Faces counted by this frame's texture pass: visible faces that belong to a texture group.
 extern std::int32_t VisibleFaceCount;
@@ -189,6 +218,9 @@ struct TQuake3BSP {
   // Per face, the triangle list its mesh vertices describe, as indices into the face's own
   // vertex arrays, checked at load time; empty when the face has none (drawn as a fan then).
   std::vector<std::vector<GLuint>> FaceIndices;
+
+  // Filled by a load with TLevelOptions::Shaders (level/Q3BSP_shaders.cpp).
+  TLevelShading Shading;
 
   // Stage times of the last successful LoadBSP.
   TLoadTimings LoadTimings;

@@ -8,6 +8,7 @@
 
 #include "level/BSPFile.h"
 #include "level/Q3BSP.h"
+#include "level/Q3BSP_shaders.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "textures/Textures.h"
@@ -82,7 +83,7 @@ void GroupFaces(const std::vector<TBSPFace>& faces, std::int32_t groupCount,
 
 }  // namespace
 
-bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& /*options*/) {
+bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& options) {
   TStopwatch stopwatch;
   TLoadTimings timings;
   const std::optional<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(fileName);
@@ -109,7 +110,8 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& /*opt
   timings.ReadingMs = stopwatch.LapMs();
 
   SurfaceTextures.assign(file.Textures.size(), 0);
-  for (std::size_t t = 0; t < file.Textures.size(); ++t) {
+  if (options.Shaders) LoadShadedSurfaces(*this, file.Textures, options.ShaderSource);
+  for (std::size_t t = 0; t < file.Textures.size() && !options.Shaders; ++t) {
     const std::string baseName = TextureBaseName(file.Textures[t]);
     // Both images load when both exist; the .tga one, loaded last, ends up in the slot. The .jpg
     // texture it replaces stays with the context, as every texture does.
@@ -131,6 +133,7 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& /*opt
   timings.LightmapsMs = stopwatch.LapMs();
   GroupFaces(Faces, LightmapCount, LightmapFaceCounts, LightmapFaces,
              [](const TBSPFace& face) { return face.LightmapIndex; });
+  if (options.Shaders) GroupShadedFaces(*this);
 
   LeafCount = static_cast<std::int32_t>(file.Leaves.size());
   NodeCount = static_cast<std::int32_t>(file.Nodes.size());

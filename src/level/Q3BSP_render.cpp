@@ -7,6 +7,7 @@
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
+#include "level/Q3BSP_shaders.h"
 #include "level/Q3BSP_visibility.h"
 
 std::int32_t VisibleFaceCount = 0;
@@ -29,13 +30,17 @@ inline void DrawPolygon(const TQuake3BSP& level, std::int32_t face) {
 
 }  // namespace
 
-void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& /*options*/) {
+void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& options) {
   const TVector cameraPosition = position;
   std::fill(FaceVisible.begin(), FaceVisible.end(), 0);
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   VisibleFaceCount = 0;
   MarkVisibleFaces(*this, cameraPosition);
+  if (options.Shaders && !Shading.States.empty()) {
+    RenderShaded(*this, cameraPosition);
+    return;
+  }
 
   // Texture pass. Every texture is bound, even one with no visible face; faces that are visible
   // but not polygons still get their pointers set and are counted, though never drawn.

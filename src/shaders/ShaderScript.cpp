@@ -344,16 +344,19 @@ class TScriptReader {
         hasMap = true;
       }
     } else if (k == "blendfunc") {
-      if (args.size() == 1 && args[0].Text == "add") {
+      // Words after the ones needed are left alone: real scripts put a next directive on the same
+      // line ("blendfunc filter  rgbGen identity").
+      const std::string a = args.empty() ? "" : args[0].Text;
+      if (a == "add") {
         stage.BlendSource = TBlendFactor::One;
         stage.BlendDestination = TBlendFactor::One;
-      } else if (args.size() == 1 && args[0].Text == "filter") {
+      } else if (a == "filter") {
         stage.BlendSource = TBlendFactor::DstColor;
         stage.BlendDestination = TBlendFactor::Zero;
-      } else if (args.size() == 1 && args[0].Text == "blend") {
+      } else if (a == "blend") {
         stage.BlendSource = TBlendFactor::SrcAlpha;
         stage.BlendDestination = TBlendFactor::OneMinusSrcAlpha;
-      } else if (args.size() == 2 && BlendFactor(args[0].Text) && BlendFactor(args[1].Text)) {
+      } else if (args.size() >= 2 && BlendFactor(args[0].Text) && BlendFactor(args[1].Text)) {
         stage.BlendSource = *BlendFactor(args[0].Text);
         stage.BlendDestination = *BlendFactor(args[1].Text);
       } else {

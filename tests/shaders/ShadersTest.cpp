@@ -177,6 +177,7 @@ TEST(DrawState, FromTheShaderOfTheTexture) {
       {"{ { map x\n blendFunc add } { map $lightmap } }", "blend-add nolightmap"},
       {"{ { map x\n blendFunc GL_DST_COLOR GL_ZERO } }", "blend-filter nolightmap"},
       {"{ { map x\n blendFunc blend } }", "blend-alpha nolightmap"},
+      {"{ { map x\n blendFunc add rgbGen identity } }", "blend-add nolightmap"},
       {"{ { map x\n blendFunc GL_ONE GL_ZERO } { map $lightmap } }", ""},
       {"{ { map x\n blendFunc GL_ONE_MINUS_DST_COLOR GL_ONE } }", "blend-other nolightmap"},
   };

@@ -1,0 +1,239 @@
+// Surfaces drawn as the shader scripts describe them (--shaders). Everything a frame needs is
+// decided at load, per texture: the renderer sets state once per texture group and never looks at
+// a face's shader.
+#include <GL/gl.h>
+
+#include <array>
+#include <exception>
+
+#include "gl/OpenGL.h"
+#include "level/BSPFile.h"
+#include "level/Q3BSP_shaders.h"
+#include "textures/Textures.h"
+
+namespace {
+
+constexpr std::int32_t PolygonFace = 1;
+
+// Loads one image into the slot; a failure the loader raises (a hostile or truncated file) is kept
+// as a problem instead of ending the load.
+void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading) {
+  try {
+    LoadTexture(image, slot, false);
+  } catch (const std::exception& e) {
+    shading.Problems.push_back({image, 0, e.what()});
+  }
+}
+
+// The sky of the first sky texture that has faces and images: its far box, else its cloud image.
+void LoadSky(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
+             const shaders::TShaderTable& table, const shaders::TShaderSource& source) {
+  for (std::size_t t = 0; t < textures.size(); ++t) {
+    if (!level.Shading.States[t].Sky) continue;
+    const shaders::TShader* shader = table.Find(TextureBaseName(textures[t]));
+    if (const auto box = shaders::FindSkyBox(*shader, source.ImageExists)) {
+      level.Shading.SkyBox.assign(6, 0);
+      for (std::size_t side = 0; side < 6; ++side) LoadImage((*box)[side], level.Shading.SkyBox[side], level.Shading);
+      return;
+    }
+    for (const shaders::TStage& stage : shader->Stages) {
+      if (stage.Map.empty() || stage.Map.front() == '$') continue;
+      if (const auto image = shaders::FindImage(stage.Map, source.ImageExists)) {
+        LoadImage(*image, level.Shading.SkyClouds, level.Shading);
+        return;
+      }
+    }
+  }
+}
+
+void SetAlphaTest(shaders::TAlphaTest test) {
+  switch (test) {
+    case shaders::TAlphaTest::None: OpenGL.glDisable(GL_ALPHA_TEST); return;
+    case shaders::TAlphaTest::GT0: OpenGL.glAlphaFunc(GL_GREATER, 0.0f); break;
+    case shaders::TAlphaTest::LT128: OpenGL.glAlphaFunc(GL_LESS, 0.5f); break;
+    case shaders::TAlphaTest::GE128: OpenGL.glAlphaFunc(GL_GEQUAL, 0.5f); break;
+  }
+  OpenGL.glEnable(GL_ALPHA_TEST);
+}
+
+inline void DrawFace(const TQuake3BSP& level, std::size_t face, const AGLNrf2& coords) {
+  if (level.Faces[face].FaceType != PolygonFace) return;
+  OpenGL.glVertexPointer(3, GL_FLOAT, 0, level.FaceVertices[face].data());
+  OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
+  const std::vector<GLuint>& indices = level.FaceIndices[face];
+  if (!indices.empty())
+    OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+  else
+    OpenGL.glDrawArrays(GL_TRIANGLE_FAN, 0, level.Faces[face].NumVertices);
+}
+
+// The visible faces of texture group t; returns how many were visible.
+std::int32_t DrawGroup(const TQuake3BSP& level, std::size_t t, bool draw) {
+  std::int32_t visible = 0;
+  for (const std::int32_t f : level.TextureFaces[t]) {
+    const std::size_t face = static_cast<std::size_t>(f);
+    if (level.FaceVisible[face] == 0) continue;
+    ++visible;
+    if (draw) DrawFace(level, face, level.FaceTexCoords[face]);
+  }
+  return visible;
+}
+
+// A cube around the camera, seen from inside, in the level's axes (z up). Looking along +X one sees
+// the "ft" image, along +Y "lf", along -X "bk", along -Y "rt"; "up" and "dn" have their bottom edge
+// towards +X and -X respectively. Each side: four corners from the image's bottom left, anticlockwise.
+constexpr float S = 64.0f;
+constexpr std::array<std::array<float, 12>, 6> SkySides = {{
+    {S, -S, -S, -S, -S, -S, -S, -S, S, S, -S, S},   // rt: -Y
+    {-S, -S, -S, -S, S, -S, -S, S, S, -S, -S, S},   // bk: -X
+    {-S, S, -S, S, S, -S, S, S, S, -S, S, S},       // lf: +Y
+    {S, S, -S, S, -S, -S, S, -S, S, S, S, S},       // ft: +X
+    {S, S, S, S, -S, S, -S, -S, S, -S, S, S},       // up: +Z
+    {-S, S, -S, -S, -S, -S, S, -S, -S, S, S, -S},   // dn: -Z
+}};
+
+// Drawn after the opaque surfaces at the far end of the depth range with an "equal or less" test:
+// only the pixels no surface covered receive it, which is the sky behind everything without paying
+// for the pixels that surfaces hide.
+void DrawSky(const TLevelShading& shading, const TVector& eye) {
+  if (shading.SkyBox.empty() && shading.SkyClouds == 0) return;
+  const float tiles = shading.SkyBox.empty() ? 2.0f : 1.0f;
+  const std::array<float, 8> coords = {0, 0, tiles, 0, tiles, tiles, 0, tiles};
+  OpenGL.glDisable(GL_CULL_FACE);
+  OpenGL.glDisable(GL_ALPHA_TEST);
+  OpenGL.glDepthMask(GL_FALSE);
+  OpenGL.glDepthRange(1.0, 1.0);
+  OpenGL.glDepthFunc(GL_LEQUAL);
+  OpenGL.glMatrixMode(GL_MODELVIEW);
+  OpenGL.glPushMatrix();
+  OpenGL.glTranslatef(eye.X, eye.Y, eye.Z);
+  OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
+  for (std::size_t side = 0; side < 6; ++side) {
+    glBindTexture(GL_TEXTURE_2D, shading.SkyBox.empty() ? shading.SkyClouds : shading.SkyBox[side]);
+    OpenGL.glVertexPointer(3, GL_FLOAT, 0, SkySides[side].data());
+    OpenGL.glDrawArrays(GL_QUADS, 0, 4);
+  }
+  OpenGL.glPopMatrix();
+  OpenGL.glDepthFunc(GL_LESS);
+  OpenGL.glDepthRange(0.0, 1.0);
+  OpenGL.glDepthMask(GL_TRUE);
+  OpenGL.glEnable(GL_CULL_FACE);
+}
+
+}  // namespace
+
+void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
+                        const shaders::TShaderSource& given) {
+  const shaders::TShaderSource source = given.ScriptNames ? given : shaders::BaseFolderSource();
+  const shaders::TShaderTable table = shaders::LoadShaderTable(source);
+  TLevelShading& shading = level.Shading;
+  shading.Problems = table.Problems;
+  shading.ShaderCount = table.Shaders.size();
+  shading.ScriptCount = table.ScriptCount;
+  for (std::size_t t = 0; t < textures.size(); ++t) {
+    const shaders::TTextureSurface surface =
+        shaders::DescribeTexture(TextureBaseName(textures[t]), table, source.ImageExists);
+    shading.States.push_back(surface.State);
+    shading.Origins.push_back(surface.Origin);
+    // Only the images of surfaces that are drawn are loaded.
+    if (surface.State.Drawn)
+      for (const std::string& image : surface.Images) LoadImage(image, level.SurfaceTextures[t], shading);
+  }
+  LoadSky(level, textures, table, source);
+}
+
+void GroupShadedFaces(TQuake3BSP& level) {
+  TLevelShading& shading = level.Shading;
+  shading.OneSidedLightmapFaces.assign(level.LightmapFaces.size(), {});
+  shading.TwoSidedLightmapFaces.assign(level.LightmapFaces.size(), {});
+  for (std::size_t m = 0; m < level.LightmapFaces.size(); ++m) {
+    for (const std::int32_t f : level.LightmapFaces[m]) {
+      const std::int32_t t = level.Faces[static_cast<std::size_t>(f)].TextureIndex;
+      if (t < 0 || t >= level.TextureCount) continue;
+      const shaders::TDrawState& state = shading.States[static_cast<std::size_t>(t)];
+      if (!state.Drawn || !state.Lightmap) continue;
+      (state.TwoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces)[m].push_back(f);
+    }
+  }
+  for (std::size_t t = 0; t < shading.Origins.size(); ++t) {
+    if (shading.Origins[t] != shaders::TImageOrigin::None) continue;
+    ++shading.TexturesWithoutImage;
+    shading.FacesWithoutImage += level.TextureFaceCounts[t];
+  }
+}
+
+void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition) {
+  const TLevelShading& shading = level.Shading;
+  // The alpha test is the heads-up text's between frames; it is put back as found.
+  const GLboolean alphaTestWas = OpenGL.glIsEnabled(GL_ALPHA_TEST);
+  GLint alphaFuncWas = GL_ALWAYS;
+  GLfloat alphaRefWas = 0;
+  OpenGL.glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFuncWas);
+  OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
+
+  // Opaque surfaces: one state per texture group.
+  bool blendedVisible = false;
+  for (std::size_t t = 0; t < static_cast<std::size_t>(level.TextureCount); ++t) {
+    const shaders::TDrawState& state = shading.States[t];
+    const bool draw = state.Drawn && !state.Blended;
+    if (!draw) {
+      const std::int32_t visible = DrawGroup(level, t, false);
+      VisibleFaceCount += visible;
+      blendedVisible = blendedVisible || (state.Blended && visible > 0);
+      continue;
+    }
+    glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[t]);
+    SetAlphaTest(state.AlphaTest);
+    if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
+    VisibleFaceCount += DrawGroup(level, t, true);
+    if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
+  }
+  OpenGL.glDisable(GL_ALPHA_TEST);
+
+  // The lightmap pass as in the plain frame (see RenderLevel), over the faces whose shader has a
+  // lightmap stage.
+  OpenGL.glDepthFunc(GL_EQUAL);
+  OpenGL.glEnable(GL_BLEND);
+  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+  for (const bool twoSided : {false, true}) {
+    const auto& lists = twoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces;
+    if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
+    for (std::size_t m = 0; m < lists.size(); ++m) {
+      bool bound = false;
+      for (const std::int32_t f : lists[m]) {
+        const std::size_t face = static_cast<std::size_t>(f);
+        if (level.FaceVisible[face] == 0) continue;
+        if (!bound) glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[m]);
+        bound = true;
+        DrawFace(level, face, level.FaceLightmapCoords[face]);
+      }
+    }
+    if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
+  }
+  OpenGL.glDisable(GL_BLEND);
+  OpenGL.glDepthFunc(GL_LESS);
+
+  DrawSky(shading, cameraPosition);
+
+  // Blended surfaces last, over everything opaque, leaving the depth buffer as it is.
+  if (blendedVisible) {
+    OpenGL.glEnable(GL_BLEND);
+    OpenGL.glDepthMask(GL_FALSE);
+    for (std::size_t t = 0; t < static_cast<std::size_t>(level.TextureCount); ++t) {
+      const shaders::TDrawState& state = shading.States[t];
+      if (!state.Drawn || !state.Blended) continue;
+      glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[t]);
+      OpenGL.glBlendFunc(static_cast<GLenum>(state.BlendSource), static_cast<GLenum>(state.BlendDestination));
+      SetAlphaTest(state.AlphaTest);
+      if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
+      DrawGroup(level, t, true);
+      if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
+    }
+    OpenGL.glDisable(GL_ALPHA_TEST);
+    OpenGL.glDepthMask(GL_TRUE);
+    OpenGL.glDisable(GL_BLEND);
+  }
+
+  OpenGL.glAlphaFunc(static_cast<GLenum>(alphaFuncWas), alphaRefWas);
+  if (alphaTestWas) OpenGL.glEnable(GL_ALPHA_TEST);
+}
