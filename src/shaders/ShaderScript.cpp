@@ -204,15 +204,15 @@ class TScriptReader {
     return Tokens.Next();
   }
 
-  // The rest of the directive's line.
-  std::vector<TToken> Arguments(std::optional<TToken>& token) {
-    std::vector<TToken> args;
+  // The rest of the directive's line, in a vector kept from one directive to the next.
+  const std::vector<TToken>& Arguments(std::optional<TToken>& token) {
+    Args.clear();
     token = Tokens.Next();
     while (token && !token->NewLine && !IsBrace(*token)) {
-      args.push_back(*token);
+      Args.push_back(std::move(*token));
       token = Tokens.Next();
     }
-    return args;
+    return Args;
   }
 
   // After the name's '{': directives and stages up to the closing '}'. Returns the token after it,
@@ -239,8 +239,8 @@ class TScriptReader {
         token = ReadStage(shader, broken);
         continue;
       }
-      const TToken keyword = *token;
-      std::vector<TToken> args = Arguments(token);
+      const TToken keyword = std::move(*token);
+      const std::vector<TToken>& args = Arguments(token);
       // A name at the start of a line followed by '{' on a later line is the next shader: this one
       // lacks its closing brace.
       if (args.empty() && token && token->NewLine && !token->Quoted && token->Text == "{" &&
@@ -282,8 +282,8 @@ class TScriptReader {
         BrokenDepth = 3;
         return Tokens.Next();
       }
-      const TToken keyword = *token;
-      std::vector<TToken> args = Arguments(token);
+      const TToken keyword = std::move(*token);
+      const std::vector<TToken>& args = Arguments(token);
       StageDirective(shader, stage, hasMap, keyword, args);
     }
     if (!token) {
@@ -384,6 +384,7 @@ class TScriptReader {
   TTokenizer Tokens;
   TShaderTable& Table;
   int BrokenDepth = 1;
+  std::vector<TToken> Args;
 };
 
 }  // namespace
