@@ -177,6 +177,13 @@ struct TLevelShading {
   std::size_t ShaderCount = 0, ScriptCount = 0;
   // Script mistakes and images that failed to load ("file:line: text"), for --verbose.
   std::vector<shaders::TProblem> Problems;
+  // One group's visible triangles gathered for a single draw; kept from frame to frame so that a
+  // frame allocates nothing once the largest group has been seen.
+  struct TBatch {
+    AGLNrf3 Positions;
+    AGLNrf2 Coords;
+    std::vector<GLuint> Indices;
+  } Batch;
 };
 
 // Faces counted by this frame's texture pass: visible faces that belong to a texture group.

@@ -56,27 +56,43 @@ void SetAlphaTest(shaders::TAlphaTest test) {
   OpenGL.glEnable(GL_ALPHA_TEST);
 }
 
-inline void DrawFace(const TQuake3BSP& level, std::size_t face, const AGLNrf2& coords) {
-  if (level.Faces[face].FaceType != PolygonFace) return;
-  OpenGL.glVertexPointer(3, GL_FLOAT, 0, level.FaceVertices[face].data());
-  OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
-  const std::vector<GLuint>& indices = level.FaceIndices[face];
-  if (!indices.empty())
-    OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
-  else
-    OpenGL.glDrawArrays(GL_TRIANGLE_FAN, 0, level.Faces[face].NumVertices);
-}
-
-// The visible faces of texture group t; returns how many were visible.
-std::int32_t DrawGroup(const TQuake3BSP& level, std::size_t t, bool draw) {
+// The visible polygons of a face list drawn in one call: the per-face calls of the plain frame
+// cost more on a software renderer than copying the few vertices of each face. Returns how many
+// faces of the list were visible.
+std::int32_t DrawFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces,
+                       const std::vector<AGLNrf2>& coords, bool draw) {
+  TLevelShading::TBatch& batch = level.Shading.Batch;
+  batch.Positions.clear();
+  batch.Coords.clear();
+  batch.Indices.clear();
   std::int32_t visible = 0;
-  for (const std::int32_t f : level.TextureFaces[t]) {
+  for (const std::int32_t f : faces) {
     const std::size_t face = static_cast<std::size_t>(f);
     if (level.FaceVisible[face] == 0) continue;
     ++visible;
-    if (draw) DrawFace(level, face, level.FaceTexCoords[face]);
+    if (!draw || level.Faces[face].FaceType != PolygonFace) continue;
+    const AGLNrf3& vertices = level.FaceVertices[face];
+    const GLuint base = static_cast<GLuint>(batch.Positions.size());
+    batch.Positions.insert(batch.Positions.end(), vertices.begin(), vertices.end());
+    batch.Coords.insert(batch.Coords.end(), coords[face].begin(), coords[face].end());
+    const std::vector<GLuint>& indices = level.FaceIndices[face];
+    if (!indices.empty()) {
+      for (const GLuint i : indices) batch.Indices.push_back(base + i);
+    } else {
+      for (GLuint i = 1; i + 1 < vertices.size(); ++i) batch.Indices.insert(batch.Indices.end(), {base, base + i, base + i + 1});
+    }
+  }
+  if (!batch.Indices.empty()) {
+    OpenGL.glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
+    OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, batch.Coords.data());
+    OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.Indices.size()), GL_UNSIGNED_INT,
+                          batch.Indices.data());
   }
   return visible;
+}
+
+std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw) {
+  return DrawFaces(level, level.TextureFaces[t], level.FaceTexCoords, draw);
 }
 
 // A cube around the camera, seen from inside, in the level's axes (z up). Looking along +X one sees
@@ -199,14 +215,9 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition) {
     const auto& lists = twoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces;
     if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
     for (std::size_t m = 0; m < lists.size(); ++m) {
-      bool bound = false;
-      for (const std::int32_t f : lists[m]) {
-        const std::size_t face = static_cast<std::size_t>(f);
-        if (level.FaceVisible[face] == 0) continue;
-        if (!bound) glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[m]);
-        bound = true;
-        DrawFace(level, face, level.FaceLightmapCoords[face]);
-      }
+      if (lists[m].empty()) continue;
+      glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[m]);
+      DrawFaces(level, lists[m], level.FaceLightmapCoords, true);
     }
     if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
   }
