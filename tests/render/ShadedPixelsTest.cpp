@@ -64,20 +64,25 @@ TEST(ShadedPixels, GrateAdditiveTwoSidedAndSky) {
                                "t/grate { { map t/grate_img.tga\n alphaFunc GE128 } }\n"
                                "t/add { { map t/green.tga\n blendFunc add } }\n"
                                "t/two { cull none\n { map t/yellow.tga } }\n"
-                               "t/sky { surfaceparm sky\n skyparms env/s - -\n }\n";
+                               "t/sky { surfaceparm sky\n skyparms env/s - -\n }\n"
+                               "t/bad { { map t/bad.tga } }\n"
+                               "t/dir { qer_editorimage t/folder.tga\n { map t/folder.jpg } }\n";
                            return testsupport::TBytes(text.begin(), text.end());
                          }());
   Write(folder / "t/grate_img.tga", Image(Red, 255, 0));
   Write(folder / "t/green.tga", Image(Green));
   Write(folder / "t/yellow.tga", Image(Yellow));
   Write(folder / "t/wall.tga", Image(Blue));
+  Write(folder / "t/bad.tga", {0, 0, 2, 0, 0});  // ends inside its header
+  std::filesystem::create_directories(folder / "t/folder.tga");
   const char* sides[] = {"rt", "bk", "lf", "ft", "up", "dn"};
   for (std::size_t i = 0; i < 6; ++i)
     Write(folder / ("env/s_" + std::string(sides[i]) + ".tga"), Image(SkySides[i]));
 
   TBspWriter level = TBspWriter::SmallLevel();
   level.Textures = {TBspWriter::Texture("t/wall"), TBspWriter::Texture("t/grate"), TBspWriter::Texture("t/add"),
-                    TBspWriter::Texture("t/two"), TBspWriter::Texture("t/sky")};
+                    TBspWriter::Texture("t/two"), TBspWriter::Texture("t/sky"), TBspWriter::Texture("t/bad"),
+                    TBspWriter::Texture("t/dir")};
   level.Vertices.clear();
   level.Faces.clear();
   level.LeafFaces.clear();
@@ -99,7 +104,11 @@ TEST(ShadedPixels, GrateAdditiveTwoSidedAndSky) {
   TLevelOptions options;
   options.Shaders = true;
   ASSERT_TRUE(loaded.LoadBSP("maps/test.bsp", options));
-  EXPECT_EQ(loaded.Shading.Problems.size(), 0u);
+  // A hostile image is a problem and the load goes on; a folder is no image.
+  ASSERT_EQ(loaded.Shading.Problems.size(), 1u);
+  EXPECT_EQ(loaded.Shading.Problems[0].Describe(), "t/bad.tga:0: Read beyond end of file");
+  EXPECT_EQ(loaded.SurfaceTextures[5], 0u);
+  EXPECT_EQ(loaded.Shading.Origins[6], shaders::TImageOrigin::None);
   ASSERT_EQ(loaded.Shading.SkyBox.size(), 6u);
 
   std::vector<std::uint8_t> pixels(Size * Size * 4);
