@@ -58,17 +58,14 @@ const std::array<TColour, 6> SkySides = {{{10, 20, 30}, {40, 50, 60}, {70, 80, 9
 
 TEST(ShadedPixels, GrateAdditiveTwoSidedAndSky) {
   testsupport::TTempDir folder;
-  Write(folder / "scripts/test.shader",
-                         [] {
-                           const std::string text =
-                               "t/grate { { map t/grate_img.tga\n alphaFunc GE128 } }\n"
-                               "t/add { { map t/green.tga\n blendFunc add } }\n"
-                               "t/two { cull none\n { map t/yellow.tga } }\n"
-                               "t/sky { surfaceparm sky\n skyparms env/s - -\n }\n"
-                               "t/bad { { map t/bad.tga } }\n"
-                               "t/dir { qer_editorimage t/folder.tga\n { map t/folder.jpg } }\n";
-                           return testsupport::TBytes(text.begin(), text.end());
-                         }());
+  const std::string script =
+      "t/grate { { map t/grate_img.tga\n alphaFunc GE128 } }\n"
+      "t/add { { map t/green.tga\n blendFunc add } }\n"
+      "t/two { cull none\n { map t/yellow.tga } }\n"
+      "t/sky { surfaceparm sky\n skyparms env/s - -\n }\n"
+      "t/bad { { map t/bad.tga } }\n"
+      "t/dir { qer_editorimage t/folder.tga\n { map t/folder.jpg } }\n";
+  Write(folder / "scripts/test.shader", testsupport::TBytes(script.begin(), script.end()));
   Write(folder / "t/grate_img.tga", Image(Red, 255, 0));
   Write(folder / "t/green.tga", Image(Green));
   Write(folder / "t/yellow.tga", Image(Yellow));
@@ -125,9 +122,7 @@ TEST(ShadedPixels, GrateAdditiveTwoSidedAndSky) {
     return TColour{pixels[i], pixels[i + 1], pixels[i + 2]};
   };
   const auto near = [](TColour a, TColour b) {
-    for (int c = 0; c < 3; ++c)
-      if (std::abs(a[c] - b[c]) > 3) return false;
-    return true;
+    return std::abs(a[0] - b[0]) <= 3 && std::abs(a[1] - b[1]) <= 3 && std::abs(a[2] - b[2]) <= 3;
   };
 
   draw(90);  // looking along +X
@@ -143,8 +138,7 @@ TEST(ShadedPixels, GrateAdditiveTwoSidedAndSky) {
       {45, 18, SkySides[3], "the sky box's ft side ahead"},
   };
   for (const auto& c : cases)
-    EXPECT_TRUE(near(at(c.X, c.Y), c.Expected))
-        << c.What << ": (" << at(c.X, c.Y)[0] << ", " << at(c.X, c.Y)[1] << ", " << at(c.X, c.Y)[2] << ")";
+    EXPECT_TRUE(near(at(c.X, c.Y), c.Expected)) << c.What << ": " << testing::PrintToString(at(c.X, c.Y));
   draw(0);  // looking along +Y
   EXPECT_TRUE(near(at(10, 32), SkySides[2])) << "the sky box's lf side";
   UnloadOpenGL();

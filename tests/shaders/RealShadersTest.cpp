@@ -42,17 +42,8 @@ TEST(RealShaders, AlmostEveryFaceOfEveryLevelHasAnImage) {
     for (const std::string& name : testsupport::ListOpenArena(archive.filename().string(), ""))
       images.insert(Lower(name));
   }
-  shaders::TShaderSource source;
-  source.ScriptNames = [&] {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder / "scripts"))
-      names.push_back("scripts/" + entry.path().filename().string());
-    return names;
-  };
-  source.Read = [&](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
-    return testsupport::ReadFile(folder / name);
-  };
-  const shaders::TShaderTable table = shaders::LoadShaderTable(source);
+  testsupport::TScopedWorkingDir workingDir(folder.Path());
+  const shaders::TShaderTable table = shaders::LoadShaderTable(shaders::BaseFolderSource());
   EXPECT_GT(table.Shaders.size(), 2000u);
   const auto exists = [&](const std::string& name) { return images.count(Lower(name)) > 0; };
 
