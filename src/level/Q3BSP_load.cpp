@@ -3,6 +3,8 @@
 // textures, and the groups of faces by texture and by lightmap.
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -81,6 +83,24 @@ void GroupFaces(const std::vector<TBSPFace>& faces, std::int32_t groupCount,
   }
 }
 
+// Each image file is decoded and uploaded once however many texture records name it (in any
+// letter case or spelling of its path): a small level must not buy one large picture thousands of
+// times over. Records naming the same file share its texture; a refused file is refused once.
+class TImageOnce {
+ public:
+  void Load(const std::string& imageFileName, GLuint& slot) {
+    std::error_code ec;
+    std::string key = std::filesystem::weakly_canonical(platform::ResolvePath(imageFileName), ec);
+    if (ec) key = imageFileName;
+    const auto [entry, first] = Loaded.try_emplace(std::move(key), 0);
+    if (first) LoadTexture(imageFileName, entry->second, false);
+    if (entry->second != 0) slot = entry->second;
+  }
+
+ private:
+  std::map<std::string, GLuint> Loaded;
+};
+
 }  // namespace
 
 bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& options) {
@@ -111,14 +131,13 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
 
   SurfaceTextures.assign(file.Textures.size(), 0);
   if (options.Shaders) LoadShadedSurfaces(*this, file.Textures, options.ShaderSource);
+  TImageOnce images;
   for (std::size_t t = 0; t < file.Textures.size() && !options.Shaders; ++t) {
     const std::string baseName = TextureBaseName(file.Textures[t]);
     // Both images load when both exist; the .tga one, loaded last, ends up in the slot. The .jpg
     // texture it replaces stays with the context, as every texture does.
-    if (platform::FileExists(baseName + ".jpg"))
-      LoadTexture(baseName + ".jpg", SurfaceTextures[t], false);
-    if (platform::FileExists(baseName + ".tga"))
-      LoadTexture(baseName + ".tga", SurfaceTextures[t], false);
+    if (platform::FileExists(baseName + ".jpg")) images.Load(baseName + ".jpg", SurfaceTextures[t]);
+    if (platform::FileExists(baseName + ".tga")) images.Load(baseName + ".tga", SurfaceTextures[t]);
   }
   timings.SurfaceImagesMs = stopwatch.LapMs();
   GroupFaces(Faces, TextureCount, TextureFaceCounts, TextureFaces,

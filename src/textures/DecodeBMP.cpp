@@ -25,7 +25,8 @@ std::uint16_t ReadUInt16(std::span<const std::uint8_t> bytes, std::size_t offset
 
 }  // namespace
 
-TDecoded<TBMPError> DecodeBMP(std::span<const std::uint8_t> bytes, std::size_t maxPixels) {
+TDecoded<TBMPError> DecodeBMP(std::span<const std::uint8_t> bytes, std::size_t maxPixels,
+                              std::uint32_t maxSide) {
   TDecoded<TBMPError> result;
   auto fail = [&result](TBMPError error) {
     result.Error = error;
@@ -47,7 +48,8 @@ TDecoded<TBMPError> DecodeBMP(std::span<const std::uint8_t> bytes, std::size_t m
   if (height > 65535) return fail(TBMPError::BadSize);
   const std::size_t w = static_cast<std::size_t>(width);
   const std::size_t h = static_cast<std::size_t>(height);
-  if (!FitsInMemory(w, h, 3, maxPixels)) return fail(TBMPError::TooLarge);
+  if (w > maxSide || h > maxSide || !FitsInMemory(w, h, 3, maxPixels))
+    return fail(TBMPError::TooLarge);
 
   const std::uint64_t paletteEnd = kHeadersSize + 4ull * coloursUsed;
   if (paletteEnd > bytes.size()) return fail(TBMPError::ShortPalette);

@@ -15,10 +15,21 @@ namespace {
 struct TErrorManager {
   jpeg_error_mgr Base;
   std::jmp_buf Jump;
+  bool TooManyScans = false;  // set by the progress monitor before it jumps back
 };
 
 void ErrorExit(j_common_ptr info) {
   std::longjmp(reinterpret_cast<TErrorManager*>(info->err)->Jump, 1);
+}
+
+// Called while the scans of a progressive picture are read: one that goes on past the scans any
+// encoder writes is abandoned, through the same jump as a library error.
+void CountScans(j_common_ptr info) {
+  const auto* decompressor = reinterpret_cast<j_decompress_ptr>(info);
+  if (decompressor->input_scan_number <= kMostJPEGScans) return;
+  auto* errors = reinterpret_cast<TErrorManager*>(info->err);
+  errors->TooManyScans = true;
+  std::longjmp(errors->Jump, 1);
 }
 
 // Warnings (corrupt or truncated entropy data, a missing end marker) are not reasons to refuse a
@@ -33,10 +44,13 @@ struct TDecompressor {
 };
 
 void RunDecoder(jpeg_decompress_struct* info, TErrorManager* errors,
-                std::span<const std::uint8_t> bytes, std::size_t maxPixels, TJPEGDecoded* result) {
+                std::span<const std::uint8_t> bytes, std::size_t maxPixels, std::uint32_t maxSide,
+                jpeg_progress_mgr* progress, TJPEGDecoded* result) {
   volatile bool headerRead = false;
   if (setjmp(errors->Jump)) {
-    result->Error = headerRead ? TJPEGError::Decode : TJPEGError::Header;
+    result->Error = errors->TooManyScans ? TJPEGError::TooManyScans
+                    : headerRead         ? TJPEGError::Decode
+                                         : TJPEGError::Header;
     result->LibraryCode = errors->Base.msg_code;
     return;
   }
@@ -48,11 +62,22 @@ void RunDecoder(jpeg_decompress_struct* info, TErrorManager* errors,
     result->Error = TJPEGError::UnsupportedColour;
     return;
   }
-  if (!FitsInMemory(info->image_width, info->image_height, 4, maxPixels)) {
+  if (info->image_width > maxSide || info->image_height > maxSide ||
+      !FitsInMemory(info->image_width, info->image_height, 4, maxPixels)) {
     result->Error = TJPEGError::TooLarge;
     return;
   }
+  // Every 8 x 8 block costs at least one bit of entropy-coded data in any complete picture (a
+  // code for its DC value); a header that claims far more blocks than that is refused before the
+  // decoder allocates and fills a picture out of nothing. Real pictures use dozens of bits.
+  const std::uint64_t blocks = (std::uint64_t{info->image_width} + 7) / 8 *
+                               ((std::uint64_t{info->image_height} + 7) / 8);
+  if (blocks > 8 * std::uint64_t{bytes.size()}) {
+    result->Error = TJPEGError::TooLittleData;
+    return;
+  }
   headerRead = true;
+  info->progress = progress;
 
   info->scale_num = 1;
   info->scale_denom = 1;
@@ -88,7 +113,8 @@ void RunDecoder(jpeg_decompress_struct* info, TErrorManager* errors,
 
 }  // namespace
 
-TJPEGDecoded DecodeJPEG(std::span<const std::uint8_t> bytes, std::size_t maxPixels) {
+TJPEGDecoded DecodeJPEG(std::span<const std::uint8_t> bytes, std::size_t maxPixels,
+                        std::uint32_t maxSide) {
   TJPEGDecoded result;
   TErrorManager errors{};
   TDecompressor decompressor;
@@ -96,7 +122,9 @@ TJPEGDecoded DecodeJPEG(std::span<const std::uint8_t> bytes, std::size_t maxPixe
   errors.Base.error_exit = ErrorExit;
   errors.Base.emit_message = IgnoreMessage;
   errors.Base.output_message = IgnoreOutput;
-  RunDecoder(&decompressor.Info, &errors, bytes, maxPixels, &result);
+  jpeg_progress_mgr progress{};
+  progress.progress_monitor = CountScans;
+  RunDecoder(&decompressor.Info, &errors, bytes, maxPixels, maxSide, &progress, &result);
   if (!result.Ok()) result.Image = {};
   return result;
 }

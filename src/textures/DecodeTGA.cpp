@@ -40,7 +40,8 @@ bool DecodeRunLength(std::span<const std::uint8_t> packed, int bytesPerPixel, st
 
 }  // namespace
 
-TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes, std::size_t maxPixels) {
+TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes, std::size_t maxPixels,
+                              std::uint32_t maxSide) {
   TDecoded<TTGAError> result;
   if (bytes.size() < kHeaderSize) {
     result.Error = TTGAError::ShortHeader;
@@ -66,7 +67,8 @@ TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes, std::size_t m
     return result;
   }
   const int bytesPerPixel = depth / 8;
-  if (!FitsInMemory(width, height, static_cast<std::uint64_t>(bytesPerPixel), maxPixels)) {
+  if (width > maxSide || height > maxSide ||
+      !FitsInMemory(width, height, static_cast<std::uint64_t>(bytesPerPixel), maxPixels)) {
     result.Error = TTGAError::TooLarge;
     return result;
   }

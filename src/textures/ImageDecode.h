@@ -24,6 +24,14 @@ struct TImage {
 // no limit of their own (every format's dimensions fit 16 bits); fuzzers pass a small one.
 inline constexpr std::size_t kNoPixelLimit = std::numeric_limits<std::size_t>::max();
 
+// The largest side of a picture the program ever decodes, whatever the GL could take: a picture
+// of 8192 x 8192 is 256 MB as RGBA, before its mipmaps. Real level images are at most 2048 on a
+// side. The loaders use the smaller of this and the GL's largest texture (LargestTextureSide in
+// textures/Textures.h); the decoders take the limit as a parameter and check it from the header,
+// before anything is allocated or decoded. Without one they accept every 16-bit size.
+inline constexpr std::uint32_t kLargestImageSide = 8192;
+inline constexpr std::uint32_t kNoSideLimit = 65535;
+
 // Whether a width x height picture of `channels` bytes per pixel fits both the caller's pixel
 // limit and a size_t byte count (it always does with 64-bit sizes; not so with 32-bit ones).
 inline bool FitsInMemory(std::uint64_t width, std::uint64_t height, std::uint64_t channels,
@@ -54,7 +62,8 @@ enum class TTGAError {
 // Rows stay in stored order (the origin bits are not consulted); blue-green-red(-alpha) becomes
 // red-green-blue(-alpha). The image ID field (length in byte 0) is skipped.
 TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes,
-                              std::size_t maxPixels = kNoPixelLimit);
+                              std::size_t maxPixels = kNoPixelLimit,
+                              std::uint32_t maxSide = kNoSideLimit);
 
 // --- BMP: Windows bitmap with 24-bit blue-green-red pixels, rows padded to 4 bytes ---
 
@@ -66,12 +75,13 @@ enum class TBMPError {
   TopDown,       // negative biHeight
   BadSize,       // negative width, or a width or height above 65535
   DataTooSmall,  // declared pixel data smaller than height rows of 3 x width bytes (padded)
-  TooLarge,      // more pixels than the caller's limit
+  TooLarge,      // more pixels than the caller's limit, or a side above the caller's largest
 };
 
 // The first stored row becomes row 0 (the picture's bottom row for the usual positive height).
 TDecoded<TBMPError> DecodeBMP(std::span<const std::uint8_t> bytes,
-                              std::size_t maxPixels = kNoPixelLimit);
+                              std::size_t maxPixels = kNoPixelLimit,
+                              std::uint32_t maxSide = kNoSideLimit);
 
 // --- JPEG through libjpeg: full size, float IDCT, block smoothing; RGBA with alpha 255 ---
 
@@ -79,7 +89,9 @@ enum class TJPEGError {
   None,
   Header,            // not a JPEG picture, or the header could not be read
   UnsupportedColour, // CMYK or YCCK: refused rather than misread
-  TooLarge,          // more pixels than the caller's limit
+  TooLarge,          // more pixels than the caller's limit, or a side above the caller's largest
+  TooLittleData,     // fewer bytes than one per eight 8 x 8 blocks of the picture claimed
+  TooManyScans,      // more than kMostJPEGScans scans
   Decode,            // a library error after the header; LibraryCode holds its message code
 };
 
@@ -87,8 +99,13 @@ struct TJPEGDecoded : TDecoded<TJPEGError> {
   int LibraryCode = 0;
 };
 
+// The scans a progressive picture may have (the usual scripts write about ten): each scan walks
+// every block of the picture, so a few bytes per scan must not buy unbounded work.
+inline constexpr int kMostJPEGScans = 100;
+
 // Buffer row y holds decoded row height - 1 - y: the picture's bottom row comes first.
 // Library warnings (corrupt or truncated data) are ignored and the rows produced are kept.
-TJPEGDecoded DecodeJPEG(std::span<const std::uint8_t> bytes, std::size_t maxPixels = kNoPixelLimit);
+TJPEGDecoded DecodeJPEG(std::span<const std::uint8_t> bytes, std::size_t maxPixels = kNoPixelLimit,
+                        std::uint32_t maxSide = kNoSideLimit);
 
 }  // namespace textures

@@ -26,7 +26,8 @@ bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool 
     bytes = fileBytes;
   }
 
-  const auto decoded = textures::DecodeBMP(bytes);
+  const std::uint32_t largestSide = LargestTextureSide();
+  const auto decoded = textures::DecodeBMP(bytes, textures::kNoPixelLimit, largestSide);
   const std::string unableToRead = "Unable to read from resource - " + imageFileName;
   switch (decoded.Error) {
     case TBMPError::None:
@@ -40,8 +41,9 @@ bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool 
     case TBMPError::TopDown:
       return refuse("Top-down bitmaps not supported");
     case TBMPError::BadSize:
-    case TBMPError::TooLarge:
       return refuse("Bitmap size not supported");
+    case TBMPError::TooLarge:
+      return refuse("Bitmap sides above " + std::to_string(largestSide) + " pixels not supported");
     case TBMPError::DataTooSmall:
       return refuse("Bitmap data too small for 24-bit pixels");
   }

@@ -26,14 +26,25 @@ bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool 
     bytes = fileBytes;
   }
 
-  const auto decoded = textures::DecodeJPEG(bytes);
+  const std::uint32_t largestSide = LargestTextureSide();
+  const auto decoded = textures::DecodeJPEG(bytes, textures::kNoPixelLimit, largestSide);
   switch (decoded.Error) {
     case TJPEGError::None:
       break;
     case TJPEGError::Header:
     case TJPEGError::UnsupportedColour:  // CMYK/YCCK would only be misread
-    case TJPEGError::TooLarge:
       platform::ShowMessage(couldNotLoad, "BMP Unit");
+      return false;
+    case TJPEGError::TooLarge:
+      platform::ShowMessage(couldNotLoad + ". Sides above " + std::to_string(largestSide) +
+                                " pixels not supported.", "BMP Unit");
+      return false;
+    case TJPEGError::TooLittleData:
+      platform::ShowMessage(couldNotLoad + ". Too little data for the size it claims.", "BMP Unit");
+      return false;
+    case TJPEGError::TooManyScans:
+      platform::ShowMessage(couldNotLoad + ". More than " + std::to_string(textures::kMostJPEGScans) +
+                                " scans.", "BMP Unit");
       return false;
     case TJPEGError::Decode:
       throw EJPEGError(decoded.LibraryCode);

@@ -35,7 +35,8 @@ bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool 
     bytes = fileBytes;
   }
 
-  const auto decoded = textures::DecodeTGA(bytes);
+  const std::uint32_t largestSide = LargestTextureSide();
+  const auto decoded = textures::DecodeTGA(bytes, textures::kNoPixelLimit, largestSide);
   switch (decoded.Error) {
     case TTGAError::None:
       break;
@@ -48,8 +49,9 @@ bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool 
       return refuse(". Colormapped TGA files not supported.");
     case TTGAError::BadDepth:
       return refuse(". Only 24 and 32 bit TGA files supported.");
-    case TTGAError::ShortData:
     case TTGAError::TooLarge:
+      return refuse(". Sides above " + std::to_string(largestSide) + " pixels not supported.");
+    case TTGAError::ShortData:
       if (fromResource) return unableToRead();
       platform::ShowMessage("Couldn't read file \"" + imageFileName + "\".", "TGA File Error");
       return false;

@@ -3,6 +3,10 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
+
+#include "textures/ImageDecode.h"
+
 namespace {
 
 // The last four characters, upper-cased (ASCII letters only); a shorter name is taken whole and
@@ -22,6 +26,18 @@ bool LoadTexture(const std::string& imageFileName, GLuint& textureSlot, bool fro
   if (extension == ".JPG") return LoadJPGTexture(imageFileName, textureSlot, fromResource);
   if (extension == ".TGA") return LoadTGATexture(imageFileName, textureSlot, fromResource);
   return false;
+}
+
+std::uint32_t LargestTextureSide() {
+  static std::uint32_t largest = 0;
+  if (largest == 0) {
+    GLint answer = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &answer);
+    // Without a current context there is no answer, and nothing is kept: the next call asks again.
+    if (answer <= 0) return textures::kLargestImageSide;
+    largest = std::min(static_cast<std::uint32_t>(answer), textures::kLargestImageSide);
+  }
+  return largest;
 }
 
 GLuint CreateTexture(std::uint16_t width, std::uint16_t height, std::uint16_t pixelFormat,

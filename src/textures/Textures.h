@@ -30,6 +30,11 @@ bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool 
 bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource);
 bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource);
 
+// The largest side of a picture the loaders decode: the GL's largest texture (GL_MAX_TEXTURE_SIZE,
+// asked once, with a context current) but never above textures::kLargestImageSide (8192). A
+// larger picture is refused from its header with the loader's message; nothing is decoded.
+std::uint32_t LargestTextureSide();
+
 // Makes a new mipmapped texture from a tightly packed RGB or RGBA buffer whose first row is t = 0;
 // any format other than GL_RGBA is taken as GL_RGB. The new texture stays bound.
 GLuint CreateTexture(std::uint16_t width, std::uint16_t height, std::uint16_t pixelFormat,

@@ -188,6 +188,29 @@ TEST_F(LoadBSP, SurfaceImagesTgaWinsOverJpgAndNamesMatchWithoutCase) {
   EXPECT_EQ(Level.TextureFaces[2], std::vector<std::int32_t>{0});
 }
 
+TEST_F(LoadBSP, AnImageNamedByManyRecordsIsLoadedOnceAndShared) {
+  TBspWriter writer = TBspWriter::SmallLevel();
+  writer.Textures.clear();
+  for (const char* name : {"textures/a", "TEXTURES\\A", "textures/./a", "textures/bad", "textures/BAD"})
+    for (int copy = 0; copy < 200; ++copy) writer.Textures.push_back(TBspWriter::Texture(name));
+  WriteTGA("textures/a.tga", 255, 0, 0);
+  testsupport::WriteFile("textures/bad.jpg", {0xFF, 0xD8, 0xFF});
+  testsupport::TMessageCapture messages;
+  GLuint before = 0;
+  glGenTextures(1, &before);
+  ASSERT_TRUE(Load(writer));
+  GLuint after = 0;
+  glGenTextures(1, &after);
+  // One image texture and the lightmap's; the broken image is refused with one message.
+  EXPECT_EQ(after - before, 3u);
+  EXPECT_EQ(messages.Messages().size(), 1u);
+  ASSERT_EQ(Level.SurfaceTextures.size(), 1000u);
+  EXPECT_EQ(Texel(Level.SurfaceTextures[0]), (std::array<std::uint8_t, 3>{255, 0, 0}));
+  EXPECT_EQ(std::count(Level.SurfaceTextures.begin(), Level.SurfaceTextures.end(),
+                       Level.SurfaceTextures[0]), 600);
+  EXPECT_EQ(std::count(Level.SurfaceTextures.begin(), Level.SurfaceTextures.end(), 0u), 400);
+}
+
 TEST_F(LoadBSP, NodeCountRoundsHalfToEvenAndFaceCountTruncates) {
   TBspWriter writer = TBspWriter::SmallLevel();
   writer.Nodes = {TBspWriter::Node(0, 1, -1), TBspWriter::Node(0, -1, -2)};
