@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "app/Limits.h"
+
 namespace app {
 namespace {
 
@@ -44,7 +46,9 @@ int ParsePositiveInt(const std::string& text, int highest, const std::string& wh
   return value;
 }
 
-constexpr int kLargestSide = 16384;
+// A side of 8192 is 256 MB of colour and depth each; the GL's own bound is checked once a
+// context exists.
+constexpr int kLargestSide = 8192;
 constexpr int kMostFrames = 10'000'000;
 
 // A one-line usage error: the text names the option and what is wrong with its value.
@@ -127,6 +131,10 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
                "Draw surfaces as the shader scripts (scripts/*.shader) describe them: images, "
                "transparency, two-sided surfaces, sky");
   cli.add_flag("--full", full, "Every fidelity option at once (today: --shaders)");
+  bool frameTimes = false;
+  cli.add_flag("--frame-times", frameTimes,
+               "Viewer only: print each frame's time in milliseconds on standard output, one "
+               "line per frame");
 
   try {
     cli.parse(argc, argv);
@@ -157,6 +165,8 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
       throw EUsage("--info, --at, --screenshot and --benchmark cannot be combined");
     if (cli.count("--screenshot") && screenshot.empty())
       throw EUsage("--screenshot needs a file name");
+    if (cli.count("--screenshot") && !IsPictureName(screenshot))
+      throw EUsage("--screenshot: '" + screenshot + "' does not end in .png");
     if (json && options.Mode != TRunMode::Info && options.Mode != TRunMode::At &&
         options.Mode != TRunMode::Benchmark)
       throw EUsage("--json applies to --info, --at and --benchmark only");
@@ -210,6 +220,9 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     options.Verbose = verbose;
     options.Shaders = shaders;
     if (full) ApplyFullFidelity(options);
+    if (frameTimes && options.Mode != TRunMode::Viewer)
+      throw EUsage("--frame-times applies to the viewer only");
+    options.FrameTimes = frameTimes;
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};

@@ -49,6 +49,7 @@ struct TCommandLine {
   bool Verbose = false;                // --verbose
   std::vector<TVector> AtPositions;    // --at, in command-line order
   bool Shaders = false;                // --shaders, or --full
+  bool FrameTimes = false;             // --frame-times
 };
 
 // --full: every opt-in fidelity option at once. The one place that lists them.
@@ -77,7 +78,7 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
 // Raises std::invalid_argument naming what is wrong.
 std::vector<float> ParseFloatList(const std::string& text, std::size_t expectedCount);
 
-// "WxH" with both sides from 1 to 16384; raises std::invalid_argument.
+// "WxH" with both sides from 1 to 8192; raises std::invalid_argument.
 TWindowSize ParseSize(const std::string& text);
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include "app/Fidelity.h"
 #include "app/LevelFile.h"
 #include "app/LevelReport.h"
+#include "app/Limits.h"
 #include "app/Modes.h"
 #include "app/OffscreenViewer.h"
 #include "app/Screenshot.h"
@@ -20,14 +21,20 @@ namespace {
 // Waypoints taken from the leaves when the entities name no spawn point.
 constexpr int kLeafWaypoints = 16;
 
-// The offscreen viewer with font and level loaded, or nothing after a one-line message.
-std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options) {
+// The offscreen viewer with font and level loaded, or nothing after a one-line message and with
+// the exit code set: 2 for a size the GL cannot draw, 1 otherwise.
+std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options, int& exitCode) {
+  exitCode = 1;
   const TWindowSize size = options.Size.value_or(kDefaultSize);
   std::unique_ptr<TOffscreenViewer> viewer;
   try {
     viewer = std::make_unique<TOffscreenViewer>(size.Width, size.Height);
   } catch (const std::exception& e) {
     std::cerr << "bspwalk: cannot draw offscreen: " << e.what() << "\n";
+    return nullptr;
+  }
+  if (!FitsGLViewport(size, std::cerr)) {
+    exitCode = 2;
     return nullptr;
   }
   try {
@@ -52,10 +59,12 @@ TCamera PoseOf(const TCameraPose& pose) { return {pose.X, pose.Y, pose.Z, pose.Y
 }  // namespace
 
 int RunScreenshot(const TCommandLine& options) {
+  if (!MayWritePicture(options.ScreenshotPath, std::cerr)) return 1;
   // Checked before any GL: a refused level is then the only message.
   if (!LoadLevelRecords(options.LevelPath)) return 1;
-  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options);
-  if (!viewer) return 1;
+  int exitCode = 1;
+  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options, exitCode);
+  if (!viewer) return exitCode;
   const TCamera pose = options.Camera ? PoseOf(*options.Camera) : TStartupOptions{}.StartPose;
   for (int frame = 0; frame < options.Frames; ++frame) viewer->DrawFrame(pose);
   try {
@@ -73,8 +82,9 @@ int RunBenchmark(const TCommandLine& options) {
   if (!loaded) return 1;
   const std::vector<TSpawnPoint> spawns =
       FindSpawnPoints(ParseEntities(loaded->File.EntitiesText()));
-  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options);
-  if (!viewer) return 1;
+  int exitCode = 1;
+  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options, exitCode);
+  if (!viewer) return exitCode;
 
   TBenchmarkResult result;
   result.Level = options.LevelPath;

@@ -2,6 +2,7 @@
 
 #include <GL/glu.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -256,7 +257,19 @@ int Tfrmcube::Run() {
   return MainWindow->RunMessageLoop(events);
 }
 
-void Tfrmcube::WMPaint() { app::PaintPass(Surface); }
+void Tfrmcube::WMPaint() {
+  if (!Options.FrameDrawn) {
+    app::PaintPass(Surface);
+    return;
+  }
+  const float lastFrame = LastFrameTime;
+  const auto start = std::chrono::steady_clock::now();
+  app::PaintPass(Surface);
+  // A pass that found the tick count where it was drew nothing.
+  if (LastFrameTime != lastFrame)
+    Options.FrameDrawn(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+}
 
 void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) { Keys[key & 255] = true; }
 

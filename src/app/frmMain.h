@@ -54,6 +54,9 @@ struct TStartupOptions {
   // How the level is loaded and drawn beyond the plain load and frame.
   TLevelOptions LevelOptions;
   TRenderOptions RenderOptions;
+  // Called after each frame the window draws with the milliseconds the paint pass took (for
+  // --frame-times); when empty the paint pass runs untimed.
+  std::function<void(double)> FrameDrawn;
 };
 
 // What every paint pass hands to RenderLevel; the plain frame unless start-up set it.
