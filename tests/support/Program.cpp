@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,8 +77,12 @@ std::optional<int> TStartedProgram::WaitForExit(std::chrono::milliseconds limit)
   WaitUntil(
       [this] {
         int status = 0;
-        if (waitpid(Pid, &status, WNOHANG) != Pid) return false;
+        rusage usage{};
+        if (wait4(Pid, &status, WNOHANG, &usage) != Pid) return false;
         Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+        Cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+        PeakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
         return true;
       },
       limit, std::chrono::milliseconds(20));
@@ -90,10 +95,14 @@ std::string TStartedProgram::Err() const { return ReadText(Outputs / "err"); }
 
 TRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                 const std::string& workingDir, std::chrono::seconds limit) {
+  const auto start = std::chrono::steady_clock::now();
   TStartedProgram started(program, args, workingDir);
   const std::optional<int> exitCode = started.WaitForExit(limit);
   started.Kill();
   TRun run;
+  run.WallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.CpuSeconds = started.CpuSeconds();
+  run.PeakResidentMB = started.PeakResidentMB();
   run.ExitCode = exitCode.value_or(-1);
   run.Out = started.Out();
   run.Err = started.Err();

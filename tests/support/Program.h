@@ -16,6 +16,11 @@ struct TRun {
   int ExitCode = -1;  // the exit code, 128 + the signal, or -1 when it did not end in time
   std::string Out;
   std::string Err;
+  // What the run cost, from the child's own resource usage (getrusage of the ended child):
+  // processor time of all its threads, user and system, and its peak resident memory.
+  double CpuSeconds = 0;
+  double PeakResidentMB = 0;
+  double WallSeconds = 0;
 };
 
 // The program started in the background; killed if it is still running at the end.
@@ -39,11 +44,16 @@ class TStartedProgram {
   void Kill();
   std::string Out() const;
   std::string Err() const;
+  // The ended program's processor time (user + system) and peak resident memory; 0 before.
+  double CpuSeconds() const { return Cpu; }
+  double PeakResidentMB() const { return PeakMB; }
 
  private:
   TTempDir Outputs;
   int Pid = -1;
   std::optional<int> Status;
+  double Cpu = 0;
+  double PeakMB = 0;
 };
 
 // Runs the program to its end and returns what it gave; killed after `limit` (a hang), with

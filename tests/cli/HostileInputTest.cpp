@@ -1,0 +1,271 @@
+// The real program on a generated corpus of hostile input: levels whose every count lies, cut
+// files, and surface images whose headers claim sizes their bytes cannot hold. Each input gets
+// its exit status and one clear message (or none), costs at most 2 s of processor time and 512 MB
+// of resident memory (the child's own getrusage figures), and nothing is written outside lgmp/.
+// Under AddressSanitizer the program is several times slower and its shadow memory and quarantine
+// count as resident, so there the bounds are scaled (time x 10, memory x 3): they still catch a
+// picture decoded at a size its file cannot hold, which costs many gigabytes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "support/BspWriter.h"
+#include "support/ImageWriters.h"
+#include "support/Program.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using testsupport::TBspWriter;
+using testsupport::TBytes;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+constexpr double kMostCpuSeconds = 2.0 * (kSanitized ? 10 : 1);
+constexpr double kMostResidentMB = 512.0 * (kSanitized ? 3 : 1);
+
+enum TMode { Info = 1, Shot = 2, Bench = 4 };
+
+std::vector<std::string> ArgsFor(TMode mode) {
+  switch (mode) {
+    case Info: return {"--info", "maps/hostile.bsp"};
+    case Shot: return {"--screenshot", "lgmp/shot.png", "--size", "64x48", "maps/hostile.bsp"};
+    case Bench: return {"--benchmark", "--frames", "3", "--size", "64x48", "maps/hostile.bsp"};
+  }
+  return {};
+}
+
+struct TCase {
+  std::string Name;
+  int Modes;
+  std::function<void(const std::string& base)> Make;  // writes maps/hostile.bsp and its images
+  int ExitCode;
+  std::string Message;  // empty: nothing on standard error; else one line holding this
+};
+
+TBytes Grey(std::size_t count) { return TBytes(count, 128); }
+
+// The JPEG's frame header rewritten to claim width x height.
+TBytes ClaimingSize(TBytes jpeg, int width, int height) {
+  for (std::size_t i = 0; i + 9 < jpeg.size(); ++i)
+    if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+      const std::uint8_t sizes[4] = {static_cast<std::uint8_t>(height >> 8), static_cast<std::uint8_t>(height),
+                                     static_cast<std::uint8_t>(width >> 8), static_cast<std::uint8_t>(width)};
+      std::copy(sizes, sizes + 4, jpeg.begin() + static_cast<std::ptrdiff_t>(i + 5));
+      break;
+    }
+  return jpeg;
+}
+
+// A progressive JPEG whose last scan is repeated `copies` more times.
+TBytes WithRepeatedScan(const TBytes& jpeg, int copies) {
+  std::size_t last = 0;
+  for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) last = i;
+  TBytes out(jpeg.begin(), jpeg.end() - 2);
+  for (int c = 0; c < copies; ++c) out.insert(out.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(last), jpeg.end() - 2);
+  out.insert(out.end(), {0xFF, 0xD9});
+  return out;
+}
+
+// The small level with one change.
+std::function<void(const std::string&)> Level(const std::function<void(TBspWriter&)>& change) {
+  return [change](const std::string& base) {
+    TBspWriter w = TBspWriter::SmallLevel("tex/img");
+    w.Entities = "{\"classname\" \"worldspawn\"}";
+    change(w);
+    w.WriteTo(base + "/maps/hostile.bsp");
+  };
+}
+
+// The small level cut to `size` bytes (from the end when negative).
+std::function<void(const std::string&)> Cut(long size) {
+  return [size](const std::string& base) {
+    TBytes bytes = TBspWriter::SmallLevel().Bytes();
+    bytes.resize(static_cast<std::size_t>(size >= 0 ? size : static_cast<long>(bytes.size()) + size));
+    testsupport::WriteFile(base + "/maps/hostile.bsp", bytes);
+  };
+}
+
+// The small level, its texture's image given as these bytes.
+std::function<void(const std::string&)> Image(const std::string& extension, const TBytes& bytes) {
+  return [extension, bytes](const std::string& base) {
+    TBspWriter::SmallLevel("tex/img").WriteTo(base + "/maps/hostile.bsp");
+    testsupport::WriteFile(base + "/tex/img" + extension, bytes);
+  };
+}
+
+std::vector<TCase> Corpus() {
+  constexpr std::int32_t kHuge = 0x7fffffff;
+  const std::string outside = "lies outside the file";
+  std::vector<TCase> cases;
+  // Every lump the program reads, claiming more bytes than the file has, or starting before it.
+  for (const int lump : {kEntities, kTextures, kPlanes, kNodes, kLeaves, kLeafFaces, kVertices,
+                         kMeshVertices, kFaces, kLightmaps, kVisData}) {
+    cases.push_back({"lump " + std::to_string(lump) + " length", Info | Shot,
+                     Level([lump](TBspWriter& w) { w.SetLumpLength(lump, kHuge); }), 1, outside});
+    cases.push_back({"lump " + std::to_string(lump) + " offset", Info,
+                     Level([lump](TBspWriter& w) { w.SetLumpOffset(lump, -kHuge); }), 1, outside});
+  }
+  const std::vector<TCase> lies = {
+      {"face vertex count", Info | Shot, Level([](TBspWriter& w) { w.Faces[0].NumVertices = kHuge; }), 1, "Face 0: vertices"},
+      {"face first vertex", Info, Level([](TBspWriter& w) { w.Faces[0].FirstVertex = -kHuge; }), 1, "Face 0: vertices"},
+      {"face mesh vertex count", Info | Shot, Level([](TBspWriter& w) { w.Faces[0].NumMeshVertices = kHuge; }), 1, "Face 0: mesh vertices"},
+      {"face first mesh vertex", Info, Level([](TBspWriter& w) { w.Faces[0].FirstMeshVertex = kHuge; }), 1, "Face 0: mesh vertices"},
+      {"mesh vertex offset", Info, Level([](TBspWriter& w) { w.MeshVertices[2] = kHuge; }), 1, "points to vertex"},
+      {"leaf face count", Info | Shot, Level([](TBspWriter& w) { w.Leaves[0].NumLeafFaces = kHuge; }), 1, "Leaf 0: leaf faces"},
+      {"leaf first leaf face", Info, Level([](TBspWriter& w) { w.Leaves[0].FirstLeafFace = -kHuge; }), 1, "Leaf 0: leaf faces"},
+      {"leaf face index", Info, Level([](TBspWriter& w) { w.LeafFaces[0] = kHuge; }), 1, "Leaf face 0: face"},
+      {"node child node", Info, Level([](TBspWriter& w) { w.Nodes[0].Front = kHuge; }), 1, "front child node"},
+      {"node child leaf", Info, Level([](TBspWriter& w) { w.Nodes[0].Back = -kHuge; }), 1, "back child leaf"},
+      {"node plane", Info, Level([](TBspWriter& w) { w.Nodes[0].PlaneIndex = kHuge; }), 1, "Node 0: plane"},
+      {"visibility rows", Info | Shot, Level([](TBspWriter& w) { w.VisData = TBSPVisData{kHuge, kHuge, {1, 2}}; }), 1, "do not fit"},
+      {"visibility negative", Info, Level([](TBspWriter& w) { w.VisData = TBSPVisData{-1, 1, {}}; }), 1, "do not fit"},
+      {"shared vertex runs", Info | Shot, Level([](TBspWriter& w) {
+         w.Vertices.assign(2000, TBspWriter::Vertex(0, 0, 0));
+         w.Faces.assign(2000, TBspWriter::Face(0, 0, 2000, 0));
+       }), 1, "more than 16 times the file's"},
+      {"shared leaf face runs", Info, Level([](TBspWriter& w) {
+         w.LeafFaces.assign(5000, 0);
+         w.Leaves.assign(5000, TBspWriter::Leaf(0, 0, 5000));
+         w.Nodes[0] = TBspWriter::Node(0, -1, -2);
+       }), 1, "leaf faces would take"},
+      {"cut in the header", Info | Shot, Cut(100), 1, "shorter than the header"},
+      {"cut in a lump", Info | Shot, Cut(-100), 1, outside},
+      // Lies the program goes on with: no group to join, no visible bytes to count.
+      {"face indices", Info | Shot, Level([](TBspWriter& w) {
+         w.Faces[0].TextureIndex = kHuge;
+         w.Faces[0].LightmapIndex = kHuge;
+         w.Faces[0].EffectIndex = -kHuge;
+       }), 0, ""},
+      {"two billion empty clusters", Info | Shot, Level([](TBspWriter& w) { w.VisData = TBSPVisData{kHuge, 0, {}}; }), 0, ""},
+      {"entity text of braces", Info | Bench, Level([](TBspWriter& w) { w.Entities.assign(4 << 20, '{'); }), 0, ""},
+      {"entity text of spawn points", Info | Bench, Level([](TBspWriter& w) {
+         for (int i = 0; i < 50000; ++i)
+           w.Entities += "{\"classname\" \"info_player_deathmatch\" \"origin\" \"" + std::to_string(i % 64) + " 1 2\"}";
+       }), 0, ""},
+      {"one image named by many records", Info | Shot, [](const std::string& base) {
+         TBspWriter w = TBspWriter::SmallLevel("tex/img");
+         w.Textures.assign(30000, TBspWriter::Texture("tex/img"));
+         w.WriteTo(base + "/maps/hostile.bsp");
+         testsupport::WriteFile(base + "/tex/img.jpg", testsupport::MakeJPEG(1024, 1024, 3, Grey(1024 * 1024 * 3)));
+       }, 0, ""},
+      {"many lightmaps", Shot, Level([](TBspWriter& w) { w.Lightmaps.assign(100, TBspWriter::Lightmap(1, 2, 3)); }), 0, ""},
+  };
+  cases.insert(cases.end(), lies.begin(), lies.end());
+
+  // Surface images: refused from the header and the level goes on without them (exit 0), or, as
+  // the loaders always did for these two, the load ends with the error (exit 1).
+  const TBytes jpeg = testsupport::MakeJPEG(64, 32, 3, Grey(64 * 32 * 3));
+  TBytes noise(256 * 256 * 3);
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 37 % 251);
+  const TBytes noisy = testsupport::MakeJPEG(256, 256, 3, noise);
+  TBytes bigTga = testsupport::TGAHeader(65535, 65535, {});
+  bigTga.resize(2048, 7);
+  TBytes rleTga = testsupport::TGAHeader(8192, 8192, {.ImageType = 10, .Depth = 32});
+  rleTga.insert(rleTga.end(), 100, 0xff);
+  const std::vector<TCase> images = {
+      {"JPEG claiming 65500 x 65500", Shot, Image(".jpg", ClaimingSize(jpeg, 65500, 65500)), 0, "Sides above"},
+      {"JPEG claiming 8192 x 8192", Shot, Image(".jpg", ClaimingSize(jpeg, 8192, 8192)), 0, "Too little data"},
+      {"JPEG of endless scans", Shot,
+       Image(".jpg", WithRepeatedScan(testsupport::MakeJPEG(64, 32, 3, Grey(64 * 32 * 3), 90, true), 200)), 0,
+       "More than 100 scans"},
+      {"JPEG cut short", Shot, Image(".jpg", TBytes(noisy.begin(), noisy.end() - 2000)), 0, ""},
+      {"TGA claiming 65535 x 65535", Shot, Image(".tga", bigTga), 0, "Sides above"},
+      {"TGA run-length claiming 8192 x 8192", Shot, Image(".tga", rleTga), 0, "Couldn't read file"},
+      {"TGA cut in its header", Shot, Image(".tga", TBytes(10, 2)), 1, "Read beyond end of file"},
+  };
+  cases.insert(cases.end(), images.begin(), images.end());
+  return cases;
+}
+
+// Every file under `dir` but those in lgmp/, with its bytes.
+std::map<std::string, TBytes> FilesOutsideLgmp(const std::string& dir) {
+  std::map<std::string, TBytes> files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const std::string relative = fs::relative(entry.path(), dir).string();
+    if (relative.rfind("lgmp", 0) == 0 || !entry.is_regular_file()) continue;
+    files[relative] = testsupport::ReadFile(entry.path().string());
+  }
+  return files;
+}
+
+TEST(HostileInput, EachInputCostsLittleAndGetsOneClearMessage) {
+  double mostCpu = 0, mostMB = 0;
+  for (const TCase& c : Corpus()) {
+    for (const TMode mode : {Info, Shot, Bench}) {
+      if (!(c.Modes & mode)) continue;
+      SCOPED_TRACE(c.Name + ", " + ArgsFor(mode).front());
+      testsupport::TTempDir base;
+      fs::create_directories(base / "maps");
+      fs::create_directories(base / "tex");
+      fs::create_directories(base / "lgmp");
+      fs::copy_file(BSPWALK_SOURCE_DIR "/font.tga", base / "font.tga");
+      c.Make(base.Path());
+      const auto before = FilesOutsideLgmp(base.Path());
+
+      const testsupport::TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, ArgsFor(mode), base.Path(),
+                                                            std::chrono::seconds(120));
+      EXPECT_EQ(run.ExitCode, c.ExitCode) << run.Err;
+      const std::vector<std::string> lines = testsupport::Lines(run.Err);
+      if (c.Message.empty()) {
+        EXPECT_TRUE(lines.empty()) << run.Err;
+      } else {
+        EXPECT_EQ(lines.size(), 1u) << run.Err;
+        EXPECT_NE(run.Err.find(c.Message), std::string::npos) << run.Err;
+      }
+      EXPECT_LE(run.CpuSeconds, kMostCpuSeconds);
+      EXPECT_LE(run.PeakResidentMB, kMostResidentMB);
+      mostCpu = std::max(mostCpu, run.CpuSeconds);
+      mostMB = std::max(mostMB, run.PeakResidentMB);
+      EXPECT_TRUE(FilesOutsideLgmp(base.Path()) == before) << "a file outside lgmp/ was written";
+      if (mode == Shot && c.ExitCode == 0) {
+        EXPECT_TRUE(fs::exists(base / "lgmp/shot.png"));
+      }
+    }
+  }
+  std::printf("most processor time %.2f s, most resident memory %.0f MB\n", mostCpu, mostMB);
+}
+
+// A slip of the keyboard: the level given where the picture's name belongs is refused as a usage
+// error, and no file that is not a PNG is ever replaced by one.
+TEST(HostileInput, APictureNeverReplacesAFileThatIsNotAPNG) {
+  testsupport::TTempDir base;
+  fs::create_directories(base / "lgmp");
+  TBspWriter::SmallLevel().WriteTo(base / "maps/oa_dm1.bsp");
+  const TBytes level = testsupport::ReadFile(base / "maps/oa_dm1.bsp");
+  testsupport::WriteFile(base / "notes.png", {'n', 'o', 't', 'e', 's'});
+  const std::pair<std::vector<std::string>, std::pair<int, std::string>> cases[] = {
+      {{"--screenshot", "maps/oa_dm1.bsp"}, {2, "'maps/oa_dm1.bsp' does not end in .png"}},
+      {{"--screenshot", "notes.png", "maps/oa_dm1.bsp"}, {1, "notes.png exists and is not a PNG"}},
+      {{"--screenshot", "lgmp", "maps/oa_dm1.bsp"}, {2, "does not end in .png"}},
+  };
+  for (const auto& [args, expected] : cases) {
+    SCOPED_TRACE(args[1]);
+    const testsupport::TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, args, base.Path());
+    EXPECT_EQ(run.ExitCode, expected.first);
+    ASSERT_EQ(testsupport::Lines(run.Err).size(), 1u) << run.Err;
+    EXPECT_NE(run.Err.find(expected.second), std::string::npos) << run.Err;
+  }
+  EXPECT_EQ(testsupport::ReadFile(base / "maps/oa_dm1.bsp"), level);
+  EXPECT_EQ(testsupport::ReadFile(base / "notes.png"), (TBytes{'n', 'o', 't', 'e', 's'}));
+  // A PNG is replaced.
+  const std::vector<std::string> shot = {"--screenshot", "shot.png", "--size", "32x16", "maps/oa_dm1.bsp"};
+  ASSERT_EQ(testsupport::RunProgram(BSPWALK_PROGRAM, shot, base.Path()).ExitCode, 0);
+  const TBytes first = testsupport::ReadFile(base / "shot.png");
+  ASSERT_EQ(testsupport::RunProgram(BSPWALK_PROGRAM, {"--screenshot", "shot.png", "--size", "16x16",
+                                                      "maps/oa_dm1.bsp"}, base.Path()).ExitCode, 0);
+  EXPECT_NE(testsupport::ReadFile(base / "shot.png"), first);
+}
+
+}  // namespace
