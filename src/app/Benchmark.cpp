@@ -146,6 +146,8 @@ std::string BenchmarkJson(const TBenchmarkResult& r) {
   for (const auto& [stage, ms] : r.LoadStagesMs) out["load_stages_ms"][stage] = JsonRounded(ms);
   out["frame_ms"] = SummaryJson(r.FrameMs, true, 3);
   out["faces_per_frame"] = SummaryJson(r.FacesPerFrame, false, 1);
+  out["peak_rss_mb"] = JsonRounded(r.PeakRssMb, 1);
+  out["load_peak_rss_mb"] = JsonRounded(r.LoadPeakRssMb, 1);
   return JsonLine(out);
 }
 

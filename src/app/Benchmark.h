@@ -39,6 +39,9 @@ struct TBenchmarkResult {
   std::vector<std::pair<std::string, double>> LoadStagesMs;
   std::vector<double> FrameMs;
   std::vector<double> FacesPerFrame;
+  // The process's high-water mark of resident memory, in MB: right after the load, and at the end.
+  double LoadPeakRssMb = 0;
+  double PeakRssMb = 0;
 };
 
 std::string BenchmarkText(const TBenchmarkResult& result);

@@ -1,6 +1,7 @@
 // --screenshot and --benchmark: the viewer's frames drawn offscreen, then a PNG or the figures.
 #include <GL/gl.h>
 
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -87,6 +88,7 @@ int RunBenchmark(const TCommandLine& options) {
   if (!viewer) return exitCode;
 
   TBenchmarkResult result;
+  result.LoadPeakRssMb = PeakResidentMB();
   result.Level = options.LevelPath;
   const GLubyte* renderer = glGetString(GL_RENDERER);
   result.Renderer = renderer ? reinterpret_cast<const char*>(renderer) : "";
@@ -118,6 +120,10 @@ int RunBenchmark(const TCommandLine& options) {
     result.FrameMs.push_back(viewer->DrawFrame(PoseOf(pose)));
     result.FacesPerFrame.push_back(VisibleFaceCount);
   }
+  result.PeakRssMb = PeakResidentMB();
+  if (options.Verbose)
+    std::fprintf(stderr, "bspwalk: peak resident memory %.1f MB (%.1f MB when loaded)\n",
+                 result.PeakRssMb, result.LoadPeakRssMb);
   std::cout << (options.Json ? BenchmarkJson(result) : BenchmarkText(result)) << std::flush;
   return 0;
 }

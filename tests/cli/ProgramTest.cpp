@@ -405,6 +405,11 @@ TEST_F(RealLevel, BenchmarkJsonReportsEveryFrame) {
     stages += ms.get<double>();
   }
   EXPECT_EQ(result["load_stages_ms"].size(), 3u);
+  // The high-water marks: after loading, then at the end, which is what the child's own resource
+  // usage reports once it has ended.
+  EXPECT_GT(result["load_peak_rss_mb"].get<double>(), 10);
+  EXPECT_LE(result["load_peak_rss_mb"].get<double>(), result["peak_rss_mb"].get<double>());
+  EXPECT_NEAR(result["peak_rss_mb"].get<double>(), run.PeakResidentMB, 0.05 * run.PeakResidentMB);
   EXPECT_LE(stages, result["load_total_ms"].get<double>() + 0.01);
   const json& frame = result["frame_ms"];
   EXPECT_GT(frame["min"].get<double>(), 0);
@@ -418,9 +423,10 @@ TEST_F(RealLevel, BenchmarkJsonReportsEveryFrame) {
 
   // A fixed camera: one view, so the face count never changes.
   const TRun fixed = RunProgram({"--benchmark", "--frames", "5", "--json", "--size", "64x64",
-                                 "--camera=-64,128,40,90,270", "maps/oa_dm1.bsp"},
+                                 "--camera=-64,128,40,90,270", "maps/oa_dm1.bsp", "--verbose"},
                                 base.Dir.Path());
   ASSERT_EQ(fixed.ExitCode, 0) << fixed.Err;
+  EXPECT_NE(fixed.Err.find("bspwalk: peak resident memory "), std::string::npos) << fixed.Err;
   const json held = json::parse(fixed.Out);
   EXPECT_EQ(held["path"], "fixed camera");
   EXPECT_EQ(held["faces_per_frame"]["min"], held["faces_per_frame"]["max"]);
