@@ -99,7 +99,8 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
                  "Level file to load (default: maps\\testmap.BSP in the base folder)");
   cli.add_option("--base", base,
                  "Folder the surface images, font.tga and lgmp/ are looked up in "
-                 "(default: the working directory)")
+                 "(default: the working directory); font.tga is then looked up in the installed "
+                 "share/bspwalk/")
       ->type_name("DIR");
   cli.add_flag("--windowed", windowed, "A normal window instead of full screen; the display mode "
                                        "is not changed");

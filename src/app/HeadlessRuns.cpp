@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/Benchmark.h"
+#include "app/DataFiles.h"
 #include "app/Fidelity.h"
 #include "app/LevelFile.h"
 #include "app/LevelReport.h"
@@ -40,7 +41,8 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options, int& 
   }
   try {
     LevelRenderOptions = RenderOptionsFor(options);
-    if (!viewer->Load(TStartupOptions{}.FontPath, options.LevelPath, LevelOptionsFor(options))) {
+    if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath,
+                      LevelOptionsFor(options))) {
       std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
       return nullptr;
     }

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/CommandLine.h"
+#include "app/DataFiles.h"
 #include "app/Fidelity.h"
 #include "app/Limits.h"
 #include "app/Modes.h"
@@ -21,6 +22,7 @@ int main(int argc, char* argv[]) {
 
   InitOpenGLEntryPoints();
   app::TStartupOptions startup = app::StartupOptionsFor(options);
+  startup.FontPath = app::FindDataFile(startup.FontPath);
   if (options.Verbose)
     startup.Loaded = [shaders = options.Shaders] {
       const TLoadTimings& t = Level.LoadTimings;
