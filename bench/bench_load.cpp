@@ -2,11 +2,16 @@
 // bare in the same run: reading the file; reading, decoding and mipmapping the same images; and
 // encoding and mipmapping the same lightmaps. After the runs a table gives each stage's ratio.
 //   bench_load [--benchmark_min_time=...]     (GL context creation is not included anywhere)
+//   bench_load --cold [RUNS]                  the medium level loaded once per fresh process,
+//                                             beside the floor once per fresh process (default 9
+//                                             of each, alternating); medians and their ratio
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -35,6 +40,8 @@ double MsSince(TClock::time_point start) {
 
 // Three sizes: ~500 faces and 10 lightmaps, ~1,000 and 32, ~5,300 and 78.
 const char* const kMaps[] = {"maps/ps37ctf.bsp", "maps/oa_dm4.bsp", "maps/ctf_inyard.bsp"};
+// The medium one, for the runs in fresh processes.
+const char* const kColdMap = "maps/oa_dm4.bsp";
 
 struct TStages {
   double Reading = 0, Images = 0, Lightmaps = 0;
@@ -251,9 +258,55 @@ void PrintRatios() {
   std::printf("(load / floor; goal: whole load within 1.15x of the floor)\n");
 }
 
+// One load or one floor in this fresh process (context, extraction and the floor's input made
+// before the clock starts); prints the milliseconds.
+int RunColdOnce(const std::string& what, const char* map) {
+  const std::string path = Environment().MapPath(map);
+  std::vector<GLuint> textures;
+  double ms = 0;
+  if (what == "load") {
+    TQuake3BSP level;
+    const TClock::time_point start = TClock::now();
+    level.LoadBSP(path);
+    ms = MsSince(start);
+  } else {
+    const TFloorInput input = PrepareFloor(path);
+    ms = RunFloor(path, input, textures).Total();
+  }
+  std::printf("%.3f\n", ms);
+  return 0;
+}
+
+// Runs this program again with "--cold-once WHAT" and returns the milliseconds it printed.
+double ColdRun(const char* self, const std::string& what) {
+  const std::string command = std::string("'") + self + "' --cold-once " + what;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  double ms = -1;
+  if (pipe && std::fscanf(pipe.get(), "%lf", &ms) != 1) ms = -1;
+  return ms;
+}
+
+int RunCold(const char* self, int runs) {
+  std::vector<double> load, floor;
+  for (int r = 0; r < runs; ++r) {
+    load.push_back(ColdRun(self, "load"));
+    floor.push_back(ColdRun(self, "floor"));
+  }
+  const auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+  };
+  std::printf("%s, %d fresh processes each: whole load %.1f ms, floor %.1f ms, ratio %.3fx\n",
+              kColdMap, runs, median(load), median(floor), median(load) / median(floor));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--cold-once") return RunColdOnce(argv[2], kColdMap);
+  if (argc >= 2 && std::string(argv[1]) == "--cold")
+    return RunCold(argv[0], argc >= 3 ? std::atoi(argv[2]) : 9);
   for (const char* map : kMaps) {
     const std::string name = std::string(map).substr(5);
     benchmark::RegisterBenchmark(("LoadBesideFloor/" + name).c_str(), BM_LoadBesideFloor, map)
