@@ -4,13 +4,16 @@
 //   bench_load [--benchmark_min_time=...]     (GL context creation is not included anywhere)
 //   bench_load --cold [RUNS]                  the medium level loaded once per fresh process,
 //                                             beside the floor once per fresh process (default 9
-//                                             of each, alternating); medians and their ratio
+//                                             of each, alternating); medians and their ratio, by
+//                                             the wall clock and by the processor time
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
@@ -36,6 +39,14 @@ using TClock = std::chrono::steady_clock;
 
 double MsSince(TClock::time_point start) {
   return std::chrono::duration<double, std::milli>(TClock::now() - start).count();
+}
+
+// Processor time of the whole process (every thread, user and system), in milliseconds: on a
+// busy machine it shows the work itself where the wall clock also shows the waiting.
+double ProcessCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 // Three sizes: ~500 faces and 10 lightmaps, ~1,000 and 32, ~5,300 and 78.
@@ -264,40 +275,53 @@ int RunColdOnce(const std::string& what, const char* map) {
   const std::string path = Environment().MapPath(map);
   std::vector<GLuint> textures;
   double ms = 0;
+  TStages stages;
+  const TFloorInput input = what == "load" ? TFloorInput{} : PrepareFloor(path);
+  const double cpuStart = ProcessCpuMs();
   if (what == "load") {
     TQuake3BSP level;
     const TClock::time_point start = TClock::now();
     level.LoadBSP(path);
     ms = MsSince(start);
+    stages = {level.LoadTimings.ReadingMs, level.LoadTimings.SurfaceImagesMs, level.LoadTimings.LightmapsMs};
   } else {
-    const TFloorInput input = PrepareFloor(path);
-    ms = RunFloor(path, input, textures).Total();
+    stages = RunFloor(path, input, textures);
+    ms = stages.Total();
   }
-  std::printf("%.3f\n", ms);
+  const double cpu = ProcessCpuMs() - cpuStart;
+  std::printf("%.3f %.3f %.3f %.3f %.3f\n", ms, stages.Reading, stages.Images, stages.Lightmaps, cpu);
   return 0;
 }
 
-// Runs this program again with "--cold-once WHAT" and returns the milliseconds it printed.
-double ColdRun(const char* self, const std::string& what) {
+// Runs this program again with "--cold-once WHAT" and returns the milliseconds it printed: the
+// whole, then reading, images and lightmaps, then the processor time of the whole.
+std::array<double, 5> ColdRun(const char* self, const std::string& what) {
   const std::string command = std::string("'") + self + "' --cold-once " + what;
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  double ms = -1;
-  if (pipe && std::fscanf(pipe.get(), "%lf", &ms) != 1) ms = -1;
+  std::array<double, 5> ms{-1, -1, -1, -1, -1};
+  if (pipe && std::fscanf(pipe.get(), "%lf %lf %lf %lf %lf", &ms[0], &ms[1], &ms[2], &ms[3], &ms[4]) != 5)
+    ms = {-1, -1, -1, -1, -1};
   return ms;
 }
 
 int RunCold(const char* self, int runs) {
-  std::vector<double> load, floor;
+  std::array<std::vector<double>, 5> load, floor;
   for (int r = 0; r < runs; ++r) {
-    load.push_back(ColdRun(self, "load"));
-    floor.push_back(ColdRun(self, "floor"));
+    const std::array<double, 5> l = ColdRun(self, "load"), f = ColdRun(self, "floor");
+    for (std::size_t k = 0; k < 5; ++k) {
+      load[k].push_back(l[k]);
+      floor[k].push_back(f[k]);
+    }
   }
   const auto median = [](std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
   };
-  std::printf("%s, %d fresh processes each: whole load %.1f ms, floor %.1f ms, ratio %.3fx\n",
-              kColdMap, runs, median(load), median(floor), median(load) / median(floor));
+  const char* names[] = {"whole load", "reading", "surface images", "lightmaps", "processor time"};
+  std::printf("%s, %d fresh processes each (median ms, load / floor):\n", kColdMap, runs);
+  for (std::size_t k = 0; k < 5; ++k)
+    std::printf("  %-15s %8.1f / %8.1f  (%.3fx)\n", names[k], median(load[k]), median(floor[k]),
+                median(load[k]) / median(floor[k]));
   return 0;
 }
 
