@@ -1,13 +1,10 @@
-// What the command line lets a run touch or cost: picture names, the files a picture may replace,
-// and the bounds of --size.
+// What the command line lets a run touch or cost: picture names and the bounds of --size (what a
+// picture may replace is checked through the program in tests/cli/HostileInputTest.cpp).
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 
 #include "app/CommandLine.h"
-#include "app/Limits.h"
-#include "support/TestSupport.h"
 
 namespace {
 
@@ -45,23 +42,6 @@ TEST(Bounds, PictureNamesSizesAndFrameTimesOnTheCommandLine) {
   ASSERT_TRUE(largest.Options) << err;
   EXPECT_EQ(largest.Options->Size->Width, 8192);
   EXPECT_TRUE(largest.Options->FrameTimes);
-}
-
-TEST(Bounds, APictureReplacesNothingButAPNG) {
-  testsupport::TTempDir dir;
-  testsupport::WriteFile(dir / "old.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0});
-  testsupport::WriteFile(dir / "level.png", {'I', 'B', 'S', 'P', 46, 0, 0, 0});
-  testsupport::WriteFile(dir / "short.png", {0x89, 'P', 'N', 'G'});
-  testsupport::WriteFile(dir / "empty.png", {});
-  std::filesystem::create_directory(dir / "folder.png");
-  const std::pair<std::string, bool> cases[] = {{"new.png", true},     {"old.png", true},
-                                                {"level.png", false},  {"short.png", false},
-                                                {"empty.png", false},  {"folder.png", false}};
-  for (const auto& [name, allowed] : cases) {
-    std::ostringstream err;
-    EXPECT_EQ(app::MayWritePicture(dir / name, err), allowed) << name;
-    EXPECT_EQ(err.str().empty(), allowed) << err.str();
-  }
 }
 
 }  // namespace

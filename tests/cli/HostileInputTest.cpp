@@ -55,18 +55,6 @@ struct TCase {
 
 TBytes Grey(std::size_t count) { return TBytes(count, 128); }
 
-// The JPEG's frame header rewritten to claim width x height.
-TBytes ClaimingSize(TBytes jpeg, int width, int height) {
-  for (std::size_t i = 0; i + 9 < jpeg.size(); ++i)
-    if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
-      const std::uint8_t sizes[4] = {static_cast<std::uint8_t>(height >> 8), static_cast<std::uint8_t>(height),
-                                     static_cast<std::uint8_t>(width >> 8), static_cast<std::uint8_t>(width)};
-      std::copy(sizes, sizes + 4, jpeg.begin() + static_cast<std::ptrdiff_t>(i + 5));
-      break;
-    }
-  return jpeg;
-}
-
 // A progressive JPEG whose last scan is repeated `copies` more times.
 TBytes WithRepeatedScan(const TBytes& jpeg, int copies) {
   std::size_t last = 0;
@@ -175,8 +163,8 @@ std::vector<TCase> Corpus() {
   TBytes rleTga = testsupport::TGAHeader(8192, 8192, {.ImageType = 10, .Depth = 32});
   rleTga.insert(rleTga.end(), 100, 0xff);
   const std::vector<TCase> images = {
-      {"JPEG claiming 65500 x 65500", Shot, Image(".jpg", ClaimingSize(jpeg, 65500, 65500)), 0, "Sides above"},
-      {"JPEG claiming 8192 x 8192", Shot, Image(".jpg", ClaimingSize(jpeg, 8192, 8192)), 0, "Too little data"},
+      {"JPEG claiming 65500 x 65500", Shot, Image(".jpg", testsupport::WithJPEGSize(jpeg, 65500, 65500)), 0, "Sides above"},
+      {"JPEG claiming 8192 x 8192", Shot, Image(".jpg", testsupport::WithJPEGSize(jpeg, 8192, 8192)), 0, "Too little data"},
       {"JPEG of endless scans", Shot,
        Image(".jpg", WithRepeatedScan(testsupport::MakeJPEG(64, 32, 3, Grey(64 * 32 * 3), 90, true), 200)), 0,
        "More than 100 scans"},
@@ -245,10 +233,11 @@ TEST(HostileInput, APictureNeverReplacesAFileThatIsNotAPNG) {
   TBspWriter::SmallLevel().WriteTo(base / "maps/oa_dm1.bsp");
   const TBytes level = testsupport::ReadFile(base / "maps/oa_dm1.bsp");
   testsupport::WriteFile(base / "notes.png", {'n', 'o', 't', 'e', 's'});
+  fs::create_directory(base / "folder.png");
   const std::pair<std::vector<std::string>, std::pair<int, std::string>> cases[] = {
       {{"--screenshot", "maps/oa_dm1.bsp"}, {2, "'maps/oa_dm1.bsp' does not end in .png"}},
       {{"--screenshot", "notes.png", "maps/oa_dm1.bsp"}, {1, "notes.png exists and is not a PNG"}},
-      {{"--screenshot", "lgmp", "maps/oa_dm1.bsp"}, {2, "does not end in .png"}},
+      {{"--screenshot", "folder.png", "maps/oa_dm1.bsp"}, {1, "folder.png exists and is not a PNG"}},
   };
   for (const auto& [args, expected] : cases) {
     SCOPED_TRACE(args[1]);

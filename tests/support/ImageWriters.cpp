@@ -149,4 +149,15 @@ TBytes MakeUnknownColourJPEG(int width, int height, int components, const TBytes
   return Compress(width, height, components, JCS_UNKNOWN, pixels, 90, false);
 }
 
+TBytes WithJPEGSize(TBytes jpeg, int width, int height) {
+  for (std::size_t i = 0; i + 9 < jpeg.size(); ++i)
+    if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+      const std::uint8_t sizes[4] = {static_cast<std::uint8_t>(height >> 8), static_cast<std::uint8_t>(height),
+                                     static_cast<std::uint8_t>(width >> 8), static_cast<std::uint8_t>(width)};
+      std::copy(sizes, sizes + 4, jpeg.begin() + static_cast<std::ptrdiff_t>(i + 5));
+      break;
+    }
+  return jpeg;
+}
+
 }  // namespace testsupport

@@ -44,4 +44,7 @@ TBytes MakeCMYKJPEG(int width, int height, const TBytes& pixels);
 // A JPEG of `components` channels in no named colour space (libjpeg's JCS_UNKNOWN).
 TBytes MakeUnknownColourJPEG(int width, int height, int components, const TBytes& pixels);
 
+// The JPEG with its frame header rewritten to claim width x height (the data is left as it was).
+TBytes WithJPEGSize(TBytes jpeg, int width, int height);
+
 }  // namespace testsupport
