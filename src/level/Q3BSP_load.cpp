@@ -3,13 +3,12 @@
 // textures, and the groups of faces by texture and by lightmap.
 #include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <map>
 #include <optional>
 #include <utility>
 
 #include "level/BSPFile.h"
 #include "level/Q3BSP.h"
+#include "level/Q3BSP_images.h"
 #include "level/Q3BSP_shaders.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -82,24 +81,6 @@ void GroupFaces(const std::vector<TBSPFace>& faces, std::int32_t groupCount,
     lists[static_cast<std::size_t>(group)].push_back(static_cast<std::int32_t>(f));
   }
 }
-
-// Each image file is decoded and uploaded once however many texture records name it (in any
-// letter case or spelling of its path): a small level must not buy one large picture thousands of
-// times over. Records naming the same file share its texture; a refused file is refused once.
-class TImageOnce {
- public:
-  void Load(const std::string& imageFileName, GLuint& slot) {
-    std::error_code ec;
-    std::string key = std::filesystem::weakly_canonical(platform::ResolvePath(imageFileName), ec);
-    if (ec) key = imageFileName;
-    const auto [entry, first] = Loaded.try_emplace(std::move(key), 0);
-    if (first) LoadTexture(imageFileName, entry->second, false);
-    if (entry->second != 0) slot = entry->second;
-  }
-
- private:
-  std::map<std::string, GLuint> Loaded;
-};
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 
 #include "gl/OpenGL.h"
 #include "level/BSPFile.h"
+#include "level/Q3BSP_images.h"
 #include "level/Q3BSP_shaders.h"
 #include "textures/Textures.h"
 
@@ -15,11 +16,11 @@ namespace {
 
 constexpr std::int32_t PolygonFace = 1;
 
-// Loads one image into the slot; a failure the loader raises (a hostile or truncated file) is kept
-// as a problem instead of ending the load.
-void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading) {
+// Loads one image into the slot (each file once, however many textures name it); a failure the
+// loader raises (a hostile or truncated file) is kept as a problem instead of ending the load.
+void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading, TImageOnce& images) {
   try {
-    LoadTexture(image, slot, false);
+    images.Load(image, slot);
   } catch (const std::exception& e) {
     shading.Problems.push_back({image, 0, e.what()});
   }
@@ -27,19 +28,20 @@ void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading) {
 
 // The sky of the first sky texture that has faces and images: its far box, else its cloud image.
 void LoadSky(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-             const shaders::TShaderTable& table, const shaders::TShaderSource& source) {
+             const shaders::TShaderTable& table, const shaders::TShaderSource& source,
+             TImageOnce& images) {
   for (std::size_t t = 0; t < textures.size(); ++t) {
     if (!level.Shading.States[t].Sky) continue;
     const shaders::TShader* shader = table.Find(TextureBaseName(textures[t]));
     if (const auto box = shaders::FindSkyBox(*shader, source.ImageExists)) {
       level.Shading.SkyBox.assign(6, 0);
-      for (std::size_t side = 0; side < 6; ++side) LoadImage((*box)[side], level.Shading.SkyBox[side], level.Shading);
+      for (std::size_t side = 0; side < 6; ++side) LoadImage((*box)[side], level.Shading.SkyBox[side], level.Shading, images);
       return;
     }
     for (const shaders::TStage& stage : shader->Stages) {
       if (stage.Map.empty() || stage.Map.front() == '$') continue;
       if (const auto image = shaders::FindImage(stage.Map, source.ImageExists)) {
-        LoadImage(*image, level.Shading.SkyClouds, level.Shading);
+        LoadImage(*image, level.Shading.SkyClouds, level.Shading, images);
         return;
       }
     }
@@ -146,6 +148,7 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
   shading.Problems = table.Problems;
   shading.ShaderCount = table.Shaders.size();
   shading.ScriptCount = table.ScriptCount;
+  TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t) {
     const shaders::TTextureSurface surface =
         shaders::DescribeTexture(TextureBaseName(textures[t]), table, source.ImageExists);
@@ -153,9 +156,9 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
     shading.Origins.push_back(surface.Origin);
     // Only the images of surfaces that are drawn are loaded.
     if (surface.State.Drawn)
-      for (const std::string& image : surface.Images) LoadImage(image, level.SurfaceTextures[t], shading);
+      for (const std::string& image : surface.Images) LoadImage(image, level.SurfaceTextures[t], shading, images);
   }
-  LoadSky(level, textures, table, source);
+  LoadSky(level, textures, table, source, images);
 }
 
 void GroupShadedFaces(TQuake3BSP& level) {

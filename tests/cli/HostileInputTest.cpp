@@ -34,13 +34,14 @@ constexpr bool kSanitized = false;
 constexpr double kMostCpuSeconds = 2.0 * (kSanitized ? 10 : 1);
 constexpr double kMostResidentMB = 512.0 * (kSanitized ? 3 : 1);
 
-enum TMode { Info = 1, Shot = 2, Bench = 4 };
+enum TMode { Info = 1, Shot = 2, Bench = 4, Shaded = 8 };
 
 std::vector<std::string> ArgsFor(TMode mode) {
   switch (mode) {
     case Info: return {"--info", "maps/hostile.bsp"};
     case Shot: return {"--screenshot", "lgmp/shot.png", "--size", "64x48", "maps/hostile.bsp"};
     case Bench: return {"--benchmark", "--frames", "3", "--size", "64x48", "maps/hostile.bsp"};
+    case Shaded: return {"--screenshot", "lgmp/shot.png", "--size", "64x48", "--shaders", "maps/hostile.bsp"};
   }
   return {};
 }
@@ -142,7 +143,7 @@ std::vector<TCase> Corpus() {
          for (int i = 0; i < 50000; ++i)
            w.Entities += "{\"classname\" \"info_player_deathmatch\" \"origin\" \"" + std::to_string(i % 64) + " 1 2\"}";
        }), 0, ""},
-      {"one image named by many records", Info | Shot, [](const std::string& base) {
+      {"one image named by many records", Info | Shot | Shaded, [](const std::string& base) {
          TBspWriter w = TBspWriter::SmallLevel("tex/img");
          w.Textures.assign(30000, TBspWriter::Texture("tex/img"));
          w.WriteTo(base + "/maps/hostile.bsp");
@@ -163,7 +164,7 @@ std::vector<TCase> Corpus() {
   TBytes rleTga = testsupport::TGAHeader(8192, 8192, {.ImageType = 10, .Depth = 32});
   rleTga.insert(rleTga.end(), 100, 0xff);
   const std::vector<TCase> images = {
-      {"JPEG claiming 65500 x 65500", Shot, Image(".jpg", testsupport::WithJPEGSize(jpeg, 65500, 65500)), 0, "Sides above"},
+      {"JPEG claiming 65500 x 65500", Shot | Shaded, Image(".jpg", testsupport::WithJPEGSize(jpeg, 65500, 65500)), 0, "Sides above"},
       {"JPEG claiming 8192 x 8192", Shot, Image(".jpg", testsupport::WithJPEGSize(jpeg, 8192, 8192)), 0, "Too little data"},
       {"JPEG of endless scans", Shot,
        Image(".jpg", WithRepeatedScan(testsupport::MakeJPEG(64, 32, 3, Grey(64 * 32 * 3), 90, true), 200)), 0,
@@ -191,7 +192,7 @@ std::map<std::string, TBytes> FilesOutsideLgmp(const std::string& dir) {
 TEST(HostileInput, EachInputCostsLittleAndGetsOneClearMessage) {
   double mostCpu = 0, mostMB = 0;
   for (const TCase& c : Corpus()) {
-    for (const TMode mode : {Info, Shot, Bench}) {
+    for (const TMode mode : {Info, Shot, Bench, Shaded}) {
       if (!(c.Modes & mode)) continue;
       SCOPED_TRACE(c.Name + ", " + ArgsFor(mode).front());
       testsupport::TTempDir base;
@@ -217,7 +218,7 @@ TEST(HostileInput, EachInputCostsLittleAndGetsOneClearMessage) {
       mostCpu = std::max(mostCpu, run.CpuSeconds);
       mostMB = std::max(mostMB, run.PeakResidentMB);
       EXPECT_TRUE(FilesOutsideLgmp(base.Path()) == before) << "a file outside lgmp/ was written";
-      if (mode == Shot && c.ExitCode == 0) {
+      if ((mode == Shot || mode == Shaded) && c.ExitCode == 0) {
         EXPECT_TRUE(fs::exists(base / "lgmp/shot.png"));
       }
     }
