@@ -131,11 +131,18 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
   cli.add_flag("--shaders", shaders,
                "Draw surfaces as the shader scripts (scripts/*.shader) describe them: images, "
                "transparency, two-sided surfaces, sky");
-  cli.add_flag("--full", full, "Every fidelity option at once (today: --shaders)");
+  cli.add_flag("--full", full, "Every fidelity option at once (today: --shaders, --surfaces all)");
   bool frameTimes = false;
   cli.add_flag("--frame-times", frameTimes,
                "Viewer only: print each frame's time in milliseconds on standard output, one "
                "line per frame");
+  std::string surfaces, tess;
+  cli.add_option("--surfaces", surfaces,
+                 "polygons (default) or all: also curved surfaces and meshes")
+      ->type_name("polygons|all");
+  cli.add_option("--tess", tess, "Segments per side of a curved-surface piece, 1 to 64 "
+                                 "(default 8); with --surfaces all")
+      ->type_name("N");
 
   try {
     cli.parse(argc, argv);
@@ -224,6 +231,19 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     if (frameTimes && options.Mode != TRunMode::Viewer)
       throw EUsage("--frame-times applies to the viewer only");
     options.FrameTimes = frameTimes;
+    if (cli.count("--surfaces")) {
+      if (surfaces != "polygons" && surfaces != "all")
+        throw EUsage("--surfaces: '" + surfaces + "' is not polygons or all");
+      options.AllSurfaces = surfaces == "all";
+    }
+    if (cli.count("--tess")) {
+      if (!options.AllSurfaces) throw EUsage("--tess applies with --surfaces all only");
+      try {
+        options.Tessellation = ParsePositiveInt(tess, kMostTessellationSegments, "segment count");
+      } catch (const std::invalid_argument& e) {
+        throw EUsage(std::string("--tess: ") + e.what());
+      }
+    }
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};
@@ -233,6 +253,7 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
 
 void ApplyFullFidelity(TCommandLine& options) {
   options.Shaders = true;
+  options.AllSurfaces = true;
 }
 
 }  // namespace app

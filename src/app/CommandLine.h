@@ -50,10 +50,16 @@ struct TCommandLine {
   std::vector<TVector> AtPositions;    // --at, in command-line order
   bool Shaders = false;                // --shaders, or --full
   bool FrameTimes = false;             // --frame-times
+  bool AllSurfaces = false;            // --surfaces all: curved surfaces and meshes drawn too
+  int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
 };
 
 // --full: every opt-in fidelity option at once. The one place that lists them.
 void ApplyFullFidelity(TCommandLine& options);
+
+
+// --tess takes 1 to this many segments.
+inline constexpr int kMostTessellationSegments = 64;
 
 // Frames drawn when --frames is not given: a screenshot needs the second frame (the first one is
 // drawn before the heads-up text has switched the alpha test on); a benchmark wants enough frames

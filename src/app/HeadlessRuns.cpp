@@ -16,6 +16,7 @@
 #include "app/OffscreenViewer.h"
 #include "app/Screenshot.h"
 #include "app/frmMain.h"
+#include "level/Q3BSP_surfaces.h"
 
 namespace app {
 namespace {
@@ -100,6 +101,8 @@ int RunBenchmark(const TCommandLine& options) {
   result.LoadStagesMs = {{"reading", Level.LoadTimings.ReadingMs},
                          {"surface_images", Level.LoadTimings.SurfaceImagesMs},
                          {"lightmaps", Level.LoadTimings.LightmapsMs}};
+  if (options.AllSurfaces)
+    result.LoadStagesMs.emplace_back("tessellation", Level.LoadTimings.TessellationMs);
 
   std::vector<TCameraPose> poses;
   if (options.Camera) {
@@ -121,6 +124,9 @@ int RunBenchmark(const TCommandLine& options) {
   for (const TCameraPose& pose : poses) {
     result.FrameMs.push_back(viewer->DrawFrame(PoseOf(pose)));
     result.FacesPerFrame.push_back(VisibleFaceCount);
+    if (options.AllSurfaces)
+      result.TrianglesPerFrame.push_back(
+          static_cast<double>(FrameTriangleCount(Level, RenderOptionsFor(options))));
   }
   result.PeakRssMb = PeakResidentMB();
   if (options.Verbose)
