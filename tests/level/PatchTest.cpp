@@ -2,6 +2,7 @@
 // keep neighbouring pieces and faces closed, and the grids and sizes refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -10,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "level/BSPFile.h"
 #include "level/Patch.h"
 #include "level/Q3BSP_surfaces.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -197,4 +200,34 @@ TEST(Patch, HostileControlPointsStillGiveTheTriangles) {
   EXPECT_EQ(static_cast<std::int64_t>(mesh.Indices.size()), 3 * PatchTriangleCount(3, 3, 64));
   EXPECT_TRUE(SameBits(mesh.Vertices.front(), grid[0]));
   EXPECT_TRUE(SameBits(mesh.Vertices.back(), grid[8]));
+}
+
+// Every level of OpenArena's map package and of its two patch packages: every curved surface is
+// drawn at the default count, and its tessellation keeps the corners and stays in its arrays.
+TEST(Patch, EveryOpenArenaLevelTessellatesEveryCurvedSurface) {
+  std::size_t levels = 0, patches = 0;
+  for (const std::string pk3 : {"pak1-maps.pk3", "pak6-patch085.pk3", "pak6-patch088.pk3"}) {
+    const std::string root = testsupport::ExtractOpenArena(pk3, {"maps/*.bsp"});
+    for (const std::string& map : testsupport::ListOpenArena(pk3, ".bsp")) {
+      SCOPED_TRACE(pk3 + " " + map);
+      const TBSPFile file = ParseBSP(testsupport::ReadFile(root + "/" + map));
+      const TSurfacePlan plan = PlanSurfaces(file.Faces, kDefaultTessellation);
+      EXPECT_EQ(plan.NotDrawn, 0);
+      ++levels;
+      for (std::size_t f = 0; f < file.Faces.size(); ++f) {
+        const TBSPFace& face = file.Faces[f];
+        if (face.FaceType != kPatchFace) continue;
+        ++patches;
+        const std::span<const TBSPVertex> grid(file.Vertices.data() + face.FirstVertex,
+                                               static_cast<std::size_t>(face.NumVertices));
+        const TPatchMesh mesh = TessellatePatch(grid, face.PatchSize[0], face.PatchSize[1], kDefaultTessellation);
+        ASSERT_TRUE(SameBits(mesh.Vertices.front(), grid.front()) && SameBits(mesh.Vertices.back(), grid.back()));
+        ASSERT_EQ(static_cast<std::int64_t>(mesh.Indices.size()),
+                  3 * PatchTriangleCount(face.PatchSize[0], face.PatchSize[1], kDefaultTessellation));
+        ASSERT_LT(*std::max_element(mesh.Indices.begin(), mesh.Indices.end()), mesh.Vertices.size());
+      }
+    }
+  }
+  EXPECT_GE(levels, 95u);
+  EXPECT_GE(patches, 8000u);
 }
