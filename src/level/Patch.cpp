@@ -17,8 +17,9 @@ TPoint ToPoint(const TBSPVertex& v) {
           static_cast<float>(v.Color[2]), static_cast<float>(v.Color[3])};
 }
 
+// Nearest byte, halves up (the value is never negative after the clamp).
 std::uint8_t ColourByte(float value) {
-  return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 255.0f)));
+  return static_cast<std::uint8_t>(std::clamp(value, 0.0f, 255.0f) + 0.5f);
 }
 
 TBSPVertex ToVertex(const TPoint& p) {
@@ -39,11 +40,10 @@ TBSPVertex ToVertex(const TPoint& p) {
 TPoint Quadratic(const TPoint& a, const TPoint& b, const TPoint& c, std::int32_t j, std::int32_t n) {
   if (j == 0) return a;
   if (j == n) return c;
-  const double w0 = double(n - j) * (n - j), w1 = 2.0 * j * (n - j), w2 = double(j) * j;
-  const double whole = double(n) * n;
+  const float w0 = static_cast<float>((n - j) * (n - j)), w1 = static_cast<float>(2 * j * (n - j));
+  const float w2 = static_cast<float>(j * j), whole = static_cast<float>(n * n);
   TPoint out;
-  for (std::size_t k = 0; k < kFields; ++k)
-    out[k] = static_cast<float>(((w0 * a[k] + w2 * c[k]) + w1 * b[k]) / whole);
+  for (std::size_t k = 0; k < kFields; ++k) out[k] = ((w0 * a[k] + w2 * c[k]) + w1 * b[k]) / whole;
   return out;
 }
 
