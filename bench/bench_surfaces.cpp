@@ -32,7 +32,11 @@ namespace {
 
 constexpr int Width = 1024, Height = 768;
 const char* const kMaps[] = {"oa_dm5", "pul1ctf", "delta"};
-constexpr TLevelOptions kAllSurfaces{TSurfaceSet::All, 8};
+TLevelOptions AllSurfaces() {
+  TLevelOptions options;
+  options.Surfaces = TSurfaceSet::All;
+  return options;
+}
 
 platform::TOffscreenGLContext& Context() {
   static platform::TOffscreenGLContext context(Width, Height);
@@ -71,7 +75,7 @@ void BM_Load(benchmark::State& state, const std::string& map) {
   for (auto _ : state) {
     TQuake3BSP level;
     const auto start = std::chrono::steady_clock::now();
-    if (!level.LoadBSP(folder.MapPath, kAllSurfaces)) std::abort();
+    if (!level.LoadBSP(folder.MapPath, AllSurfaces())) std::abort();
     totalMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
     tessellationMs.push_back(level.LoadTimings.TessellationMs);
     triangles = level.Surfaces.Triangles;
@@ -111,7 +115,7 @@ struct TLoaded {
   std::vector<std::pair<TVector, float>> Spots;  // eye, camera yaw
   explicit TLoaded(const std::string& map) : Folder(map) {
     testsupport::TScopedWorkingDir workingDir(Folder.Dir.Path());
-    if (!Level.LoadBSP(Folder.MapPath, kAllSurfaces)) std::abort();
+    if (!Level.LoadBSP(Folder.MapPath, AllSurfaces())) std::abort();
     for (const app::TSpawnPoint& spawn :
          app::FindSpawnPoints(app::ParseEntities(app::TLevelFile(Folder.MapPath).EntitiesText())))
       Spots.push_back({{spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + 32}, 90 - spawn.Angle});
@@ -203,7 +207,7 @@ void BM_Frame(benchmark::State& state, const std::string& map) {
     return;
   }
   const auto spot = loaded.Spots[static_cast<std::size_t>(state.range(0)) % loaded.Spots.size()];
-  const TRenderOptions all{TSurfaceSet::All};
+  const TRenderOptions all{.Surfaces = TSurfaceSet::All};
   Context();
   StartUpState();
   BeginFrame(spot);
