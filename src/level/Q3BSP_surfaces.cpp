@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "level/Patch.h"
 
@@ -14,6 +15,9 @@ std::int64_t PolygonTriangles(const TBSPFace& face) {
 }  // namespace
 
 TSurfacePlan PlanSurfaces(std::span<const TBSPFace> faces, std::int32_t n) {
+  if (n < 1 || n > kMostTessellation)
+    throw std::invalid_argument("tessellation " + std::to_string(n) + " is not from 1 to " +
+                                std::to_string(kMostTessellation));
   TSurfacePlan plan;
   plan.Drawn.assign(faces.size(), 0);
   for (std::size_t f = 0; f < faces.size(); ++f) {

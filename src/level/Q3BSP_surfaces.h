@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "level/BSPFile.h"
+#include "level/Patch.h"
 #include "level/Q3BSP.h"
 
 inline constexpr std::int32_t kPolygonFace = 1, kPatchFace = 2, kMeshFace = 3, kBillboardFace = 4;
@@ -20,7 +21,8 @@ inline constexpr std::int64_t kMostPatchTriangles = std::int64_t{1} << 24;
 // The faces a frame with TSurfaceSet::All draws at tessellation n, decided from the records
 // alone: every polygon; a mesh with at least three mesh vertices; a curved surface whose grid
 // passes PatchGridProblem and whose triangles keep the level within kMostPatchTriangles (in face
-// order). Billboards and unknown types are never drawn.
+// order). Billboards and unknown types are never drawn. Raises std::invalid_argument for n
+// outside 1 .. kMostTessellation (the command line never passes one).
 struct TSurfacePlan {
   std::vector<std::uint8_t> Drawn;    // per face, 1 when drawn
   std::int32_t Tessellated = 0;       // curved surfaces drawn
