@@ -11,6 +11,7 @@
 
 #include "genom/genom.h"
 #include "shaders/Shaders.h"
+#include "platform/Files.h"
 
 // ---- File records: little-endian, packed, exactly as stored in the file. ----
 #pragma pack(push, 1)
@@ -159,6 +160,12 @@ struct TLevelOptions {
   // at Tessellation segments per piece side (1 to 64).
   TSurfaceSet Surfaces = TSurfaceSet::Polygons;
   std::int32_t Tessellation = 8;
+  // Game data: the level file and its surface images are read from here instead of the working
+  // directory (null: the working directory, as the plain load does).
+  const platform::TFileSource* Files = nullptr;
+  // When lgmp/ does not exist, the lightmaps are uploaded without writing their images (the plain
+  // load fails with "Cannot create file" instead).
+  bool LightmapFilesOptional = false;
 };
 
 // How a frame is drawn beyond the plain two passes. The default value is the plain frame, call for
@@ -251,6 +258,9 @@ struct TQuake3BSP {
 
   // Stage times of the last successful LoadBSP.
   TLoadTimings LoadTimings;
+  // False when the last load went without lgmp/ (TLevelOptions::LightmapFilesOptional): the
+  // lightmaps were brightened and uploaded, but no image was written.
+  bool LightmapFilesWritten = true;
 
   // With TSurfaceSet::All, a curved surface's per-face arrays hold its tessellated vertices (not
   // NumVertices control points) and its FaceIndices their triangles; a refused one keeps its

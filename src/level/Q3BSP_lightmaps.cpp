@@ -113,6 +113,7 @@ void TQuake3BSP::ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std
     }
   }
 
+  if (!LightmapFilesWritten) return;
   const std::string fileName = "lgmp\\lgmp" + std::to_string(number) + ".jpg";
   TFileHandle file(std::fopen(ExportPath(fileName).c_str(), "wb"));
   if (!file) throw EFCreateError("Cannot create file " + fileName);

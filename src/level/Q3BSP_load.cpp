@@ -88,6 +88,9 @@ void GroupFaces(const std::vector<TBSPFace>& faces, std::int32_t groupCount,
 bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& options) {
   TStopwatch stopwatch;
   TLoadTimings timings;
+  // Game data: the level and its images come from the search path for the whole load.
+  std::optional<platform::TScopedFileSource> source;
+  if (options.Files) source.emplace(*options.Files);
   const std::optional<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(fileName);
   if (!bytes) {
     platform::ShowMessage("Could not find the BSP file!", "Error", platform::TMessageIcon::Error);
@@ -98,6 +101,7 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
 
   // Built from scratch, so that loading into a level that already holds one keeps nothing of it.
   *this = TQuake3BSP{};
+  LightmapFilesWritten = !options.LightmapFilesOptional || platform::DirectoryExists("lgmp");
   Header = file.Header;
   VertexCount = static_cast<std::int32_t>(file.Vertices.size());
   FaceCount = static_cast<std::int32_t>(file.Faces.size());

@@ -40,7 +40,15 @@ std::optional<std::string> FindEntry(const fs::path& dir, const std::string& nam
   return found;
 }
 
+const TFileSource* CurrentSource = nullptr;
+
 }  // namespace
+
+TScopedFileSource::TScopedFileSource(const TFileSource& source) : Previous(CurrentSource) {
+  CurrentSource = &source;
+}
+
+TScopedFileSource::~TScopedFileSource() { CurrentSource = Previous; }
 
 std::string ResolvePath(const std::string& path) {
   const std::string slashed = WithSlashes(path);
@@ -64,6 +72,7 @@ std::string ResolvePath(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
+  if (CurrentSource) return CurrentSource->Exists(path);
   std::error_code ec;
   const fs::path resolved = ResolvePath(path);
   return fs::exists(resolved, ec) && !fs::is_directory(resolved, ec);
@@ -75,6 +84,7 @@ bool DirectoryExists(const std::string& path) {
 }
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
+  if (CurrentSource) return CurrentSource->Read(path);
   const std::string resolved = ResolvePath(path);
   std::error_code ec;
   if (fs::is_directory(resolved, ec)) return std::nullopt;

@@ -2,6 +2,7 @@
 // File access as the program was designed for it: paths relative to the working directory,
 // '\' as a separator and letter case ignored, as on the file system the level data came from.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,5 +22,23 @@ bool DirectoryExists(const std::string& path);
 
 // The whole file in one read, or nothing when it cannot be opened or read (after ResolvePath).
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
+
+// Another place files come from (a game-data search path): while a TScopedFileSource lives,
+// FileExists and ReadWholeFile ask it instead of the file system. Without one they behave as above.
+struct TFileSource {
+  std::function<bool(const std::string&)> Exists;
+  std::function<std::optional<std::vector<std::uint8_t>>(const std::string&)> Read;
+};
+
+class TScopedFileSource {
+ public:
+  explicit TScopedFileSource(const TFileSource& source);
+  ~TScopedFileSource();
+  TScopedFileSource(const TScopedFileSource&) = delete;
+  TScopedFileSource& operator=(const TScopedFileSource&) = delete;
+
+ private:
+  const TFileSource* Previous;
+};
 
 }  // namespace platform
