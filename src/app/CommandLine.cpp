@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <ostream>
 #include <stdexcept>
 #include <system_error>
@@ -143,6 +144,17 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
   cli.add_option("--tess", tess, "Segments per side of a curved-surface piece, 1 to 64 "
                                  "(default 8); with --surfaces all")
       ->type_name("N");
+  std::vector<std::string> data;
+  std::string spawn;
+  bool list = false;
+  cli.add_option("--data", data,
+                 "Game-data folder (its loose files and *.pk3 archives) or one .pk3 file; "
+                 "repeatable, later over earlier (default: BSPWALK_DATA, colon-separated)")
+      ->type_name("DIR")
+      ->allow_extra_args(false);
+  cli.add_flag("--list", list, "List the levels (maps/*.bsp) of the game data and exit");
+  cli.add_option("--spawn", spawn, "Start at this spawn point of the level (1 is the first)")
+      ->type_name("N");
 
   try {
     cli.parse(argc, argv);
@@ -162,7 +174,8 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     const std::pair<bool, TRunMode> modes[] = {{info, TRunMode::Info},
                                                {!at.empty(), TRunMode::At},
                                                {cli.count("--screenshot") > 0, TRunMode::Screenshot},
-                                               {benchmark, TRunMode::Benchmark}};
+                                               {benchmark, TRunMode::Benchmark},
+                                               {list, TRunMode::List}};
     int chosen = 0;
     for (const auto& [asked, mode] : modes) {
       if (!asked) continue;
@@ -170,14 +183,16 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
       ++chosen;
     }
     if (chosen > 1)
-      throw EUsage("--info, --at, --screenshot and --benchmark cannot be combined");
+      throw EUsage(list ? "--list cannot be combined with --info, --at, --screenshot or --benchmark"
+                        : "--info, --at, --screenshot and --benchmark cannot be combined");
     if (cli.count("--screenshot") && screenshot.empty())
       throw EUsage("--screenshot needs a file name");
     if (cli.count("--screenshot") && !IsPictureName(screenshot))
       throw EUsage("--screenshot: '" + screenshot + "' does not end in .png");
     if (json && options.Mode != TRunMode::Info && options.Mode != TRunMode::At &&
-        options.Mode != TRunMode::Benchmark)
-      throw EUsage("--json applies to --info, --at and --benchmark only");
+        options.Mode != TRunMode::Benchmark && options.Mode != TRunMode::List)
+      throw EUsage(list ? "--json applies to --info, --at, --benchmark and --list only"
+                        : "--json applies to --info, --at and --benchmark only");
 
     if (!level.empty()) {
       options.LevelPath = level;
@@ -242,6 +257,23 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
         options.Tessellation = ParsePositiveInt(tess, kMostTessellationSegments, "segment count");
       } catch (const std::invalid_argument& e) {
         throw EUsage(std::string("--tess: ") + e.what());
+      }
+    }
+    for (const std::string& path : data) {
+      std::error_code ec;
+      const std::filesystem::file_status status = std::filesystem::status(path, ec);
+      if (path.empty() || (!std::filesystem::is_directory(status) &&
+                           !std::filesystem::is_regular_file(status)))
+        throw EUsage("--data " + path + ": no such folder or .pk3 file");
+      options.DataPaths.push_back(std::filesystem::absolute(path, ec).lexically_normal().string());
+    }
+    if (cli.count("--spawn")) {
+      if (!options.LevelGiven) throw EUsage("--spawn needs a LEVEL");
+      if (options.Camera) throw EUsage("--spawn and --camera cannot be combined");
+      try {
+        options.Spawn = ParsePositiveInt(spawn, 1'000'000, "spawn point");
+      } catch (const std::invalid_argument& e) {
+        throw EUsage(std::string("--spawn: ") + e.what());
       }
     }
   } catch (const EUsage& e) {

@@ -25,6 +25,7 @@ enum class TRunMode {
   At,          // --at: leaf, cluster and visible faces at positions, no window
   Screenshot,  // --screenshot: draw a few frames, save the last as PNG
   Benchmark,   // --benchmark: a timed flight through the level
+  List,        // --list: the levels of the game data
 };
 
 struct TCameraPose {
@@ -52,6 +53,11 @@ struct TCommandLine {
   bool FrameTimes = false;             // --frame-times
   bool AllSurfaces = false;            // --surfaces all: curved surfaces and meshes drawn too
   int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
+  std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
+  std::optional<int> Spawn;            // --spawn: 1-based spawn point to start at
+  // Not an option: set for runs with LEVEL or game data, where lgmp/ may be missing (the lightmaps
+  // are then used without writing their images).
+  bool LightmapFilesOptional = false;
 };
 
 // --full: every opt-in fidelity option at once. The one place that lists them.

@@ -9,6 +9,7 @@
 #include "app/Benchmark.h"
 #include "app/DataFiles.h"
 #include "app/Fidelity.h"
+#include "app/GameData.h"
 #include "app/LevelFile.h"
 #include "app/LevelReport.h"
 #include "app/Limits.h"
@@ -42,8 +43,9 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options, int& 
   }
   try {
     LevelRenderOptions = RenderOptionsFor(options);
-    if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath,
-                      LevelOptionsFor(options))) {
+    TLevelOptions levelOptions = LevelOptionsFor(options);
+    ApplyGameData(options, levelOptions);
+    if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath, levelOptions)) {
       std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
       return nullptr;
     }

@@ -3,15 +3,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <ostream>
 #include <system_error>
 
 #include "app/Benchmark.h"
+#include "app/DataFiles.h"
 #include "app/Fidelity.h"
+#include "app/GameData.h"
 #include "app/LevelReport.h"
+#include "app/Limits.h"
 #include "app/Screenshot.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
+#include "platform/Window.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +28,9 @@ bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
   const auto absolute = [&](const std::string& path) {
     return fs::absolute(platform::ResolvePath(path), ec).lexically_normal().string();
   };
-  if (options.LevelGiven) options.LevelPath = absolute(options.LevelPath);
+  // A LEVEL that is no file or folder here is a name for the search path, kept as it is.
+  if (options.LevelGiven && fs::exists(platform::ResolvePath(options.LevelPath), ec))
+    options.LevelPath = absolute(options.LevelPath);
   if (!options.ScreenshotPath.empty()) options.ScreenshotPath = absolute(options.ScreenshotPath);
   const std::string base = platform::ResolvePath(options.BaseDir);
   fs::current_path(base, ec);
@@ -48,8 +55,34 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options) {
     startup.StartPose = {pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch};
   }
   startup.LevelOptions = LevelOptionsFor(options);
+  ApplyGameData(options, startup.LevelOptions);
   startup.RenderOptions = RenderOptionsFor(options);
   return startup;
+}
+
+int RunViewerFor(const TCommandLine& options) {
+  TStartupOptions startup = StartupOptionsFor(options);
+  startup.FontPath = FindDataFile(startup.FontPath);
+  if (options.Verbose)
+    startup.Loaded = [shaders = options.Shaders] {
+      const TLoadTimings& t = Level.LoadTimings;
+      PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs);
+      if (shaders) PrintShadingSummary(Level);
+    };
+  if (options.Size) {
+    // The window's size against what the GL can draw, once the context exists.
+    const TWindowSize size = *options.Size;
+    startup.Loaded = [size, loaded = std::move(startup.Loaded)] {
+      if (loaded) loaded();
+      if (!FitsGLViewport(size, std::cerr)) platform::PostQuitMessage(2);
+    };
+  }
+  if (options.FrameTimes)
+    startup.FrameDrawn = [](double ms) {
+      std::printf("%.3f\n", ms);
+      std::fflush(stdout);
+    };
+  return RunViewer(startup);
 }
 
 void PrintLoadSummary(const TQuake3BSP& level, double totalMs) {
@@ -63,6 +96,8 @@ void PrintLoadSummary(const TQuake3BSP& level, double totalMs) {
                "lightmaps %.1f)\n",
                totalMs, level.LoadTimings.ReadingMs, level.LoadTimings.SurfaceImagesMs,
                level.LoadTimings.LightmapsMs);
+  if (!level.LightmapFilesWritten)
+    std::fprintf(stderr, "bspwalk: no lgmp/ folder: the lightmap images were not written\n");
   PrintSurfaceSummary(level.Surfaces, level.LoadTimings.TessellationMs);
 }
 
@@ -84,7 +119,8 @@ int RunHeadless(const TCommandLine& options) {
     case TRunMode::At: return RunAt(options);
     case TRunMode::Screenshot: return RunScreenshot(options);
     case TRunMode::Benchmark: return RunBenchmark(options);
-    case TRunMode::Viewer: break;
+    case TRunMode::Viewer:
+    case TRunMode::List: break;
   }
   return 2;
 }

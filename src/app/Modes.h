@@ -24,6 +24,9 @@ void PrintLoadSummary(const TQuake3BSP& level, double totalMs);
 // tessellation made of them.
 void PrintSurfaceSummary(const TSurfaceSummary& surfaces, double tessellationMs);
 
+// The interactive viewer for the command line (after InitOpenGLEntryPoints); returns the exit code.
+int RunViewerFor(const TCommandLine& options);
+
 // --info, --at, --screenshot or --benchmark, with the loaders' messages on standard error (there
 // is nobody to close a box). Returns the exit code.
 int RunHeadless(const TCommandLine& options);

@@ -1,0 +1,310 @@
+#include "app/GameData.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "app/Json.h"
+#include "app/Modes.h"
+#include "data/SearchPath.h"
+#include "level/BSPFile.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace fs = std::filesystem;
+
+namespace app {
+namespace {
+
+std::int32_t Int32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  std::int32_t value = 0;
+  if (bytes.size() >= at + 4) std::memcpy(&value, bytes.data() + at, 4);
+  return value;
+}
+
+bool StartsWith(const std::vector<std::uint8_t>& bytes, const char* magic, std::size_t length) {
+  return bytes.size() >= length && std::memcmp(bytes.data(), magic, length) == 0;
+}
+
+// The file as it is on disk, read past the search path (LEVEL named as a file wins over a name).
+std::optional<std::vector<std::uint8_t>> ReadDiskFile(const std::string& path, std::size_t most) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<std::uint8_t> bytes;
+  char buffer[65536];
+  while (bytes.size() < most && in) {
+    in.read(buffer, static_cast<std::streamsize>(std::min(sizeof buffer, most - bytes.size())));
+    bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+  }
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// Where the level of the run comes from, and the file source that everything else reads through:
+// the level's own path first, then the search path.
+struct TRunData {
+  std::unique_ptr<data::TSearchPath> Path;
+  std::string LevelArgument;  // LEVEL as given: the name the loaders ask for
+  std::string DiskPath;       // set when LEVEL is an existing file
+  std::string LevelName;      // otherwise: the search-path name it was found under
+  platform::TFileSource Files;
+
+  void MakeSource() {
+    // An absolute path (the program's own font beside an installed program) is no game-data
+    // name: it is read from the disk as it is.
+    Files.Exists = [this](const std::string& name) {
+      std::error_code ec;
+      if (fs::path(name).is_absolute()) return fs::is_regular_file(name, ec);
+      return name == LevelArgument || Path->Exists(name);
+    };
+    Files.Read = [this](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
+      if (fs::path(name).is_absolute() && name != LevelArgument) return ReadDiskFile(name, SIZE_MAX);
+      if (name != LevelArgument) return Path->Read(name);
+      if (!DiskPath.empty()) return ReadDiskFile(DiskPath, SIZE_MAX);
+      return Path->Read(LevelName);
+    };
+  }
+};
+
+// LEVEL: an existing file, else the first of name, name.bsp, maps/name, maps/name.bsp that the
+// search path holds. On failure the text of the one-line message.
+std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
+  const std::string resolved = platform::ResolvePath(level);
+  std::error_code ec;
+  if (fs::is_directory(resolved, ec))
+    return level + " is a directory; bspwalk reads Quake 3 levels (IBSP version 46)";
+  if (fs::is_regular_file(resolved, ec)) {
+    run.DiskPath = resolved;
+  } else {
+    std::vector<std::string> candidates{level};
+    const bool hasExtension = Lower(level).ends_with(".bsp");
+    if (!hasExtension) candidates.push_back(level + ".bsp");
+    const std::string lower = Lower(level);
+    if (!lower.starts_with("maps/") && !lower.starts_with("maps\\")) {
+      candidates.push_back("maps/" + level);
+      if (!hasExtension) candidates.push_back("maps/" + level + ".bsp");
+    }
+    for (const std::string& name : candidates)
+      if (run.Path->Exists(name)) {
+        run.LevelName = name;
+        break;
+      }
+    if (run.LevelName.empty()) {
+      std::string places;
+      for (const std::string& place : run.Path->Places())
+        places += (places.empty() ? "" : ", ") + place;
+      return level + ": no such level file (looked in " +
+             (places.empty() ? std::string("no folder or archive") : places) + ")";
+    }
+  }
+  // Plainly something else: said before anything tries to read it as a level.
+  const auto first = run.DiskPath.empty() ? run.Path->Read(run.LevelName)
+                                          : ReadDiskFile(run.DiskPath, 64);
+  if (first) {
+    std::vector<std::uint8_t> head(first->begin(), first->begin() + std::min<std::size_t>(64, first->size()));
+    if (Lower(level).ends_with(".tga") && head.size() >= 18 && (head[2] == 2 || head[2] == 10) &&
+        (head[16] == 24 || head[16] == 32))
+      return level + " is a TGA picture; bspwalk reads Quake 3 levels (IBSP version 46)";
+    if (const std::optional<std::string> kind = ForeignFileKind(head))
+      return level + " is " + *kind +
+             (kind->starts_with("an archive") ? "" : "; bspwalk reads Quake 3 levels (IBSP version 46)");
+  }
+  run.LevelArgument = level;
+  return std::nullopt;
+}
+
+void Report(const TCommandLine& options, const std::string& text) {
+  if (options.Mode == TRunMode::Viewer)
+    platform::ShowMessage(text, kApplicationTitle, platform::TMessageIcon::Error);
+  else
+    std::cerr << "bspwalk: " << text << "\n";
+}
+
+int PrintList(const TCommandLine& options, const data::TSearchPath& path) {
+  const std::vector<data::TEntryInfo> levels = path.List("maps", ".bsp");
+  std::string out;
+  if (options.Json) {
+    TJson list = TJson::array();
+    for (const data::TEntryInfo& level : levels)
+      list.push_back({{"Name", JsonText(level.Name)},
+                      {"Size", level.Size},
+                      {"Source", JsonText(level.Source)},
+                      {"Archived", level.Archived}});
+    out = JsonLine(list);
+  } else {
+    std::size_t width = 0;
+    for (const data::TEntryInfo& level : levels) width = std::max(width, level.Name.size());
+    for (const data::TEntryInfo& level : levels) {
+      char size[32];
+      std::snprintf(size, sizeof size, "%10llu", static_cast<unsigned long long>(level.Size));
+      out += level.Name + std::string(width - level.Name.size() + 2, ' ') + size + " bytes  " +
+             level.Source + (level.Archived ? "" : " (folder)") + "\n";
+    }
+  }
+  std::cout << out << std::flush;
+  return 0;
+}
+
+// The spawn points of the level, read quietly: a level that cannot be read is reported by the
+// mode that loads it.
+std::vector<TSpawnPoint> SpawnPointsOf(const std::string& levelPath) {
+  try {
+    const TLevelFile file(levelPath);
+    return FindSpawnPoints(ParseEntities(file.EntitiesText()));
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+// The viewer's level check: the headless modes check the level themselves, with their messages on
+// standard error; the viewer would otherwise show the parser's text without the path and carry on.
+std::optional<std::string> ViewerLevelProblem(const std::string& levelPath) {
+  try {
+    const TLevelFile file(levelPath);
+    ParseBSP(file.Data());
+  } catch (const ELevelFile& e) {
+    return e.what();
+  } catch (const std::exception& e) {
+    return levelPath + ": not a usable BSP file: " + e.what();
+  }
+  return std::nullopt;
+}
+
+// The search path of the running game-data run, for the load options; null outside one.
+const data::TSearchPath* ActivePath = nullptr;
+
+}  // namespace
+
+void ApplyGameData(const TCommandLine& options, TLevelOptions& level) {
+  level.LightmapFilesOptional = options.LightmapFilesOptional;
+  if (!ActivePath) return;
+  const data::TSearchPath* path = ActivePath;
+  level.ShaderSource.ScriptNames = [path] {
+    std::vector<std::string> names;
+    for (const data::TEntryInfo& script : path->List("scripts", ".shader")) names.push_back(script.Name);
+    return names;
+  };
+  level.ShaderSource.Read = [path](const std::string& name) { return path->Read(name); };
+  level.ShaderSource.ImageExists = [path](const std::string& name) { return path->Exists(name); };
+}
+
+bool AddEnvironmentData(TCommandLine& options, const char* value, std::ostream& err) {
+  if (!options.DataPaths.empty() || !value) return true;
+  const std::string list = value;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t colon = list.find(':', start);
+    if (colon == std::string::npos) colon = list.size();
+    const std::string path = list.substr(start, colon - start);
+    start = colon + 1;
+    if (path.empty()) continue;
+    std::error_code ec;
+    if (!fs::is_directory(path, ec) && !fs::is_regular_file(path, ec)) {
+      err << "bspwalk: BSPWALK_DATA: " << path << ": no such folder or .pk3 file\n";
+      return false;
+    }
+    options.DataPaths.push_back(fs::absolute(path, ec).lexically_normal().string());
+  }
+  return true;
+}
+
+bool UsesGameData(const TCommandLine& options) {
+  return options.LevelGiven || !options.DataPaths.empty() || options.Mode == TRunMode::List;
+}
+
+TCameraPose SpawnCameraPose(const TSpawnPoint& spawn) {
+  return {spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + kEyeHeight, 90.0f - spawn.Angle, 270.0f};
+}
+
+std::vector<bool> DuplicateSpawnPoints(const std::vector<TSpawnPoint>& spawns) {
+  std::vector<bool> duplicate(spawns.size(), false);
+  for (std::size_t i = 0; i < spawns.size(); ++i)
+    for (std::size_t j = 0; j < i && !duplicate[i]; ++j)
+      duplicate[i] = spawns[i].Origin.X == spawns[j].Origin.X &&
+                     spawns[i].Origin.Y == spawns[j].Origin.Y &&
+                     spawns[i].Origin.Z == spawns[j].Origin.Z;
+  return duplicate;
+}
+
+std::optional<std::string> ForeignFileKind(const std::vector<std::uint8_t>& bytes) {
+  if (StartsWith(bytes, "PK\x03\x04", 4) || StartsWith(bytes, "PK\x05\x06", 4))
+    return "an archive: use --data";
+  if (StartsWith(bytes, "\x89PNG", 4)) return "a PNG picture";
+  if (StartsWith(bytes, "\xff\xd8\xff", 3)) return "a JPEG picture";
+  if (StartsWith(bytes, "BM", 2) && bytes.size() >= 26 && Int32At(bytes, 14) >= 12 &&
+      Int32At(bytes, 14) <= 124)
+    return "a BMP picture";
+  const std::int32_t version = Int32At(bytes, 4);
+  if (StartsWith(bytes, "IBSP", 4) && version == 38)
+    return "a Quake 2 level (IBSP version 38)";
+  if (StartsWith(bytes, "VBSP", 4))
+    return "a Source level (VBSP version " + std::to_string(version) + ")";
+  if (bytes.size() >= 4 && Int32At(bytes, 0) == 29) return "a Quake level (BSP version 29)";
+  if (bytes.size() >= 4 && Int32At(bytes, 0) == 30) return "a Half-Life level (BSP version 30)";
+  return std::nullopt;
+}
+
+int RunWithGameData(TCommandLine& options) {
+  TRunData run;
+  std::error_code ec;
+  const std::string base = fs::current_path(ec).string();
+  run.Path = std::make_unique<data::TSearchPath>(
+      options.DataPaths, base,
+      [](const std::string& line) { std::cerr << "bspwalk: warning: " << line << "\n"; });
+  if (options.Mode == TRunMode::List) return PrintList(options, *run.Path);
+
+  if (const std::optional<std::string> problem = FindLevel(run, options.LevelPath)) {
+    if (options.Mode == TRunMode::Viewer) {
+      platform::ShowMessage(*problem, kApplicationTitle, platform::TMessageIcon::Error);
+    } else {
+      std::cerr << "bspwalk: " << *problem << "\n";
+    }
+    return 1;
+  }
+  run.MakeSource();
+  // Everything the run reads (level, images, font) comes through the search path from here on.
+  const platform::TScopedFileSource source(run.Files);
+  ActivePath = run.Path.get();
+  struct TActiveReset {
+    ~TActiveReset() { ActivePath = nullptr; }
+  } activeReset;
+  options.LightmapFilesOptional = true;
+
+  if (options.Mode == TRunMode::Viewer) {
+    if (const std::optional<std::string> problem = ViewerLevelProblem(options.LevelPath)) {
+      Report(options, *problem);
+      return 1;
+    }
+  }
+  // The start pose: the chosen spawn point, else the first, else the fixed pose. The benchmark
+  // flies its own path unless --spawn holds it at one point.
+  const bool posed = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
+                     (options.Mode == TRunMode::Benchmark && options.Spawn);
+  if (!options.Camera && posed) {
+    const std::vector<TSpawnPoint> spawns = SpawnPointsOf(options.LevelPath);
+    if (options.Spawn) {
+      if (static_cast<std::size_t>(*options.Spawn) > spawns.size()) {
+        Report(options, options.LevelPath + ": --spawn " + std::to_string(*options.Spawn) +
+                            ": the level has " + std::to_string(spawns.size()) + " spawn points");
+        return 1;
+      }
+      options.Camera = SpawnCameraPose(spawns[static_cast<std::size_t>(*options.Spawn - 1)]);
+    } else if (!spawns.empty()) {
+      options.Camera = SpawnCameraPose(spawns.front());
+    }
+  }
+  if (options.Mode != TRunMode::Viewer) return RunHeadless(options);
+  return RunViewerFor(options);
+}
+
+}  // namespace app
