@@ -226,16 +226,6 @@ TCameraPose SpawnCameraPose(const TSpawnPoint& spawn) {
   return {spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + kEyeHeight, 90.0f - spawn.Angle, 270.0f};
 }
 
-std::vector<bool> DuplicateSpawnPoints(const std::vector<TSpawnPoint>& spawns) {
-  std::vector<bool> duplicate(spawns.size(), false);
-  for (std::size_t i = 0; i < spawns.size(); ++i)
-    for (std::size_t j = 0; j < i && !duplicate[i]; ++j)
-      duplicate[i] = spawns[i].Origin.X == spawns[j].Origin.X &&
-                     spawns[i].Origin.Y == spawns[j].Origin.Y &&
-                     spawns[i].Origin.Z == spawns[j].Origin.Z;
-  return duplicate;
-}
-
 std::optional<std::string> ForeignFileKind(const std::vector<std::uint8_t>& bytes) {
   if (StartsWith(bytes, "PK\x03\x04", 4) || StartsWith(bytes, "PK\x05\x06", 4))
     return "an archive: use --data";

@@ -28,10 +28,6 @@ bool UsesGameData(const TCommandLine& options);
 // from +X towards +Y), level pitch. The camera's yaw turns from +Y towards +X, so it is 90 - angle.
 TCameraPose SpawnCameraPose(const TSpawnPoint& spawn);
 
-// The spawn points with a mark on each one that stands where an earlier one stands (a capture-the-
-// flag level often repeats its team spawns at the free-for-all ones).
-std::vector<bool> DuplicateSpawnPoints(const std::vector<TSpawnPoint>& spawns);
-
 // What a file that is plainly not a Quake 3 level is ("an archive: use --data", "a PNG picture",
 // "a Quake 2 level (IBSP version 38)", ...), from its first bytes; nothing when it may be one.
 std::optional<std::string> ForeignFileKind(const std::vector<std::uint8_t>& firstBytes);

@@ -62,6 +62,18 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options, int& 
 
 TCamera PoseOf(const TCameraPose& pose) { return {pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch}; }
 
+// A camera in a leaf without a cluster is outside the level's sealed space: every face is drawn
+// and most of them from behind, which looks like a broken level rather than a misplaced camera.
+void WarnOutsideSealedSpace(const TCamera& pose) {
+  const std::int32_t leaf = Level.FindLeaf({pose.X, pose.Y, pose.Z});
+  if (leaf >= 0 && static_cast<std::size_t>(leaf) < Level.Leaves.size() &&
+      Level.Leaves[static_cast<std::size_t>(leaf)].Cluster >= 0)
+    return;
+  std::cerr << "bspwalk: warning: the camera at " << pose.X << " " << pose.Y << " " << pose.Z
+            << " is outside the level's sealed space (its leaf has no cluster): little will be "
+               "seen; see --info for spawn points and bounds\n";
+}
+
 }  // namespace
 
 int RunScreenshot(const TCommandLine& options) {
@@ -72,6 +84,7 @@ int RunScreenshot(const TCommandLine& options) {
   const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options, exitCode);
   if (!viewer) return exitCode;
   const TCamera pose = options.Camera ? PoseOf(*options.Camera) : TStartupOptions{}.StartPose;
+  WarnOutsideSealedSpace(pose);
   for (int frame = 0; frame < options.Frames; ++frame) viewer->DrawFrame(pose);
   try {
     WritePNG(options.ScreenshotPath, viewer->Width(), viewer->Height(),
@@ -109,6 +122,7 @@ int RunBenchmark(const TCommandLine& options) {
   std::vector<TCameraPose> poses;
   if (options.Camera) {
     result.Path = "fixed camera";
+    WarnOutsideSealedSpace(PoseOf(*options.Camera));
     poses.assign(static_cast<std::size_t>(options.Frames), *options.Camera);
   } else {
     std::vector<TVector> waypoints;

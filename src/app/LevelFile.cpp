@@ -93,6 +93,21 @@ std::vector<std::string> TLevelFile::TextureNames() const {
   return names;
 }
 
+std::optional<TLevelFile::TBounds> TLevelFile::WorldBounds() const {
+  // A model record: mins and maxs as three floats each, then face and brush ranges (40 bytes).
+  constexpr std::int64_t kModelSize = 40;
+  const TBSPLump& lump = Lump(kModels);
+  if (lump.Offset < 0 || lump.Length < kModelSize ||
+      std::int64_t{lump.Offset} + kModelSize > static_cast<std::int64_t>(Bytes.size()))
+    return std::nullopt;
+  platform::TByteReader reader(Bytes);
+  reader.Seek(lump.Offset);
+  TBounds bounds;
+  bounds.Mins = reader.Read<TVector>();
+  bounds.Maxs = reader.Read<TVector>();
+  return bounds;
+}
+
 std::string PrintableID(const TBSPHeader& header) {
   std::string id;
   for (const char c : header.ID) {
@@ -170,6 +185,18 @@ std::vector<TSpawnPoint> FindSpawnPoints(const std::vector<TEntity>& entities) {
     if (spawn && placed) points.push_back(point);
   }
   return points;
+}
+
+bool IsTeamSpawn(const TSpawnPoint& spawn) { return spawn.ClassName.starts_with("team_CTF_"); }
+
+std::vector<bool> DuplicateSpawnPoints(const std::vector<TSpawnPoint>& spawns) {
+  std::vector<bool> duplicate(spawns.size(), false);
+  for (std::size_t i = 0; i < spawns.size(); ++i)
+    for (std::size_t j = 0; j < i && !duplicate[i]; ++j)
+      duplicate[i] = spawns[i].Origin.X == spawns[j].Origin.X &&
+                     spawns[i].Origin.Y == spawns[j].Origin.Y &&
+                     spawns[i].Origin.Z == spawns[j].Origin.Z;
+  return duplicate;
 }
 
 }  // namespace app

@@ -50,6 +50,13 @@ class TLevelFile {
   // Each texture record's base name: up to the first NUL, or all 64 bytes.
   std::vector<std::string> TextureNames() const;
 
+  // The box of the first model (the world: every brush and face outside the moving parts), or
+  // nothing when the models lump holds no whole record or lies outside the file.
+  struct TBounds {
+    TVector Mins, Maxs;
+  };
+  std::optional<TBounds> WorldBounds() const;
+
  private:
   std::string FilePath;
   std::vector<std::uint8_t> Bytes;
@@ -75,5 +82,13 @@ std::vector<TEntity> ParseEntities(const std::string& text);
 // The player start points among the entities (info_player_deathmatch, info_player_start,
 // team_CTF_*player, team_CTF_*spawn), in file order, whose "origin" holds three numbers.
 std::vector<TSpawnPoint> FindSpawnPoints(const std::vector<TEntity>& entities);
+
+// True for the capture-the-flag classes (team_CTF_*): team starts that repeat the level's
+// free-for-all ones.
+bool IsTeamSpawn(const TSpawnPoint& spawn);
+
+// The spawn points with a mark on each one that stands where an earlier one stands (a capture-the-
+// flag level often repeats its team spawns at the free-for-all ones).
+std::vector<bool> DuplicateSpawnPoints(const std::vector<TSpawnPoint>& spawns);
 
 }  // namespace app

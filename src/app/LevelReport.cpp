@@ -87,8 +87,10 @@ TLevelInfo GatherLevelInfo(const TLevelFile& file, const TBSPFile& records) {
   for (const TBSPLeaf& leaf : records.Leaves)
     if (leaf.Cluster >= 0) ++info.ClusteredLeaves;
 
-  info.SpawnPoints =
-      static_cast<std::int32_t>(FindSpawnPoints(ParseEntities(file.EntitiesText())).size());
+  info.Spawns = FindSpawnPoints(ParseEntities(file.EntitiesText()));
+  info.SpawnPoints = static_cast<std::int32_t>(info.Spawns.size());
+  info.SpawnDuplicates = DuplicateSpawnPoints(info.Spawns);
+  info.WorldBounds = file.WorldBounds();
 
   for (const TBSPTexture& texture : records.Textures) {
     TTextureReport report;
@@ -164,6 +166,23 @@ std::string LevelInfoText(const TLevelInfo& info) {
     out += "Visibility      none: every leaf is drawn from everywhere\n";
   }
   out += Format("Spawn points    %d\n", info.SpawnPoints);
+  for (std::size_t i = 0; i < info.Spawns.size(); ++i) {
+    const TSpawnPoint& s = info.Spawns[i];
+    out += Format("  %3zu %-24s %g %g %g, angle %g%s%s\n", i + 1, s.ClassName.c_str(),
+                  static_cast<double>(s.Origin.X), static_cast<double>(s.Origin.Y),
+                  static_cast<double>(s.Origin.Z), static_cast<double>(s.Angle),
+                  IsTeamSpawn(s) ? " (CTF)" : "",
+                  info.SpawnDuplicates[i] ? " (where an earlier one stands)" : "");
+  }
+  if (info.WorldBounds) {
+    const TLevelFile::TBounds& b = *info.WorldBounds;
+    out += Format("World bounds    %g %g %g to %g %g %g\n", static_cast<double>(b.Mins.X),
+                  static_cast<double>(b.Mins.Y), static_cast<double>(b.Mins.Z),
+                  static_cast<double>(b.Maxs.X), static_cast<double>(b.Maxs.Y),
+                  static_cast<double>(b.Maxs.Z));
+  } else {
+    out += "World bounds    none (no model record)\n";
+  }
   int jpg = 0, tga = 0, missing = 0;
   for (const TTextureReport& t : info.Textures)
     (t.Image == ".jpg" ? jpg : t.Image == ".tga" ? tga : missing)++;
@@ -213,6 +232,22 @@ std::string LevelInfoJson(const TLevelInfo& info) {
                         {"Drawn", counts(info.Surfaces->After)},
                         {"PatchesNotDrawn", info.Surfaces->PatchesNotDrawn}};
   }
+  const auto vector = [](const TVector& v) {
+    return TJson{JsonFloat(v.X), JsonFloat(v.Y), JsonFloat(v.Z)};
+  };
+  out["Spawns"] = TJson::array();
+  for (std::size_t i = 0; i < info.Spawns.size(); ++i) {
+    const TSpawnPoint& s = info.Spawns[i];
+    out["Spawns"].push_back({{"Number", i + 1},
+                             {"Class", JsonText(s.ClassName)},
+                             {"Origin", vector(s.Origin)},
+                             {"Angle", JsonFloat(s.Angle)},
+                             {"CTF", IsTeamSpawn(s)},
+                             {"Duplicate", static_cast<bool>(info.SpawnDuplicates[i])}});
+  }
+  out["WorldBounds"] = info.WorldBounds ? TJson{{"Mins", vector(info.WorldBounds->Mins)},
+                                                {"Maxs", vector(info.WorldBounds->Maxs)}}
+                                        : TJson(nullptr);
   out["Textures"] = TJson::array();
   for (const TTextureReport& t : info.Textures) {
     TJson texture = {{"Name", JsonText(t.Name)},

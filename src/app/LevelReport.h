@@ -39,6 +39,9 @@ struct TLevelInfo {
   std::int32_t Polygons = 0, Patches = 0, Meshes = 0, Billboards = 0, OtherFaces = 0;
   std::int32_t ClusteredLeaves = 0;  // leaves whose Cluster is not negative
   std::int32_t SpawnPoints = 0;
+  std::vector<TSpawnPoint> Spawns;
+  std::vector<bool> SpawnDuplicates;  // standing where an earlier spawn point stands
+  std::optional<TLevelFile::TBounds> WorldBounds;
   std::vector<TTextureReport> Textures;
   bool Shaders = false;  // the textures were described through shader scripts
   std::int32_t TexturesWithoutImage = 0, FacesWithoutImage = 0;
