@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "ZipWriter.h"
+#include "support/ZipWriter.h"
 #include "data/SearchPath.h"
 #include "support/TestSupport.h"
 

@@ -1,0 +1,132 @@
+// Levels from game data: --data folders and archives, BSPWALK_DATA, names, --list, spawn starts,
+// and the files that are plainly no Quake 3 level, run through the program as a person runs it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <numbers>
+#include <set>
+
+#include "app/GameData.h"
+#include "support/BspWriter.h"
+#include "support/Program.h"
+#include "support/TestSupport.h"
+#include "support/ZipWriter.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testsupport::TBspWriter;
+using testsupport::TRun;
+
+namespace {
+
+std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+TEST(GameData, SpawnPoseLooksAlongTheEntityAngleAtEyeHeight) {
+  // The camera looks along (-sin p sin y, -sin p cos y, -cos p); the entity's angle turns from +X
+  // towards +Y.
+  for (const float angle : {0.0f, 45.0f, 90.0f, 180.0f, 270.0f, -90.0f, 400.0f}) {
+    const app::TCameraPose pose = app::SpawnCameraPose({"info_player_deathmatch", {10, -20, 30}, angle});
+    const double p = pose.Pitch * std::numbers::pi / 180, y = pose.Yaw * std::numbers::pi / 180;
+    const double a = angle * std::numbers::pi / 180;
+    EXPECT_NEAR(-std::sin(p) * std::sin(y), std::cos(a), 1e-6) << angle;
+    EXPECT_NEAR(-std::sin(p) * std::cos(y), std::sin(a), 1e-6) << angle;
+    EXPECT_NEAR(-std::cos(p), 0, 1e-6) << angle;
+    EXPECT_EQ(pose.X, 10);
+    EXPECT_EQ(pose.Y, -20);
+    EXPECT_EQ(pose.Z, 30 + app::kEyeHeight);
+  }
+}
+
+TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
+  testsupport::TTempDir dir;
+  const std::string data = dir / "data", work = dir / "work";
+  fs::create_directories(data);
+  fs::create_directories(work + "/sub");
+  TBspWriter level = TBspWriter::SmallLevel();
+  level.Entities =
+      "{\"classname\" \"worldspawn\"}"
+      "{\"classname\" \"info_player_deathmatch\" \"origin\" \"32 32 -66\" \"angle\" \"90\"}"
+      "{\"classname\" \"team_CTF_redspawn\" \"origin\" \"32 32 -66\"}";
+  const float model[10] = {-8, -16, -24, 72, 80, 88, 0, 1, 0, 0};
+  level.SetRawLump(kModels, std::vector<std::uint8_t>(reinterpret_cast<const std::uint8_t*>(model),
+                                                      reinterpret_cast<const std::uint8_t*>(model) + 40));
+  const std::string levelText = Text(level.Bytes());
+  testsupport::WriteZip(data + "/a.pk3", {{"maps/small.bsp", levelText}});
+  testsupport::WriteZip(data + "/b.pk3", {{"maps/Other.bsp", levelText}, {"maps/notes.txt", "x"}});
+  testsupport::WriteFile(work + "/pic.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0});
+  testsupport::WriteFile(work + "/q2.bsp", {'I', 'B', 'S', 'P', 38, 0, 0, 0, 1, 2, 3, 4});
+  testsupport::WriteFile(work + "/hl.bsp", {30, 0, 0, 0, 1, 2, 3, 4});
+
+  const struct {
+    std::vector<std::string> Args;
+    int ExitCode;
+    std::string Out;  // a part of standard output
+    std::string Err;  // standard error exactly
+  } cases[] = {
+      {{"--data", data, "--list"}, 0,
+       "maps/Other.bsp  " + std::string(10 - std::to_string(levelText.size()).size(), ' ') +
+           std::to_string(levelText.size()) + " bytes  " + data + "/b.pk3\nmaps/small.bsp",
+       ""},
+      {{"--data", data, "--info", "small"}, 0,
+       "    1 info_player_deathmatch   32 32 -66, angle 90\n"
+       "    2 team_CTF_redspawn        32 32 -66, angle 0 (CTF) (where an earlier one stands)\n"
+       "World bounds    -8 -16 -24 to 72 80 88\n",
+       ""},
+      {{"--data", data, "--info", "MAPS\\Small"}, 0, "FaceCount       1", ""},
+      {{"--data", data + "/a.pk3", "--at", "1,1,1", "maps/small.bsp"}, 0, "leaf 0, cluster 0", ""},
+      {{"--data", data + "/b.pk3", "--info", "small"}, 1, "",
+       "bspwalk: small: no such level file (looked in " + work + ", " + data + "/b.pk3)\n"},
+      {{"--info", "small"}, 1, "", "bspwalk: small: no such level file (looked in " + work + ")\n"},
+      {{"--data", dir / "none", "--info", "small"}, 2, "",
+       "bspwalk: --data " + dir / "none" + ": no such folder or .pk3 file (see bspwalk --help)\n"},
+      {{"--info", data + "/a.pk3"}, 1, "", "bspwalk: " + data + "/a.pk3 is an archive: use --data\n"},
+      {{"--info", "pic.png"}, 1, "",
+       "bspwalk: pic.png is a PNG picture; bspwalk reads Quake 3 levels (IBSP version 46)\n"},
+      {{"--info", "q2.bsp"}, 1, "",
+       "bspwalk: q2.bsp is a Quake 2 level (IBSP version 38); bspwalk reads Quake 3 levels "
+       "(IBSP version 46)\n"},
+      {{"--screenshot", "x.png", "hl.bsp"}, 1, "",
+       "bspwalk: hl.bsp is a Half-Life level (BSP version 30); bspwalk reads Quake 3 levels "
+       "(IBSP version 46)\n"},
+      {{"--at", "0,0,0", "sub"}, 1, "",
+       "bspwalk: sub is a directory; bspwalk reads Quake 3 levels (IBSP version 46)\n"},
+      {{"--data", data, "--screenshot", "x.png", "--spawn", "3", "small"}, 1, "",
+       "bspwalk: small: --spawn 3: the level has 2 spawn points\n"},
+      {{"--spawn", "1"}, 2, "", "bspwalk: --spawn needs a LEVEL (see bspwalk --help)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Args.back());
+    const TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, c.Args, work);
+    EXPECT_EQ(run.ExitCode, c.ExitCode);
+    EXPECT_NE(run.Out.find(c.Out), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Err, c.Err);
+  }
+
+  // JSON forms, and BSPWALK_DATA standing in for --data.
+  testsupport::TStartedProgram started(BSPWALK_PROGRAM, {"--info", "--json", "maps/small"}, work, "",
+                                       {"BSPWALK_DATA=:" + data + ":"});
+  ASSERT_EQ(started.WaitForExit(std::chrono::seconds(60)), 0) << started.Err();
+  const json info = json::parse(started.Out());
+  EXPECT_EQ(info["Spawns"][1], json::parse(R"({"Number": 2, "Class": "team_CTF_redspawn",
+      "Origin": [32, 32, -66], "Angle": 0, "CTF": true, "Duplicate": true})"));
+  EXPECT_EQ(info["WorldBounds"], json::parse(R"({"Mins": [-8, -16, -24], "Maxs": [72, 80, 88]})"));
+  const TRun list = testsupport::RunProgram(BSPWALK_PROGRAM, {"--list", "--json", "--data", data}, work);
+  EXPECT_EQ(json::parse(list.Out)[1], (json{{"Name", "maps/small.bsp"}, {"Size", levelText.size()},
+                                            {"Source", data + "/a.pk3"}, {"Archived", true}}));
+
+  // A screenshot from the first spawn point, from any folder: no lgmp/ needed, nothing written
+  // but the picture.
+  const TRun shot = testsupport::RunProgram(
+      BSPWALK_PROGRAM, {"--data", data, "--screenshot", "s.png", "--size", "32x24", "--verbose", "small"},
+      work);
+  EXPECT_EQ(shot.ExitCode, 0) << shot.Err;
+  EXPECT_NE(shot.Err.find("no lgmp/ folder: the lightmap images were not written"), std::string::npos)
+      << shot.Err;
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(work)) left.insert(entry.path().filename());
+  EXPECT_EQ(left, (std::set<std::string>{"s.png", "sub", "pic.png", "q2.bsp", "hl.bsp"}));
+}
+
+}  // namespace
