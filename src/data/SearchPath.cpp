@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <system_error>
@@ -401,6 +402,11 @@ struct TSearchPath::TImpl {
 TSearchPath::TSearchPath(const std::vector<std::string>& dataPaths, const std::string& baseDir,
                          TWarningSink warn)
     : Impl(std::make_unique<TImpl>()) {
+  // libzip turns every entry's DOS time into a time_t with mktime while it reads the central
+  // directory. With TZ unset, the C library checks /etc/localtime again on every call: one stat
+  // per entry, most of the time the index takes. Naming the same zone file explicitly lets it
+  // read the zone once; the local time stays what it was.
+  if (!std::getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
   Impl->Warn = warn ? std::move(warn) : [](const std::string&) {};
   for (const std::string& path : dataPaths) {
     std::error_code ec;

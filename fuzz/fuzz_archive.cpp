@@ -1,0 +1,35 @@
+// The archive index and the entry reader on arbitrary bytes taken as one .pk3: indexing, lookups
+// and reads must end with data or a warning, within the entry size limit, never outside memory.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "data/SearchPath.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  // An anonymous in-memory file: nothing touches the disk, and libzip reads it by path as it
+  // reads any archive.
+  const int fd = memfd_create("fuzz.pk3", 0);
+  if (fd < 0) return 0;
+  std::size_t written = 0;
+  while (written < size) {
+    const ssize_t n = write(fd, bytes + written, size - written);
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+  {
+    const data::TSearchPath path({"/proc/self/fd/" + std::to_string(fd)}, "",
+                                 [](const std::string&) {});
+    for (const char* folder : {"", "maps", "textures", "scripts"})
+      for (const data::TEntryInfo& entry : path.List(folder, ""))
+        if (const auto read = path.Read(entry.Name); read && read->size() > data::kMaxEntryBytes)
+          __builtin_trap();
+    path.Exists("MAPS\\A.BSP");
+    path.Read("a");
+  }
+  close(fd);
+  return 0;
+}
