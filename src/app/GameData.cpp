@@ -57,6 +57,9 @@ struct TRunData {
   std::string LevelArgument;  // LEVEL as given: the name the loaders ask for
   std::string DiskPath;       // set when LEVEL is an existing file
   std::string LevelName;      // otherwise: the search-path name it was found under
+  // The level's bytes from the archives, read once: several steps read the level, and inflating
+  // it again each time would cost more than copying it.
+  std::optional<std::vector<std::uint8_t>> ArchivedLevel;
   platform::TFileSource Files;
 
   void MakeSource() {
@@ -71,7 +74,7 @@ struct TRunData {
       if (fs::path(name).is_absolute() && name != LevelArgument) return ReadDiskFile(name, SIZE_MAX);
       if (name != LevelArgument) return Path->Read(name);
       if (!DiskPath.empty()) return ReadDiskFile(DiskPath, SIZE_MAX);
-      return Path->Read(LevelName);
+      return ArchivedLevel;
     };
   }
 };
@@ -108,8 +111,11 @@ std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
     }
   }
   // Plainly something else: said before anything tries to read it as a level.
-  const auto first = run.DiskPath.empty() ? run.Path->Read(run.LevelName)
-                                          : ReadDiskFile(run.DiskPath, 64);
+  if (run.DiskPath.empty()) {
+    run.ArchivedLevel = run.Path->Read(run.LevelName);
+    if (!run.ArchivedLevel) return level + ": the level could not be read from " + run.Path->Find(run.LevelName)->Source;
+  }
+  const auto first = run.DiskPath.empty() ? run.ArchivedLevel : ReadDiskFile(run.DiskPath, 64);
   if (first) {
     std::vector<std::uint8_t> head(first->begin(), first->begin() + std::min<std::size_t>(64, first->size()));
     if (Lower(level).ends_with(".tga") && head.size() >= 18 && (head[2] == 2 || head[2] == 10) &&

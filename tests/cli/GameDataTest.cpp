@@ -2,13 +2,17 @@
 // and the files that are plainly no Quake 3 level, run through the program as a person runs it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <memory>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <numbers>
 #include <set>
 
 #include "app/GameData.h"
+#include "level/BSPFile.h"
 #include "support/BspWriter.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
@@ -127,6 +131,103 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
   std::set<std::string> left;
   for (const auto& entry : fs::directory_iterator(work)) left.insert(entry.path().filename());
   EXPECT_EQ(left, (std::set<std::string>{"s.png", "sub", "pic.png", "q2.bsp", "hl.bsp"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The installed archives in the search path's order, lowest first.
+std::vector<std::string> OpenArenaArchives() {
+  std::vector<std::string> names;
+  const std::string any = testsupport::OpenArenaArchive("pak0.pk3");
+  if (any.empty()) return names;
+  for (const auto& entry : fs::directory_iterator(fs::path(any).parent_path()))
+    if (entry.path().extension() == ".pk3") names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(GameData, EveryOpenArenaLevelByNameMatchesTheExtractedFile) {
+  const std::vector<std::string> archives = OpenArenaArchives();
+  if (archives.empty()) GTEST_SKIP() << "OpenArena's data is not installed";
+  const std::string baseoa = fs::path(testsupport::OpenArenaArchive("pak0.pk3")).parent_path();
+  // Each level extracted with unzip from the last archive that holds it, as the game takes it.
+  std::map<std::string, std::string> extracted;  // maps/name.bsp -> file
+  for (const std::string& pak : archives) {
+    const std::vector<std::string> levels = testsupport::ListOpenArena(pak, ".bsp");
+    if (levels.empty()) continue;
+    const std::string root = testsupport::ExtractOpenArena(pak, levels);
+    for (const std::string& level : levels) extracted[level] = root + "/" + level;
+  }
+  ASSERT_GT(extracted.size(), 80u);
+
+  // By name through the archives, and the extracted file given as LEVEL (its images from the same
+  // archives): the same figures but for the file's name. Four programs run at a time.
+  testsupport::TTempDir work;
+  std::vector<std::pair<std::string, std::string>> levels(extracted.begin(), extracted.end());
+  constexpr std::size_t kAtOnce = 4;
+  for (std::size_t first = 0; first < levels.size(); first += kAtOnce) {
+    std::vector<std::unique_ptr<testsupport::TStartedProgram>> byName, byFile;
+    const std::size_t end = std::min(levels.size(), first + kAtOnce);
+    for (std::size_t i = first; i < end; ++i) {
+      const std::string name = fs::path(levels[i].first).stem();
+      byName.push_back(std::make_unique<testsupport::TStartedProgram>(
+          BSPWALK_PROGRAM, std::vector<std::string>{"--data", baseoa, "--info", "--json", name},
+          work.Path()));
+      byFile.push_back(std::make_unique<testsupport::TStartedProgram>(
+          BSPWALK_PROGRAM,
+          std::vector<std::string>{"--data", baseoa, "--info", "--json", levels[i].second},
+          work.Path()));
+    }
+    for (std::size_t k = 0; k < byName.size(); ++k) {
+      SCOPED_TRACE(levels[first + k].first);
+      ASSERT_EQ(byName[k]->WaitForExit(std::chrono::seconds(120)), 0) << byName[k]->Err();
+      ASSERT_EQ(byFile[k]->WaitForExit(std::chrono::seconds(120)), 0) << byFile[k]->Err();
+      json a = json::parse(byName[k]->Out()), b = json::parse(byFile[k]->Out());
+      EXPECT_EQ(a["FileSize"], fs::file_size(levels[first + k].second));
+      a.erase("File");
+      b.erase("File");
+      EXPECT_EQ(a, b);
+    }
+  }
+}
+
+TEST(GameData, ScreenshotThroughTheArchivesEqualsTheLooseFiles) {
+  const std::vector<std::string> archives = OpenArenaArchives();
+  if (archives.empty()) GTEST_SKIP() << "OpenArena's data is not installed";
+  const std::string baseoa = fs::path(testsupport::OpenArenaArchive("pak0.pk3")).parent_path();
+  // The level and every image it may name, extracted archive by archive in the game's order, the
+  // later one replacing the earlier.
+  testsupport::TTempDir loose, empty;
+  const std::string levelRoot = testsupport::ExtractOpenArena("pak1-maps.pk3", {"maps/oa_dm1.bsp"});
+  fs::create_directories(loose / "maps");
+  fs::copy_file(levelRoot + "/maps/oa_dm1.bsp", loose / "maps/oa_dm1.bsp");
+  std::vector<std::string> images;
+  for (const TBSPTexture& texture : ParseBSP(testsupport::ReadFile(loose / "maps/oa_dm1.bsp")).Textures)
+    for (const char* extension : {".jpg", ".tga"})
+      images.push_back(TextureBaseName(texture) + extension);
+  for (const std::string& pak : archives) {
+    const std::string root = testsupport::ExtractOpenArena(pak, images);
+    for (const std::string& image : images) {
+      if (!fs::exists(root + "/" + image)) continue;
+      fs::create_directories((fs::path(loose.Path()) / image).parent_path());
+      fs::copy_file(root + "/" + image, loose / image, fs::copy_options::overwrite_existing);
+    }
+  }
+  const std::vector<std::string> shot = {"--screenshot", "shot.png", "--size", "200x150", "--verbose"};
+  std::vector<std::string> byFile = shot, byName = shot;
+  byFile.push_back("maps/oa_dm1.bsp");
+  byName.insert(byName.end(), {"--data", baseoa, "oa_dm1"});
+  const TRun a = testsupport::RunProgram(BSPWALK_PROGRAM, byFile, loose.Path());
+  const TRun b = testsupport::RunProgram(BSPWALK_PROGRAM, byName, empty.Path());
+  ASSERT_EQ(a.ExitCode, 0) << a.Err;
+  ASSERT_EQ(b.ExitCode, 0) << b.Err;
+  // The same images found (most of them), and the same picture.
+  const auto imagesLine = [](const std::string& err) { return err.substr(err.find(" textures: ")); };
+  EXPECT_EQ(imagesLine(a.Err).substr(0, 40), imagesLine(b.Err).substr(0, 40));
+  EXPECT_NE(a.Err.find("44 textures: 36 images found"), std::string::npos) << a.Err;
+  EXPECT_EQ(testsupport::ReadFile(loose / "shot.png"), testsupport::ReadFile(empty / "shot.png"));
 }
 
 }  // namespace
