@@ -20,16 +20,6 @@ namespace fs = std::filesystem;
 namespace app {
 namespace {
 
-std::int32_t Int32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-  std::int32_t value = 0;
-  if (bytes.size() >= at + 4) std::memcpy(&value, bytes.data() + at, 4);
-  return value;
-}
-
-bool StartsWith(const std::vector<std::uint8_t>& bytes, const char* magic, std::size_t length) {
-  return bytes.size() >= length && std::memcmp(bytes.data(), magic, length) == 0;
-}
-
 // The file as it is on disk, read past the search path (LEVEL named as a file wins over a name).
 std::optional<std::vector<std::uint8_t>> ReadDiskFile(const std::string& path, std::size_t most) {
   std::ifstream in(path, std::ios::binary);
@@ -121,7 +111,7 @@ std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
     if (Lower(level).ends_with(".tga") && head.size() >= 18 && (head[2] == 2 || head[2] == 10) &&
         (head[16] == 24 || head[16] == 32))
       return level + " is a TGA picture; bspwalk reads Quake 3 levels (IBSP version 46)";
-    if (const std::optional<std::string> kind = ForeignFileKind(head))
+    if (const std::optional<std::string> kind = ForeignFileKind(std::span<const std::uint8_t>(head)))
       return level + " is " + *kind +
              (kind->starts_with("an archive") ? "" : "; bspwalk reads Quake 3 levels (IBSP version 46)");
   }
@@ -230,24 +220,6 @@ bool UsesGameData(const TCommandLine& options) {
 
 TCameraPose SpawnCameraPose(const TSpawnPoint& spawn) {
   return {spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + kEyeHeight, 90.0f - spawn.Angle, 270.0f};
-}
-
-std::optional<std::string> ForeignFileKind(const std::vector<std::uint8_t>& bytes) {
-  if (StartsWith(bytes, "PK\x03\x04", 4) || StartsWith(bytes, "PK\x05\x06", 4))
-    return "an archive: use --data";
-  if (StartsWith(bytes, "\x89PNG", 4)) return "a PNG picture";
-  if (StartsWith(bytes, "\xff\xd8\xff", 3)) return "a JPEG picture";
-  if (StartsWith(bytes, "BM", 2) && bytes.size() >= 26 && Int32At(bytes, 14) >= 12 &&
-      Int32At(bytes, 14) <= 124)
-    return "a BMP picture";
-  const std::int32_t version = Int32At(bytes, 4);
-  if (StartsWith(bytes, "IBSP", 4) && version == 38)
-    return "a Quake 2 level (IBSP version 38)";
-  if (StartsWith(bytes, "VBSP", 4))
-    return "a Source level (VBSP version " + std::to_string(version) + ")";
-  if (bytes.size() >= 4 && Int32At(bytes, 0) == 29) return "a Quake level (BSP version 29)";
-  if (bytes.size() >= 4 && Int32At(bytes, 0) == 30) return "a Half-Life level (BSP version 30)";
-  return std::nullopt;
 }
 
 int RunWithGameData(TCommandLine& options) {

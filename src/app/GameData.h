@@ -28,14 +28,9 @@ bool UsesGameData(const TCommandLine& options);
 // from +X towards +Y), level pitch. The camera's yaw turns from +Y towards +X, so it is 90 - angle.
 TCameraPose SpawnCameraPose(const TSpawnPoint& spawn);
 
-// What a file that is plainly not a Quake 3 level is ("an archive: use --data", "a PNG picture",
-// "a Quake 2 level (IBSP version 38)", ...), from its first bytes; nothing when it may be one.
-std::optional<std::string> ForeignFileKind(const std::vector<std::uint8_t>& firstBytes);
-
 // The load options of a run that reads game data: lightmap images optional, and the shader
 // scripts and images taken from the search path. Nothing changes outside such a run.
 void ApplyGameData(const TCommandLine& options, TLevelOptions& level);
-
 // The whole run of a command line for which UsesGameData holds; returns the exit code.
 int RunWithGameData(TCommandLine& options);
 

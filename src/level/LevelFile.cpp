@@ -1,0 +1,212 @@
+#include "level/LevelFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "platform/ByteReader.h"
+#include "platform/Files.h"
+
+namespace {
+
+// The lumps that the loader and these modes read; the others may hold anything.
+constexpr int kReadLumps[] = {kEntities, kTextures, kPlanes, kNodes, kLeaves, kLeafFaces,
+                              kVertices, kMeshVertices, kFaces, kLightmaps, kVisData};
+
+bool ParseVector(const std::string& text, TVector& vector) {
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  float x, y, z;
+  if (!(in >> x >> y >> z)) return false;
+  vector = {x, y, z};
+  return true;
+}
+
+bool IsSpawnClass(const std::string& name) {
+  return name == "info_player_deathmatch" || name == "info_player_start" ||
+         name == "team_CTF_redplayer" || name == "team_CTF_blueplayer" ||
+         name == "team_CTF_redspawn" || name == "team_CTF_bluespawn";
+}
+
+std::int32_t Int32At(std::span<const std::uint8_t> bytes, std::size_t at) {
+  std::int32_t value = 0;
+  if (bytes.size() >= at + 4) std::memcpy(&value, bytes.data() + at, 4);
+  return value;
+}
+
+bool StartsWith(std::span<const std::uint8_t> bytes, const char* magic, std::size_t length) {
+  return bytes.size() >= length && std::memcmp(bytes.data(), magic, length) == 0;
+}
+
+}  // namespace
+
+TLevelFile::TLevelFile(const std::string& path) : FilePath(path) {
+  if (!platform::FileExists(path)) throw ELevelFile(path + ": no such level file");
+  std::optional<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(path);
+  if (!bytes) throw ELevelFile(path + ": cannot read the file");
+  Bytes = std::move(*bytes);
+  CheckDirectory();
+}
+
+TLevelFile::TLevelFile(const std::string& path, std::vector<std::uint8_t> bytes)
+    : FilePath(path), Bytes(std::move(bytes)) {
+  CheckDirectory();
+}
+
+void TLevelFile::CheckDirectory() {
+  const std::string& path = FilePath;
+  constexpr std::size_t kDirectoryEnd = sizeof(TBSPHeader) + kLumpCount * sizeof(TBSPLump);
+  if (Bytes.size() < kDirectoryEnd)
+    throw ELevelFile(path + ": not a BSP file (" + std::to_string(Bytes.size()) +
+                     " bytes, shorter than the header and lump directory)");
+  platform::TByteReader reader(Bytes);
+  FileHeader = reader.Read<TBSPHeader>();
+  Lumps.resize(kLumpCount);
+  reader.Read(Lumps.data(), Lumps.size() * sizeof(TBSPLump));
+  for (const int index : kReadLumps) {
+    const TBSPLump& lump = Lumps[static_cast<std::size_t>(index)];
+    const std::int64_t end = std::int64_t{lump.Offset} + lump.Length;
+    if (lump.Length < 0 || (lump.Length > 0 && (lump.Offset < 0 ||
+                                                 end > static_cast<std::int64_t>(Bytes.size()))))
+      throw ELevelFile(path + ": not a BSP file (lump " + std::to_string(index) + " at " +
+                       std::to_string(lump.Offset) + ", " + std::to_string(lump.Length) +
+                       " bytes, lies outside the file of " + std::to_string(Bytes.size()) +
+                       " bytes)");
+  }
+}
+
+bool TLevelFile::IsQuake3Header() const {
+  return std::memcmp(FileHeader.ID, "IBSP", 4) == 0 && FileHeader.Version == 46;
+}
+
+std::string TLevelFile::EntitiesText() const {
+  const TBSPLump& lump = Lump(kEntities);
+  if (lump.Length <= 0) return {};
+  const char* first = reinterpret_cast<const char*>(Bytes.data()) + lump.Offset;
+  const std::size_t length = strnlen(first, static_cast<std::size_t>(lump.Length));
+  return std::string(first, length);
+}
+
+std::vector<std::string> TLevelFile::TextureNames() const {
+  const TBSPLump& lump = Lump(kTextures);
+  const std::size_t count = lump.Length > 0 ? static_cast<std::size_t>(lump.Length) / 72 : 0;
+  std::vector<std::string> names;
+  platform::TByteReader reader(Bytes);
+  reader.Seek(lump.Offset);
+  for (std::size_t t = 0; t < count; ++t) {
+    const TBSPTexture record = reader.Read<TBSPTexture>();
+    names.emplace_back(record.Name, strnlen(record.Name, sizeof record.Name));
+  }
+  return names;
+}
+
+std::optional<TLevelFile::TBounds> TLevelFile::WorldBounds() const {
+  // A model record: mins and maxs as three floats each, then face and brush ranges (40 bytes).
+  constexpr std::int64_t kModelSize = 40;
+  const TBSPLump& lump = Lump(kModels);
+  if (lump.Offset < 0 || lump.Length < kModelSize ||
+      std::int64_t{lump.Offset} + kModelSize > static_cast<std::int64_t>(Bytes.size()))
+    return std::nullopt;
+  platform::TByteReader reader(Bytes);
+  reader.Seek(lump.Offset);
+  TBounds bounds;
+  bounds.Mins = reader.Read<TVector>();
+  bounds.Maxs = reader.Read<TVector>();
+  return bounds;
+}
+
+std::string PrintableID(const TBSPHeader& header) {
+  std::string id;
+  for (const char c : header.ID) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7f) {
+      id += c;
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+      id += escaped;
+    }
+  }
+  return id;
+}
+
+std::vector<TEntity> ParseEntities(const std::string& text) {
+  std::vector<TEntity> entities;
+  std::size_t i = 0;
+  // Reads the next quoted string, or returns false at the end of the text or of the block.
+  auto nextString = [&](std::string& out) {
+    while (i < text.size() && text[i] != '"' && text[i] != '}') ++i;
+    if (i >= text.size() || text[i] == '}') return false;
+    const std::size_t close = text.find('"', i + 1);
+    if (close == std::string::npos) {
+      i = text.size();
+      return false;
+    }
+    out.assign(text, i + 1, close - i - 1);
+    i = close + 1;
+    return true;
+  };
+  while (true) {
+    i = text.find('{', i);
+    if (i == std::string::npos) break;
+    ++i;
+    TEntity entity;
+    std::string key, value;
+    while (nextString(key) && nextString(value)) entity.emplace_back(key, value);
+    const bool closed = i < text.size() && text[i] == '}';
+    if (!closed) break;
+    entities.push_back(std::move(entity));
+  }
+  return entities;
+}
+
+std::vector<TSpawnPoint> FindSpawnPoints(const std::vector<TEntity>& entities) {
+  std::vector<TSpawnPoint> points;
+  for (const TEntity& entity : entities) {
+    TSpawnPoint point{};
+    bool spawn = false, placed = false;
+    for (const auto& [key, value] : entity) {
+      if (key == "classname" && IsSpawnClass(value)) {
+        spawn = true;
+        point.ClassName = value;
+      } else if (key == "origin") {
+        placed = ParseVector(value, point.Origin);
+      } else if (key == "angle") {
+        point.Angle = std::strtof(value.c_str(), nullptr);
+      }
+    }
+    if (spawn && placed) points.push_back(point);
+  }
+  return points;
+}
+
+bool IsTeamSpawn(const TSpawnPoint& spawn) { return spawn.ClassName.starts_with("team_CTF_"); }
+
+std::vector<bool> DuplicateSpawnPoints(const std::vector<TSpawnPoint>& spawns) {
+  std::vector<bool> duplicate(spawns.size(), false);
+  for (std::size_t i = 0; i < spawns.size(); ++i)
+    for (std::size_t j = 0; j < i && !duplicate[i]; ++j)
+      duplicate[i] = spawns[i].Origin.X == spawns[j].Origin.X &&
+                     spawns[i].Origin.Y == spawns[j].Origin.Y &&
+                     spawns[i].Origin.Z == spawns[j].Origin.Z;
+  return duplicate;
+}
+
+std::optional<std::string> ForeignFileKind(std::span<const std::uint8_t> bytes) {
+  if (StartsWith(bytes, "PK\x03\x04", 4) || StartsWith(bytes, "PK\x05\x06", 4))
+    return "an archive: use --data";
+  if (StartsWith(bytes, "\x89PNG", 4)) return "a PNG picture";
+  if (StartsWith(bytes, "\xff\xd8\xff", 3)) return "a JPEG picture";
+  if (StartsWith(bytes, "BM", 2) && bytes.size() >= 26 && Int32At(bytes, 14) >= 12 &&
+      Int32At(bytes, 14) <= 124)
+    return "a BMP picture";
+  const std::int32_t version = Int32At(bytes, 4);
+  if (StartsWith(bytes, "IBSP", 4) && version == 38)
+    return "a Quake 2 level (IBSP version 38)";
+  if (StartsWith(bytes, "VBSP", 4))
+    return "a Source level (VBSP version " + std::to_string(version) + ")";
+  if (bytes.size() >= 4 && Int32At(bytes, 0) == 29) return "a Quake level (BSP version 29)";
+  if (bytes.size() >= 4 && Int32At(bytes, 0) == 30) return "a Half-Life level (BSP version 30)";
+  return std::nullopt;
+}

@@ -1,0 +1,92 @@
+#pragma once
+// A level file read into memory: the lump directory checked against the file's size before
+// anything trusts it, what the file is when it is plainly no Quake 3 level, the entities text and
+// the texture names (which the level model does not keep), the spawn points named in the entities
+// and the world's bounds. Pure: bytes in, checked records out, no GL and no messages.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "genom/genom.h"
+#include "level/Q3BSP.h"
+
+
+// A file that cannot be used as a level; the text names the file and the problem.
+class ELevelFile : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TSpawnPoint {
+  std::string ClassName;
+  TVector Origin;
+  float Angle;  // the "angle" key in degrees (turn from +X towards +Y), 0 when absent
+};
+
+class TLevelFile {
+ public:
+  // Reads the file (path as given, '\' and letter case resolved). Raises ELevelFile when it
+  // cannot be read, is shorter than header and directory, or a lump that the loader reads lies
+  // outside the file.
+  explicit TLevelFile(const std::string& path);
+  // The same checks on bytes already in memory; `path` only names them in messages.
+  TLevelFile(const std::string& path, std::vector<std::uint8_t> bytes);
+
+  const std::string& Path() const { return FilePath; }
+  std::size_t Size() const { return Bytes.size(); }
+  std::span<const std::uint8_t> Data() const { return Bytes; }
+  const TBSPHeader& Header() const { return FileHeader; }
+  const TBSPLump& Lump(int index) const { return Lumps.at(static_cast<std::size_t>(index)); }
+
+  // True for the letters IBSP and version 46, what Quake 3 writes; others load all the same.
+  bool IsQuake3Header() const;
+
+  // The entities lump as text, up to its first NUL.
+  std::string EntitiesText() const;
+
+  // Each texture record's base name: up to the first NUL, or all 64 bytes.
+  std::vector<std::string> TextureNames() const;
+
+  // The box of the first model (the world: every brush and face outside the moving parts), or
+  // nothing when the models lump holds no whole record or lies outside the file.
+  struct TBounds {
+    TVector Mins, Maxs;
+  };
+  std::optional<TBounds> WorldBounds() const;
+
+ private:
+  std::string FilePath;
+  std::vector<std::uint8_t> Bytes;
+  TBSPHeader FileHeader{};
+  std::vector<TBSPLump> Lumps;
+
+  void CheckDirectory();
+};
+
+// The header's four ID bytes for a message: printable ASCII as is, anything else as \xNN.
+std::string PrintableID(const TBSPHeader& header);
+
+// The entities of the text, each a list of key/value pairs in file order. Tolerates what a
+// damaged or hand-written lump holds: an unterminated string or block ends the parse quietly.
+using TEntity = std::vector<std::pair<std::string, std::string>>;
+std::vector<TEntity> ParseEntities(const std::string& text);
+
+// The player start points among the entities (info_player_deathmatch, info_player_start,
+// team_CTF_*player, team_CTF_*spawn), in file order, whose "origin" holds three numbers.
+std::vector<TSpawnPoint> FindSpawnPoints(const std::vector<TEntity>& entities);
+
+// True for the capture-the-flag classes (team_CTF_*): team starts that repeat the level's
+// free-for-all ones.
+bool IsTeamSpawn(const TSpawnPoint& spawn);
+
+// The spawn points with a mark on each one that stands where an earlier one stands (a capture-the-
+// flag level often repeats its team spawns at the free-for-all ones).
+std::vector<bool> DuplicateSpawnPoints(const std::vector<TSpawnPoint>& spawns);
+
+// What a file that is plainly not a Quake 3 level is ("an archive: use --data", "a PNG picture",
+// "a Quake 2 level (IBSP version 38)", ...), from its first bytes; nothing when it may be one.
+// Quake 3 headers of other versions are not named here: the loader reads them all the same.
+std::optional<std::string> ForeignFileKind(std::span<const std::uint8_t> firstBytes);
