@@ -31,6 +31,7 @@ TCameraPose SpawnCameraPose(const TSpawnPoint& spawn);
 // The load options of a run that reads game data: lightmap images optional, and the shader
 // scripts and images taken from the search path. Nothing changes outside such a run.
 void ApplyGameData(const TCommandLine& options, TLevelOptions& level);
+
 // The whole run of a command line for which UsesGameData holds; returns the exit code.
 int RunWithGameData(TCommandLine& options);
 
