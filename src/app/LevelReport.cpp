@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "app/Fidelity.h"
+#include "app/GameData.h"
 #include "app/Json.h"
 #include "level/Q3BSP_visibility.h"
 #include "platform/ByteReader.h"
@@ -373,7 +374,8 @@ int RunInfo(const TCommandLine& options) {
   if (!loaded) return 1;
   TLevelInfo info = GatherLevelInfo(loaded->File, loaded->Records);
   if (options.Shaders) {
-    const TLevelOptions levelOptions = LevelOptionsFor(options);
+    TLevelOptions levelOptions = LevelOptionsFor(options);
+    ApplyGameData(options, levelOptions);
     const shaders::TShaderSource source =
         levelOptions.ShaderSource.ScriptNames ? levelOptions.ShaderSource : shaders::BaseFolderSource();
     const shaders::TShaderTable table = shaders::LoadShaderTable(source);

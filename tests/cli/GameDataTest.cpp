@@ -61,7 +61,10 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
   level.SetRawLump(kModels, std::vector<std::uint8_t>(reinterpret_cast<const std::uint8_t*>(model),
                                                       reinterpret_cast<const std::uint8_t*>(model) + 40));
   const std::string levelText = Text(level.Bytes());
-  testsupport::WriteZip(data + "/a.pk3", {{"maps/small.bsp", levelText}});
+  testsupport::WriteZip(data + "/a.pk3",
+                        {{"maps/small.bsp", levelText},
+                         {"scripts/walls.shader", "textures/base/wall\n{\n{\nmap textures/x/img.tga\n}\n}\n"},
+                         {"textures/x/img.tga", "any bytes"}});
   testsupport::WriteZip(data + "/b.pk3", {{"maps/Other.bsp", levelText}, {"maps/notes.txt", "x"}});
   testsupport::WriteFile(work + "/pic.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0});
   testsupport::WriteFile(work + "/q2.bsp", {'I', 'B', 'S', 'P', 38, 0, 0, 0, 1, 2, 3, 4});
@@ -120,6 +123,10 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
   EXPECT_EQ(info["Spawns"][1], json::parse(R"({"Number": 2, "Class": "team_CTF_redspawn",
       "Origin": [32, 32, -66], "Angle": 0, "CTF": true, "Duplicate": true})"));
   EXPECT_EQ(info["WorldBounds"], json::parse(R"({"Mins": [-8, -16, -24], "Maxs": [72, 80, 88]})"));
+  // --shaders reads the scripts and finds their images in the archives too.
+  const TRun shaded = testsupport::RunProgram(
+      BSPWALK_PROGRAM, {"--info", "--json", "--shaders", "--data", data, "small"}, work);
+  EXPECT_EQ(json::parse(shaded.Out)["Textures"][0]["Origin"], "shader") << shaded.Out << shaded.Err;
   const TRun list = testsupport::RunProgram(BSPWALK_PROGRAM, {"--list", "--json", "--data", data}, work);
   EXPECT_EQ(json::parse(list.Out)[1], (json{{"Name", "maps/small.bsp"}, {"Size", levelText.size()},
                                             {"Source", data + "/a.pk3"}, {"Archived", true}}));
