@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "app/Limits.h"
+#include "app/ViewModes.h"
 
 namespace app {
 namespace {
@@ -56,6 +57,47 @@ class EUsage : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// --mode, --freeze, --no-hud, --fov and --watch: the viewer's tools and their headless twins.
+void ParseViewOptions(const CLI::App& cli, const std::string& modeList, const std::string& freeze,
+                      bool noHud, const std::string& fov, bool watch, TCommandLine& options) {
+  const bool drawing = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
+                       options.Mode == TRunMode::Benchmark;
+  for (const char* name : {"--mode", "--freeze", "--no-hud", "--fov"})
+    if (cli.count(name) && !drawing)
+      throw EUsage(std::string(name) + " applies to the viewer, --screenshot and --benchmark only");
+  if (watch && options.Mode != TRunMode::Viewer) throw EUsage("--watch applies to the viewer only");
+  if (cli.count("--mode")) {
+    try {
+      TRenderOptions render;
+      ApplyModeList(modeList, render);
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--mode: ") + e.what());
+    }
+    options.ModeList = modeList;
+  }
+  if (cli.count("--freeze")) {
+    try {
+      const std::vector<float> v = ParseFloatList(freeze, 3);
+      options.Freeze = TVector{v[0], v[1], v[2]};
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--freeze: ") + e.what());
+    }
+  }
+  if (cli.count("--fov")) {
+    float degrees = 0;
+    try {
+      degrees = ParseFloat(fov);
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--fov: ") + e.what());
+    }
+    if (!(degrees >= kLeastFov && degrees <= kMostFov))
+      throw EUsage("--fov: '" + fov + "' is not from 1 to 179 degrees");
+    options.FovDegrees = degrees;
+  }
+  options.NoHud = noHud;
+  options.Watch = watch;
+}
 
 }  // namespace
 
@@ -136,6 +178,18 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
   cli.add_flag("--frame-times", frameTimes,
                "Viewer only: print each frame's time in milliseconds on standard output, one "
                "line per frame");
+  std::string modeList, freeze, fov;
+  bool noHud = false, watch = false;
+  cli.add_option("--mode", modeList,
+                 "View modes to start with or draw: textures, lightmaps or clusters, and "
+                 "wireframe, comma separated")
+      ->type_name("LIST");
+  cli.add_option("--freeze", freeze, "Mark the visible faces from this position, not the camera")
+      ->type_name("X,Y,Z");
+  cli.add_flag("--no-hud", noHud, "No heads-up text");
+  cli.add_option("--fov", fov, "Vertical field of view in degrees (default 80, 1 to 179)")
+      ->type_name("DEGREES");
+  cli.add_flag("--watch", watch, "Reload the level when its file changes (viewer)");
 
   try {
     cli.parse(argc, argv);
@@ -224,6 +278,7 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     if (frameTimes && options.Mode != TRunMode::Viewer)
       throw EUsage("--frame-times applies to the viewer only");
     options.FrameTimes = frameTimes;
+    ParseViewOptions(cli, modeList, freeze, noHud, fov, watch, options);
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};

@@ -50,10 +50,20 @@ struct TCommandLine {
   std::vector<TVector> AtPositions;    // --at, in command-line order
   bool Shaders = false;                // --shaders, or --full
   bool FrameTimes = false;             // --frame-times
+  // View modes and tools (app/ViewModes.h).
+  std::string ModeList;                // --mode, checked: textures,lightmaps,wireframe,clusters
+  std::optional<TVector> Freeze;       // --freeze
+  bool NoHud = false;                  // --no-hud
+  double FovDegrees = 80;              // --fov
+  bool Watch = false;                  // --watch
 };
 
 // --full: every opt-in fidelity option at once. The one place that lists them.
 void ApplyFullFidelity(TCommandLine& options);
+
+
+// Bounds of --fov, in degrees (both excluded values would make no picture).
+inline constexpr double kLeastFov = 1, kMostFov = 179;
 
 // Frames drawn when --frames is not given: a screenshot needs the second frame (the first one is
 // drawn before the heads-up text has switched the alpha test on); a benchmark wants enough frames

@@ -15,6 +15,7 @@
 #include "app/Modes.h"
 #include "app/OffscreenViewer.h"
 #include "app/Screenshot.h"
+#include "app/ViewModes.h"
 #include "app/frmMain.h"
 
 namespace app {
@@ -97,6 +98,7 @@ int RunBenchmark(const TCommandLine& options) {
   result.Width = viewer->Width();
   result.Height = viewer->Height();
   result.LoadTotalMs = viewer->LevelLoadMs();
+  if (!options.ModeList.empty() || options.Freeze) result.Mode = ModeNames(ViewModes.Render);
   result.LoadStagesMs = {{"reading", Level.LoadTimings.ReadingMs},
                          {"surface_images", Level.LoadTimings.SurfaceImagesMs},
                          {"lightmaps", Level.LoadTimings.LightmapsMs}};

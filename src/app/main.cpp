@@ -9,6 +9,7 @@
 #include "app/Fidelity.h"
 #include "app/Limits.h"
 #include "app/Modes.h"
+#include "app/ViewModes.h"
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Window.h"
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
   if (!parsed.Options) return parsed.ExitCode;
   app::TCommandLine& options = *parsed.Options;
   if (!app::EnterBaseFolder(options, std::cerr)) return 2;
+  app::ApplyViewOptions(options);
   if (options.Mode != app::TRunMode::Viewer) return app::RunHeadless(options);
 
   InitOpenGLEntryPoints();

@@ -8,6 +8,7 @@
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_shaders.h"
+#include "level/Q3BSP_viewmodes.h"
 #include "level/Q3BSP_visibility.h"
 
 std::int32_t VisibleFaceCount = 0;
@@ -36,9 +37,18 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   VisibleFaceCount = 0;
-  MarkVisibleFaces(*this, cameraPosition);
+  MarkVisibleFaces(*this, options.FreezeVisibility ? options.FreezePosition : cameraPosition);
+
+  // View modes (Q3BSP_viewmodes.cpp): another colouring replaces the passes below, shader
+  // scripts included.
+  if (options.Colouring != TRenderOptions::TColouring::Plain) {
+    RenderColouredFaces(*this, options.Colouring);
+    if (options.Wireframe) DrawWireframe(*this);
+    return;
+  }
   if (options.Shaders && !Shading.States.empty()) {
     RenderShaded(*this, cameraPosition);
+    if (options.Wireframe) DrawWireframe(*this);  // view mode
     return;
   }
 
@@ -77,4 +87,6 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
 
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);
+
+  if (options.Wireframe) DrawWireframe(*this);  // view mode
 }
