@@ -15,6 +15,15 @@
 
 namespace app {
 
+// What --watch compares: the file's existence, kind, size and modification time.
+struct TFileStamp {
+  bool Exists = false;
+  bool Regular = false;
+  std::uintmax_t Size = 0;
+  std::filesystem::file_time_type Modified{};
+  bool operator==(const TFileStamp&) const = default;
+};
+
 struct TViewModes {
   TRenderOptions Render;
   bool Overlay = false;   // Tab: the extra heads-up line and the shadow under every line
@@ -29,6 +38,9 @@ struct TViewModes {
   // NoteUntil on the tick clock; a failed reload's reason stays until the next reload.
   std::string Note;
   float NoteUntil = 0;
+  // --watch: the file as the last poll saw it (none before the first), and when that was.
+  std::optional<TFileStamp> WatchedStamp;
+  float LastWatchPoll = 0;
 };
 
 // The one set of modes of the running viewer (and of the offscreen frames).
@@ -87,14 +99,6 @@ std::string SaveNumberedScreenshot(const std::string& levelPath, int width, int 
 std::string ReloadLevel(TQuake3BSP& level, const std::string& path,
                         const TLevelOptions& options = {});
 
-// What --watch compares: the file's existence, kind, size and modification time.
-struct TFileStamp {
-  bool Exists = false;
-  bool Regular = false;
-  std::uintmax_t Size = 0;
-  std::filesystem::file_time_type Modified{};
-  bool operator==(const TFileStamp&) const = default;
-};
 TFileStamp StampOf(const std::string& path);
 
 // Once per frame: before drawing, the F5 request and the --watch poll (about once a second);

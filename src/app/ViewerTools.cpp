@@ -52,8 +52,6 @@ void SetNote(const std::string& text, float until) {
   ViewModes.NoteUntil = until;
 }
 
-std::optional<TFileStamp> WatchedStamp;  // none until the first poll
-float LastWatchPoll = 0;
 
 }  // namespace
 
@@ -138,16 +136,17 @@ std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevel
 }
 
 void RunToolsBeforeFrame(float now) {
-  if (ViewModes.Watch && (now - LastWatchPoll >= kWatchPollMs || now < LastWatchPoll)) {
-    LastWatchPoll = now;
+  std::optional<TFileStamp>& watched = ViewModes.WatchedStamp;
+  if (ViewModes.Watch && (now - ViewModes.LastWatchPoll >= kWatchPollMs || now < ViewModes.LastWatchPoll)) {
+    ViewModes.LastWatchPoll = now;
     const TFileStamp stamp = StampOf(ViewModes.LevelPath);
-    if (WatchedStamp && !(stamp == *WatchedStamp)) ViewModes.ReloadRequested = true;
-    WatchedStamp = stamp;
+    if (watched && !(stamp == *watched)) ViewModes.ReloadRequested = true;
+    watched = stamp;
   }
   if (!ViewModes.ReloadRequested) return;
   ViewModes.ReloadRequested = false;
   const std::string reason = ReloadLevel(Level, ViewModes.LevelPath, ViewModes.LevelOptions);
-  if (ViewModes.Watch) WatchedStamp = StampOf(ViewModes.LevelPath);
+  if (ViewModes.Watch) watched = StampOf(ViewModes.LevelPath);
   // A failure stays on screen until the next reload: the level shown is not the file's.
   if (reason.empty())
     SetNote("Reloaded " + ViewModes.LevelPath, now + kNoteMs);
