@@ -64,7 +64,8 @@ void ParseViewOptions(const CLI::App& cli, const std::string& modeList, const st
   const bool drawing = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
                        options.Mode == TRunMode::Benchmark;
   for (const char* name : {"--mode", "--freeze", "--no-hud", "--fov"})
-    if (cli.count(name) && !drawing)
+    if (cli.count(name) && !drawing &&
+        !(options.Mode == TRunMode::Overview && std::string(name) == "--mode"))
       throw EUsage(std::string(name) + " applies to the viewer, --screenshot and --benchmark only");
   if (watch && options.Mode != TRunMode::Viewer) throw EUsage("--watch applies to the viewer only");
   if (cli.count("--mode")) {
@@ -190,6 +191,11 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
   cli.add_option("--fov", fov, "Vertical field of view in degrees (default 80, 1 to 179)")
       ->type_name("DEGREES");
   cli.add_flag("--watch", watch, "Reload the level when its file changes (viewer)");
+  std::string overview;
+  cli.add_option("--overview", overview,
+                 "Draw the whole level from above (--size, default 1024x768) with spawn points "
+                 "and a scale bar, save it as PNG, exit")
+      ->type_name("FILE.png");
 
   try {
     cli.parse(argc, argv);
@@ -218,6 +224,13 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     }
     if (chosen > 1)
       throw EUsage("--info, --at, --screenshot and --benchmark cannot be combined");
+    if (cli.count("--overview")) {
+      if (chosen > 0)
+        throw EUsage("--overview cannot be combined with --info, --at, --screenshot or --benchmark");
+      if (overview.empty()) throw EUsage("--overview needs a file name");
+      options.Mode = TRunMode::Overview;
+      options.OverviewPath = overview;
+    }
     if (cli.count("--screenshot") && screenshot.empty())
       throw EUsage("--screenshot needs a file name");
     if (cli.count("--screenshot") && !IsPictureName(screenshot))

@@ -25,6 +25,7 @@ enum class TRunMode {
   At,          // --at: leaf, cluster and visible faces at positions, no window
   Screenshot,  // --screenshot: draw a few frames, save the last as PNG
   Benchmark,   // --benchmark: a timed flight through the level
+  Overview,    // --overview: a top-down picture of the whole level as PNG
 };
 
 struct TCameraPose {
@@ -56,6 +57,7 @@ struct TCommandLine {
   bool NoHud = false;                  // --no-hud
   double FovDegrees = 80;              // --fov
   bool Watch = false;                  // --watch
+  std::string OverviewPath;            // --overview
 };
 
 // --full: every opt-in fidelity option at once. The one place that lists them.

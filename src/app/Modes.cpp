@@ -9,6 +9,7 @@
 #include "app/Benchmark.h"
 #include "app/Fidelity.h"
 #include "app/LevelReport.h"
+#include "app/Overview.h"
 #include "app/Screenshot.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -25,6 +26,7 @@ bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
   };
   if (options.LevelGiven) options.LevelPath = absolute(options.LevelPath);
   if (!options.ScreenshotPath.empty()) options.ScreenshotPath = absolute(options.ScreenshotPath);
+  if (!options.OverviewPath.empty()) options.OverviewPath = absolute(options.OverviewPath);
   const std::string base = platform::ResolvePath(options.BaseDir);
   fs::current_path(base, ec);
   if (ec) {
@@ -72,6 +74,7 @@ int RunHeadless(const TCommandLine& options) {
     case TRunMode::At: return RunAt(options);
     case TRunMode::Screenshot: return RunScreenshot(options);
     case TRunMode::Benchmark: return RunBenchmark(options);
+    case TRunMode::Overview: return RunOverview(options);
     case TRunMode::Viewer: break;
   }
   return 2;

@@ -175,6 +175,8 @@ struct TRenderOptions {
   // Faces are marked from FreezePosition instead of the camera; combines with everything.
   bool FreezeVisibility = false;
   TVector FreezePosition{};
+  // Every face marked, no visibility pass (the overview picture).
+  bool AllFaces = false;
 };
 
 // What a load with TLevelOptions::Shaders decided, per texture and for the sky. Empty otherwise.

@@ -37,7 +37,10 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   VisibleFaceCount = 0;
-  MarkVisibleFaces(*this, options.FreezeVisibility ? options.FreezePosition : cameraPosition);
+  if (options.AllFaces)  // view mode
+    std::fill(FaceVisible.begin(), FaceVisible.end(), -1);
+  else
+    MarkVisibleFaces(*this, options.FreezeVisibility ? options.FreezePosition : cameraPosition);
 
   // View modes (Q3BSP_viewmodes.cpp): another colouring replaces the passes below, shader
   // scripts included.
