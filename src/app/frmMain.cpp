@@ -239,6 +239,12 @@ void Tfrmcube::FormCreate() {
     MainWindow->SetClientSize(platform::ScreenWidth(), platform::ScreenHeight());
   } else {
     MainWindow->SetClientSize(Options.Width, Options.Height);
+    // A window on the desktop looks with the mouse's relative motion instead of warping the
+    // pointer to a screen point, and turns nothing on its first frame.
+    PreviousCursor = platform::SetCursorSource(
+        platform::RelativeCursorSource({MouseHomeX, MouseHomeY}));
+    platform::SetRelativeMouseMode(true);
+    RelativeMouse = true;
   }
   platform::ShowCursor(false);
 }
@@ -246,6 +252,11 @@ void Tfrmcube::FormCreate() {
 void Tfrmcube::FormDestroy() {
   if (Destroyed) return;
   Destroyed = true;
+  if (RelativeMouse) {
+    RelativeMouse = false;
+    platform::SetRelativeMouseMode(false);
+    platform::SetCursorSource(std::move(PreviousCursor));
+  }
   platform::MakeCurrent(nullptr, nullptr);
   RC.reset();
   if (MainWindow) MainWindow->ReleaseDC(DC);
