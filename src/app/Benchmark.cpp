@@ -131,6 +131,12 @@ std::string BenchmarkText(const TBenchmarkResult& r) {
   std::snprintf(line, sizeof line, "faces/frame    min %.0f  median %.1f  max %.0f\n", faces.Min,
                 faces.Median, faces.Max);
   out += line;
+  if (!r.TrianglesPerFrame.empty()) {
+    const TSummary triangles = Summarize(r.TrianglesPerFrame);
+    std::snprintf(line, sizeof line, "triangles/frame min %.0f  median %.1f  max %.0f\n",
+                  triangles.Min, triangles.Median, triangles.Max);
+    out += line;
+  }
   return out;
 }
 
@@ -150,6 +156,8 @@ std::string BenchmarkJson(const TBenchmarkResult& r) {
   out["faces_per_frame"] = SummaryJson(r.FacesPerFrame, false, 1);
   out["peak_rss_mb"] = JsonRounded(r.PeakRssMb, 1);
   out["load_peak_rss_mb"] = JsonRounded(r.LoadPeakRssMb, 1);
+  if (!r.TrianglesPerFrame.empty())
+    out["triangles_per_frame"] = SummaryJson(r.TrianglesPerFrame, false, 1);
   return JsonLine(out);
 }
 

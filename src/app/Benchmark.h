@@ -43,6 +43,7 @@ struct TBenchmarkResult {
   double LoadPeakRssMb = 0;
   double PeakRssMb = 0;
   std::string Mode;  // the view modes drawn ("wireframe", "lightmaps+freeze"); empty: the plain frame
+  std::vector<double> TrianglesPerFrame;  // with --surfaces all only; printed when not empty
 };
 
 std::string BenchmarkText(const TBenchmarkResult& result);

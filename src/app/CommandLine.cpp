@@ -174,7 +174,7 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
   cli.add_flag("--shaders", shaders,
                "Draw surfaces as the shader scripts (scripts/*.shader) describe them: images, "
                "transparency, two-sided surfaces, sky");
-  cli.add_flag("--full", full, "Every fidelity option at once (today: --shaders)");
+  cli.add_flag("--full", full, "Every fidelity option at once (today: --shaders, --surfaces all)");
   bool frameTimes = false;
   cli.add_flag("--frame-times", frameTimes,
                "Viewer only: print each frame's time in milliseconds on standard output, one "
@@ -196,6 +196,13 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
                  "Draw the whole level from above (--size, default 1024x768) with spawn points "
                  "and a scale bar, save it as PNG, exit")
       ->type_name("FILE.png");
+  std::string surfaces, tess;
+  cli.add_option("--surfaces", surfaces,
+                 "polygons (default) or all: also curved surfaces and meshes")
+      ->type_name("polygons|all");
+  cli.add_option("--tess", tess, "Segments per side of a curved-surface piece, 1 to 64 "
+                                 "(default 8); with --surfaces all")
+      ->type_name("N");
 
   try {
     cli.parse(argc, argv);
@@ -228,6 +235,8 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
       if (chosen > 0)
         throw EUsage("--overview cannot be combined with --info, --at, --screenshot or --benchmark");
       if (overview.empty()) throw EUsage("--overview needs a file name");
+      if (!IsPictureName(overview))
+        throw EUsage("--overview: '" + overview + "' does not end in .png");
       options.Mode = TRunMode::Overview;
       options.OverviewPath = overview;
     }
@@ -292,6 +301,19 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
       throw EUsage("--frame-times applies to the viewer only");
     options.FrameTimes = frameTimes;
     ParseViewOptions(cli, modeList, freeze, noHud, fov, watch, options);
+    if (cli.count("--surfaces")) {
+      if (surfaces != "polygons" && surfaces != "all")
+        throw EUsage("--surfaces: '" + surfaces + "' is not polygons or all");
+      options.AllSurfaces = surfaces == "all";
+    }
+    if (cli.count("--tess")) {
+      if (!options.AllSurfaces) throw EUsage("--tess applies with --surfaces all only");
+      try {
+        options.Tessellation = ParsePositiveInt(tess, kMostTessellationSegments, "segment count");
+      } catch (const std::invalid_argument& e) {
+        throw EUsage(std::string("--tess: ") + e.what());
+      }
+    }
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};
@@ -301,6 +323,7 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
 
 void ApplyFullFidelity(TCommandLine& options) {
   options.Shaders = true;
+  options.AllSurfaces = true;
 }
 
 }  // namespace app

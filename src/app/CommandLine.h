@@ -58,6 +58,8 @@ struct TCommandLine {
   double FovDegrees = 80;              // --fov
   bool Watch = false;                  // --watch
   std::string OverviewPath;            // --overview
+  bool AllSurfaces = false;            // --surfaces all: curved surfaces and meshes drawn too
+  int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
 };
 
 // --full: every opt-in fidelity option at once. The one place that lists them.
@@ -66,6 +68,8 @@ void ApplyFullFidelity(TCommandLine& options);
 
 // Bounds of --fov, in degrees (both excluded values would make no picture).
 inline constexpr double kLeastFov = 1, kMostFov = 179;
+// --tess takes 1 to this many segments.
+inline constexpr int kMostTessellationSegments = 64;
 
 // Frames drawn when --frames is not given: a screenshot needs the second frame (the first one is
 // drawn before the heads-up text has switched the alpha test on); a benchmark wants enough frames

@@ -7,12 +7,17 @@ namespace app {
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   TLevelOptions level;
   level.Shaders = options.Shaders;
+  if (options.AllSurfaces) {
+    level.Surfaces = TSurfaceSet::All;
+    level.Tessellation = options.Tessellation;
+  }
   return level;
 }
 
 TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   TRenderOptions render;
   render.Shaders = options.Shaders;
+  if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
   return render;
 }
 

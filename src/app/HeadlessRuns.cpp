@@ -17,6 +17,7 @@
 #include "app/Screenshot.h"
 #include "app/ViewModes.h"
 #include "app/frmMain.h"
+#include "level/Q3BSP_surfaces.h"
 
 namespace app {
 namespace {
@@ -102,6 +103,8 @@ int RunBenchmark(const TCommandLine& options) {
   result.LoadStagesMs = {{"reading", Level.LoadTimings.ReadingMs},
                          {"surface_images", Level.LoadTimings.SurfaceImagesMs},
                          {"lightmaps", Level.LoadTimings.LightmapsMs}};
+  if (options.AllSurfaces)
+    result.LoadStagesMs.emplace_back("tessellation", Level.LoadTimings.TessellationMs);
 
   std::vector<TCameraPose> poses;
   if (options.Camera) {
@@ -123,6 +126,9 @@ int RunBenchmark(const TCommandLine& options) {
   for (const TCameraPose& pose : poses) {
     result.FrameMs.push_back(viewer->DrawFrame(PoseOf(pose)));
     result.FacesPerFrame.push_back(VisibleFaceCount);
+    if (options.AllSurfaces)
+      result.TrianglesPerFrame.push_back(
+          static_cast<double>(FrameTriangleCount(Level, RenderOptionsFor(options))));
   }
   result.PeakRssMb = PeakResidentMB();
   if (options.Verbose)

@@ -119,6 +119,13 @@ void DescribeShadedTextures(TLevelInfo& info, const shaders::TShaderTable& table
   }
 }
 
+void AddSurfaceTriangles(TLevelInfo& info, const TBSPFile& records, std::int32_t tessellation) {
+  const TSurfacePlan plan = PlanSurfaces(records.Faces, tessellation);
+  info.Surfaces = TLevelInfo::TSurfaceTriangles{tessellation, FileTriangles(records.Faces),
+                                                TessellatedTriangles(records.Faces, plan),
+                                                plan.NotDrawn};
+}
+
 std::string LevelInfoText(const TLevelInfo& info) {
   std::string out;
   out += "File            " + info.Path + " (" + std::to_string(info.FileSize) + " bytes)\n";
@@ -133,6 +140,17 @@ std::string LevelInfoText(const TLevelInfo& info) {
   for (const auto& [name, value] : counts) out += Format("%-15s %d\n", name, value);
   out += Format("Faces by type   %d polygon, %d patch, %d mesh, %d billboard, %d other\n",
                 info.Polygons, info.Patches, info.Meshes, info.Billboards, info.OtherFaces);
+  if (info.Surfaces) {
+    const auto& s = *info.Surfaces;
+    out += Format("Triangles       in the file: %lld polygon, %lld patch (control grids), %lld mesh\n",
+                  static_cast<long long>(s.Before.Polygon), static_cast<long long>(s.Before.Patch),
+                  static_cast<long long>(s.Before.Mesh));
+    out += Format("                drawn at --tess %d: %lld polygon, %lld patch, %lld mesh; "
+                  "%d curved surfaces not drawn\n",
+                  s.Tessellation, static_cast<long long>(s.After.Polygon),
+                  static_cast<long long>(s.After.Patch), static_cast<long long>(s.After.Mesh),
+                  s.PatchesNotDrawn);
+  }
   out += Format("Leaves          %d in a cluster, %d outside\n", info.ClusteredLeaves,
                 info.LeafCount - info.ClusteredLeaves);
   if (info.HasVisData) {
@@ -186,6 +204,15 @@ std::string LevelInfoJson(const TLevelInfo& info) {
   out["FacesByType"] = {{"Polygon", info.Polygons}, {"Patch", info.Patches},
                         {"Mesh", info.Meshes},       {"Billboard", info.Billboards},
                         {"Other", info.OtherFaces}};
+  if (info.Surfaces) {
+    const auto counts = [](const TTriangleCounts& c) {
+      return TJson{{"Polygon", c.Polygon}, {"Patch", c.Patch}, {"Mesh", c.Mesh}};
+    };
+    out["Triangles"] = {{"Tessellation", info.Surfaces->Tessellation},
+                        {"InFile", counts(info.Surfaces->Before)},
+                        {"Drawn", counts(info.Surfaces->After)},
+                        {"PatchesNotDrawn", info.Surfaces->PatchesNotDrawn}};
+  }
   out["Textures"] = TJson::array();
   for (const TTextureReport& t : info.Textures) {
     TJson texture = {{"Name", JsonText(t.Name)},
@@ -232,7 +259,8 @@ TQuake3BSP VisibilityModel(const TBSPFile& records) {
   return level;
 }
 
-TPositionReport ReportAt(TQuake3BSP& level, const TVector& position) {
+TPositionReport ReportAt(TQuake3BSP& level, const TVector& position,
+                         const std::vector<std::uint8_t>* drawn) {
   TPositionReport report;
   std::fill(level.FaceVisible.begin(), level.FaceVisible.end(), 0);
   report.Leaf = level.FindLeaf(position);
@@ -241,25 +269,50 @@ TPositionReport ReportAt(TQuake3BSP& level, const TVector& position) {
   MarkVisibleFaces(level, position);
   report.MarkedFaces = static_cast<std::int32_t>(
       std::count_if(level.FaceVisible.begin(), level.FaceVisible.end(), [](std::int32_t v) { return v != 0; }));
-  // Counted as the texture pass counts: every visible face met in a texture group.
+  // Counted as the texture pass counts: every visible face met in a texture group (that is drawn,
+  // with every surface drawn).
   for (std::size_t t = 0; t < level.TextureFaces.size(); ++t)
     for (const std::int32_t f : level.TextureFaces[t])
-      if (level.FaceVisible[static_cast<std::size_t>(f)] != 0) ++report.VisibleFaceCount;
+      if (level.FaceVisible[static_cast<std::size_t>(f)] != 0 &&
+          (!drawn || (*drawn)[static_cast<std::size_t>(f)]))
+        ++report.VisibleFaceCount;
+  if (drawn) {
+    std::array<std::int32_t, 5> byType{};
+    for (std::size_t f = 0; f < level.Faces.size(); ++f) {
+      if (level.FaceVisible[f] == 0) continue;
+      const std::int32_t type = level.Faces[f].FaceType;
+      ++byType[type >= 1 && type <= 4 ? static_cast<std::size_t>(type - 1) : 4];
+    }
+    report.MarkedByType = byType;
+  }
   return report;
 }
 
 std::string PositionText(const TVector& p, const TPositionReport& r) {
+  if (r.MarkedByType) {
+    const auto& n = *r.MarkedByType;
+    return Format("%g %g %g: leaf %d, cluster %d, %d faces marked (%d polygon, %d patch, %d mesh, "
+                  "%d billboard, %d other), VisibleFaceCount %d\n",
+                  static_cast<double>(p.X), static_cast<double>(p.Y), static_cast<double>(p.Z),
+                  r.Leaf, r.Cluster, r.MarkedFaces, n[0], n[1], n[2], n[3], n[4],
+                  r.VisibleFaceCount);
+  }
   return Format("%g %g %g: leaf %d, cluster %d, %d faces marked, VisibleFaceCount %d\n",
                 static_cast<double>(p.X), static_cast<double>(p.Y), static_cast<double>(p.Z),
                 r.Leaf, r.Cluster, r.MarkedFaces, r.VisibleFaceCount);
 }
 
 std::string PositionJson(const TVector& p, const TPositionReport& r) {
-  const TJson out = {{"Leaf", r.Leaf},
-                     {"Cluster", r.Cluster},
-                     {"MarkedFaces", r.MarkedFaces},
-                     {"VisibleFaceCount", r.VisibleFaceCount},
-                     {"Position", {JsonFloat(p.X), JsonFloat(p.Y), JsonFloat(p.Z)}}};
+  TJson out = {{"Leaf", r.Leaf},
+               {"Cluster", r.Cluster},
+               {"MarkedFaces", r.MarkedFaces},
+               {"VisibleFaceCount", r.VisibleFaceCount},
+               {"Position", {JsonFloat(p.X), JsonFloat(p.Y), JsonFloat(p.Z)}}};
+  if (r.MarkedByType) {
+    const auto& n = *r.MarkedByType;
+    out["MarkedByType"] = {{"Polygon", n[0]}, {"Patch", n[1]}, {"Mesh", n[2]},
+                           {"Billboard", n[3]}, {"Other", n[4]}};
+  }
   return JsonLine(out);
 }
 
@@ -294,6 +347,13 @@ int RunInfo(const TCommandLine& options) {
         std::cerr << "bspwalk: " << problem.Describe() << "\n";
     DescribeShadedTextures(info, table, source.ImageExists);
   }
+  if (options.AllSurfaces) {
+    AddSurfaceTriangles(info, loaded->Records, options.Tessellation);
+    if (options.Verbose)
+      for (const std::string& warning :
+           PlanSurfaces(loaded->Records.Faces, options.Tessellation).Warnings)
+        std::cerr << "bspwalk: warning: " << warning << "\n";
+  }
   std::cout << (options.Json ? LevelInfoJson(info) : LevelInfoText(info)) << std::flush;
   return 0;
 }
@@ -302,8 +362,10 @@ int RunAt(const TCommandLine& options) {
   std::optional<TLoadedRecords> loaded = LoadForReport(options);
   if (!loaded) return 1;
   TQuake3BSP level = VisibilityModel(loaded->Records);
+  std::optional<TSurfacePlan> plan;
+  if (options.AllSurfaces) plan = PlanSurfaces(loaded->Records.Faces, options.Tessellation);
   for (const TVector& position : options.AtPositions) {
-    const TPositionReport report = ReportAt(level, position);
+    const TPositionReport report = ReportAt(level, position, plan ? &plan->Drawn : nullptr);
     std::cout << (options.Json ? PositionJson(position, report) : PositionText(position, report));
   }
   std::cout << std::flush;

@@ -1,6 +1,7 @@
 #pragma once
 // What --info and --at print: a level's statistics, and what the visibility pass makes of a
 // camera position. Neither needs a window or a GL context.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "app/LevelFile.h"
 #include "level/BSPFile.h"
 #include "level/Q3BSP.h"
+#include "level/Q3BSP_surfaces.h"
 
 namespace app {
 
@@ -40,6 +42,13 @@ struct TLevelInfo {
   std::vector<TTextureReport> Textures;
   bool Shaders = false;  // the textures were described through shader scripts
   std::int32_t TexturesWithoutImage = 0, FacesWithoutImage = 0;
+  // With --surfaces all: triangles per face type in the file and after tessellation.
+  struct TSurfaceTriangles {
+    std::int32_t Tessellation = 0;
+    TTriangleCounts Before, After;
+    std::int32_t PatchesNotDrawn = 0;
+  };
+  std::optional<TSurfaceTriangles> Surfaces;
 };
 
 // The level file checked and parsed into its records, for every mode but the viewer; a refusal
@@ -59,6 +68,9 @@ TLevelInfo GatherLevelInfo(const TLevelFile& file, const TBSPFile& records);
 void DescribeShadedTextures(TLevelInfo& info, const shaders::TShaderTable& table,
                             const std::function<bool(const std::string&)>& imageExists);
 
+// Adds the triangle counts of --surfaces all at `tessellation` segments per piece side.
+void AddSurfaceTriangles(TLevelInfo& info, const TBSPFile& records, std::int32_t tessellation);
+
 std::string LevelInfoText(const TLevelInfo& info);
 std::string LevelInfoJson(const TLevelInfo& info);
 
@@ -73,13 +85,19 @@ struct TPositionReport {
   std::int32_t Cluster = -1;
   std::int32_t MarkedFaces = 0;       // faces whose FaceVisible flag the marking pass set
   std::int32_t VisibleFaceCount = 0;  // what the frame would count: marked faces in a texture group
+  // With --surfaces all: marked faces by type (polygon, patch, mesh, billboard, other).
+  std::optional<std::array<std::int32_t, 5>> MarkedByType;
 };
 
 // Runs the marking pass of a frame at the position (FaceVisible is rewritten).
-TPositionReport ReportAt(TQuake3BSP& level, const TVector& position);
+// With `drawn` (PlanSurfaces' flags, --surfaces all) the marked faces are also counted by type and
+// VisibleFaceCount counts only the faces such a frame draws.
+TPositionReport ReportAt(TQuake3BSP& level, const TVector& position,
+                         const std::vector<std::uint8_t>* drawn = nullptr);
 
 std::string PositionText(const TVector& position, const TPositionReport& report);
-// One line of JSON Lines per queried position: the four counts, then "Position": [x, y, z].
+// One line of JSON Lines per queried position: the four counts, then "Position": [x, y, z]
+// (and "MarkedByType" with --surfaces all).
 std::string PositionJson(const TVector& position, const TPositionReport& report);
 
 // The whole runs of --info and --at: load failures print one line and give exit code 1.

@@ -65,6 +65,18 @@ void PrintLoadSummary(const TQuake3BSP& level, double totalMs) {
                "lightmaps %.1f)\n",
                totalMs, level.LoadTimings.ReadingMs, level.LoadTimings.SurfaceImagesMs,
                level.LoadTimings.LightmapsMs);
+  PrintSurfaceSummary(level.Surfaces, level.LoadTimings.TessellationMs);
+}
+
+void PrintSurfaceSummary(const TSurfaceSummary& surfaces, double tessellationMs) {
+  for (const std::string& warning : surfaces.Warnings)
+    std::fprintf(stderr, "bspwalk: warning: %s\n", warning.c_str());
+  if (surfaces.Tessellation == 0) return;
+  std::fprintf(stderr,
+               "bspwalk: %d curved surfaces tessellated at %d segments per side into %lld "
+               "triangles in %.1f ms; %d not drawn\n",
+               surfaces.Tessellated, surfaces.Tessellation,
+               static_cast<long long>(surfaces.Triangles), tessellationMs, surfaces.NotDrawn);
 }
 
 int RunHeadless(const TCommandLine& options) {

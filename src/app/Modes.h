@@ -20,6 +20,9 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options);
 // "--verbose": images found and missing, lightmaps and load times of the level, on standard
 // error. `totalMs` is the whole LoadBSP call.
 void PrintLoadSummary(const TQuake3BSP& level, double totalMs);
+// Its lines about curved surfaces (nothing after a plain load): each warning, and what
+// tessellation made of them.
+void PrintSurfaceSummary(const TSurfaceSummary& surfaces, double tessellationMs);
 
 // --info, --at, --screenshot or --benchmark, with the loaders' messages on standard error (there
 // is nobody to close a box). Returns the exit code.

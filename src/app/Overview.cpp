@@ -11,7 +11,10 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "app/DataFiles.h"
+#include "app/Fidelity.h"
 #include "app/LevelReport.h"
+#include "app/Limits.h"
 #include "app/OffscreenViewer.h"
 #include "app/Screenshot.h"
 #include "app/ViewModes.h"
@@ -170,10 +173,13 @@ int RunOverview(const TCommandLine& options) {
     std::cerr << "bspwalk: --overview " << options.LevelPath << ": " << reason << "\n";
     return 1;
   };
+  if (!MayWritePicture(options.OverviewPath, std::cerr)) return 1;
   std::unique_ptr<TOffscreenViewer> viewer;
   try {
     viewer = std::make_unique<TOffscreenViewer>(size.Width, size.Height);
-    if (!viewer->Load(TStartupOptions{}.FontPath, options.LevelPath))
+    if (!FitsGLViewport(size, std::cerr)) return 2;
+    if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath,
+                      LevelOptionsFor(options)))
       return fail("the level could not be opened");
   } catch (const std::exception& e) {
     return fail(e.what());
@@ -193,7 +199,8 @@ int RunOverview(const TCommandLine& options) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(frame.Left, frame.Right, frame.Bottom, frame.Top, frame.Near, frame.Far);
-  TRenderOptions render = ViewModes.Render;
+  // The surface options of the command line with the view modes over them.
+  TRenderOptions render = WithViewModes(RenderOptionsFor(options));
   render.AllFaces = true;
   render.FreezeVisibility = false;
   Level.RenderLevel({0, 0, 0}, render);

@@ -28,7 +28,7 @@ int main(int argc, char* argv[]) {
   if (options.Verbose)
     startup.Loaded = [shaders = options.Shaders] {
       const TLoadTimings& t = Level.LoadTimings;
-      app::PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs);
+      app::PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs);
       if (shaders) app::PrintShadingSummary(Level);
     };
   if (options.Size) {

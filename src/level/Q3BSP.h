@@ -140,7 +140,12 @@ struct TLoadTimings {
   double ReadingMs = 0;        // reading the file, checking it and building the level model
   double SurfaceImagesMs = 0;  // LoadTexture of every surface image
   double LightmapsMs = 0;      // brightening, exporting and uploading every lightmap
+  double TessellationMs = 0;   // curved surfaces turned into triangles (--surfaces all only)
 };
+
+// Which faces a frame draws: the polygons alone (the plain frame), or every polygon, curved
+// surface and mesh (billboards stay undrawn).
+enum class TSurfaceSet { Polygons, All };
 
 // How a level is built from its file beyond the plain load. The default value is the plain load,
 // call for call; each extension adds its own fields here, off by default.
@@ -150,6 +155,10 @@ struct TLevelOptions {
   // left empty, it is the base folder's (shaders::BaseFolderSource).
   bool Shaders = false;
   shaders::TShaderSource ShaderSource;
+  // All: curved surfaces are tessellated at load time into their faces' arrays and FaceIndices,
+  // at Tessellation segments per piece side (1 to 64).
+  TSurfaceSet Surfaces = TSurfaceSet::Polygons;
+  std::int32_t Tessellation = 8;
 };
 
 // How a frame is drawn beyond the plain two passes. The default value is the plain frame, call for
@@ -177,6 +186,17 @@ struct TRenderOptions {
   TVector FreezePosition{};
   // Every face marked, no visibility pass (the overview picture).
   bool AllFaces = false;
+  // All: every face with triangles to draw is drawn and counted (level/Q3BSP_surfaces.h).
+  TSurfaceSet Surfaces = TSurfaceSet::Polygons;
+};
+
+// What loading with TSurfaceSet::All made of the curved surfaces; empty after a plain load.
+struct TSurfaceSummary {
+  std::int32_t Tessellation = 0;   // segments per piece side; 0: not tessellated
+  std::int32_t Tessellated = 0;    // curved surfaces turned into triangles
+  std::int32_t NotDrawn = 0;       // curved surfaces refused, each with a warning
+  std::int64_t Triangles = 0;      // of all tessellated curved surfaces
+  std::vector<std::string> Warnings;  // "Face 12: curved surface not drawn: ..."
 };
 
 // What a load with TLevelOptions::Shaders decided, per texture and for the sky. Empty otherwise.
@@ -248,6 +268,11 @@ struct TQuake3BSP {
 
   // Stage times of the last successful LoadBSP.
   TLoadTimings LoadTimings;
+
+  // With TSurfaceSet::All, a curved surface's per-face arrays hold its tessellated vertices (not
+  // NumVertices control points) and its FaceIndices their triangles; a refused one keeps its
+  // control points and has no FaceIndices.
+  TSurfaceSummary Surfaces;
 
   // Fills the level from the file; false only when the file cannot be opened (after a message).
   // Any later failure is raised as an exception: platform::EInOutError("Read beyond end of file")

@@ -10,6 +10,7 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_images.h"
 #include "level/Q3BSP_shaders.h"
+#include "level/Q3BSP_surfaces.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "textures/Textures.h"
@@ -106,9 +107,14 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
   FaceVisible.assign(Faces.size(), 0);
   MeshVertexCount = static_cast<std::int32_t>(file.MeshVertices.size());
   BuildFaceArrays(*this, file);
+  if (options.Surfaces == TSurfaceSet::All) {
+    timings.ReadingMs = stopwatch.LapMs();
+    TessellatePatches(*this, file, options.Tessellation);
+    timings.TessellationMs = stopwatch.LapMs();
+  }
   MeshVertices = std::move(file.MeshVertices);
   file.Vertices = {};
-  timings.ReadingMs = stopwatch.LapMs();
+  timings.ReadingMs += stopwatch.LapMs();
 
   SurfaceTextures.assign(file.Textures.size(), 0);
   if (options.Shaders) LoadShadedSurfaces(*this, file.Textures, options.ShaderSource);

@@ -9,6 +9,7 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_shaders.h"
 #include "level/Q3BSP_viewmodes.h"
+#include "level/Q3BSP_surfaces.h"
 #include "level/Q3BSP_visibility.h"
 
 std::int32_t VisibleFaceCount = 0;
@@ -20,6 +21,8 @@ constexpr std::int32_t PolygonFace = 1;
 // A polygon's stored vertex order is not a fan order in real levels (most of them overlap
 // themselves drawn as a fan); its mesh vertices say which triangles make it, and LoadBSP turned
 // them into indices checked against the face's own arrays. The fan is only for faces without any.
+// With every surface drawn, curved surfaces (tessellated) and meshes come here with their
+// triangles too.
 inline void DrawPolygon(const TQuake3BSP& level, std::int32_t face) {
   const std::vector<GLuint>& indices = level.FaceIndices[static_cast<std::size_t>(face)];
   if (!indices.empty())
@@ -32,6 +35,9 @@ inline void DrawPolygon(const TQuake3BSP& level, std::int32_t face) {
 }  // namespace
 
 void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& options) {
+  // With every surface drawn, faces that have nothing to draw (billboards, refused curved
+  // surfaces) are neither given pointers nor counted; without, the plain frame call for call.
+  const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
   const TVector cameraPosition = position;
   std::fill(FaceVisible.begin(), FaceVisible.end(), 0);
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
@@ -45,13 +51,13 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   // View modes (Q3BSP_viewmodes.cpp): another colouring replaces the passes below, shader
   // scripts included.
   if (options.Colouring != TRenderOptions::TColouring::Plain) {
-    RenderColouredFaces(*this, options.Colouring);
-    if (options.Wireframe) DrawWireframe(*this);
+    RenderColouredFaces(*this, options.Colouring, allSurfaces);
+    if (options.Wireframe) DrawWireframe(*this, allSurfaces);
     return;
   }
   if (options.Shaders && !Shading.States.empty()) {
-    RenderShaded(*this, cameraPosition);
-    if (options.Wireframe) DrawWireframe(*this);  // view mode
+    RenderShaded(*this, cameraPosition, options);
+    if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
     return;
   }
 
@@ -62,9 +68,10 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     for (const std::int32_t f : TextureFaces[static_cast<std::size_t>(t)]) {
       const std::size_t face = static_cast<std::size_t>(f);
       if (FaceVisible[face] == 0) continue;
+      if (allSurfaces && !SurfaceDrawn(*this, face)) continue;
       OpenGL.glVertexPointer(3, GL_FLOAT, 0, FaceVertices[face].data());
       OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, FaceTexCoords[face].data());
-      if (Faces[face].FaceType == PolygonFace) DrawPolygon(*this, f);
+      if (allSurfaces || Faces[face].FaceType == PolygonFace) DrawPolygon(*this, f);
       ++VisibleFaceCount;
     }
   }
@@ -81,7 +88,8 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     glBindTexture(GL_TEXTURE_2D, LightmapTextures[static_cast<std::size_t>(m)]);
     for (const std::int32_t f : LightmapFaces[static_cast<std::size_t>(m)]) {
       const std::size_t face = static_cast<std::size_t>(f);
-      if (FaceVisible[face] == 0 || Faces[face].FaceType != PolygonFace) continue;
+      if (FaceVisible[face] == 0) continue;
+      if (allSurfaces ? !SurfaceDrawn(*this, face) : Faces[face].FaceType != PolygonFace) continue;
       OpenGL.glVertexPointer(3, GL_FLOAT, 0, FaceVertices[face].data());
       OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, FaceLightmapCoords[face].data());
       DrawPolygon(*this, f);
@@ -91,5 +99,5 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);
 
-  if (options.Wireframe) DrawWireframe(*this);  // view mode
+  if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
 }

@@ -10,6 +10,7 @@
 #include "level/BSPFile.h"
 #include "level/Q3BSP_images.h"
 #include "level/Q3BSP_shaders.h"
+#include "level/Q3BSP_surfaces.h"
 #include "textures/Textures.h"
 
 namespace {
@@ -62,7 +63,7 @@ void SetAlphaTest(shaders::TAlphaTest test) {
 // cost more on a software renderer than copying the few vertices of each face. Returns how many
 // faces of the list were visible.
 std::int32_t DrawFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces,
-                       const std::vector<AGLNrf2>& coords, bool draw) {
+                       const std::vector<AGLNrf2>& coords, bool draw, bool allSurfaces) {
   TLevelShading::TBatch& batch = level.Shading.Batch;
   batch.Positions.clear();
   batch.Coords.clear();
@@ -71,8 +72,11 @@ std::int32_t DrawFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces
   for (const std::int32_t f : faces) {
     const std::size_t face = static_cast<std::size_t>(f);
     if (level.FaceVisible[face] == 0) continue;
+    // With every surface drawn, as in the plain frame: only faces that are drawn count.
+    const bool drawn = allSurfaces ? SurfaceDrawn(level, face) : level.Faces[face].FaceType == PolygonFace;
+    if (allSurfaces && !drawn) continue;
     ++visible;
-    if (!draw || level.Faces[face].FaceType != PolygonFace) continue;
+    if (!draw || !drawn) continue;
     const AGLNrf3& vertices = level.FaceVertices[face];
     const GLuint base = static_cast<GLuint>(batch.Positions.size());
     batch.Positions.insert(batch.Positions.end(), vertices.begin(), vertices.end());
@@ -93,8 +97,8 @@ std::int32_t DrawFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces
   return visible;
 }
 
-std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw) {
-  return DrawFaces(level, level.TextureFaces[t], level.FaceTexCoords, draw);
+std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw, bool allSurfaces) {
+  return DrawFaces(level, level.TextureFaces[t], level.FaceTexCoords, draw, allSurfaces);
 }
 
 // A cube around the camera, seen from inside, in the level's axes (z up). Looking along +X one sees
@@ -181,7 +185,8 @@ void GroupShadedFaces(TQuake3BSP& level) {
   }
 }
 
-void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition) {
+void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
+  const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
   const TLevelShading& shading = level.Shading;
   // The alpha test is the heads-up text's between frames; it is put back as found.
   const GLboolean alphaTestWas = OpenGL.glIsEnabled(GL_ALPHA_TEST);
@@ -196,7 +201,7 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition) {
     const shaders::TDrawState& state = shading.States[t];
     const bool draw = state.Drawn && !state.Blended;
     if (!draw) {
-      const std::int32_t visible = DrawGroup(level, t, false);
+      const std::int32_t visible = DrawGroup(level, t, false, allSurfaces);
       VisibleFaceCount += visible;
       blendedVisible = blendedVisible || (state.Blended && visible > 0);
       continue;
@@ -204,7 +209,7 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition) {
     glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[t]);
     SetAlphaTest(state.AlphaTest);
     if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
-    VisibleFaceCount += DrawGroup(level, t, true);
+    VisibleFaceCount += DrawGroup(level, t, true, allSurfaces);
     if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
   }
   OpenGL.glDisable(GL_ALPHA_TEST);
@@ -220,7 +225,7 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition) {
     for (std::size_t m = 0; m < lists.size(); ++m) {
       if (lists[m].empty()) continue;
       glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[m]);
-      DrawFaces(level, lists[m], level.FaceLightmapCoords, true);
+      DrawFaces(level, lists[m], level.FaceLightmapCoords, true, allSurfaces);
     }
     if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
   }
@@ -240,7 +245,7 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition) {
       OpenGL.glBlendFunc(static_cast<GLenum>(state.BlendSource), static_cast<GLenum>(state.BlendDestination));
       SetAlphaTest(state.AlphaTest);
       if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
-      DrawGroup(level, t, true);
+      DrawGroup(level, t, true, allSurfaces);
       if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
     }
     OpenGL.glDisable(GL_ALPHA_TEST);

@@ -15,4 +15,4 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
 void GroupShadedFaces(TQuake3BSP& level);
 
 // The texture pass, lightmap pass, sky and blended surfaces of a frame whose faces are marked.
-void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition);
+void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);

@@ -7,11 +7,17 @@
 #include <cmath>
 
 #include "gl/OpenGL.h"
+#include "level/Q3BSP_surfaces.h"
 
 namespace {
 
 constexpr std::int32_t PolygonFace = 1;
 using TColouring = TRenderOptions::TColouring;
+
+// The faces the plain frame draws: polygons, or with every surface whatever has triangles.
+bool FaceDrawn(const TQuake3BSP& level, std::size_t face, bool allSurfaces) {
+  return allSurfaces ? SurfaceDrawn(level, face) : level.Faces[face].FaceType == PolygonFace;
+}
 
 void DrawFace(const TQuake3BSP& level, std::size_t face) {
   const std::vector<GLuint>& indices = level.FaceIndices[face];
@@ -24,14 +30,17 @@ void DrawFace(const TQuake3BSP& level, std::size_t face) {
 
 // Every marked face of the texture groups, group by group, as the plain texture pass visits them.
 template <class TBeginGroup, class TFace>
-void ForEachMarkedFace(const TQuake3BSP& level, TBeginGroup beginGroup, TFace drawFace) {
+void ForEachMarkedFace(const TQuake3BSP& level, bool allSurfaces, TBeginGroup beginGroup,
+                       TFace drawFace) {
   for (std::int32_t t = 0; t < level.TextureCount; ++t) {
     beginGroup(t);
     for (const std::int32_t f : level.TextureFaces[static_cast<std::size_t>(t)]) {
       const std::size_t face = static_cast<std::size_t>(f);
       if (level.FaceVisible[face] == 0) continue;
+      // With every surface only drawn faces count, as in the plain frame.
+      if (allSurfaces && !SurfaceDrawn(level, face)) continue;
       ++VisibleFaceCount;
-      if (level.Faces[face].FaceType == PolygonFace) drawFace(face);
+      if (FaceDrawn(level, face, allSurfaces)) drawFace(face);
     }
   }
 }
@@ -89,14 +98,14 @@ std::vector<std::int32_t> FaceClusters(const TQuake3BSP& level) {
   return clusters;
 }
 
-void RenderColouredFaces(TQuake3BSP& level, TColouring colouring) {
+void RenderColouredFaces(TQuake3BSP& level, TColouring colouring, bool allSurfaces) {
   const auto setVertices = [&](std::size_t face) {
     OpenGL.glVertexPointer(3, GL_FLOAT, 0, level.FaceVertices[face].data());
   };
 
   if (colouring == TColouring::SurfaceImages) {
     ForEachMarkedFace(
-        level,
+        level, allSurfaces,
         [&](std::int32_t t) { glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[static_cast<std::size_t>(t)]); },
         [&](std::size_t face) {
           setVertices(face);
@@ -109,7 +118,7 @@ void RenderColouredFaces(TQuake3BSP& level, TColouring colouring) {
   BeginFlatColour();
   if (colouring == TColouring::Clusters) {
     const std::vector<std::int32_t> clusters = FaceClusters(level);
-    ForEachMarkedFace(level, [](std::int32_t) {}, [&](std::size_t face) {
+    ForEachMarkedFace(level, allSurfaces, [](std::int32_t) {}, [&](std::size_t face) {
       const std::array<std::uint8_t, 3> c = ClusterColour(clusters[face]);
       OpenGL.glColor3ub(c[0], c[1], c[2]);
       setVertices(face);
@@ -122,7 +131,7 @@ void RenderColouredFaces(TQuake3BSP& level, TColouring colouring) {
   // Lightmaps: white faces, then each lightmap times what is there (no doubling), limited by the
   // equal depth test to the pixels the white pass drew, as the plain lightmap pass is.
   OpenGL.glColor3ub(255, 255, 255);
-  ForEachMarkedFace(level, [](std::int32_t) {}, [&](std::size_t face) {
+  ForEachMarkedFace(level, allSurfaces, [](std::int32_t) {}, [&](std::size_t face) {
     setVertices(face);
     DrawFace(level, face);
   });
@@ -134,7 +143,7 @@ void RenderColouredFaces(TQuake3BSP& level, TColouring colouring) {
     glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(m)]);
     for (const std::int32_t f : level.LightmapFaces[static_cast<std::size_t>(m)]) {
       const std::size_t face = static_cast<std::size_t>(f);
-      if (level.FaceVisible[face] == 0 || level.Faces[face].FaceType != PolygonFace) continue;
+      if (level.FaceVisible[face] == 0 || !FaceDrawn(level, face, allSurfaces)) continue;
       setVertices(face);
       OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, level.FaceLightmapCoords[face].data());
       DrawFace(level, face);
@@ -146,7 +155,7 @@ void RenderColouredFaces(TQuake3BSP& level, TColouring colouring) {
   OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
 }
 
-void DrawWireframe(const TQuake3BSP& level) {
+void DrawWireframe(const TQuake3BSP& level, bool allSurfaces) {
   BeginFlatColour();
   OpenGL.glColor3ub(WireframeColour[0], WireframeColour[1], WireframeColour[2]);
   OpenGL.glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
@@ -158,7 +167,7 @@ void DrawWireframe(const TQuake3BSP& level) {
   for (std::int32_t t = 0; t < level.TextureCount; ++t)
     for (const std::int32_t f : level.TextureFaces[static_cast<std::size_t>(t)]) {
       const std::size_t face = static_cast<std::size_t>(f);
-      if (level.FaceVisible[face] == 0 || level.Faces[face].FaceType != PolygonFace) continue;
+      if (level.FaceVisible[face] == 0 || !FaceDrawn(level, face, allSurfaces)) continue;
       OpenGL.glVertexPointer(3, GL_FLOAT, 0, level.FaceVertices[face].data());
       DrawFace(level, face);
     }

@@ -10,11 +10,12 @@
 
 // Draws the marked faces with the chosen colouring (anything but Plain) and counts them in
 // VisibleFaceCount as the plain texture pass does. Leaves the GL state as the plain frame does.
-void RenderColouredFaces(TQuake3BSP& level, TRenderOptions::TColouring colouring);
+void RenderColouredFaces(TQuake3BSP& level, TRenderOptions::TColouring colouring,
+                         bool allSurfaces = false);
 
 // Outlines of the marked polygon faces' triangles, in WireframeColour, over what is drawn; the
 // lines pass the depth test where they lie on a drawn face and hide behind nearer ones.
-void DrawWireframe(const TQuake3BSP& level);
+void DrawWireframe(const TQuake3BSP& level, bool allSurfaces = false);
 
 inline constexpr std::array<std::uint8_t, 3> WireframeColour{255, 255, 0};
 // Faces no leaf with a cluster lists.

@@ -24,7 +24,8 @@ struct TRealLevel::TImpl {
   std::unique_ptr<testsupport::TScopedWorkingDir> WorkingDir;
 };
 
-TRealLevel::TRealLevel(const std::string& mapName, bool withSurfaceImages) : Impl(std::make_unique<TImpl>()) {
+TRealLevel::TRealLevel(const std::string& mapName, bool withSurfaceImages, const TLevelOptions& options)
+    : Impl(std::make_unique<TImpl>()) {
   const std::string path = MapsFolder() + "/" + mapName + ".bsp";
   fs::create_directory(Impl->Folder / "lgmp");
   if (withSurfaceImages) {
@@ -33,7 +34,7 @@ TRealLevel::TRealLevel(const std::string& mapName, bool withSurfaceImages) : Imp
     fs::create_directory_symlink(root + "/textures", Impl->Folder / "textures");
   }
   Impl->WorkingDir = std::make_unique<testsupport::TScopedWorkingDir>(Impl->Folder.Path());
-  if (!Level.LoadBSP(path)) throw std::runtime_error("cannot load " + path);
+  if (!Level.LoadBSP(path, options)) throw std::runtime_error("cannot load " + path);
 
   const app::TLevelFile file(path);
   for (const app::TSpawnPoint& spawn :

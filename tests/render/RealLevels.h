@@ -10,10 +10,12 @@ namespace rendertest {
 
 // A level of pak1-maps.pk3 ("oa_dm4") loaded by LoadBSP inside a temporary working folder that
 // has the "lgmp" folder for the lightmap files; with `withSurfaceImages` the folder also shows
-// the textures of pak0.pk3 and pak4-textures.pk3. Needs a current GL context and the table.
+// the textures of pak0.pk3 and pak4-textures.pk3. Loaded with `options`. Needs a current GL
+// context and the table.
 class TRealLevel {
  public:
-  explicit TRealLevel(const std::string& mapName, bool withSurfaceImages = false);
+  explicit TRealLevel(const std::string& mapName, bool withSurfaceImages = false,
+                      const TLevelOptions& options = {});
   ~TRealLevel();
   TRealLevel(const TRealLevel&) = delete;
   TRealLevel& operator=(const TRealLevel&) = delete;

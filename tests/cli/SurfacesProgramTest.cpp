@@ -1,0 +1,106 @@
+// --surfaces and --tess: parsed, and through the real program on a synthetic level whose
+// curved surface, mesh and billboard counts are known. (The picture is tested in render/.)
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "app/CommandLine.h"
+#include "level/Q3BSP.h"
+#include "support/BspWriter.h"
+#include "support/Program.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using testsupport::Lines;
+using testsupport::TBspWriter;
+using testsupport::TRun;
+
+namespace {
+
+TRun RunProgram(const std::vector<std::string>& args, const std::string& workingDir) {
+  return testsupport::RunProgram(BSPWALK_PROGRAM, args, workingDir);
+}
+
+// One leaf holding: a polygon (a fan of one triangle), a 3 x 3 curved surface over the square
+// 0..64 at z = 0 (seen from below), a 2 x 2 grid that is refused, a mesh of one triangle and a
+// billboard.
+TBspWriter SurfacesLevel() {
+  TBspWriter w;
+  w.Textures = {TBspWriter::Texture("tex/a")};
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) w.Vertices.push_back(TBspWriter::Vertex(32.0f * r, 32.0f * c, 0));
+  w.MeshVertices = {0, 1, 2};
+  TBSPFace patch = TBspWriter::Face(0, 0, 9, -1, 2), refused = TBspWriter::Face(0, 0, 4, -1, 2);
+  patch.PatchSize[0] = patch.PatchSize[1] = 3;
+  refused.PatchSize[0] = refused.PatchSize[1] = 2;
+  TBSPFace mesh = TBspWriter::Face(0, 0, 3, -1, 3);
+  mesh.NumMeshVertices = 3;
+  w.Faces = {TBspWriter::Face(0, 6, 3, -1), patch, refused, mesh, TBspWriter::Face(0, 0, 0, -1, 4)};
+  w.Planes = {TBSPPlane{{0, 0, 1}, 100}};
+  w.Nodes = {TBspWriter::Node(0, -1, -2)};
+  w.Leaves = {TBspWriter::Leaf(0, 0, 0), TBspWriter::Leaf(1, 0, 5)};
+  w.LeafFaces = {0, 1, 2, 3, 4};
+  return w;
+}
+
+}  // namespace
+
+TEST(SurfacesOptions, ParsedOrRefusedWithTheReason) {
+  const std::pair<std::vector<const char*>, std::string> cases[] = {
+      {{"--surfaces", "polygons"}, "polygons 8"},
+      {{"--surfaces=all", "--info"}, "all 8"},
+      {{"--tess", "64", "--surfaces", "all"}, "all 64"},
+      {{"--surfaces", "curves"}, "bspwalk: --surfaces: 'curves' is not polygons or all"},
+      {{"--surfaces", "polygons", "--tess", "8"}, "bspwalk: --tess applies with --surfaces all only"},
+      {{"--surfaces", "all", "--tess", "0"}, "bspwalk: --tess: segment count '0' is not a whole number from 1 to 64"},
+      {{"--surfaces", "all", "--tess", "65"}, "bspwalk: --tess: segment count '65' is not a whole number from 1 to 64"},
+  };
+  for (const auto& [args, expected] : cases) {
+    std::vector<const char*> argv{"bspwalk"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::ostringstream out, err;
+    const app::TParseResult r = app::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+    EXPECT_EQ(r.Options ? (r.Options->AllSurfaces ? "all " : "polygons ") + std::to_string(r.Options->Tessellation)
+                        : err.str(),
+              r.Options ? expected : expected + " (see bspwalk --help)\n");
+  }
+}
+
+TEST(SurfacesOptions, InfoAtAndBenchmarkWithEverySurface) {
+  testsupport::TTempDir dir;
+  fs::create_directory(dir / "lgmp");
+  SurfacesLevel().WriteTo(dir / "s.bsp");
+
+  TRun run = RunProgram({"--info", "--surfaces", "all", "--tess", "4", "--verbose", "s.bsp"}, dir.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Out.find("Faces by type   1 polygon, 2 patch, 1 mesh, 1 billboard, 0 other\n"
+                         "Triangles       in the file: 1 polygon, 10 patch (control grids), 1 mesh\n"
+                         "                drawn at --tess 4: 1 polygon, 32 patch, 1 mesh; 1 curved "
+                         "surfaces not drawn\n"),
+            std::string::npos)
+      << run.Out;
+  EXPECT_NE(run.Err.find("bspwalk: warning: Face 2: curved surface not drawn: grid 2 x 2: its sides "
+                         "must be odd and at least 3\n"),
+            std::string::npos)
+      << run.Err;
+  // Without the option, --info is as it was.
+  EXPECT_EQ(RunProgram({"--info", "s.bsp"}, dir.Path()).Out.find("Triangles"), std::string::npos);
+
+  run = RunProgram({"--at", "0,0,0", "--surfaces", "all", "s.bsp"}, dir.Path());
+  EXPECT_EQ(run.Out, "0 0 0: leaf 1, cluster 1, 5 faces marked (1 polygon, 2 patch, 1 mesh, 1 billboard, "
+                     "0 other), VisibleFaceCount 3\n");
+  EXPECT_EQ(RunProgram({"--at", "0,0,0", "s.bsp"}, dir.Path()).Out,
+            "0 0 0: leaf 1, cluster 1, 5 faces marked, VisibleFaceCount 5\n");
+
+  run = RunProgram({"--benchmark", "--frames", "3", "--json", "--size", "64x48", "--camera", "32,32,-40,0,180",
+                    "--surfaces", "all", "s.bsp"},
+                   dir.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  const nlohmann::json result = nlohmann::json::parse(run.Out);
+  EXPECT_TRUE(result["load_stages_ms"].contains("tessellation"));
+  // The polygon, the mesh's triangle and the curved surface's 128.
+  EXPECT_EQ(result["triangles_per_frame"]["median"], 130);
+  EXPECT_EQ(result["faces_per_frame"]["median"], 3);
+}
