@@ -111,6 +111,7 @@ std::string BenchmarkText(const TBenchmarkResult& r) {
                 "path           %s\n", r.Level.c_str(), r.Renderer.c_str(), r.Width, r.Height,
                 r.Path.c_str());
   out += line;
+  if (!r.Mode.empty()) out += "mode           " + r.Mode + "\n";
   std::snprintf(line, sizeof line, "load           %.1f ms", r.LoadTotalMs);
   out += line;
   for (std::size_t i = 0; i < r.LoadStagesMs.size(); ++i) {
@@ -146,6 +147,7 @@ std::string BenchmarkJson(const TBenchmarkResult& r) {
   out["width"] = r.Width;
   out["height"] = r.Height;
   out["path"] = JsonText(r.Path);
+  if (!r.Mode.empty()) out["mode"] = JsonText(r.Mode);
   out["frames"] = r.FrameMs.size();
   out["load_total_ms"] = JsonRounded(r.LoadTotalMs);
   out["load_stages_ms"] = TJson::object();

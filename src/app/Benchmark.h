@@ -42,6 +42,7 @@ struct TBenchmarkResult {
   // The process's high-water mark of resident memory, in MB: right after the load, and at the end.
   double LoadPeakRssMb = 0;
   double PeakRssMb = 0;
+  std::string Mode;  // the view modes drawn ("wireframe", "lightmaps+freeze"); empty: the plain frame
   std::vector<double> TrianglesPerFrame;  // with --surfaces all only; printed when not empty
 };
 

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "app/Limits.h"
+#include "app/ViewModes.h"
 
 namespace app {
 namespace {
@@ -57,6 +58,48 @@ class EUsage : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// --mode, --freeze, --no-hud, --fov and --watch: the viewer's tools and their headless twins.
+void ParseViewOptions(const CLI::App& cli, const std::string& modeList, const std::string& freeze,
+                      bool noHud, const std::string& fov, bool watch, TCommandLine& options) {
+  const bool drawing = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
+                       options.Mode == TRunMode::Benchmark;
+  for (const char* name : {"--mode", "--freeze", "--no-hud", "--fov"})
+    if (cli.count(name) && !drawing &&
+        !(options.Mode == TRunMode::Overview && std::string(name) == "--mode"))
+      throw EUsage(std::string(name) + " applies to the viewer, --screenshot and --benchmark only");
+  if (watch && options.Mode != TRunMode::Viewer) throw EUsage("--watch applies to the viewer only");
+  if (cli.count("--mode")) {
+    try {
+      TRenderOptions render;
+      ApplyModeList(modeList, render);
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--mode: ") + e.what());
+    }
+    options.ModeList = modeList;
+  }
+  if (cli.count("--freeze")) {
+    try {
+      const std::vector<float> v = ParseFloatList(freeze, 3);
+      options.Freeze = TVector{v[0], v[1], v[2]};
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--freeze: ") + e.what());
+    }
+  }
+  if (cli.count("--fov")) {
+    float degrees = 0;
+    try {
+      degrees = ParseFloat(fov);
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--fov: ") + e.what());
+    }
+    if (!(degrees >= kLeastFov && degrees <= kMostFov))
+      throw EUsage("--fov: '" + fov + "' is not from 1 to 179 degrees");
+    options.FovDegrees = degrees;
+  }
+  options.NoHud = noHud;
+  options.Watch = watch;
+}
 
 }  // namespace
 
@@ -137,6 +180,23 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
   cli.add_flag("--frame-times", frameTimes,
                "Viewer only: print each frame's time in milliseconds on standard output, one "
                "line per frame");
+  std::string modeList, freeze, fov;
+  bool noHud = false, watch = false;
+  cli.add_option("--mode", modeList,
+                 "View modes to start with or draw: textures, lightmaps or clusters, and "
+                 "wireframe, comma separated")
+      ->type_name("LIST");
+  cli.add_option("--freeze", freeze, "Mark the visible faces from this position, not the camera")
+      ->type_name("X,Y,Z");
+  cli.add_flag("--no-hud", noHud, "No heads-up text");
+  cli.add_option("--fov", fov, "Vertical field of view in degrees (default 80, 1 to 179)")
+      ->type_name("DEGREES");
+  cli.add_flag("--watch", watch, "Reload the level when its file changes (viewer)");
+  std::string overview;
+  cli.add_option("--overview", overview,
+                 "Draw the whole level from above (--size, default 1024x768) with spawn points "
+                 "and a scale bar, save it as PNG, exit")
+      ->type_name("FILE.png");
   std::string surfaces, tess;
   cli.add_option("--surfaces", surfaces,
                  "polygons (default) or all: also curved surfaces and meshes")
@@ -185,6 +245,15 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     if (chosen > 1)
       throw EUsage(list ? "--list cannot be combined with --info, --at, --screenshot or --benchmark"
                         : "--info, --at, --screenshot and --benchmark cannot be combined");
+    if (cli.count("--overview")) {
+      if (chosen > 0)
+        throw EUsage("--overview cannot be combined with --info, --at, --screenshot or --benchmark");
+      if (overview.empty()) throw EUsage("--overview needs a file name");
+      if (!IsPictureName(overview))
+        throw EUsage("--overview: '" + overview + "' does not end in .png");
+      options.Mode = TRunMode::Overview;
+      options.OverviewPath = overview;
+    }
     if (cli.count("--screenshot") && screenshot.empty())
       throw EUsage("--screenshot needs a file name");
     if (cli.count("--screenshot") && !IsPictureName(screenshot))
@@ -246,6 +315,7 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     if (frameTimes && options.Mode != TRunMode::Viewer)
       throw EUsage("--frame-times applies to the viewer only");
     options.FrameTimes = frameTimes;
+    ParseViewOptions(cli, modeList, freeze, noHud, fov, watch, options);
     if (cli.count("--surfaces")) {
       if (surfaces != "polygons" && surfaces != "all")
         throw EUsage("--surfaces: '" + surfaces + "' is not polygons or all");

@@ -26,6 +26,7 @@ enum class TRunMode {
   Screenshot,  // --screenshot: draw a few frames, save the last as PNG
   Benchmark,   // --benchmark: a timed flight through the level
   List,        // --list: the levels of the game data
+  Overview,    // --overview: a top-down picture of the whole level as PNG
 };
 
 struct TCameraPose {
@@ -51,6 +52,13 @@ struct TCommandLine {
   std::vector<TVector> AtPositions;    // --at, in command-line order
   bool Shaders = false;                // --shaders, or --full
   bool FrameTimes = false;             // --frame-times
+  // View modes and tools (app/ViewModes.h).
+  std::string ModeList;                // --mode, checked: textures,lightmaps,wireframe,clusters
+  std::optional<TVector> Freeze;       // --freeze
+  bool NoHud = false;                  // --no-hud
+  double FovDegrees = 80;              // --fov
+  bool Watch = false;                  // --watch
+  std::string OverviewPath;            // --overview
   bool AllSurfaces = false;            // --surfaces all: curved surfaces and meshes drawn too
   int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
   std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
@@ -64,6 +72,8 @@ struct TCommandLine {
 void ApplyFullFidelity(TCommandLine& options);
 
 
+// Bounds of --fov, in degrees (both excluded values would make no picture).
+inline constexpr double kLeastFov = 1, kMostFov = 179;
 // --tess takes 1 to this many segments.
 inline constexpr int kMostTessellationSegments = 64;
 

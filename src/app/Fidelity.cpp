@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "app/GameData.h"
+
 namespace app {
 
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
@@ -11,6 +13,7 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
     level.Surfaces = TSurfaceSet::All;
     level.Tessellation = options.Tessellation;
   }
+  ApplyGameData(options, level);
   return level;
 }
 

@@ -16,6 +16,7 @@
 #include "app/Modes.h"
 #include "app/OffscreenViewer.h"
 #include "app/Screenshot.h"
+#include "app/ViewModes.h"
 #include "app/frmMain.h"
 #include "level/Q3BSP_surfaces.h"
 
@@ -43,8 +44,7 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options, int& 
   }
   try {
     LevelRenderOptions = RenderOptionsFor(options);
-    TLevelOptions levelOptions = LevelOptionsFor(options);
-    ApplyGameData(options, levelOptions);
+    const TLevelOptions levelOptions = LevelOptionsFor(options);
     if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath, levelOptions)) {
       std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
       return nullptr;
@@ -113,6 +113,7 @@ int RunBenchmark(const TCommandLine& options) {
   result.Width = viewer->Width();
   result.Height = viewer->Height();
   result.LoadTotalMs = viewer->LevelLoadMs();
+  if (!options.ModeList.empty() || options.Freeze) result.Mode = ModeNames(ViewModes.Render);
   result.LoadStagesMs = {{"reading", Level.LoadTimings.ReadingMs},
                          {"surface_images", Level.LoadTimings.SurfaceImagesMs},
                          {"lightmaps", Level.LoadTimings.LightmapsMs}};

@@ -374,8 +374,7 @@ int RunInfo(const TCommandLine& options) {
   if (!loaded) return 1;
   TLevelInfo info = GatherLevelInfo(loaded->File, loaded->Records);
   if (options.Shaders) {
-    TLevelOptions levelOptions = LevelOptionsFor(options);
-    ApplyGameData(options, levelOptions);
+    const TLevelOptions levelOptions = LevelOptionsFor(options);
     const shaders::TShaderSource source =
         levelOptions.ShaderSource.ScriptNames ? levelOptions.ShaderSource : shaders::BaseFolderSource();
     const shaders::TShaderTable table = shaders::LoadShaderTable(source);

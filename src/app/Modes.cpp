@@ -13,6 +13,7 @@
 #include "app/GameData.h"
 #include "app/LevelReport.h"
 #include "app/Limits.h"
+#include "app/Overview.h"
 #include "app/Screenshot.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -32,6 +33,7 @@ bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
   if (options.LevelGiven && fs::exists(platform::ResolvePath(options.LevelPath), ec))
     options.LevelPath = absolute(options.LevelPath);
   if (!options.ScreenshotPath.empty()) options.ScreenshotPath = absolute(options.ScreenshotPath);
+  if (!options.OverviewPath.empty()) options.OverviewPath = absolute(options.OverviewPath);
   const std::string base = platform::ResolvePath(options.BaseDir);
   fs::current_path(base, ec);
   if (ec) {
@@ -55,7 +57,6 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options) {
     startup.StartPose = {pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch};
   }
   startup.LevelOptions = LevelOptionsFor(options);
-  ApplyGameData(options, startup.LevelOptions);
   startup.RenderOptions = RenderOptionsFor(options);
   return startup;
 }
@@ -119,6 +120,7 @@ int RunHeadless(const TCommandLine& options) {
     case TRunMode::At: return RunAt(options);
     case TRunMode::Screenshot: return RunScreenshot(options);
     case TRunMode::Benchmark: return RunBenchmark(options);
+    case TRunMode::Overview: return RunOverview(options);
     case TRunMode::Viewer:
     case TRunMode::List: break;
   }

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "app/ViewModes.h"
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
 #include "textures/Textures.h"
@@ -49,6 +50,8 @@ bool TOffscreenViewer::Load(const std::string& fontPath, const std::string& leve
   LoadTexture(fontPath, FontTexture, false);
   const auto start = std::chrono::steady_clock::now();
   const bool loaded = Level.LoadBSP(levelPath, levelOptions);
+  ViewModes.LevelPath = levelPath;
+  ViewModes.LevelOptions = levelOptions;
   LevelMs = MillisecondsSince(start, std::chrono::steady_clock::now());
   return loaded;
 }

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "app/CommandLine.h"
+#include "app/ViewModes.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
@@ -80,7 +81,7 @@ std::string ErrorMessageText(const std::string& message) {
 void BeginFrameView(int clientWidth, int clientHeight, const TCamera& camera) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(80.0, static_cast<double>(clientWidth) / static_cast<double>(clientHeight), 5.0,
+  gluPerspective(ViewModes.FovDegrees, static_cast<double>(clientWidth) / static_cast<double>(clientHeight), 5.0,
                  20000.0);
   glMatrixMode(GL_PROJECTION);
   glViewport(0, 0, clientWidth, clientHeight);
@@ -96,6 +97,10 @@ void MoveCameraFromKeys(float dt) {
   if (Keys[VK_S]) MoveCamera(Camera, -Speed(dt));
   if (Keys[VK_D]) StrafeCamera(Camera, -Speed(dt));
   if (Keys[VK_A]) StrafeCamera(Camera, Speed(dt));
+  // Straight up and down, whatever the view direction: E or Space up, Q or C down.
+  // Two keys for one direction do not add up; up and down together cancel.
+  if (Keys[VK_E] || Keys[VK_SPACE]) Camera.Z += Speed(dt);
+  if (Keys[VK_Q] || Keys[VK_C]) Camera.Z -= Speed(dt);
 }
 
 void EndFrameView() { glPopMatrix(); }
@@ -129,11 +134,12 @@ void PaintPass(const TPaintSurface& surface) {
     LastFpsTime = LastFrameTime;
   }
   if (CurrentTime - LastFrameTime > 0) {
+    RunToolsBeforeFrame(CurrentTime);  // F5 and --watch: reload before drawing
     surface.BeginPaint();
     const int width = surface.ClientWidth();
     const int height = surface.ClientHeight();
     BeginFrameView(width, height, Camera);
-    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, LevelRenderOptions);
+    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, WithViewModes(LevelRenderOptions));
 
     const float dt = CurrentTime - LastFrameTime;
     MoveCameraFromKeys(dt);
@@ -141,7 +147,14 @@ void PaintPass(const TPaintSurface& surface) {
     MouseLook(Camera);
     EndFrameView();
 
-    DrawHud(width, height, HudLines());
+    // Tool modes, overlay and notes get the extra lines and the shadow; otherwise the plain text.
+    const bool extraLine = ExtraLineShown();
+    if (ViewModes.Hud && (extraLine || !ViewModes.Note.empty()))
+      DrawHudWithShadow(width, height, HudLines(), extraLine ? OverlayLine(Level, Camera) : "",
+                        ViewModes.Note);
+    else if (ViewModes.Hud)
+      DrawHud(width, height, HudLines());
+    RunToolsAfterFrame(CurrentTime, width, height);  // F12 saves the finished picture
     surface.SwapBuffers();
     surface.EndPaint();
 
@@ -215,6 +228,8 @@ void Tfrmcube::FormCreate() {
   // restores what it changed, and the quit request ends the program before any frame.
   if (!Level.LoadBSP(Options.LevelPath, Options.LevelOptions)) platform::PostQuitMessage(0);
   app::LevelRenderOptions = Options.RenderOptions;
+  app::ViewModes.LevelPath = Options.LevelPath;  // what F5 and --watch reload
+  app::ViewModes.LevelOptions = Options.LevelOptions;
 
   const TCamera& pose = Options.StartPose;
   InitCamera(Camera, pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch);
@@ -224,6 +239,12 @@ void Tfrmcube::FormCreate() {
     MainWindow->SetClientSize(platform::ScreenWidth(), platform::ScreenHeight());
   } else {
     MainWindow->SetClientSize(Options.Width, Options.Height);
+    // A window on the desktop looks with the mouse's relative motion instead of warping the
+    // pointer to a screen point, and turns nothing on its first frame.
+    PreviousCursor = platform::SetCursorSource(
+        platform::RelativeCursorSource({MouseHomeX, MouseHomeY}));
+    platform::SetRelativeMouseMode(true);
+    RelativeMouse = true;
   }
   platform::ShowCursor(false);
 }
@@ -231,6 +252,11 @@ void Tfrmcube::FormCreate() {
 void Tfrmcube::FormDestroy() {
   if (Destroyed) return;
   Destroyed = true;
+  if (RelativeMouse) {
+    RelativeMouse = false;
+    platform::SetRelativeMouseMode(false);
+    platform::SetCursorSource(std::move(PreviousCursor));
+  }
   platform::MakeCurrent(nullptr, nullptr);
   RC.reset();
   if (MainWindow) MainWindow->ReleaseDC(DC);
@@ -271,7 +297,11 @@ void Tfrmcube::WMPaint() {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
 }
 
-void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) { Keys[key & 255] = true; }
+void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) {
+  const bool wasDown = Keys[key & 255];
+  Keys[key & 255] = true;
+  app::HandleToolKey(key, wasDown, TVector{Camera.X, Camera.Y, Camera.Z});
+}
 
 void Tfrmcube::FormKeyUp(std::uint16_t& key, TShiftState) { Keys[key & 255] = false; }
 

@@ -12,6 +12,7 @@
 
 #include "camera/CameraClass.h"
 #include "level/Q3BSP.h"
+#include "platform/Input.h"
 #include "platform/PixelFormat.h"
 #include "platform/Window.h"
 
@@ -150,6 +151,8 @@ class Tfrmcube {
   std::unique_ptr<platform::TWindow> MainWindow;
   app::TPaintSurface Surface;
   bool Destroyed = false;
+  platform::TCursorSource PreviousCursor;  // a window's relative mouse look replaces it
+  bool RelativeMouse = false;
 };
 
 // The display-mode request for ChangeResolution: size 156, the three field flags, the values.

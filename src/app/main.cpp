@@ -7,6 +7,7 @@
 #include "app/CommandLine.h"
 #include "app/GameData.h"
 #include "app/Modes.h"
+#include "app/ViewModes.h"
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Window.h"
@@ -19,6 +20,7 @@ int main(int argc, char* argv[]) {
   if (argc > 1 && !app::AddEnvironmentData(options, std::getenv("BSPWALK_DATA"), std::cerr))
     return 2;
   if (!app::EnterBaseFolder(options, std::cerr)) return 2;
+  app::ApplyViewOptions(options);
   if (options.Mode == app::TRunMode::Viewer) InitOpenGLEntryPoints();
   if (app::UsesGameData(options)) return app::RunWithGameData(options);
   if (options.Mode != app::TRunMode::Viewer) return app::RunHeadless(options);

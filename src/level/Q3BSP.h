@@ -176,6 +176,23 @@ struct TRenderOptions {
   // after the opaque ones, and the sky box behind everything. Without a load that filled Shading,
   // the plain frame is drawn.
   bool Shaders = false;
+
+  // ---- View modes (the viewer's F1, F2, F4, F6, F3 keys; --mode and --freeze). ----
+  // What the faces are coloured with. One at a time: each replaces the plain two passes.
+  enum class TColouring : std::uint8_t {
+    Plain,          // surface image, then lightmap at twice the product
+    SurfaceImages,  // surface image only, no lightmap pass
+    Lightmaps,      // white, with the lightmap multiplied in once: the texels as loaded
+    Clusters,       // a flat colour per cluster of the leaf listing the face, no lightmap pass
+  };
+  TColouring Colouring = TColouring::Plain;
+  // The outlines of the drawn faces' triangles over the picture; combines with every colouring.
+  bool Wireframe = false;
+  // Faces are marked from FreezePosition instead of the camera; combines with everything.
+  bool FreezeVisibility = false;
+  TVector FreezePosition{};
+  // Every face marked, no visibility pass (the overview picture).
+  bool AllFaces = false;
   // All: every face with triangles to draw is drawn and counted (level/Q3BSP_surfaces.h).
   TSurfaceSet Surfaces = TSurfaceSet::Polygons;
 };

@@ -8,6 +8,7 @@
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_shaders.h"
+#include "level/Q3BSP_viewmodes.h"
 #include "level/Q3BSP_surfaces.h"
 #include "level/Q3BSP_visibility.h"
 
@@ -42,9 +43,21 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   VisibleFaceCount = 0;
-  MarkVisibleFaces(*this, cameraPosition);
+  if (options.AllFaces)  // view mode
+    std::fill(FaceVisible.begin(), FaceVisible.end(), -1);
+  else
+    MarkVisibleFaces(*this, options.FreezeVisibility ? options.FreezePosition : cameraPosition);
+
+  // View modes (Q3BSP_viewmodes.cpp): another colouring replaces the passes below, shader
+  // scripts included.
+  if (options.Colouring != TRenderOptions::TColouring::Plain) {
+    RenderColouredFaces(*this, options.Colouring, allSurfaces);
+    if (options.Wireframe) DrawWireframe(*this, allSurfaces);
+    return;
+  }
   if (options.Shaders && !Shading.States.empty()) {
     RenderShaded(*this, cameraPosition, options);
+    if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
     return;
   }
 
@@ -85,4 +98,6 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
 
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);
+
+  if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
 }

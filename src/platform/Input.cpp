@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <memory>
 #include <utility>
 
 namespace platform {
@@ -48,6 +49,22 @@ TCursorSource SetCursorSource(TCursorSource source) {
   else
     Cursor() = TCursorSource{GlobalCursor, WarpGlobalCursor};
   return previous;
+}
+
+void SetRelativeMouseMode(bool on) { SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE); }
+
+TCursorSource RelativeCursorSource(TPoint home) {
+  auto first = std::make_shared<bool>(true);
+  return {[home, first] {
+            int dx = 0, dy = 0;
+            SDL_GetRelativeMouseState(&dx, &dy);
+            if (*first) {
+              *first = false;
+              return home;
+            }
+            return TPoint{home.X + dx, home.Y + dy};
+          },
+          [](TPoint) {}};
 }
 
 void ShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }

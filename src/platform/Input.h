@@ -34,6 +34,14 @@ struct TCursorSource {
 // (either function missing) restores the desktop's global cursor.
 TCursorSource SetCursorSource(TCursorSource source);
 
+// Mouse look for a window on the desktop: SDL's relative mouse mode (the pointer stays with the
+// window while it has the focus and is not warped to a screen point; the desktop has it back when
+// the focus goes). The source reports `home` plus the motion since the last reading and moves
+// nothing; its first reading is `home`, so whatever the pointer did before the first frame turns
+// nothing.
+void SetRelativeMouseMode(bool on);
+TCursorSource RelativeCursorSource(TPoint home);
+
 // Hides or shows the cursor over the program's windows.
 void ShowCursor(bool show);
 

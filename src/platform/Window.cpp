@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -71,6 +72,8 @@ TWindow::TWindow(const std::string& caption, int clientWidth, int clientHeight,
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
   if (style == TWindowStyle::Popup) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
+  if (style == TWindowStyle::Normal) flags |= SDL_WINDOW_RESIZABLE;
+  Style = style;
   Window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                             clientWidth, clientHeight, flags);
   if (!Window) throw SdlError("Could not create the window");
@@ -99,6 +102,13 @@ int TWindow::ClientHeight() const {
 }
 
 void TWindow::SetClientSize(int width, int height) {
+  SDL_Rect usable{};
+  if (Style == TWindowStyle::Normal &&
+      SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(Window), &usable) == 0 && usable.w > 0 &&
+      usable.h > 0) {
+    width = std::min(width, usable.w);
+    height = std::min(height, usable.h);
+  }
   SDL_SetWindowSize(Window, width, height);
   SDL_SetWindowPosition(Window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
 }

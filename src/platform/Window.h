@@ -58,7 +58,8 @@ class TWindow {
 
   int ClientWidth() const;
   int ClientHeight() const;
-  // New client size, keeping the window centred on the screen.
+  // New client size, keeping the window centred on the screen. A Normal window is made resizable
+  // and kept inside the display's usable area: a larger size is cut down to it.
   void SetClientSize(int width, int height);
   bool Visible() const;
   void Show();
@@ -79,6 +80,7 @@ class TWindow {
  private:
   SDL_Window* Window = nullptr;
   bool Invalid = false;
+  TWindowStyle Style = TWindowStyle::Popup;
 };
 
 // The window the display-mode switch applies to, or null.

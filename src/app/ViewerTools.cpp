@@ -1,0 +1,168 @@
+// F12 and F5 of the viewer, and --watch: a screenshot that never replaces a file, and a reload
+// that keeps the old level when the new file fails and says why on the heads-up text.
+#include <GL/gl.h>
+#include <fcntl.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+
+#include "app/Screenshot.h"
+#include "app/ViewModes.h"
+#include "app/frmMain.h"
+#include "camera/CameraClass.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace fs = std::filesystem;
+
+namespace app {
+namespace {
+
+constexpr float kNoteMs = 2000;
+constexpr float kWatchPollMs = 1000;
+constexpr int kMostScreenshots = 100000;
+
+struct TFileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// The level's file name without folder and extension, in either separator.
+std::string LevelStem(const std::string& levelPath) {
+  const std::size_t slash = levelPath.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? levelPath : levelPath.substr(slash + 1);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name.empty() ? "level" : name;
+}
+
+void DeleteTextures(const std::vector<GLuint>& names) {
+  for (const GLuint name : names)
+    if (name != 0) glDeleteTextures(1, &name);
+}
+
+void SetNote(const std::string& text, float until) {
+  ViewModes.Note = text;
+  ViewModes.NoteUntil = until;
+}
+
+
+}  // namespace
+
+std::string SaveNumberedScreenshot(const std::string& levelPath, int width, int height) {
+  const std::vector<std::uint8_t> pixels = ReadFramePixels(width, height);
+  const std::string stem = "bspwalk-" + LevelStem(levelPath) + "-";
+  for (int n = 1; n <= kMostScreenshots; ++n) {
+    const std::string name = stem + std::to_string(n) + ".png";
+    // O_EXCL: an existing file (or a link, even a dangling one) is never opened, so a name taken
+    // between the check and the write cannot be overwritten.
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      throw std::runtime_error("Cannot write " + name + ": " + std::strerror(errno));
+    }
+    const std::unique_ptr<std::FILE, TFileCloser> file(::fdopen(fd, "wb"));
+    if (!file) {
+      ::close(fd);
+      throw std::runtime_error("Cannot write " + name + ": " + std::strerror(errno));
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    const png_int_32 bottomUpStride = -static_cast<png_int_32>(width * 3);
+    if (!png_image_write_to_stdio(&image, file.get(), 0, pixels.data(), bottomUpStride, nullptr)) {
+      const std::string reason = image.message;
+      png_image_free(&image);
+      throw std::runtime_error("Cannot write " + name + ": " + reason);
+    }
+    return name;
+  }
+  throw std::runtime_error("Cannot write " + stem + "N.png: every number up to " +
+                           std::to_string(kMostScreenshots) + " is taken");
+}
+
+TFileStamp StampOf(const std::string& path) {
+  TFileStamp stamp;
+  std::error_code ec;
+  const fs::path resolved = platform::ResolvePath(path);
+  const fs::file_status status = fs::status(resolved, ec);
+  if (ec || !fs::exists(status)) return stamp;
+  stamp.Exists = true;
+  stamp.Regular = fs::is_regular_file(status);
+  if (!stamp.Regular) return stamp;
+  stamp.Size = fs::file_size(resolved, ec);
+  stamp.Modified = fs::last_write_time(resolved, ec);
+  return stamp;
+}
+
+std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevelOptions& options) {
+  const TFileStamp stamp = StampOf(path);
+  if (!stamp.Exists) return path + ": the file is gone";
+  if (!stamp.Regular) return path + ": not a file";
+  if (stamp.Size == 0) return path + ": the file is empty";
+
+  // Whatever the loaders would show in a box (a missing image, a missing file) is kept instead:
+  // the first message becomes the reason when the load fails.
+  std::vector<std::string> messages;
+  const platform::TMessageTarget previous = platform::SetMessageTarget(
+      [&messages](const std::string& text, const std::string&, platform::TMessageIcon) {
+        messages.push_back(text);
+      });
+  TQuake3BSP fresh;
+  std::string reason;
+  try {
+    if (!fresh.LoadBSP(path, options)) reason = messages.empty() ? "cannot be opened" : messages.front();
+  } catch (const std::exception& error) {
+    reason = error.what();
+  }
+  platform::SetMessageTarget(previous);
+  if (!reason.empty()) {
+    DeleteTextures(fresh.SurfaceTextures);
+    DeleteTextures(fresh.LightmapTextures);
+    return path + ": " + reason;
+  }
+  DeleteTextures(level.SurfaceTextures);
+  DeleteTextures(level.LightmapTextures);
+  level = std::move(fresh);
+  return {};
+}
+
+void RunToolsBeforeFrame(float now) {
+  std::optional<TFileStamp>& watched = ViewModes.WatchedStamp;
+  if (ViewModes.Watch && (now - ViewModes.LastWatchPoll >= kWatchPollMs || now < ViewModes.LastWatchPoll)) {
+    ViewModes.LastWatchPoll = now;
+    const TFileStamp stamp = StampOf(ViewModes.LevelPath);
+    if (watched && !(stamp == *watched)) ViewModes.ReloadRequested = true;
+    watched = stamp;
+  }
+  if (!ViewModes.ReloadRequested) return;
+  ViewModes.ReloadRequested = false;
+  const std::string reason = ReloadLevel(Level, ViewModes.LevelPath, ViewModes.LevelOptions);
+  if (ViewModes.Watch) watched = StampOf(ViewModes.LevelPath);
+  // A failure stays on screen until the next reload: the level shown is not the file's.
+  if (reason.empty())
+    SetNote("Reloaded " + ViewModes.LevelPath, now + kNoteMs);
+  else
+    SetNote("Reload failed, old level kept: " + reason, 3.0e38f);
+}
+
+void RunToolsAfterFrame(float now, int width, int height) {
+  if (!ViewModes.Note.empty() && now >= ViewModes.NoteUntil) ViewModes.Note.clear();
+  if (!ViewModes.ScreenshotRequested) return;
+  ViewModes.ScreenshotRequested = false;
+  try {
+    SetNote("Saved " + SaveNumberedScreenshot(ViewModes.LevelPath, width, height), now + kNoteMs);
+  } catch (const std::exception& error) {
+    SetNote(error.what(), now + kNoteMs);
+  }
+}
+
+}  // namespace app
