@@ -141,15 +141,7 @@ void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::
   std::vector<std::string> all(lines.begin(), lines.end());
   if (!overlay.empty()) all.push_back(overlay);
   if (!note.empty()) all.push_back("  " + note);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, clientWidth, 0, clientHeight, -800, 800);
-  glPushMatrix();
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_ALPHA_TEST);
-  glAlphaFunc(GL_GREATER, 0.6f);
-  glBindTexture(GL_TEXTURE_2D, FontTexture);
-  glTranslatef(0.0f, static_cast<float>(clientHeight - 32), 0.0f);
+  BeginHudText(clientWidth, clientHeight);
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (i > 0) glTranslatef(0.0f, -16.0f, 0.0f);
     // White first, then the shadow one pixel down and right at the same depth: the depth test
@@ -162,8 +154,7 @@ void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::
     glTranslatef(-1.0f, 1.0f, 0.0f);
   }
   glColor3ub(255, 255, 255);
-  glPopMatrix();
-  glEnable(GL_CULL_FACE);
+  EndHudText();
 }
 
 }  // namespace app

@@ -105,7 +105,7 @@ void MoveCameraFromKeys(float dt) {
 
 void EndFrameView() { glPopMatrix(); }
 
-void DrawHud(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines) {
+void BeginHudText(int clientWidth, int clientHeight) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(0, clientWidth, 0, clientHeight, -800, 800);
@@ -116,12 +116,20 @@ void DrawHud(int clientWidth, int clientHeight, const std::array<std::string, 8>
   glAlphaFunc(GL_GREATER, 0.6f);
   glBindTexture(GL_TEXTURE_2D, FontTexture);
   glTranslatef(0.0f, static_cast<float>(clientHeight - 32), 0.0f);
+}
+
+void EndHudText() {
+  glPopMatrix();
+  glEnable(GL_CULL_FACE);
+}
+
+void DrawHud(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines) {
+  BeginHudText(clientWidth, clientHeight);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i > 0) glTranslatef(0.0f, -16.0f, 0.0f);
     PrintText(lines[i], 8.0f, 16.0f);
   }
-  glPopMatrix();
-  glEnable(GL_CULL_FACE);
+  EndHudText();
 }
 
 void PaintPass(const TPaintSurface& surface) {

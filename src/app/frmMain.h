@@ -94,6 +94,10 @@ void EndFrameView();
 // The heads-up projection (one unit per pixel, origin bottom left) and the lines in the font,
 // top line 16 pixels below the top edge. Leaves the alpha test on and the font bound.
 void DrawHud(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines);
+// DrawHud's set-up and clean-up around its lines (the first line's position set), for other
+// heads-up text drawn the same way.
+void BeginHudText(int clientWidth, int clientHeight);
+void EndHudText();
 
 // What a paint pass needs from the window it paints: the real window, or a test's stand-in.
 struct TPaintSurface {
