@@ -47,6 +47,15 @@ void DeleteTextures(const std::vector<GLuint>& names) {
     if (name != 0) glDeleteTextures(1, &name);
 }
 
+// Every texture a load made: surface images, lightmaps and the sky's. A name shared by several
+// slots is deleted more than once, which GL ignores.
+void DeleteLevelTextures(const TQuake3BSP& level) {
+  DeleteTextures(level.SurfaceTextures);
+  DeleteTextures(level.LightmapTextures);
+  DeleteTextures(level.Shading.SkyBox);
+  DeleteTextures({level.Shading.SkyClouds});
+}
+
 void SetNote(const std::string& text, float until) {
   ViewModes.Note = text;
   ViewModes.NoteUntil = until;
@@ -105,9 +114,11 @@ TFileStamp StampOf(const std::string& path) {
 
 std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevelOptions& options) {
   const TFileStamp stamp = StampOf(path);
-  if (!stamp.Exists) return path + ": the file is gone";
-  if (!stamp.Regular) return path + ": not a file";
-  if (stamp.Size == 0) return path + ": the file is empty";
+  // A level named in the game data is no file on disk; it reloads through the search path.
+  const bool inGameData = !stamp.Exists && platform::FileExists(path);
+  if (!stamp.Exists && !inGameData) return path + ": the file is gone";
+  if (!inGameData && !stamp.Regular) return path + ": not a file";
+  if (!inGameData && stamp.Size == 0) return path + ": the file is empty";
 
   // Whatever the loaders would show in a box (a missing image, a missing file) is kept instead:
   // the first message becomes the reason when the load fails.
@@ -125,12 +136,10 @@ std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevel
   }
   platform::SetMessageTarget(previous);
   if (!reason.empty()) {
-    DeleteTextures(fresh.SurfaceTextures);
-    DeleteTextures(fresh.LightmapTextures);
+    DeleteLevelTextures(fresh);
     return path + ": " + reason;
   }
-  DeleteTextures(level.SurfaceTextures);
-  DeleteTextures(level.LightmapTextures);
+  DeleteLevelTextures(level);
   level = std::move(fresh);
   return {};
 }
