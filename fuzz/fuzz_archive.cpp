@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "data/SearchPath.h"
 
@@ -21,11 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     written += static_cast<std::size_t>(n);
   }
   {
-    const data::TSearchPath path({"/proc/self/fd/" + std::to_string(fd)}, "",
-                                 [](const std::string&) {});
+    data::TSearchPath path({"/proc/self/fd/" + std::to_string(fd)}, "", [](const std::string&) {});
+    // Every entry once read ahead on the reading thread, then once as a plain read.
+    std::vector<std::string> names;
     for (const char* folder : {"", "maps", "textures", "scripts"})
-      for (const data::TEntryInfo& entry : path.List(folder, ""))
-        if (const auto read = path.Read(entry.Name); read && read->size() > data::kMaxEntryBytes)
+      for (const data::TEntryInfo& entry : path.List(folder, "")) names.push_back(entry.Name);
+    path.ReadAhead(names);
+    for (int pass = 0; pass < 2; ++pass)
+      for (const std::string& name : names)
+        if (const auto read = path.Read(name); read && read->size() > data::kMaxEntryBytes)
           __builtin_trap();
     path.Exists("MAPS\\A.BSP");
     path.Read("a");

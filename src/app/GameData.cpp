@@ -66,6 +66,7 @@ struct TRunData {
       if (!DiskPath.empty()) return ReadDiskFile(DiskPath, SIZE_MAX);
       return ArchivedLevel;
     };
+    Files.ReadAhead = [this](const std::vector<std::string>& names) { Path->ReadAhead(names); };
   }
 };
 

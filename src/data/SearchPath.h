@@ -51,6 +51,13 @@ class TSearchPath {
   // kMaxEntryBytes, bad CRC, a size other than declared, encrypted, unsupported method).
   std::optional<std::vector<std::uint8_t>> Read(const std::string& name) const;
 
+  // Starts reading the files of `names` that the search path holds, in the order given, on a
+  // thread of its own, so that inflating each overlaps with what the caller does with the one
+  // before. Read hands each of them out once without reading it again, with its warnings at that
+  // moment. A later call drops what an earlier one read and nobody took; an empty list just
+  // drops. Not taken, they hold at most kMaxEntryBytes besides the one the caller waits for.
+  void ReadAhead(const std::vector<std::string>& names);
+
   // Every file directly inside `folder` (e.g. "maps", any case, '\' or '/') whose name ends with
   // `extension` (e.g. ".bsp", any case), each from the highest layer that has it, sorted by the
   // lower-cased name.

@@ -83,6 +83,32 @@ void GroupFaces(const std::vector<TBSPFace>& faces, std::int32_t groupCount,
   }
 }
 
+// Every image file the surfaces may load, in the order the loop below asks for them.
+std::vector<std::string> SurfaceImageNames(const std::vector<TBSPTexture>& textures) {
+  std::vector<std::string> names;
+  for (const TBSPTexture& texture : textures)
+    for (const char* extension : {".jpg", ".tga"}) names.push_back(TextureBaseName(texture) + extension);
+  return names;
+}
+
+// A source that inflates its files (game-data archives) reads the images ahead on a thread of its
+// own while this one decodes and uploads; what nobody asked for is dropped when the load ends.
+class TReadAheadScope {
+ public:
+  TReadAheadScope(const TLevelOptions& options, const std::vector<TBSPTexture>& textures)
+      : Files(options.Files && options.Files->ReadAhead && !options.Shaders ? options.Files : nullptr) {
+    if (Files) Files->ReadAhead(SurfaceImageNames(textures));
+  }
+  ~TReadAheadScope() {
+    if (Files) Files->ReadAhead({});
+  }
+  TReadAheadScope(const TReadAheadScope&) = delete;
+  TReadAheadScope& operator=(const TReadAheadScope&) = delete;
+
+ private:
+  const platform::TFileSource* Files;
+};
+
 }  // namespace
 
 bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& options) {
@@ -121,6 +147,7 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
   timings.ReadingMs += stopwatch.LapMs();
 
   SurfaceTextures.assign(file.Textures.size(), 0);
+  const TReadAheadScope readAhead(options, file.Textures);
   if (options.Shaders) LoadShadedSurfaces(*this, file.Textures, options.ShaderSource);
   TImageOnce images;
   for (std::size_t t = 0; t < file.Textures.size() && !options.Shaders; ++t) {

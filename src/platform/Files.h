@@ -28,6 +28,9 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
 struct TFileSource {
   std::function<bool(const std::string&)> Exists;
   std::function<std::optional<std::vector<std::uint8_t>>(const std::string&)> Read;
+  // Optional: the names about to be read, in order, so that a source that must inflate them can
+  // start early. An empty list drops what was read ahead and not asked for.
+  std::function<void(const std::vector<std::string>&)> ReadAhead;
 };
 
 class TScopedFileSource {

@@ -96,6 +96,10 @@ TEST(SearchPath, IndexKeysRefuseNamesThatLeaveTheSearchPath) {
     EXPECT_EQ(data::IndexKey(name).value_or("-"), key) << name;
 }
 
+// "data" as one stored deflate block, and its CRC.
+const std::string kDeflatedData("\x01\x04\x00\xfb\xff" "data", 9);
+constexpr std::int64_t kDataCrc = 0xadf3f363;
+
 // Hostile archives: each gives its one line naming the archive (and entry), and the others load.
 TEST(SearchPath, HostileArchivesAreReportedAndSkipped) {
   const std::vector<std::uint8_t> good = testsupport::RawZip({{"good.txt", "fine"}});
@@ -124,6 +128,17 @@ TEST(SearchPath, HostileArchivesAreReportedAndSkipped) {
        "<none>", {"a.txt: inflates to more than the declared 3 bytes"}},
       {"huge declared", testsupport::RawZip({{"a.txt", "data", 8, 0, -1, 0xfffffff0}}), "a.txt",
        "<none>", {"a.txt: declares 4294967280 bytes, more than the 67108864 bytes a game file may hold"}},
+      {"deflated, bad CRC", testsupport::RawZip({{"a.txt", kDeflatedData, 8, 0, 1234, 4}}), "a.txt",
+       "<none>", {"a.txt: CRC error"}},
+      {"deflated, damaged", testsupport::RawZip({{"a.txt", "\x07\x00", 8, 0, kDataCrc, 4}}), "a.txt",
+       "<none>", {"a.txt: damaged compressed data"}},
+      {"deflated, longer than declared", testsupport::RawZip({{"a.txt", kDeflatedData, 8, 0, kDataCrc, 3}}),
+       "a.txt", "<none>", {"a.txt: inflates to more than the declared 3 bytes"}},
+      {"deflated, shorter than declared", testsupport::RawZip({{"a.txt", kDeflatedData, 8, 0, kDataCrc, 6}}),
+       "a.txt", "<none>", {"a.txt: inflates to 4 bytes, not the declared 6 bytes"}},
+      // More than nine bytes of deflate data can give: never allocated, streamed and found short.
+      {"deflated, declares 60 MB", testsupport::RawZip({{"a.txt", kDeflatedData, 8, 0, kDataCrc, 60 << 20}}),
+       "a.txt", "<none>", {"a.txt: inflates to 4 bytes, not the declared 62914560 bytes"}},
       {"encrypted", testsupport::RawZip({{"a.txt", "data", 0, 1}}), "a.txt", "<none>",
        {"a.txt: encrypted, cannot be read"}},
       {"unknown method", testsupport::RawZip({{"a.txt", "data", 97}}), "a.txt", "<none>",
@@ -160,6 +175,32 @@ TEST(SearchPath, HostileArchivesAreReportedAndSkipped) {
     for ([[maybe_unused]] const auto& entry : fs::recursive_directory_iterator(dir.Path())) ++files;
     EXPECT_EQ(files, 2u);  // nothing written
   }
+}
+
+// Files read ahead come out as a plain read gives them, each once, with their warnings when they
+// are taken; other names read meanwhile; untaken ones past the holding limit hold up no caller.
+TEST(SearchPath, ReadAheadHandsOutEachFileOnce) {
+  TTempDir dir;
+  testsupport::WriteZip(dir / "a.pk3", {{"one.txt", "first"}, {"two.txt", "second"}, {"three.txt", "third"}});
+  testsupport::WriteFile(dir / "bad.pk3", testsupport::RawZip({{"bad.txt", "data", 0, 0, 1234}}));
+  const std::vector<std::uint8_t> big((33u << 20), 7);  // two of them pass the holding limit
+  testsupport::WriteFile(dir / "big1.bin", big);
+  testsupport::WriteFile(dir / "big2.bin", big);
+  TWarnings warnings;
+  data::TSearchPath path({dir.Path()}, "", warnings.Sink());
+
+  path.ReadAhead({"ONE.txt", "bad.txt", "missing.txt", "two.txt", "one.txt", "two.txt"});
+  EXPECT_EQ(Text(path.Read("three.txt")), "third");
+  EXPECT_EQ(Text(path.Read("two.txt")), "second");
+  EXPECT_EQ(warnings.Lines, std::vector<std::string>{});
+  EXPECT_EQ(Text(path.Read("bad.txt")), "<none>");
+  EXPECT_EQ(warnings.Lines, std::vector<std::string>{dir / "bad.pk3" + ": bad.txt: CRC error"});
+  EXPECT_EQ(Text(path.Read("one.txt")), "first");
+  EXPECT_EQ(Text(path.Read("one.txt")), "first");  // taken once, then read as usual
+
+  path.ReadAhead({"big1.bin", "big2.bin", "three.txt"});
+  EXPECT_EQ(Text(path.Read("three.txt")), "third");
+  path.ReadAhead({"big1.bin", "two.txt"});  // dropped untaken, and the path goes with its thread
 }
 
 }  // namespace
