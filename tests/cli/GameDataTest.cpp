@@ -20,6 +20,7 @@
 #include "support/BspWriter.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
+#include "support/XServer.h"
 #include "support/ZipWriter.h"
 
 namespace fs = std::filesystem;
@@ -254,6 +255,48 @@ TEST(GameData, ScreenshotThroughTheArchivesEqualsTheLooseFiles) {
   EXPECT_EQ(imagesLine(a.Err).substr(0, 40), imagesLine(b.Err).substr(0, 40));
   EXPECT_NE(a.Err.find("44 textures: 36 images found"), std::string::npos) << a.Err;
   EXPECT_EQ(testsupport::ReadFile(loose / "shot.png"), testsupport::ReadFile(empty / "shot.png"));
+}
+
+// The viewer with a LEVEL it cannot show: its message (in the box, or on standard error where no
+// box can be shown) names the path, and the run ends with 1 without a window.
+TEST(GameData, ViewerNamesALevelItCannotShowAndEndsWith1) {
+  testsupport::TTempDir dir;
+  testsupport::WriteFile(dir / "pic.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0});
+  testsupport::WriteZip(dir / "data.pk3", {{"maps/cut.bsp", "IBSP\x2e\0\0\0"}});
+  const struct {
+    std::vector<std::string> Args;
+    std::string Err;
+  } cases[] = {
+      {{"pic.png"}, "bspwalk: pic.png is a PNG picture; bspwalk reads Quake 3 levels (IBSP version 46)\n"},
+      {{"--data", dir / "data.pk3", "gone"},
+       "bspwalk: gone: no such level file (looked in " + dir.Path() + ", " + dir / "data.pk3" + ")\n"},
+      {{"--data", dir / "data.pk3", "cut"},
+       "bspwalk: cut: not a BSP file (5 bytes, shorter than the header and lump directory)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Args.back());
+    testsupport::TStartedProgram viewer(BSPWALK_PROGRAM, c.Args, dir.Path(), "", {"DISPLAY="});
+    EXPECT_EQ(viewer.WaitForExit(std::chrono::seconds(60)), 1);
+    EXPECT_EQ(viewer.Err(), c.Err);
+  }
+
+  // With a display the message is a box; the run ends with 1 once it is read.
+  testsupport::TXvfbServer server(320, 240);
+  testsupport::TStartedProgram viewer(BSPWALK_PROGRAM, {"pic.png"}, dir.Path(), server.Display());
+  std::string box;
+  ASSERT_TRUE(testsupport::WaitUntil(
+      [&] { return !(box = testsupport::WindowId(server.Display(), "bspwalk")).empty() || !viewer.Running(); },
+      std::chrono::seconds(120)));
+  ASSERT_FALSE(box.empty()) << viewer.Err();
+  std::optional<int> exitCode;
+  testsupport::WaitUntil(
+      [&] {
+        testsupport::Shell(server.Display(), "xdotool key --window " + box + " Return");
+        return (exitCode = viewer.WaitForExit(std::chrono::seconds(2))).has_value();
+      },
+      std::chrono::seconds(120), std::chrono::milliseconds(0));
+  EXPECT_EQ(exitCode, 1);
+  EXPECT_EQ(viewer.Err(), "");
 }
 
 }  // namespace
