@@ -1,6 +1,7 @@
 // Game data through the search path: building the index over every OpenArena archive (goal: under
 // 20 ms), and loading three levels of different sizes from the archives beside loading the same
-// files extracted as loose files, alternately in the same run (goal: within 1.10x, wall clock).
+// files extracted as loose files, alternately in the same run (goal: within 1.10x, wall clock),
+// plainly and with --shaders.
 //   bench_data [--benchmark_min_time=...]
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
@@ -15,10 +16,10 @@
 
 #include "data/SearchPath.h"
 #include "gl/OpenGL.h"
-#include "level/BSPFile.h"
 #include "level/Q3BSP.h"
 #include "platform/Files.h"
 #include "platform/OffscreenContext.h"
+#include "shaders/Shaders.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -44,23 +45,73 @@ void BM_IndexAllArchives(benchmark::State& state) {
   state.counters["entries"] = static_cast<double>(entries);
 }
 
-// Two working folders with lgmp/: one empty (everything from the archives), one holding the
-// level and every image the search path gives it, written out as loose files.
+// The game data as a run with --data gives it to a load: files through the search path, and with
+// --shaders the scripts and their images too.
+struct TGameDataSource {
+  explicit TGameDataSource(const data::TSearchPath& path)
+      : Files{[&path](const std::string& n) { return path.Exists(n); },
+              [&path](const std::string& n) { return path.Read(n); },
+              [&path](const std::vector<std::string>& n) { path.ReadAhead(n); }} {
+    Shaders.ScriptNames = [&path] {
+      std::vector<std::string> names;
+      for (const data::TEntryInfo& script : path.List("scripts", ".shader")) names.push_back(script.Name);
+      return names;
+    };
+    Shaders.Read = Files.Read;
+    Shaders.ImageExists = Files.Exists;
+    Shaders.ReadAhead = Files.ReadAhead;
+  }
+  platform::TFileSource Files;
+  shaders::TShaderSource Shaders;
+};
+
+TLevelOptions OptionsFor(bool shaders, const TGameDataSource* source) {
+  TLevelOptions options;
+  options.Shaders = shaders;
+  if (source) {
+    options.Files = &source->Files;
+    if (shaders) options.ShaderSource = source->Shaders;
+  }
+  return options;
+}
+
+struct TLoadTimes {
+  double Wall = 0, Cpu = 0;  // ms; processor time counts every thread of the process
+};
+
+TLoadTimes LoadOnce(const std::string& dir, const char* map, const TLevelOptions& options) {
+  testsupport::TScopedWorkingDir cwd(dir);
+  TQuake3BSP level;
+  const TClock::time_point start = TClock::now();
+  const std::clock_t cpuStart = std::clock();
+  level.LoadBSP(map, options);
+  const TLoadTimes times{MsSince(start), 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC};
+  glDeleteTextures(static_cast<GLsizei>(level.SurfaceTextures.size()), level.SurfaceTextures.data());
+  glDeleteTextures(static_cast<GLsizei>(level.LightmapTextures.size()), level.LightmapTextures.data());
+  glDeleteTextures(static_cast<GLsizei>(level.Shading.SkyBox.size()), level.Shading.SkyBox.data());
+  glDeleteTextures(1, &level.Shading.SkyClouds);
+  glFinish();
+  return times;
+}
+
+// Two working folders with lgmp/: one empty (everything from the archives), one holding every
+// file that loading the levels from the archives reads (plain and with --shaders), written out as
+// loose files.
 class TEnvironment {
  public:
   TEnvironment() : Context(8, 8), Path({kBaseoa}, "", nullptr) {
     LoadOpenGL("opengl32.dll");
     fs::create_directory(Archived.Path() + "/lgmp");
     fs::create_directory(Loose.Path() + "/lgmp");
-    for (const char* map : kMaps) {
-      const std::vector<std::uint8_t> bytes = *Path.Read(map);
-      Extract(map, bytes);
-      for (const TBSPTexture& texture : ParseBSP(bytes).Textures)
-        for (const char* extension : {".jpg", ".tga"}) {
-          const std::string name = TextureBaseName(texture) + extension;
-          if (const auto image = Path.Find(name)) Extract(image->Name, *Path.Read(name));
-        }
-    }
+    TGameDataSource recording(Path);
+    recording.Files.Read = [this](const std::string& name) {
+      std::optional<std::vector<std::uint8_t>> bytes = Path.Read(name);
+      if (bytes) Extract(Path.Find(name)->Name, *bytes);
+      return bytes;
+    };
+    recording.Shaders.Read = recording.Files.Read;
+    for (const char* map : kMaps)
+      for (const bool shaders : {false, true}) LoadOnce(Archived.Path(), map, OptionsFor(shaders, &recording));
   }
   ~TEnvironment() { UnloadOpenGL(); }
 
@@ -84,45 +135,25 @@ TEnvironment& Environment() {
   return environment;
 }
 
-struct TLoadTimes {
-  double Wall = 0, Cpu = 0;  // ms; processor time counts every thread of the process
-};
 std::map<std::string, std::pair<TLoadTimes, TLoadTimes>> Results;  // archived, loose
-
-TLoadTimes LoadOnce(const std::string& dir, const char* map, const platform::TFileSource* files) {
-  testsupport::TScopedWorkingDir cwd(dir);
-  TQuake3BSP level;
-  TLevelOptions options;
-  options.Files = files;
-  const TClock::time_point start = TClock::now();
-  const std::clock_t cpuStart = std::clock();
-  level.LoadBSP(map, options);
-  const TLoadTimes times{MsSince(start), 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC};
-  glDeleteTextures(static_cast<GLsizei>(level.SurfaceTextures.size()), level.SurfaceTextures.data());
-  glDeleteTextures(static_cast<GLsizei>(level.LightmapTextures.size()), level.LightmapTextures.data());
-  glFinish();
-  return times;
-}
 
 // Each iteration loads from the archives (the index built once, as a run does) and then the
 // same files loose, so that whatever else the machine runs weighs on both alike.
-void BM_LoadArchivedBesideLoose(benchmark::State& state, const char* map) {
+void BM_LoadArchivedBesideLoose(benchmark::State& state, const char* map, bool shaders) {
   TEnvironment& environment = Environment();
-  data::TSearchPath path({kBaseoa}, environment.ArchivedDir(), nullptr);
-  const platform::TFileSource files{[&](const std::string& n) { return path.Exists(n); },
-                                    [&](const std::string& n) { return path.Read(n); },
-                                    [&](const std::vector<std::string>& n) { path.ReadAhead(n); }};
+  const data::TSearchPath path({kBaseoa}, environment.ArchivedDir(), nullptr);
+  const TGameDataSource source(path);
   TLoadTimes archived, loose;
   for (auto _ : state) {
-    const TLoadTimes a = LoadOnce(environment.ArchivedDir(), map, &files);
-    const TLoadTimes l = LoadOnce(environment.LooseDir(), map, nullptr);
+    const TLoadTimes a = LoadOnce(environment.ArchivedDir(), map, OptionsFor(shaders, &source));
+    const TLoadTimes l = LoadOnce(environment.LooseDir(), map, OptionsFor(shaders, nullptr));
     archived = {archived.Wall + a.Wall, archived.Cpu + a.Cpu};
     loose = {loose.Wall + l.Wall, loose.Cpu + l.Cpu};
   }
   const double n = static_cast<double>(state.iterations());
   archived = {archived.Wall / n, archived.Cpu / n};
   loose = {loose.Wall / n, loose.Cpu / n};
-  Results[map] = {archived, loose};
+  Results[std::string(map).substr(5) + (shaders ? " --shaders" : "")] = {archived, loose};
   state.counters["archived_ms"] = archived.Wall;
   state.counters["loose_ms"] = loose.Wall;
   state.counters["ratio"] = archived.Wall / loose.Wall;
@@ -133,12 +164,13 @@ void BM_LoadArchivedBesideLoose(benchmark::State& state, const char* map) {
 int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("IndexAllArchives", BM_IndexAllArchives)
       ->Unit(benchmark::kMillisecond);
-  for (const char* map : kMaps) {
-    const std::string name = std::string(map).substr(5);
-    benchmark::RegisterBenchmark(("LoadArchivedBesideLoose/" + name).c_str(),
-                                 BM_LoadArchivedBesideLoose, map)
-        ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-  }
+  for (const bool shaders : {false, true})
+    for (const char* map : kMaps) {
+      const std::string name = std::string(map).substr(5) + (shaders ? "/shaders" : "");
+      benchmark::RegisterBenchmark(("LoadArchivedBesideLoose/" + name).c_str(),
+                                   BM_LoadArchivedBesideLoose, map, shaders)
+          ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+    }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
@@ -146,7 +178,7 @@ int main(int argc, char** argv) {
   std::printf("\n%-22s %12s %12s %8s %16s %14s\n", "level", "archives ms", "loose ms", "ratio",
               "archives cpu ms", "loose cpu ms");
   for (const auto& [map, t] : Results)
-    std::printf("%-22s %12.2f %12.2f %7.2fx %16.2f %14.2f\n", map.c_str(), t.first.Wall,
+    std::printf("%-24s %12.2f %12.2f %7.2fx %16.2f %14.2f\n", map.c_str(), t.first.Wall,
                 t.second.Wall, t.first.Wall / t.second.Wall, t.first.Cpu, t.second.Cpu);
   std::printf("(goal: archives within 1.10x of loose files, wall clock; the archives' images are\n"
               " inflated on a second thread, so their processor time counts both threads)\n");

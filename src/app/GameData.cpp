@@ -193,6 +193,7 @@ void ApplyGameData(const TCommandLine& options, TLevelOptions& level) {
   };
   level.ShaderSource.Read = [path](const std::string& name) { return path->Read(name); };
   level.ShaderSource.ImageExists = [path](const std::string& name) { return path->Exists(name); };
+  level.ShaderSource.ReadAhead = [path](const std::vector<std::string>& names) { path->ReadAhead(names); };
 }
 
 bool AddEnvironmentData(TCommandLine& options, const char* value, std::ostream& err) {

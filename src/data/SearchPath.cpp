@@ -507,7 +507,7 @@ struct TSearchPath::TImpl {
   // the caller waits for a file that is still to come.
   static constexpr std::uint64_t kReadAheadBytes = kMaxEntryBytes;
 
-  void StartReadAhead(const std::vector<std::string>& names) {
+  void StartReadAhead(const std::vector<std::string>& names) const {
     Ahead.reset();
     auto ahead = std::make_unique<TReadAhead>();
     for (const std::string& name : names) {
@@ -567,7 +567,7 @@ struct TSearchPath::TImpl {
 
   // libzip's handles and the inflater, shared by the caller and the read-ahead thread.
   mutable std::mutex ArchiveLock;
-  std::unique_ptr<TReadAhead> Ahead;  // last: its thread reads through everything above
+  mutable std::unique_ptr<TReadAhead> Ahead;  // last: its thread reads through everything above
 };
 
 TSearchPath::TSearchPath(const std::vector<std::string>& dataPaths, const std::string& baseDir,
@@ -617,7 +617,7 @@ std::optional<std::vector<std::uint8_t>> TSearchPath::Read(const std::string& na
   return Impl->ReadHit(*hit, Impl->Warn);
 }
 
-void TSearchPath::ReadAhead(const std::vector<std::string>& names) { Impl->StartReadAhead(names); }
+void TSearchPath::ReadAhead(const std::vector<std::string>& names) const { Impl->StartReadAhead(names); }
 
 std::vector<TEntryInfo> TSearchPath::List(const std::string& folder,
                                           const std::string& extension) const {

@@ -56,7 +56,7 @@ class TSearchPath {
   // before. Read hands each of them out once without reading it again, with its warnings at that
   // moment. A later call drops what an earlier one read and nobody took; an empty list just
   // drops. Not taken, they hold at most kMaxEntryBytes besides the one the caller waits for.
-  void ReadAhead(const std::vector<std::string>& names);
+  void ReadAhead(const std::vector<std::string>& names) const;
 
   // Every file directly inside `folder` (e.g. "maps", any case, '\' or '/') whose name ends with
   // `extension` (e.g. ".bsp", any case), each from the highest layer that has it, sorted by the

@@ -92,12 +92,13 @@ std::vector<std::string> SurfaceImageNames(const std::vector<TBSPTexture>& textu
 }
 
 // A source that inflates its files (game-data archives) reads the images ahead on a thread of its
-// own while this one decodes and uploads; what nobody asked for is dropped when the load ends.
+// own while this one decodes and uploads (with --shaders the shader loader says what it reads);
+// what nobody asked for is dropped when the load ends.
 class TReadAheadScope {
  public:
   TReadAheadScope(const TLevelOptions& options, const std::vector<TBSPTexture>& textures)
-      : Files(options.Files && options.Files->ReadAhead && !options.Shaders ? options.Files : nullptr) {
-    if (Files) Files->ReadAhead(SurfaceImageNames(textures));
+      : Files(options.Files && options.Files->ReadAhead ? options.Files : nullptr) {
+    if (Files && !options.Shaders) Files->ReadAhead(SurfaceImageNames(textures));
   }
   ~TReadAheadScope() {
     if (Files) Files->ReadAhead({});

@@ -27,26 +27,28 @@ void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading, T
   }
 }
 
-// The sky of the first sky texture that has faces and images: its far box, else its cloud image.
-void LoadSky(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-             const shaders::TShaderTable& table, const shaders::TShaderSource& source,
-             TImageOnce& images) {
+// The sky of the first sky texture that has faces and images: its far box (six images), else its
+// cloud image (one), else nothing.
+std::vector<std::string> SkyImages(const TLevelShading& shading, const std::vector<TBSPTexture>& textures,
+                                   const shaders::TShaderTable& table, const shaders::TShaderSource& source) {
   for (std::size_t t = 0; t < textures.size(); ++t) {
-    if (!level.Shading.States[t].Sky) continue;
+    if (!shading.States[t].Sky) continue;
     const shaders::TShader* shader = table.Find(TextureBaseName(textures[t]));
-    if (const auto box = shaders::FindSkyBox(*shader, source.ImageExists)) {
-      level.Shading.SkyBox.assign(6, 0);
-      for (std::size_t side = 0; side < 6; ++side) LoadImage((*box)[side], level.Shading.SkyBox[side], level.Shading, images);
-      return;
-    }
+    if (const auto box = shaders::FindSkyBox(*shader, source.ImageExists))
+      return std::vector<std::string>(box->begin(), box->end());
     for (const shaders::TStage& stage : shader->Stages) {
       if (stage.Map.empty() || stage.Map.front() == '$') continue;
-      if (const auto image = shaders::FindImage(stage.Map, source.ImageExists)) {
-        LoadImage(*image, level.Shading.SkyClouds, level.Shading, images);
-        return;
-      }
+      if (const auto image = shaders::FindImage(stage.Map, source.ImageExists)) return {*image};
     }
   }
+  return {};
+}
+
+void LoadSky(TLevelShading& shading, const std::vector<std::string>& sky, TImageOnce& images) {
+  if (sky.size() == 1) LoadImage(sky.front(), shading.SkyClouds, shading, images);
+  if (sky.size() != 6) return;
+  shading.SkyBox.assign(6, 0);
+  for (std::size_t side = 0; side < 6; ++side) LoadImage(sky[side], shading.SkyBox[side], shading, images);
 }
 
 void SetAlphaTest(shaders::TAlphaTest test) {
@@ -152,17 +154,26 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
   shading.Problems = table.Problems;
   shading.ShaderCount = table.Shaders.size();
   shading.ScriptCount = table.ScriptCount;
-  TImageOnce images;
+  // Every texture described first, so that the images to load are known, in the order they load,
+  // before the first one is read.
+  std::vector<std::vector<std::string>> surfaceImages(textures.size());
+  std::vector<std::string> toRead;
   for (std::size_t t = 0; t < textures.size(); ++t) {
-    const shaders::TTextureSurface surface =
+    shaders::TTextureSurface surface =
         shaders::DescribeTexture(TextureBaseName(textures[t]), table, source.ImageExists);
     shading.States.push_back(surface.State);
     shading.Origins.push_back(surface.Origin);
     // Only the images of surfaces that are drawn are loaded.
-    if (surface.State.Drawn)
-      for (const std::string& image : surface.Images) LoadImage(image, level.SurfaceTextures[t], shading, images);
+    if (surface.State.Drawn) surfaceImages[t] = std::move(surface.Images);
+    toRead.insert(toRead.end(), surfaceImages[t].begin(), surfaceImages[t].end());
   }
-  LoadSky(level, textures, table, source, images);
+  const std::vector<std::string> sky = SkyImages(shading, textures, table, source);
+  toRead.insert(toRead.end(), sky.begin(), sky.end());
+  if (source.ReadAhead) source.ReadAhead(toRead);
+  TImageOnce images;
+  for (std::size_t t = 0; t < textures.size(); ++t)
+    for (const std::string& image : surfaceImages[t]) LoadImage(image, level.SurfaceTextures[t], shading, images);
+  LoadSky(shading, sky, images);
 }
 
 void GroupShadedFaces(TQuake3BSP& level) {

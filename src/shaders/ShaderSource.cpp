@@ -47,6 +47,7 @@ TShaderTable LoadShaderTable(const TShaderSource& source) {
   std::vector<std::string> names = source.ScriptNames();
   std::stable_sort(names.begin(), names.end(),
                    [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  if (source.ReadAhead) source.ReadAhead(names);
   for (const std::string& name : names) {
     const std::optional<std::vector<std::uint8_t>> bytes = source.Read(name);
     if (!bytes) {

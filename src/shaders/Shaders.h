@@ -87,6 +87,9 @@ struct TShaderSource {
   std::function<std::vector<std::string>()> ScriptNames;                            // "scripts/x.shader"
   std::function<std::optional<std::vector<std::uint8_t>>(const std::string&)> Read;  // nothing: unreadable
   std::function<bool(const std::string&)> ImageExists;                              // a file, not a folder
+  // Optional: told the names about to be read, in order, so that a source that inflates them
+  // (game-data archives) can start early.
+  std::function<void(const std::vector<std::string>&)> ReadAhead;
 };
 
 // scripts/*.shader under the working directory (letter case ignored); images as platform::FileExists

@@ -9,6 +9,7 @@
 
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
+#include "platform/Files.h"
 #include "platform/OffscreenContext.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
@@ -100,7 +101,24 @@ TEST(ShadedPixels, GrateAdditiveTwoSidedAndSky) {
   TQuake3BSP loaded;
   TLevelOptions options;
   options.Shaders = true;
+  // A source that inflates is told every script and image before they are read, in read order.
+  std::vector<std::string> announced, read;
+  const platform::TFileSource files{
+      [](const std::string& name) { return std::filesystem::is_regular_file(name); },
+      [&read](const std::string& name) {
+        read.push_back(name);
+        return std::optional<testsupport::TBytes>(testsupport::ReadFile(name));
+      },
+      [&announced](const std::vector<std::string>& names) {
+        announced.insert(announced.end(), names.begin(), names.end());
+      }};
+  options.Files = &files;
+  options.ShaderSource = shaders::BaseFolderSource();
+  options.ShaderSource.ReadAhead = files.ReadAhead;
   ASSERT_TRUE(loaded.LoadBSP("maps/test.bsp", options));
+  read.erase(read.begin());  // the level itself
+  EXPECT_EQ(read, announced);
+  EXPECT_EQ(read.size(), 12u);  // the script, five surfaces' images, six sky sides
   // A hostile image is a problem and the load goes on; a folder is no image.
   ASSERT_EQ(loaded.Shading.Problems.size(), 1u);
   EXPECT_EQ(loaded.Shading.Problems[0].Describe(), "t/bad.tga:0: Read beyond end of file");
