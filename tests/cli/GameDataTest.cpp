@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -297,6 +298,38 @@ TEST(GameData, ViewerNamesALevelItCannotShowAndEndsWith1) {
       std::chrono::seconds(120), std::chrono::milliseconds(0));
   EXPECT_EQ(exitCode, 1);
   EXPECT_EQ(viewer.Err(), "");
+}
+
+// Game data the person running the program may not read: one warning each, and the rest still
+// found. Run as nobody when the tests run as root, since root reads everything.
+TEST(GameData, UnreadableFoldersAndArchivesAreReportedAndSkipped) {
+  testsupport::TTempDir dir;
+  const std::string program = dir / "bspwalk";
+  fs::copy_file(BSPWALK_PROGRAM, program);
+  testsupport::TBspWriter level = TBspWriter::SmallLevel();
+  fs::create_directories(dir / "locked");
+  fs::create_directories(dir / "open/maps");
+  level.WriteTo(dir / "open/maps/readable.bsp");
+  testsupport::WriteZip(dir / "open/a.pk3", {{"maps/archived.bsp", Text(level.Bytes())}});
+  fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(dir / "locked", fs::perms::none);
+  fs::permissions(dir / "open/a.pk3", fs::perms::none);
+  std::vector<std::string> args{"--data", dir / "locked", "--data", dir / "open", "--list"};
+  std::string runner = program;
+  if (geteuid() == 0) {
+    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+    runner = "/usr/bin/setpriv";
+  }
+  // The sanitizers' settings name files in the checkout, which nobody may not be able to read.
+  testsupport::TStartedProgram started(runner, args, dir.Path(), "",
+                                       {"LSAN_OPTIONS=", "ASAN_OPTIONS=detect_leaks=0"});
+  const TRun run{started.WaitForExit(std::chrono::seconds(60)).value_or(-1), started.Out(), started.Err()};
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Err, "bspwalk: warning: " + dir / "locked" + ": cannot read the folder (Permission denied)\n"
+                     "bspwalk: warning: " + dir / "open/a.pk3" +
+                     ": skipped, not a readable zip archive (Can't open file: Permission denied)\n");
+  EXPECT_NE(run.Out.find("maps/readable.bsp"), std::string::npos) << run.Out;
 }
 
 }  // namespace
