@@ -356,13 +356,14 @@ struct TSearchPath::TImpl {
     return bytes;
   }
 
+  using TRead = std::optional<std::vector<std::uint8_t>>;  // nothing: cannot be read (warned)
+
   // Stored and deflated entries, which are all the game's archives hold, are taken whole: the
   // compressed bytes in one read, inflated in one call into a buffer of the declared size and
   // checked against the declared CRC. This is several times quicker than zlib's streaming inflate
   // through libzip, and inflating is most of what loading from an archive costs over loose
-  // files. Nothing when the entry is not one of those (the caller streams it through libzip);
-  // otherwise the bytes, or an empty optional inside after a warning.
-  std::optional<std::optional<std::vector<std::uint8_t>>> ReadWhole(
+  // files. Nothing when the entry is not one of those (the caller streams it through libzip).
+  std::optional<TRead> ReadWhole(
       const TArchive& archive, const TIndexed& entry, const zip_stat_t& stat,
       const std::string& where, const TWarningSink& warn) const {
     constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
@@ -378,19 +379,27 @@ struct TSearchPath::TImpl {
         zip_fopen_index(archive.Zip.get(), entry.Entry, ZIP_FL_COMPRESSED));
     if (!file) {
       warn(where + zip_strerror(archive.Zip.get()));
-      return std::optional<std::vector<std::uint8_t>>();
+      return TRead();
     }
     std::vector<std::uint8_t> packed(static_cast<std::size_t>(stat.comp_size));
-    const zip_int64_t got = zip_fread(file.get(), packed.data(), packed.size());
-    if (got < 0 || static_cast<zip_uint64_t>(got) != stat.comp_size) {
-      warn(where + (got < 0 ? std::string(zip_file_strerror(file.get())) : "cut short"));
-      return std::optional<std::vector<std::uint8_t>>();
+    std::size_t got = 0;
+    while (got < packed.size()) {
+      const zip_int64_t n = zip_fread(file.get(), packed.data() + got, packed.size() - got);
+      if (n < 0) {
+        warn(where + zip_file_strerror(file.get()));
+        return TRead();
+      }
+      if (n == 0) {
+        warn(where + "cut short");
+        return TRead();
+      }
+      got += static_cast<std::size_t>(n);
     }
     std::vector<std::uint8_t> bytes;
     if (stored) {
       if (stat.comp_size > stat.size) {
         warn(where + "inflates to more than the declared " + HumanSize(stat.size));
-        return std::optional<std::vector<std::uint8_t>>();
+        return TRead();
       }
       bytes = std::move(packed);
     } else {
@@ -400,23 +409,23 @@ struct TSearchPath::TImpl {
           Decompressor(), packed.data(), packed.size(), bytes.data(), bytes.size(), &out);
       if (result == LIBDEFLATE_INSUFFICIENT_SPACE) {
         warn(where + "inflates to more than the declared " + HumanSize(stat.size));
-        return std::optional<std::vector<std::uint8_t>>();
+        return TRead();
       }
       if (result != LIBDEFLATE_SUCCESS) {
         warn(where + "damaged compressed data");
-        return std::optional<std::vector<std::uint8_t>>();
+        return TRead();
       }
       bytes.resize(out);
     }
     if (bytes.size() != stat.size) {
       warn(where + "inflates to " + HumanSize(bytes.size()) + ", not the declared " + HumanSize(stat.size));
-      return std::optional<std::vector<std::uint8_t>>();
+      return TRead();
     }
     if (libdeflate_crc32(0, bytes.data(), bytes.size()) != stat.crc) {
       warn(where + "CRC error");
-      return std::optional<std::vector<std::uint8_t>>();
+      return TRead();
     }
-    return std::optional<std::vector<std::uint8_t>>(std::move(bytes));
+    return TRead(std::move(bytes));
   }
 
   libdeflate_decompressor* Decompressor() const {
