@@ -497,6 +497,7 @@ struct TSearchPath::TImpl {
   // the order the caller reads.
   struct TReadAhead {
     struct TSlot {
+      std::string Name;
       THit Hit;
       bool Ready = false;
       bool Taken = false;
@@ -525,7 +526,9 @@ struct TSearchPath::TImpl {
       std::optional<THit> hit = Lookup(name);
       if (!hit) continue;
       ahead->SlotOf.emplace(*key, ahead->Slots.size());
-      ahead->Slots.emplace_back().Hit = std::move(*hit);
+      TReadAhead::TSlot& slot = ahead->Slots.emplace_back();
+      slot.Name = name;
+      slot.Hit = std::move(*hit);
     }
     if (ahead->Slots.empty()) return;
     TReadAhead* state = ahead.get();
@@ -539,7 +542,13 @@ struct TSearchPath::TImpl {
             return;
         }
         std::vector<std::string> warnings;
-        auto bytes = ReadHit(slot.Hit, [&warnings](const std::string& w) { warnings.push_back(w); });
+        TRead bytes;
+        // Nothing may leave the thread: a failure is the file's warning, as the caller's read gives.
+        try {
+          bytes = ReadHit(slot.Hit, [&warnings](const std::string& w) { warnings.push_back(w); });
+        } catch (const std::exception& e) {
+          warnings.push_back(slot.Name + ": cannot be read (" + e.what() + ")");
+        }
         const std::lock_guard<std::mutex> lock(state->Lock);
         state->Held += bytes ? bytes->size() : 0;
         slot.Bytes = std::move(bytes);
