@@ -4,125 +4,63 @@
 //    plain frame from the same start point; the counter "ratio" is mode / plain at the medians;
 //  - LoadBSP of a level in a fresh process beside ReloadLevel of the same file right after (what
 //    F5 and --watch do), with its images beside it.
-#include <GL/gl.h>
-#include <GL/glu.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/LevelFile.h"
 #include "app/ViewModes.h"
-#include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
-#include "platform/OffscreenContext.h"
-#include "support/TestSupport.h"
-
-namespace fs = std::filesystem;
+#include "support/BenchFrame.h"
 
 namespace {
 
-constexpr int Width = 1024, Height = 768;
 using TColouring = TRenderOptions::TColouring;
+using bench::Context, bench::MapPath, bench::Milliseconds, bench::TLevelFolder;
 
-platform::TOffscreenGLContext& Context() {
-  static platform::TOffscreenGLContext context(Width, Height);
-  static const bool loaded = (LoadOpenGL("opengl32.dll"), true);
-  (void)loaded;
-  return context;
-}
-
-double Milliseconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
+// The upper of the two middle values for an even count (not bench::Median's mean of them).
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
 }
 
-// A working folder with lgmp/ and the surface images, for as long as it lives.
-struct TLevelFolder {
-  testsupport::TTempDir Folder;
-  std::unique_ptr<testsupport::TScopedWorkingDir> InFolder;
-  TLevelFolder() {
-    testsupport::ExtractOpenArena("pak0.pk3", {"textures/*"});
-    const std::string root = testsupport::ExtractOpenArena("pak4-textures.pk3", {"textures/*"});
-    fs::create_directory(Folder / "lgmp");
-    fs::create_directory_symlink(root + "/textures", Folder / "textures");
-    InFolder = std::make_unique<testsupport::TScopedWorkingDir>(Folder.Path());
-  }
-};
-
-std::string MapPath(const std::string& map) {
-  return testsupport::ExtractOpenArena("pak1-maps.pk3", {"maps/*.bsp"}) + "/maps/" + map + ".bsp";
-}
-
 struct TLoaded {
   TQuake3BSP Level;
-  std::vector<TVector> Eyes;
-  std::vector<float> Yaws;
+  std::vector<bench::TCameraSpot> Spots;
+  explicit TLoaded(const std::string& map) {
+    {
+      TLevelFolder folder;
+      if (!Level.LoadBSP(MapPath(map))) std::abort();
+    }
+    Spots = bench::StartSpots(MapPath(map));
+  }
 };
 
-TLoaded& Loaded(const std::string& map) {
-  static std::map<std::string, std::unique_ptr<TLoaded>> levels;
-  std::unique_ptr<TLoaded>& slot = levels[map];
-  if (slot) return *slot;
-  Context();
-  slot = std::make_unique<TLoaded>();
-  {
-    TLevelFolder folder;
-    if (!slot->Level.LoadBSP(MapPath(map))) std::abort();
-  }
-  for (const app::TSpawnPoint& spawn : app::FindSpawnPoints(app::ParseEntities(app::TLevelFile(MapPath(map)).EntitiesText()))) {
-    slot->Eyes.push_back({spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + 32});
-    slot->Yaws.push_back(90 - spawn.Angle);
-  }
-  return *slot;
-}
-
-void BeginFrame(const TVector& eye, float yaw) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(80.0, static_cast<double>(Width) / Height, 5.0, 20000.0);
-  glViewport(0, 0, Width, Height);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glRotatef(270, 1, 0, 0);
-  glRotatef(yaw, 0, 0, 1);
-  glTranslatef(-eye.X, -eye.Y, -eye.Z);
-}
-
 void BM_Mode(benchmark::State& state, const std::string& map, const std::string& modes) {
-  TLoaded& loaded = Loaded(map);
-  if (loaded.Eyes.empty()) {
+  TLoaded& loaded = bench::LoadedOnce<TLoaded>(map);
+  if (loaded.Spots.empty()) {
     state.SkipWithError("no start points");
     return;
   }
-  const std::size_t spot = static_cast<std::size_t>(state.range(0)) % loaded.Eyes.size();
+  const std::size_t spot = static_cast<std::size_t>(state.range(0)) % loaded.Spots.size();
   TRenderOptions options;
   if (modes == "freeze") {
     options.FreezeVisibility = true;
-    options.FreezePosition = loaded.Eyes[(spot + 1) % loaded.Eyes.size()];
+    options.FreezePosition = loaded.Spots[(spot + 1) % loaded.Spots.size()].Eye;
   } else {
     app::ApplyModeList(modes, options);
   }
   Context();
-  glEnable(GL_DEPTH_TEST);
-  glCullFace(GL_FRONT);
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
+  bench::SetFixedState();
   std::vector<double> plainMs, modeMs;
   const auto frame = [&](const TRenderOptions& render, std::vector<double>& times) {
     const auto start = std::chrono::steady_clock::now();
-    BeginFrame(loaded.Eyes[spot], loaded.Yaws[spot]);
-    loaded.Level.RenderLevel(loaded.Eyes[spot], render);
+    bench::BeginFrame(loaded.Spots[spot]);
+    loaded.Level.RenderLevel(loaded.Spots[spot].Eye, render);
     glFinish();
     times.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
   };

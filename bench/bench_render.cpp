@@ -6,8 +6,6 @@
 //    positions, the floor of drawing the same visible triangles with the same textures in one
 //    draw per texture and per lightmap;
 //  - allocations per frame, counted by this program's operator new.
-#include <GL/gl.h>
-#include <GL/glu.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -15,18 +13,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/LevelFile.h"
-#include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_visibility.h"
-#include "platform/OffscreenContext.h"
-#include "support/TestSupport.h"
+#include "support/BenchFrame.h"
 
 namespace {
 std::atomic<long> Allocations{0};
@@ -43,26 +37,13 @@ void* operator new(std::size_t size) {
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
-namespace fs = std::filesystem;
-
 namespace {
 
-constexpr int Width = 1024, Height = 768;
-
-platform::TOffscreenGLContext& Context() {
-  static platform::TOffscreenGLContext context(Width, Height);
-  static const bool loaded = (LoadOpenGL("opengl32.dll"), true);
-  (void)loaded;
-  return context;
-}
-
-std::string MapsFolder() {
-  return testsupport::ExtractOpenArena("pak1-maps.pk3", {"maps/*.bsp"}) + "/maps";
-}
+using bench::TCameraSpot;
 
 std::vector<std::string> MapsBySize() {
   std::vector<std::pair<std::uintmax_t, std::string>> maps;
-  for (const fs::directory_entry& entry : fs::directory_iterator(MapsFolder()))
+  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(bench::MapsFolder()))
     if (entry.path().extension() == ".bsp") maps.emplace_back(entry.file_size(), entry.path().stem().string());
   std::sort(maps.rbegin(), maps.rend());
   std::vector<std::string> names;
@@ -70,38 +51,21 @@ std::vector<std::string> MapsBySize() {
   return names;
 }
 
-struct TCameraSpot {
-  TVector Eye;
-  float Yaw;  // the camera's, 0 looking along +Y
-};
-
+// Loaded once per map (through Loaded), with the surface images of pak0 and pak4-textures beside it.
 struct TLoadedLevel {
   TQuake3BSP Level;
   std::vector<TCameraSpot> Spots;  // the player start points, at eye height
+  explicit TLoadedLevel(const std::string& map) {
+    const std::string path = bench::MapPath(map);
+    {
+      bench::TLevelFolder folder;
+      if (!Level.LoadBSP(path)) std::abort();
+    }
+    Spots = bench::StartSpots(path);
+  }
 };
 
-// Loaded once per map, with the surface images of pak0 and pak4-textures beside it.
-TLoadedLevel& Loaded(const std::string& map) {
-  static std::map<std::string, std::unique_ptr<TLoadedLevel>> levels;
-  std::unique_ptr<TLoadedLevel>& slot = levels[map];
-  if (slot) return *slot;
-  Context();
-  slot = std::make_unique<TLoadedLevel>();
-  const std::string path = MapsFolder() + "/" + map + ".bsp";
-  testsupport::ExtractOpenArena("pak0.pk3", {"textures/*"});
-  const std::string root = testsupport::ExtractOpenArena("pak4-textures.pk3", {"textures/*"});
-  {
-    testsupport::TTempDir folder;
-    fs::create_directory(folder / "lgmp");
-    fs::create_directory_symlink(root + "/textures", folder / "textures");
-    testsupport::TScopedWorkingDir workingDir(folder.Path());
-    if (!slot->Level.LoadBSP(path)) std::abort();
-  }
-  const app::TLevelFile file(path);
-  for (const app::TSpawnPoint& spawn : app::FindSpawnPoints(app::ParseEntities(file.EntitiesText())))
-    slot->Spots.push_back({{spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + 32}, 90 - spawn.Angle});
-  return *slot;
-}
+TLoadedLevel& Loaded(const std::string& map) { return bench::LoadedOnce<TLoadedLevel>(map); }
 
 // Positions a little in front of polygon faces, spread over the face list, after the start points.
 std::vector<TVector> ManyPositions(const TLoadedLevel& loaded, std::size_t count) {
@@ -178,110 +142,30 @@ void BM_MarkVisibleFaces(benchmark::State& state) {
 
 // ---- Whole frames ----
 
-void StartUpState() {
-  glClearColor(0, 0, 0, 0);
-  glEnable(GL_DEPTH_TEST);
-  glCullFace(GL_FRONT);
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  // What the heads-up text leaves on from the second frame on.
-  glEnable(GL_ALPHA_TEST);
-  glAlphaFunc(GL_GREATER, 0.6f);
-}
-
-// The frame loop's projection and camera, looking horizontally.
-void BeginFrame(const TCameraSpot& spot) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(80, static_cast<double>(Width) / Height, 5, 20000);
-  glViewport(0, 0, Width, Height);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glRotatef(270, 1, 0, 0);
-  glRotatef(spot.Yaw, 0, 0, 1);
-  glTranslatef(-spot.Eye.X, -spot.Eye.Y, -spot.Eye.Z);
-}
-
-// The visible polygons of one texture or lightmap, in one set of arrays.
-struct TBatch {
-  GLuint Texture = 0;
-  std::vector<TVector> Positions;
-  std::vector<TTexCoord> Coords;
-  std::vector<GLuint> Indices;
-};
-
-std::vector<TBatch> Batches(const TQuake3BSP& level, const std::vector<GLuint>& textures,
-                            const std::vector<std::vector<std::int32_t>>& groups,
-                            const std::vector<AGLNrf2> TQuake3BSP::*coords) {
-  std::vector<TBatch> batches;
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    TBatch batch;
-    batch.Texture = textures[g];
-    for (const std::int32_t f : groups[g]) {
-      const std::size_t face = static_cast<std::size_t>(f);
-      if (level.FaceVisible[face] == 0 || level.Faces[face].FaceType != 1) continue;
-      const GLuint base = static_cast<GLuint>(batch.Positions.size());
-      const std::vector<TVector>& vertices = level.FaceVertices[face];
-      batch.Positions.insert(batch.Positions.end(), vertices.begin(), vertices.end());
-      const AGLNrf2& faceCoords = (level.*coords)[face];
-      batch.Coords.insert(batch.Coords.end(), faceCoords.begin(), faceCoords.end());
-      const std::vector<GLuint>& indices = level.FaceIndices[face];
-      if (!indices.empty()) {
-        for (const GLuint i : indices) batch.Indices.push_back(base + i);
-      } else {
-        for (GLuint i = 1; i + 1 < vertices.size(); ++i) batch.Indices.insert(batch.Indices.end(), {base, base + i, base + i + 1});
-      }
-    }
-    if (!batch.Indices.empty()) batches.push_back(std::move(batch));
-  }
-  return batches;
-}
-
-void DrawBatches(const std::vector<TBatch>& batches) {
-  for (const TBatch& batch : batches) {
-    glBindTexture(GL_TEXTURE_2D, batch.Texture);
-    glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
-    glTexCoordPointer(2, GL_FLOAT, 0, batch.Coords.data());
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.Indices.size()), GL_UNSIGNED_INT, batch.Indices.data());
-  }
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double Milliseconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
 void BM_Frame(benchmark::State& state, const std::string& map) {
+  using bench::Median, bench::Milliseconds;
   TLoadedLevel& loaded = Loaded(map);
   TQuake3BSP& level = loaded.Level;
-  if (loaded.Spots.empty()) {
-    state.SkipWithError("no start points");
-    return;
-  }
-  const TCameraSpot spot = loaded.Spots[static_cast<std::size_t>(state.range(0)) % loaded.Spots.size()];
-  Context();
-  StartUpState();
+  const std::optional<TCameraSpot> found = bench::StartSpot(state, loaded.Spots);
+  if (!found) return;
+  const TCameraSpot spot = *found;
+  bench::Context();
+  bench::SetStartUpState();
 
   // The floor's arrays, from this position's visible faces.
-  BeginFrame(spot);
+  bench::BeginFrame(spot);
   level.RenderLevel(spot.Eye);
   const std::int32_t visibleFaces = VisibleFaceCount;
-  const std::vector<TBatch> textureBatches = Batches(level, level.SurfaceTextures, level.TextureFaces, &TQuake3BSP::FaceTexCoords);
-  const std::vector<TBatch> lightmapBatches = Batches(level, level.LightmapTextures, level.LightmapFaces, &TQuake3BSP::FaceLightmapCoords);
+  const std::vector<bench::TBatch> textureBatches = bench::Batches(level, level.SurfaceTextures, level.TextureFaces, &TQuake3BSP::FaceTexCoords);
+  const std::vector<bench::TBatch> lightmapBatches = bench::Batches(level, level.LightmapTextures, level.LightmapFaces, &TQuake3BSP::FaceLightmapCoords);
   std::size_t triangles = 0;
-  for (const TBatch& batch : textureBatches) triangles += batch.Indices.size() / 3;
+  for (const bench::TBatch& batch : textureBatches) triangles += batch.Indices.size() / 3;
 
   std::vector<double> renderMs, floorMs, renderSubmitMs, floorSubmitMs;
   long allocations = 0;
   const auto renderFrame = [&] {
     const auto start = std::chrono::steady_clock::now();
-    BeginFrame(spot);
+    bench::BeginFrame(spot);
     const long before = Allocations.load();
     level.RenderLevel(spot.Eye);
     allocations += Allocations.load() - before;
@@ -291,38 +175,14 @@ void BM_Frame(benchmark::State& state, const std::string& map) {
   };
   const auto floorFrame = [&] {
     const auto start = std::chrono::steady_clock::now();
-    BeginFrame(spot);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    DrawBatches(textureBatches);
-    glDepthFunc(GL_EQUAL);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-    DrawBatches(lightmapBatches);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
+    bench::BeginFrame(spot);
+    bench::DrawFloor(textureBatches, lightmapBatches);
     floorSubmitMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
     glFinish();
     floorMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
   };
-  // Alternating which goes first, so that neither always inherits the other's caches.
-  bool renderFirst = true;
-  glFinish();
-  for (auto _ : state) {
-    if (renderFirst) {
-      renderFrame();
-      floorFrame();
-    } else {
-      floorFrame();
-      renderFrame();
-    }
-    renderFirst = !renderFirst;
-  }
-  const double render = Median(renderMs), floor = Median(floorMs);
-  state.SetLabel(map + " start point " + std::to_string(state.range(0)));
-  state.counters["render_ms"] = render;
-  state.counters["batched_floor_ms"] = floor;
-  state.counters["ratio"] = render / floor;
+  bench::AlternateFrames(state, renderFrame, floorFrame);
+  bench::ReportFrames(state, map, renderMs, floorMs);
   state.counters["render_submit_ms"] = Median(renderSubmitMs);
   state.counters["floor_submit_ms"] = Median(floorSubmitMs);
   state.counters["visible_faces"] = visibleFaces;
@@ -340,11 +200,7 @@ BENCHMARK(BM_MarkVisibleFaces<false>)->Name("MarkVisibleFaces_without_range_chec
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  for (const std::string map : {"oa_dm4", "ctf_inyard", "oa_rpg3dm2"})
-    benchmark::RegisterBenchmark(("Frame/" + map).c_str(), BM_Frame, map)
-        ->DenseRange(0, 3)
-        ->Iterations(24)
-        ->Unit(benchmark::kMillisecond);
+  for (const std::string map : {"oa_dm4", "ctf_inyard", "oa_rpg3dm2"}) bench::RegisterFrames("Frame", BM_Frame, map);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -4,39 +4,26 @@
 //  - whole frames with --shaders beside the floor of the same draws (same textures, same states,
 //    same order: opaque groups, lightmaps, sky box, blended groups) batched into one draw per
 //    texture and per lightmap, from the same positions.
-#include <GL/gl.h>
-#include <GL/glu.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <map>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/LevelFile.h"
-#include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
-#include "platform/OffscreenContext.h"
 #include "shaders/Shaders.h"
+#include "support/BenchFrame.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int Width = 1024, Height = 768;
 using TClock = std::chrono::steady_clock;
-
-double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using bench::Context, bench::Milliseconds, bench::TBatch;
 
 // The game's archives in the game's order, scripts and sky images extracted beside the images.
 std::string DataRoot() {
@@ -52,10 +39,6 @@ std::string DataRoot() {
   return root;
 }
 
-std::string MapsFolder() {
-  return testsupport::ExtractOpenArena("pak1-maps.pk3", {"maps/*.bsp"}) + "/maps";
-}
-
 // A working folder as --base would name it: textures/, env/, scripts/ and lgmp/.
 class TBaseFolder {
  public:
@@ -69,13 +52,6 @@ class TBaseFolder {
  private:
   testsupport::TTempDir Folder;
 };
-
-platform::TOffscreenGLContext& Context() {
-  static platform::TOffscreenGLContext context(Width, Height);
-  static const bool loaded = (LoadOpenGL("opengl32.dll"), true);
-  (void)loaded;
-  return context;
-}
 
 void BM_ReadScripts(benchmark::State& state, bool fromFiles) {
   TBaseFolder base;
@@ -104,88 +80,41 @@ void BM_ReadScripts(benchmark::State& state, bool fromFiles) {
   state.counters["bytes"] = static_cast<double>(bytes);
 }
 
+// The level loaded with --shaders, and the time of that load beside the plain one.
 struct TLoaded {
   TQuake3BSP Level;
   double PlainLoadMs = 0, ShadedLoadMs = 0;
-  std::vector<TVector> Eyes;
-  std::vector<float> Yaws;
-};
-
-TLoaded& Loaded(const std::string& map) {
-  static std::map<std::string, std::unique_ptr<TLoaded>> levels;
-  std::unique_ptr<TLoaded>& slot = levels[map];
-  if (slot) return *slot;
-  Context();
-  slot = std::make_unique<TLoaded>();
-  const std::string path = MapsFolder() + "/" + map + ".bsp";
-  TBaseFolder base;
-  testsupport::TScopedWorkingDir workingDir(base.Path());
-  {
-    TQuake3BSP plain;
+  std::vector<bench::TCameraSpot> Spots;
+  explicit TLoaded(const std::string& map) {
+    const std::string path = bench::MapPath(map);
+    TBaseFolder base;
+    testsupport::TScopedWorkingDir workingDir(base.Path());
+    {
+      TQuake3BSP plain;
+      const auto start = TClock::now();
+      plain.LoadBSP(path);
+      PlainLoadMs = Milliseconds(TClock::now() - start);
+    }
+    TLevelOptions options;
+    options.Shaders = true;
     const auto start = TClock::now();
-    plain.LoadBSP(path);
-    slot->PlainLoadMs = Ms(TClock::now() - start);
+    Level.LoadBSP(path, options);
+    ShadedLoadMs = Milliseconds(TClock::now() - start);
+    Spots = bench::StartSpots(path);
   }
-  TLevelOptions options;
-  options.Shaders = true;
-  const auto start = TClock::now();
-  slot->Level.LoadBSP(path, options);
-  slot->ShadedLoadMs = Ms(TClock::now() - start);
-  const app::TLevelFile file(path);
-  for (const app::TSpawnPoint& spawn : app::FindSpawnPoints(app::ParseEntities(file.EntitiesText()))) {
-    slot->Eyes.push_back({spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + 32});
-    slot->Yaws.push_back(90 - spawn.Angle);
-  }
-  return *slot;
-}
-
-void StartUpState() {
-  glClearColor(0, 0, 0, 0);
-  glEnable(GL_DEPTH_TEST);
-  glCullFace(GL_FRONT);
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glEnable(GL_ALPHA_TEST);
-  glAlphaFunc(GL_GREATER, 0.6f);
-}
-
-void BeginFrame(const TVector& eye, float yaw) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(80, static_cast<double>(Width) / Height, 5, 20000);
-  glViewport(0, 0, Width, Height);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glRotatef(270, 1, 0, 0);
-  glRotatef(yaw, 0, 0, 1);
-  glTranslatef(-eye.X, -eye.Y, -eye.Z);
-}
+};
 
 // One texture's or lightmap's visible polygons in one set of arrays, with the state to draw it.
-struct TBatch {
-  GLuint Texture = 0;
+struct TShadedBatch : TBatch {
   shaders::TDrawState State;
-  std::vector<TVector> Positions;
-  std::vector<TTexCoord> Coords;
-  std::vector<GLuint> Indices;
 };
 
-void Append(TBatch& batch, const TQuake3BSP& level, std::size_t face, const AGLNrf2& coords) {
-  if (level.FaceVisible[face] == 0 || level.Faces[face].FaceType != 1) return;
-  const GLuint base = static_cast<GLuint>(batch.Positions.size());
-  const std::vector<TVector>& vertices = level.FaceVertices[face];
-  batch.Positions.insert(batch.Positions.end(), vertices.begin(), vertices.end());
-  batch.Coords.insert(batch.Coords.end(), coords.begin(), coords.end());
-  const std::vector<GLuint>& indices = level.FaceIndices[face];
-  if (!indices.empty())
-    for (const GLuint i : indices) batch.Indices.push_back(base + i);
-  else
-    for (GLuint i = 1; i + 1 < vertices.size(); ++i) batch.Indices.insert(batch.Indices.end(), {base, base + i, base + i + 1});
+void Append(TShadedBatch& batch, const TQuake3BSP& level, std::size_t face, const AGLNrf2& coords) {
+  if (level.FaceVisible[face] != 0 && bench::PolygonFace(level, face)) bench::AppendFace(batch, level, face, coords);
 }
 
 struct TFloor {
-  std::vector<TBatch> Opaque, Lightmaps, Blended;
+  std::vector<TShadedBatch> Opaque, Lightmaps, Blended;
 };
 
 TFloor BuildFloor(const TQuake3BSP& level) {
@@ -194,14 +123,14 @@ TFloor BuildFloor(const TQuake3BSP& level) {
   for (std::size_t t = 0; t < level.TextureFaces.size(); ++t) {
     const shaders::TDrawState& state = shading.States[t];
     if (!state.Drawn) continue;
-    TBatch batch{level.SurfaceTextures[t], state, {}, {}, {}};
+    TShadedBatch batch{{level.SurfaceTextures[t], {}, {}, {}}, state};
     for (const std::int32_t f : level.TextureFaces[t]) Append(batch, level, static_cast<std::size_t>(f), level.FaceTexCoords[static_cast<std::size_t>(f)]);
     if (!batch.Indices.empty()) (state.Blended ? floor.Blended : floor.Opaque).push_back(std::move(batch));
   }
   for (const bool twoSided : {false, true}) {
     const auto& lists = twoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces;
     for (std::size_t m = 0; m < lists.size(); ++m) {
-      TBatch batch{level.LightmapTextures[m], {}, {}, {}, {}};
+      TShadedBatch batch{{level.LightmapTextures[m], {}, {}, {}}, {}};
       batch.State.TwoSided = twoSided;
       for (const std::int32_t f : lists[m]) Append(batch, level, static_cast<std::size_t>(f), level.FaceLightmapCoords[static_cast<std::size_t>(f)]);
       if (!batch.Indices.empty()) floor.Lightmaps.push_back(std::move(batch));
@@ -217,15 +146,13 @@ void SetAlpha(shaders::TAlphaTest test) {
               test == shaders::TAlphaTest::GT0 ? 0.0f : 0.5f);
 }
 
-void Draw(const std::vector<TBatch>& batches, bool blended) {
-  for (const TBatch& batch : batches) {
+void Draw(const std::vector<TShadedBatch>& batches, bool blended) {
+  for (const TShadedBatch& batch : batches) {
     glBindTexture(GL_TEXTURE_2D, batch.Texture);
     if (blended) glBlendFunc(static_cast<GLenum>(batch.State.BlendSource), static_cast<GLenum>(batch.State.BlendDestination));
     SetAlpha(batch.State.AlphaTest);
     if (batch.State.TwoSided) glDisable(GL_CULL_FACE);
-    glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
-    glTexCoordPointer(2, GL_FLOAT, 0, batch.Coords.data());
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.Indices.size()), GL_UNSIGNED_INT, batch.Indices.data());
+    bench::DrawArrays(batch);
     if (batch.State.TwoSided) glEnable(GL_CULL_FACE);
   }
 }
@@ -260,31 +187,30 @@ void DrawSkyFloor(const TLevelShading& shading, const TVector& eye) {
 }
 
 void BM_ShadedFrame(benchmark::State& state, const std::string& map) {
-  TLoaded& loaded = Loaded(map);
+  TLoaded& loaded = bench::LoadedOnce<TLoaded>(map);
   TQuake3BSP& level = loaded.Level;
-  if (loaded.Eyes.empty()) return state.SkipWithError("no start points");
-  const std::size_t spot = static_cast<std::size_t>(state.range(0)) % loaded.Eyes.size();
-  const TVector eye = loaded.Eyes[spot];
-  const float yaw = loaded.Yaws[spot];
+  const std::optional<bench::TCameraSpot> spot = bench::StartSpot(state, loaded.Spots);
+  if (!spot) return;
+  const TVector eye = spot->Eye;
   Context();
-  StartUpState();
+  bench::SetStartUpState();
   TRenderOptions options;
   options.Shaders = true;
-  BeginFrame(eye, yaw);
+  bench::BeginFrame(*spot);
   level.RenderLevel(eye, options);
   const TFloor floor = BuildFloor(level);
 
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
     const auto start = TClock::now();
-    BeginFrame(eye, yaw);
+    bench::BeginFrame(*spot);
     level.RenderLevel(eye, options);
     glFinish();
-    renderMs.push_back(Ms(TClock::now() - start));
+    renderMs.push_back(Milliseconds(TClock::now() - start));
   };
   const auto floorFrame = [&] {
     const auto start = TClock::now();
-    BeginFrame(eye, yaw);
+    bench::BeginFrame(*spot);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     Draw(floor.Opaque, false);
@@ -304,25 +230,10 @@ void BM_ShadedFrame(benchmark::State& state, const std::string& map) {
     glEnable(GL_ALPHA_TEST);
     glAlphaFunc(GL_GREATER, 0.6f);
     glFinish();
-    floorMs.push_back(Ms(TClock::now() - start));
+    floorMs.push_back(Milliseconds(TClock::now() - start));
   };
-  bool renderFirst = true;
-  glFinish();
-  for (auto _ : state) {
-    if (renderFirst) {
-      renderFrame();
-      floorFrame();
-    } else {
-      floorFrame();
-      renderFrame();
-    }
-    renderFirst = !renderFirst;
-  }
-  const double render = Median(renderMs), floorTime = Median(floorMs);
-  state.SetLabel(map + " start point " + std::to_string(state.range(0)));
-  state.counters["render_ms"] = render;
-  state.counters["batched_floor_ms"] = floorTime;
-  state.counters["ratio"] = render / floorTime;
+  bench::AlternateFrames(state, renderFrame, floorFrame);
+  bench::ReportFrames(state, map, renderMs, floorMs);
   state.counters["plain_load_ms"] = loaded.PlainLoadMs;
   state.counters["shaders_load_ms"] = loaded.ShadedLoadMs;
   state.counters["textures_without_image"] = level.Shading.TexturesWithoutImage;
@@ -338,10 +249,7 @@ BENCHMARK_CAPTURE(BM_ReadScripts, from_files, true)->Unit(benchmark::kMillisecon
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   for (const std::string map : {"oa_dm4", "ctf_inyard", "oa_rpg3dm2"})
-    benchmark::RegisterBenchmark(("ShadedFrame/" + map).c_str(), BM_ShadedFrame, map)
-        ->DenseRange(0, 3)
-        ->Iterations(24)
-        ->Unit(benchmark::kMillisecond);
+    bench::RegisterFrames("ShadedFrame", BM_ShadedFrame, map);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -5,54 +5,33 @@
 //  - Frame/<map>/<start point>: RenderLevel with every surface beside, in the same run and from
 //    the same position, the floor of drawing the same visible triangles with the same textures in
 //    one draw per texture and per lightmap (goal: within 1.10 x); the triangles per frame.
-#include <GL/gl.h>
-#include <GL/glu.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <map>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/LevelFile.h"
-#include "gl/OpenGL.h"
 #include "level/BSPFile.h"
 #include "level/Patch.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
-#include "platform/OffscreenContext.h"
+#include "support/BenchFrame.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int Width = 1024, Height = 768;
+using bench::Context, bench::Median, bench::Milliseconds;
 const char* const kMaps[] = {"oa_dm5", "pul1ctf", "delta"};
 TLevelOptions AllSurfaces() {
   TLevelOptions options;
   options.Surfaces = TSurfaceSet::All;
   return options;
-}
-
-platform::TOffscreenGLContext& Context() {
-  static platform::TOffscreenGLContext context(Width, Height);
-  static const bool loaded = (LoadOpenGL("opengl32.dll"), true);
-  (void)loaded;
-  return context;
-}
-
-double Milliseconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // A working folder with the level's images reachable as "textures/...", and "lgmp".
@@ -112,151 +91,48 @@ void BM_Tessellate(benchmark::State& state, const std::string& map) {
 struct TLoaded {
   TFolder Folder;
   TQuake3BSP Level;
-  std::vector<std::pair<TVector, float>> Spots;  // eye, camera yaw
+  std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) : Folder(map) {
     testsupport::TScopedWorkingDir workingDir(Folder.Dir.Path());
     if (!Level.LoadBSP(Folder.MapPath, AllSurfaces())) std::abort();
-    for (const app::TSpawnPoint& spawn :
-         app::FindSpawnPoints(app::ParseEntities(app::TLevelFile(Folder.MapPath).EntitiesText())))
-      Spots.push_back({{spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + 32}, 90 - spawn.Angle});
+    Spots = bench::StartSpots(Folder.MapPath);
   }
 };
-
-TLoaded& Loaded(const std::string& map) {
-  static std::map<std::string, std::unique_ptr<TLoaded>> levels;
-  std::unique_ptr<TLoaded>& slot = levels[map];
-  if (!slot) {
-    Context();
-    slot = std::make_unique<TLoaded>(map);
-  }
-  return *slot;
-}
-
-// What start-up, lightmap loading and the heads-up text leave for the level's frames.
-void StartUpState() {
-  glClearColor(0, 0, 0, 0);
-  glEnable(GL_DEPTH_TEST);
-  glCullFace(GL_FRONT);
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glEnable(GL_ALPHA_TEST);
-  glAlphaFunc(GL_GREATER, 0.6f);
-}
-
-void BeginFrame(const std::pair<TVector, float>& spot) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(80, static_cast<double>(Width) / Height, 5, 20000);
-  glViewport(0, 0, Width, Height);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glRotatef(270, 1, 0, 0);
-  glRotatef(spot.second, 0, 0, 1);
-  glTranslatef(-spot.first.X, -spot.first.Y, -spot.first.Z);
-}
-
-struct TBatch {
-  GLuint Texture = 0;
-  std::vector<TVector> Positions;
-  std::vector<TTexCoord> Coords;
-  std::vector<GLuint> Indices;
-};
-
-// The visible faces a frame with every surface draws, one batch per texture or lightmap.
-std::vector<TBatch> Batches(const TQuake3BSP& level, const std::vector<GLuint>& textures,
-                            const std::vector<std::vector<std::int32_t>>& groups,
-                            const std::vector<AGLNrf2> TQuake3BSP::*coords) {
-  std::vector<TBatch> batches;
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    TBatch batch;
-    batch.Texture = textures[g];
-    for (const std::int32_t f : groups[g]) {
-      const std::size_t face = static_cast<std::size_t>(f);
-      if (level.FaceVisible[face] == 0 || !SurfaceDrawn(level, face)) continue;
-      const GLuint base = static_cast<GLuint>(batch.Positions.size());
-      const AGLNrf3& vertices = level.FaceVertices[face];
-      batch.Positions.insert(batch.Positions.end(), vertices.begin(), vertices.end());
-      const AGLNrf2& faceCoords = (level.*coords)[face];
-      batch.Coords.insert(batch.Coords.end(), faceCoords.begin(), faceCoords.end());
-      const std::vector<GLuint>& indices = level.FaceIndices[face];
-      if (!indices.empty())
-        for (const GLuint i : indices) batch.Indices.push_back(base + i);
-      else
-        for (GLuint i = 1; i + 1 < vertices.size(); ++i) batch.Indices.insert(batch.Indices.end(), {base, base + i, base + i + 1});
-    }
-    if (!batch.Indices.empty()) batches.push_back(std::move(batch));
-  }
-  return batches;
-}
-
-void DrawBatches(const std::vector<TBatch>& batches) {
-  for (const TBatch& batch : batches) {
-    glBindTexture(GL_TEXTURE_2D, batch.Texture);
-    glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
-    glTexCoordPointer(2, GL_FLOAT, 0, batch.Coords.data());
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.Indices.size()), GL_UNSIGNED_INT, batch.Indices.data());
-  }
-}
 
 void BM_Frame(benchmark::State& state, const std::string& map) {
-  TLoaded& loaded = Loaded(map);
+  TLoaded& loaded = bench::LoadedOnce<TLoaded>(map);
   TQuake3BSP& level = loaded.Level;
-  if (loaded.Spots.empty()) {
-    state.SkipWithError("no start points");
-    return;
-  }
-  const auto spot = loaded.Spots[static_cast<std::size_t>(state.range(0)) % loaded.Spots.size()];
+  const std::optional<bench::TCameraSpot> found = bench::StartSpot(state, loaded.Spots);
+  if (!found) return;
+  const bench::TCameraSpot spot = *found;
   const TRenderOptions all{.Surfaces = TSurfaceSet::All};
   Context();
-  StartUpState();
-  BeginFrame(spot);
-  level.RenderLevel(spot.first, all);
+  bench::SetStartUpState();
+  bench::BeginFrame(spot);
+  level.RenderLevel(spot.Eye, all);
   const std::int32_t visibleFaces = VisibleFaceCount;
   const std::int64_t triangles = FrameTriangleCount(level, all);
-  const std::vector<TBatch> textureBatches = Batches(level, level.SurfaceTextures, level.TextureFaces, &TQuake3BSP::FaceTexCoords);
-  const std::vector<TBatch> lightmapBatches = Batches(level, level.LightmapTextures, level.LightmapFaces, &TQuake3BSP::FaceLightmapCoords);
+  // The visible faces a frame with every surface draws, one batch per texture or lightmap.
+  const auto textureBatches = bench::Batches(level, level.SurfaceTextures, level.TextureFaces, &TQuake3BSP::FaceTexCoords, SurfaceDrawn);
+  const auto lightmapBatches = bench::Batches(level, level.LightmapTextures, level.LightmapFaces, &TQuake3BSP::FaceLightmapCoords, SurfaceDrawn);
 
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
     const auto start = std::chrono::steady_clock::now();
-    BeginFrame(spot);
-    level.RenderLevel(spot.first, all);
+    bench::BeginFrame(spot);
+    level.RenderLevel(spot.Eye, all);
     glFinish();
     renderMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
   };
   const auto floorFrame = [&] {
     const auto start = std::chrono::steady_clock::now();
-    BeginFrame(spot);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    DrawBatches(textureBatches);
-    glDepthFunc(GL_EQUAL);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-    DrawBatches(lightmapBatches);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
+    bench::BeginFrame(spot);
+    bench::DrawFloor(textureBatches, lightmapBatches);
     glFinish();
     floorMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
   };
-  // Alternating which goes first, so that neither always inherits the other's caches.
-  bool renderFirst = true;
-  glFinish();
-  for (auto _ : state) {
-    if (renderFirst) {
-      renderFrame();
-      floorFrame();
-    } else {
-      floorFrame();
-      renderFrame();
-    }
-    renderFirst = !renderFirst;
-  }
-  state.SetLabel(map + " start point " + std::to_string(state.range(0)));
-  state.counters["render_ms"] = Median(renderMs);
-  state.counters["batched_floor_ms"] = Median(floorMs);
-  state.counters["ratio"] = Median(renderMs) / Median(floorMs);
+  bench::AlternateFrames(state, renderFrame, floorFrame);
+  bench::ReportFrames(state, map, renderMs, floorMs);
   state.counters["visible_faces"] = visibleFaces;
   state.counters["triangles"] = static_cast<double>(triangles);
 }
@@ -268,10 +144,7 @@ int main(int argc, char** argv) {
   for (const std::string map : kMaps) {
     benchmark::RegisterBenchmark(("Tessellate/" + map).c_str(), BM_Tessellate, map)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Load/" + map).c_str(), BM_Load, map)->Iterations(5)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("Frame/" + map).c_str(), BM_Frame, map)
-        ->DenseRange(0, 3)
-        ->Iterations(24)
-        ->Unit(benchmark::kMillisecond);
+    bench::RegisterFrames("Frame", BM_Frame, map);
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

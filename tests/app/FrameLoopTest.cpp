@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "FrameLoopGlobals.h"
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
@@ -22,16 +23,8 @@ constexpr int kHeight = 240;
 class FrameLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static const bool loaded = (InitOpenGLEntryPoints(), true);
-    (void)loaded;
-    Keys.fill(false);
-    CurrentTime = LastFrameTime = LastFpsTime = Fps = 0;
-    FpsText.clear();
-    Level = TQuake3BSP{};
+    apptest::ResetFrameLoopGlobals();
     VisibleFaceCount = 0;
-    FontTexture = 0;
-    // Looking level along +Y: W flies along +Y, D along +X.
-    InitCamera(Camera, 100, 200, 300, 0, 270);
     glEnable(GL_DEPTH_TEST);
     glCullFace(GL_FRONT);
     glEnable(GL_CULL_FACE);

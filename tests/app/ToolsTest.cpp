@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "FrameLoopGlobals.h"
 #include "app/ViewModes.h"
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
@@ -28,15 +29,8 @@ using TColouring = TRenderOptions::TColouring;
 class ToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static const bool loaded = (InitOpenGLEntryPoints(), true);
-    (void)loaded;
-    Keys.fill(false);
-    CurrentTime = LastFrameTime = LastFpsTime = Fps = 0;
-    FpsText.clear();
-    Level = TQuake3BSP{};
-    FontTexture = 0;
+    apptest::ResetFrameLoopGlobals();
     app::ViewModes = {};
-    InitCamera(Camera, 100, 200, 300, 0, 270);
     app::SetFixedGLState();
     PreviousTicks = platform::SetTickSource([this] { return Tick; });
     PreviousCursor = platform::SetCursorSource(

@@ -1,7 +1,6 @@
 // --overview in process: a synthetic level whose picture is worked out by hand, the refusals that
 // must never leave a blank picture behind, and a real OpenArena map with its spawn points.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <array>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Picture.h"
 #include "app/LevelFile.h"
 #include "app/Overview.h"
 #include "app/ViewModes.h"
@@ -21,28 +21,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using TColour = std::array<int, 3>;
-
-struct TPicture {
-  int Width = 0, Height = 0;
-  std::vector<std::uint8_t> Pixels;  // RGB, top row first
-  TColour At(int x, int yFromTop) const {
-    const std::size_t i = (static_cast<std::size_t>(yFromTop) * Width + x) * 3;
-    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
-  }
-};
-
-TPicture ReadPNG(const std::string& path) {
-  TPicture picture;
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return picture;
-  image.format = PNG_FORMAT_RGB;
-  picture.Pixels.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, picture.Pixels.data(), 0, nullptr)) return {};
-  picture.Width = static_cast<int>(image.width);
-  picture.Height = static_cast<int>(image.height);
-  return picture;
-}
+using clitest::ReadPNG;
+using clitest::TPicture;
 
 TColour Colour(std::array<std::uint8_t, 3> c) { return {c[0], c[1], c[2]}; }
 const TColour Background{24, 24, 32};

@@ -2,13 +2,13 @@
 // levels whose every count is known and on a real OpenArena level checked against the level that
 // LoadBSP builds in this process.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "Picture.h"
 #include "app/LevelFile.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
@@ -18,6 +18,8 @@
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
+using clitest::ReadPNG;
+using clitest::TPicture;
 using nlohmann::json;
 using testsupport::Lines;
 using testsupport::TBspWriter;
@@ -36,25 +38,6 @@ void ExpectOneLineError(const TRun& run, int exitCode, const std::string& named)
   EXPECT_EQ(run.Out, "");
   ASSERT_EQ(Lines(run.Err).size(), 1u) << run.Err;
   EXPECT_NE(run.Err.find(named), std::string::npos) << run.Err;
-}
-
-struct TPicture {
-  int Width = 0, Height = 0;
-  std::vector<std::uint8_t> Rgb;  // top row first
-  const std::uint8_t* At(int x, int y) const { return &Rgb[(static_cast<std::size_t>(y) * Width + x) * 3]; }
-};
-
-TPicture ReadPNG(const std::string& path) {
-  TPicture picture;
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return picture;
-  image.format = PNG_FORMAT_RGB;
-  picture.Rgb.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, picture.Rgb.data(), 0, nullptr)) return {};
-  picture.Width = static_cast<int>(image.width);
-  picture.Height = static_cast<int>(image.height);
-  return picture;
 }
 
 std::size_t DistinctColours(const TPicture& picture) {

@@ -1,30 +1,17 @@
 // The PNG writer, read back with libpng, and the frame read-back under a real GL context.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <GL/gl.h>
 
 #include <cstdint>
 #include <vector>
 
+#include "Picture.h"
 #include "support/TestSupport.h"
 #include "app/Screenshot.h"
 #include "platform/OffscreenContext.h"
 
 namespace {
-
-// The file's pixels as packed RGB, top row first.
-std::vector<std::uint8_t> ReadPNG(const std::string& path, int& width, int& height) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-  image.format = PNG_FORMAT_RGB;
-  std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
-  width = static_cast<int>(image.width);
-  height = static_cast<int>(image.height);
-  return pixels;
-}
 
 TEST(WritePNG, StoresTheTopRowFirstWhateverTheMemoryOrder) {
   testsupport::TTempDir dir;
@@ -36,10 +23,10 @@ TEST(WritePNG, StoresTheTopRowFirstWhateverTheMemoryOrder) {
   app::WritePNG(dir / "a.png", 3, 2, topDown, false);
   app::WritePNG(dir / "b.png", 3, 2, bottomUp, true);
   for (const char* name : {"a.png", "b.png"}) {
-    int w = 0, h = 0;
-    EXPECT_EQ(ReadPNG(dir / name, w, h), topDown) << name;
-    EXPECT_EQ(w, 3);
-    EXPECT_EQ(h, 2);
+    const clitest::TPicture picture = clitest::ReadPNG(dir / name);
+    EXPECT_EQ(picture.Rgb, topDown) << name;
+    EXPECT_EQ(picture.Width, 3);
+    EXPECT_EQ(picture.Height, 2);
   }
   const std::vector<std::uint8_t> bytes = testsupport::ReadFile(dir / "a.png");
   ASSERT_GE(bytes.size(), 8u);

@@ -2,13 +2,13 @@
 // resizable, and its first frame shows --camera's view wherever the pointer was (F12 saves it,
 // and it matches the headless --screenshot of the same pose).
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 
+#include "Picture.h"
 #include "support/BspWriter.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
@@ -19,24 +19,6 @@ using namespace std::chrono_literals;
 using testsupport::Shell;
 
 namespace {
-
-struct TImage {
-  int Width = 0, Height = 0;
-  std::vector<std::uint8_t> Rgb;
-};
-
-TImage LoadPNG(const std::string& path) {
-  TImage picture;
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return picture;
-  image.format = PNG_FORMAT_RGB;
-  picture.Rgb.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, picture.Rgb.data(), 0, nullptr)) return {};
-  picture.Width = static_cast<int>(image.width);
-  picture.Height = static_cast<int>(image.height);
-  return picture;
-}
 
 int Number(const std::string& text, const std::string& label) {
   std::smatch match;
@@ -96,7 +78,7 @@ TEST(WindowedTools, InsideTheDesktopResizableAndTheFirstFrameTurnsNothing) {
   headless.insert(headless.end(), pose.begin(), pose.end());
   const testsupport::TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, headless, folder.Path());
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
-  const TImage windowed = LoadPNG(saved), expected = LoadPNG(folder / "headless.png");
+  const clitest::TPicture windowed = clitest::ReadPNG(saved), expected = clitest::ReadPNG(folder / "headless.png");
   ASSERT_EQ(windowed.Width, expected.Width);
   ASSERT_EQ(windowed.Height, expected.Height);
   std::size_t differing = 0, lit = 0;

@@ -13,23 +13,10 @@
 
 namespace {
 
+using rendertest::SolidTexture;
 using TColour = std::array<int, 3>;
 using TColouring = TRenderOptions::TColouring;
 constexpr int Size = 64;
-
-GLuint SolidTexture(TColour colour) {
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  const std::uint8_t texel[3] = {static_cast<std::uint8_t>(colour[0]),
-                                 static_cast<std::uint8_t>(colour[1]),
-                                 static_cast<std::uint8_t>(colour[2])};
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  return name;
-}
 
 TColour Colour(std::array<std::uint8_t, 3> c) { return {c[0], c[1], c[2]}; }
 

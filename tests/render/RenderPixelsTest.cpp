@@ -12,23 +12,10 @@
 
 namespace {
 
+using rendertest::SolidTexture;
 using TColour = std::array<int, 3>;
 constexpr int Size = 64;
 constexpr int Region = 16;  // the picture is a 4 x 4 grid of regions, one case in each
-
-GLuint SolidTexture(TColour colour) {
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  const std::uint8_t texel[3] = {static_cast<std::uint8_t>(colour[0]),
-                                 static_cast<std::uint8_t>(colour[1]),
-                                 static_cast<std::uint8_t>(colour[2])};
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  return name;
-}
 
 // The state start-up and lightmap loading leave, and a projection of one unit per pixel.
 void StartUpState() {

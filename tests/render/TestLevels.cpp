@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "gl/OpenGL.h"
+
 namespace rendertest {
 
 void SetFaceCount(TQuake3BSP& level, std::int32_t count) {
@@ -101,6 +103,20 @@ std::vector<std::int32_t> VisibleFaces(const TQuake3BSP& level) {
   for (std::size_t f = 0; f < level.FaceVisible.size(); ++f)
     if (level.FaceVisible[f] != 0) visible.push_back(static_cast<std::int32_t>(f));
   return visible;
+}
+
+GLuint SolidTexture(std::array<int, 3> colour) {
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  const std::uint8_t texel[3] = {static_cast<std::uint8_t>(colour[0]),
+                                 static_cast<std::uint8_t>(colour[1]),
+                                 static_cast<std::uint8_t>(colour[2])};
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  return name;
 }
 
 }  // namespace rendertest

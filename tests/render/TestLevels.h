@@ -1,5 +1,6 @@
 #pragma once
 // Small levels assembled in memory for the visibility and rendering tests.
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -37,5 +38,8 @@ void GroupFaces(TQuake3BSP& level, std::int32_t textures, std::int32_t lightmaps
 
 // The indices of the faces whose FaceVisible flag is set, ascending.
 std::vector<std::int32_t> VisibleFaces(const TQuake3BSP& level);
+
+// A new 1 x 1 RGB texture of one colour (0 to 255 each), sampled nearest; left bound.
+GLuint SolidTexture(std::array<int, 3> colour);
 
 }  // namespace rendertest
