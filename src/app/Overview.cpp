@@ -55,21 +55,22 @@ void DrawSpawnMarks(const TOverviewFrame& frame, const std::vector<TSpawnPoint>&
   for (const TSpawnPoint& spawn : spawns) {
     const double x = frame.PixelX(spawn.Origin.X), y = frame.PixelY(spawn.Origin.Y);
     const double a = static_cast<double>(spawn.Angle) * std::numbers::pi / 180;
+    // A black outline first, then the mark in its colour a little smaller on top.
     const std::array<std::uint8_t, 3> colour = SpawnMarkColour(spawn.ClassName);
-    glColor3ub(0, 0, 0);
-    glLineWidth(3);
-    glBegin(GL_LINES);
-    glVertex2d(x, y);
-    glVertex2d(x + 12 * std::cos(a), y + 12 * std::sin(a));
-    glEnd();
-    Disc(x, y, 6);
-    glColor3ub(colour[0], colour[1], colour[2]);
-    glLineWidth(1);
-    glBegin(GL_LINES);
-    glVertex2d(x, y);
-    glVertex2d(x + 11 * std::cos(a), y + 11 * std::sin(a));
-    glEnd();
-    Disc(x, y, 4);
+    const struct {
+      std::array<std::uint8_t, 3> Colour;
+      float LineWidth;
+      double Length, Radius;
+    } layers[] = {{{0, 0, 0}, 3, 12, 6}, {colour, 1, 11, 4}};
+    for (const auto& layer : layers) {
+      glColor3ub(layer.Colour[0], layer.Colour[1], layer.Colour[2]);
+      glLineWidth(layer.LineWidth);
+      glBegin(GL_LINES);
+      glVertex2d(x, y);
+      glVertex2d(x + layer.Length * std::cos(a), y + layer.Length * std::sin(a));
+      glEnd();
+      Disc(x, y, layer.Radius);
+    }
   }
 }
 
