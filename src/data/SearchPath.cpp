@@ -488,7 +488,7 @@ struct TSearchPath::TImpl {
     return bytes;
   }
 
-  std::optional<std::vector<std::uint8_t>> ReadHit(const THit& hit, const TWarningSink& warn) const {
+  TRead ReadHit(const THit& hit, const TWarningSink& warn) const {
     return hit.Archived ? ReadArchived(*hit.Archived, warn) : ReadLoose(hit.File, warn);
   }
 
@@ -501,7 +501,7 @@ struct TSearchPath::TImpl {
       THit Hit;
       bool Ready = false;
       bool Taken = false;
-      std::optional<std::vector<std::uint8_t>> Bytes;
+      TRead Bytes;
       std::vector<std::string> Warnings;
     };
     std::mutex Lock;
@@ -561,7 +561,7 @@ struct TSearchPath::TImpl {
   }
 
   // The file of `key` when it was read ahead and not taken yet: waits for it if need be.
-  std::optional<std::optional<std::vector<std::uint8_t>>> TakeReadAhead(const std::string& key) const {
+  std::optional<TRead> TakeReadAhead(const std::string& key) const {
     if (!Ahead) return std::nullopt;
     TReadAhead& state = *Ahead;
     std::unique_lock<std::mutex> lock(state.Lock);
@@ -575,7 +575,7 @@ struct TSearchPath::TImpl {
     --state.Waiting;
     slot.Taken = true;
     state.Held -= slot.Bytes ? slot.Bytes->size() : 0;
-    std::optional<std::vector<std::uint8_t>> bytes = std::move(slot.Bytes);
+    TRead bytes = std::move(slot.Bytes);
     const std::vector<std::string> warnings = std::move(slot.Warnings);
     state.Changed.notify_all();
     lock.unlock();
