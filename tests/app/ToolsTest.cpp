@@ -4,7 +4,6 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -47,6 +46,16 @@ class ToolsTest : public ::testing::Test {
     platform::SetCursorSource(std::move(PreviousCursor));
     app::ViewModes = {};
     Level = TQuake3BSP{};
+  }
+
+  // Dark (shadow) pixels in the band of heads-up line `line`, over a white picture.
+  static int DarkPixelsInLine(int line) {
+    std::vector<std::uint8_t> pixels(kWidth * 16 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, kHeight - 32 - 16 * line - 1, kWidth, 16, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    int dark = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 && pixels[i + 1] < 64;
+    return dark;
   }
 
   void PaintAt(std::uint32_t tick) {
@@ -167,27 +176,17 @@ TEST_F(ToolsTest, OverlayAddsANinthLineAndAShadowUnderEveryLine) {
 TEST_F(ToolsTest, HTogglesTheKeyReferenceFromTheKeyTable) {
   testsupport::TMessageCapture messages;
   ASSERT_TRUE(LoadTexture(std::string(BSPWALK_SOURCE_DIR) + "/font.tga", FontTexture, false));
-  const int rows = static_cast<int>(app::KeyReferenceLines().size());
-  // Dark (shadow) pixels in the band of heads-up line `line`, over a white picture.
-  const auto darkPixelsInLine = [](int line) {
-    std::vector<std::uint8_t> pixels(kWidth * 16 * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, kHeight - 32 - 16 * line - 1, kWidth, 16, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    int dark = 0;
-    for (std::size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 && pixels[i + 1] < 64;
-    return dark;
-  };
   std::uint32_t tick = 1000;
   for (const bool shown : {false, true, false}) {
     if (shown != app::ViewModes.KeyReference) Press(app::VK_H);
     ASSERT_EQ(app::ViewModes.KeyReference, shown);
     glClearColor(1, 1, 1, 1);
     PaintAt(tick += 16);
-    EXPECT_EQ(darkPixelsInLine(0), 0) << "the heads-up lines keep their plain look";
-    // 320 x 240 holds lines up to 12 from the top: the heading and the first row.
-    for (int line = app::kKeyReferenceFirstLine; line < std::min(rows + app::kKeyReferenceFirstLine, 13); ++line)
-      EXPECT_EQ(darkPixelsInLine(line) > 100, shown) << line;
-    EXPECT_EQ(darkPixelsInLine(app::kKeyReferenceFirstLine - 1), 0);
+    EXPECT_EQ(DarkPixelsInLine(0), 0) << "the heads-up lines keep their plain look";
+    EXPECT_EQ(DarkPixelsInLine(app::kKeyReferenceFirstLine - 1), 0);
+    // 240 pixels hold the heading and the first row.
+    EXPECT_EQ(DarkPixelsInLine(app::kKeyReferenceFirstLine) > 100, shown);
+    EXPECT_EQ(DarkPixelsInLine(app::kKeyReferenceFirstLine + 1) > 100, shown);
   }
   EXPECT_EQ(app::KeyReferenceLines()[1], "    W, S      fly forward, back along the view");
 
@@ -197,8 +196,6 @@ TEST_F(ToolsTest, HTogglesTheKeyReferenceFromTheKeyTable) {
     app::ViewModes = {};
     EXPECT_TRUE(!app::HandleToolKey(key, false, TVector{0, 0, 0}) || inTable.count(key)) << key;
   }
-  for (const std::uint16_t key : std::initializer_list<std::uint16_t>{'W', 'S', 'A', 'D', 27})
-    EXPECT_TRUE(inTable.count(key)) << key;
 }
 
 TEST_F(ToolsTest, F12SavesNumberedPicturesAndNeverReplacesAFile) {

@@ -137,6 +137,10 @@ TEST(CommandLine, UsageErrorsAreOneLineWithExitTwo) {
       {{"--at", "1,2,3", "--screenshot", "a.png"}, "cannot be combined"},
       {{"--screenshot"}, "--screenshot"},
       {{"--base"}, "--base"},
+      // An unknown option is named first, with the nearest option, whatever else is around it.
+      {{"--screnshot", "x.png", "oa_dm4"}, ": unknown option --screnshot; did you mean --screenshot? (see"},
+      {{"oa_dm4", "--Frames=3", "b.bsp"}, ": unknown option --Frames; did you mean --frames? (see"},
+      {{"--bogus", "a.bsp"}, ": unknown option --bogus (see"},
   };
   for (const auto& [args, named] : cases) {
     std::vector<const char*> argv{"bspwalk"};
@@ -156,51 +160,17 @@ TEST(CommandLine, UsageErrorsAreOneLineWithExitTwo) {
   }
 }
 
-// An unknown option is named with the nearest option, whatever LEVEL and other arguments are
-// around it; only when it is the sole problem an extra argument is told.
-TEST(CommandLine, UnknownOptionsAreNamedWithTheNearestOne) {
-  const std::string see = " (see bspwalk --help)\n";
-  const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
-      {{"--screnshot", "x.png", "oa_dm4"}, "unknown option --screnshot; did you mean --screenshot?"},
-      {{"oa_dm4", "--screnshot=x.png"}, "unknown option --screnshot; did you mean --screenshot?"},
-      {{"a.bsp", "b.bsp", "--Frames", "3"}, "unknown option --Frames; did you mean --frames?"},
-      {{"--lst"}, "unknown option --lst; did you mean --list?"},
-      {{"--scr", "x.png"}, "unknown option --scr; did you mean --screenshot?"},
-      {{"--bogus", "a.bsp"}, "unknown option --bogus"},
-      {{"-x"}, "unknown option -x"},
-      {{"a.bsp", "b.bsp"}, "The following argument was not expected: b.bsp"},
-  };
-  for (const auto& [args, message] : cases) {
-    std::vector<const char*> argv{"bspwalk"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::ostringstream out, err;
-    const app::TParseResult r = app::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-    EXPECT_FALSE(r.Options);
-    EXPECT_EQ(r.ExitCode, 2);
-    EXPECT_EQ(err.str(), "bspwalk: " + message + see);
-  }
-}
-
 TEST(CommandLine, CloseNamesByEditDistanceOrContainedText) {
-  const std::vector<std::string> levels{"oa_dm1", "oa_dm4", "oa_dm5", "oacmpdm4", "pul1duel-oa", "q"};
-  const struct {
-    std::string Typed;
-    std::size_t Most;
-    std::vector<std::string> Names;
-  } cases[] = {
-      {"OA_DM4", 1, {"oa_dm4"}},                        // letter case ignored
-      {"oa_dm", 2, {"oa_dm1", "oa_dm4"}},               // ties in the candidates' order, at most 2
-      {"oadm4", 3, {"oa_dm4", "oa_dm1", "oa_dm5"}},     // closest first
-      {"pul1duel", 3, {"pul1duel-oa"}},                 // 3 apart: the most for 8 letters
-      {"pul1due", 3, {"pul1duel-oa"}},                  // 4 apart, but found inside
-      {"dm4", 3, {"oa_dm4", "oacmpdm4"}},               // inside, nearer first
-      {"dm", 3, {}},                                    // too short to look inside
-      {"xa_dn4", 3, {"oa_dm4", "oa_dm1", "oa_dm5"}},   // 2, then 3 apart at 6 letters
-      {"xb_dn6", 3, {}},                                // 4 apart
-      {"Q", 3, {"q"}},                                  // one letter: only itself
-      {"x", 3, {}},
+  const std::vector<std::string> levels{"oa_dm1", "oa_dm4", "oa_dm5", "oacmpdm4", "pul1duel-oa"};
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"OADM4", {"oa_dm4", "oa_dm1"}},          // closest first, then ties in order; at most 2
+      {"pul1duel", {"pul1duel-oa"}},            // 3 apart: the most for 8 letters
+      {"pul1due", {"pul1duel-oa"}},             // 4 apart, but found inside
+      {"dm4", {"oa_dm4", "oacmpdm4"}},          // inside, nearer first
+      {"dm", {}},                               // too short to look inside
+      {"xb_dn6", {}},                           // 4 apart
   };
-  for (const auto& c : cases) EXPECT_EQ(app::CloseNames(c.Typed, levels, c.Most), c.Names) << c.Typed;
+  for (const auto& [typed, names] : cases) EXPECT_EQ(app::CloseNames(typed, levels, 2), names) << typed;
 }
 
 }  // namespace
