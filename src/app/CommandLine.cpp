@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "app/Help.h"
 #include "app/Limits.h"
 #include "app/ViewModes.h"
 
@@ -101,6 +103,26 @@ void ParseViewOptions(const CLI::App& cli, const std::string& modeList, const st
   options.Watch = watch;
 }
 
+// Arguments the parser took for no option or LEVEL. An unknown option is named, with the nearest
+// option when one is close; it is told first, since the values after it were taken for LEVEL or
+// for arguments nobody asked for.
+void CheckExtras(const CLI::App& cli) {
+  const std::vector<std::string> extras = cli.remaining();
+  if (extras.empty()) return;
+  const auto option = std::find_if(extras.begin(), extras.end(), [](const std::string& argument) {
+    return argument.size() > 1 && argument[0] == '-';
+  });
+  if (option == extras.end()) throw EUsage(CLI::ExtrasError(extras).what());
+  const std::string name = option->substr(0, option->find('='));
+  std::vector<std::string> known;
+  for (const CLI::Option* knownOption : cli.get_options())
+    for (const std::string& longName : knownOption->get_lnames()) known.push_back(longName);
+  const std::size_t letters = name.find_first_not_of('-');
+  const std::vector<std::string> near =
+      CloseNames(letters == std::string::npos ? "" : name.substr(letters), known, 1);
+  throw EUsage("unknown option " + name + (near.empty() ? "" : "; did you mean --" + near[0] + "?"));
+}
+
 }  // namespace
 
 std::vector<float> ParseFloatList(const std::string& text, std::size_t expectedCount) {
@@ -129,18 +151,25 @@ TWindowSize ParseSize(const std::string& text) {
 
 TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& out,
                               std::ostream& err) {
-  CLI::App cli{"Flies through a Quake 3 BSP level. Keys: W S A D to move, the mouse to look, "
-               "Esc to leave.",
+  CLI::App cli{"Flies through a Quake 3 BSP level: a level file, or a level of the game data "
+               "named as oa_dm4 or maps/oa_dm4.bsp. The keys of the viewer are listed below.",
                "bspwalk"};
   cli.set_version_flag("--version", std::string("bspwalk ") + kProgramVersion);
-  cli.get_formatter()->column_width(30);
+  constexpr std::size_t kHelpColumn = 30;
+  cli.get_formatter()->column_width(kHelpColumn);
+  std::string footer = HelpFooter(kHelpColumn);
+  footer.pop_back();  // the formatter ends the help with its own line break
+  cli.footer(footer);
+  // Arguments nobody asked for are checked below, where an unknown option can be named first.
+  cli.allow_extras();
 
   std::string level, base, size, camera, screenshot, frames;
   std::vector<std::string> at;
   bool windowed = false, info = false, benchmark = false, json = false, verbose = false;
 
   cli.add_option("LEVEL", level,
-                 "Level file to load (default: maps\\testmap.BSP in the base folder)");
+                 "Level file to load, or the name of a level of the game data (--data) such as "
+                 "oa_dm4 (default: maps\\testmap.BSP in the base folder)");
   cli.add_option("--base", base,
                  "Folder the surface images, font.tga and lgmp/ are looked up in "
                  "(default: the working directory); font.tga is then looked up in the installed "
@@ -231,6 +260,7 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
 
   TCommandLine options;
   try {
+    CheckExtras(cli);
     const std::pair<bool, TRunMode> modes[] = {{info, TRunMode::Info},
                                                {!at.empty(), TRunMode::At},
                                                {cli.count("--screenshot") > 0, TRunMode::Screenshot},

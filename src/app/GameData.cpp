@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/Help.h"
 #include "app/Json.h"
 #include "app/Modes.h"
 #include "data/SearchPath.h"
@@ -45,6 +46,7 @@ std::string Lower(std::string text) {
 struct TRunData {
   std::unique_ptr<data::TSearchPath> Path;
   std::string LevelArgument;  // LEVEL as given: the name the loaders ask for
+  std::vector<std::string> DataPaths;  // --data or BSPWALK_DATA, for messages
   std::string DiskPath;       // set when LEVEL is an existing file
   std::string LevelName;      // otherwise: the search-path name it was found under
   // The level's bytes from the archives, read once: several steps read the level, and inflating
@@ -70,6 +72,31 @@ struct TRunData {
   }
 };
 
+// The file name without folder and ".bsp", the way people name levels.
+std::string LevelStem(const std::string& name) {
+  std::string stem = name.substr(name.find_last_of("/\\") + 1);
+  if (Lower(stem).ends_with(".bsp")) stem.resize(stem.size() - 4);
+  return stem;
+}
+
+// A LEVEL found nowhere: where it was looked for (the working folder and the game data as given,
+// not each of its archives), and what to try: game data when none was given, else the levels of
+// the game data whose names are close to it.
+std::string NoSuchLevel(const TRunData& run, const std::string& level) {
+  std::error_code ec;
+  std::string places = fs::current_path(ec).string();
+  for (auto path = run.DataPaths.rbegin(); path != run.DataPaths.rend(); ++path) places += ", " + *path;
+  const std::string text = level + ": no such level file (looked in " + places + ")";
+  if (run.DataPaths.empty()) return text + "; no game data was given: use --data DIR or BSPWALK_DATA";
+  std::vector<std::string> names;
+  for (const data::TEntryInfo& entry : run.Path->List("maps", ".bsp")) names.push_back(LevelStem(entry.Name));
+  const std::vector<std::string> near = CloseNames(LevelStem(level), names, 3);
+  if (near.empty()) return text + "; bspwalk --list shows all levels";
+  std::string list;
+  for (const std::string& name : near) list += (list.empty() ? "" : ", ") + name;
+  return text + "; did you mean " + list + "? (bspwalk --list shows all)";
+}
+
 // LEVEL: an existing file, else the first of name, name.bsp, maps/name, maps/name.bsp that the
 // search path holds. On failure the text of the one-line message.
 std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
@@ -93,13 +120,7 @@ std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
         run.LevelName = name;
         break;
       }
-    if (run.LevelName.empty()) {
-      std::string places;
-      for (const std::string& place : run.Path->Places())
-        places += (places.empty() ? "" : ", ") + place;
-      return level + ": no such level file (looked in " +
-             (places.empty() ? std::string("no folder or archive") : places) + ")";
-    }
+    if (run.LevelName.empty()) return NoSuchLevel(run, level);
   }
   // Plainly something else: said before anything tries to read it as a level.
   if (run.DiskPath.empty()) {
@@ -129,6 +150,12 @@ void Report(const TCommandLine& options, const std::string& text) {
 
 int PrintList(const TCommandLine& options, const data::TSearchPath& path) {
   const std::vector<data::TEntryInfo> levels = path.List("maps", ".bsp");
+  // The working folder's own levels are listed without game data; nothing at all is a mistake.
+  if (levels.empty() && options.DataPaths.empty()) {
+    std::cerr << "bspwalk: --list: no game data was given; name its folders with --data DIR or "
+                 "BSPWALK_DATA (see bspwalk --help)\n";
+    return 2;
+  }
   std::string out;
   if (options.Json) {
     TJson list = TJson::array();
@@ -231,6 +258,7 @@ int RunWithGameData(TCommandLine& options) {
   run.Path = std::make_unique<data::TSearchPath>(
       options.DataPaths, base,
       [](const std::string& line) { std::cerr << "bspwalk: warning: " << line << "\n"; });
+  run.DataPaths = options.DataPaths;
   if (options.Mode == TRunMode::List) return PrintList(options, *run.Path);
 
   if (const std::optional<std::string> problem = FindLevel(run, options.LevelPath)) {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/Help.h"
 #include "app/frmMain.h"
 #include "genom/genom.h"
 
@@ -49,7 +50,7 @@ void ApplyViewOptions(const TCommandLine& options) {
 bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
   switch (key) {
     case VK_F1: case VK_F2: case VK_F3: case VK_F4: case VK_F5: case VK_F6: case VK_F12:
-    case VK_TAB: break;
+    case VK_TAB: case VK_H: break;
     default: return false;
   }
   if (wasDown) return true;  // held keys repeat; a toggle happens once per press
@@ -66,6 +67,7 @@ bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
     case VK_F5: ViewModes.ReloadRequested = true; break;
     case VK_F12: ViewModes.ScreenshotRequested = true; break;
     case VK_TAB: ViewModes.Overlay = !ViewModes.Overlay; break;
+    case VK_H: ViewModes.KeyReference = !ViewModes.KeyReference; break;
   }
   return true;
 }
@@ -136,12 +138,13 @@ std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera) {
   return text;
 }
 
-void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines,
-                       const std::string& overlay, const std::string& note) {
-  std::vector<std::string> all(lines.begin(), lines.end());
-  if (!overlay.empty()) all.push_back(overlay);
-  if (!note.empty()) all.push_back("  " + note);
+namespace {
+
+// Heads-up lines with a shadow, the first `firstLine` lines down from the top one.
+void DrawShadowedLines(int clientWidth, int clientHeight, const std::vector<std::string>& all,
+                       int firstLine) {
   BeginHudText(clientWidth, clientHeight);
+  if (firstLine > 0) glTranslatef(0.0f, -16.0f * static_cast<float>(firstLine), 0.0f);
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (i > 0) glTranslatef(0.0f, -16.0f, 0.0f);
     // White first, then the shadow one pixel down and right at the same depth: the depth test
@@ -155,6 +158,20 @@ void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::
   }
   glColor3ub(255, 255, 255);
   EndHudText();
+}
+
+}  // namespace
+
+void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines,
+                       const std::string& overlay, const std::string& note) {
+  std::vector<std::string> all(lines.begin(), lines.end());
+  if (!overlay.empty()) all.push_back(overlay);
+  if (!note.empty()) all.push_back("  " + note);
+  DrawShadowedLines(clientWidth, clientHeight, all, 0);
+}
+
+void DrawKeyReference(int clientWidth, int clientHeight) {
+  DrawShadowedLines(clientWidth, clientHeight, KeyReferenceLines(), kKeyReferenceFirstLine);
 }
 
 }  // namespace app

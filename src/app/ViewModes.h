@@ -1,7 +1,8 @@
 #pragma once
 // The viewer's tools for people who build and study levels: view modes (F1 F2 F3 F4 F6), the
 // information overlay (Tab), flying straight up and down (E, Space, Q, C), screenshots (F12),
-// reloading the level (F5, --watch), and the field of view and heads-up switch of every view.
+// reloading the level (F5, --watch), the key reference (H), and the field of view and heads-up
+// switch of every view.
 // With everything at its default a frame is the plain one, call for call and line for line.
 #include <array>
 #include <cstdint>
@@ -27,6 +28,7 @@ struct TFileStamp {
 struct TViewModes {
   TRenderOptions Render;
   bool Overlay = false;   // Tab: the extra heads-up line and the shadow under every line
+  bool KeyReference = false;  // H: the key table over the view
   bool Hud = true;        // false for --no-hud: no heads-up text at all
   double FovDegrees = 80; // vertical field of view
   bool Watch = false;     // --watch: reload when the level file changes
@@ -53,7 +55,7 @@ TRenderOptions WithViewModes(const TRenderOptions& base);
 void ApplyViewOptions(const TCommandLine& options);
 
 // Virtual-key codes of the tool keys.
-inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, VK_Q = 81,
+inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, VK_H = 72, VK_Q = 81,
                                VK_F1 = 112, VK_F2 = 113, VK_F3 = 114, VK_F4 = 115, VK_F5 = 116,
                                VK_F6 = 117, VK_F12 = 123;
 
@@ -86,6 +88,13 @@ std::int32_t AdmittedClusterCount(const TQuake3BSP& level, std::int32_t cluster)
 // with a dark one-pixel shadow below and to the right.
 void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines,
                        const std::string& overlay, const std::string& note);
+
+// The heads-up line where the key reference (H) starts: below the eight heads-up lines, the
+// overlay line, the note and one free line, so that it never moves when they come and go.
+inline constexpr int kKeyReferenceFirstLine = 11;
+
+// The key reference, in the heads-up font with the same shadow, from kKeyReferenceFirstLine on.
+void DrawKeyReference(int clientWidth, int clientHeight);
 
 // ---- Screenshots and reload (ViewerTools.cpp). ----
 

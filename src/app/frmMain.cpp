@@ -162,6 +162,7 @@ void PaintPass(const TPaintSurface& surface) {
                         ViewModes.Note);
     else if (ViewModes.Hud)
       DrawHud(width, height, HudLines());
+    if (ViewModes.KeyReference) DrawKeyReference(width, height);  // H
     RunToolsAfterFrame(CurrentTime, width, height);  // F12 saves the finished picture
     surface.SwapBuffers();
     surface.EndPaint();

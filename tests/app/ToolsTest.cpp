@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "FrameLoopGlobals.h"
+#include "app/Help.h"
 #include "app/ViewModes.h"
 #include "app/frmMain.h"
 #include "gl/OpenGL.h"
@@ -44,6 +46,16 @@ class ToolsTest : public ::testing::Test {
     platform::SetCursorSource(std::move(PreviousCursor));
     app::ViewModes = {};
     Level = TQuake3BSP{};
+  }
+
+  // Dark (shadow) pixels in the band of heads-up line `line`, over a white picture.
+  static int DarkPixelsInLine(int line) {
+    std::vector<std::uint8_t> pixels(kWidth * 16 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, kHeight - 32 - 16 * line - 1, kWidth, 16, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    int dark = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 && pixels[i + 1] < 64;
+    return dark;
   }
 
   void PaintAt(std::uint32_t tick) {
@@ -157,6 +169,33 @@ TEST_F(ToolsTest, OverlayAddsANinthLineAndAShadowUnderEveryLine) {
   }
   EXPECT_EQ(app::OverlayLine(Level, Camera),
             "  plain leaf:-1 cluster:-1 sees:0/0 --camera=100,200,300,0,270");
+}
+
+// H shows the key table below the heads-up block, shadowed as the overlay is, and hides it again;
+// every key the tools handle has its row in that table.
+TEST_F(ToolsTest, HTogglesTheKeyReferenceFromTheKeyTable) {
+  testsupport::TMessageCapture messages;
+  ASSERT_TRUE(LoadTexture(std::string(BSPWALK_SOURCE_DIR) + "/font.tga", FontTexture, false));
+  std::uint32_t tick = 1000;
+  for (const bool shown : {false, true, false}) {
+    if (shown != app::ViewModes.KeyReference) Press(app::VK_H);
+    ASSERT_EQ(app::ViewModes.KeyReference, shown);
+    glClearColor(1, 1, 1, 1);
+    PaintAt(tick += 16);
+    EXPECT_EQ(DarkPixelsInLine(0), 0) << "the heads-up lines keep their plain look";
+    EXPECT_EQ(DarkPixelsInLine(app::kKeyReferenceFirstLine - 1), 0);
+    // 240 pixels hold the heading and the first row.
+    EXPECT_EQ(DarkPixelsInLine(app::kKeyReferenceFirstLine) > 100, shown);
+    EXPECT_EQ(DarkPixelsInLine(app::kKeyReferenceFirstLine + 1) > 100, shown);
+  }
+  EXPECT_EQ(app::KeyReferenceLines()[1], "    W, S      fly forward, back along the view");
+
+  std::set<std::uint16_t> inTable;
+  for (const app::TKeyRow& row : app::KeyTable()) inTable.insert(row.Codes.begin(), row.Codes.end());
+  for (std::uint16_t key = 1; key < 256; ++key) {
+    app::ViewModes = {};
+    EXPECT_TRUE(!app::HandleToolKey(key, false, TVector{0, 0, 0}) || inTable.count(key)) << key;
+  }
 }
 
 TEST_F(ToolsTest, F12SavesNumberedPicturesAndNeverReplacesAFile) {

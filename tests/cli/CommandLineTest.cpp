@@ -1,5 +1,6 @@
 // Parsing of the command line: what a person types, what the program makes of it.
 #include "app/CommandLine.h"
+#include "app/Help.h"
 
 #include <gtest/gtest.h>
 
@@ -136,6 +137,10 @@ TEST(CommandLine, UsageErrorsAreOneLineWithExitTwo) {
       {{"--at", "1,2,3", "--screenshot", "a.png"}, "cannot be combined"},
       {{"--screenshot"}, "--screenshot"},
       {{"--base"}, "--base"},
+      // An unknown option is named first, with the nearest option, whatever else is around it.
+      {{"--screnshot", "x.png", "oa_dm4"}, ": unknown option --screnshot; did you mean --screenshot? (see"},
+      {{"oa_dm4", "--Frames=3", "b.bsp"}, ": unknown option --Frames; did you mean --frames? (see"},
+      {{"--bogus", "a.bsp"}, ": unknown option --bogus (see"},
   };
   for (const auto& [args, named] : cases) {
     std::vector<const char*> argv{"bspwalk"};
@@ -153,6 +158,19 @@ TEST(CommandLine, UsageErrorsAreOneLineWithExitTwo) {
     EXPECT_EQ(e.rfind("bspwalk: ", 0), 0u) << e;
     EXPECT_NE(e.find(named), std::string::npos) << e;
   }
+}
+
+TEST(CommandLine, CloseNamesByEditDistanceOrContainedText) {
+  const std::vector<std::string> levels{"oa_dm1", "oa_dm4", "oa_dm5", "oacmpdm4", "pul1duel-oa"};
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"OADM4", {"oa_dm4", "oa_dm1"}},          // closest first, then ties in order; at most 2
+      {"pul1duel", {"pul1duel-oa"}},            // 3 apart: the most for 8 letters
+      {"pul1due", {"pul1duel-oa"}},             // 4 apart, but found inside
+      {"dm4", {"oa_dm4", "oacmpdm4"}},          // inside, nearer first
+      {"dm", {}},                               // too short to look inside
+      {"xb_dn6", {}},                           // 4 apart
+  };
+  for (const auto& [typed, names] : cases) EXPECT_EQ(app::CloseNames(typed, levels, 2), names) << typed;
 }
 
 }  // namespace

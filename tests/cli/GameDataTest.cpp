@@ -90,8 +90,17 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
       {{"--data", data, "--info", "MAPS\\Small"}, 0, "FaceCount       1", ""},
       {{"--data", data + "/a.pk3", "--at", "1,1,1", "maps/small.bsp"}, 0, "leaf 0, cluster 0", ""},
       {{"--data", data + "/b.pk3", "--info", "small"}, 1, "",
-       "bspwalk: small: no such level file (looked in " + work + ", " + data + "/b.pk3)\n"},
-      {{"--info", "small"}, 1, "", "bspwalk: small: no such level file (looked in " + work + ")\n"},
+       "bspwalk: small: no such level file (looked in " + work + ", " + data +
+           "/b.pk3); bspwalk --list shows all levels\n"},
+      {{"--data", data, "--info", "smal"}, 1, "",
+       "bspwalk: smal: no such level file (looked in " + work + ", " + data +
+           "); did you mean small? (bspwalk --list shows all)\n"},
+      {{"--info", "small"}, 1, "",
+       "bspwalk: small: no such level file (looked in " + work +
+           "); no game data was given: use --data DIR or BSPWALK_DATA\n"},
+      {{"--list"}, 2, "",
+       "bspwalk: --list: no game data was given; name its folders with --data DIR or BSPWALK_DATA "
+       "(see bspwalk --help)\n"},
       {{"--data", dir / "none", "--info", "small"}, 2, "",
        "bspwalk: --data " + dir / "none" + ": no such folder or .pk3 file (see bspwalk --help)\n"},
       {{"--info", data + "/a.pk3"}, 1, "", "bspwalk: " + data + "/a.pk3 is an archive: use --data\n"},
@@ -258,6 +267,18 @@ TEST(GameData, ScreenshotThroughTheArchivesEqualsTheLooseFiles) {
   EXPECT_EQ(testsupport::ReadFile(loose / "shot.png"), testsupport::ReadFile(empty / "shot.png"));
 }
 
+// A mistyped name in the whole of OpenArena's data: the closest levels, not every archive.
+TEST(GameData, AMistypedNameInTheRealDataSuggestsTheClosestLevels) {
+  const std::string any = testsupport::OpenArenaArchive("pak0.pk3");
+  if (any.empty()) GTEST_SKIP() << "OpenArena's data is not installed";
+  const std::string baseoa = fs::path(any).parent_path();
+  testsupport::TTempDir work;
+  const TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, {"--data", baseoa, "--info", "oadm4"}, work.Path());
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Err, "bspwalk: oadm4: no such level file (looked in " + work.Path() + ", " + baseoa +
+                         "); did you mean oa_dm4, oa_dm1, oa_dm2? (bspwalk --list shows all)\n");
+}
+
 // The viewer with a LEVEL it cannot show: its message (in the box, or on standard error where no
 // box can be shown) names the path, and the run ends with 1 without a window.
 TEST(GameData, ViewerNamesALevelItCannotShowAndEndsWith1) {
@@ -270,7 +291,8 @@ TEST(GameData, ViewerNamesALevelItCannotShowAndEndsWith1) {
   } cases[] = {
       {{"pic.png"}, "bspwalk: pic.png is a PNG picture; bspwalk reads Quake 3 levels (IBSP version 46)\n"},
       {{"--data", dir / "data.pk3", "gone"},
-       "bspwalk: gone: no such level file (looked in " + dir.Path() + ", " + dir / "data.pk3" + ")\n"},
+       "bspwalk: gone: no such level file (looked in " + dir.Path() + ", " + dir / "data.pk3" +
+           "); bspwalk --list shows all levels\n"},
       {{"--data", dir / "data.pk3", "cut"},
        "bspwalk: cut: not a BSP file (5 bytes, shorter than the header and lump directory)\n"},
   };

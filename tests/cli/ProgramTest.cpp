@@ -9,6 +9,7 @@
 #include <set>
 
 #include "Picture.h"
+#include "app/Help.h"
 #include "app/LevelFile.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
@@ -85,6 +86,26 @@ TEST(Program, HelpVersionAndUsageErrors) {
   ExpectOneLineError(RunProgram({"--benchmark", "--frames", "-3"}), 2, "--frames");
   ExpectOneLineError(RunProgram({"--info", "--base", "/nonexistent/folder", "x.bsp"}), 2,
                      "--base /nonexistent/folder");
+}
+
+// The key table reaches --help, and through help2man (as the build runs it) the man page, whose
+// sections the help's closing headings become.
+TEST(Program, HelpAndManPageListEveryKeyWithTheirSections) {
+  const TRun help = RunProgram({"--help"});
+  ASSERT_EQ(help.ExitCode, 0);
+  for (const std::string& line : app::KeyLines("  ", 30))
+    EXPECT_NE(help.Out.find("\n" + line + "\n"), std::string::npos) << line;
+  for (const char* text : {"a level of the game data", "BSPWALK_DATA", "\n  $ bspwalk --data "})
+    EXPECT_NE(help.Out.find(text), std::string::npos) << text;
+  testsupport::TTempDir dir;
+  const std::string man = dir / "bspwalk.1";
+  ASSERT_EQ(std::system(("help2man --no-info --name=x --output=" + man + " " BSPWALK_PROGRAM).c_str()), 0);
+  const std::vector<std::uint8_t> bytes = testsupport::ReadFile(man);
+  const std::string page(bytes.begin(), bytes.end());
+  for (const char* text : {".SH KEYS\n.TP\nW, S\n", "\n.TP\nH\nthis key reference, on or off\n",
+                           ".SH \"EXIT STATUS\"\n.TP\n0\n", "\n.TP\n2\na usage error",
+                           ".SH ENVIRONMENT\n.TP\nBSPWALK_DATA\n", ".SH EXAMPLES\n"})
+    EXPECT_NE(page.find(text), std::string::npos) << text;
 }
 
 TEST(Program, LoadFailuresExitOneWithOneLineAndWriteNothing) {
