@@ -49,4 +49,20 @@ TEST(FirstRun, FullOverviewOfLevelsWithASkyHasSpawnMarksAndTheScaleBar) {
   }
 }
 
+// SDL falls back to a driver that draws nowhere when there is no display: the viewer must not run
+// unseen until it is killed.
+TEST(FirstRun, WithoutADisplayTheViewerSaysSoAndEndsWith1) {
+  testsupport::TTempDir dir;
+  testsupport::TBspWriter::SmallLevel().WriteTo(dir / "small.bsp");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--windowed"}, {"small.bsp", "--windowed"}, {"small.bsp"}}) {
+    SCOPED_TRACE(args.front());
+    testsupport::TStartedProgram viewer(BSPWALK_PROGRAM, args, dir.Path(), "",
+                                        {"DISPLAY=", "WAYLAND_DISPLAY=", "XDG_RUNTIME_DIR=" + dir.Path()});
+    EXPECT_EQ(viewer.WaitForExit(std::chrono::seconds(60)), 1);
+    EXPECT_TRUE(viewer.Err().ends_with("bspwalk: Could not open the display: no display is available.\n"))
+        << viewer.Err();
+  }
+}
+
 }  // namespace
