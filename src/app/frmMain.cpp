@@ -246,6 +246,13 @@ void Tfrmcube::FormCreate() {
     ChangeResolution(Options.Width, Options.Height, Options.BitsPerPixel);
     // Read after the switch: the new mode when it took effect, the desktop's otherwise.
     MainWindow->SetClientSize(platform::ScreenWidth(), platform::ScreenHeight());
+    if (app::ViewModes.OwnStartPose) {
+      // Where the pointer was before the first frame (the middle of the screen when the display
+      // has just started) is no turn: the view starts as the pose says.
+      PreviousCursor = platform::SetCursorSource({});
+      platform::SetCursorSource(platform::HomeAtFirstReading(PreviousCursor, {MouseHomeX, MouseHomeY}));
+      CursorReplaced = true;
+    }
   } else {
     MainWindow->SetClientSize(Options.Width, Options.Height);
     // A window on the desktop looks with the mouse's relative motion instead of warping the
@@ -254,6 +261,7 @@ void Tfrmcube::FormCreate() {
         platform::RelativeCursorSource({MouseHomeX, MouseHomeY}));
     platform::SetRelativeMouseMode(true);
     RelativeMouse = true;
+    CursorReplaced = true;
   }
   platform::ShowCursor(false);
 }
@@ -264,6 +272,9 @@ void Tfrmcube::FormDestroy() {
   if (RelativeMouse) {
     RelativeMouse = false;
     platform::SetRelativeMouseMode(false);
+  }
+  if (CursorReplaced) {
+    CursorReplaced = false;
     platform::SetCursorSource(std::move(PreviousCursor));
   }
   platform::MakeCurrent(nullptr, nullptr);
@@ -309,6 +320,9 @@ void Tfrmcube::WMPaint() {
 void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) {
   const bool wasDown = Keys[key & 255];
   Keys[key & 255] = true;
+  // A run with LEVEL ends at the key's own event: a tap shorter than a frame is never seen by the
+  // frame's look at Keys.
+  if (app::ViewModes.LevelRun && (key & 255) == app::VK_ESCAPE && MainWindow) MainWindow->Close();
   app::HandleToolKey(key, wasDown, TVector{Camera.X, Camera.Y, Camera.Z});
 }
 

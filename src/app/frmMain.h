@@ -155,7 +155,8 @@ class Tfrmcube {
   std::unique_ptr<platform::TWindow> MainWindow;
   app::TPaintSurface Surface;
   bool Destroyed = false;
-  platform::TCursorSource PreviousCursor;  // a window's relative mouse look replaces it
+  platform::TCursorSource PreviousCursor;  // put back when mouse look has its own source
+  bool CursorReplaced = false;
   bool RelativeMouse = false;
 };
 
