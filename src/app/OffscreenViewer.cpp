@@ -47,7 +47,7 @@ TOffscreenViewer::~TOffscreenViewer() {
 
 bool TOffscreenViewer::Load(const std::string& fontPath, const std::string& levelPath,
                             const TLevelOptions& levelOptions) {
-  LoadTexture(fontPath, FontTexture, false);
+  LoadHudFont(fontPath, ViewModes.LevelRun);
   const auto start = std::chrono::steady_clock::now();
   const bool loaded = Level.LoadBSP(levelPath, levelOptions);
   ViewModes.LevelPath = levelPath;

@@ -24,7 +24,7 @@ class TOffscreenViewer {
   TOffscreenViewer(const TOffscreenViewer&) = delete;
   TOffscreenViewer& operator=(const TOffscreenViewer&) = delete;
 
-  // Loads the font and the level as start-up does; false when the level file cannot be opened
+  // Loads the font (LoadHudFont) and the level as start-up does; false when the level file cannot be opened
   // (after the loader's message). Errors of the loaders pass on.
   bool Load(const std::string& fontPath, const std::string& levelPath,
             const TLevelOptions& levelOptions = {});

@@ -9,6 +9,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ViewModes.h"
+#include "platform/Files.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
@@ -207,6 +208,11 @@ void app::SetFixedGLState() {
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 }
 
+void app::LoadHudFont(const std::string& path, bool quietWhenMissing) {
+  if ((!quietWhenMissing || platform::FileExists(path)) && LoadTexture(path, FontTexture, false)) return;
+  LoadTexture("font.tga", FontTexture, true);  // the built-in resource "font"
+}
+
 void Tfrmcube::FormCreate() {
   // The window is made when its handle is first asked for, at the size of the form's resource.
   // Covering the screen it has no frame and stays above the rest; otherwise it is an ordinary one.
@@ -232,7 +238,7 @@ void Tfrmcube::FormCreate() {
       [&window] { window.Close(); },
   };
 
-  LoadTexture(Options.FontPath, FontTexture, false);
+  app::LoadHudFont(Options.FontPath, app::ViewModes.LevelRun);
   // A missing level has been reported by LoadBSP; start-up still completes so that shutdown
   // restores what it changed, and the quit request ends the program before any frame.
   if (!Level.LoadBSP(Options.LevelPath, Options.LevelOptions)) platform::PostQuitMessage(0);

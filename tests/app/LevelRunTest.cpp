@@ -113,4 +113,27 @@ TEST_F(LevelRunTest, EscTappedBetweenFramesEndsARunWithLevelAtOnce) {
   }
 }
 
+TEST_F(LevelRunTest, WithoutFontFileTheBuiltInFontStandsInAfterTheMessageOnlyWithoutLevel) {
+  fs::remove(Folder / "font.tga");
+  for (const bool levelRun : {false, true}) {
+    SCOPED_TRACE(levelRun);
+    Reset();
+    app::ViewModes.LevelRun = levelRun;
+    const std::size_t before = Messages.Messages().size();
+    Tfrmcube form;
+    ASSERT_TRUE(form.CreateForm());
+    ASSERT_EQ(Messages.Messages().size() - before, levelRun ? 0u : 1u);
+    if (!levelRun) {
+      EXPECT_EQ(Messages.Messages().back().Text, "File not found  - font.tga");
+    }
+    ASSERT_NE(FontTexture, 0u);
+    GLint width = 0, height = 0;
+    glBindTexture(GL_TEXTURE_2D, FontTexture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    EXPECT_EQ(width, 128);  // 16 glyphs of 8 x 16 pixels a row, 16 rows
+    EXPECT_EQ(height, 256);
+  }
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "Picture.h"
 #include "support/BspWriter.h"
+#include "support/ImageWriters.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 
@@ -62,6 +63,49 @@ TEST(FirstRun, WithoutADisplayTheViewerSaysSoAndEndsWith1) {
     EXPECT_EQ(viewer.WaitForExit(std::chrono::seconds(60)), 1);
     EXPECT_TRUE(viewer.Err().ends_with("bspwalk: Could not open the display: no display is available.\n"))
         << viewer.Err();
+  }
+}
+
+// A screenshot drawn by the program in `folder`; its picture and standard error.
+struct TShot {
+  TPicture Picture;
+  std::string Err;
+};
+TShot Screenshot(const std::string& folder, std::vector<std::string> args) {
+  const std::string picture = folder + "/shot.png";
+  args.insert(args.end(), {"--screenshot", picture, "--size", "256x160"});
+  const testsupport::TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, args, folder);
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  return {ReadPNG(picture), run.Err};
+}
+
+// Run from a folder without font.tga, the built program draws the heads-up text with the font
+// compiled into it: silently with LEVEL, after the loader's message without. A font.tga in the
+// folder still wins.
+TEST(FirstRun, HeadsUpTextHasTheProgramsOwnFontInAnyFolder) {
+  testsupport::TTempDir dir;
+  fs::create_directory(dir / "lgmp");
+  testsupport::TBspWriter::SmallLevel().WriteTo(dir / "small.bsp");
+  testsupport::TBspWriter::SmallLevel().WriteTo(dir / "maps/testmap.BSP");
+  const std::string away = "--camera=32,32,-40,0,0";  // nothing of the level in view: black
+  const std::string missing = "TGA Texture: File not found  - font.tga\n";
+  const struct {
+    std::vector<std::string> Args;
+    std::string ErrWithout;  // standard error without font.tga
+  } cases[] = {{{"small.bsp", away}, ""}, {{away}, missing}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Args.size());
+    fs::remove(dir / "font.tga");
+    const TShot without = Screenshot(dir.Path(), c.Args);
+    EXPECT_EQ(without.Err, c.ErrWithout);
+    fs::copy_file(fs::path(BSPWALK_SOURCE_DIR) / "font.tga", dir / "font.tga");
+    const TShot with = Screenshot(dir.Path(), c.Args);
+    EXPECT_EQ(with.Err, "");
+    EXPECT_TRUE(without.Picture.Rgb == with.Picture.Rgb) << "the same glyphs as font.tga's";
+    EXPECT_GT(CountOf(with.Picture, {255, 255, 255}), 500);
+    // A font.tga without any glyph in the folder: no text at all.
+    testsupport::WriteFile(dir / "font.tga", testsupport::MakeTGA(16, 16, testsupport::TBytes(16 * 16 * 4, 0), {.Depth = 32}));
+    EXPECT_EQ(CountOf(Screenshot(dir.Path(), c.Args).Picture, {0, 0, 0}), 256 * 160);
   }
 }
 
