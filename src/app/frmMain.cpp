@@ -156,9 +156,10 @@ void PaintPass(const TPaintSurface& surface) {
     MouseLook(Camera);
     EndFrameView();
 
-    // Tool modes, overlay and notes get the extra lines and the shadow; otherwise the plain text.
+    // Tool modes, overlay and notes get the extra lines and the shadow, and a run with LEVEL the
+    // shadow always (white text is lost over white surfaces); otherwise the plain text.
     const bool extraLine = ExtraLineShown();
-    if (ViewModes.Hud && (extraLine || !ViewModes.Note.empty()))
+    if (ViewModes.Hud && (ViewModes.LevelRun || extraLine || !ViewModes.Note.empty()))
       DrawHudWithShadow(width, height, HudLines(), extraLine ? OverlayLine(Level, Camera) : "",
                         ViewModes.Note);
     else if (ViewModes.Hud)

@@ -66,14 +66,16 @@ TEST(FirstRun, WithoutADisplayTheViewerSaysSoAndEndsWith1) {
   }
 }
 
-// A screenshot drawn by the program in `folder`; its picture and standard error.
+// A screenshot drawn by the program in `folder` (640 x 160 unless --size is given, wide enough for
+// the rate line); its picture and standard error.
 struct TShot {
   TPicture Picture;
   std::string Err;
 };
 TShot Screenshot(const std::string& folder, std::vector<std::string> args) {
   const std::string picture = folder + "/shot.png";
-  args.insert(args.end(), {"--screenshot", picture, "--size", "256x160"});
+  if (std::find(args.begin(), args.end(), "--size") == args.end()) args.insert(args.end(), {"--size", "640x160"});
+  args.insert(args.end(), {"--screenshot", picture});
   const testsupport::TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, args, folder);
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   return {ReadPNG(picture), run.Err};
@@ -105,7 +107,37 @@ TEST(FirstRun, HeadsUpTextHasTheProgramsOwnFontInAnyFolder) {
     EXPECT_GT(CountOf(with.Picture, {255, 255, 255}), 500);
     // A font.tga without any glyph in the folder: no text at all.
     testsupport::WriteFile(dir / "font.tga", testsupport::MakeTGA(16, 16, testsupport::TBytes(16 * 16 * 4, 0), {.Depth = 32}));
-    EXPECT_EQ(CountOf(Screenshot(dir.Path(), c.Args).Picture, {0, 0, 0}), 256 * 160);
+    EXPECT_EQ(CountOf(Screenshot(dir.Path(), c.Args).Picture, {0, 0, 0}), 640 * 160);
+  }
+}
+
+// From just below the square the level is white all over: the heads-up text is readable there
+// only by its shadow, which runs with LEVEL always have. Screenshots show no frame rate worked out
+// from their fixed clock: with the text on black, two frames and ten (past the rate's 100 ms
+// refresh) look the same.
+TEST(FirstRun, HeadsUpTextWithLevelHasItsShadowAndScreenshotsNoMadeUpRate) {
+  testsupport::TTempDir dir;
+  fs::create_directory(dir / "lgmp");
+  testsupport::TBspWriter::SmallLevel().WriteTo(dir / "small.bsp");
+  testsupport::TBspWriter::SmallLevel().WriteTo(dir / "maps/testmap.BSP");
+  const std::string below = "--camera=32,32,-12,0,180";  // the text hides behind nearer than 10
+  const std::string away = "--camera=32,32,-40,0,0";
+  const struct {
+    std::vector<std::string> Level;
+    bool Shadow;
+  } cases[] = {{{"small.bsp"}, true}, {{}, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Shadow);
+    const auto shot = [&](const std::vector<std::string>& args) {
+      std::vector<std::string> all = c.Level;
+      all.insert(all.end(), args.begin(), args.end());
+      return Screenshot(dir.Path(), all).Picture;
+    };
+    const TPicture p = shot({below, "--size", "256x160"});
+    const int white = CountOf(p, {255, 255, 255}), black = CountOf(p, {0, 0, 0});
+    EXPECT_EQ(white + black, p.Width * p.Height);
+    EXPECT_EQ(black > 500, c.Shadow) << black;
+    EXPECT_TRUE(shot({away}).Rgb == shot({away, "--frames", "10"}).Rgb);
   }
 }
 
