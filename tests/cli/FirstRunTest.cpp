@@ -66,78 +66,47 @@ TEST(FirstRun, WithoutADisplayTheViewerSaysSoAndEndsWith1) {
   }
 }
 
-// A screenshot drawn by the program in `folder` (640 x 160 unless --size is given, wide enough for
-// the rate line); its picture and standard error.
-struct TShot {
-  TPicture Picture;
-  std::string Err;
-};
-TShot Screenshot(const std::string& folder, std::vector<std::string> args) {
-  const std::string picture = folder + "/shot.png";
-  if (std::find(args.begin(), args.end(), "--size") == args.end()) args.insert(args.end(), {"--size", "640x160"});
-  args.insert(args.end(), {"--screenshot", picture});
-  const testsupport::TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, args, folder);
-  EXPECT_EQ(run.ExitCode, 0) << run.Err;
-  return {ReadPNG(picture), run.Err};
-}
-
-// Run from a folder without font.tga, the built program draws the heads-up text with the font
-// compiled into it: silently with LEVEL, after the loader's message without. A font.tga in the
-// folder still wins.
-TEST(FirstRun, HeadsUpTextHasTheProgramsOwnFontInAnyFolder) {
+// The heads-up text drawn by --screenshot in a folder without font.tga: the font built into the
+// program, silently with LEVEL and after the loader's message without; the same picture as with
+// font.tga there, and no text with a glyphless font.tga there (it still wins). Over the white of
+// the level seen from just below, the text shows only by the shadow that runs with LEVEL always
+// have. No rate from the fixed clock: two frames and ten (past the 100 ms refresh) look the same.
+TEST(FirstRun, HeadsUpTextFontShadowAndRateInScreenshots) {
   testsupport::TTempDir dir;
   fs::create_directory(dir / "lgmp");
   testsupport::TBspWriter::SmallLevel().WriteTo(dir / "small.bsp");
   testsupport::TBspWriter::SmallLevel().WriteTo(dir / "maps/testmap.BSP");
-  const std::string away = "--camera=32,32,-40,0,0";  // nothing of the level in view: black
-  const std::string missing = "TGA Texture: File not found  - font.tga\n";
-  const struct {
-    std::vector<std::string> Args;
-    std::string ErrWithout;  // standard error without font.tga
-  } cases[] = {{{"small.bsp", away}, ""}, {{away}, missing}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Args.size());
-    fs::remove(dir / "font.tga");
-    const TShot without = Screenshot(dir.Path(), c.Args);
-    EXPECT_EQ(without.Err, c.ErrWithout);
-    fs::copy_file(fs::path(BSPWALK_SOURCE_DIR) / "font.tga", dir / "font.tga");
-    const TShot with = Screenshot(dir.Path(), c.Args);
-    EXPECT_EQ(with.Err, "");
-    EXPECT_TRUE(without.Picture.Rgb == with.Picture.Rgb) << "the same glyphs as font.tga's";
-    EXPECT_GT(CountOf(with.Picture, {255, 255, 255}), 500);
-    // A font.tga without any glyph in the folder: no text at all.
-    testsupport::WriteFile(dir / "font.tga", testsupport::MakeTGA(16, 16, testsupport::TBytes(16 * 16 * 4, 0), {.Depth = 32}));
-    EXPECT_EQ(CountOf(Screenshot(dir.Path(), c.Args).Picture, {0, 0, 0}), 640 * 160);
-  }
-}
-
-// From just below the square the level is white all over: the heads-up text is readable there
-// only by its shadow, which runs with LEVEL always have. Screenshots show no frame rate worked out
-// from their fixed clock: with the text on black, two frames and ten (past the rate's 100 ms
-// refresh) look the same.
-TEST(FirstRun, HeadsUpTextWithLevelHasItsShadowAndScreenshotsNoMadeUpRate) {
-  testsupport::TTempDir dir;
-  fs::create_directory(dir / "lgmp");
-  testsupport::TBspWriter::SmallLevel().WriteTo(dir / "small.bsp");
-  testsupport::TBspWriter::SmallLevel().WriteTo(dir / "maps/testmap.BSP");
-  const std::string below = "--camera=32,32,-12,0,180";  // the text hides behind nearer than 10
-  const std::string away = "--camera=32,32,-40,0,0";
+  const std::string away = "--camera=32,32,-40,0,0", below = "--camera=32,32,-12,0,180";
   const struct {
     std::vector<std::string> Level;
+    std::string ErrWithoutFont;
     bool Shadow;
-  } cases[] = {{{"small.bsp"}, true}, {{}, false}};
+  } cases[] = {{{"small.bsp"}, "", true}, {{}, "TGA Texture: File not found  - font.tga\n", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Shadow);
-    const auto shot = [&](const std::vector<std::string>& args) {
-      std::vector<std::string> all = c.Level;
-      all.insert(all.end(), args.begin(), args.end());
-      return Screenshot(dir.Path(), all).Picture;
+    std::string err;
+    const auto shot = [&](std::vector<std::string> args) {  // 640 pixels: room for the rate
+      args.insert(args.end(), c.Level.begin(), c.Level.end());
+      if (std::find(args.begin(), args.end(), "--size") == args.end()) args.push_back("--size=640x160");
+      args.insert(args.end(), {"--screenshot", dir / "shot.png"});
+      const testsupport::TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, args, dir.Path());
+      EXPECT_EQ(run.ExitCode, 0) << run.Err;
+      err = run.Err;
+      return ReadPNG(dir / "shot.png");
     };
-    const TPicture p = shot({below, "--size", "256x160"});
-    const int white = CountOf(p, {255, 255, 255}), black = CountOf(p, {0, 0, 0});
-    EXPECT_EQ(white + black, p.Width * p.Height);
+    fs::remove(dir / "font.tga");
+    const TPicture builtIn = shot({away});
+    EXPECT_EQ(err, c.ErrWithoutFont);
+    fs::copy_file(fs::path(BSPWALK_SOURCE_DIR) / "font.tga", dir / "font.tga");
+    const TPicture file = shot({away});
+    EXPECT_GT(CountOf(file, {255, 255, 255}), 500);
+    EXPECT_TRUE(builtIn.Rgb == file.Rgb && shot({away, "--frames", "10"}).Rgb == file.Rgb);
+    const TPicture white = shot({below, "--size", "256x160"});
+    const int black = CountOf(white, {0, 0, 0});
+    EXPECT_EQ(black + CountOf(white, {255, 255, 255}), 256 * 160);
     EXPECT_EQ(black > 500, c.Shadow) << black;
-    EXPECT_TRUE(shot({away}).Rgb == shot({away, "--frames", "10"}).Rgb);
+    testsupport::WriteFile(dir / "font.tga", testsupport::MakeTGA(16, 16, testsupport::TBytes(1024, 0), {.Depth = 32}));
+    EXPECT_EQ(CountOf(shot({away}), {0, 0, 0}), 640 * 160);
   }
 }
 
