@@ -3,7 +3,8 @@
 // anybody at the screen (--screenshot, --benchmark): the fixed GL state, font and level loaded as
 // at start-up, then paint passes driven one by one. The clock advances by a fixed step before
 // every pass, so each pass draws a frame (no frame gate) and the heads-up text is the same on
-// every run; the cursor stays at the mouse-look home point, so the camera never turns by itself.
+// every run (its rate line names the renderer without a rate, which that clock cannot give); the
+// cursor stays at the mouse-look home point, so the camera never turns by itself.
 // The display mode is never touched and no window is opened.
 #include <chrono>
 #include <cstdint>
@@ -24,7 +25,7 @@ class TOffscreenViewer {
   TOffscreenViewer(const TOffscreenViewer&) = delete;
   TOffscreenViewer& operator=(const TOffscreenViewer&) = delete;
 
-  // Loads the font and the level as start-up does; false when the level file cannot be opened
+  // Loads the font (LoadHudFont) and the level as start-up does; false when the level file cannot be opened
   // (after the loader's message). Errors of the loaders pass on.
   bool Load(const std::string& fontPath, const std::string& levelPath,
             const TLevelOptions& levelOptions = {});
@@ -45,6 +46,7 @@ class TOffscreenViewer {
   platform::TCursorSource PreviousCursor;
   std::uint32_t Ticks = 1000;
   double LevelMs = 0;
+  std::string RendererName;  // the heads-up rate line of every frame after the first
   std::chrono::steady_clock::time_point SwapDone;
 };
 

@@ -217,9 +217,10 @@ int RunOverview(const TCommandLine& options) {
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_CULL_FACE);
-  DrawSpawnMarks(frame, spawns);
   const double barUnits = ScaleBarUnits(frame);
   DrawScaleBar(frame, barUnits);
+  // Last, so that the bar's label (always drawn now that the font is built in) hides no mark.
+  DrawSpawnMarks(frame, spawns);
   try {
     WritePNG(options.OverviewPath, size.Width, size.Height,
              ReadFramePixels(size.Width, size.Height), true);

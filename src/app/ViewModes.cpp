@@ -45,6 +45,8 @@ void ApplyViewOptions(const TCommandLine& options) {
   ViewModes.Hud = !options.NoHud;
   ViewModes.FovDegrees = options.FovDegrees;
   ViewModes.Watch = options.Watch;
+  ViewModes.LevelRun = options.LevelGiven || !options.DataPaths.empty();
+  ViewModes.OwnStartPose = ViewModes.LevelRun || options.Camera.has_value();
 }
 
 bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {

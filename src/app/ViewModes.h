@@ -43,6 +43,13 @@ struct TViewModes {
   // --watch: the file as the last poll saw it (none before the first), and when that was.
   std::optional<TFileStamp> WatchedStamp;
   float LastWatchPoll = 0;
+  // A run that names its level (LEVEL, --data or BSPWALK_DATA) rather than the fixed level of the
+  // run without arguments: Esc quits on its key-down event, the heads-up text always has its
+  // shadow, and a missing font.tga gives way to the built-in font without a message.
+  bool LevelRun = false;
+  // The run starts at a pose of its own (a spawn point of its level, or --camera): the first
+  // frame in full screen turns nothing, wherever the pointer was.
+  bool OwnStartPose = false;
 };
 
 // The one set of modes of the running viewer (and of the offscreen frames).
@@ -51,7 +58,7 @@ extern TViewModes ViewModes;
 // The frame's render options: `base` (the load's own, such as --shaders) with the view modes.
 TRenderOptions WithViewModes(const TRenderOptions& base);
 
-// Sets the modes from --mode, --freeze, --no-hud, --fov and --watch.
+// Sets the modes from --mode, --freeze, --no-hud, --fov and --watch, and what kind of run it is.
 void ApplyViewOptions(const TCommandLine& options);
 
 // Virtual-key codes of the tool keys.

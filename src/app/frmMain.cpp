@@ -9,6 +9,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ViewModes.h"
+#include "platform/Files.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
@@ -155,9 +156,10 @@ void PaintPass(const TPaintSurface& surface) {
     MouseLook(Camera);
     EndFrameView();
 
-    // Tool modes, overlay and notes get the extra lines and the shadow; otherwise the plain text.
+    // Tool modes, overlay and notes get the extra lines and the shadow, and a run with LEVEL the
+    // shadow always (white text is lost over white surfaces); otherwise the plain text.
     const bool extraLine = ExtraLineShown();
-    if (ViewModes.Hud && (extraLine || !ViewModes.Note.empty()))
+    if (ViewModes.Hud && (ViewModes.LevelRun || extraLine || !ViewModes.Note.empty()))
       DrawHudWithShadow(width, height, HudLines(), extraLine ? OverlayLine(Level, Camera) : "",
                         ViewModes.Note);
     else if (ViewModes.Hud)
@@ -207,6 +209,11 @@ void app::SetFixedGLState() {
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 }
 
+void app::LoadHudFont(const std::string& path, bool quietWhenMissing) {
+  if ((!quietWhenMissing || platform::FileExists(path)) && LoadTexture(path, FontTexture, false)) return;
+  LoadTexture("font.tga", FontTexture, true);  // the built-in resource "font"
+}
+
 void Tfrmcube::FormCreate() {
   // The window is made when its handle is first asked for, at the size of the form's resource.
   // Covering the screen it has no frame and stays above the rest; otherwise it is an ordinary one.
@@ -232,7 +239,7 @@ void Tfrmcube::FormCreate() {
       [&window] { window.Close(); },
   };
 
-  LoadTexture(Options.FontPath, FontTexture, false);
+  app::LoadHudFont(Options.FontPath, app::ViewModes.LevelRun);
   // A missing level has been reported by LoadBSP; start-up still completes so that shutdown
   // restores what it changed, and the quit request ends the program before any frame.
   if (!Level.LoadBSP(Options.LevelPath, Options.LevelOptions)) platform::PostQuitMessage(0);
@@ -246,6 +253,13 @@ void Tfrmcube::FormCreate() {
     ChangeResolution(Options.Width, Options.Height, Options.BitsPerPixel);
     // Read after the switch: the new mode when it took effect, the desktop's otherwise.
     MainWindow->SetClientSize(platform::ScreenWidth(), platform::ScreenHeight());
+    if (app::ViewModes.OwnStartPose) {
+      // Where the pointer was before the first frame (the middle of the screen when the display
+      // has just started) is no turn: the view starts as the pose says.
+      PreviousCursor = platform::SetCursorSource({});
+      platform::SetCursorSource(platform::HomeAtFirstReading(PreviousCursor, {MouseHomeX, MouseHomeY}));
+      CursorReplaced = true;
+    }
   } else {
     MainWindow->SetClientSize(Options.Width, Options.Height);
     // A window on the desktop looks with the mouse's relative motion instead of warping the
@@ -254,6 +268,7 @@ void Tfrmcube::FormCreate() {
         platform::RelativeCursorSource({MouseHomeX, MouseHomeY}));
     platform::SetRelativeMouseMode(true);
     RelativeMouse = true;
+    CursorReplaced = true;
   }
   platform::ShowCursor(false);
 }
@@ -264,6 +279,9 @@ void Tfrmcube::FormDestroy() {
   if (RelativeMouse) {
     RelativeMouse = false;
     platform::SetRelativeMouseMode(false);
+  }
+  if (CursorReplaced) {
+    CursorReplaced = false;
     platform::SetCursorSource(std::move(PreviousCursor));
   }
   platform::MakeCurrent(nullptr, nullptr);
@@ -309,6 +327,9 @@ void Tfrmcube::WMPaint() {
 void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) {
   const bool wasDown = Keys[key & 255];
   Keys[key & 255] = true;
+  // A run with LEVEL ends at the key's own event: a tap shorter than a frame is never seen by the
+  // frame's look at Keys.
+  if (app::ViewModes.LevelRun && (key & 255) == app::VK_ESCAPE && MainWindow) MainWindow->Close();
   app::HandleToolKey(key, wasDown, TVector{Camera.X, Camera.Y, Camera.Z});
 }
 

@@ -20,7 +20,7 @@
 
 // Keys[k] is true while the key whose virtual-key code has low byte k is down.
 extern std::array<bool, 256> Keys;
-// The heads-up font; 0 when font.tga did not load (the text is then drawn untextured).
+// The heads-up font; 0 until it is loaded (the text is then drawn untextured).
 extern GLuint FontTexture;
 // The one level. Camera lives with the camera code.
 extern TQuake3BSP Level;
@@ -66,6 +66,12 @@ extern TRenderOptions LevelRenderOptions;
 // The OpenGL state start-up sets once for the whole run, also for frames drawn offscreen: black
 // clear colour, depth test, front faces culled, 2D texturing, nicest perspective correction.
 void SetFixedGLState();
+
+// The heads-up font into FontTexture: the file at `path` (font.tga in the base folder, or where
+// FindDataFile found it), else the program's own copy built into it, so that the text never lacks
+// its glyphs. A missing file is reported by the loader first, as it always was, unless
+// `quietWhenMissing`.
+void LoadHudFont(const std::string& path, bool quietWhenMissing);
 
 // The first two heads-up lines.
 std::string CreditLine();
@@ -155,7 +161,8 @@ class Tfrmcube {
   std::unique_ptr<platform::TWindow> MainWindow;
   app::TPaintSurface Surface;
   bool Destroyed = false;
-  platform::TCursorSource PreviousCursor;  // a window's relative mouse look replaces it
+  platform::TCursorSource PreviousCursor;  // put back when mouse look has its own source
+  bool CursorReplaced = false;
   bool RelativeMouse = false;
 };
 

@@ -118,9 +118,14 @@ constexpr std::array<std::array<float, 12>, 6> SkySides = {{
 
 // Drawn after the opaque surfaces at the far end of the depth range with an "equal or less" test:
 // only the pixels no surface covered receive it, which is the sky behind everything without paying
-// for the pixels that surfaces hide.
+// for the pixels that surfaces hide. The box is moved to the eye on the model-view matrix, and the
+// matrix its caller works on is selected again afterwards: the frame and the overview go on with
+// the projection matrix after the level, and their later transforms would otherwise land on the
+// model-view matrix.
 void DrawSky(const TLevelShading& shading, const TVector& eye) {
   if (shading.SkyBox.empty() && shading.SkyClouds == 0) return;
+  GLint matrixModeWas = GL_PROJECTION;
+  OpenGL.glGetIntegerv(GL_MATRIX_MODE, &matrixModeWas);
   const float tiles = shading.SkyBox.empty() ? 2.0f : 1.0f;
   const std::array<float, 8> coords = {0, 0, tiles, 0, tiles, tiles, 0, tiles};
   OpenGL.glDisable(GL_CULL_FACE);
@@ -138,6 +143,7 @@ void DrawSky(const TLevelShading& shading, const TVector& eye) {
     OpenGL.glDrawArrays(GL_QUADS, 0, 4);
   }
   OpenGL.glPopMatrix();
+  OpenGL.glMatrixMode(static_cast<GLenum>(matrixModeWas));
   OpenGL.glDepthFunc(GL_LESS);
   OpenGL.glDepthRange(0.0, 1.0);
   OpenGL.glDepthMask(GL_TRUE);

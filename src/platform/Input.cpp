@@ -67,6 +67,16 @@ TCursorSource RelativeCursorSource(TPoint home) {
           [](TPoint) {}};
 }
 
+TCursorSource HomeAtFirstReading(TCursorSource inner, TPoint home) {
+  auto first = std::make_shared<bool>(true);
+  return {[get = std::move(inner.Get), home, first] {
+            if (!*first) return get();
+            *first = false;
+            return home;
+          },
+          std::move(inner.Set)};
+}
+
 void ShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
 }  // namespace platform

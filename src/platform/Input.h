@@ -42,6 +42,11 @@ TCursorSource SetCursorSource(TCursorSource source);
 void SetRelativeMouseMode(bool on);
 TCursorSource RelativeCursorSource(TPoint home);
 
+// A source that reports `home` at its first reading and reads `inner` from then on; moving goes
+// to `inner` throughout. Mouse look about a screen point then turns nothing on the first frame,
+// wherever the pointer was, and brings the pointer home as always.
+TCursorSource HomeAtFirstReading(TCursorSource inner, TPoint home);
+
 // Hides or shows the cursor over the program's windows.
 void ShowCursor(bool show);
 

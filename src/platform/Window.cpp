@@ -55,6 +55,15 @@ TVideoSystem::TVideoSystem() {
   // The program draws continuously while it has the screen; a screen saver would only hide it.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) throw SdlError("Could not open the display");
+  // Without any display SDL falls back to drivers that draw nowhere; the viewer would then run
+  // unseen until killed. They count as a display only when asked for by name.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  const std::string_view name = driver ? driver : "";
+  if ((name == "offscreen" || name == "dummy") && !(asked && name == asked)) {
+    SDL_Quit();
+    throw std::runtime_error("Could not open the display: no display is available");
+  }
 }
 
 TVideoSystem::~TVideoSystem() {

@@ -16,7 +16,8 @@ struct SDL_Window;
 namespace platform {
 
 // SDL's video subsystem, for as long as the object lives. Raises std::runtime_error with SDL's
-// reason when there is no display to open.
+// reason when there is no display to open, and when the only video driver SDL found draws nowhere
+// (its offscreen and dummy drivers, unless SDL_VIDEODRIVER names them).
 class TVideoSystem {
  public:
   TVideoSystem();

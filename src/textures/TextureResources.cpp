@@ -7,6 +7,11 @@
 #include "platform/Messages.h"
 
 namespace textures {
+
+// Generated from font.tga at build time (see src/CMakeLists.txt).
+extern const unsigned char BuiltInFontTGA[];
+extern const std::size_t BuiltInFontTGASize;
+
 namespace {
 
 struct TImageResource {
@@ -15,7 +20,17 @@ struct TImageResource {
   std::vector<std::uint8_t> Bytes;
 };
 
-// Built-in images would be listed here; the program uses none.
+struct TBuiltInResource {
+  const char* Type;
+  const char* Name;
+  std::span<const std::uint8_t> Bytes;
+};
+
+const TBuiltInResource BuiltIn[] = {
+    {"TGA", "font", {BuiltInFontTGA, BuiltInFontTGASize}},
+};
+
+// The resources tests register.
 std::vector<std::unique_ptr<TImageResource>>& Table() {
   static std::vector<std::unique_ptr<TImageResource>> table;
   return table;
@@ -41,6 +56,8 @@ std::optional<std::span<const std::uint8_t>> FindImageResource(const std::string
   for (const auto& resource : Table())
     if (SameIgnoringCase(resource->Type, type) && SameIgnoringCase(resource->Name, name))
       return std::span<const std::uint8_t>(resource->Bytes);
+  for (const TBuiltInResource& resource : BuiltIn)
+    if (SameIgnoringCase(resource.Type, type) && SameIgnoringCase(resource.Name, name)) return resource.Bytes;
   return std::nullopt;
 }
 

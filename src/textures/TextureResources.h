@@ -1,7 +1,8 @@
 #pragma once
 // Images compiled into the program, found by resource type ("BMP", "JPEG", "TGA") and resource
 // name, both without regard to letter case, as the loaders' resource mode looks them up. The
-// program ships none; tests register their own.
+// program ships one, its font ("TGA", "font": the bytes of font.tga, compiled in at build time);
+// tests register their own.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -14,7 +15,8 @@ namespace textures {
 // "font", "maps\a.b\c.tga" gives "maps\a"); a name without '.' gives "", which is never found.
 std::string ResourceNameOf(const std::string& imageFileName);
 
-// The bytes of the resource, or nothing when no resource of that type and name exists.
+// The bytes of the resource, or nothing when no resource of that type and name exists. A
+// registered resource goes before a built-in one of the same type and name.
 std::optional<std::span<const std::uint8_t>> FindImageResource(const std::string& type,
                                                                const std::string& name);
 
@@ -29,7 +31,7 @@ std::optional<std::span<const std::uint8_t>> OpenImageResource(const std::string
 void RegisterImageResource(const std::string& type, const std::string& name,
                            std::vector<std::uint8_t> bytes);
 
-// Removes every resource added with RegisterImageResource.
+// Removes every resource added with RegisterImageResource; the built-in ones stay.
 void ClearRegisteredImageResources();
 
 }  // namespace textures
