@@ -108,8 +108,11 @@ TFileStamp StampOf(const std::string& path) {
 
 std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevelOptions& options) {
   const TFileStamp stamp = StampOf(path);
-  // A level named in the game data is no file on disk; it reloads through the search path.
-  const bool inGameData = !stamp.Exists && platform::FileExists(path);
+  // A level named in the game data is no file on disk (a folder of its name may be); it reloads
+  // through the search path.
+  std::error_code ec;
+  const bool inGameData = (!stamp.Exists || fs::is_directory(platform::ResolvePath(path), ec)) &&
+                          platform::FileExists(path);
   if (!stamp.Exists && !inGameData) return path + ": the file is gone";
   if (!inGameData && !stamp.Regular) return path + ": not a file";
   if (!inGameData && stamp.Size == 0) return path + ": the file is empty";

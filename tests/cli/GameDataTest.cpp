@@ -54,6 +54,7 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
   const std::string data = dir / "data", work = dir / "work";
   fs::create_directories(data);
   fs::create_directories(work + "/sub");
+  fs::create_directories(work + "/other");  // a folder named like a level of the data
   TBspWriter level = TBspWriter::SmallLevel();
   level.Entities =
       "{\"classname\" \"worldspawn\"}"
@@ -105,6 +106,7 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
        "(IBSP version 46)\n"},
       {{"--at", "0,0,0", "sub"}, 1, "",
        "bspwalk: sub is a directory; bspwalk reads Quake 3 levels (IBSP version 46)\n"},
+      {{"--data", data, "--info", "other"}, 0, "FaceCount       1", ""},
       {{"--data", data, "--screenshot", "x.png", "--spawn", "3", "small"}, 1, "",
        "bspwalk: small: --spawn 3: the level has 2 spawn points\n"},
       {{"--spawn", "1"}, 2, "", "bspwalk: --spawn needs a LEVEL (see bspwalk --help)\n"},
@@ -143,10 +145,32 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
       << shot.Err;
   std::set<std::string> left;
   for (const auto& entry : fs::directory_iterator(work)) left.insert(entry.path().filename());
-  EXPECT_EQ(left, (std::set<std::string>{"s.png", "sub", "pic.png", "q2.bsp", "hl.bsp"}));
+  EXPECT_EQ(left, (std::set<std::string>{"s.png", "sub", "other", "pic.png", "q2.bsp", "hl.bsp"}));
 }
 
 }  // namespace
+
+// An image a later archive names but cannot give (declared over the entry size limit, as .jpg and
+// as .tga) costs that image only: the warnings name it and the level draws.
+TEST(GameData, AnImageTheArchivesCannotGiveCostsOnlyThatImage) {
+  testsupport::TTempDir dir;
+  fs::create_directories(dir / "data");
+  testsupport::WriteZip(dir / "data/a.pk3", {{"maps/small.bsp", Text(TBspWriter::SmallLevel().Bytes())}});
+  constexpr std::int64_t kOverLimit = (64 << 20) + 1;
+  testsupport::WriteFile(dir / "data/z.pk3",
+                         testsupport::RawZip({{"textures/base/wall.jpg", "x", 0, 0, -1, kOverLimit},
+                                              {"textures/base/wall.tga", "x", 0, 0, -1, kOverLimit}}));
+  const TRun run = testsupport::RunProgram(
+      BSPWALK_PROGRAM, {"--data", dir / "data", "--screenshot", "s.png", "--size", "32x24", "small"}, dir.Path());
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  for (const std::string image : {"wall.jpg", "wall.tga"})
+    EXPECT_NE(run.Err.find("bspwalk: warning: " + dir / "data/z.pk3: textures/base/" + image +
+                           ": declares 67108865 bytes, more than the 67108864 bytes a game file may hold\n"),
+              std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("Couldn't load \"textures/base/wall.tga\": Read beyond end of file\n"),
+            std::string::npos) << run.Err;
+  EXPECT_TRUE(fs::exists(dir / "s.png"));
+}
 
 namespace {
 
