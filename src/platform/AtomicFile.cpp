@@ -103,12 +103,17 @@ void Unclaim(int slot) {
   throw std::system_error(error != 0 ? error : EIO, std::generic_category(), what);
 }
 
-// The file a link at `path` points at, so that the link stays; else `path` itself.
+// The file a link at `path` points at (even one still to be made), so that the link stays; else
+// `path` itself.
 std::string TargetOf(const std::string& path) {
+  fs::path at = path;
   std::error_code ec;
-  if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
-  const fs::path resolved = fs::canonical(path, ec);
-  return ec ? path : resolved.string();
+  for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(at, ec)); ++hops) {
+    const fs::path next = fs::read_symlink(at, ec);
+    if (ec) break;
+    at = next.is_absolute() ? next : at.parent_path() / next;
+  }
+  return at.string();
 }
 
 }  // namespace

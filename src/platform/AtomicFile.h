@@ -13,8 +13,8 @@ namespace platform {
 
 class TAtomicFile {
  public:
-  // Creates the temporary beside `path` (beside the file a symbolic link there points at, so that
-  // the link keeps pointing at the new file), with `mode` less the umask, or the permissions of
+  // Creates the temporary beside `path` (beside the file a symbolic link there points at, even a
+  // dangling one, so that the link keeps pointing at the new file), with `mode` less the umask, or the permissions of
   // the file it will replace. Raises std::system_error with the reason when it cannot.
   explicit TAtomicFile(const std::string& path, mode_t mode = 0666);
   // Removes the temporary unless it was put in place.
