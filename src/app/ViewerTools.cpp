@@ -71,7 +71,7 @@ std::string SaveNumberedScreenshot(const std::string& levelPath, int width, int 
   try {
     // Written whole under a temporary name, then given the first free number: a name taken
     // meanwhile is never replaced.
-    platform::TAtomicFile file(name(1), 0644);
+    platform::TAtomicFile file(name(1), 0644, false);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(width);

@@ -118,7 +118,8 @@ std::string TargetOf(const std::string& path) {
 
 }  // namespace
 
-TAtomicFile::TAtomicFile(const std::string& path, mode_t mode) : Target(TargetOf(path)) {
+TAtomicFile::TAtomicFile(const std::string& path, mode_t mode, bool replacing)
+    : Target(replacing ? TargetOf(path) : path) {
   static std::atomic<unsigned> counter{0};
   const fs::path target(Target);
   // Hidden, and short enough for any file system's name limit whatever the target's length.
@@ -126,7 +127,8 @@ TAtomicFile::TAtomicFile(const std::string& path, mode_t mode) : Target(TargetOf
                            std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
   Temporary = (target.parent_path() / name).string();
   struct stat replaced {};
-  const bool replaces = ::stat(Target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode);
+  const bool replaces =
+      replacing && ::stat(Target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode);
 
   Slot = Claim(Temporary);
   const int fd = ::open(Temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);

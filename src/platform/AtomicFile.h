@@ -13,10 +13,12 @@ namespace platform {
 
 class TAtomicFile {
  public:
-  // Creates the temporary beside `path` (beside the file a symbolic link there points at, even a
-  // dangling one, so that the link keeps pointing at the new file), with `mode` less the umask, or the permissions of
-  // the file it will replace. Raises std::system_error with the reason when it cannot.
-  explicit TAtomicFile(const std::string& path, mode_t mode = 0666);
+  // Creates the temporary beside `path`, with `mode` less the umask. When `replacing` (Commit's
+  // callers), it takes the permissions of the file it will replace, and a symbolic link at `path`
+  // (even a dangling one) keeps pointing at the new file, which goes where it points; CommitNew's
+  // callers, who never replace a name, pass false. Raises std::system_error with the reason when
+  // it cannot.
+  explicit TAtomicFile(const std::string& path, mode_t mode = 0666, bool replacing = true);
   // Removes the temporary unless it was put in place.
   ~TAtomicFile();
   TAtomicFile(const TAtomicFile&) = delete;
