@@ -102,8 +102,8 @@ std::string NoSuchLevel(const TRunData& run, const std::string& level) {
 std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
   const std::string resolved = platform::ResolvePath(level);
   std::error_code ec;
-  if (fs::is_directory(resolved, ec))
-    return level + " is a directory; bspwalk reads Quake 3 levels (IBSP version 46)";
+  // Only a file wins over a game-data name; a folder of the level's name is named only when the
+  // game data does not hold the name either.
   if (fs::is_regular_file(resolved, ec)) {
     run.DiskPath = resolved;
   } else {
@@ -120,6 +120,8 @@ std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
         run.LevelName = name;
         break;
       }
+    if (run.LevelName.empty() && fs::is_directory(resolved, ec))
+      return level + " is a directory; bspwalk reads Quake 3 levels (IBSP version 46)";
     if (run.LevelName.empty()) return NoSuchLevel(run, level);
   }
   // Plainly something else: said before anything tries to read it as a level.
@@ -204,14 +206,17 @@ std::optional<std::string> ViewerLevelProblem(const std::string& levelPath) {
   return std::nullopt;
 }
 
-// The search path of the running game-data run, for the load options; null outside one.
+// The search path of the running game-data run, and the source the loads read through, for the
+// load options; null outside one.
 const data::TSearchPath* ActivePath = nullptr;
+const platform::TFileSource* ActiveFiles = nullptr;
 
 }  // namespace
 
 void ApplyGameData(const TCommandLine& options, TLevelOptions& level) {
   level.LightmapFilesOptional = options.LightmapFilesOptional;
   if (!ActivePath) return;
+  level.Files = ActiveFiles;
   const data::TSearchPath* path = ActivePath;
   level.ShaderSource.ScriptNames = [path] {
     std::vector<std::string> names;
@@ -273,8 +278,9 @@ int RunWithGameData(TCommandLine& options) {
   // Everything the run reads (level, images, font) comes through the search path from here on.
   const platform::TScopedFileSource source(run.Files);
   ActivePath = run.Path.get();
+  ActiveFiles = &run.Files;
   struct TActiveReset {
-    ~TActiveReset() { ActivePath = nullptr; }
+    ~TActiveReset() { ActivePath = nullptr, ActiveFiles = nullptr; }
   } activeReset;
   options.LightmapFilesOptional = true;
 

@@ -4,6 +4,9 @@
 #include <png.h>
 
 #include <stdexcept>
+#include <system_error>
+
+#include "platform/AtomicFile.h"
 
 namespace app {
 
@@ -24,10 +27,17 @@ void WritePNG(const std::string& path, int width, int height,
   image.height = static_cast<png_uint_32>(height);
   image.format = PNG_FORMAT_RGB;
   const png_int_32 rowStride = static_cast<png_int_32>(stride) * (bottomUp ? -1 : 1);
-  if (!png_image_write_to_file(&image, path.c_str(), 0, rgbPixels.data(), rowStride, nullptr)) {
-    const std::string reason = image.message;
-    png_image_free(&image);
-    fail(reason);
+  // Written beside the old picture and put in its place only when whole.
+  try {
+    platform::TAtomicFile file(path);
+    if (!png_image_write_to_stdio(&image, file.Stream(), 0, rgbPixels.data(), rowStride, nullptr)) {
+      const std::string reason = image.message;
+      png_image_free(&image);
+      fail(reason);
+    }
+    file.Commit();
+  } catch (const std::system_error& e) {
+    fail(e.code().message());
   }
 }
 

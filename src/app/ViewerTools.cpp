@@ -1,14 +1,10 @@
 // F12 and F5 of the viewer, and --watch: a screenshot that never replaces a file, and a reload
 // that keeps the old level when the new file fails and says why on the heads-up text.
 #include <GL/gl.h>
-#include <fcntl.h>
 #include <png.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
@@ -17,6 +13,7 @@
 #include "app/ViewModes.h"
 #include "app/frmMain.h"
 #include "camera/CameraClass.h"
+#include "platform/AtomicFile.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 
@@ -28,10 +25,6 @@ namespace {
 constexpr float kNoteMs = 2000;
 constexpr float kWatchPollMs = 1000;
 constexpr int kMostScreenshots = 100000;
-
-struct TFileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // The level's file name without folder and extension, in either separator.
 std::string LevelStem(const std::string& levelPath) {
@@ -67,32 +60,33 @@ void SetNote(const std::string& text, float until) {
 std::string SaveNumberedScreenshot(const std::string& levelPath, int width, int height) {
   const std::vector<std::uint8_t> pixels = ReadFramePixels(width, height);
   const std::string stem = "bspwalk-" + LevelStem(levelPath) + "-";
-  for (int n = 1; n <= kMostScreenshots; ++n) {
-    const std::string name = stem + std::to_string(n) + ".png";
-    // O_EXCL: an existing file (or a link, even a dangling one) is never opened, so a name taken
-    // between the check and the write cannot be overwritten.
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      throw std::runtime_error("Cannot write " + name + ": " + std::strerror(errno));
+  const auto name = [&stem](int n) { return stem + std::to_string(n) + ".png"; };
+  // The first number no file (nor link, even a dangling one) has: the one a failure is about.
+  const auto firstFree = [&name] {
+    int n = 1;
+    for (std::error_code ec; n < kMostScreenshots && fs::exists(fs::symlink_status(name(n), ec)); ++n) {
     }
-    const std::unique_ptr<std::FILE, TFileCloser> file(::fdopen(fd, "wb"));
-    if (!file) {
-      ::close(fd);
-      throw std::runtime_error("Cannot write " + name + ": " + std::strerror(errno));
-    }
+    return name(n);
+  };
+  try {
+    // Written whole under a temporary name, then given the first free number: a name taken
+    // meanwhile is never replaced.
+    platform::TAtomicFile file(name(1), 0644, false);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_RGB;
     const png_int_32 bottomUpStride = -static_cast<png_int_32>(width * 3);
-    if (!png_image_write_to_stdio(&image, file.get(), 0, pixels.data(), bottomUpStride, nullptr)) {
+    if (!png_image_write_to_stdio(&image, file.Stream(), 0, pixels.data(), bottomUpStride, nullptr)) {
       const std::string reason = image.message;
       png_image_free(&image);
-      throw std::runtime_error("Cannot write " + name + ": " + reason);
+      throw std::runtime_error("Cannot write " + firstFree() + ": " + reason);
     }
-    return name;
+    for (int n = 1; n <= kMostScreenshots; ++n)
+      if (file.CommitNew(name(n))) return name(n);
+  } catch (const std::system_error& e) {
+    throw std::runtime_error("Cannot write " + firstFree() + ": " + e.code().message());
   }
   throw std::runtime_error("Cannot write " + stem + "N.png: every number up to " +
                            std::to_string(kMostScreenshots) + " is taken");
@@ -114,8 +108,11 @@ TFileStamp StampOf(const std::string& path) {
 
 std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevelOptions& options) {
   const TFileStamp stamp = StampOf(path);
-  // A level named in the game data is no file on disk; it reloads through the search path.
-  const bool inGameData = !stamp.Exists && platform::FileExists(path);
+  // A level named in the game data is no file on disk (a folder of its name may be); it reloads
+  // through the search path.
+  std::error_code ec;
+  const bool inGameData = (!stamp.Exists || fs::is_directory(platform::ResolvePath(path), ec)) &&
+                          platform::FileExists(path);
   if (!stamp.Exists && !inGameData) return path + ": the file is gone";
   if (!inGameData && !stamp.Regular) return path + ": not a file";
   if (!inGameData && stamp.Size == 0) return path + ": the file is empty";

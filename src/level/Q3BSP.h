@@ -161,7 +161,8 @@ struct TLevelOptions {
   TSurfaceSet Surfaces = TSurfaceSet::Polygons;
   std::int32_t Tessellation = 8;
   // Game data: the level file and its surface images are read from here instead of the working
-  // directory (null: the working directory, as the plain load does).
+  // directory (null: the working directory, as the plain load does). An image named here that
+  // cannot be read at all costs only itself (a message naming it), not the load.
   const platform::TFileSource* Files = nullptr;
   // When lgmp/ does not exist, the lightmaps are uploaded without writing their images (the plain
   // load fails with "Cannot create file" instead).

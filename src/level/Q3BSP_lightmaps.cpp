@@ -7,13 +7,15 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
+#include "platform/AtomicFile.h"
 #include "platform/ByteReader.h"
 #include "platform/Files.h"
 
@@ -39,11 +41,6 @@ void CheckHighestIndices(std::int32_t highestX, std::int32_t highestY) {
     throw std::invalid_argument("A lightmap is 128 x 128: highest indices must be 127, not " +
                                 std::to_string(highestX) + " and " + std::to_string(highestY));
 }
-
-struct TFileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using TFileHandle = std::unique_ptr<std::FILE, TFileCloser>;
 
 // Where "lgmp\lgmpN.jpg" lives on disk: an existing file in any letter case is replaced; a new
 // one goes into the directory found without regard to case.
@@ -115,13 +112,21 @@ void TQuake3BSP::ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std
 
   if (!LightmapFilesWritten) return;
   const std::string fileName = "lgmp\\lgmp" + std::to_string(number) + ".jpg";
-  TFileHandle file(std::fopen(ExportPath(fileName).c_str(), "wb"));
-  if (!file) throw EFCreateError("Cannot create file " + fileName);
+  // Written whole beside the old image, then put in its place.
+  std::optional<platform::TAtomicFile> file;
+  try {
+    file.emplace(ExportPath(fileName));
+  } catch (const std::system_error&) {
+    throw EFCreateError("Cannot create file " + fileName);
+  }
   char message[JMSG_LENGTH_MAX] = {};
-  if (!EncodeJPEG(file.get(), image.data(), width, height, message))
+  if (!EncodeJPEG(file->Stream(), image.data(), width, height, message))
     throw platform::EInOutError("Cannot write file " + fileName + ": " + message);
-  if (std::ferror(file.get()) != 0 || std::fclose(file.release()) != 0)
+  try {
+    file->Commit();
+  } catch (const std::system_error&) {
     throw platform::EInOutError("Cannot write file " + fileName);
+  }
 }
 
 void TQuake3BSP::CreateLightmapTexture(GLuint& textureSlot, const TBSPLightmap& lightmap,

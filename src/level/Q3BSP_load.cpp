@@ -11,6 +11,7 @@
 #include "level/Q3BSP_images.h"
 #include "level/Q3BSP_shaders.h"
 #include "level/Q3BSP_surfaces.h"
+#include "platform/ByteReader.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "textures/Textures.h"
@@ -110,6 +111,19 @@ class TReadAheadScope {
   const platform::TFileSource* Files;
 };
 
+// Game data holds thousands of files from many archives: there an image that is named but cannot
+// be had at all (an entry over the size limit, a read error; the search path has said which)
+// costs only itself, with one message naming it, and its surfaces go without an image. Bytes that
+// are had but end too early, and the plain load, keep the loaders' end.
+void LoadSurfaceImage(TImageOnce& images, const std::string& name, GLuint& slot, bool gameData) {
+  if (!gameData) return images.Load(name, slot);
+  try {
+    images.Load(name, slot);
+  } catch (const platform::EUnreadableFile& e) {
+    platform::ShowMessage("Couldn't load \"" + name + "\": " + e.what(), "Surface image");
+  }
+}
+
 }  // namespace
 
 bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& options) {
@@ -155,8 +169,9 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
     const std::string baseName = TextureBaseName(file.Textures[t]);
     // Both images load when both exist; the .tga one, loaded last, ends up in the slot. The .jpg
     // texture it replaces stays with the context, as every texture does.
-    if (platform::FileExists(baseName + ".jpg")) images.Load(baseName + ".jpg", SurfaceTextures[t]);
-    if (platform::FileExists(baseName + ".tga")) images.Load(baseName + ".tga", SurfaceTextures[t]);
+    for (const char* extension : {".jpg", ".tga"})
+      if (platform::FileExists(baseName + extension))
+        LoadSurfaceImage(images, baseName + extension, SurfaceTextures[t], options.Files != nullptr);
   }
   timings.SurfaceImagesMs = stopwatch.LapMs();
   GroupFaces(Faces, TextureCount, TextureFaceCounts, TextureFaces,

@@ -20,6 +20,13 @@ class EInOutError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The same error for a file that exists but whose bytes could not be had at all (the source that
+// holds it has said why), as opposed to bytes that end too early.
+class EUnreadableFile : public EInOutError {
+ public:
+  using EInOutError::EInOutError;
+};
+
 class TByteReader {
  public:
   explicit TByteReader(std::span<const std::uint8_t> bytes) : Bytes(bytes) {}

@@ -30,7 +30,7 @@ bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool 
     }
     // An existing file that cannot be read is a file-layer error, left to the caller.
     auto read = platform::ReadWholeFile(imageFileName);
-    if (!read) throw platform::EInOutError(platform::kReadBeyondEndOfFile);
+    if (!read) throw platform::EUnreadableFile(platform::kReadBeyondEndOfFile);
     fileBytes = std::move(*read);
     bytes = fileBytes;
   }

@@ -23,7 +23,7 @@ bool LoadTexture(const std::string& imageFileName, GLuint& textureSlot, bool fro
 // The loaders, reached through LoadTexture. Each returns true with a new texture name in the slot,
 // or false after one message. Two failures leave as exceptions instead, with nothing created:
 // LoadTGATexture raises platform::EInOutError("Read beyond end of file") for an existing file that
-// cannot be read or ends inside its 18-byte header; LoadJPGTexture raises EJPEGError when decoding
+// cannot be read (as platform::EUnreadableFile) or ends inside its 18-byte header; LoadJPGTexture raises EJPEGError when decoding
 // fails after the header. With fromResource the image comes from the program's own table
 // (textures/TextureResources.h), looked up by the part of the name before its first '.'.
 bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource);

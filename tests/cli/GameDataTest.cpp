@@ -54,6 +54,7 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
   const std::string data = dir / "data", work = dir / "work";
   fs::create_directories(data);
   fs::create_directories(work + "/sub");
+  fs::create_directories(work + "/other");  // a folder named like a level of the data
   TBspWriter level = TBspWriter::SmallLevel();
   level.Entities =
       "{\"classname\" \"worldspawn\"}"
@@ -114,6 +115,7 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
        "(IBSP version 46)\n"},
       {{"--at", "0,0,0", "sub"}, 1, "",
        "bspwalk: sub is a directory; bspwalk reads Quake 3 levels (IBSP version 46)\n"},
+      {{"--data", data, "--info", "other"}, 0, "FaceCount       1", ""},
       {{"--data", data, "--screenshot", "x.png", "--spawn", "3", "small"}, 1, "",
        "bspwalk: small: --spawn 3: the level has 2 spawn points\n"},
       {{"--spawn", "1"}, 2, "", "bspwalk: --spawn needs a LEVEL (see bspwalk --help)\n"},
@@ -152,10 +154,24 @@ TEST(GameData, LevelsByNameFromArchivesAndWhatIsPlainlyNoLevel) {
       << shot.Err;
   std::set<std::string> left;
   for (const auto& entry : fs::directory_iterator(work)) left.insert(entry.path().filename());
-  EXPECT_EQ(left, (std::set<std::string>{"s.png", "sub", "pic.png", "q2.bsp", "hl.bsp"}));
+  EXPECT_EQ(left, (std::set<std::string>{"s.png", "sub", "other", "pic.png", "q2.bsp", "hl.bsp"}));
 }
 
 }  // namespace
+
+// An image a later archive names but cannot give costs only that image: the level draws.
+TEST(GameData, AnImageTheArchivesCannotGiveCostsOnlyThatImage) {
+  testsupport::TTempDir dir;
+  fs::create_directories(dir / "data");
+  testsupport::WriteZip(dir / "data/a.pk3", {{"maps/small.bsp", Text(TBspWriter::SmallLevel().Bytes())}});
+  testsupport::WriteFile(dir / "data/z.pk3", testsupport::RawZip({{"textures/base/wall.tga", "x", 0, 0, -1, 1 << 30}}));
+  const TRun run = testsupport::RunProgram(
+      BSPWALK_PROGRAM, {"--data", dir / "data", "--screenshot", "s.png", "--size", "32x24", "small"}, dir.Path());
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Err.find("bspwalk: warning: " + dir / "data/z.pk3: textures/base/wall.tga: declares 1073741824 bytes"),
+            std::string::npos) << run.Err;
+  EXPECT_TRUE(fs::exists(dir / "s.png"));
+}
 
 namespace {
 
@@ -199,7 +215,10 @@ TEST(GameData, EveryOpenArenaLevelByNameMatchesTheExtractedFile) {
       ASSERT_EQ(std::system((command + " -d " + loose.Path()).c_str()), 0) << command;
     }
   }
-  ASSERT_GT(extracted.size(), 80u);
+  // Every level the installed packages hold, as many as the program lists.
+  const TRun list = testsupport::RunProgram(BSPWALK_PROGRAM, {"--list", "--json", "--data", baseoa});
+  ASSERT_EQ(list.ExitCode, 0) << list.Err;
+  ASSERT_EQ(extracted.size(), json::parse(list.Out).size());
 
   // By name through the archives, and the extracted file given as LEVEL (its images from the same
   // archives): the same figures but for the file's name. Four programs run at a time.

@@ -47,6 +47,23 @@ void ExpectRunsFrom(const std::string& program, const std::string& levelFolder) 
   EXPECT_TRUE(fs::exists(empty / "shot.png"));
 }
 
+// The files of an installation under `root` (a prefix of /usr): the man page and changelog
+// compressed as Debian's policy asks, the copyright file in its machine-readable form.
+void ExpectInstalledFiles(const std::string& root) {
+  for (const char* file : {"usr/bin/bspwalk", "usr/share/bspwalk/font.tga",
+                           "usr/share/man/man1/bspwalk.1.gz", "usr/share/doc/bspwalk/LICENSE",
+                           "usr/share/doc/bspwalk/THIRD-PARTY-NOTICES.txt",
+                           "usr/share/doc/bspwalk/LICENSE-font.txt", "usr/share/doc/bspwalk/copyright",
+                           "usr/share/doc/bspwalk/changelog.gz"})
+    EXPECT_TRUE(fs::is_regular_file(root + "/" + file)) << file;
+  ASSERT_TRUE(Shell("gzip -dc " + Quote(root + "/usr/share/man/man1/bspwalk.1.gz"), root + ".man.txt"));
+  std::string manText = ReadText(root + ".man.txt");
+  for (std::size_t at; (at = manText.find("\\-")) != std::string::npos;) manText.erase(at, 1);
+  for (const char* option : {"--screenshot", "--info", "JSON Lines"})
+    EXPECT_NE(manText.find(option), std::string::npos) << option;
+  EXPECT_EQ(ReadText(root + "/usr/share/doc/bspwalk/copyright").rfind("Format: https://www.debian.org/", 0), 0u);
+}
+
 class Install : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -57,22 +74,18 @@ class Install : public ::testing::Test {
 };
 std::string Install::LevelFolder;
 
+// Right after a build of the program alone (as scripts/run builds it), installing builds the man
+// page and changelog it installs.
 TEST_F(Install, IntoATemporaryRootThenMovedElsewhere) {
   const std::string first = Root / "first", moved = Root / "moved";
+  for (const char* built : {"bspwalk.1", "bspwalk.1.gz", "changelog.gz"})
+    fs::remove(std::string(BSPWALK_BUILD_DIR) + "/" + built);
   ASSERT_TRUE(Shell(std::string(BSPWALK_CMAKE) + " --install " + Quote(BSPWALK_BUILD_DIR) +
                         " --prefix " + Quote(first + "/usr"),
                     Root / "install.log"))
       << ReadText(Root / "install.log");
   fs::rename(first, moved);
-  for (const char* file : {"usr/bin/bspwalk", "usr/share/bspwalk/font.tga",
-                           "usr/share/man/man1/bspwalk.1", "usr/share/doc/bspwalk/LICENSE",
-                           "usr/share/doc/bspwalk/THIRD-PARTY-NOTICES.txt",
-                           "usr/share/doc/bspwalk/LICENSE-font.txt"})
-    EXPECT_TRUE(fs::is_regular_file(moved + "/" + file)) << file;
-  std::string manText = ReadText(moved + "/usr/share/man/man1/bspwalk.1");
-  for (std::size_t at; (at = manText.find("\\-")) != std::string::npos;) manText.erase(at, 1);
-  for (const char* option : {"--screenshot", "--info", "JSON Lines"})
-    EXPECT_NE(manText.find(option), std::string::npos) << option;
+  ExpectInstalledFiles(moved);
   ExpectRunsFrom(moved + "/usr/bin/bspwalk", LevelFolder);
 }
 
@@ -92,7 +105,24 @@ TEST_F(Install, TheDebianPackageDeclaresItsLibrariesAndRunsUnpacked) {
   for (const char* package : {"libsdl2-2.0-0", "libjpeg62-turbo", "libpng16-16", "libgl1-mesa-dri"})
     EXPECT_NE(dependsText.find(package), std::string::npos) << dependsText;
   ASSERT_TRUE(Shell("dpkg-deb -x " + Quote(deb) + " " + Quote(Root / "unpacked"), Root / "x.log"));
+  ExpectInstalledFiles(Root / "unpacked");
   ExpectRunsFrom(Root / "unpacked/usr/bin/bspwalk", LevelFolder);
+}
+
+// Debian's package checker finds no error in the package (its warnings may stay).
+TEST_F(Install, LintianFindsNoErrorInTheDebianPackage) {
+  if (std::system("command -v lintian >/dev/null && command -v dpkg-shlibdeps >/dev/null") != 0)
+    GTEST_SKIP() << "lintian or dpkg-shlibdeps missing (scripts/install-deps installs them)";
+  ASSERT_TRUE(Shell(std::string(BSPWALK_CPACK) + " -G DEB --config " +
+                        Quote(std::string(BSPWALK_BUILD_DIR) + "/CPackConfig.cmake") + " -B " +
+                        Quote(Root.Path()),
+                    Root / "cpack.log"))
+      << ReadText(Root / "cpack.log");
+  const bool passed = Shell("lintian --fail-on error " + Quote(Root / "bspwalk_" BSPWALK_VERSION "_amd64.deb"),
+                            Root / "lintian.txt");
+  const std::string report = ReadText(Root / "lintian.txt");
+  EXPECT_TRUE(passed) << report;
+  for (const std::string& line : testsupport::Lines(report)) EXPECT_NE(line.rfind("E: ", 0), 0u) << line;
 }
 
 }  // namespace

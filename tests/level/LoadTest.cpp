@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/SearchPath.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "platform/ByteReader.h"
@@ -16,6 +17,7 @@
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
+#include "support/ZipWriter.h"
 
 namespace {
 
@@ -293,4 +295,32 @@ TEST_F(LoadBSP, SecondLoadKeepsNothingOfTheFirst) {
   EXPECT_EQ(Level.TextureFaces, (std::vector<std::vector<std::int32_t>>{{0}}));
   EXPECT_TRUE(Level.LightmapTextures.empty());
   EXPECT_TRUE(Level.VisData.Bits.empty());
+}
+
+// Game data: an image an archive names but cannot give (declared over the entry size limit, as
+// .jpg and as .tga) costs only that image, one message each, whether the images are read ahead or
+// not; the level loads, its other images with it.
+TEST_F(LoadBSP, AnImageTheGameDataCannotGiveCostsOnlyThatImage) {
+  TBspWriter writer = TBspWriter::SmallLevel();
+  writer.Textures = {TBspWriter::Texture("textures/bad"), TBspWriter::Texture("textures/good")};
+  writer.WriteTo("maps/testmap.bsp");
+  WriteTGA("textures/good.tga", 255, 0, 0);
+  constexpr std::int64_t kOverLimit = (64 << 20) + 1;
+  testsupport::WriteFile("z.pk3", testsupport::RawZip({{"textures/bad.jpg", "x", 0, 0, -1, kOverLimit},
+                                                       {"textures/bad.tga", "x", 0, 0, -1, kOverLimit}}));
+  const data::TSearchPath path({Dir.Path()}, "", nullptr);
+  for (const bool readAhead : {true, false}) {
+    SCOPED_TRACE(readAhead);
+    platform::TFileSource source{[&path](const std::string& n) { return path.Exists(n); },
+                                 [&path](const std::string& n) { return path.Read(n); }, nullptr};
+    if (readAhead) source.ReadAhead = [&path](const std::vector<std::string>& n) { path.ReadAhead(n); };
+    TLevelOptions options;
+    options.Files = &source;
+    testsupport::TMessageCapture messages;
+    ASSERT_TRUE(Level.LoadBSP("maps/testmap.bsp", options));
+    EXPECT_EQ(Level.SurfaceTextures[0], 0u);
+    EXPECT_EQ(Texel(Level.SurfaceTextures[1]), (std::array<std::uint8_t, 3>{255, 0, 0}));
+    ASSERT_EQ(messages.Messages().size(), 2u);
+    EXPECT_EQ(messages.Messages()[1].Text, "Couldn't load \"textures/bad.tga\": Read beyond end of file");
+  }
 }
