@@ -7,7 +7,7 @@
 
 #include "TestLevels.h"
 #include "gl/OpenGL.h"
-#include "level/Q3BSP_viewmodes.h"
+#include "render/Q3BSP_viewmodes.h"
 #include "level/Q3BSP_visibility.h"
 #include "platform/OffscreenContext.h"
 

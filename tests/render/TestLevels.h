@@ -1,5 +1,7 @@
 #pragma once
 // Small levels assembled in memory for the visibility and rendering tests.
+#include <GL/gl.h>
+
 #include <array>
 #include <cstdint>
 #include <initializer_list>

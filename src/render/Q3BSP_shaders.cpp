@@ -1,17 +1,17 @@
 // Surfaces drawn as the shader scripts describe them (--shaders). Everything a frame needs is
-// decided at load, per texture: the renderer sets state once per texture group and never looks at
-// a face's shader.
+// decided at load, per texture (level/Q3BSP_shading.cpp): the renderer sets state once per texture
+// group and never looks at a face's shader.
+#include "render/Q3BSP_shaders.h"
+
 #include <GL/gl.h>
 
-#include <array>
 #include <exception>
 
 #include "gl/OpenGL.h"
-#include "level/BSPFile.h"
-#include "level/Q3BSP_images.h"
-#include "level/Q3BSP_shaders.h"
+#include "level/Q3BSP_shading.h"
 #include "level/Q3BSP_surfaces.h"
-#include "textures/Textures.h"
+#include "render/Q3BSP_images.h"
+#include "render/Q3BSP_sky.h"
 
 namespace {
 
@@ -25,23 +25,6 @@ void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading, T
   } catch (const std::exception& e) {
     shading.Problems.push_back({image, 0, e.what()});
   }
-}
-
-// The sky of the first sky texture that has faces and images: its far box (six images), else its
-// cloud image (one), else nothing.
-std::vector<std::string> SkyImages(const TLevelShading& shading, const std::vector<TBSPTexture>& textures,
-                                   const shaders::TShaderTable& table, const shaders::TShaderSource& source) {
-  for (std::size_t t = 0; t < textures.size(); ++t) {
-    if (!shading.States[t].Sky) continue;
-    const shaders::TShader* shader = table.Find(TextureBaseName(textures[t]));
-    if (const auto box = shaders::FindSkyBox(*shader, source.ImageExists))
-      return std::vector<std::string>(box->begin(), box->end());
-    for (const shaders::TStage& stage : shader->Stages) {
-      if (stage.Map.empty() || stage.Map.front() == '$') continue;
-      if (const auto image = shaders::FindImage(stage.Map, source.ImageExists)) return {*image};
-    }
-  }
-  return {};
 }
 
 void LoadSky(TLevelShading& shading, const std::vector<std::string>& sky, TImageOnce& images) {
@@ -103,103 +86,16 @@ std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw, bool allSurf
   return DrawFaces(level, level.TextureFaces[t], level.FaceTexCoords, draw, allSurfaces);
 }
 
-// A cube around the camera, seen from inside, in the level's axes (z up). Looking along +X one sees
-// the "ft" image, along +Y "lf", along -X "bk", along -Y "rt"; "up" and "dn" have their bottom edge
-// towards +X and -X respectively. Each side: four corners from the image's bottom left, anticlockwise.
-constexpr float S = 64.0f;
-constexpr std::array<std::array<float, 12>, 6> SkySides = {{
-    {S, -S, -S, -S, -S, -S, -S, -S, S, S, -S, S},   // rt: -Y
-    {-S, -S, -S, -S, S, -S, -S, S, S, -S, -S, S},   // bk: -X
-    {-S, S, -S, S, S, -S, S, S, S, -S, S, S},       // lf: +Y
-    {S, S, -S, S, -S, -S, S, -S, S, S, S, S},       // ft: +X
-    {S, S, S, S, -S, S, -S, -S, S, -S, S, S},       // up: +Z
-    {-S, S, -S, -S, -S, -S, S, -S, -S, S, S, -S},   // dn: -Z
-}};
-
-// Drawn after the opaque surfaces at the far end of the depth range with an "equal or less" test:
-// only the pixels no surface covered receive it, which is the sky behind everything without paying
-// for the pixels that surfaces hide. The box is moved to the eye on the model-view matrix, and the
-// matrix its caller works on is selected again afterwards: the frame and the overview go on with
-// the projection matrix after the level, and their later transforms would otherwise land on the
-// model-view matrix.
-void DrawSky(const TLevelShading& shading, const TVector& eye) {
-  if (shading.SkyBox.empty() && shading.SkyClouds == 0) return;
-  GLint matrixModeWas = GL_PROJECTION;
-  OpenGL.glGetIntegerv(GL_MATRIX_MODE, &matrixModeWas);
-  const float tiles = shading.SkyBox.empty() ? 2.0f : 1.0f;
-  const std::array<float, 8> coords = {0, 0, tiles, 0, tiles, tiles, 0, tiles};
-  OpenGL.glDisable(GL_CULL_FACE);
-  OpenGL.glDisable(GL_ALPHA_TEST);
-  OpenGL.glDepthMask(GL_FALSE);
-  OpenGL.glDepthRange(1.0, 1.0);
-  OpenGL.glDepthFunc(GL_LEQUAL);
-  OpenGL.glMatrixMode(GL_MODELVIEW);
-  OpenGL.glPushMatrix();
-  OpenGL.glTranslatef(eye.X, eye.Y, eye.Z);
-  OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
-  for (std::size_t side = 0; side < 6; ++side) {
-    glBindTexture(GL_TEXTURE_2D, shading.SkyBox.empty() ? shading.SkyClouds : shading.SkyBox[side]);
-    OpenGL.glVertexPointer(3, GL_FLOAT, 0, SkySides[side].data());
-    OpenGL.glDrawArrays(GL_QUADS, 0, 4);
-  }
-  OpenGL.glPopMatrix();
-  OpenGL.glMatrixMode(static_cast<GLenum>(matrixModeWas));
-  OpenGL.glDepthFunc(GL_LESS);
-  OpenGL.glDepthRange(0.0, 1.0);
-  OpenGL.glDepthMask(GL_TRUE);
-  OpenGL.glEnable(GL_CULL_FACE);
-}
-
 }  // namespace
 
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& given) {
-  const shaders::TShaderSource source = given.ScriptNames ? given : shaders::BaseFolderSource();
-  const shaders::TShaderTable table = shaders::LoadShaderTable(source);
+                        const shaders::TShaderSource& source) {
+  const TShadedImages described = DescribeShadedSurfaces(level, textures, source);
   TLevelShading& shading = level.Shading;
-  shading.Problems = table.Problems;
-  shading.ShaderCount = table.Shaders.size();
-  shading.ScriptCount = table.ScriptCount;
-  // Every texture described first, so that the images to load are known, in the order they load,
-  // before the first one is read.
-  std::vector<std::vector<std::string>> surfaceImages(textures.size());
-  std::vector<std::string> toRead;
-  for (std::size_t t = 0; t < textures.size(); ++t) {
-    shaders::TTextureSurface surface =
-        shaders::DescribeTexture(TextureBaseName(textures[t]), table, source.ImageExists);
-    shading.States.push_back(surface.State);
-    shading.Origins.push_back(surface.Origin);
-    // Only the images of surfaces that are drawn are loaded.
-    if (surface.State.Drawn) surfaceImages[t] = std::move(surface.Images);
-    toRead.insert(toRead.end(), surfaceImages[t].begin(), surfaceImages[t].end());
-  }
-  const std::vector<std::string> sky = SkyImages(shading, textures, table, source);
-  toRead.insert(toRead.end(), sky.begin(), sky.end());
-  if (source.ReadAhead) source.ReadAhead(toRead);
   TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t)
-    for (const std::string& image : surfaceImages[t]) LoadImage(image, level.SurfaceTextures[t], shading, images);
-  LoadSky(shading, sky, images);
-}
-
-void GroupShadedFaces(TQuake3BSP& level) {
-  TLevelShading& shading = level.Shading;
-  shading.OneSidedLightmapFaces.assign(level.LightmapFaces.size(), {});
-  shading.TwoSidedLightmapFaces.assign(level.LightmapFaces.size(), {});
-  for (std::size_t m = 0; m < level.LightmapFaces.size(); ++m) {
-    for (const std::int32_t f : level.LightmapFaces[m]) {
-      const std::int32_t t = level.Faces[static_cast<std::size_t>(f)].TextureIndex;
-      if (t < 0 || t >= level.TextureCount) continue;
-      const shaders::TDrawState& state = shading.States[static_cast<std::size_t>(t)];
-      if (!state.Drawn || !state.Lightmap) continue;
-      (state.TwoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces)[m].push_back(f);
-    }
-  }
-  for (std::size_t t = 0; t < shading.Origins.size(); ++t) {
-    if (shading.Origins[t] != shaders::TImageOrigin::None) continue;
-    ++shading.TexturesWithoutImage;
-    shading.FacesWithoutImage += level.TextureFaceCounts[t];
-  }
+    for (const std::string& image : described.Surfaces[t]) LoadImage(image, level.SurfaceTextures[t], shading, images);
+  LoadSky(shading, described.Sky, images);
 }
 
 void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {

@@ -1,6 +1,6 @@
 // The view modes: the same marked faces as the plain frame, in the same texture-group order,
 // coloured otherwise, and their outlines.
-#include "level/Q3BSP_viewmodes.h"
+#include "render/Q3BSP_viewmodes.h"
 
 #include <GL/gl.h>
 

@@ -4,13 +4,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
-#include "level/Q3BSP_shaders.h"
-#include "level/Q3BSP_viewmodes.h"
 #include "level/Q3BSP_surfaces.h"
 #include "level/Q3BSP_visibility.h"
+#include "render/Q3BSP_shaders.h"
+#include "render/Q3BSP_viewmodes.h"
+
+// The level model holds texture names and triangle indices as std::uint32_t, which the passes hand
+// to the GL as they are.
+static_assert(std::is_same_v<GLuint, std::uint32_t>,
+              "the level model's texture names and indices are GLuint");
 
 std::int32_t VisibleFaceCount = 0;
 
