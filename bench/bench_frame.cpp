@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/LevelFile.h"
-#include "app/frmMain.h"
+#include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"

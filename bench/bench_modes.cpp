@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ViewModes.h"
+#include "app/viewer/ViewModes.h"
 #include "level/Q3BSP.h"
 #include "support/BenchFrame.h"
 

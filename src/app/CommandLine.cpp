@@ -13,7 +13,8 @@
 
 #include "app/Help.h"
 #include "app/Limits.h"
-#include "app/ViewModes.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
 
 namespace app {
 namespace {

@@ -13,9 +13,6 @@
 
 namespace app {
 
-// The program's version, as `--version` prints it; kept in step with project() in CMakeLists.txt.
-inline constexpr const char* kProgramVersion = "0.1.0";
-
 // The level path of a run without a LEVEL argument.
 inline constexpr const char* kDefaultLevelPath = "maps\\testmap.BSP";
 

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "app/Benchmark.h"
-#include "app/DataFiles.h"
+#include "app/viewer/DataFiles.h"
 #include "app/Fidelity.h"
 #include "app/GameData.h"
 #include "app/LevelFile.h"
@@ -15,9 +15,9 @@
 #include "app/Limits.h"
 #include "app/Modes.h"
 #include "app/OffscreenViewer.h"
-#include "app/Screenshot.h"
-#include "app/ViewModes.h"
-#include "app/frmMain.h"
+#include "app/viewer/Screenshot.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
 #include "level/Q3BSP_surfaces.h"
 
 namespace app {

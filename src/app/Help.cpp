@@ -3,34 +3,13 @@
 #include <algorithm>
 #include <numeric>
 
-#include "app/ViewModes.h"
+#include "app/viewer/KeyTable.h"
 
 namespace app {
 namespace {
 
-constexpr std::uint16_t kEscape = 27;
 // The longest name compared for CloseNames.
 constexpr std::size_t kLongestName = 255;
-
-// Letters are their upper-case codes; the movement and Esc keys are read in the frame loop, the
-// others by HandleToolKey.
-constexpr TKeyRow kKeys[] = {
-    {"W, S", "fly forward, back along the view", {'W', 'S'}},
-    {"A, D", "step left, right", {'A', 'D'}},
-    {"mouse", "look around", {0, 0}},
-    {"E, Space", "fly straight up", {VK_E, VK_SPACE}},
-    {"Q, C", "fly straight down", {VK_Q, VK_C}},
-    {"F1", "surface images only, no lightmaps (again: the plain picture)", {VK_F1, 0}},
-    {"F2", "lightmaps only (again: the plain picture)", {VK_F2, 0}},
-    {"F3", "wireframe over the picture, on or off", {VK_F3, 0}},
-    {"F4", "visibility frozen where the camera stands, on or off", {VK_F4, 0}},
-    {"F5", "reload the level from its file", {VK_F5, 0}},
-    {"F6", "a colour for each visibility cluster (again: the plain picture)", {VK_F6, 0}},
-    {"F12", "screenshot: bspwalk-LEVEL-N.png in the base folder", {VK_F12, 0}},
-    {"Tab", "information line: modes, leaf, cluster, the pose as --camera; on or off", {VK_TAB, 0}},
-    {"H", "this key reference, on or off", {VK_H, 0}},
-    {"Esc", "quit", {kEscape, 0}},
-};
 
 // Tagged lines as help2man reads them: the tag, at least two spaces, the text.
 std::string Tagged(const std::string& tag, const std::string& text, std::size_t column) {
@@ -61,18 +40,6 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::span<const TKeyRow> KeyTable() { return kKeys; }
-
-std::vector<std::string> KeyLines(const std::string& indent, std::size_t keyColumn) {
-  std::vector<std::string> lines;
-  for (const TKeyRow& row : kKeys) {
-    std::string line = indent + row.Keys;
-    line += std::string(line.size() + 1 > keyColumn ? 1 : keyColumn - line.size(), ' ');
-    lines.push_back(line + row.Action);
-  }
-  return lines;
-}
-
 std::string HelpFooter(std::size_t keyColumn) {
   std::string text = "*Keys*\n";
   for (const std::string& line : KeyLines("  ", keyColumn)) text += line + "\n";
@@ -102,13 +69,6 @@ std::string HelpFooter(std::size_t keyColumn) {
           "  $ bspwalk --windowed --watch mylevel.bsp\n"
           "      Your own level in a window, loaded again whenever its file changes.\n";
   return text;
-}
-
-std::vector<std::string> KeyReferenceLines() {
-  std::vector<std::string> lines{"  Keys (H hides this list):"};
-  const std::vector<std::string> keys = KeyLines("    ", 14);
-  lines.insert(lines.end(), keys.begin(), keys.end());
-  return lines;
 }
 
 std::vector<std::string> CloseNames(const std::string& typed,

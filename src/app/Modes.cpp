@@ -8,13 +8,14 @@
 #include <system_error>
 
 #include "app/Benchmark.h"
-#include "app/DataFiles.h"
+#include "app/viewer/DataFiles.h"
 #include "app/Fidelity.h"
 #include "app/GameData.h"
 #include "app/LevelReport.h"
 #include "app/Limits.h"
 #include "app/Overview.h"
-#include "app/Screenshot.h"
+#include "app/viewer/Screenshot.h"
+#include "app/viewer/ViewModes.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
@@ -41,6 +42,19 @@ bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
     return false;
   }
   return true;
+}
+
+void ApplyViewOptions(const TCommandLine& options) {
+  if (!options.ModeList.empty()) ApplyModeList(options.ModeList, ViewModes.Render);
+  if (options.Freeze) {
+    ViewModes.Render.FreezeVisibility = true;
+    ViewModes.Render.FreezePosition = *options.Freeze;
+  }
+  ViewModes.Hud = !options.NoHud;
+  ViewModes.FovDegrees = options.FovDegrees;
+  ViewModes.Watch = options.Watch;
+  ViewModes.LevelRun = options.LevelGiven || !options.DataPaths.empty();
+  ViewModes.OwnStartPose = ViewModes.LevelRun || options.Camera.has_value();
 }
 
 TStartupOptions StartupOptionsFor(const TCommandLine& options) {

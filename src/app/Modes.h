@@ -4,7 +4,7 @@
 #include <iosfwd>
 
 #include "app/CommandLine.h"
-#include "app/frmMain.h"
+#include "app/viewer/frmMain.h"
 
 namespace app {
 
@@ -13,6 +13,9 @@ namespace app {
 // the folder the program was started in. False after a one-line message when the folder cannot
 // be entered. Without --base nothing changes.
 bool EnterBaseFolder(TCommandLine& options, std::ostream& err);
+
+// Sets the modes from --mode, --freeze, --no-hud, --fov and --watch, and what kind of run it is.
+void ApplyViewOptions(const TCommandLine& options);
 
 // The viewer's start-up: the fixed settings, changed only where an option says so.
 TStartupOptions StartupOptionsFor(const TCommandLine& options);
@@ -30,5 +33,8 @@ int RunViewerFor(const TCommandLine& options);
 // --info, --at, --screenshot or --benchmark, with the loaders' messages on standard error (there
 // is nobody to close a box). Returns the exit code.
 int RunHeadless(const TCommandLine& options);
+
+// The whole run for --screenshot; returns the exit code.
+int RunScreenshot(const TCommandLine& options);
 
 }  // namespace app

@@ -2,8 +2,8 @@
 
 #include <GL/gl.h>
 
-#include "app/ViewModes.h"
-#include "app/frmMain.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "textures/Textures.h"
 

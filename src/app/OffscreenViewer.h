@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/frmMain.h"
+#include "app/viewer/frmMain.h"
 #include "camera/CameraClass.h"
 #include "platform/Input.h"
 #include "platform/OffscreenContext.h"

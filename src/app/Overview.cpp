@@ -11,14 +11,14 @@
 #include <numbers>
 #include <stdexcept>
 
-#include "app/DataFiles.h"
+#include "app/viewer/DataFiles.h"
 #include "app/Fidelity.h"
 #include "app/LevelReport.h"
 #include "app/Limits.h"
 #include "app/OffscreenViewer.h"
-#include "app/Screenshot.h"
-#include "app/ViewModes.h"
-#include "app/frmMain.h"
+#include "app/viewer/Screenshot.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
 #include "genom/genom.h"
 
 namespace app {

@@ -7,8 +7,8 @@
 #include "app/CommandLine.h"
 #include "app/GameData.h"
 #include "app/Modes.h"
-#include "app/ViewModes.h"
-#include "app/frmMain.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Window.h"
 

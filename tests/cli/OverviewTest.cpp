@@ -11,8 +11,8 @@
 #include "Picture.h"
 #include "app/LevelFile.h"
 #include "app/Overview.h"
-#include "app/ViewModes.h"
-#include "app/frmMain.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
 #include "support/BspWriter.h"
 #include "support/TestSupport.h"
 

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "Picture.h"
-#include "app/Help.h"
+#include "app/viewer/KeyTable.h"
 #include "app/LevelFile.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"

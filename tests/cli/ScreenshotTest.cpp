@@ -8,7 +8,7 @@
 
 #include "Picture.h"
 #include "support/TestSupport.h"
-#include "app/Screenshot.h"
+#include "app/viewer/Screenshot.h"
 #include "platform/OffscreenContext.h"
 
 namespace {

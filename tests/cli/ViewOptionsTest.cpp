@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/ViewModes.h"
+#include "app/Modes.h"
+#include "app/viewer/ViewModes.h"
 
 namespace {
 

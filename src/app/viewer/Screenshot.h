@@ -1,11 +1,10 @@
 #pragma once
-// Screenshots: the frame read back from OpenGL and written as a PNG file.
+// Screenshots: the frame read back from OpenGL and written as a PNG file (F12 of the viewer, and
+// the pictures of the runs without a screen).
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
-
-#include "app/CommandLine.h"
 
 namespace app {
 
@@ -18,8 +17,5 @@ void WritePNG(const std::string& path, int width, int height,
 // The current read buffer's colours, width x height from the lower-left corner, as packed RGB
 // rows in OpenGL's bottom-up order.
 std::vector<std::uint8_t> ReadFramePixels(int width, int height);
-
-// The whole run for --screenshot; returns the exit code.
-int RunScreenshot(const TCommandLine& options);
 
 }  // namespace app

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "app/ViewModes.h"
-#include "app/frmMain.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
 #include "platform/Window.h"

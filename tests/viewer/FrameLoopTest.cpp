@@ -8,7 +8,7 @@
 #include <string>
 
 #include "FrameLoopGlobals.h"
-#include "app/frmMain.h"
+#include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
 #include "platform/OffscreenContext.h"

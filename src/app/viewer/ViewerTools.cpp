@@ -9,9 +9,9 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "app/Screenshot.h"
-#include "app/ViewModes.h"
-#include "app/frmMain.h"
+#include "app/viewer/Screenshot.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
 #include "camera/CameraClass.h"
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"

@@ -1,4 +1,4 @@
-#include "app/ViewModes.h"
+#include "app/viewer/ViewModes.h"
 
 #include <GL/gl.h>
 
@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/Help.h"
-#include "app/frmMain.h"
+#include "app/viewer/KeyTable.h"
+#include "app/viewer/frmMain.h"
 #include "genom/genom.h"
 
 namespace app {
@@ -34,19 +34,6 @@ TRenderOptions WithViewModes(const TRenderOptions& base) {
   options.FreezeVisibility = modes.FreezeVisibility;
   options.FreezePosition = modes.FreezePosition;
   return options;
-}
-
-void ApplyViewOptions(const TCommandLine& options) {
-  if (!options.ModeList.empty()) ApplyModeList(options.ModeList, ViewModes.Render);
-  if (options.Freeze) {
-    ViewModes.Render.FreezeVisibility = true;
-    ViewModes.Render.FreezePosition = *options.Freeze;
-  }
-  ViewModes.Hud = !options.NoHud;
-  ViewModes.FovDegrees = options.FovDegrees;
-  ViewModes.Watch = options.Watch;
-  ViewModes.LevelRun = options.LevelGiven || !options.DataPaths.empty();
-  ViewModes.OwnStartPose = ViewModes.LevelRun || options.Camera.has_value();
 }
 
 bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {

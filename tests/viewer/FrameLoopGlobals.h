@@ -1,6 +1,6 @@
 #pragma once
 // What the paint-pass tests put back before each test.
-#include "app/frmMain.h"
+#include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "textures/Textures.h"
 

@@ -1,4 +1,4 @@
-#include "app/DataFiles.h"
+#include "app/viewer/DataFiles.h"
 
 #include <filesystem>
 #include <system_error>

@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 
-#include "app/CommandLine.h"
 #include "camera/CameraClass.h"
 #include "level/Q3BSP.h"
 
@@ -57,9 +56,6 @@ extern TViewModes ViewModes;
 
 // The frame's render options: `base` (the load's own, such as --shaders) with the view modes.
 TRenderOptions WithViewModes(const TRenderOptions& base);
-
-// Sets the modes from --mode, --freeze, --no-hud, --fov and --watch, and what kind of run it is.
-void ApplyViewOptions(const TCommandLine& options);
 
 // Virtual-key codes of the tool keys.
 inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, VK_H = 72, VK_Q = 81,

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/frmMain.h"
+#include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
 #include "platform/Window.h"

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "FrameLoopGlobals.h"
-#include "app/Help.h"
-#include "app/ViewModes.h"
-#include "app/frmMain.h"
+#include "app/viewer/KeyTable.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
 #include "platform/OffscreenContext.h"

@@ -1,4 +1,4 @@
-#include "app/frmMain.h"
+#include "app/viewer/frmMain.h"
 
 #include <GL/glu.h>
 
@@ -7,8 +7,7 @@
 #include <cstring>
 #include <exception>
 
-#include "app/CommandLine.h"
-#include "app/ViewModes.h"
+#include "app/viewer/ViewModes.h"
 #include "platform/Files.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"

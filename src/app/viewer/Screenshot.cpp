@@ -1,4 +1,4 @@
-#include "app/Screenshot.h"
+#include "app/viewer/Screenshot.h"
 
 #include <GL/gl.h>
 #include <png.h>

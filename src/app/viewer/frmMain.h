@@ -35,6 +35,9 @@ extern std::string FpsText;
 namespace app {
 
 inline constexpr const char* kApplicationTitle = "bspwalk";
+// The program's version, as the heading line and `--version` show it; kept in step with project()
+// in CMakeLists.txt.
+inline constexpr const char* kProgramVersion = "0.1.0";
 inline constexpr std::size_t FpsTextLimit = 100;
 
 // How the viewer starts. The defaults are the fixed settings of the program; a front end may
