@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LevelFile.h"
+#include "app/runs/LevelFile.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Input.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LevelFile.h"
+#include "app/runs/LevelFile.h"
 #include "level/BSPFile.h"
 #include "level/Patch.h"
 #include "level/Q3BSP.h"

@@ -12,7 +12,6 @@
 #include <system_error>
 
 #include "app/Help.h"
-#include "app/Limits.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 
@@ -125,6 +124,14 @@ void CheckExtras(const CLI::App& cli) {
 }
 
 }  // namespace
+
+bool IsPictureName(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string tail = path.substr(path.size() - 4);
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  return tail == ".png";
+}
 
 std::vector<float> ParseFloatList(const std::string& text, std::size_t expectedCount) {
   std::vector<float> values;

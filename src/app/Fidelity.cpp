@@ -24,14 +24,4 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   return render;
 }
 
-void PrintShadingSummary(const TQuake3BSP& level) {
-  const TLevelShading& shading = level.Shading;
-  for (const shaders::TProblem& problem : shading.Problems)
-    std::fprintf(stderr, "bspwalk: %s\n", problem.Describe().c_str());
-  std::fprintf(stderr, "bspwalk: shaders: %zu scripts, %zu shaders, %zu problems\n",
-               shading.ScriptCount, shading.ShaderCount, shading.Problems.size());
-  std::fprintf(stderr, "bspwalk: TexturesWithoutImage %d, FacesWithoutImage %d\n",
-               shading.TexturesWithoutImage, shading.FacesWithoutImage);
-}
-
 }  // namespace app

@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "app/Help.h"
-#include "app/Json.h"
 #include "app/Modes.h"
+#include "app/runs/LevelList.h"
 #include "data/SearchPath.h"
 #include "level/BSPFile.h"
 #include "platform/Files.h"
@@ -150,37 +150,6 @@ void Report(const TCommandLine& options, const std::string& text) {
     std::cerr << "bspwalk: " << text << "\n";
 }
 
-int PrintList(const TCommandLine& options, const data::TSearchPath& path) {
-  const std::vector<data::TEntryInfo> levels = path.List("maps", ".bsp");
-  // The working folder's own levels are listed without game data; nothing at all is a mistake.
-  if (levels.empty() && options.DataPaths.empty()) {
-    std::cerr << "bspwalk: --list: no game data was given; name its folders with --data DIR or "
-                 "BSPWALK_DATA (see bspwalk --help)\n";
-    return 2;
-  }
-  std::string out;
-  if (options.Json) {
-    TJson list = TJson::array();
-    for (const data::TEntryInfo& level : levels)
-      list.push_back({{"Name", JsonText(level.Name)},
-                      {"Size", level.Size},
-                      {"Source", JsonText(level.Source)},
-                      {"Archived", level.Archived}});
-    out = JsonLine(list);
-  } else {
-    std::size_t width = 0;
-    for (const data::TEntryInfo& level : levels) width = std::max(width, level.Name.size());
-    for (const data::TEntryInfo& level : levels) {
-      char size[32];
-      std::snprintf(size, sizeof size, "%10llu", static_cast<unsigned long long>(level.Size));
-      out += level.Name + std::string(width - level.Name.size() + 2, ' ') + size + " bytes  " +
-             level.Source + (level.Archived ? "" : " (folder)") + "\n";
-    }
-  }
-  std::cout << out << std::flush;
-  return 0;
-}
-
 // The spawn points of the level, read quietly: a level that cannot be read is reported by the
 // mode that loads it.
 std::vector<TSpawnPoint> SpawnPointsOf(const std::string& levelPath) {
@@ -307,7 +276,7 @@ int RunWithGameData(TCommandLine& options) {
       options.Camera = SpawnCameraPose(spawns.front());
     }
   }
-  if (options.Mode != TRunMode::Viewer) return RunHeadless(options);
+  if (options.Mode != TRunMode::Viewer) return RunHeadlessFor(options);
   return RunViewerFor(options);
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/LevelFile.h"
+#include "app/runs/LevelFile.h"
 #include "level/Q3BSP.h"
 
 namespace app {

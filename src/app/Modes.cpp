@@ -7,14 +7,12 @@
 #include <ostream>
 #include <system_error>
 
-#include "app/Benchmark.h"
-#include "app/viewer/DataFiles.h"
 #include "app/Fidelity.h"
 #include "app/GameData.h"
-#include "app/LevelReport.h"
-#include "app/Limits.h"
-#include "app/Overview.h"
-#include "app/viewer/Screenshot.h"
+#include "app/runs/HeadlessRuns.h"
+#include "app/runs/Limits.h"
+#include "app/runs/LoadSummary.h"
+#include "app/viewer/DataFiles.h"
 #include "app/viewer/ViewModes.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -100,45 +98,10 @@ int RunViewerFor(const TCommandLine& options) {
   return RunViewer(startup);
 }
 
-void PrintLoadSummary(const TQuake3BSP& level, double totalMs) {
-  const auto found = std::count_if(level.SurfaceTextures.begin(), level.SurfaceTextures.end(),
-                                   [](GLuint name) { return name != 0; });
-  std::fprintf(stderr, "bspwalk: %d textures: %ld images found, %ld missing\n", level.TextureCount,
-               static_cast<long>(found), static_cast<long>(level.TextureCount - found));
-  std::fprintf(stderr, "bspwalk: %d lightmaps\n", level.LightmapCount);
-  std::fprintf(stderr,
-               "bspwalk: level loaded in %.1f ms (reading %.1f, surface images %.1f, "
-               "lightmaps %.1f)\n",
-               totalMs, level.LoadTimings.ReadingMs, level.LoadTimings.SurfaceImagesMs,
-               level.LoadTimings.LightmapsMs);
-  if (!level.LightmapFilesWritten)
-    std::fprintf(stderr, "bspwalk: no lgmp/ folder: the lightmap images were not written\n");
-  PrintSurfaceSummary(level.Surfaces, level.LoadTimings.TessellationMs);
-}
-
-void PrintSurfaceSummary(const TSurfaceSummary& surfaces, double tessellationMs) {
-  for (const std::string& warning : surfaces.Warnings)
-    std::fprintf(stderr, "bspwalk: warning: %s\n", warning.c_str());
-  if (surfaces.Tessellation == 0) return;
-  std::fprintf(stderr,
-               "bspwalk: %d curved surfaces tessellated at %d segments per side into %lld "
-               "triangles in %.1f ms; %d not drawn\n",
-               surfaces.Tessellated, surfaces.Tessellation,
-               static_cast<long long>(surfaces.Triangles), tessellationMs, surfaces.NotDrawn);
-}
-
-int RunHeadless(const TCommandLine& options) {
-  platform::SetMessageTarget(platform::MessageToStandardError);
-  switch (options.Mode) {
-    case TRunMode::Info: return RunInfo(options);
-    case TRunMode::At: return RunAt(options);
-    case TRunMode::Screenshot: return RunScreenshot(options);
-    case TRunMode::Benchmark: return RunBenchmark(options);
-    case TRunMode::Overview: return RunOverview(options);
-    case TRunMode::Viewer:
-    case TRunMode::List: break;
-  }
-  return 2;
+int RunHeadlessFor(TCommandLine& options) {
+  options.LevelOptions = LevelOptionsFor(options);
+  options.RenderOptions = RenderOptionsFor(options);
+  return RunHeadless(options);
 }
 
 }  // namespace app

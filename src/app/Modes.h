@@ -20,21 +20,11 @@ void ApplyViewOptions(const TCommandLine& options);
 // The viewer's start-up: the fixed settings, changed only where an option says so.
 TStartupOptions StartupOptionsFor(const TCommandLine& options);
 
-// "--verbose": images found and missing, lightmaps and load times of the level, on standard
-// error. `totalMs` is the whole LoadBSP call.
-void PrintLoadSummary(const TQuake3BSP& level, double totalMs);
-// Its lines about curved surfaces (nothing after a plain load): each warning, and what
-// tessellation made of them.
-void PrintSurfaceSummary(const TSurfaceSummary& surfaces, double tessellationMs);
-
 // The interactive viewer for the command line (after InitOpenGLEntryPoints); returns the exit code.
 int RunViewerFor(const TCommandLine& options);
 
-// --info, --at, --screenshot or --benchmark, with the loaders' messages on standard error (there
-// is nobody to close a box). Returns the exit code.
-int RunHeadless(const TCommandLine& options);
-
-// The whole run for --screenshot; returns the exit code.
-int RunScreenshot(const TCommandLine& options);
+// --info, --at, --screenshot, --benchmark or --overview (app/runs/HeadlessRuns.h), with the load
+// and render options worked out from the command line first. Returns the exit code.
+int RunHeadlessFor(TCommandLine& options);
 
 }  // namespace app

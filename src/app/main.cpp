@@ -23,6 +23,6 @@ int main(int argc, char* argv[]) {
   app::ApplyViewOptions(options);
   if (options.Mode == app::TRunMode::Viewer) InitOpenGLEntryPoints();
   if (app::UsesGameData(options)) return app::RunWithGameData(options);
-  if (options.Mode != app::TRunMode::Viewer) return app::RunHeadless(options);
+  if (options.Mode != app::TRunMode::Viewer) return app::RunHeadlessFor(options);
   return app::RunViewerFor(options);
 }

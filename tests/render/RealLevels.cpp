@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "app/runs/LevelFile.h"
 #include "support/TestSupport.h"
-#include "app/LevelFile.h"
 
 namespace fs = std::filesystem;
 

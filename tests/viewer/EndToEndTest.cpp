@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LevelFile.h"
+#include "app/runs/LevelFile.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 #include "support/XServer.h"

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "Picture.h"
-#include "app/LevelFile.h"
-#include "app/Overview.h"
-#include "app/viewer/ViewModes.h"
+#include "app/runs/LevelFile.h"
+#include "app/runs/Overview.h"
 #include "app/viewer/frmMain.h"
+#include "app/viewer/ViewModes.h"
 #include "support/BspWriter.h"
+#include "support/Picture.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -33,7 +33,7 @@ class Overview : public ::testing::Test {
   ~Overview() override { app::ViewModes = {}; }
 
   int Run(const std::string& level, const std::string& picture, int width, int height) {
-    app::TCommandLine options;
+    app::TRunOptions options;
     options.Mode = app::TRunMode::Overview;
     options.LevelPath = level;
     options.OverviewPath = picture;

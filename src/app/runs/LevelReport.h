@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
-#include "app/LevelFile.h"
+#include "app/runs/LevelFile.h"
+#include "app/runs/RunOptions.h"
 #include "level/BSPFile.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
@@ -104,7 +104,7 @@ std::string PositionText(const TVector& position, const TPositionReport& report)
 std::string PositionJson(const TVector& position, const TPositionReport& report);
 
 // The whole runs of --info and --at: load failures print one line and give exit code 1.
-int RunInfo(const TCommandLine& options);
-int RunAt(const TCommandLine& options);
+int RunInfo(const TRunOptions& options);
+int RunAt(const TRunOptions& options);
 
 }  // namespace app

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Benchmark.h"
-#include "app/Json.h"
-#include "app/LevelFile.h"
+#include "app/runs/Benchmark.h"
+#include "app/runs/Json.h"
+#include "app/runs/LevelFile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/Overview.h"
+#include "app/runs/Overview.h"
 
 #include <GL/gl.h>
 
@@ -11,11 +11,10 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "app/runs/LevelReport.h"
+#include "app/runs/Limits.h"
+#include "app/runs/OffscreenViewer.h"
 #include "app/viewer/DataFiles.h"
-#include "app/Fidelity.h"
-#include "app/LevelReport.h"
-#include "app/Limits.h"
-#include "app/OffscreenViewer.h"
 #include "app/viewer/Screenshot.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
@@ -164,7 +163,7 @@ std::array<std::uint8_t, 3> SpawnMarkColour(const std::string& className) {
   return {64, 255, 64};
 }
 
-int RunOverview(const TCommandLine& options) {
+int RunOverview(const TRunOptions& options) {
   const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
   if (!loaded) return 1;
   const std::vector<TSpawnPoint> spawns =
@@ -180,7 +179,7 @@ int RunOverview(const TCommandLine& options) {
     viewer = std::make_unique<TOffscreenViewer>(size.Width, size.Height);
     if (!FitsGLViewport(size, std::cerr)) return 2;
     if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath,
-                      LevelOptionsFor(options)))
+                      options.LevelOptions))
       return fail("the level could not be opened");
   } catch (const std::exception& e) {
     return fail(e.what());
@@ -201,7 +200,7 @@ int RunOverview(const TCommandLine& options) {
   glLoadIdentity();
   glOrtho(frame.Left, frame.Right, frame.Bottom, frame.Top, frame.Near, frame.Far);
   // The surface options of the command line with the view modes over them.
-  TRenderOptions render = WithViewModes(RenderOptionsFor(options));
+  TRenderOptions render = WithViewModes(options.RenderOptions);
   render.AllFaces = true;
   render.FreezeVisibility = false;
   Level.RenderLevel({0, 0, 0}, render);

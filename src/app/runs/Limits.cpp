@@ -1,4 +1,4 @@
-#include "app/Limits.h"
+#include "app/runs/Limits.h"
 
 #include <GL/gl.h>
 
@@ -11,14 +11,6 @@
 #include <system_error>
 
 namespace app {
-
-bool IsPictureName(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string tail = path.substr(path.size() - 4);
-  std::transform(tail.begin(), tail.end(), tail.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-  return tail == ".png";
-}
 
 bool MayWritePicture(const std::string& path, std::ostream& err) {
   namespace fs = std::filesystem;

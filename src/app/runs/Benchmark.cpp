@@ -1,11 +1,11 @@
-#include "app/Benchmark.h"
+#include "app/runs/Benchmark.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 
-#include "app/Json.h"
+#include "app/runs/Json.h"
 
 namespace app {
 namespace {

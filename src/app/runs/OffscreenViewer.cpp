@@ -1,4 +1,4 @@
-#include "app/OffscreenViewer.h"
+#include "app/runs/OffscreenViewer.h"
 
 #include <GL/gl.h>
 

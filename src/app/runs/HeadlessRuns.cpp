@@ -1,4 +1,5 @@
-// --screenshot and --benchmark: the viewer's frames drawn offscreen, then a PNG or the figures.
+// The runs that need nobody at the screen, by mode; --screenshot and --benchmark here: the
+// viewer's frames drawn offscreen, then a PNG or the figures.
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -6,19 +7,20 @@
 #include <memory>
 #include <optional>
 
-#include "app/Benchmark.h"
+#include "app/runs/Benchmark.h"
+#include "app/runs/HeadlessRuns.h"
+#include "app/runs/LevelFile.h"
+#include "app/runs/LevelReport.h"
+#include "app/runs/Limits.h"
+#include "app/runs/LoadSummary.h"
+#include "app/runs/OffscreenViewer.h"
+#include "app/runs/Overview.h"
 #include "app/viewer/DataFiles.h"
-#include "app/Fidelity.h"
-#include "app/GameData.h"
-#include "app/LevelFile.h"
-#include "app/LevelReport.h"
-#include "app/Limits.h"
-#include "app/Modes.h"
-#include "app/OffscreenViewer.h"
 #include "app/viewer/Screenshot.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "level/Q3BSP_surfaces.h"
+#include "platform/Messages.h"
 
 namespace app {
 namespace {
@@ -28,7 +30,7 @@ constexpr int kLeafWaypoints = 16;
 
 // The offscreen viewer with font and level loaded, or nothing after a one-line message and with
 // the exit code set: 2 for a size the GL cannot draw, 1 otherwise.
-std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options, int& exitCode) {
+std::unique_ptr<TOffscreenViewer> StartViewer(const TRunOptions& options, int& exitCode) {
   exitCode = 1;
   const TWindowSize size = options.Size.value_or(kDefaultSize);
   std::unique_ptr<TOffscreenViewer> viewer;
@@ -43,8 +45,8 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TCommandLine& options, int& 
     return nullptr;
   }
   try {
-    LevelRenderOptions = RenderOptionsFor(options);
-    const TLevelOptions levelOptions = LevelOptionsFor(options);
+    LevelRenderOptions = options.RenderOptions;
+    const TLevelOptions& levelOptions = options.LevelOptions;
     if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath, levelOptions)) {
       std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
       return nullptr;
@@ -76,7 +78,7 @@ void WarnOutsideSealedSpace(const TCamera& pose) {
 
 }  // namespace
 
-int RunScreenshot(const TCommandLine& options) {
+int RunScreenshot(const TRunOptions& options) {
   if (!MayWritePicture(options.ScreenshotPath, std::cerr)) return 1;
   // Checked before any GL: a refused level is then the only message.
   if (!LoadLevelRecords(options.LevelPath)) return 1;
@@ -96,7 +98,7 @@ int RunScreenshot(const TCommandLine& options) {
   return 0;
 }
 
-int RunBenchmark(const TCommandLine& options) {
+int RunBenchmark(const TRunOptions& options) {
   const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
   if (!loaded) return 1;
   const std::vector<TSpawnPoint> spawns =
@@ -143,7 +145,7 @@ int RunBenchmark(const TCommandLine& options) {
     result.FacesPerFrame.push_back(VisibleFaceCount);
     if (options.AllSurfaces)
       result.TrianglesPerFrame.push_back(
-          static_cast<double>(FrameTriangleCount(Level, RenderOptionsFor(options))));
+          static_cast<double>(FrameTriangleCount(Level, options.RenderOptions)));
   }
   result.PeakRssMb = PeakResidentMB();
   if (options.Verbose)
@@ -151,6 +153,20 @@ int RunBenchmark(const TCommandLine& options) {
                  result.PeakRssMb, result.LoadPeakRssMb);
   std::cout << (options.Json ? BenchmarkJson(result) : BenchmarkText(result)) << std::flush;
   return 0;
+}
+
+int RunHeadless(const TRunOptions& options) {
+  platform::SetMessageTarget(platform::MessageToStandardError);
+  switch (options.Mode) {
+    case TRunMode::Info: return RunInfo(options);
+    case TRunMode::At: return RunAt(options);
+    case TRunMode::Screenshot: return RunScreenshot(options);
+    case TRunMode::Benchmark: return RunBenchmark(options);
+    case TRunMode::Overview: return RunOverview(options);
+    case TRunMode::Viewer:
+    case TRunMode::List: break;
+  }
+  return 2;
 }
 
 }  // namespace app

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "app/runs/RunOptions.h"
 #include "level/Q3BSP.h"
 
 namespace app {
@@ -50,6 +50,6 @@ std::string BenchmarkText(const TBenchmarkResult& result);
 std::string BenchmarkJson(const TBenchmarkResult& result);
 
 // The whole run for --benchmark; returns the exit code.
-int RunBenchmark(const TCommandLine& options);
+int RunBenchmark(const TRunOptions& options);
 
 }  // namespace app

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
-#include "app/LevelFile.h"
+#include "app/runs/LevelFile.h"
+#include "app/runs/RunOptions.h"
 #include "level/Q3BSP.h"
 
 namespace app {
@@ -38,6 +38,6 @@ double ScaleBarUnits(const TOverviewFrame& frame);
 std::array<std::uint8_t, 3> SpawnMarkColour(const std::string& className);
 
 // The whole run for --overview; returns the exit code.
-int RunOverview(const TCommandLine& options);
+int RunOverview(const TRunOptions& options);
 
 }  // namespace app

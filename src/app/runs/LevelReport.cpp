@@ -1,4 +1,4 @@
-#include "app/LevelReport.h"
+#include "app/runs/LevelReport.h"
 
 #include <algorithm>
 #include <bit>
@@ -6,9 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/Fidelity.h"
-#include "app/GameData.h"
-#include "app/Json.h"
+#include "app/runs/Json.h"
 #include "level/Q3BSP_visibility.h"
 #include "platform/ByteReader.h"
 #include "platform/Files.h"
@@ -356,7 +354,7 @@ namespace {
 
 // The records, with the time they took on standard error for --verbose. No image or lightmap is
 // loaded in these modes, so that is the whole load.
-std::optional<TLoadedRecords> LoadForReport(const TCommandLine& options) {
+std::optional<TLoadedRecords> LoadForReport(const TRunOptions& options) {
   const auto start = std::chrono::steady_clock::now();
   std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
   if (loaded && options.Verbose)
@@ -369,12 +367,12 @@ std::optional<TLoadedRecords> LoadForReport(const TCommandLine& options) {
 
 }  // namespace
 
-int RunInfo(const TCommandLine& options) {
+int RunInfo(const TRunOptions& options) {
   std::optional<TLoadedRecords> loaded = LoadForReport(options);
   if (!loaded) return 1;
   TLevelInfo info = GatherLevelInfo(loaded->File, loaded->Records);
   if (options.Shaders) {
-    const TLevelOptions levelOptions = LevelOptionsFor(options);
+    const TLevelOptions& levelOptions = options.LevelOptions;
     const shaders::TShaderSource source =
         levelOptions.ShaderSource.ScriptNames ? levelOptions.ShaderSource : shaders::BaseFolderSource();
     const shaders::TShaderTable table = shaders::LoadShaderTable(source);
@@ -394,7 +392,7 @@ int RunInfo(const TCommandLine& options) {
   return 0;
 }
 
-int RunAt(const TCommandLine& options) {
+int RunAt(const TRunOptions& options) {
   std::optional<TLoadedRecords> loaded = LoadForReport(options);
   if (!loaded) return 1;
   TQuake3BSP level = VisibilityModel(loaded->Records);

@@ -1,4 +1,4 @@
-#include "app/LevelFile.h"
+#include "app/runs/LevelFile.h"
 
 #include <iostream>
 

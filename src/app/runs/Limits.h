@@ -1,16 +1,12 @@
 #pragma once
-// What the command line lets a run cost or touch: the pictures it may write, the sizes the GL can
-// draw, and the memory the process has used.
+// What a run may cost or touch: the pictures it may replace, the sizes the GL can draw, and the
+// memory the process has used.
 #include <ostream>
 #include <string>
 
-#include "app/CommandLine.h"
+#include "app/runs/RunOptions.h"
 
 namespace app {
-
-// A picture's name must end in ".png" (any letter case): a level or any other file named by a
-// slip of the keyboard is never taken for the picture to write.
-bool IsPictureName(const std::string& path);
 
 // Whether the picture may be written at `path`: nothing is there, or a PNG file (its first eight
 // bytes are the PNG signature) that is replaced. Anything else there (another file, a folder) is

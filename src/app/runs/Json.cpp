@@ -1,4 +1,4 @@
-#include "app/Json.h"
+#include "app/runs/Json.h"
 
 #include <charconv>
 #include <cmath>

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "Picture.h"
-#include "support/TestSupport.h"
 #include "app/viewer/Screenshot.h"
 #include "platform/OffscreenContext.h"
+#include "support/Picture.h"
+#include "support/TestSupport.h"
 
 namespace {
 
