@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "app/cli/CommandLine.h"
 #include "app/runs/Benchmark.h"
 #include "app/runs/LevelFile.h"
 #include "app/runs/LevelReport.h"

@@ -4,13 +4,10 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/CommandLine.h"
-#include "app/GameData.h"
-#include "app/Modes.h"
-#include "app/viewer/ViewModes.h"
-#include "app/viewer/frmMain.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/GameData.h"
+#include "app/cli/Launch.h"
 #include "gl/OpenGL.h"
-#include "platform/Window.h"
 
 int main(int argc, char* argv[]) {
   app::TParseResult parsed = app::ParseCommandLine(argc, argv, std::cout, std::cerr);

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
-#include "app/Modes.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/Launch.h"
 #include "app/viewer/ViewModes.h"
 
 namespace {

@@ -58,12 +58,10 @@ struct TRunOptions {
   int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
   std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
   std::optional<int> Spawn;            // --spawn: 1-based spawn point to start at
-  // Not an option: set for runs with LEVEL or game data, where lgmp/ may be missing (the lightmaps
-  // are then used without writing their images).
-  bool LightmapFilesOptional = false;
-  // Not options: how the level is loaded and drawn, which the command line works out from the
-  // fidelity options and the game data before the run starts (app/Fidelity.h). Their defaults are
-  // the plain load and frame.
+  // Not options: how the level is loaded and drawn, which the command line works out from the game
+  // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
+  // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain
+  // load and frame.
   TLevelOptions LevelOptions;
   TRenderOptions RenderOptions;
 };

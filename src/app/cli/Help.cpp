@@ -1,4 +1,4 @@
-#include "app/Help.h"
+#include "app/cli/Help.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,4 +1,4 @@
-#include "app/Modes.h"
+#include "app/cli/Launch.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,8 +7,7 @@
 #include <ostream>
 #include <system_error>
 
-#include "app/Fidelity.h"
-#include "app/GameData.h"
+#include "app/cli/Fidelity.h"
 #include "app/runs/HeadlessRuns.h"
 #include "app/runs/Limits.h"
 #include "app/runs/LoadSummary.h"

@@ -3,7 +3,7 @@
 // modes that need nobody at the screen.
 #include <iosfwd>
 
-#include "app/CommandLine.h"
+#include "app/cli/CommandLine.h"
 #include "app/viewer/frmMain.h"
 
 namespace app {

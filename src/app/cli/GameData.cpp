@@ -1,4 +1,4 @@
-#include "app/GameData.h"
+#include "app/cli/GameData.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,8 +8,8 @@
 #include <iostream>
 #include <memory>
 
-#include "app/Help.h"
-#include "app/Modes.h"
+#include "app/cli/Help.h"
+#include "app/cli/Launch.h"
 #include "app/runs/LevelList.h"
 #include "data/SearchPath.h"
 #include "level/BSPFile.h"
@@ -175,18 +175,14 @@ std::optional<std::string> ViewerLevelProblem(const std::string& levelPath) {
   return std::nullopt;
 }
 
-// The search path of the running game-data run, and the source the loads read through, for the
-// load options; null outside one.
-const data::TSearchPath* ActivePath = nullptr;
-const platform::TFileSource* ActiveFiles = nullptr;
-
-}  // namespace
-
-void ApplyGameData(const TCommandLine& options, TLevelOptions& level) {
-  level.LightmapFilesOptional = options.LightmapFilesOptional;
-  if (!ActivePath) return;
-  level.Files = ActiveFiles;
-  const data::TSearchPath* path = ActivePath;
+// The load options of a run that reads game data: lightmap images optional (lgmp/ may be missing),
+// the level and its images read through the run's source, and the shader scripts and their images
+// taken from the search path. The fidelity options add theirs before the run (app/cli/Fidelity.h).
+void ApplyGameData(const data::TSearchPath& searchPath, const platform::TFileSource& files,
+                   TLevelOptions& level) {
+  level.LightmapFilesOptional = true;
+  level.Files = &files;
+  const data::TSearchPath* path = &searchPath;
   level.ShaderSource.ScriptNames = [path] {
     std::vector<std::string> names;
     for (const data::TEntryInfo& script : path->List("scripts", ".shader")) names.push_back(script.Name);
@@ -196,6 +192,8 @@ void ApplyGameData(const TCommandLine& options, TLevelOptions& level) {
   level.ShaderSource.ImageExists = [path](const std::string& name) { return path->Exists(name); };
   level.ShaderSource.ReadAhead = [path](const std::vector<std::string>& names) { path->ReadAhead(names); };
 }
+
+}  // namespace
 
 bool AddEnvironmentData(TCommandLine& options, const char* value, std::ostream& err) {
   if (!options.DataPaths.empty() || !value) return true;
@@ -225,7 +223,7 @@ TCameraPose SpawnCameraPose(const TSpawnPoint& spawn) {
   return {spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + kEyeHeight, 90.0f - spawn.Angle, 270.0f};
 }
 
-int RunWithGameData(TCommandLine& options) {
+int RunWithGameData(TCommandLine options) {
   TRunData run;
   std::error_code ec;
   const std::string base = fs::current_path(ec).string();
@@ -246,12 +244,7 @@ int RunWithGameData(TCommandLine& options) {
   run.MakeSource();
   // Everything the run reads (level, images, font) comes through the search path from here on.
   const platform::TScopedFileSource source(run.Files);
-  ActivePath = run.Path.get();
-  ActiveFiles = &run.Files;
-  struct TActiveReset {
-    ~TActiveReset() { ActivePath = nullptr, ActiveFiles = nullptr; }
-  } activeReset;
-  options.LightmapFilesOptional = true;
+  ApplyGameData(*run.Path, run.Files, options.LevelOptions);
 
   if (options.Mode == TRunMode::Viewer) {
     if (const std::optional<std::string> problem = ViewerLevelProblem(options.LevelPath)) {

@@ -1,19 +1,16 @@
-#include "app/Fidelity.h"
-
-#include <cstdio>
-
-#include "app/GameData.h"
+#include "app/cli/Fidelity.h"
 
 namespace app {
 
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
-  TLevelOptions level;
+  // A run with game data has its part in already (app/cli/GameData.cpp); the fidelity options
+  // add theirs.
+  TLevelOptions level = options.LevelOptions;
   level.Shaders = options.Shaders;
   if (options.AllSurfaces) {
     level.Surfaces = TSurfaceSet::All;
     level.Tessellation = options.Tessellation;
   }
-  ApplyGameData(options, level);
   return level;
 }
 

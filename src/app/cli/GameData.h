@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "app/cli/CommandLine.h"
 #include "app/runs/LevelFile.h"
 #include "level/Q3BSP.h"
 
@@ -28,11 +28,8 @@ bool UsesGameData(const TCommandLine& options);
 // from +X towards +Y), level pitch. The camera's yaw turns from +Y towards +X, so it is 90 - angle.
 TCameraPose SpawnCameraPose(const TSpawnPoint& spawn);
 
-// The load options of a run that reads game data: lightmap images optional, and the shader
-// scripts and images taken from the search path. Nothing changes outside such a run.
-void ApplyGameData(const TCommandLine& options, TLevelOptions& level);
-
-// The whole run of a command line for which UsesGameData holds; returns the exit code.
-int RunWithGameData(TCommandLine& options);
+// The whole run of a command line for which UsesGameData holds; returns the exit code. The options
+// are the run's own copy: its load options point into the search path, which ends with the run.
+int RunWithGameData(TCommandLine options);
 
 }  // namespace app
