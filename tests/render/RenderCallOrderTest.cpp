@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "TestLevels.h"
+#include "support/TestLevels.h"
 #include "gl/OpenGL.h"
 
 namespace {

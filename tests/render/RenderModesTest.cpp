@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "TestLevels.h"
+#include "support/TestLevels.h"
 #include "gl/OpenGL.h"
 #include "render/Q3BSP_viewmodes.h"
 #include "level/Q3BSP_visibility.h"

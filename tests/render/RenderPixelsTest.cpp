@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "TestLevels.h"
+#include "support/TestLevels.h"
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "RealLevels.h"
+#include "support/RealLevels.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_surfaces.h"
 #include "platform/OffscreenContext.h"

@@ -1,4 +1,4 @@
-#include "RealLevels.h"
+#include "support/RealLevels.h"
 
 #include <algorithm>
 #include <filesystem>

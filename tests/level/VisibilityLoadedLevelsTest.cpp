@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <set>
 
-#include "RealLevels.h"
+#include "support/RealLevels.h"
 #include "support/TestSupport.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_visibility.h"

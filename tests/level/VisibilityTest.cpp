@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "TestLevels.h"
+#include "support/TestLevels.h"
 #include "level/Q3BSP_visibility.h"
 
 using rendertest::AddLeaf;

@@ -1,4 +1,4 @@
-#include "TestLevels.h"
+#include "support/TestLevels.h"
 
 #include <cstddef>
 
