@@ -20,6 +20,7 @@
 
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_visibility.h"
+#include "render/Q3BSP_render.h"
 #include "support/BenchFrame.h"
 
 namespace {

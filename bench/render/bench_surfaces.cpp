@@ -19,6 +19,7 @@
 #include "level/Patch.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
+#include "render/Q3BSP_render.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
 

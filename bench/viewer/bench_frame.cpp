@@ -20,6 +20,7 @@
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
+#include "render/Q3BSP_render.h"
 #include "support/TestSupport.h"
 #include "textures/Textures.h"
 

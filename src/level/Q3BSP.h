@@ -231,9 +231,6 @@ struct TLevelShading {
   } Batch;
 };
 
-// Faces counted by this frame's texture pass: visible faces that belong to a texture group.
-extern std::int32_t VisibleFaceCount;
-
 // ---- The level model. ----
 struct TQuake3BSP {
   TBSPHeader Header{};

@@ -10,6 +10,7 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
 #include "level/Q3BSP_visibility.h"
+#include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
 #include "render/Q3BSP_viewmodes.h"
 

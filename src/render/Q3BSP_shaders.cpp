@@ -11,6 +11,7 @@
 #include "level/Q3BSP_shading.h"
 #include "level/Q3BSP_surfaces.h"
 #include "render/Q3BSP_images.h"
+#include "render/Q3BSP_render.h"
 #include "render/Q3BSP_sky.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_surfaces.h"
+#include "render/Q3BSP_render.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "platform/OffscreenContext.h"
+#include "render/Q3BSP_render.h"
 #include "support/BspWriter.h"
 #include "support/Picture.h"
 #include "support/Program.h"

@@ -10,6 +10,7 @@
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
 #include "platform/Window.h"
+#include "render/Q3BSP_render.h"
 #include "support/TestSupport.h"
 #include "support/XServer.h"
 

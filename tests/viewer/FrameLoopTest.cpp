@@ -12,6 +12,7 @@
 #include "gl/OpenGL.h"
 #include "platform/Input.h"
 #include "platform/OffscreenContext.h"
+#include "render/Q3BSP_render.h"
 #include "support/TestSupport.h"
 #include "textures/Textures.h"
 

@@ -21,6 +21,7 @@
 #include "app/viewer/frmMain.h"
 #include "level/Q3BSP_surfaces.h"
 #include "platform/Messages.h"
+#include "render/Q3BSP_render.h"
 
 namespace app {
 namespace {

@@ -5,7 +5,6 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
-#include "textures/Textures.h"
 
 namespace app {
 namespace {

@@ -12,6 +12,7 @@
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
+#include "render/Q3BSP_render.h"
 #include "textures/Textures.h"
 
 std::array<bool, 256> Keys{};
