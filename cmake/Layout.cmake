@@ -39,7 +39,8 @@ set(begin_mark "<!-- module picture: generated from the includes by cmake/Layout
 set(end_mark "<!-- end of module picture -->")
 
 if(NOT ROOT OR NOT MODE)
-  message(FATAL_ERROR "usage: cmake -DROOT=<repository> -DMODE=check|picture|compare|update -P Layout.cmake")
+  message(FATAL_ERROR
+          "usage: cmake -DROOT=<repository> -DMODE=check|picture|compare|update -P Layout.cmake")
 endif()
 set(src "${ROOT}/src")
 
@@ -97,7 +98,8 @@ foreach(file IN LISTS files)
         set(gl_${id} "<${system_header}>")
         if(room IN_LIST gl_free)
           line_of("${content}" "${include}" line)
-          list(APPEND problems "${file}:${line}: ${room}/ never includes a GL header, here <${system_header}>")
+          list(APPEND problems
+               "${file}:${line}: ${room}/ never includes a GL header, here <${system_header}>")
         endif()
       endif()
       continue()
@@ -105,7 +107,8 @@ foreach(file IN LISTS files)
     string(REGEX REPLACE "^#include \"(.*)\"$" "\\1" target "${include}")
     if(NOT EXISTS "${src}/${target}")
       line_of("${content}" "${include}" line)
-      list(APPEND problems "${file}:${line}: \"${target}\" is no file of src/ (includes name it from src/)")
+      list(APPEND problems
+           "${file}:${line}: \"${target}\" is no file of src/ (includes name it from src/)")
       continue()
     endif()
     list(APPEND deps_${id} "${target}")

@@ -75,7 +75,6 @@ std::vector<std::string> SurfaceImageNames(const std::vector<TBSPTexture>& textu
 
 }  // namespace
 
-
 TReadAheadScope::TReadAheadScope(const TLevelOptions& options,
                                  const std::vector<TBSPTexture>& textures)
     : Files(options.Files && options.Files->ReadAhead ? options.Files : nullptr) {

@@ -86,9 +86,11 @@ struct TRawOptions {
 // One option: its name, the raw field it fills (a flag, a value, or one value per use), the name
 // of its value in --help (empty: CLI11's own) and its help text.
 struct TOptionRow {
+  using TFlag = bool TRawOptions::*;
+  using TValue = std::string TRawOptions::*;
+  using TValues = std::vector<std::string> TRawOptions::*;
   const char* Name;
-  std::variant<bool TRawOptions::*, std::string TRawOptions::*, std::vector<std::string> TRawOptions::*>
-      Field;
+  std::variant<TFlag, TValue, TValues> Field;
   const char* Value;
   const char* Help;
 };
@@ -159,7 +161,9 @@ constexpr TOptionRow kOptions[] = {
      "Start at this spawn point of the level (1 is the first)"},
 };
 
-void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) { cli.add_flag(row.Name, flag, row.Help); }
+void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
+  cli.add_flag(row.Name, flag, row.Help);
+}
 
 void AddOption(CLI::App& cli, const TOptionRow& row, std::string& value) {
   CLI::Option* option = cli.add_option(row.Name, value, row.Help);
@@ -193,8 +197,9 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
     ++chosen;
   }
   if (chosen > 1)
-    throw EUsage(raw.List ? "--list cannot be combined with --info, --at, --screenshot or --benchmark"
-                          : "--info, --at, --screenshot and --benchmark cannot be combined");
+    throw EUsage(raw.List
+                     ? "--list cannot be combined with --info, --at, --screenshot or --benchmark"
+                     : "--info, --at, --screenshot and --benchmark cannot be combined");
   if (cli.count("--overview")) {
     if (chosen > 0)
       throw EUsage("--overview cannot be combined with --info, --at, --screenshot or --benchmark");
@@ -310,7 +315,8 @@ void ApplyViewTools(const CLI::App& cli, const TRawOptions& raw, TCommandLine& o
     if (cli.count(name) && !drawing &&
         !(options.Mode == TRunMode::Overview && std::string(name) == "--mode"))
       throw EUsage(std::string(name) + " applies to the viewer, --screenshot and --benchmark only");
-  if (raw.Watch && options.Mode != TRunMode::Viewer) throw EUsage("--watch applies to the viewer only");
+  if (raw.Watch && options.Mode != TRunMode::Viewer)
+    throw EUsage("--watch applies to the viewer only");
   if (cli.count("--mode")) {
     try {
       TRenderOptions render;
