@@ -14,7 +14,7 @@ void Walk(const TBSPFile& file) {
   for (const TBSPFace& face : file.Faces) {
     for (std::int32_t j = 0; j < face.NumVertices; ++j)
       sink = sink + file.Vertices[static_cast<std::size_t>(face.FirstVertex) + j].Color[0];
-    for (GLuint index : FaceTriangleIndices(face, file.MeshVertices))
+    for (std::uint32_t index : FaceTriangleIndices(face, file.MeshVertices))
       sink = sink + file.Vertices[static_cast<std::size_t>(face.FirstVertex) + index].Color[1];
   }
   for (const TBSPLeaf& leaf : file.Leaves)

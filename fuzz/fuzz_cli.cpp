@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Benchmark.h"
-#include "app/CommandLine.h"
-#include "app/LevelFile.h"
-#include "app/LevelReport.h"
+#include "app/cli/CommandLine.h"
+#include "app/runs/Benchmark.h"
+#include "app/runs/LevelFile.h"
+#include "app/runs/LevelReport.h"
 #include "level/BSPFile.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/LevelFile.h"
+#include "app/runs/LevelFile.h"
 #include "gl/OpenGL.h"
 
 namespace fs = std::filesystem;

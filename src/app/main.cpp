@@ -4,13 +4,10 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/CommandLine.h"
-#include "app/GameData.h"
-#include "app/Modes.h"
-#include "app/ViewModes.h"
-#include "app/frmMain.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/GameData.h"
+#include "app/cli/Launch.h"
 #include "gl/OpenGL.h"
-#include "platform/Window.h"
 
 int main(int argc, char* argv[]) {
   app::TParseResult parsed = app::ParseCommandLine(argc, argv, std::cout, std::cerr);
@@ -23,6 +20,6 @@ int main(int argc, char* argv[]) {
   app::ApplyViewOptions(options);
   if (options.Mode == app::TRunMode::Viewer) InitOpenGLEntryPoints();
   if (app::UsesGameData(options)) return app::RunWithGameData(options);
-  if (options.Mode != app::TRunMode::Viewer) return app::RunHeadless(options);
+  if (options.Mode != app::TRunMode::Viewer) return app::RunHeadlessFor(options);
   return app::RunViewerFor(options);
 }

@@ -216,9 +216,9 @@ std::string TextureBaseName(const TBSPTexture& texture) {
   return std::string(texture.Name, length);
 }
 
-std::vector<GLuint> FaceTriangleIndices(const TBSPFace& face,
-                                        std::span<const std::int32_t> meshVertices) {
-  std::vector<GLuint> indices;
+std::vector<std::uint32_t> FaceTriangleIndices(const TBSPFace& face,
+                                               std::span<const std::int32_t> meshVertices) {
+  std::vector<std::uint32_t> indices;
   if (face.NumMeshVertices <= 0) return indices;
   const auto run = meshVertices.subspan(static_cast<std::size_t>(face.FirstMeshVertex),
                                         static_cast<std::size_t>(face.NumMeshVertices));

@@ -3,8 +3,6 @@
 // the lumps the level uses, with every count, extent and index checked, so that the level built
 // from them can be walked without another test. Pure: no GL, no file system. LoadBSP builds the
 // level from it; the fuzz target and the command-line summary use it alone.
-#include <GL/gl.h>
-
 #include <array>
 #include <cstdint>
 #include <span>
@@ -66,5 +64,5 @@ std::string TextureBaseName(const TBSPTexture& texture);
 
 // The face's mesh vertices as triangle indices into its own vertex arrays; empty when it has none.
 // The face must have passed ParseBSP's checks against these mesh vertices.
-std::vector<GLuint> FaceTriangleIndices(const TBSPFace& face,
-                                        std::span<const std::int32_t> meshVertices);
+std::vector<std::uint32_t> FaceTriangleIndices(const TBSPFace& face,
+                                               std::span<const std::int32_t> meshVertices);

@@ -1,8 +1,8 @@
 #pragma once
 // One Quake 3 BSP level: its file records, the in-memory model built from them, and the
-// operations that load, query and draw it.
-#include <GL/gl.h>
-
+// operations that load, query and draw it. The model makes no GL call and includes no GL header:
+// texture names are the GL's unsigned 32-bit names, held as std::uint32_t. The operations that
+// talk to the GL (LoadBSP's uploads, CreateLightmapTexture, RenderLevel) are defined in render/.
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -215,8 +215,8 @@ struct TLevelShading {
   // by culling so that the pass needs no per-face state.
   std::vector<std::vector<std::int32_t>> OneSidedLightmapFaces;
   std::vector<std::vector<std::int32_t>> TwoSidedLightmapFaces;
-  std::vector<GLuint> SkyBox;  // rt, bk, lf, ft, up, dn; empty without a complete far box
-  GLuint SkyClouds = 0;        // the cloud image tiled over the box when there is no far box
+  std::vector<std::uint32_t> SkyBox;  // rt, bk, lf, ft, up, dn; empty without a complete far box
+  std::uint32_t SkyClouds = 0;        // the cloud image tiled over the box when there is no far box
   std::int32_t TexturesWithoutImage = 0;
   std::int32_t FacesWithoutImage = 0;  // faces of any type whose texture has no image
   std::size_t ShaderCount = 0, ScriptCount = 0;
@@ -227,12 +227,9 @@ struct TLevelShading {
   struct TBatch {
     AGLNrf3 Positions;
     AGLNrf2 Coords;
-    std::vector<GLuint> Indices;
+    std::vector<std::uint32_t> Indices;
   } Batch;
 };
-
-// Faces counted by this frame's texture pass: visible faces that belong to a texture group.
-extern std::int32_t VisibleFaceCount;
 
 // ---- The level model. ----
 struct TQuake3BSP {
@@ -259,8 +256,8 @@ struct TQuake3BSP {
   std::int32_t LightmapCount = 0;
   std::vector<std::int32_t> TextureFaceCounts;
   std::vector<std::int32_t> LightmapFaceCounts;
-  std::vector<GLuint> SurfaceTextures;
-  std::vector<GLuint> LightmapTextures;
+  std::vector<std::uint32_t> SurfaceTextures;
+  std::vector<std::uint32_t> LightmapTextures;
   std::vector<std::vector<std::int32_t>> TextureFaces;
   std::vector<std::vector<std::int32_t>> LightmapFaces;
 
@@ -269,9 +266,10 @@ struct TQuake3BSP {
   std::vector<std::int32_t> MeshVertices;
   // Per face, the triangle list its mesh vertices describe, as indices into the face's own
   // vertex arrays, checked at load time; empty when the face has none (drawn as a fan then).
-  std::vector<std::vector<GLuint>> FaceIndices;
+  std::vector<std::vector<std::uint32_t>> FaceIndices;
 
-  // Filled by a load with TLevelOptions::Shaders (level/Q3BSP_shaders.cpp).
+  // Filled by a load with TLevelOptions::Shaders (level/Q3BSP_shading.cpp and, for the images,
+  // render/Q3BSP_shaders.cpp).
   TLevelShading Shading;
 
   // Stage times of the last successful LoadBSP.
@@ -289,7 +287,9 @@ struct TQuake3BSP {
   // Any later failure is raised as an exception: platform::EInOutError("Read beyond end of file")
   // for a file shorter than its lumps, EBSPFormatError for contradicting records (both before the
   // level is touched), EFCreateError when a lightmap's image file cannot be created. Needs a
-  // current GL context and the OpenGL entry-point table loaded.
+  // current GL context and the OpenGL entry-point table loaded. The model is built by
+  // level/Q3BSP_load.cpp; the images and lightmaps are uploaded between its steps by
+  // render/Q3BSP_upload.cpp, where this call is defined.
   bool LoadBSP(const std::string& fileName, const TLevelOptions& options = {});
 
   // The leaf holding the position, found by descending the tree from node 0; NoLeaf (-1,
@@ -299,11 +299,13 @@ struct TQuake3BSP {
   // Nonzero when cluster `test` may be seen from cluster `current`.
   std::int32_t IsClusterVisible(std::int32_t current, std::int32_t test) const;
 
-  // Marks the faces visible from the position and draws them: texture pass, then lightmap pass.
+  // Marks the faces visible from the position and draws them: texture pass, then lightmap pass
+  // (render/Q3BSP_render.cpp).
   void RenderLevel(const TVector& position, const TRenderOptions& options = {});
 
-  // Brightens a copy of the lightmap, exports it as "lgmp\lgmp<number>.jpg" and uploads it.
-  void CreateLightmapTexture(GLuint& textureSlot, const TBSPLightmap& lightmap,
+  // Brightens a copy of the lightmap, exports it as "lgmp\lgmp<number>.jpg" and uploads it
+  // (render/Q3BSP_upload.cpp).
+  void CreateLightmapTexture(std::uint32_t& textureSlot, const TBSPLightmap& lightmap,
                              std::int32_t highestX, std::int32_t highestY, std::int32_t number);
 
   // Brightens the pixels in place and writes the transposed image file of this lightmap.

@@ -1,6 +1,7 @@
-// Lightmap textures: each 128 x 128 lightmap of the level is brightened, written out as a JPEG
-// image (transposed, as the tools that read these files expect) and uploaded as a mipmapped texture.
-#include <GL/glu.h>
+// Lightmap bytes: each 128 x 128 lightmap of the level is brightened and written out as a JPEG
+// image (transposed, as the tools that read these files expect). The upload as a mipmapped
+// texture is render/'s (TQuake3BSP::CreateLightmapTexture).
+#include "level/Q3BSP_lightmaps.h"
 
 #include <array>
 #include <csetjmp>
@@ -13,7 +14,6 @@
 #include <system_error>
 #include <vector>
 
-#include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "platform/AtomicFile.h"
 #include "platform/ByteReader.h"
@@ -33,14 +33,6 @@ constexpr std::array<std::uint8_t, 256> kBrighten = [] {
   for (int v = 0; v < 256; ++v) table[v] = static_cast<std::uint8_t>(2 * v + 80 > 255 ? 255 : 2 * v + 80);
   return table;
 }();
-
-// The lightmap block is a fixed 128 x 128; the highest indices the callers pass must match it,
-// or the walk over the block and the texture size would disagree with the bytes there are.
-void CheckHighestIndices(std::int32_t highestX, std::int32_t highestY) {
-  if (highestX != kLightmapSize - 1 || highestY != kLightmapSize - 1)
-    throw std::invalid_argument("A lightmap is 128 x 128: highest indices must be 127, not " +
-                                std::to_string(highestX) + " and " + std::to_string(highestY));
-}
 
 // Where "lgmp\lgmpN.jpg" lives on disk: an existing file in any letter case is replaced; a new
 // one goes into the directory found without regard to case.
@@ -95,9 +87,15 @@ bool EncodeJPEG(std::FILE* file, const std::uint8_t* rgb, int width, int height,
 
 }  // namespace
 
+void CheckLightmapIndices(std::int32_t highestX, std::int32_t highestY) {
+  if (highestX != kLightmapSize - 1 || highestY != kLightmapSize - 1)
+    throw std::invalid_argument("A lightmap is 128 x 128: highest indices must be 127, not " +
+                                std::to_string(highestX) + " and " + std::to_string(highestY));
+}
+
 void TQuake3BSP::ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std::int32_t highestY,
                                 std::int32_t number) {
-  CheckHighestIndices(highestX, highestY);
+  CheckLightmapIndices(highestX, highestY);
   const int width = highestX + 1;
   const int height = highestY + 1;
   // The image: `height` rows of `width` RGB pixels. Lightmap row r becomes image column r.
@@ -127,25 +125,4 @@ void TQuake3BSP::ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std
   } catch (const std::system_error&) {
     throw platform::EInOutError("Cannot write file " + fileName);
   }
-}
-
-void TQuake3BSP::CreateLightmapTexture(GLuint& textureSlot, const TBSPLightmap& lightmap,
-                                       std::int32_t highestX, std::int32_t highestY,
-                                       std::int32_t number) {
-  CheckHighestIndices(highestX, highestY);
-  // A copy: the brightening happens in place and the caller's block stays as it was.
-  std::vector<std::uint8_t> pixels(sizeof(TBSPLightmap));
-  std::memcpy(pixels.data(), &lightmap, sizeof(TBSPLightmap));
-
-  // Lives until the context ends, like every texture of the level. When the export below fails,
-  // the slot keeps this name of a texture that never got an image.
-  glGenTextures(1, &textureSlot);
-  glBindTexture(GL_TEXTURE_2D, textureSlot);
-  ExportLightmap(pixels.data(), highestX, highestY, number);
-  OpenGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  OpenGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-  // The environment of the context, not of the texture: the renderer's passes rely on MODULATE.
-  OpenGL.glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLfloat>(GL_MODULATE));
-  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, highestX + 1, highestY + 1, GL_RGB, GL_UNSIGNED_BYTE,
-                    pixels.data());
 }

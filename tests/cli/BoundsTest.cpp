@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "app/CommandLine.h"
+#include "app/cli/CommandLine.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Parsing of the command line: what a person types, what the program makes of it.
-#include "app/CommandLine.h"
-#include "app/Help.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/Help.h"
 
 #include <gtest/gtest.h>
 

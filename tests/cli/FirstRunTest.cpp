@@ -7,9 +7,9 @@
 #include <chrono>
 #include <filesystem>
 
-#include "Picture.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
+#include "support/Picture.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 

@@ -16,7 +16,7 @@
 #include <numbers>
 #include <set>
 
-#include "app/GameData.h"
+#include "app/cli/GameData.h"
 #include "level/BSPFile.h"
 #include "support/BspWriter.h"
 #include "support/Program.h"

@@ -8,13 +8,14 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "Picture.h"
-#include "app/Help.h"
-#include "app/LevelFile.h"
+#include "app/runs/LevelFile.h"
+#include "app/viewer/KeyTable.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "platform/OffscreenContext.h"
+#include "render/Q3BSP_render.h"
 #include "support/BspWriter.h"
+#include "support/Picture.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "app/CommandLine.h"
+#include "app/cli/CommandLine.h"
 #include "level/Q3BSP.h"
 #include "support/BspWriter.h"
 #include "support/Program.h"

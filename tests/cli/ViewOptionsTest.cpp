@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
-#include "app/ViewModes.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/Launch.h"
+#include "app/viewer/ViewModes.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <regex>
 
-#include "Picture.h"
 #include "support/BspWriter.h"
+#include "support/Picture.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 #include "support/XServer.h"

@@ -99,7 +99,7 @@ TEST(BSPFile, ReadsTheRecordsAsStored) {
   EXPECT_EQ(file.VisData.BytesPerCluster, 1);
   EXPECT_EQ(file.VisData.Bits, (std::vector<std::uint8_t>{3, 3}));
   EXPECT_EQ(FaceTriangleIndices(file.Faces[0], file.MeshVertices),
-            (std::vector<GLuint>{0, 1, 2, 0, 2, 3}));
+            (std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3}));
 }
 
 TEST(BSPFile, RoundedNodeCountReadsPastTheLumpAndTruncatedFaceCountReadsLess) {

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "TestLevels.h"
 #include "gl/OpenGL.h"
+#include "render/Q3BSP_render.h"
+#include "support/TestLevels.h"
 
 namespace {
 

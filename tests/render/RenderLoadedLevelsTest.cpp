@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "RealLevels.h"
+#include "support/RealLevels.h"
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
 

@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "TestLevels.h"
 #include "gl/OpenGL.h"
-#include "level/Q3BSP_viewmodes.h"
 #include "level/Q3BSP_visibility.h"
 #include "platform/OffscreenContext.h"
+#include "render/Q3BSP_render.h"
+#include "render/Q3BSP_viewmodes.h"
+#include "support/TestLevels.h"
 
 namespace {
 

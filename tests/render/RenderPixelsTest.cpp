@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "TestLevels.h"
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
+#include "render/Q3BSP_render.h"
+#include "support/TestLevels.h"
 
 namespace {
 

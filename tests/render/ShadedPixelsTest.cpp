@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/frmMain.h"
+#include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Files.h"
 #include "platform/OffscreenContext.h"

@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "RealLevels.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_surfaces.h"
 #include "platform/OffscreenContext.h"
+#include "render/Q3BSP_render.h"
 #include "support/BspWriter.h"
+#include "support/RealLevels.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <map>
 #include <set>
 
-#include "app/LevelReport.h"
+#include "app/runs/LevelReport.h"
 #include "shaders/Shaders.h"
 #include "support/TestSupport.h"
 

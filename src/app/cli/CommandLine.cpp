@@ -1,0 +1,480 @@
+// The command line: every option in one table in the order --help lists them, read by CLI11 into
+// their raw texts, then checked and applied group by group (headless runs, level and data, view,
+// fidelity). A new option is a row of the table and a few lines in its group.
+#include "app/cli/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+#include <stdexcept>
+#include <system_error>
+#include <variant>
+
+#include "app/cli/Help.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
+
+namespace app {
+namespace {
+
+float ParseFloat(const std::string& text) {
+  float value = 0;
+  const char* first = text.data();
+  const char* last = first + text.size();
+  // from_chars takes "nan", "inf" and exponents, and rounds straight to the 32-bit value (no
+  // detour through double, which could round twice). It does not take a leading '+'.
+  if (!text.empty() && text[0] == '+') ++first;
+  const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
+  if (end != last || first == last || (error != std::errc() && error != std::errc::result_out_of_range))
+    throw std::invalid_argument("'" + text + "' is not a number");
+  if (error == std::errc::result_out_of_range) {
+    // Too small for a float rounds to zero or a subnormal, as the conversion of any float does;
+    // too large has no float to stand for it.
+    const float rounded = std::strtof(std::string(first, last).c_str(), nullptr);
+    if (std::isinf(rounded))
+      throw std::invalid_argument("'" + text + "' is out of range for a 32-bit float");
+    return rounded;
+  }
+  return value;
+}
+
+int ParsePositiveInt(const std::string& text, int highest, const std::string& what) {
+  int value = 0;
+  const char* first = text.data();
+  const char* last = first + text.size();
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || end != last || first == last || value < 1 || value > highest)
+    throw std::invalid_argument(what + " '" + text + "' is not a whole number from 1 to " +
+                                std::to_string(highest));
+  return value;
+}
+
+// A side of 8192 is 256 MB of colour and depth each; the GL's own bound is checked once a
+// context exists.
+constexpr int kLargestSide = 8192;
+constexpr int kMostFrames = 10'000'000;
+
+// A one-line usage error: the text names the option and what is wrong with its value.
+class EUsage : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// What CLI11 fills in, option by option, before any check.
+struct TRawOptions {
+  // Level and data.
+  std::string Level, Base, Spawn;
+  std::vector<std::string> Data;
+  bool List = false;
+  // View.
+  bool Windowed = false, FrameTimes = false, NoHud = false, Watch = false;
+  std::string Size, Camera, ModeList, Freeze, Fov;
+  // Headless runs.
+  std::string Screenshot, Frames, Overview;
+  std::vector<std::string> At;
+  bool Info = false, Benchmark = false, Json = false, Verbose = false;
+  // Fidelity.
+  bool Shaders = false, Full = false;
+  std::string Surfaces, Tess;
+};
+
+// One option: its name, the raw field it fills (a flag, a value, or one value per use), the name
+// of its value in --help (empty: CLI11's own) and its help text.
+struct TOptionRow {
+  using TFlag = bool TRawOptions::*;
+  using TValue = std::string TRawOptions::*;
+  using TValues = std::vector<std::string> TRawOptions::*;
+  const char* Name;
+  std::variant<TFlag, TValue, TValues> Field;
+  const char* Value;
+  const char* Help;
+};
+
+// Every option in the order --help lists them; the comment names its group.
+constexpr TOptionRow kOptions[] = {
+    {"LEVEL", &TRawOptions::Level, "",  // level and data
+     "Level file to load, or the name of a level of the game data (--data) such as "
+     "oa_dm4 (default: maps\\testmap.BSP in the base folder)"},
+    {"--base", &TRawOptions::Base, "DIR",  // level and data
+     "Folder the surface images, font.tga and lgmp/ are looked up in "
+     "(default: the working directory); font.tga is then looked up in the installed "
+     "share/bspwalk/"},
+    {"--windowed", &TRawOptions::Windowed, "",  // view
+     "A normal window instead of full screen; the display mode is not changed"},
+    {"--size", &TRawOptions::Size, "WxH",  // view
+     "Window or picture size (default 1024x768); implies --windowed"},
+    {"--camera", &TRawOptions::Camera, "X,Y,Z,YAW,PITCH",  // view
+     "Start pose instead of 200,500,700,0,180; negative values as --camera=-64,128,40,90,270"},
+    {"--screenshot", &TRawOptions::Screenshot, "FILE.png",  // headless runs
+     "Draw --frames frames (default 2), save the last as a PNG file, exit"},
+    {"--frames", &TRawOptions::Frames, "N",  // headless runs
+     "Frames to draw for --screenshot or --benchmark"},
+    {"--info", &TRawOptions::Info, "",  // headless runs
+     "Print the level's statistics, open no window"},
+    {"--at", &TRawOptions::At, "X,Y,Z",  // headless runs
+     "Print leaf, cluster, marked faces and visible faces at a position; repeatable"},
+    {"--benchmark", &TRawOptions::Benchmark, "",  // headless runs
+     "Fly a fixed path without the frame limit and print load and frame times "
+     "(default 300 frames)"},
+    {"--json", &TRawOptions::Json, "",  // headless runs
+     "Print --info, --at or --benchmark results as JSON; --at prints JSON Lines: one "
+     "object per position, on its own line, holding the position asked"},
+    {"--verbose", &TRawOptions::Verbose, "",  // headless runs
+     "Print a load summary on standard error"},
+    {"--shaders", &TRawOptions::Shaders, "",  // fidelity
+     "Draw surfaces as the shader scripts (scripts/*.shader) describe them: images, "
+     "transparency, two-sided surfaces, sky"},
+    {"--full", &TRawOptions::Full, "",  // fidelity
+     "Every fidelity option at once (today: --shaders, --surfaces all)"},
+    {"--frame-times", &TRawOptions::FrameTimes, "",  // view
+     "Viewer only: print each frame's time in milliseconds on standard output, one "
+     "line per frame"},
+    {"--mode", &TRawOptions::ModeList, "LIST",  // view
+     "View modes to start with or draw: textures, lightmaps or clusters, and "
+     "wireframe, comma separated"},
+    {"--freeze", &TRawOptions::Freeze, "X,Y,Z",  // view
+     "Mark the visible faces from this position, not the camera"},
+    {"--no-hud", &TRawOptions::NoHud, "",  // view
+     "No heads-up text"},
+    {"--fov", &TRawOptions::Fov, "DEGREES",  // view
+     "Vertical field of view in degrees (default 80, 1 to 179)"},
+    {"--watch", &TRawOptions::Watch, "",  // view
+     "Reload the level when its file changes (viewer)"},
+    {"--overview", &TRawOptions::Overview, "FILE.png",  // headless runs
+     "Draw the whole level from above (--size, default 1024x768) with spawn points "
+     "and a scale bar, save it as PNG, exit"},
+    {"--surfaces", &TRawOptions::Surfaces, "polygons|all",  // fidelity
+     "polygons (default) or all: also curved surfaces and meshes"},
+    {"--tess", &TRawOptions::Tess, "N",  // fidelity
+     "Segments per side of a curved-surface piece, 1 to 64 (default 8); with --surfaces all"},
+    {"--data", &TRawOptions::Data, "DIR",  // level and data
+     "Game-data folder (its loose files and *.pk3 archives) or one .pk3 file; "
+     "repeatable, later over earlier (default: BSPWALK_DATA, colon-separated)"},
+    {"--list", &TRawOptions::List, "",  // level and data
+     "List the levels (maps/*.bsp) of the game data and exit"},
+    {"--spawn", &TRawOptions::Spawn, "N",  // level and data
+     "Start at this spawn point of the level (1 is the first)"},
+};
+
+void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
+  cli.add_flag(row.Name, flag, row.Help);
+}
+
+void AddOption(CLI::App& cli, const TOptionRow& row, std::string& value) {
+  CLI::Option* option = cli.add_option(row.Name, value, row.Help);
+  if (*row.Value) option->type_name(row.Value);
+}
+
+// Repeatable: one value each time the option is given.
+void AddOption(CLI::App& cli, const TOptionRow& row, std::vector<std::string>& values) {
+  cli.add_option(row.Name, values, row.Help)->type_name(row.Value)->allow_extra_args(false);
+}
+
+void AddOptions(CLI::App& cli, TRawOptions& raw) {
+  for (const TOptionRow& row : kOptions)
+    std::visit([&](auto field) { AddOption(cli, row, raw.*field); }, row.Field);
+}
+
+// ---- Headless runs. ----
+
+// Which run the line asks for (at most one of --info, --at, --screenshot, --benchmark, --list and
+// --overview), the picture names, and whether --json applies to it.
+void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
+  const std::pair<bool, TRunMode> modes[] = {{raw.Info, TRunMode::Info},
+                                             {!raw.At.empty(), TRunMode::At},
+                                             {cli.count("--screenshot") > 0, TRunMode::Screenshot},
+                                             {raw.Benchmark, TRunMode::Benchmark},
+                                             {raw.List, TRunMode::List}};
+  int chosen = 0;
+  for (const auto& [asked, mode] : modes) {
+    if (!asked) continue;
+    options.Mode = mode;
+    ++chosen;
+  }
+  if (chosen > 1)
+    throw EUsage(raw.List
+                     ? "--list cannot be combined with --info, --at, --screenshot or --benchmark"
+                     : "--info, --at, --screenshot and --benchmark cannot be combined");
+  if (cli.count("--overview")) {
+    if (chosen > 0)
+      throw EUsage("--overview cannot be combined with --info, --at, --screenshot or --benchmark");
+    if (raw.Overview.empty()) throw EUsage("--overview needs a file name");
+    if (!IsPictureName(raw.Overview))
+      throw EUsage("--overview: '" + raw.Overview + "' does not end in .png");
+    options.Mode = TRunMode::Overview;
+    options.OverviewPath = raw.Overview;
+  }
+  if (cli.count("--screenshot") && raw.Screenshot.empty())
+    throw EUsage("--screenshot needs a file name");
+  if (cli.count("--screenshot") && !IsPictureName(raw.Screenshot))
+    throw EUsage("--screenshot: '" + raw.Screenshot + "' does not end in .png");
+  if (raw.Json && options.Mode != TRunMode::Info && options.Mode != TRunMode::At &&
+      options.Mode != TRunMode::Benchmark && options.Mode != TRunMode::List)
+    throw EUsage(raw.List ? "--json applies to --info, --at, --benchmark and --list only"
+                          : "--json applies to --info, --at and --benchmark only");
+}
+
+// The positions of --at, the screenshot's file, the frames to draw, --json and --verbose.
+void ApplyRunValues(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
+  for (const std::string& position : raw.At) {
+    try {
+      const std::vector<float> v = ParseFloatList(position, 3);
+      options.AtPositions.push_back(TVector{v[0], v[1], v[2]});
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--at: ") + e.what());
+    }
+  }
+  options.ScreenshotPath = raw.Screenshot;
+  if (options.Mode == TRunMode::Screenshot) options.Frames = kDefaultScreenshotFrames;
+  if (options.Mode == TRunMode::Benchmark) options.Frames = kDefaultBenchmarkFrames;
+  if (cli.count("--frames")) {
+    if (options.Mode != TRunMode::Screenshot && options.Mode != TRunMode::Benchmark)
+      throw EUsage("--frames applies to --screenshot and --benchmark only");
+    try {
+      options.Frames = ParsePositiveInt(raw.Frames, kMostFrames, "frame count");
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--frames: ") + e.what());
+    }
+  }
+  options.Json = raw.Json;
+  options.Verbose = raw.Verbose;
+}
+
+// ---- Level and data. ----
+
+// LEVEL and --base.
+void ApplyLevel(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
+  if (!raw.Level.empty()) {
+    options.LevelPath = raw.Level;
+    options.LevelGiven = true;
+  }
+  if (cli.count("--base")) {
+    if (raw.Base.empty()) throw EUsage("--base needs a folder");
+    options.BaseDir = raw.Base;
+  }
+}
+
+// --data folders and archives, and --spawn (after --camera, which it cannot be combined with).
+void ApplyDataAndSpawn(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
+  for (const std::string& path : raw.Data) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (path.empty() || (!std::filesystem::is_directory(status) &&
+                         !std::filesystem::is_regular_file(status)))
+      throw EUsage("--data " + path + ": no such folder or .pk3 file");
+    options.DataPaths.push_back(std::filesystem::absolute(path, ec).lexically_normal().string());
+  }
+  if (cli.count("--spawn")) {
+    if (!options.LevelGiven) throw EUsage("--spawn needs a LEVEL");
+    if (options.Camera) throw EUsage("--spawn and --camera cannot be combined");
+    try {
+      options.Spawn = ParsePositiveInt(raw.Spawn, 1'000'000, "spawn point");
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--spawn: ") + e.what());
+    }
+  }
+}
+
+// ---- View. ----
+
+// --windowed, --size and --camera.
+void ApplyWindowAndPose(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
+  options.Windowed = raw.Windowed;
+  if (cli.count("--size")) {
+    try {
+      options.Size = ParseSize(raw.Size);
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--size: ") + e.what());
+    }
+    options.Windowed = true;
+  }
+  if (cli.count("--camera")) {
+    try {
+      const std::vector<float> v = ParseFloatList(raw.Camera, 5);
+      options.Camera = TCameraPose{v[0], v[1], v[2], v[3], v[4]};
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--camera: ") + e.what());
+    }
+  }
+}
+
+// --frame-times, --mode, --freeze, --no-hud, --fov and --watch: the viewer's tools and their
+// headless twins.
+void ApplyViewTools(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
+  if (raw.FrameTimes && options.Mode != TRunMode::Viewer)
+    throw EUsage("--frame-times applies to the viewer only");
+  options.FrameTimes = raw.FrameTimes;
+  const bool drawing = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
+                       options.Mode == TRunMode::Benchmark;
+  for (const char* name : {"--mode", "--freeze", "--no-hud", "--fov"})
+    if (cli.count(name) && !drawing &&
+        !(options.Mode == TRunMode::Overview && std::string(name) == "--mode"))
+      throw EUsage(std::string(name) + " applies to the viewer, --screenshot and --benchmark only");
+  if (raw.Watch && options.Mode != TRunMode::Viewer)
+    throw EUsage("--watch applies to the viewer only");
+  if (cli.count("--mode")) {
+    try {
+      TRenderOptions render;
+      ApplyModeList(raw.ModeList, render);
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--mode: ") + e.what());
+    }
+    options.ModeList = raw.ModeList;
+  }
+  if (cli.count("--freeze")) {
+    try {
+      const std::vector<float> v = ParseFloatList(raw.Freeze, 3);
+      options.Freeze = TVector{v[0], v[1], v[2]};
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--freeze: ") + e.what());
+    }
+  }
+  if (cli.count("--fov")) {
+    float degrees = 0;
+    try {
+      degrees = ParseFloat(raw.Fov);
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--fov: ") + e.what());
+    }
+    if (!(degrees >= kLeastFov && degrees <= kMostFov))
+      throw EUsage("--fov: '" + raw.Fov + "' is not from 1 to 179 degrees");
+    options.FovDegrees = degrees;
+  }
+  options.NoHud = raw.NoHud;
+  options.Watch = raw.Watch;
+}
+
+// ---- Fidelity. ----
+
+// --shaders, --full, then --surfaces (which may take back what --full gave) and --tess.
+void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
+  options.Shaders = raw.Shaders;
+  if (raw.Full) ApplyFullFidelity(options);
+  if (cli.count("--surfaces")) {
+    if (raw.Surfaces != "polygons" && raw.Surfaces != "all")
+      throw EUsage("--surfaces: '" + raw.Surfaces + "' is not polygons or all");
+    options.AllSurfaces = raw.Surfaces == "all";
+  }
+  if (cli.count("--tess")) {
+    if (!options.AllSurfaces) throw EUsage("--tess applies with --surfaces all only");
+    try {
+      options.Tessellation = ParsePositiveInt(raw.Tess, kMostTessellationSegments, "segment count");
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--tess: ") + e.what());
+    }
+  }
+}
+
+// Arguments the parser took for no option or LEVEL. An unknown option is named, with the nearest
+// option when one is close; it is told first, since the values after it were taken for LEVEL or
+// for arguments nobody asked for.
+void CheckExtras(const CLI::App& cli) {
+  const std::vector<std::string> extras = cli.remaining();
+  if (extras.empty()) return;
+  const auto option = std::find_if(extras.begin(), extras.end(), [](const std::string& argument) {
+    return argument.size() > 1 && argument[0] == '-';
+  });
+  if (option == extras.end()) throw EUsage(CLI::ExtrasError(extras).what());
+  const std::string name = option->substr(0, option->find('='));
+  std::vector<std::string> known;
+  for (const CLI::Option* knownOption : cli.get_options())
+    for (const std::string& longName : knownOption->get_lnames()) known.push_back(longName);
+  const std::size_t letters = name.find_first_not_of('-');
+  const std::vector<std::string> near =
+      CloseNames(letters == std::string::npos ? "" : name.substr(letters), known, 1);
+  throw EUsage("unknown option " + name + (near.empty() ? "" : "; did you mean --" + near[0] + "?"));
+}
+
+}  // namespace
+
+bool IsPictureName(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string tail = path.substr(path.size() - 4);
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  return tail == ".png";
+}
+
+std::vector<float> ParseFloatList(const std::string& text, std::size_t expectedCount) {
+  std::vector<float> values;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    values.push_back(ParseFloat(text.substr(start, comma == std::string::npos ? comma : comma - start)));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (values.size() != expectedCount)
+    throw std::invalid_argument("'" + text + "' has " + std::to_string(values.size()) +
+                                " values, expected " + std::to_string(expectedCount) +
+                                " separated by commas");
+  return values;
+}
+
+TWindowSize ParseSize(const std::string& text) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string::npos)
+    throw std::invalid_argument("'" + text + "' is not WIDTHxHEIGHT");
+  return {ParsePositiveInt(text.substr(0, x), kLargestSide, "width"),
+          ParsePositiveInt(text.substr(x + 1), kLargestSide, "height")};
+}
+
+TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& out,
+                              std::ostream& err) {
+  CLI::App cli{"Flies through a Quake 3 BSP level: a level file, or a level of the game data "
+               "named as oa_dm4 or maps/oa_dm4.bsp. The keys of the viewer are listed below.",
+               "bspwalk"};
+  cli.set_version_flag("--version", std::string("bspwalk ") + kProgramVersion);
+  constexpr std::size_t kHelpColumn = 30;
+  cli.get_formatter()->column_width(kHelpColumn);
+  std::string footer = HelpFooter(kHelpColumn);
+  footer.pop_back();  // the formatter ends the help with its own line break
+  cli.footer(footer);
+  // Arguments nobody asked for are checked below, where an unknown option can be named first.
+  cli.allow_extras();
+  TRawOptions raw;
+  AddOptions(cli, raw);
+
+  try {
+    cli.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << cli.help();
+    return {std::nullopt, 0};
+  } catch (const CLI::CallForVersion&) {
+    out << "bspwalk " << kProgramVersion << "\n";
+    return {std::nullopt, 0};
+  } catch (const CLI::ParseError& e) {
+    err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
+    return {std::nullopt, 2};
+  }
+
+  TCommandLine options;
+  try {
+    CheckExtras(cli);
+    // The groups take turns in the order the checks have always run, which decides which of two
+    // mistakes on one line is named.
+    ChooseRun(cli, raw, options);
+    ApplyLevel(cli, raw, options);
+    ApplyWindowAndPose(cli, raw, options);
+    ApplyRunValues(cli, raw, options);
+    ApplyViewTools(cli, raw, options);
+    ApplyFidelity(cli, raw, options);
+    ApplyDataAndSpawn(cli, raw, options);
+  } catch (const EUsage& e) {
+    err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
+    return {std::nullopt, 2};
+  }
+  return {std::move(options), 0};
+}
+
+void ApplyFullFidelity(TCommandLine& options) {
+  options.Shaders = true;
+  options.AllSurfaces = true;
+}
+
+}  // namespace app

@@ -1,0 +1,15 @@
+#pragma once
+// The opt-in fidelity options (--shaders, --full, --surfaces, --tess) turned into the level's load
+// and render options.
+#include "app/cli/CommandLine.h"
+#include "level/Q3BSP.h"
+
+namespace app {
+
+// The load options of the command line: options.LevelOptions (the game data's part, when the run
+// reads game data) with the fidelity options. Without game data the shader scripts and images come
+// from the base folder.
+TLevelOptions LevelOptionsFor(const TCommandLine& options);
+TRenderOptions RenderOptionsFor(const TCommandLine& options);
+
+}  // namespace app

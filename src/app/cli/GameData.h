@@ -1,0 +1,35 @@
+#pragma once
+// Runs that read the game's data: LEVEL named on the command line (a file, or a name found in the
+// search path), --data folders and archives, BSPWALK_DATA, --list, the start at a spawn point.
+// A run without any of these never comes here and reads the working directory as it always has.
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli/CommandLine.h"
+#include "app/runs/LevelFile.h"
+#include "level/Q3BSP.h"
+
+namespace app {
+
+// The height of the eye over a spawn point's origin: a standing player's view, in level units.
+inline constexpr float kEyeHeight = 26;
+
+// Adds the folders of BSPWALK_DATA (`value`, colon-separated, empty parts ignored; may be null)
+// to the command line when it names no --data. False after a one-line usage message when one of
+// them is neither a folder nor a file.
+bool AddEnvironmentData(TCommandLine& options, const char* value, std::ostream& err);
+
+// True when the run reads game data: LEVEL, --data (or BSPWALK_DATA) or --list.
+bool UsesGameData(const TCommandLine& options);
+
+// The camera pose at a spawn point: eye height over its origin, looking along its angle (degrees
+// from +X towards +Y), level pitch. The camera's yaw turns from +Y towards +X, so it is 90 - angle.
+TCameraPose SpawnCameraPose(const TSpawnPoint& spawn);
+
+// The whole run of a command line for which UsesGameData holds; returns the exit code. The options
+// are the run's own copy: its load options point into the search path, which ends with the run.
+int RunWithGameData(TCommandLine options);
+
+}  // namespace app

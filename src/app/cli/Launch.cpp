@@ -1,0 +1,106 @@
+#include "app/cli/Launch.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <ostream>
+#include <system_error>
+
+#include "app/cli/Fidelity.h"
+#include "app/runs/HeadlessRuns.h"
+#include "app/runs/Limits.h"
+#include "app/runs/LoadSummary.h"
+#include "app/viewer/DataFiles.h"
+#include "app/viewer/ViewModes.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+#include "platform/Window.h"
+
+namespace fs = std::filesystem;
+
+namespace app {
+
+bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
+  if (options.BaseDir.empty()) return true;
+  std::error_code ec;
+  const auto absolute = [&](const std::string& path) {
+    return fs::absolute(platform::ResolvePath(path), ec).lexically_normal().string();
+  };
+  // A LEVEL that is no file or folder here is a name for the search path, kept as it is.
+  if (options.LevelGiven && fs::exists(platform::ResolvePath(options.LevelPath), ec))
+    options.LevelPath = absolute(options.LevelPath);
+  if (!options.ScreenshotPath.empty()) options.ScreenshotPath = absolute(options.ScreenshotPath);
+  if (!options.OverviewPath.empty()) options.OverviewPath = absolute(options.OverviewPath);
+  const std::string base = platform::ResolvePath(options.BaseDir);
+  fs::current_path(base, ec);
+  if (ec) {
+    err << "bspwalk: --base " << options.BaseDir << ": " << ec.message() << "\n";
+    return false;
+  }
+  return true;
+}
+
+void ApplyViewOptions(const TCommandLine& options) {
+  if (!options.ModeList.empty()) ApplyModeList(options.ModeList, ViewModes.Render);
+  if (options.Freeze) {
+    ViewModes.Render.FreezeVisibility = true;
+    ViewModes.Render.FreezePosition = *options.Freeze;
+  }
+  ViewModes.Hud = !options.NoHud;
+  ViewModes.FovDegrees = options.FovDegrees;
+  ViewModes.Watch = options.Watch;
+  ViewModes.LevelRun = options.LevelGiven || !options.DataPaths.empty();
+  ViewModes.OwnStartPose = ViewModes.LevelRun || options.Camera.has_value();
+}
+
+TStartupOptions StartupOptionsFor(const TCommandLine& options) {
+  TStartupOptions startup;
+  startup.LevelPath = options.LevelPath;
+  if (options.Windowed) {
+    const TWindowSize size = options.Size.value_or(kDefaultSize);
+    startup.FullScreen = false;
+    startup.Width = static_cast<std::uint16_t>(size.Width);
+    startup.Height = static_cast<std::uint16_t>(size.Height);
+  }
+  if (options.Camera) {
+    const TCameraPose& pose = *options.Camera;
+    startup.StartPose = {pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch};
+  }
+  startup.LevelOptions = LevelOptionsFor(options);
+  startup.RenderOptions = RenderOptionsFor(options);
+  return startup;
+}
+
+int RunViewerFor(const TCommandLine& options) {
+  TStartupOptions startup = StartupOptionsFor(options);
+  startup.FontPath = FindDataFile(startup.FontPath);
+  if (options.Verbose)
+    startup.Loaded = [shaders = options.Shaders] {
+      const TLoadTimings& t = Level.LoadTimings;
+      PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs);
+      if (shaders) PrintShadingSummary(Level);
+    };
+  if (options.Size) {
+    // The window's size against what the GL can draw, once the context exists.
+    const TWindowSize size = *options.Size;
+    startup.Loaded = [size, loaded = std::move(startup.Loaded)] {
+      if (loaded) loaded();
+      if (!FitsGLViewport(size, std::cerr)) platform::PostQuitMessage(2);
+    };
+  }
+  if (options.FrameTimes)
+    startup.FrameDrawn = [](double ms) {
+      std::printf("%.3f\n", ms);
+      std::fflush(stdout);
+    };
+  return RunViewer(startup);
+}
+
+int RunHeadlessFor(TCommandLine& options) {
+  options.LevelOptions = LevelOptionsFor(options);
+  options.RenderOptions = RenderOptionsFor(options);
+  return RunHeadless(options);
+}
+
+}  // namespace app

@@ -1,0 +1,173 @@
+// The runs that need nobody at the screen, by mode; --screenshot and --benchmark here: the
+// viewer's frames drawn offscreen, then a PNG or the figures.
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "app/runs/Benchmark.h"
+#include "app/runs/HeadlessRuns.h"
+#include "app/runs/LevelFile.h"
+#include "app/runs/LevelReport.h"
+#include "app/runs/Limits.h"
+#include "app/runs/LoadSummary.h"
+#include "app/runs/OffscreenViewer.h"
+#include "app/runs/Overview.h"
+#include "app/viewer/DataFiles.h"
+#include "app/viewer/Screenshot.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
+#include "level/Q3BSP_surfaces.h"
+#include "platform/Messages.h"
+#include "render/Q3BSP_render.h"
+
+namespace app {
+namespace {
+
+// Waypoints taken from the leaves when the entities name no spawn point.
+constexpr int kLeafWaypoints = 16;
+
+// The offscreen viewer with font and level loaded, or nothing after a one-line message and with
+// the exit code set: 2 for a size the GL cannot draw, 1 otherwise.
+std::unique_ptr<TOffscreenViewer> StartViewer(const TRunOptions& options, int& exitCode) {
+  exitCode = 1;
+  const TWindowSize size = options.Size.value_or(kDefaultSize);
+  std::unique_ptr<TOffscreenViewer> viewer;
+  try {
+    viewer = std::make_unique<TOffscreenViewer>(size.Width, size.Height);
+  } catch (const std::exception& e) {
+    std::cerr << "bspwalk: cannot draw offscreen: " << e.what() << "\n";
+    return nullptr;
+  }
+  if (!FitsGLViewport(size, std::cerr)) {
+    exitCode = 2;
+    return nullptr;
+  }
+  try {
+    LevelRenderOptions = options.RenderOptions;
+    const TLevelOptions& levelOptions = options.LevelOptions;
+    if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath, levelOptions)) {
+      std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
+      return nullptr;
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "bspwalk: " << options.LevelPath << ": " << e.what() << "\n";
+    return nullptr;
+  }
+  if (options.Verbose) {
+    PrintLoadSummary(Level, viewer->LevelLoadMs());
+    if (options.Shaders) PrintShadingSummary(Level);
+  }
+  return viewer;
+}
+
+TCamera PoseOf(const TCameraPose& pose) { return {pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch}; }
+
+// A camera in a leaf without a cluster is outside the level's sealed space: every face is drawn
+// and most of them from behind, which looks like a broken level rather than a misplaced camera.
+void WarnOutsideSealedSpace(const TCamera& pose) {
+  const std::int32_t leaf = Level.FindLeaf({pose.X, pose.Y, pose.Z});
+  if (leaf >= 0 && static_cast<std::size_t>(leaf) < Level.Leaves.size() &&
+      Level.Leaves[static_cast<std::size_t>(leaf)].Cluster >= 0)
+    return;
+  std::cerr << "bspwalk: warning: the camera at " << pose.X << " " << pose.Y << " " << pose.Z
+            << " is outside the level's sealed space (its leaf has no cluster): little will be "
+               "seen; see --info for spawn points and bounds\n";
+}
+
+}  // namespace
+
+int RunScreenshot(const TRunOptions& options) {
+  if (!MayWritePicture(options.ScreenshotPath, std::cerr)) return 1;
+  // Checked before any GL: a refused level is then the only message.
+  if (!LoadLevelRecords(options.LevelPath)) return 1;
+  int exitCode = 1;
+  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options, exitCode);
+  if (!viewer) return exitCode;
+  const TCamera pose = options.Camera ? PoseOf(*options.Camera) : TStartupOptions{}.StartPose;
+  WarnOutsideSealedSpace(pose);
+  for (int frame = 0; frame < options.Frames; ++frame) viewer->DrawFrame(pose);
+  try {
+    WritePNG(options.ScreenshotPath, viewer->Width(), viewer->Height(),
+             ReadFramePixels(viewer->Width(), viewer->Height()), true);
+  } catch (const std::exception& e) {
+    std::cerr << "bspwalk: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int RunBenchmark(const TRunOptions& options) {
+  const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  if (!loaded) return 1;
+  const std::vector<TSpawnPoint> spawns =
+      FindSpawnPoints(ParseEntities(loaded->File.EntitiesText()));
+  int exitCode = 1;
+  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options, exitCode);
+  if (!viewer) return exitCode;
+
+  TBenchmarkResult result;
+  result.LoadPeakRssMb = PeakResidentMB();
+  result.Level = options.LevelPath;
+  const GLubyte* renderer = glGetString(GL_RENDERER);
+  result.Renderer = renderer ? reinterpret_cast<const char*>(renderer) : "";
+  result.Width = viewer->Width();
+  result.Height = viewer->Height();
+  result.LoadTotalMs = viewer->LevelLoadMs();
+  if (!options.ModeList.empty() || options.Freeze) result.Mode = ModeNames(ViewModes.Render);
+  result.LoadStagesMs = {{"reading", Level.LoadTimings.ReadingMs},
+                         {"surface_images", Level.LoadTimings.SurfaceImagesMs},
+                         {"lightmaps", Level.LoadTimings.LightmapsMs}};
+  if (options.AllSurfaces)
+    result.LoadStagesMs.emplace_back("tessellation", Level.LoadTimings.TessellationMs);
+
+  std::vector<TCameraPose> poses;
+  if (options.Camera) {
+    result.Path = "fixed camera";
+    WarnOutsideSealedSpace(PoseOf(*options.Camera));
+    poses.assign(static_cast<std::size_t>(options.Frames), *options.Camera);
+  } else {
+    std::vector<TVector> waypoints;
+    for (const TSpawnPoint& spawn : spawns) waypoints.push_back(spawn.Origin);
+    result.Path = "spawn points";
+    if (waypoints.empty()) {
+      waypoints = LeafWaypoints(Level, kLeafWaypoints);
+      result.Path = "leaves";
+    }
+    poses = FlightPath(waypoints, options.Frames);
+  }
+
+  result.FrameMs.reserve(poses.size());
+  result.FacesPerFrame.reserve(poses.size());
+  for (const TCameraPose& pose : poses) {
+    result.FrameMs.push_back(viewer->DrawFrame(PoseOf(pose)));
+    result.FacesPerFrame.push_back(VisibleFaceCount);
+    if (options.AllSurfaces)
+      result.TrianglesPerFrame.push_back(
+          static_cast<double>(FrameTriangleCount(Level, options.RenderOptions)));
+  }
+  result.PeakRssMb = PeakResidentMB();
+  if (options.Verbose)
+    std::fprintf(stderr, "bspwalk: peak resident memory %.1f MB (%.1f MB when loaded)\n",
+                 result.PeakRssMb, result.LoadPeakRssMb);
+  std::cout << (options.Json ? BenchmarkJson(result) : BenchmarkText(result)) << std::flush;
+  return 0;
+}
+
+int RunHeadless(const TRunOptions& options) {
+  platform::SetMessageTarget(platform::MessageToStandardError);
+  switch (options.Mode) {
+    case TRunMode::Info: return RunInfo(options);
+    case TRunMode::At: return RunAt(options);
+    case TRunMode::Screenshot: return RunScreenshot(options);
+    case TRunMode::Benchmark: return RunBenchmark(options);
+    case TRunMode::Overview: return RunOverview(options);
+    case TRunMode::Viewer:
+    case TRunMode::List: break;
+  }
+  return 2;
+}
+
+}  // namespace app

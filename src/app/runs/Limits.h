@@ -1,0 +1,23 @@
+#pragma once
+// What a run may cost or touch: the pictures it may replace, the sizes the GL can draw, and the
+// memory the process has used.
+#include <ostream>
+#include <string>
+
+#include "app/runs/RunOptions.h"
+
+namespace app {
+
+// Whether the picture may be written at `path`: nothing is there, or a PNG file (its first eight
+// bytes are the PNG signature) that is replaced. Anything else there (another file, a folder) is
+// left alone with one line on `err`.
+bool MayWritePicture(const std::string& path, std::ostream& err);
+
+// Whether the GL of the current context can draw a viewport of this size (GL_MAX_VIEWPORT_DIMS,
+// asked once per process); one line on `err` when not.
+bool FitsGLViewport(const TWindowSize& size, std::ostream& err);
+
+// The process's high-water mark of resident memory so far (VmHWM), in megabytes; 0 when unknown.
+double PeakResidentMB();
+
+}  // namespace app

@@ -1,0 +1,45 @@
+#include "app/runs/LoadSummary.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace app {
+
+void PrintLoadSummary(const TQuake3BSP& level, double totalMs) {
+  const auto found = std::count_if(level.SurfaceTextures.begin(), level.SurfaceTextures.end(),
+                                   [](std::uint32_t name) { return name != 0; });
+  std::fprintf(stderr, "bspwalk: %d textures: %ld images found, %ld missing\n", level.TextureCount,
+               static_cast<long>(found), static_cast<long>(level.TextureCount - found));
+  std::fprintf(stderr, "bspwalk: %d lightmaps\n", level.LightmapCount);
+  std::fprintf(stderr,
+               "bspwalk: level loaded in %.1f ms (reading %.1f, surface images %.1f, "
+               "lightmaps %.1f)\n",
+               totalMs, level.LoadTimings.ReadingMs, level.LoadTimings.SurfaceImagesMs,
+               level.LoadTimings.LightmapsMs);
+  if (!level.LightmapFilesWritten)
+    std::fprintf(stderr, "bspwalk: no lgmp/ folder: the lightmap images were not written\n");
+  PrintSurfaceSummary(level.Surfaces, level.LoadTimings.TessellationMs);
+}
+void PrintSurfaceSummary(const TSurfaceSummary& surfaces, double tessellationMs) {
+  for (const std::string& warning : surfaces.Warnings)
+    std::fprintf(stderr, "bspwalk: warning: %s\n", warning.c_str());
+  if (surfaces.Tessellation == 0) return;
+  std::fprintf(stderr,
+               "bspwalk: %d curved surfaces tessellated at %d segments per side into %lld "
+               "triangles in %.1f ms; %d not drawn\n",
+               surfaces.Tessellated, surfaces.Tessellation,
+               static_cast<long long>(surfaces.Triangles), tessellationMs, surfaces.NotDrawn);
+}
+void PrintShadingSummary(const TQuake3BSP& level) {
+  const TLevelShading& shading = level.Shading;
+  for (const shaders::TProblem& problem : shading.Problems)
+    std::fprintf(stderr, "bspwalk: %s\n", problem.Describe().c_str());
+  std::fprintf(stderr, "bspwalk: shaders: %zu scripts, %zu shaders, %zu problems\n",
+               shading.ScriptCount, shading.ShaderCount, shading.Problems.size());
+  std::fprintf(stderr, "bspwalk: TexturesWithoutImage %d, FacesWithoutImage %d\n",
+               shading.TexturesWithoutImage, shading.FacesWithoutImage);
+}
+
+}  // namespace app

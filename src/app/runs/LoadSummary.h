@@ -1,0 +1,18 @@
+#pragma once
+// What --verbose prints about a load on standard error, for the viewer and the runs alike.
+#include "level/Q3BSP.h"
+
+namespace app {
+
+// Images found and missing, lightmaps and load times of the level. `totalMs` is the whole LoadBSP
+// call.
+void PrintLoadSummary(const TQuake3BSP& level, double totalMs);
+// Its lines about curved surfaces (nothing after a plain load): each warning, and what
+// tessellation made of them.
+void PrintSurfaceSummary(const TSurfaceSummary& surfaces, double tessellationMs);
+
+// After a load with shaders: each script problem, then the counts and the totals
+// TexturesWithoutImage and FacesWithoutImage. Nothing for a plain load.
+void PrintShadingSummary(const TQuake3BSP& level);
+
+}  // namespace app

@@ -1,0 +1,72 @@
+#pragma once
+// What a run of the program was asked to do: the command line's options as the runs read them.
+// The command line fills them (app/CommandLine.h); the runs without anybody at the screen read
+// them (app/runs/); the viewer gets its own start-up options from them (app/viewer/frmMain.h).
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "genom/genom.h"
+#include "level/Q3BSP.h"
+
+namespace app {
+
+// The level path of a run without a LEVEL argument.
+inline constexpr const char* kDefaultLevelPath = "maps\\testmap.BSP";
+
+enum class TRunMode {
+  Viewer,      // the interactive walk-through
+  Info,        // --info: level statistics, no window
+  At,          // --at: leaf, cluster and visible faces at positions, no window
+  Screenshot,  // --screenshot: draw a few frames, save the last as PNG
+  Benchmark,   // --benchmark: a timed flight through the level
+  List,        // --list: the levels of the game data
+  Overview,    // --overview: a top-down picture of the whole level as PNG
+};
+
+struct TCameraPose {
+  float X, Y, Z, Yaw, Pitch;
+};
+
+struct TWindowSize {
+  int Width, Height;
+};
+
+struct TRunOptions {
+  TRunMode Mode = TRunMode::Viewer;
+  std::string LevelPath = kDefaultLevelPath;
+  bool LevelGiven = false;             // LEVEL was on the command line
+  std::string BaseDir;                 // --base; empty: the working directory
+  bool Windowed = false;               // --windowed, or implied by --size
+  std::optional<TWindowSize> Size;     // --size
+  std::optional<TCameraPose> Camera;   // --camera
+  std::string ScreenshotPath;          // --screenshot
+  int Frames = 0;                      // --frames, or the mode's default
+  bool Json = false;                   // --json
+  bool Verbose = false;                // --verbose
+  std::vector<TVector> AtPositions;    // --at, in command-line order
+  bool Shaders = false;                // --shaders, or --full
+  bool FrameTimes = false;             // --frame-times
+  // View modes and tools (app/viewer/ViewModes.h).
+  std::string ModeList;                // --mode, checked: textures,lightmaps,wireframe,clusters
+  std::optional<TVector> Freeze;       // --freeze
+  bool NoHud = false;                  // --no-hud
+  double FovDegrees = 80;              // --fov
+  bool Watch = false;                  // --watch
+  std::string OverviewPath;            // --overview
+  bool AllSurfaces = false;            // --surfaces all: curved surfaces and meshes drawn too
+  int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
+  std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
+  std::optional<int> Spawn;            // --spawn: 1-based spawn point to start at
+  // Not options: how the level is loaded and drawn, which the command line works out from the game
+  // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
+  // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain
+  // load and frame.
+  TLevelOptions LevelOptions;
+  TRenderOptions RenderOptions;
+};
+
+// The size that --screenshot and --benchmark draw at, and a --windowed window's, unless --size.
+inline constexpr TWindowSize kDefaultSize{1024, 768};
+
+}  // namespace app

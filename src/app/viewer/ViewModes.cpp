@@ -1,0 +1,166 @@
+#include "app/viewer/ViewModes.h"
+
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "app/viewer/KeyTable.h"
+#include "app/viewer/frmMain.h"
+#include "genom/genom.h"
+
+namespace app {
+
+TViewModes ViewModes;
+
+namespace {
+
+using TColouring = TRenderOptions::TColouring;
+
+void ToggleColouring(TColouring colouring) {
+  TColouring& current = ViewModes.Render.Colouring;
+  current = current == colouring ? TColouring::Plain : colouring;
+}
+
+}  // namespace
+
+TRenderOptions WithViewModes(const TRenderOptions& base) {
+  TRenderOptions options = base;
+  const TRenderOptions& modes = ViewModes.Render;
+  options.Colouring = modes.Colouring;
+  options.Wireframe = modes.Wireframe;
+  options.FreezeVisibility = modes.FreezeVisibility;
+  options.FreezePosition = modes.FreezePosition;
+  return options;
+}
+
+bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
+  switch (key) {
+    case VK_F1: case VK_F2: case VK_F3: case VK_F4: case VK_F5: case VK_F6: case VK_F12:
+    case VK_TAB: case VK_H: break;
+    default: return false;
+  }
+  if (wasDown) return true;  // held keys repeat; a toggle happens once per press
+  TRenderOptions& render = ViewModes.Render;
+  switch (key) {
+    case VK_F1: ToggleColouring(TColouring::SurfaceImages); break;
+    case VK_F2: ToggleColouring(TColouring::Lightmaps); break;
+    case VK_F6: ToggleColouring(TColouring::Clusters); break;
+    case VK_F3: render.Wireframe = !render.Wireframe; break;
+    case VK_F4:
+      render.FreezeVisibility = !render.FreezeVisibility;
+      render.FreezePosition = camera;
+      break;
+    case VK_F5: ViewModes.ReloadRequested = true; break;
+    case VK_F12: ViewModes.ScreenshotRequested = true; break;
+    case VK_TAB: ViewModes.Overlay = !ViewModes.Overlay; break;
+    case VK_H: ViewModes.KeyReference = !ViewModes.KeyReference; break;
+  }
+  return true;
+}
+
+bool ExtraLineShown() {
+  const TRenderOptions& r = ViewModes.Render;
+  return ViewModes.Overlay || r.Colouring != TColouring::Plain || r.Wireframe || r.FreezeVisibility;
+}
+
+std::string ModeNames(const TRenderOptions& options) {
+  std::string names;
+  const auto add = [&names](const char* name) { names += (names.empty() ? "" : "+") + std::string(name); };
+  switch (options.Colouring) {
+    case TColouring::SurfaceImages: add("textures"); break;
+    case TColouring::Lightmaps: add("lightmaps"); break;
+    case TColouring::Clusters: add("clusters"); break;
+    case TColouring::Plain: break;
+  }
+  if (options.Wireframe) add("wireframe");
+  if (options.FreezeVisibility) add("freeze");
+  return names.empty() ? "plain" : names;
+}
+
+void ApplyModeList(const std::string& list, TRenderOptions& options) {
+  std::size_t start = 0;
+  bool colouringGiven = false;
+  while (true) {
+    const std::size_t comma = list.find(',', start);
+    const std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
+    std::optional<TColouring> colouring;
+    if (name == "textures") colouring = TColouring::SurfaceImages;
+    else if (name == "lightmaps") colouring = TColouring::Lightmaps;
+    else if (name == "clusters") colouring = TColouring::Clusters;
+    else if (name == "wireframe") options.Wireframe = true;
+    else
+      throw std::invalid_argument("'" + name +
+                                  "' is not one of textures, lightmaps, wireframe, clusters");
+    if (colouring) {
+      if (colouringGiven && options.Colouring != *colouring)
+        throw std::invalid_argument("textures, lightmaps and clusters cannot be combined");
+      options.Colouring = *colouring;
+      colouringGiven = true;
+    }
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+}
+
+std::int32_t AdmittedClusterCount(const TQuake3BSP& level, std::int32_t cluster) {
+  const std::int32_t clusters = level.VisData.ClusterCount;
+  std::int32_t count = 0;
+  for (std::int32_t c = 0; c < clusters; ++c) count += level.IsClusterVisible(cluster, c) != 0;
+  return count;
+}
+
+std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera) {
+  const std::int32_t leaf = level.FindLeaf({camera.X, camera.Y, camera.Z});
+  const bool inLeaf = leaf >= 0 && static_cast<std::size_t>(leaf) < level.Leaves.size();
+  const std::int32_t cluster = inLeaf ? level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1;
+  char text[256];
+  // %g keeps the pose short and exact enough to paste back (six significant digits).
+  std::snprintf(text, sizeof text, "  %s leaf:%d cluster:%d sees:%d/%d --camera=%g,%g,%g,%g,%g",
+                ModeNames(ViewModes.Render).c_str(), static_cast<int>(inLeaf ? leaf : -1),
+                static_cast<int>(cluster), static_cast<int>(AdmittedClusterCount(level, cluster)),
+                static_cast<int>(level.VisData.ClusterCount), static_cast<double>(camera.X),
+                static_cast<double>(camera.Y), static_cast<double>(camera.Z),
+                static_cast<double>(camera.Yaw), static_cast<double>(camera.Pitch));
+  return text;
+}
+
+namespace {
+
+// Heads-up lines with a shadow, the first `firstLine` lines down from the top one.
+void DrawShadowedLines(int clientWidth, int clientHeight, const std::vector<std::string>& all,
+                       int firstLine) {
+  BeginHudText(clientWidth, clientHeight);
+  if (firstLine > 0) glTranslatef(0.0f, -16.0f * static_cast<float>(firstLine), 0.0f);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i > 0) glTranslatef(0.0f, -16.0f, 0.0f);
+    // White first, then the shadow one pixel down and right at the same depth: the depth test
+    // (less) keeps the white glyphs where the two overlap, so the shadow lies only beneath.
+    glColor3ub(255, 255, 255);
+    PrintText(all[i], 8.0f, 16.0f);
+    glTranslatef(1.0f, -1.0f, 0.0f);
+    glColor3ub(0, 0, 0);
+    PrintText(all[i], 8.0f, 16.0f);
+    glTranslatef(-1.0f, 1.0f, 0.0f);
+  }
+  glColor3ub(255, 255, 255);
+  EndHudText();
+}
+
+}  // namespace
+
+void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines,
+                       const std::string& overlay, const std::string& note) {
+  std::vector<std::string> all(lines.begin(), lines.end());
+  if (!overlay.empty()) all.push_back(overlay);
+  if (!note.empty()) all.push_back("  " + note);
+  DrawShadowedLines(clientWidth, clientHeight, all, 0);
+}
+
+void DrawKeyReference(int clientWidth, int clientHeight) {
+  DrawShadowedLines(clientWidth, clientHeight, KeyReferenceLines(), kKeyReferenceFirstLine);
+}
+
+}  // namespace app

@@ -1,0 +1,121 @@
+#pragma once
+// The viewer's tools for people who build and study levels: view modes (F1 F2 F3 F4 F6), the
+// information overlay (Tab), flying straight up and down (E, Space, Q, C), screenshots (F12),
+// reloading the level (F5, --watch), the key reference (H), and the field of view and heads-up
+// switch of every view.
+// With everything at its default a frame is the plain one, call for call and line for line.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "camera/CameraClass.h"
+#include "level/Q3BSP.h"
+
+namespace app {
+
+// What --watch compares: the file's existence, kind, size and modification time.
+struct TFileStamp {
+  bool Exists = false;
+  bool Regular = false;
+  std::uintmax_t Size = 0;
+  std::filesystem::file_time_type Modified{};
+  bool operator==(const TFileStamp&) const = default;
+};
+
+struct TViewModes {
+  TRenderOptions Render;
+  bool Overlay = false;   // Tab: the extra heads-up line and the shadow under every line
+  bool KeyReference = false;  // H: the key table over the view
+  bool Hud = true;        // false for --no-hud: no heads-up text at all
+  double FovDegrees = 80; // vertical field of view
+  bool Watch = false;     // --watch: reload when the level file changes
+  std::string LevelPath;  // what F5 and --watch reload
+  TLevelOptions LevelOptions;  // and how it was loaded
+  bool ReloadRequested = false;
+  bool ScreenshotRequested = false;
+  // A note under the heads-up lines (a saved screenshot, a reload and why it failed), shown until
+  // NoteUntil on the tick clock; a failed reload's reason stays until the next reload.
+  std::string Note;
+  float NoteUntil = 0;
+  // --watch: the file as the last poll saw it (none before the first), and when that was.
+  std::optional<TFileStamp> WatchedStamp;
+  float LastWatchPoll = 0;
+  // A run that names its level (LEVEL, --data or BSPWALK_DATA) rather than the fixed level of the
+  // run without arguments: Esc quits on its key-down event, the heads-up text always has its
+  // shadow, and a missing font.tga gives way to the built-in font without a message.
+  bool LevelRun = false;
+  // The run starts at a pose of its own (a spawn point of its level, or --camera): the first
+  // frame in full screen turns nothing, wherever the pointer was.
+  bool OwnStartPose = false;
+};
+
+// The one set of modes of the running viewer (and of the offscreen frames).
+extern TViewModes ViewModes;
+
+// The frame's render options: `base` (the load's own, such as --shaders) with the view modes.
+TRenderOptions WithViewModes(const TRenderOptions& base);
+
+// Virtual-key codes of the tool keys.
+inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, VK_H = 72, VK_Q = 81,
+                               VK_F1 = 112, VK_F2 = 113, VK_F3 = 114, VK_F4 = 115, VK_F5 = 116,
+                               VK_F6 = 117, VK_F12 = 123;
+
+// Toggles the mode of a tool key, or asks for a reload or screenshot, on the key's first down
+// event (`wasDown`: the key was already held, an auto-repeat). F1, F2 and F6 choose the colouring
+// one at a time (pressing the active one goes back to the plain frame); F3 and F4 combine with
+// everything. F4 freezes at `camera`. False for a key that is not a tool key.
+bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera);
+
+// True when any view mode is on, or the overlay: the heads-up text then has its extra line.
+bool ExtraLineShown();
+
+// "textures", "lightmaps", "clusters", "wireframe", "freeze", joined by '+' in that order;
+// "plain" when none is on.
+std::string ModeNames(const TRenderOptions& options);
+
+// Applies a --mode list ("textures", "lightmaps", "wireframe", "clusters", comma separated).
+// Raises std::invalid_argument for an unknown name or two colourings.
+void ApplyModeList(const std::string& list, TRenderOptions& options);
+
+// The overlay line: modes, the camera's leaf and cluster, the clusters its row admits, and the
+// pose as a --camera option.
+std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera);
+
+// The number of clusters the row of `cluster` admits; every cluster for a negative one or a
+// level without rows (outside sees everything).
+std::int32_t AdmittedClusterCount(const TQuake3BSP& level, std::int32_t cluster);
+
+// The heads-up lines as DrawHud draws them, plus the extra lines (overlay, note) under them, each
+// with a dark one-pixel shadow below and to the right.
+void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines,
+                       const std::string& overlay, const std::string& note);
+
+// The heads-up line where the key reference (H) starts: below the eight heads-up lines, the
+// overlay line, the note and one free line, so that it never moves when they come and go.
+inline constexpr int kKeyReferenceFirstLine = 11;
+
+// The key reference, in the heads-up font with the same shadow, from kKeyReferenceFirstLine on.
+void DrawKeyReference(int clientWidth, int clientHeight);
+
+// ---- Screenshots and reload (ViewerTools.cpp). ----
+
+// "bspwalk-<level>-<n>.png" in the working folder with the lowest n from 1 that does not exist,
+// created exclusively so that no file is ever replaced; returns the name. <level> is the level
+// file's name without folder and extension. Raises std::runtime_error with the reason.
+std::string SaveNumberedScreenshot(const std::string& levelPath, int width, int height);
+
+// Loads the level anew into `level`, keeping the old one when the new file fails; returns the
+// empty string on success, else the reason (no message box is shown either way).
+std::string ReloadLevel(TQuake3BSP& level, const std::string& path,
+                        const TLevelOptions& options = {});
+
+TFileStamp StampOf(const std::string& path);
+
+// Once per frame: before drawing, the F5 request and the --watch poll (about once a second);
+// after the heads-up text and before the swap, the F12 request on the finished picture.
+void RunToolsBeforeFrame(float now);
+void RunToolsAfterFrame(float now, int width, int height);
+
+}  // namespace app

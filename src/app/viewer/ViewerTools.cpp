@@ -1,0 +1,174 @@
+// F12 and F5 of the viewer, and --watch: a screenshot that never replaces a file, and a reload
+// that keeps the old level when the new file fails and says why on the heads-up text.
+#include <GL/gl.h>
+#include <png.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+
+#include "app/viewer/Screenshot.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
+#include "camera/CameraClass.h"
+#include "platform/AtomicFile.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace fs = std::filesystem;
+
+namespace app {
+namespace {
+
+constexpr float kNoteMs = 2000;
+constexpr float kWatchPollMs = 1000;
+constexpr int kMostScreenshots = 100000;
+
+// The level's file name without folder and extension, in either separator.
+std::string LevelStem(const std::string& levelPath) {
+  const std::size_t slash = levelPath.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? levelPath : levelPath.substr(slash + 1);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name.empty() ? "level" : name;
+}
+
+void DeleteTextures(const std::vector<GLuint>& names) {
+  for (const GLuint name : names)
+    if (name != 0) glDeleteTextures(1, &name);
+}
+
+// Every texture a load made: surface images, lightmaps and the sky's. A name shared by several
+// slots is deleted more than once, which GL ignores.
+void DeleteLevelTextures(const TQuake3BSP& level) {
+  DeleteTextures(level.SurfaceTextures);
+  DeleteTextures(level.LightmapTextures);
+  DeleteTextures(level.Shading.SkyBox);
+  DeleteTextures({level.Shading.SkyClouds});
+}
+
+void SetNote(const std::string& text, float until) {
+  ViewModes.Note = text;
+  ViewModes.NoteUntil = until;
+}
+
+
+}  // namespace
+
+std::string SaveNumberedScreenshot(const std::string& levelPath, int width, int height) {
+  const std::vector<std::uint8_t> pixels = ReadFramePixels(width, height);
+  const std::string stem = "bspwalk-" + LevelStem(levelPath) + "-";
+  const auto name = [&stem](int n) { return stem + std::to_string(n) + ".png"; };
+  // The first number no file (nor link, even a dangling one) has: the one a failure is about.
+  const auto firstFree = [&name] {
+    int n = 1;
+    for (std::error_code ec; n < kMostScreenshots && fs::exists(fs::symlink_status(name(n), ec)); ++n) {
+    }
+    return name(n);
+  };
+  try {
+    // Written whole under a temporary name, then given the first free number: a name taken
+    // meanwhile is never replaced.
+    platform::TAtomicFile file(name(1), 0644, false);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    const png_int_32 bottomUpStride = -static_cast<png_int_32>(width * 3);
+    if (!png_image_write_to_stdio(&image, file.Stream(), 0, pixels.data(), bottomUpStride, nullptr)) {
+      const std::string reason = image.message;
+      png_image_free(&image);
+      throw std::runtime_error("Cannot write " + firstFree() + ": " + reason);
+    }
+    for (int n = 1; n <= kMostScreenshots; ++n)
+      if (file.CommitNew(name(n))) return name(n);
+  } catch (const std::system_error& e) {
+    throw std::runtime_error("Cannot write " + firstFree() + ": " + e.code().message());
+  }
+  throw std::runtime_error("Cannot write " + stem + "N.png: every number up to " +
+                           std::to_string(kMostScreenshots) + " is taken");
+}
+
+TFileStamp StampOf(const std::string& path) {
+  TFileStamp stamp;
+  std::error_code ec;
+  const fs::path resolved = platform::ResolvePath(path);
+  const fs::file_status status = fs::status(resolved, ec);
+  if (ec || !fs::exists(status)) return stamp;
+  stamp.Exists = true;
+  stamp.Regular = fs::is_regular_file(status);
+  if (!stamp.Regular) return stamp;
+  stamp.Size = fs::file_size(resolved, ec);
+  stamp.Modified = fs::last_write_time(resolved, ec);
+  return stamp;
+}
+
+std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevelOptions& options) {
+  const TFileStamp stamp = StampOf(path);
+  // A level named in the game data is no file on disk (a folder of its name may be); it reloads
+  // through the search path.
+  std::error_code ec;
+  const bool inGameData = (!stamp.Exists || fs::is_directory(platform::ResolvePath(path), ec)) &&
+                          platform::FileExists(path);
+  if (!stamp.Exists && !inGameData) return path + ": the file is gone";
+  if (!inGameData && !stamp.Regular) return path + ": not a file";
+  if (!inGameData && stamp.Size == 0) return path + ": the file is empty";
+
+  // Whatever the loaders would show in a box (a missing image, a missing file) is kept instead:
+  // the first message becomes the reason when the load fails.
+  std::vector<std::string> messages;
+  const platform::TMessageTarget previous = platform::SetMessageTarget(
+      [&messages](const std::string& text, const std::string&, platform::TMessageIcon) {
+        messages.push_back(text);
+      });
+  TQuake3BSP fresh;
+  std::string reason;
+  try {
+    if (!fresh.LoadBSP(path, options)) reason = messages.empty() ? "cannot be opened" : messages.front();
+  } catch (const std::exception& error) {
+    reason = error.what();
+  }
+  platform::SetMessageTarget(previous);
+  if (!reason.empty()) {
+    DeleteLevelTextures(fresh);
+    return path + ": " + reason;
+  }
+  DeleteLevelTextures(level);
+  level = std::move(fresh);
+  return {};
+}
+
+void RunToolsBeforeFrame(float now) {
+  std::optional<TFileStamp>& watched = ViewModes.WatchedStamp;
+  if (ViewModes.Watch && (now - ViewModes.LastWatchPoll >= kWatchPollMs || now < ViewModes.LastWatchPoll)) {
+    ViewModes.LastWatchPoll = now;
+    const TFileStamp stamp = StampOf(ViewModes.LevelPath);
+    if (watched && !(stamp == *watched)) ViewModes.ReloadRequested = true;
+    watched = stamp;
+  }
+  if (!ViewModes.ReloadRequested) return;
+  ViewModes.ReloadRequested = false;
+  const std::string reason = ReloadLevel(Level, ViewModes.LevelPath, ViewModes.LevelOptions);
+  if (ViewModes.Watch) watched = StampOf(ViewModes.LevelPath);
+  // A failure stays on screen until the next reload: the level shown is not the file's.
+  if (reason.empty())
+    SetNote("Reloaded " + ViewModes.LevelPath, now + kNoteMs);
+  else
+    SetNote("Reload failed, old level kept: " + reason, 3.0e38f);
+}
+
+void RunToolsAfterFrame(float now, int width, int height) {
+  if (!ViewModes.Note.empty() && now >= ViewModes.NoteUntil) ViewModes.Note.clear();
+  if (!ViewModes.ScreenshotRequested) return;
+  ViewModes.ScreenshotRequested = false;
+  try {
+    SetNote("Saved " + SaveNumberedScreenshot(ViewModes.LevelPath, width, height), now + kNoteMs);
+  } catch (const std::exception& error) {
+    SetNote(error.what(), now + kNoteMs);
+  }
+}
+
+}  // namespace app

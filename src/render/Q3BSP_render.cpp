@@ -1,0 +1,110 @@
+// Drawing the level: every visible polygon face twice, first with its surface image, then with
+// its lightmap multiplied in at twice the product.
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <type_traits>
+
+#include "gl/OpenGL.h"
+#include "level/Q3BSP.h"
+#include "level/Q3BSP_surfaces.h"
+#include "level/Q3BSP_visibility.h"
+#include "render/Q3BSP_render.h"
+#include "render/Q3BSP_shaders.h"
+#include "render/Q3BSP_viewmodes.h"
+
+// The level model holds texture names and triangle indices as std::uint32_t, which the passes hand
+// to the GL as they are.
+static_assert(std::is_same_v<GLuint, std::uint32_t>,
+              "the level model's texture names and indices are GLuint");
+
+std::int32_t VisibleFaceCount = 0;
+
+namespace {
+
+constexpr std::int32_t PolygonFace = 1;
+
+// A polygon's stored vertex order is not a fan order in real levels (most of them overlap
+// themselves drawn as a fan); its mesh vertices say which triangles make it, and LoadBSP turned
+// them into indices checked against the face's own arrays. The fan is only for faces without any.
+// With every surface drawn, curved surfaces (tessellated) and meshes come here with their
+// triangles too.
+inline void DrawPolygon(const TQuake3BSP& level, std::int32_t face) {
+  const std::vector<GLuint>& indices = level.FaceIndices[static_cast<std::size_t>(face)];
+  if (!indices.empty())
+    OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT,
+                          indices.data());
+  else
+    OpenGL.glDrawArrays(GL_TRIANGLE_FAN, 0, level.Faces[static_cast<std::size_t>(face)].NumVertices);
+}
+
+}  // namespace
+
+void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& options) {
+  // With every surface drawn, faces that have nothing to draw (billboards, refused curved
+  // surfaces) are neither given pointers nor counted; without, the plain frame call for call.
+  const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
+  const TVector cameraPosition = position;
+  std::fill(FaceVisible.begin(), FaceVisible.end(), 0);
+  OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
+  OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  VisibleFaceCount = 0;
+  if (options.AllFaces)  // view mode
+    std::fill(FaceVisible.begin(), FaceVisible.end(), -1);
+  else
+    MarkVisibleFaces(*this, options.FreezeVisibility ? options.FreezePosition : cameraPosition);
+
+  // View modes (Q3BSP_viewmodes.cpp): another colouring replaces the passes below, shader
+  // scripts included.
+  if (options.Colouring != TRenderOptions::TColouring::Plain) {
+    RenderColouredFaces(*this, options.Colouring, allSurfaces);
+    if (options.Wireframe) DrawWireframe(*this, allSurfaces);
+    return;
+  }
+  if (options.Shaders && !Shading.States.empty()) {
+    RenderShaded(*this, cameraPosition, options);
+    if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
+    return;
+  }
+
+  // Texture pass. Every texture is bound, even one with no visible face; faces that are visible
+  // but not polygons still get their pointers set and are counted, though never drawn.
+  for (std::int32_t t = 0; t < TextureCount; ++t) {
+    glBindTexture(GL_TEXTURE_2D, SurfaceTextures[static_cast<std::size_t>(t)]);
+    for (const std::int32_t f : TextureFaces[static_cast<std::size_t>(t)]) {
+      const std::size_t face = static_cast<std::size_t>(f);
+      if (FaceVisible[face] == 0) continue;
+      if (allSurfaces && !SurfaceDrawn(*this, face)) continue;
+      OpenGL.glVertexPointer(3, GL_FLOAT, 0, FaceVertices[face].data());
+      OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, FaceTexCoords[face].data());
+      if (allSurfaces || Faces[face].FaceType == PolygonFace) DrawPolygon(*this, f);
+      ++VisibleFaceCount;
+    }
+  }
+
+  // The lightmap pass draws the same triangles from the same arrays, so its fragments land on
+  // exactly the depths the texture pass left: GL_EQUAL limits it to the pixels that pass drew.
+  // Source times destination plus destination times source is twice the product, so a lightmap
+  // texel of one half leaves the surface colour as it is.
+  OpenGL.glDepthFunc(GL_EQUAL);
+  OpenGL.glEnable(GL_BLEND);
+  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+
+  for (std::int32_t m = 0; m < LightmapCount; ++m) {
+    glBindTexture(GL_TEXTURE_2D, LightmapTextures[static_cast<std::size_t>(m)]);
+    for (const std::int32_t f : LightmapFaces[static_cast<std::size_t>(m)]) {
+      const std::size_t face = static_cast<std::size_t>(f);
+      if (FaceVisible[face] == 0) continue;
+      if (allSurfaces ? !SurfaceDrawn(*this, face) : Faces[face].FaceType != PolygonFace) continue;
+      OpenGL.glVertexPointer(3, GL_FLOAT, 0, FaceVertices[face].data());
+      OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, FaceLightmapCoords[face].data());
+      DrawPolygon(*this, f);
+    }
+  }
+
+  OpenGL.glDisable(GL_BLEND);
+  OpenGL.glDepthFunc(GL_LESS);
+
+  if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The renderer's side of shader scripts (--shaders): loading each texture's image and the sky's
+// as the level's shading decided (level/Q3BSP_shading.h), and drawing a frame with that state.
+#include <vector>
+
+#include "level/Q3BSP.h"
+
+// Describes the textures through the shader table from the source (the base folder's when empty),
+// then loads each texture's image into SurfaceTextures and the sky's images. An image that fails
+// to load is a problem of Shading, and the load goes on.
+void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
+                        const shaders::TShaderSource& source);
+
+// The texture pass, lightmap pass, sky and blended surfaces of a frame whose faces are marked.
+void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);

@@ -1,0 +1,275 @@
+// The viewer's tool keys through the paint pass, driven by a fake clock and a fake cursor as the
+// frame-loop tests are: mode toggles next to W/S/A/D/Esc, flying up and down, the overlay line and
+// its shadow, F12 screenshots that never replace a file, and F5 / --watch reloads.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FrameLoopGlobals.h"
+#include "app/viewer/KeyTable.h"
+#include "app/viewer/ViewModes.h"
+#include "app/viewer/frmMain.h"
+#include "gl/OpenGL.h"
+#include "platform/Input.h"
+#include "platform/OffscreenContext.h"
+#include "support/BspWriter.h"
+#include "support/TestSupport.h"
+#include "textures/Textures.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+using TColouring = TRenderOptions::TColouring;
+
+class ToolsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    apptest::ResetFrameLoopGlobals();
+    app::ViewModes = {};
+    app::SetFixedGLState();
+    PreviousTicks = platform::SetTickSource([this] { return Tick; });
+    PreviousCursor = platform::SetCursorSource(
+        {[] { return platform::TPoint{160, 120}; }, [](platform::TPoint) {}});
+    Surface = app::TPaintSurface{[] { return kWidth; }, [] { return kHeight; }, [] {}, [] {},
+                                 [] {}, [] {}, [] {}};
+    fs::create_directory(Dir / "lgmp");
+  }
+  void TearDown() override {
+    platform::SetTickSource(std::move(PreviousTicks));
+    platform::SetCursorSource(std::move(PreviousCursor));
+    app::ViewModes = {};
+    Level = TQuake3BSP{};
+  }
+
+  // Dark (shadow) pixels in the band of heads-up line `line`, over a white picture.
+  static int DarkPixelsInLine(int line) {
+    std::vector<std::uint8_t> pixels(kWidth * 16 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, kHeight - 32 - 16 * line - 1, kWidth, 16, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    int dark = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 && pixels[i + 1] < 64;
+    return dark;
+  }
+
+  void PaintAt(std::uint32_t tick) {
+    Tick = tick;
+    app::PaintPass(Surface);
+  }
+  void Press(std::uint16_t key) {
+    Form.FormKeyDown(key, 0);
+    Form.FormKeyUp(key, 0);
+  }
+
+  platform::TOffscreenGLContext Context{kWidth, kHeight};
+  testsupport::TTempDir Dir;
+  testsupport::TScopedWorkingDir InDir{Dir.Path()};
+  Tfrmcube Form;
+  std::uint32_t Tick = 0;
+  app::TPaintSurface Surface;
+  platform::TTickSource PreviousTicks;
+  platform::TCursorSource PreviousCursor;
+};
+
+TEST_F(ToolsTest, ModeKeysToggleOncePerPress) {
+  struct TKeyCase {
+    std::vector<std::uint16_t> Keys;
+    std::string Modes;
+    bool Overlay;
+  };
+  const TKeyCase cases[] = {
+      {{}, "plain", false},
+      {{app::VK_F1}, "textures", false},
+      {{app::VK_F1, app::VK_F1}, "plain", false},
+      {{app::VK_F1, app::VK_F2}, "lightmaps", false},
+      {{app::VK_F6, app::VK_F3}, "clusters+wireframe", false},
+      {{app::VK_F3, app::VK_F4, app::VK_TAB}, "wireframe+freeze", true},
+      {{app::VK_TAB, app::VK_TAB, app::VK_F4, app::VK_F4}, "plain", false},
+  };
+  for (const TKeyCase& c : cases) {
+    app::ViewModes = {};
+    for (const std::uint16_t key : c.Keys) Press(key);
+    EXPECT_EQ(app::ModeNames(app::ViewModes.Render), c.Modes) << c.Keys.size();
+    EXPECT_EQ(app::ViewModes.Overlay, c.Overlay);
+    EXPECT_EQ(app::ExtraLineShown(), c.Overlay || c.Modes != "plain");
+  }
+  // A held key repeats its down event: still one toggle.
+  app::ViewModes = {};
+  std::uint16_t f3 = app::VK_F3;
+  Form.FormKeyDown(f3, 0);
+  Form.FormKeyDown(f3, 0);
+  EXPECT_TRUE(app::ViewModes.Render.Wireframe);
+  EXPECT_TRUE(Keys[app::VK_F3]);
+  Form.FormKeyUp(f3, 0);
+
+  // F4 freezes where the camera is when it is pressed.
+  app::ViewModes = {};
+  Press(app::VK_F4);
+  EXPECT_EQ(app::ViewModes.Render.FreezePosition.X, 100.0f);
+  EXPECT_EQ(app::ViewModes.Render.FreezePosition.Z, 300.0f);
+}
+
+TEST_F(ToolsTest, UpAndDownKeysBesideTheDesignKeys) {
+  struct TMoveCase {
+    std::vector<std::uint16_t> Held;
+    float DeltaY, DeltaZ;  // after 100 ms at 150 units per second
+  };
+  const TMoveCase cases[] = {
+      {{app::VK_E}, 0, 15},          {{app::VK_SPACE}, 0, 15},
+      {{app::VK_Q}, 0, -15},         {{app::VK_C}, 0, -15},
+      {{app::VK_E, app::VK_SPACE}, 0, 15}, {{app::VK_E, app::VK_Q}, 0, 0},
+      {{87, app::VK_E}, 15, 15},     {{}, 0, 0},
+  };
+  std::uint32_t tick = 1000;
+  for (const TMoveCase& c : cases) {
+    InitCamera(Camera, 100, 200, 300, 0, 270);
+    Keys.fill(false);
+    PaintAt(tick);
+    for (const std::uint16_t key : c.Held) Keys[key] = true;
+    PaintAt(tick + 100);
+    tick += 1000;
+    EXPECT_NEAR(Camera.Y, 200 + c.DeltaY, 1e-3f) << c.Held.size();
+    EXPECT_NEAR(Camera.Z, 300 + c.DeltaZ, 1e-3f) << c.Held.size();
+    EXPECT_NEAR(Camera.X, 100, 1e-3f);
+  }
+}
+
+// Over a white sky the white text shows only by its shadow: off, the band of the first line and
+// of the ninth are white; with the overlay on, both hold dark shadow pixels.
+TEST_F(ToolsTest, OverlayAddsANinthLineAndAShadowUnderEveryLine) {
+  testsupport::TMessageCapture messages;
+  ASSERT_TRUE(LoadTexture(std::string(BSPWALK_SOURCE_DIR) + "/font.tga", FontTexture, false));
+  const auto darkPixelsInLine = [](int line) {
+    std::vector<std::uint8_t> pixels(kWidth * 16 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, kHeight - 32 - 16 * line - 1, kWidth, 16, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    int dark = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 && pixels[i + 1] < 64;
+    return dark;
+  };
+  std::uint32_t tick = 1000;
+  for (const bool overlay : {false, true, false}) {
+    app::ViewModes.Overlay = overlay;
+    glClearColor(1, 1, 1, 1);
+    PaintAt(tick += 16);
+    if (overlay) {
+      EXPECT_GT(darkPixelsInLine(0), 100);
+      EXPECT_GT(darkPixelsInLine(8), 100);
+      EXPECT_EQ(darkPixelsInLine(9), 0);
+    } else {
+      EXPECT_EQ(darkPixelsInLine(0), 0);
+      EXPECT_EQ(darkPixelsInLine(8), 0);
+    }
+  }
+  EXPECT_EQ(app::OverlayLine(Level, Camera),
+            "  plain leaf:-1 cluster:-1 sees:0/0 --camera=100,200,300,0,270");
+}
+
+// H shows the key table below the heads-up block, shadowed as the overlay is, and hides it again;
+// every key the tools handle has its row in that table.
+TEST_F(ToolsTest, HTogglesTheKeyReferenceFromTheKeyTable) {
+  testsupport::TMessageCapture messages;
+  ASSERT_TRUE(LoadTexture(std::string(BSPWALK_SOURCE_DIR) + "/font.tga", FontTexture, false));
+  std::uint32_t tick = 1000;
+  for (const bool shown : {false, true, false}) {
+    if (shown != app::ViewModes.KeyReference) Press(app::VK_H);
+    ASSERT_EQ(app::ViewModes.KeyReference, shown);
+    glClearColor(1, 1, 1, 1);
+    PaintAt(tick += 16);
+    EXPECT_EQ(DarkPixelsInLine(0), 0) << "the heads-up lines keep their plain look";
+    EXPECT_EQ(DarkPixelsInLine(app::kKeyReferenceFirstLine - 1), 0);
+    // 240 pixels hold the heading and the first row.
+    EXPECT_EQ(DarkPixelsInLine(app::kKeyReferenceFirstLine) > 100, shown);
+    EXPECT_EQ(DarkPixelsInLine(app::kKeyReferenceFirstLine + 1) > 100, shown);
+  }
+  EXPECT_EQ(app::KeyReferenceLines()[1], "    W, S      fly forward, back along the view");
+
+  std::set<std::uint16_t> inTable;
+  for (const app::TKeyRow& row : app::KeyTable()) inTable.insert(row.Codes.begin(), row.Codes.end());
+  for (std::uint16_t key = 1; key < 256; ++key) {
+    app::ViewModes = {};
+    EXPECT_TRUE(!app::HandleToolKey(key, false, TVector{0, 0, 0}) || inTable.count(key)) << key;
+  }
+}
+
+TEST_F(ToolsTest, F12SavesNumberedPicturesAndNeverReplacesAFile) {
+  app::ViewModes.LevelPath = "maps\\Q3DM1.bsp";
+  testsupport::WriteFile(Dir / "bspwalk-Q3DM1-2.png", {'m', 'i', 'n', 'e'});
+  std::uint32_t tick = 1000;
+  for (const char* expected : {"bspwalk-Q3DM1-1.png", "bspwalk-Q3DM1-3.png"}) {
+    Press(app::VK_F12);
+    PaintAt(tick += 16);
+    EXPECT_EQ(app::ViewModes.Note, std::string("Saved ") + expected);
+    const std::vector<std::uint8_t> png = testsupport::ReadFile(Dir / expected);
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(png[1], 'P');
+  }
+  EXPECT_EQ(testsupport::ReadFile(Dir / "bspwalk-Q3DM1-2.png"),
+            (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
+  PaintAt(tick += 1000);
+  EXPECT_EQ(app::ViewModes.Note, "Saved bspwalk-Q3DM1-3.png") << "shown for two seconds";
+  PaintAt(tick += 1001);
+  EXPECT_EQ(app::ViewModes.Note, "");
+}
+
+TEST_F(ToolsTest, ReloadTakesTheNewFileAndKeepsTheOldOneWhenItFails) {
+  testsupport::TMessageCapture messages;
+  const std::string path = Dir / "level.bsp";
+  testsupport::TBspWriter writer = testsupport::TBspWriter::SmallLevel();
+  writer.WriteTo(path);
+  ASSERT_TRUE(Level.LoadBSP(path));
+  app::ViewModes.LevelPath = path;
+  app::ViewModes.Render.Wireframe = true;
+  writer.Faces.push_back(writer.Faces[0]);
+  writer.WriteTo(path);
+  std::uint32_t tick = 1000;
+  Press(app::VK_F5);
+  PaintAt(tick += 16);
+  EXPECT_EQ(Level.FaceCount, 2);
+  EXPECT_EQ(app::ViewModes.Note, "Reloaded " + path);
+  EXPECT_TRUE(app::ViewModes.Render.Wireframe) << "modes are kept";
+  EXPECT_EQ(Camera.X, 100.0f) << "the pose is kept";
+
+  const std::vector<std::uint8_t> good = writer.Bytes();
+  struct TBroken {
+    std::function<void()> Break;
+    std::string Reason;
+  };
+  const TBroken broken[] = {
+      {[&] { testsupport::WriteFile(path, {}); }, "the file is empty"},
+      {[&] { testsupport::WriteFile(path, {good.begin(), good.begin() + 200}); }, "Read beyond end of file"},
+      {[&] { fs::remove(path); }, "the file is gone"},
+      {[&] { fs::create_directory(path); }, "not a file"},
+  };
+  for (const TBroken& b : broken) {
+    fs::remove_all(path);
+    b.Break();
+    Press(app::VK_F5);
+    PaintAt(tick += 16);
+    EXPECT_EQ(Level.FaceCount, 2);
+    EXPECT_EQ(app::ViewModes.Note, "Reload failed, old level kept: " + path + ": " + b.Reason);
+    PaintAt(tick += 5000);
+    EXPECT_FALSE(app::ViewModes.Note.empty()) << "the reason stays while the old level is shown";
+  }
+  EXPECT_TRUE(messages.Messages().empty()) << messages.Messages().front().Text;
+
+  // --watch: a change of the file is noticed at the next poll, about a second later.
+  fs::remove_all(path);
+  app::ViewModes.Watch = true;
+  testsupport::WriteFile(path, good);
+  PaintAt(tick += 1000);  // the first poll only notes the file
+  writer.Faces.push_back(writer.Faces[0]);
+  writer.WriteTo(path);
+  PaintAt(tick += 500);
+  EXPECT_EQ(Level.FaceCount, 2) << "not polled yet";
+  PaintAt(tick += 600);
+  EXPECT_EQ(Level.FaceCount, 3);
+}
+
+}  // namespace
