@@ -136,7 +136,7 @@ void FinishLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   TBSPFile& file = load.File;
   GroupFaces(level.Faces, level.LightmapCount, level.LightmapFaceCounts, level.LightmapFaces,
              [](const TBSPFace& face) { return face.LightmapIndex; });
-  if (load.Options.Shaders) GroupShadedFaces(level);
+  if (load.Options.Shaders && load.Bytes) GroupShadedFaces(level, *load.Bytes, file.Lumps, file.Planes);
 
   level.LeafCount = static_cast<std::int32_t>(file.Leaves.size());
   level.NodeCount = static_cast<std::int32_t>(file.Nodes.size());

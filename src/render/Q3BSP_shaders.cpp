@@ -1,6 +1,7 @@
-// Surfaces drawn as the shader scripts describe them (--shaders). Everything a frame needs is
-// decided at load, per texture (level/Q3BSP_shading.cpp): the renderer sets state once per texture
-// group and never looks at a face's shader.
+// Surfaces drawn as the shader scripts describe them (--shaders). Everything that does not move
+// is decided at load, per texture (level/Q3BSP_shading.cpp): the images of every stage are loaded
+// here, and a frame draws the texture groups stage by stage (ShaderStages.cpp), the sky, the fog
+// and the billboards.
 #include "render/Q3BSP_shaders.h"
 
 #include <GL/gl.h>
@@ -9,82 +10,62 @@
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_shading.h"
-#include "level/Q3BSP_surfaces.h"
+#include "render/Billboards.h"
+#include "render/Fog.h"
 #include "render/Q3BSP_images.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_sky.h"
+#include "render/ShaderStages.h"
 
 namespace {
 
-constexpr std::int32_t PolygonFace = 1;
-
 // Loads one image into the slot (each file once, however many textures name it); a failure the
 // loader raises (a hostile or truncated file) is kept as a problem instead of ending the load.
-void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading, TImageOnce& images) {
+void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading, TImageOnce& images,
+               bool clamp = false) {
   try {
-    images.Load(image, slot);
+    images.Load(image, slot, clamp);
   } catch (const std::exception& e) {
     shading.Problems.push_back({image, 0, e.what()});
   }
 }
 
-void LoadSky(TLevelShading& shading, const std::vector<std::string>& sky, TImageOnce& images) {
-  if (sky.size() == 1) LoadImage(sky.front(), shading.SkyClouds, shading, images);
-  if (sky.size() != 6) return;
-  shading.SkyBox.assign(6, 0);
-  for (std::size_t side = 0; side < 6; ++side) LoadImage(sky[side], shading.SkyBox[side], shading, images);
-}
-
-void SetAlphaTest(shaders::TAlphaTest test) {
-  switch (test) {
-    case shaders::TAlphaTest::None: OpenGL.glDisable(GL_ALPHA_TEST); return;
-    case shaders::TAlphaTest::GT0: OpenGL.glAlphaFunc(GL_GREATER, 0.0f); break;
-    case shaders::TAlphaTest::LT128: OpenGL.glAlphaFunc(GL_LESS, 0.5f); break;
-    case shaders::TAlphaTest::GE128: OpenGL.glAlphaFunc(GL_GEQUAL, 0.5f); break;
-  }
-  OpenGL.glEnable(GL_ALPHA_TEST);
-}
-
-// The visible polygons of a face list drawn in one call: the per-face calls of the plain frame
-// cost more on a software renderer than copying the few vertices of each face. Returns how many
-// faces of the list were visible.
-std::int32_t DrawFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces,
-                       const std::vector<AGLNrf2>& coords, bool draw, bool allSurfaces) {
-  TLevelShading::TBatch& batch = level.Shading.Batch;
-  batch.Positions.clear();
-  batch.Coords.clear();
-  batch.Indices.clear();
-  std::int32_t visible = 0;
-  for (const std::int32_t f : faces) {
-    const std::size_t face = static_cast<std::size_t>(f);
-    if (level.FaceVisible[face] == 0) continue;
-    // With every surface drawn, as in the plain frame: only faces that are drawn count.
-    const bool drawn = allSurfaces ? SurfaceDrawn(level, face) : level.Faces[face].FaceType == PolygonFace;
-    if (allSurfaces && !drawn) continue;
-    ++visible;
-    if (!draw || !drawn) continue;
-    const AGLNrf3& vertices = level.FaceVertices[face];
-    const GLuint base = static_cast<GLuint>(batch.Positions.size());
-    batch.Positions.insert(batch.Positions.end(), vertices.begin(), vertices.end());
-    batch.Coords.insert(batch.Coords.end(), coords[face].begin(), coords[face].end());
-    const std::vector<GLuint>& indices = level.FaceIndices[face];
-    if (!indices.empty()) {
-      for (const GLuint i : indices) batch.Indices.push_back(base + i);
-    } else {
-      for (GLuint i = 1; i + 1 < vertices.size(); ++i) batch.Indices.insert(batch.Indices.end(), {base, base + i, base + i + 1});
+// Every stage's frames, each image once; a clampMap stage's images get textures of their own.
+void LoadStages(TShadedSurface& surface, const std::vector<std::vector<std::string>>& stageImages,
+                TLevelShading& shading, TImageOnce& images) {
+  surface.StageTextures.assign(stageImages.size(), {});
+  for (std::size_t s = 0; s < stageImages.size(); ++s) {
+    const bool clamp = surface.Shader && s < surface.Shader->Stages.size() && surface.Shader->Stages[s].Clamp;
+    for (const std::string& frame : stageImages[s]) {
+      GLuint texture = 0;
+      if (!frame.empty()) LoadImage(frame, texture, shading, images, clamp);
+      surface.StageTextures[s].push_back(texture);
     }
   }
-  if (!batch.Indices.empty()) {
-    OpenGL.glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
-    OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, batch.Coords.data());
-    OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.Indices.size()), GL_UNSIGNED_INT,
-                          batch.Indices.data());
-  }
-  return visible;
 }
 
-std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw, bool allSurfaces) {
-  return DrawFaces(level, level.TextureFaces[t], level.FaceTexCoords, draw, allSurfaces);
+void LoadSky(TLevelShading& shading, const TShadedImages& described, TImageOnce& images) {
+  if (described.Sky.size() == 6) {
+    // Clamped to their edges: the sides meet without a seam of the opposite edge's texels.
+    shading.SkyBox.assign(6, 0);
+    for (std::size_t side = 0; side < 6; ++side)
+      LoadImage(described.Sky[side], shading.SkyBox[side], shading, images, true);
+  }
+  LoadStages(shading.Sky, described.SkyStages, shading, images);
+  for (const auto& frames : shading.Sky.StageTextures)
+    if (!frames.empty() && frames.front() != 0 && shading.SkyClouds == 0) shading.SkyClouds = frames.front();
+}
+
+// $whiteimage, and the stand-in for an image that is missing: one white texel.
+GLuint MakeWhiteTexture() {
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  const GLubyte white[4] = {255, 255, 255, 255};
+  OpenGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  OpenGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  OpenGL.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+  return name;
 }
 
 }  // namespace
@@ -94,14 +75,20 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
   const TShadedImages described = DescribeShadedSurfaces(level, textures, source);
   TLevelShading& shading = level.Shading;
   TImageOnce images;
-  for (std::size_t t = 0; t < textures.size(); ++t)
+  for (std::size_t t = 0; t < textures.size(); ++t) {
     for (const std::string& image : described.Surfaces[t]) LoadImage(image, level.SurfaceTextures[t], shading, images);
-  LoadSky(shading, described.Sky, images);
+    TShadedSurface& surface = shading.Surfaces[t];
+    LoadStages(surface, described.Stages[t], shading, images);
+    // A name no script defines is drawn as the plain frame draws it: its own image, then its
+    // lightmap (the default shader's first stage is the texture's slot).
+    if (surface.Shader && surface.Shader->File.empty()) surface.StageTextures = {{level.SurfaceTextures[t]}, {}};
+  }
+  LoadSky(shading, described, images);
+  shading.WhiteTexture = MakeWhiteTexture();
 }
 
 void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
   const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
-  const TLevelShading& shading = level.Shading;
   // The alpha test is the heads-up text's between frames; it is put back as found.
   const GLboolean alphaTestWas = OpenGL.glIsEnabled(GL_ALPHA_TEST);
   GLint alphaFuncWas = GL_ALWAYS;
@@ -109,63 +96,22 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
   OpenGL.glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFuncWas);
   OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
 
-  // Opaque surfaces: one state per texture group.
-  bool blendedVisible = false;
-  for (std::size_t t = 0; t < static_cast<std::size_t>(level.TextureCount); ++t) {
-    const shaders::TDrawState& state = shading.States[t];
-    const bool draw = state.Drawn && !state.Blended;
-    if (!draw) {
-      const std::int32_t visible = DrawGroup(level, t, false, allSurfaces);
-      VisibleFaceCount += visible;
-      blendedVisible = blendedVisible || (state.Blended && visible > 0);
-      continue;
-    }
-    glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[t]);
-    SetAlphaTest(state.AlphaTest);
-    if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
-    VisibleFaceCount += DrawGroup(level, t, true, allSurfaces);
-    if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
+  VisibleFaceCount += UpdateShadedGroups(level, allSurfaces);
+  EvaluateShadedFrame(level, cameraPosition, options.Time);
+  {
+    TStageState state;
+    DrawShadedGroups(level, state, false);
+    state.Finish();
   }
-  OpenGL.glDisable(GL_ALPHA_TEST);
-
-  // The lightmap pass as in the plain frame (see RenderLevel), over the faces whose shader has a
-  // lightmap stage.
-  OpenGL.glDepthFunc(GL_EQUAL);
-  OpenGL.glEnable(GL_BLEND);
-  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-  for (const bool twoSided : {false, true}) {
-    const auto& lists = twoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces;
-    if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
-    for (std::size_t m = 0; m < lists.size(); ++m) {
-      if (lists[m].empty()) continue;
-      glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[m]);
-      DrawFaces(level, lists[m], level.FaceLightmapCoords, true, allSurfaces);
-    }
-    if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
+  DrawSky(level.Shading, cameraPosition);
+  DrawFog(level, cameraPosition);
+  {
+    // Blended surfaces over everything opaque, not sorted by distance.
+    TStageState state;
+    DrawShadedGroups(level, state, true);
+    state.Finish();
   }
-  OpenGL.glDisable(GL_BLEND);
-  OpenGL.glDepthFunc(GL_LESS);
-
-  DrawSky(shading, cameraPosition);
-
-  // Blended surfaces last, over everything opaque, leaving the depth buffer as it is.
-  if (blendedVisible) {
-    OpenGL.glEnable(GL_BLEND);
-    OpenGL.glDepthMask(GL_FALSE);
-    for (std::size_t t = 0; t < static_cast<std::size_t>(level.TextureCount); ++t) {
-      const shaders::TDrawState& state = shading.States[t];
-      if (!state.Drawn || !state.Blended) continue;
-      glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[t]);
-      OpenGL.glBlendFunc(static_cast<GLenum>(state.BlendSource), static_cast<GLenum>(state.BlendDestination));
-      SetAlphaTest(state.AlphaTest);
-      if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
-      DrawGroup(level, t, true, allSurfaces);
-      if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
-    }
-    OpenGL.glDisable(GL_ALPHA_TEST);
-    OpenGL.glDepthMask(GL_TRUE);
-    OpenGL.glDisable(GL_BLEND);
-  }
+  if (allSurfaces) DrawBillboards(level, cameraPosition);
 
   OpenGL.glAlphaFunc(static_cast<GLenum>(alphaFuncWas), alphaRefWas);
   if (alphaTestWas) OpenGL.glEnable(GL_ALPHA_TEST);

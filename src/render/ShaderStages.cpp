@@ -1,0 +1,162 @@
+// Drawing the stages of --shaders. A texture group's visible triangles are index lists into the
+// joined vertex arrays, rebuilt only when the marked faces change; each stage then costs its
+// state changes and one draw (one per lightmap for a lightmap stage), however many faces it has.
+#include "render/ShaderStages.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "gl/OpenGL.h"
+#include "level/Q3BSP_surfaces.h"
+
+namespace {
+
+void BuildGroup(const TQuake3BSP& level, std::size_t t, bool allSurfaces, TShadedGroup& group) {
+  const bool drawnState = level.Shading.States[t].Drawn;
+  std::map<std::int32_t, std::vector<GLuint>> byLightmap;
+  for (const std::int32_t f : level.TextureFaces[t]) {
+    const std::size_t face = static_cast<std::size_t>(f);
+    if (level.FaceVisible[face] == 0) continue;
+    // As in the plain frame: with every surface drawn only faces that are drawn count.
+    const bool drawn = allSurfaces ? SurfaceDrawn(level, face) : level.Faces[face].FaceType == kPolygonFace;
+    if (allSurfaces && !drawn) continue;
+    ++group.Visible;
+    if (!drawn || !drawnState) continue;
+    group.Faces.push_back(f);
+    AppendFaceTriangles(level, face, byLightmap[level.Faces[face].LightmapIndex]);
+  }
+  for (auto& [lightmap, indices] : byLightmap) {
+    group.Ranges.push_back({lightmap, group.Indices.size(), indices.size()});
+    group.Indices.insert(group.Indices.end(), indices.begin(), indices.end());
+  }
+}
+
+bool Billboard(const TQuake3BSP& level, std::size_t face) {
+  const TBSPFace& f = level.Faces[face];
+  if (f.FaceType != kBillboardFace || f.TextureIndex < 0 || f.TextureIndex >= level.TextureCount) return false;
+  const TShadedSurface& surface = level.Shading.Surfaces[static_cast<std::size_t>(f.TextureIndex)];
+  return !surface.Plan.Stages.empty();
+}
+
+// Moves the visible faces of a deformed group, from the joined arrays into the frame's buffers.
+void DeformFaces(TQuake3BSP& level, TShadedFrame& frame, const shaders::TShader& shader,
+                 const TShadedGroup& group, const TVector& eye, double seconds) {
+  const TShadedArrays& arrays = level.Shading.Arrays;
+  for (const std::int32_t f : group.Faces) {
+    const std::size_t first = arrays.First[static_cast<std::size_t>(f)];
+    const std::size_t n = level.FaceVertices[static_cast<std::size_t>(f)].size();
+    std::copy_n(arrays.Positions.begin() + static_cast<std::ptrdiff_t>(first), n,
+                frame.Positions.begin() + static_cast<std::ptrdiff_t>(first));
+    std::copy_n(arrays.Normals.begin() + static_cast<std::ptrdiff_t>(first), n,
+                frame.Normals.begin() + static_cast<std::ptrdiff_t>(first));
+    const shaders::TDeformFace vertices{std::span(frame.Positions).subspan(first, n),
+                                        std::span(frame.Normals).subspan(first, n),
+                                        std::span(arrays.TexCoords).subspan(first, n)};
+    for (const shaders::TDeform& deform : shader.Deforms) {
+      if (deform.Kind == shaders::TDeformKind::AutoSprite || deform.Kind == shaders::TDeformKind::AutoSprite2)
+        shaders::AutoSprite(vertices.Positions, eye, deform.Kind == shaders::TDeformKind::AutoSprite2);
+      else
+        shaders::ApplyDeform(deform, seconds, vertices);
+    }
+  }
+}
+
+// tcGen environment: the eye's direction mirrored in the normal, as coordinates (the t the other
+// way round, like the surface coordinates).
+void EnvironmentCoords(TQuake3BSP& level, TShadedFrame& frame, const TShadedGroup& group, bool deformed,
+                       const TVector& eye) {
+  const TShadedArrays& arrays = level.Shading.Arrays;
+  const AGLNrf3& positions = deformed ? frame.Positions : arrays.Positions;
+  const AGLNrf3& normals = deformed ? frame.Normals : arrays.Normals;
+  for (const std::int32_t f : group.Faces) {
+    const std::size_t first = arrays.First[static_cast<std::size_t>(f)];
+    const std::size_t end = first + level.FaceVertices[static_cast<std::size_t>(f)].size();
+    for (std::size_t i = first; i < end; ++i) {
+      TVector v{eye.X - positions[i].X, eye.Y - positions[i].Y, eye.Z - positions[i].Z};
+      const float length = std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z);
+      if (length > 0 && std::isfinite(length)) v = {v.X / length, v.Y / length, v.Z / length};
+      const TVector& n = normals[i];
+      const float d = 2 * (n.X * v.X + n.Y * v.Y + n.Z * v.Z);
+      const float ry = n.Y * d - v.Y, rz = n.Z * d - v.Z;
+      frame.EnvCoords[i] = {0.5f + ry * 0.5f, -(0.5f - rz * 0.5f)};
+    }
+  }
+}
+
+// The frame's buffers the size of the joined arrays, made once for a level that needs them.
+void SizeBuffers(const TLevelShading& shading, TShadedFrame& frame) {
+  const std::size_t n = shading.Arrays.Positions.size();
+  bool deformed = false, environment = false;
+  for (const TShadedSurface& s : shading.Surfaces) {
+    deformed = deformed || s.Plan.Deformed;
+    environment = environment || s.Plan.Environment;
+  }
+  if (deformed && frame.Positions.size() != n) {
+    frame.Positions.resize(n);
+    frame.Normals.resize(n);
+  }
+  if (environment && frame.EnvCoords.size() != n) frame.EnvCoords.resize(n);
+}
+
+}  // namespace
+
+void AppendFaceTriangles(const TQuake3BSP& level, std::size_t face, std::vector<GLuint>& indices) {
+  const GLuint base = level.Shading.Arrays.First[face];
+  const std::vector<GLuint>& own = level.FaceIndices[face];
+  if (!own.empty()) {
+    for (const GLuint i : own) indices.push_back(base + i);
+  } else {
+    const GLuint n = static_cast<GLuint>(level.FaceVertices[face].size());
+    for (GLuint i = 1; i + 1 < n; ++i) indices.insert(indices.end(), {base, base + i, base + i + 1});
+  }
+}
+
+TShadedFrame& ShadedFrame(TLevelShading& shading) {
+  if (!shading.Frame) shading.Frame = std::make_shared<TShadedFrame>();
+  return *shading.Frame;
+}
+
+std::int32_t UpdateShadedGroups(TQuake3BSP& level, bool allSurfaces) {
+  TShadedFrame& frame = ShadedFrame(level.Shading);
+  if (frame.Built && frame.AllSurfaces == allSurfaces && frame.Marked == level.FaceVisible)
+    return frame.VisibleTotal;
+  frame.Marked = level.FaceVisible;
+  frame.AllSurfaces = allSurfaces;
+  frame.Built = true;
+  frame.Groups.assign(static_cast<std::size_t>(level.TextureCount), {});
+  frame.VisibleTotal = 0;
+  for (std::size_t t = 0; t < frame.Groups.size(); ++t) {
+    BuildGroup(level, t, allSurfaces, frame.Groups[t]);
+    frame.VisibleTotal += frame.Groups[t].Visible;
+  }
+  frame.Billboards.clear();
+  for (std::size_t f = 0; f < level.Faces.size(); ++f)
+    if (level.FaceVisible[f] != 0 && Billboard(level, f)) frame.Billboards.push_back(static_cast<std::int32_t>(f));
+  std::stable_sort(frame.Billboards.begin(), frame.Billboards.end(), [&level](std::int32_t a, std::int32_t b) {
+    return level.Faces[static_cast<std::size_t>(a)].TextureIndex < level.Faces[static_cast<std::size_t>(b)].TextureIndex;
+  });
+  return frame.VisibleTotal;
+}
+
+void EvaluateShadedFrame(TQuake3BSP& level, const TVector& eye, double seconds) {
+  TLevelShading& shading = level.Shading;
+  TShadedFrame& frame = ShadedFrame(shading);
+  SizeBuffers(shading, frame);
+  frame.Values.resize(frame.Groups.size());
+  for (std::size_t t = 0; t < frame.Groups.size(); ++t) {
+    const TShadedGroup& group = frame.Groups[t];
+    const TShadedSurface& surface = shading.Surfaces[t];
+    if (group.Faces.empty() || !surface.Shader || surface.Plan.Stages.empty()) continue;
+    std::vector<shaders::TStageValues>& values = frame.Values[t];
+    values.clear();
+    for (const shaders::TPlannedStage& stage : surface.Plan.Stages)
+      values.push_back(shaders::EvaluateStage(*surface.Shader, stage, seconds));
+    if (surface.Plan.Deformed) DeformFaces(level, frame, *surface.Shader, group, eye, seconds);
+    if (surface.Plan.Environment) EnvironmentCoords(level, frame, group, surface.Plan.Deformed, eye);
+  }
+  frame.SkyValues.clear();
+  if (shading.Sky.Shader)
+    for (const shaders::TPlannedStage& stage : shading.Sky.Plan.Stages)
+      frame.SkyValues.push_back(shaders::EvaluateStage(*shading.Sky.Shader, stage, seconds));
+}
