@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "textures/ImageDecode.h"
+#include "textures/ImageRead.h"
 
 namespace {
 
@@ -27,6 +28,19 @@ bool LoadTexture(const std::string& imageFileName, GLuint& textureSlot, bool fro
   if (extension == ".TGA") return LoadTGATexture(imageFileName, textureSlot, fromResource);
   return false;
 }
+
+namespace textures {
+
+std::optional<TReadImage> ReadImage(const std::string& imageFileName, bool fromResource,
+                                    TLargestSide largestSide) {
+  const std::string extension = UpperExtension(imageFileName);
+  if (extension == ".BMP") return ReadBMPImage(imageFileName, fromResource, largestSide);
+  if (extension == ".JPG") return ReadJPGImage(imageFileName, fromResource, largestSide);
+  if (extension == ".TGA") return ReadTGAImage(imageFileName, fromResource, largestSide);
+  return std::nullopt;
+}
+
+}  // namespace textures
 
 std::uint32_t LargestTextureSide() {
   static std::uint32_t largest = 0;
