@@ -22,8 +22,12 @@ const browser = spawn(chromium, [
 
 async function finish(code, message) {
   if (message) console.error(`render.mjs: ${message}`);
-  browser.kill('SIGKILL');
-  await rm(profile, { recursive: true, force: true });
+  if (browser.exitCode === null && browser.signalCode === null) {
+    const ended = new Promise((resolve) => browser.once('exit', resolve));
+    browser.kill('SIGKILL');
+    await ended;
+  }
+  await rm(profile, { recursive: true, force: true, maxRetries: 5 });
   process.exit(code);
 }
 setTimeout(() => finish(1, `no picture after ${seconds} s`), Number(seconds) * 1000).unref();

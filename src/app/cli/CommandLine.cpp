@@ -15,8 +15,8 @@
 #include <system_error>
 #include <variant>
 
+#include "app/cli/ExportOptions.h"
 #include "app/cli/Help.h"
-#include "app/runs/GltfWriter.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 
@@ -59,9 +59,6 @@ int ParsePositiveInt(const std::string& text, int highest, const std::string& wh
 // context exists.
 constexpr int kLargestSide = 8192;
 constexpr int kMostFrames = 10'000'000;
-// Metres per unit of --export-scale: a level of a few thousand units stays within any viewer's
-// reach, and its coordinates within a float's.
-constexpr float kMostExportScale = 1000;
 
 // A one-line usage error: the text names the option and what is wrong with its value.
 class EUsage : public std::runtime_error {
@@ -164,8 +161,7 @@ constexpr TOptionRow kOptions[] = {
     {"--spawn", &TRawOptions::Spawn, "N",  // level and data
      "Start at this spawn point of the level (1 is the first)"},
     {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf",  // headless runs
-     "Write the level as a glTF 2.0 file (binary .glb, or .gltf with its files beside it) "
-     "with its images, lightmaps and spawn points, under the fidelity options given; exit"},
+     "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
 };
@@ -218,15 +214,10 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
     options.Mode = TRunMode::Overview;
     options.OverviewPath = raw.Overview;
   }
-  if (cli.count("--export")) {
-    if (chosen > 0 || options.Mode == TRunMode::Overview)
-      throw EUsage("--export cannot be combined with --info, --at, --screenshot, --benchmark, "
-                   "--list or --overview");
-    if (raw.Export.empty()) throw EUsage("--export needs a file name");
-    if (!IsGltfName(raw.Export))
-      throw EUsage("--export: '" + raw.Export + "' does not end in .glb or .gltf");
-    options.Mode = TRunMode::Export;
-    options.ExportPath = raw.Export;
+  try {
+    if (cli.count("--export")) ApplyExportFile(raw.Export, chosen > 0 || options.Mode == TRunMode::Overview, options);
+  } catch (const std::invalid_argument& e) {
+    throw EUsage(e.what());
   }
   if (cli.count("--screenshot") && raw.Screenshot.empty())
     throw EUsage("--screenshot needs a file name");
@@ -262,17 +253,10 @@ void ApplyRunValues(const CLI::App& cli, const TRawOptions& raw, TCommandLine& o
   }
   options.Json = raw.Json;
   options.Verbose = raw.Verbose;
-  if (cli.count("--export-scale")) {
-    if (options.Mode != TRunMode::Export) throw EUsage("--export-scale applies to --export only");
-    float metres = 0;
-    try {
-      metres = ParseFloat(raw.ExportScale);
-    } catch (const std::invalid_argument& e) {
-      throw EUsage(std::string("--export-scale: ") + e.what());
-    }
-    if (!(metres > 0 && metres <= kMostExportScale))
-      throw EUsage("--export-scale: '" + raw.ExportScale + "' is not above 0 and at most 1000 metres");
-    options.ExportScale = metres;
+  try {
+    if (cli.count("--export-scale")) ApplyExportScale(raw.ExportScale, options);
+  } catch (const std::invalid_argument& e) {
+    throw EUsage(e.what());
   }
 }
 
