@@ -32,4 +32,8 @@ std::optional<TReadImage> ReadJPGImage(const std::string& imageFileName, bool fr
 std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fromResource,
                                        TLargestSide largestSide);
 
+// The loaders' end: a texture made from the image read (CreateTexture) into the slot; false, and
+// the slot as it was, when nothing was read.
+bool UploadImage(const std::optional<TReadImage>& read, GLuint& textureSlot);
+
 }  // namespace textures

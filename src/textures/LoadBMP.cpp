@@ -57,9 +57,5 @@ std::optional<TReadImage> ReadBMPImage(const std::string& imageFileName, bool fr
 }  // namespace textures
 
 bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
-  const auto read = textures::ReadBMPImage(imageFileName, fromResource, LargestTextureSide);
-  if (!read) return false;
-  const textures::TImage& image = read->Image;
-  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
-  return true;
+  return textures::UploadImage(textures::ReadBMPImage(imageFileName, fromResource, LargestTextureSide), textureSlot);
 }

@@ -59,9 +59,5 @@ std::optional<TReadImage> ReadJPGImage(const std::string& imageFileName, bool fr
 }  // namespace textures
 
 bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
-  const auto read = textures::ReadJPGImage(imageFileName, fromResource, LargestTextureSide);
-  if (!read) return false;
-  const textures::TImage& image = read->Image;
-  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
-  return true;
+  return textures::UploadImage(textures::ReadJPGImage(imageFileName, fromResource, LargestTextureSide), textureSlot);
 }

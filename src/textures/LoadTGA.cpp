@@ -66,9 +66,5 @@ std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fr
 }  // namespace textures
 
 bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
-  const auto read = textures::ReadTGAImage(imageFileName, fromResource, LargestTextureSide);
-  if (!read) return false;
-  const textures::TImage& image = read->Image;
-  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
-  return true;
+  return textures::UploadImage(textures::ReadTGAImage(imageFileName, fromResource, LargestTextureSide), textureSlot);
 }

@@ -40,6 +40,13 @@ std::optional<TReadImage> ReadImage(const std::string& imageFileName, bool fromR
   return std::nullopt;
 }
 
+bool UploadImage(const std::optional<TReadImage>& read, GLuint& textureSlot) {
+  if (!read) return false;
+  const TImage& image = read->Image;
+  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
+  return true;
+}
+
 }  // namespace textures
 
 std::uint32_t LargestTextureSide() {
