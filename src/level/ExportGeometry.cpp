@@ -85,9 +85,26 @@ std::vector<TExportMesh> BuildExportMeshes(const TQuake3BSP& level, const TExpor
                                            const TAtlasLayout& atlases,
                                            std::span<const std::int32_t> faceModels,
                                            std::span<const TBSPModel> models, float scale) {
-  // Meshes by model number, primitives by material, both in ascending order.
+  // Meshes by model number, primitives by material, both in ascending order; each primitive's
+  // arrays sized first, so that they never hold room twice over while they grow.
   std::map<std::int32_t, std::map<std::int32_t, TExportPrimitive>> byModel;
   byModel[0];
+  std::map<std::pair<std::int32_t, std::int32_t>, std::pair<std::size_t, std::size_t>> sizes;
+  for (std::size_t f = 0; f < plan.FaceMaterial.size(); ++f) {
+    if (plan.FaceMaterial[f] < 0) continue;
+    const std::size_t vertices = level.FaceVertices[f].size(), indices = level.FaceIndices[f].size();
+    auto& [v, i] = sizes[{faceModels.empty() ? 0 : faceModels[f], plan.FaceMaterial[f]}];
+    v += vertices;
+    i += indices > 0 ? indices / 3 * 3 : 3 * (vertices > 2 ? vertices - 2 : 0);
+  }
+  for (const auto& [key, size] : sizes) {
+    TExportPrimitive& primitive = byModel[key.first][key.second];
+    primitive.Positions.reserve(3 * size.first);
+    primitive.Normals.reserve(3 * size.first);
+    primitive.TexCoords.reserve(2 * size.first);
+    if (plan.Materials[static_cast<std::size_t>(key.second)].Atlas >= 0) primitive.LightmapCoords.reserve(2 * size.first);
+    primitive.Indices.reserve(size.second);
+  }
   for (std::size_t f = 0; f < plan.FaceMaterial.size(); ++f) {
     const std::int32_t material = plan.FaceMaterial[f];
     if (material < 0) continue;

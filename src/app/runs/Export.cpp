@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "app/runs/ExportImages.h"
@@ -165,24 +166,30 @@ int RunExport(const TRunOptions& options) {
               << ", more than the " << kMostExportTriangles << " an export takes\n";
     return 1;
   }
-  TExportInputs inputs;
+  auto inputs = std::make_unique<TExportInputs>();
   TGltfScene scene;
   TExportPlan plan;
   try {
     const bool shaded = options.LevelOptions.Shaders;
     const bool gameData = options.LevelOptions.Files != nullptr;
     const auto readImages = [&](const TSurfaceImageNames& names) {
-      inputs.Images.Read(names, shaded, gameData, inputs.Level.Shading.Problems);
+      inputs->Images.Read(names, shaded, gameData, inputs->Level.Shading.Problems);
     };
-    if (!LoadLevelModel(inputs.Level, options.LevelPath, options.LevelOptions, readImages, inputs.Lightmaps)) {
+    if (!LoadLevelModel(inputs->Level, options.LevelPath, options.LevelOptions, readImages, inputs->Lightmaps)) {
       std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
       return 1;
     }
-    scene = BuildScene(inputs, *loaded, options, plan);
+    scene = BuildScene(*inputs, *loaded, options, plan);
   } catch (const std::exception& e) {
     std::cerr << "bspwalk: " << options.LevelPath << ": " << e.what() << "\n";
     return 1;
   }
+  if (options.Verbose) {
+    PrintSurfaceSummary(inputs->Level.Surfaces, inputs->Level.LoadTimings.TessellationMs);
+    if (options.Shaders) PrintShadingSummary(inputs->Level);
+  }
+  // The level and its images are in the scene now; the file needs the memory.
+  inputs.reset();
   const std::size_t images = scene.Images.size(), atlases = scene.Atlases.size(), spawns = scene.Spawns.size();
   std::uint64_t bytes = 0;
   try {
@@ -192,8 +199,6 @@ int RunExport(const TRunOptions& options) {
     return 1;
   }
   if (options.Verbose) {
-    PrintSurfaceSummary(inputs.Level.Surfaces, inputs.Level.LoadTimings.TessellationMs);
-    if (options.Shaders) PrintShadingSummary(inputs.Level);
     std::fprintf(stderr,
                  "bspwalk: %s: %d faces, %lld triangles, %zu materials, %zu images, %zu lightmap "
                  "atlases, %zu spawn points; %llu bytes in %.0f ms, peak resident memory %.1f MB\n",

@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
@@ -69,6 +70,18 @@ class TFileStreamBuffer : public std::streambuf {
 class TBuilder {
  public:
   explicit TBuilder(tinygltf::Model& model) : Model(model) { Model.buffers.resize(1); }
+
+  // Room for everything the buffer will hold, so that it never moves while it grows.
+  void Reserve(const TGltfScene& scene) {
+    std::size_t bytes = 0;
+    for (const TExportMesh& mesh : scene.Meshes)
+      for (const TExportPrimitive& p : mesh.Primitives)
+        bytes += 4 * (p.Positions.size() + p.Normals.size() + p.TexCoords.size() + p.LightmapCoords.size() +
+                      p.Indices.size()) + 20;
+    for (const std::vector<TEncodedImage>* images : {&scene.Images, &scene.Atlases})
+      for (const TEncodedImage& image : *images) bytes += image.Bytes.size() + 4;
+    Model.buffers[0].data.reserve(bytes);
+  }
 
   // A view of the bytes at the end of the buffer (4-byte aligned); its index.
   int View(const void* data, std::size_t size, int target) {
@@ -198,6 +211,7 @@ tinygltf::Model BuildModel(TGltfScene& scene, const fs::path& gltfPath, std::vec
   model.asset.generator = scene.Generator;
   model.asset.extras = tinygltf::Value(tinygltf::Value::Object{{"level", tinygltf::Value(scene.LevelName)}});
   TBuilder builder(model);
+  builder.Reserve(scene);
   const bool sideImages = !gltfPath.empty();
   const std::string stem = gltfPath.stem().string();
   std::size_t number = 0;
