@@ -52,6 +52,14 @@ struct TLevelInfo {
     std::int32_t PatchesNotDrawn = 0;
   };
   std::optional<TSurfaceTriangles> Surfaces;
+  // With a fidelity option: what a frame draws over the whole level, as --export writes it (no
+  // sky, no nodraw; materials are pairs of surface texture and lightmap atlas).
+  struct TDrawn {
+    std::int32_t Faces = 0;
+    std::int64_t Triangles = 0;
+    std::size_t Materials = 0;
+  };
+  std::optional<TDrawn> Drawn;
 };
 
 // The level file checked and parsed into its records, for every mode but the viewer; a refusal
