@@ -16,6 +16,7 @@
 #include <variant>
 
 #include "app/cli/ExportOptions.h"
+#include "app/cli/Fidelity.h"
 #include "app/cli/Help.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
@@ -81,7 +82,7 @@ struct TRawOptions {
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
   bool Shaders = false, Full = false;
-  std::string Surfaces, Tess;
+  std::string Surfaces, Tess, Time;
 };
 
 // One option: its name, the raw field it fills (a flag, a value, or one value per use), the name
@@ -153,6 +154,8 @@ constexpr TOptionRow kOptions[] = {
      "polygons (default) or all: also curved surfaces and meshes"},
     {"--tess", &TRawOptions::Tess, "N",  // fidelity
      "Segments per side of a curved-surface piece, 1 to 64 (default 8); with --surfaces all"},
+    {"--time", &TRawOptions::Time, "SECONDS",  // fidelity
+     "Clock of moving surfaces (--shaders) for --screenshot, --benchmark, --overview: 0 to 1e6 s"},
     {"--data", &TRawOptions::Data, "DIR",  // level and data
      "Game-data folder (its loose files and *.pk3 archives) or one .pk3 file; "
      "repeatable, later over earlier (default: BSPWALK_DATA, colon-separated)"},
@@ -383,6 +386,8 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
       throw EUsage(std::string("--tess: ") + e.what());
     }
   }
+  if (cli.count("--time")) try { ApplyTime(raw.Time, options); }
+    catch (const std::invalid_argument& e) { throw EUsage(e.what()); }
 }
 
 // Arguments the parser took for no option or LEVEL. An unknown option is named, with the nearest

@@ -25,6 +25,7 @@ constexpr TKeyRow kKeys[] = {
     {"F12", "screenshot: bspwalk-LEVEL-N.png in the base folder", {VK_F12, 0}},
     {"Tab", "information line: modes, leaf, cluster, the pose as --camera; on or off", {VK_TAB, 0}},
     {"H", "this key reference, on or off", {VK_H, 0}},
+    {"P", "the clock of moving surfaces (--shaders) paused or running", {VK_P, 0}},
     {"Esc", "quit", {kEscape, 0}},
 };
 

@@ -157,10 +157,12 @@ void RunToolsBeforeFrame(float now) {
   const std::string reason = ReloadLevel(Level, ViewModes.LevelPath, ViewModes.LevelOptions);
   if (ViewModes.Watch) watched = StampOf(ViewModes.LevelPath);
   // A failure stays on screen until the next reload: the level shown is not the file's.
-  if (reason.empty())
+  if (reason.empty()) {
     SetNote("Reloaded " + ViewModes.LevelPath, now + kNoteMs);
-  else
+    RestartClock();
+  } else {
     SetNote("Reload failed, old level kept: " + reason, 3.0e38f);
+  }
 }
 
 void RunToolsAfterFrame(float now, int width, int height) {
