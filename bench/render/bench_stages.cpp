@@ -16,9 +16,7 @@
 #include <string>
 
 #include "level/Q3BSP.h"
-#include "render/Billboards.h"
-#include "render/Fog.h"
-#include "render/Q3BSP_sky.h"
+#include "render/Q3BSP_shaders.h"
 #include "render/ShaderStages.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
@@ -58,19 +56,7 @@ TRenderOptions FullOptions() {
 void FloorFrame(TQuake3BSP& level, const TVector& eye) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  {
-    TStageState state;
-    DrawShadedGroups(level, state, false);
-    state.Finish();
-  }
-  DrawSky(level.Shading, eye);
-  DrawFog(level, eye);
-  {
-    TStageState state;
-    DrawShadedGroups(level, state, true);
-    state.Finish();
-  }
-  DrawBillboards(level, eye);
+  DrawShadedPasses(level, eye, true);
 }
 
 void BM_FullFrame(benchmark::State& state, const std::string& map) {

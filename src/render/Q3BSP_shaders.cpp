@@ -87,17 +87,7 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
   shading.WhiteTexture = MakeWhiteTexture();
 }
 
-void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
-  const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
-  // The alpha test is the heads-up text's between frames; it is put back as found.
-  const GLboolean alphaTestWas = OpenGL.glIsEnabled(GL_ALPHA_TEST);
-  GLint alphaFuncWas = GL_ALWAYS;
-  GLfloat alphaRefWas = 0;
-  OpenGL.glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFuncWas);
-  OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
-
-  VisibleFaceCount += UpdateShadedGroups(level, allSurfaces);
-  EvaluateShadedFrame(level, cameraPosition, options.Time);
+void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool allSurfaces) {
   {
     TStageState state;
     DrawShadedGroups(level, state, false);
@@ -112,6 +102,20 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
     state.Finish();
   }
   if (allSurfaces) DrawBillboards(level, cameraPosition);
+}
+
+void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
+  const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
+  // The alpha test is the heads-up text's between frames; it is put back as found.
+  const GLboolean alphaTestWas = OpenGL.glIsEnabled(GL_ALPHA_TEST);
+  GLint alphaFuncWas = GL_ALWAYS;
+  GLfloat alphaRefWas = 0;
+  OpenGL.glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFuncWas);
+  OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
+
+  VisibleFaceCount += UpdateShadedGroups(level, allSurfaces);
+  EvaluateShadedFrame(level, cameraPosition, options.Time);
+  DrawShadedPasses(level, cameraPosition, allSurfaces);
 
   OpenGL.glAlphaFunc(static_cast<GLenum>(alphaFuncWas), alphaRefWas);
   if (alphaTestWas) OpenGL.glEnable(GL_ALPHA_TEST);

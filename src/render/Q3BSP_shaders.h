@@ -11,5 +11,10 @@
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
                         const shaders::TShaderSource& source);
 
-// The texture pass, lightmap pass, sky and blended surfaces of a frame whose faces are marked.
+// A frame whose faces are marked: the texture groups brought up to date with the marks, their
+// stages evaluated at options.Time, then DrawShadedPasses.
 void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
+
+// The draws of a frame from the groups and values it has: the opaque groups' stages, the sky, the
+// fog, the blended groups' stages and, with every surface, the billboards.
+void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool allSurfaces);
