@@ -61,33 +61,12 @@ std::string FileKind(const fs::file_status& status) {
 struct TRunData {
   platform::TBudget Budget;  // the run's: everything below reads and builds within it
   std::unique_ptr<data::TSearchPath> Path;
-  std::string LevelArgument;  // LEVEL as given: the name the loaders ask for
   std::vector<std::string> DataPaths;  // --data or BSPWALK_DATA, for messages
-  std::string DiskPath;       // set when LEVEL is an existing file
-  std::string LevelName;      // otherwise: the search-path name it was found under
-  // The level's bytes from the archives, read once: several steps read the level, and inflating
-  // it again each time would cost more than copying it.
-  std::optional<std::vector<std::uint8_t>> ArchivedLevel;
+  std::string LevelName;  // LEVEL found in the search path: the name it was found under
+  // Level.Archived: the level's bytes from the archives, read once: several steps read the level,
+  // and inflating it again each time would cost more than copying it.
+  TRunLevel Level;
   platform::TFileSource Files;
-
-  void MakeSource() {
-    // An absolute path (the program's own font beside an installed program) is no game-data
-    // name: it is read from the disk as it is.
-    Files.Exists = [this](const std::string& name) {
-      std::error_code ec;
-      if (fs::path(name).is_absolute()) return fs::is_regular_file(name, ec);
-      // A level read from its path is there while its file is (--watch tells a deleted one).
-      if (name == LevelArgument) return DiskPath.empty() || fs::is_regular_file(DiskPath, ec);
-      return Path->Exists(name);
-    };
-    Files.Read = [this](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
-      if (fs::path(name).is_absolute() && name != LevelArgument) return ReadDiskFile(name, SIZE_MAX);
-      if (name != LevelArgument) return Path->Read(name);
-      if (!DiskPath.empty()) return ReadDiskFile(DiskPath, SIZE_MAX);
-      return ArchivedLevel;
-    };
-    Files.ReadAhead = [this](const std::vector<std::string>& names) { Path->ReadAhead(names); };
-  }
 };
 
 // The file name without folder and ".bsp", the way people name levels.
@@ -124,7 +103,7 @@ std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
   // Only a file wins over a game-data name; a folder or anything else of the level's name is named
   // only when the game data does not hold the name either.
   if (fs::is_regular_file(status)) {
-    run.DiskPath = resolved;
+    run.Level.DiskPath = resolved;
     const std::uintmax_t size = fs::file_size(resolved, ec);
     if (!ec && size > platform::kMaxFileBytes)
       return level + ": " + std::to_string(size) + " bytes, more than the " +
@@ -154,15 +133,15 @@ std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
     if (run.LevelName.empty()) return NoSuchLevel(run, level);
   }
   // Plainly something else: said before anything tries to read it as a level.
-  if (run.DiskPath.empty()) {
+  if (run.Level.DiskPath.empty()) {
     try {
-      run.ArchivedLevel = run.Path->Read(run.LevelName);
+      run.Level.Archived = run.Path->Read(run.LevelName);
     } catch (const platform::EBudgetSpent&) {
       return level + ": does not fit in the budget of bytes read from the game data";
     }
-    if (!run.ArchivedLevel) return level + ": the level could not be read from " + run.Path->Find(run.LevelName)->Source;
+    if (!run.Level.Archived) return level + ": the level could not be read from " + run.Path->Find(run.LevelName)->Source;
   }
-  const auto first = run.DiskPath.empty() ? run.ArchivedLevel : ReadDiskFile(run.DiskPath, 64);
+  const auto first = run.Level.DiskPath.empty() ? run.Level.Archived : ReadDiskFile(run.Level.DiskPath, 64);
   if (first) {
     std::vector<std::uint8_t> head(first->begin(), first->begin() + std::min<std::size_t>(64, first->size()));
     if (Lower(level).ends_with(".tga") && head.size() >= 18 && (head[2] == 2 || head[2] == 10) &&
@@ -172,7 +151,7 @@ std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
       return level + " is " + *kind +
              (kind->starts_with("an archive") ? "" : "; bspwalk reads Quake 3 levels (IBSP version 46)");
   }
-  run.LevelArgument = level;
+  run.Level.Argument = level;
   return std::nullopt;
 }
 
@@ -234,6 +213,26 @@ void ApplyGameData(const data::TSearchPath& searchPath, const platform::TFileSou
 
 }  // namespace
 
+platform::TFileSource RunFileSource(const TRunLevel& level, const data::TSearchPath& path) {
+  platform::TFileSource files;
+  // An absolute path (the program's own font beside an installed program) is no game-data name:
+  // it is read from the disk as it is.
+  files.Exists = [&level, &path](const std::string& name) {
+    std::error_code ec;
+    if (fs::path(name).is_absolute()) return fs::is_regular_file(name, ec);
+    if (name == level.Argument) return level.DiskPath.empty() || fs::is_regular_file(level.DiskPath, ec);
+    return path.Exists(name);
+  };
+  files.Read = [&level, &path](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
+    if (fs::path(name).is_absolute() && name != level.Argument) return ReadDiskFile(name, SIZE_MAX);
+    if (name != level.Argument) return path.Read(name);
+    if (!level.DiskPath.empty()) return ReadDiskFile(level.DiskPath, SIZE_MAX);
+    return level.Archived;
+  };
+  files.ReadAhead = [&path](const std::vector<std::string>& names) { path.ReadAhead(names); };
+  return files;
+}
+
 bool AddEnvironmentData(TCommandLine& options, const char* value, std::ostream& err) {
   if (!options.DataPaths.empty() || !value) return true;
   const std::string list = value;
@@ -280,7 +279,7 @@ int RunWithGameData(TCommandLine options) {
     }
     return 1;
   }
-  run.MakeSource();
+  run.Files = RunFileSource(run.Level, *run.Path);
   // Everything the run reads (level, images, font) comes through the search path from here on.
   const platform::TScopedFileSource source(run.Files);
   ApplyGameData(*run.Path, run.Files, run.Budget, options.LevelOptions);
