@@ -1,8 +1,9 @@
 // The shader script reader on any bytes: it must end, in time linear in the text, without reading
-// outside it, and every shader it keeps must be filed under its own name. Every shader kept is
-// then planned and evaluated as a frame would (stage values, tcMod matrices, deforms of a quad
-// and autosprites) at a few times up to the clock's limit: the values must stay finite, within
-// the kept bounds, and the animMap frame within the frames.
+// outside it, every shader it keeps must be filed under its own name, and it keeps no more
+// shaders than the table's limit (every other input has one of 4). Every shader kept is then
+// planned and evaluated as a frame would (stage values, tcMod matrices, deforms of a quad and
+// autosprites) at a few times up to the clock's limit: the values must stay finite, within the
+// kept bounds (stages, frames, tcMods, deforms), and the animMap frame within the frames.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -47,11 +48,13 @@ void Evaluate(const shaders::TShader& shader) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   shaders::TShaderTable table;
+  if (size % 2) table.MostShaders = 4;
   shaders::ReadShaderScript("fuzz.shader", std::string_view(reinterpret_cast<const char*>(data), size), table);
   for (const auto& [name, shader] : table.Shaders) {
     if (shader.Name != name) std::abort();
     Evaluate(shader);
   }
   if (table.Problems.size() > shaders::kProblemsPerScript + 1) std::abort();
+  if (table.Shaders.size() > table.MostShaders) std::abort();
   return 0;
 }

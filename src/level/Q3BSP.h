@@ -16,6 +16,7 @@
 #include "genom/genom.h"
 #include "shaders/Shaders.h"
 #include "shaders/StagePlan.h"
+#include "platform/Budget.h"
 #include "platform/Files.h"
 
 // ---- File records: little-endian, packed, exactly as stored in the file. ----
@@ -172,6 +173,10 @@ struct TLevelOptions {
   // When lgmp/ does not exist, the lightmaps are uploaded without writing their images (the plain
   // load fails with "Cannot create file" instead).
   bool LightmapFilesOptional = false;
+  // The run's budget (platform/Budget.h): the shaders kept and the curved surfaces' memory are
+  // taken from it, and what it left out is reported when the load ends. Null: the load keeps a
+  // budget of its own with the default figures.
+  platform::TBudget* Budget = nullptr;
 };
 
 // How a frame is drawn beyond the plain two passes. The default value is the plain frame, call for
@@ -231,7 +236,12 @@ struct TShadedArrays {
   AGLbyt4 Colours;
   AGLbyt4 OneMinusColours;  // rgb 255 - stored, alpha as stored; only when a stage asks for it
   AGLbyt4 AlphaColours;     // rgb 255, alpha as stored; likewise
-  std::vector<std::uint32_t> First;  // per face, where its vertices start
+  std::vector<std::uint32_t> First;  // per face, where its vertices start; kNotJoined for a large face
+  // A face of more vertices than this (a finely tessellated curved surface) is drawn from its own
+  // arrays, not copied: the copies stay a small share of the level's vertices. Such a face is
+  // neither deformed, environment-mapped nor fogged.
+  static constexpr std::size_t kMostJoinedVertices = 1024;
+  static constexpr std::uint32_t kNotJoined = ~0u;
 };
 
 // A fog volume of the level (level/FogVolumes.h reads them).
@@ -271,13 +281,6 @@ struct TLevelShading {
   std::size_t ShaderCount = 0, ScriptCount = 0;
   // Script mistakes and images that failed to load ("file:line: text"), for --verbose.
   std::vector<shaders::TProblem> Problems;
-  // One group's visible triangles gathered for a single draw; kept from frame to frame so that a
-  // frame allocates nothing once the largest group has been seen.
-  struct TBatch {
-    AGLNrf3 Positions;
-    AGLNrf2 Coords;
-    std::vector<std::uint32_t> Indices;
-  } Batch;
 };
 
 // ---- The level model. ----

@@ -71,15 +71,20 @@ void JoinArrays(TQuake3BSP& level) {
   TShadedArrays& arrays = level.Shading.Arrays;
   arrays = {};
   std::size_t total = 0;
-  for (const AGLNrf3& vertices : level.FaceVertices) total += vertices.size();
+  for (const AGLNrf3& vertices : level.FaceVertices)
+    if (vertices.size() <= TShadedArrays::kMostJoinedVertices) total += vertices.size();
   arrays.Positions.reserve(total);
   arrays.Normals.reserve(total);
   arrays.TexCoords.reserve(total);
   arrays.LightmapCoords.reserve(total);
   arrays.Colours.reserve(total);
   for (std::size_t f = 0; f < level.FaceVertices.size(); ++f) {
-    arrays.First.push_back(static_cast<std::uint32_t>(arrays.Positions.size()));
     const std::size_t n = level.FaceVertices[f].size();
+    if (n > TShadedArrays::kMostJoinedVertices) {
+      arrays.First.push_back(TShadedArrays::kNotJoined);
+      continue;
+    }
+    arrays.First.push_back(static_cast<std::uint32_t>(arrays.Positions.size()));
     arrays.Positions.insert(arrays.Positions.end(), level.FaceVertices[f].begin(), level.FaceVertices[f].end());
     // Every per-face array has the face's vertex count (the load's invariant); should one not,
     // the joined arrays stay in step all the same.
@@ -123,9 +128,9 @@ void ReadFogs(TLevelShading& shading, std::span<const std::uint8_t> bytes,
 }  // namespace
 
 TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                                     const shaders::TShaderSource& given) {
+                                     const shaders::TShaderSource& given, platform::TBudget* budget) {
   const shaders::TShaderSource source = given.ScriptNames ? given : shaders::BaseFolderSource();
-  const shaders::TShaderTable table = shaders::LoadShaderTable(source);
+  const shaders::TShaderTable table = shaders::LoadShaderTable(source, budget);
   TLevelShading& shading = level.Shading;
   shading.Problems = table.Problems;
   shading.ShaderCount = table.Shaders.size();

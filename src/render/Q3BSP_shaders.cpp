@@ -6,10 +6,12 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <exception>
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_shading.h"
+#include "platform/Budget.h"
 #include "render/Billboards.h"
 #include "render/Fog.h"
 #include "render/Q3BSP_images.h"
@@ -25,6 +27,8 @@ void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading, T
                bool clamp = false) {
   try {
     images.Load(image, slot, clamp);
+  } catch (const platform::EBudgetSpent&) {
+    // left out: the budget's warning names it
   } catch (const std::exception& e) {
     shading.Problems.push_back({image, 0, e.what()});
   }
@@ -71,8 +75,8 @@ GLuint MakeWhiteTexture() {
 }  // namespace
 
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& source) {
-  const TShadedImages described = DescribeShadedSurfaces(level, textures, source);
+                        const shaders::TShaderSource& source, platform::TBudget* budget) {
+  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, budget);
   TLevelShading& shading = level.Shading;
   TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t) {

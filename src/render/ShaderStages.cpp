@@ -23,6 +23,10 @@ void BuildGroup(const TQuake3BSP& level, std::size_t t, bool allSurfaces, TShade
     if (allSurfaces && !drawn) continue;
     ++group.Visible;
     if (!drawn || !drawnState) continue;
+    if (level.Shading.Arrays.First[face] == TShadedArrays::kNotJoined) {
+      group.Large.push_back(f);
+      continue;
+    }
     group.Faces.push_back(f);
     AppendFaceTriangles(level, face, byLightmap[level.Faces[face].LightmapIndex]);
   }
@@ -147,7 +151,7 @@ void EvaluateShadedFrame(TQuake3BSP& level, const TVector& eye, double seconds) 
   for (std::size_t t = 0; t < frame.Groups.size(); ++t) {
     const TShadedGroup& group = frame.Groups[t];
     const TShadedSurface& surface = shading.Surfaces[t];
-    if (group.Faces.empty() || !surface.Shader || surface.Plan.Stages.empty()) continue;
+    if ((group.Faces.empty() && group.Large.empty()) || !surface.Shader || surface.Plan.Stages.empty()) continue;
     std::vector<shaders::TStageValues>& values = frame.Values[t];
     values.clear();
     for (const shaders::TPlannedStage& stage : surface.Plan.Stages)

@@ -19,7 +19,8 @@ struct TShadedGroup {
     std::size_t First, Count;
   };
   std::vector<TRange> Ranges;
-  std::vector<std::int32_t> Faces;  // the visible faces drawn, in list order
+  std::vector<std::int32_t> Faces;  // the visible faces drawn from the joined arrays, in list order
+  std::vector<std::int32_t> Large;  // the visible faces drawn from their own arrays
   std::int32_t Visible = 0;         // what the group adds to VisibleFaceCount
 };
 

@@ -139,6 +139,32 @@ void DrawLightmapStage(const TQuake3BSP& level, TStageState& state, const TShade
   }
 }
 
+// The group's large faces for one stage, each from its own arrays with the stage's state; the
+// texture is the stage's, or each face's lightmap for a lightmap stage.
+void DrawLargeFaces(const TQuake3BSP& level, TStageState& state, const TShadedGroup& group,
+                    const shaders::TPlannedStage& stage, const shaders::TStageValues& values, GLuint texture) {
+  const bool multiplies = stage.Blend && stage.Source == shaders::TBlendFactor::DstColor;
+  for (const std::int32_t f : group.Large) {
+    const std::size_t face = static_cast<std::size_t>(f);
+    if (stage.Texture == shaders::TStageTexture::Lightmap) {
+      const std::int32_t m = level.Faces[face].LightmapIndex;
+      const bool has = m >= 0 && m < level.LightmapCount;
+      if (!has && multiplies) continue;
+      texture = has ? level.LightmapTextures[static_cast<std::size_t>(m)] : level.Shading.WhiteTexture;
+    }
+    state.Texture(texture);
+    const bool asStored = stage.Colours == shaders::TVertexColours::AsStored;
+    state.Colours(asStored ? level.FaceColors[face].data() : nullptr, values.Colour);
+    state.Pointers(level.FaceVertices[face].data(),
+                   stage.LightmapCoords ? level.FaceLightmapCoords[face].data() : level.FaceTexCoords[face].data());
+    const std::vector<GLuint>& indices = level.FaceIndices[face];
+    if (!indices.empty())
+      OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+    else
+      OpenGL.glDrawArrays(GL_TRIANGLE_FAN, 0, static_cast<GLsizei>(level.FaceVertices[face].size()));
+  }
+}
+
 void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageState& state, std::size_t t) {
   const TLevelShading& shading = level.Shading;
   const TShadedSurface& surface = shading.Surfaces[t];
@@ -161,6 +187,7 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
     state.TexMatrix(values);
     if (stage.Texture == shaders::TStageTexture::Lightmap) {
       DrawLightmapStage(level, state, group, stage);
+      if (!group.Large.empty()) DrawLargeFaces(level, state, group, stage, values, 0);
       continue;
     }
     GLuint texture = shading.WhiteTexture;
@@ -170,6 +197,7 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
     }
     state.Texture(texture);
     DrawRange(group, 0, group.Indices.size());
+    if (!group.Large.empty()) DrawLargeFaces(level, state, group, stage, values, texture);
   }
 }
 
@@ -180,7 +208,7 @@ void DrawShadedGroups(TQuake3BSP& level, TStageState& state, bool afterSky) {
   for (const std::int32_t t : level.Shading.DrawOrder) {
     const std::size_t texture = static_cast<std::size_t>(t);
     const TShadedSurface& surface = level.Shading.Surfaces[texture];
-    if (texture >= frame.Groups.size() || frame.Groups[texture].Indices.empty() || !surface.Shader ||
+    if (texture >= frame.Groups.size() || (frame.Groups[texture].Indices.empty() && frame.Groups[texture].Large.empty()) || !surface.Shader ||
         surface.Plan.Stages.empty() || surface.Plan.AfterSky != afterSky)
       continue;
     DrawGroupStages(level, frame, state, texture);

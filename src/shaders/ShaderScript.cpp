@@ -149,7 +149,7 @@ class TScriptReader {
 
   void ReadAll() {
     std::optional<TToken> token = Tokens.Next();
-    while (token) {
+    while (token && !Table.Full) {
       if (IsBrace(*token) || token->TooLong) {
         Tokens.Problem(token->Line, "expected a shader name, found '" + token->Text + "'");
         token = SkipBlock(*token);
@@ -164,7 +164,7 @@ class TScriptReader {
       // A block left unclosed before the next shader's name hands that name back to read next.
       std::optional<TToken> restart;
       token = ReadBody(name, restart);
-      while (restart) {
+      while (restart && !Table.Full) {
         name = *restart;
         restart.reset();
         token = ReadBody(name, restart);
@@ -197,7 +197,7 @@ class TScriptReader {
     Args.clear();
     token = Tokens.Next();
     while (token && !token->NewLine && !IsBrace(*token)) {
-      Args.push_back(std::move(*token));
+      if (Args.size() < kMostArguments) Args.push_back(std::move(*token));
       token = Tokens.Next();
     }
     return Args;
@@ -329,6 +329,10 @@ class TScriptReader {
   }
 
   void Store(TShader&& shader) {
+    if (Table.Shaders.size() >= Table.MostShaders && !Table.Shaders.contains(shader.Name)) {
+      Table.Full = true;
+      return;
+    }
     std::string key = shader.Name;
     if (!Table.Shaders.try_emplace(std::move(key), std::move(shader)).second) ++Table.Duplicates;
   }
