@@ -97,7 +97,7 @@ void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool all
     DrawShadedGroups(level, state, false);
     state.Finish();
   }
-  DrawSky(level.Shading, cameraPosition);
+  DrawSky(level.Shading, cameraPosition, SkyArea(level));
   DrawFog(level, cameraPosition);
   {
     // Blended surfaces over everything opaque, not sorted by distance.

@@ -103,7 +103,7 @@ TTexCoord CloudCoords(const TVector& d, float height) {
 // matrix its caller works on is selected again afterwards: the frame and the overview go on with
 // the projection matrix after the level, and their later transforms would otherwise land on the
 // model-view matrix.
-void DrawSky(TLevelShading& shading, const TVector& eye) {
+void DrawSky(TLevelShading& shading, const TVector& eye, const std::array<GLint, 4>& cloudArea) {
   const bool clouds = shading.Sky.Shader && !shading.Sky.Plan.Stages.empty() && shading.SkyClouds != 0;
   if (shading.SkyBox.empty() && !clouds) return;
   GLint matrixModeWas = GL_PROJECTION;
@@ -117,7 +117,14 @@ void DrawSky(TLevelShading& shading, const TVector& eye) {
   OpenGL.glPushMatrix();
   OpenGL.glTranslatef(eye.X, eye.Y, eye.Z);
   if (!shading.SkyBox.empty()) DrawBox(shading);
-  if (clouds) DrawClouds(shading, ShadedFrame(shading));
+  // The layers are blended over every pixel they cover; limited to where the sky is seen, they
+  // cost nothing over the rest of the window.
+  if (clouds && cloudArea[2] > 0 && cloudArea[3] > 0) {
+    OpenGL.glScissor(cloudArea[0], cloudArea[1], cloudArea[2], cloudArea[3]);
+    OpenGL.glEnable(GL_SCISSOR_TEST);
+    DrawClouds(shading, ShadedFrame(shading));
+    OpenGL.glDisable(GL_SCISSOR_TEST);
+  }
   OpenGL.glPopMatrix();
   OpenGL.glMatrixMode(static_cast<GLenum>(matrixModeWas));
   OpenGL.glDepthFunc(GL_LESS);

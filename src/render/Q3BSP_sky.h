@@ -1,6 +1,10 @@
 #pragma once
 // The sky of a level drawn with its shader scripts: a box around the eye behind every surface, and
 // the sky shader's cloud stages over it as a dome.
+#include <GL/gl.h>
+
+#include <array>
+
 #include "genom/genom.h"
 #include "level/Q3BSP.h"
 
@@ -12,9 +16,10 @@ inline constexpr float kCloudTile = 1024.0f;
 
 // Fills every pixel that no surface covered with the far box's six images, then the sky shader's
 // stages (with this frame's values, ShaderStages.h) as cloud layers, all centred on the eye;
-// nothing when the load found no sky. Leaves the depth state, culling and the matrix mode as it
-// found them.
-void DrawSky(TLevelShading& shading, const TVector& eye);
+// nothing when the load found no sky. The cloud layers only within `cloudArea` (x, y, width,
+// height in the window: where sky faces are seen; none when it is empty). Leaves the depth state,
+// culling and the matrix mode as it found them.
+void DrawSky(TLevelShading& shading, const TVector& eye, const std::array<GLint, 4>& cloudArea);
 
 // The cloud layer's coordinates in the direction (a unit vector) from the eye, at cloud height h.
 TTexCoord CloudCoords(const TVector& direction, float height);

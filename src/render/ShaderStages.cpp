@@ -135,12 +135,63 @@ std::int32_t UpdateShadedGroups(TQuake3BSP& level, bool allSurfaces) {
     frame.VisibleTotal += frame.Groups[t].Visible;
   }
   frame.Billboards.clear();
-  for (std::size_t f = 0; f < level.Faces.size(); ++f)
-    if (level.FaceVisible[f] != 0 && Billboard(level, f)) frame.Billboards.push_back(static_cast<std::int32_t>(f));
+  frame.SkyFaces.clear();
+  for (std::size_t f = 0; f < level.Faces.size(); ++f) {
+    if (level.FaceVisible[f] == 0) continue;
+    if (Billboard(level, f)) frame.Billboards.push_back(static_cast<std::int32_t>(f));
+    const std::int32_t t = level.Faces[f].TextureIndex;
+    if (t >= 0 && t < level.TextureCount && level.Shading.States[static_cast<std::size_t>(t)].Sky)
+      frame.SkyFaces.push_back(static_cast<std::int32_t>(f));
+  }
   std::stable_sort(frame.Billboards.begin(), frame.Billboards.end(), [&level](std::int32_t a, std::int32_t b) {
     return level.Faces[static_cast<std::size_t>(a)].TextureIndex < level.Faces[static_cast<std::size_t>(b)].TextureIndex;
   });
   return frame.VisibleTotal;
+}
+
+std::array<GLint, 4> SkyArea(const TQuake3BSP& level) {
+  const TShadedFrame& frame = *level.Shading.Frame;
+  GLint viewport[4] = {0, 0, 0, 0};
+  OpenGL.glGetIntegerv(GL_VIEWPORT, viewport);
+  if (frame.SkyFaces.empty()) return {viewport[0], viewport[1], 0, 0};
+  GLdouble m[16], p[16];
+  OpenGL.glGetDoublev(GL_MODELVIEW_MATRIX, m);
+  OpenGL.glGetDoublev(GL_PROJECTION_MATRIX, p);
+  double x0 = 1, y0 = 1, x1 = -1, y1 = -1;  // normalised device coordinates
+  bool whole = false;
+  std::vector<std::array<double, 4>> clips;
+  for (const std::int32_t f : frame.SkyFaces) {
+    clips.clear();
+    int outside[6] = {0, 0, 0, 0, 0, 0};  // vertices beyond each side of the view volume
+    for (const TVector& v : level.FaceVertices[static_cast<std::size_t>(f)]) {
+      double eye[4];
+      std::array<double, 4> c{};
+      for (int r = 0; r < 4; ++r) eye[r] = m[r] * v.X + m[4 + r] * v.Y + m[8 + r] * v.Z + m[12 + r];
+      for (int r = 0; r < 4; ++r) c[r] = p[r] * eye[0] + p[4 + r] * eye[1] + p[8 + r] * eye[2] + p[12 + r] * eye[3];
+      for (int a = 0; a < 3; ++a) {
+        outside[2 * a] += c[a] < -c[3];
+        outside[2 * a + 1] += c[a] > c[3];
+      }
+      clips.push_back(c);
+    }
+    // A face wholly beyond one side is not seen; one that reaches behind the eye is not projected.
+    if (std::any_of(std::begin(outside), std::end(outside), [&](int n) { return n == static_cast<int>(clips.size()); }))
+      continue;
+    for (const auto& c : clips) {
+      if (!(c[3] > 1e-6)) whole = true;
+      if (whole) break;
+      x0 = std::min(x0, c[0] / c[3]), x1 = std::max(x1, c[0] / c[3]);
+      y0 = std::min(y0, c[1] / c[3]), y1 = std::max(y1, c[1] / c[3]);
+    }
+    if (whole) return {viewport[0], viewport[1], viewport[2], viewport[3]};
+  }
+  if (x0 > x1 || y0 > y1) return {viewport[0], viewport[1], 0, 0};
+  const auto window = [](double ndc, GLint origin, GLint size) {
+    return origin + static_cast<GLint>(std::clamp((ndc + 1) / 2, 0.0, 1.0) * size);
+  };
+  const GLint left = window(x0, viewport[0], viewport[2]) - 1, bottom = window(y0, viewport[1], viewport[3]) - 1;
+  const GLint right = window(x1, viewport[0], viewport[2]) + 1, top = window(y1, viewport[1], viewport[3]) + 1;
+  return {left, bottom, std::max(0, right - left), std::max(0, top - bottom)};
 }
 
 void EvaluateShadedFrame(TQuake3BSP& level, const TVector& eye, double seconds) {

@@ -5,6 +5,7 @@
 // set only where it changes.
 #include <GL/gl.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -32,6 +33,7 @@ struct TShadedFrame {
   std::int32_t VisibleTotal = 0;
   std::vector<TShadedGroup> Groups;                      // per texture
   std::vector<std::int32_t> Billboards;                  // visible billboard faces
+  std::vector<std::int32_t> SkyFaces;                    // visible faces of sky shaders
   std::vector<std::vector<shaders::TStageValues>> Values;  // per texture, per planned stage
   std::vector<shaders::TStageValues> SkyValues;
   // Per-frame buffers the size of the joined arrays, made only for a level that needs them:
@@ -65,6 +67,11 @@ std::int32_t UpdateShadedGroups(TQuake3BSP& level, bool allSurfaces);
 // Every visible group's stage values at `seconds`, its deformed positions and its environment
 // coordinates seen from `eye`.
 void EvaluateShadedFrame(TQuake3BSP& level, const TVector& eye, double seconds);
+
+// The window area (x, y, width, height) the visible sky faces cover in this frame's view: where
+// cloud layers can show. Empty without a visible sky face; the whole viewport when one reaches
+// behind the eye. Costs one projection per vertex of the visible sky faces.
+std::array<GLint, 4> SkyArea(const TQuake3BSP& level);
 
 // The GL state of stage drawing, changed only where a stage differs from the one before.
 class TStageState {
