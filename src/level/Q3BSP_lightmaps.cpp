@@ -93,6 +93,12 @@ void CheckLightmapIndices(std::int32_t highestX, std::int32_t highestY) {
                                 std::to_string(highestX) + " and " + std::to_string(highestY));
 }
 
+std::uint8_t BrightenedLightmapByte(std::uint8_t value) { return kBrighten[value]; }
+
+void BrightenLightmapBytes(std::uint8_t* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = kBrighten[bytes[i]];
+}
+
 void TQuake3BSP::ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std::int32_t highestY,
                                 std::int32_t number) {
   CheckLightmapIndices(highestX, highestY);

@@ -11,6 +11,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
     level.Surfaces = TSurfaceSet::All;
     level.Tessellation = options.Tessellation;
   }
+  level.ExternalLightmaps = options.ExternalLightmaps;
+  level.VertexLight = options.VertexLight;
   return level;
 }
 
@@ -18,6 +20,7 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   TRenderOptions render;
   render.Shaders = options.Shaders;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
+  render.VertexLight = options.VertexLight;
   return render;
 }
 

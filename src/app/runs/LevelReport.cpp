@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "app/runs/Json.h"
+#include "level/LightmapFiles.h"
 #include "level/Q3BSP_visibility.h"
 #include "platform/ByteReader.h"
 #include "platform/Files.h"
@@ -194,7 +195,10 @@ std::string LevelInfoText(const TLevelInfo& info) {
   if (info.Shaders)
     out += Format("Shaders         TexturesWithoutImage %d, FacesWithoutImage %d\n",
                   info.TexturesWithoutImage, info.FacesWithoutImage);
-  out += Format("Lightmaps       %d\n", info.LightmapCount);
+  if (info.Lightmaps)
+    out += "Lightmaps       " + LightmapReportText(*info.Lightmaps) + "\n";
+  else
+    out += Format("Lightmaps       %d\n", info.LightmapCount);
   return out;
 }
 
@@ -262,6 +266,7 @@ std::string LevelInfoJson(const TLevelInfo& info) {
     out["TexturesWithoutImage"] = info.TexturesWithoutImage;
     out["FacesWithoutImage"] = info.FacesWithoutImage;
   }
+  if (info.Lightmaps) AddLightmapReport(out, *info.Lightmaps);
   return JsonLine(out);
 }
 
@@ -387,6 +392,11 @@ int RunInfo(const TRunOptions& options) {
       for (const std::string& warning :
            PlanSurfaces(loaded->Records.Faces, options.Tessellation).Warnings)
         std::cerr << "bspwalk: warning: " << warning << "\n";
+  }
+  if (options.ExternalLightmaps) {
+    const std::string& folder = options.LevelOptions.LightmapFolder;
+    info.Lightmaps = GatherLightmapReport(loaded->Records, folder.empty() ? LightmapFolderOf(options.LevelPath) : folder);
+    for (const std::string& warning : info.Lightmaps->Warnings) std::cerr << "bspwalk: warning: " << warning << "\n";
   }
   std::cout << (options.Json ? LevelInfoJson(info) : LevelInfoText(info)) << std::flush;
   return 0;
