@@ -18,6 +18,12 @@
 // its faces go without lightmap. The level file's name gives the folder when the options do not.
 void UploadLightmapFiles(TQuake3BSP& level, const TLevelLoad& load, const std::string& levelFileName);
 
+// The picture (packed RGB rows, t = 0 first) and its mipmaps into the bound texture: the levels
+// gluBuild2DMipmaps would make, computed here for sides that are powers of two (several times
+// faster on large pictures), by GLU for other sizes. Any row width; the unpack alignment is put
+// back as found.
+void UploadLightmapMipmaps(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& rgb);
+
 // The vertex pass over the faces listed (Lighting.VertexLitFaces, or a shaded list): the visible
 // ones that the frame draws (polygons; with every surface, whatever has triangles) in one draw,
 // untextured, each vertex in its brightened colour. The caller has set the lightmap pass's depth

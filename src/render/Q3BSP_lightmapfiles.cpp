@@ -1,6 +1,7 @@
 // Lightmap files (--external-lightmaps) turned into the textures the lightmap pass binds.
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -20,9 +21,64 @@ void Warn(TLevelLighting& lighting, const std::string& text) {
   platform::ShowMessage(text, "Lightmap file");
 }
 
+bool PowerOfTwo(std::uint32_t n) { return n != 0 && (n & (n - 1)) == 0; }
+
+// The next level of a power-of-two picture, as gluBuild2DMipmaps makes it: the rounded mean of each
+// 2 x 2 block, or once a side is 1, the truncated mean of each pair.
+std::vector<std::uint8_t> HalvedLevel(const std::vector<std::uint8_t>& rgb, std::uint32_t width, std::uint32_t height) {
+  const std::size_t w = width, h = height;
+  const std::size_t halfW = std::max<std::size_t>(1, w / 2), halfH = std::max<std::size_t>(1, h / 2);
+  std::vector<std::uint8_t> half(halfW * halfH * 3);
+  if (w == 1 || h == 1) {
+    // One row or one column: either way the pairs lie next to each other.
+    for (std::size_t i = 0; i < half.size(); ++i) {
+      const std::size_t pixel = i / 3, channel = i % 3;
+      half[i] = static_cast<std::uint8_t>((rgb[pixel * 6 + channel] + rgb[pixel * 6 + 3 + channel]) / 2);
+    }
+    return half;
+  }
+  const std::size_t row = w * 3;
+  for (std::size_t y = 0; y < halfH; ++y) {
+    const std::uint8_t* top = &rgb[2 * y * row];
+    const std::uint8_t* bottom = top + row;
+    std::uint8_t* out = &half[y * halfW * 3];
+    for (std::size_t x = 0; x < halfW; ++x, top += 6, bottom += 6, out += 3)
+      for (std::size_t c = 0; c < 3; ++c)
+        out[c] = static_cast<std::uint8_t>((top[c] + top[c + 3] + bottom[c] + bottom[c + 3] + 2) / 4);
+  }
+  return half;
+}
+
+}  // namespace
+
+void UploadLightmapMipmaps(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& rgb) {
+  GLint alignment = 4;
+  OpenGL.glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  OpenGL.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  if (!PowerOfTwo(width) || !PowerOfTwo(height)) {
+    // GLU scales other sizes to a power of two first.
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, static_cast<GLint>(width), static_cast<GLint>(height), GL_RGB,
+                      GL_UNSIGNED_BYTE, rgb.data());
+  } else {
+    std::vector<std::uint8_t> level;
+    const std::vector<std::uint8_t>* pixels = &rgb;
+    for (GLint number = 0;; ++number) {
+      OpenGL.glTexImage2D(GL_TEXTURE_2D, number, 3, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
+                          GL_RGB, GL_UNSIGNED_BYTE, pixels->data());
+      if (width == 1 && height == 1) break;
+      level = HalvedLevel(*pixels, width, height);
+      pixels = &level;
+      width = std::max<std::uint32_t>(1, width / 2);
+      height = std::max<std::uint32_t>(1, height / 2);
+    }
+  }
+  OpenGL.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+namespace {
+
 // A new texture holding the brightened picture with its mipmaps, made with the calls and state of
-// a lump lightmap's texture. Pictures are packed rows of any width: the unpack alignment is 1
-// while they are read, and put back after.
+// a lump lightmap's texture.
 GLuint UploadLightmapPicture(const textures::TTopFirstPicture& picture) {
   GLuint name = 0;
   glGenTextures(1, &name);
@@ -30,12 +86,7 @@ GLuint UploadLightmapPicture(const textures::TTopFirstPicture& picture) {
   OpenGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   OpenGL.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   OpenGL.glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLfloat>(GL_MODULATE));
-  GLint alignment = 4;
-  OpenGL.glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-  OpenGL.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, static_cast<GLint>(picture.Width), static_cast<GLint>(picture.Height),
-                    GL_RGB, GL_UNSIGNED_BYTE, picture.Rgb.data());
-  OpenGL.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+  UploadLightmapMipmaps(picture.Width, picture.Height, picture.Rgb);
   return name;
 }
 

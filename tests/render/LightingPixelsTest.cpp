@@ -2,6 +2,7 @@
 // lightmaps are files beside it, faces lit by their vertex colours, plain and with shader scripts.
 // Each case has its quarter of a 64 x 64 picture; the level and its files are loaded as the
 // program loads them.
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,6 +13,7 @@
 #include "gl/OpenGL.h"
 #include "level/VertexLight.h"
 #include "platform/OffscreenContext.h"
+#include "render/Q3BSP_lighting.h"
 #include "support/BspWriter.h"
 #include "support/LightmapFileWriter.h"
 #include "support/TestSupport.h"
@@ -148,17 +150,53 @@ TEST_F(LightingPixels, LightmapFilesAndVertexColoursAsTheLumpsLightmapsWouldBe) 
 }
 
 TEST_F(LightingPixels, WithShaderScriptsTheVertexPassFollowsTheFirstStage) {
+  testsupport::TMessageCapture messages;
   TLevelOptions options;
-  options.Shaders = options.VertexLight = true;
+  options.Shaders = options.VertexLight = options.ExternalLightmaps = true;
   ASSERT_TRUE(Level.LoadBSP("maps/test.bsp", options));
   TRenderOptions render;
   render.Shaders = render.VertexLight = true;
   Draw(render);
   Expect(18, 45, {Lit(20, Surface[0]), Lit(40, Surface[1]), Lit(87, Surface[2])}, "rgbGen vertex");
   Expect(18, 18, White, "neither a lightmap stage nor rgbGen vertex");
+  Expect(45, 52, {Lit(20, 255), Lit(0, 255), Lit(0, 255)}, "$lightmap from the file");
   render.VertexLight = false;
   Draw(render);
   Expect(18, 45, Surface, "without --vertex-light");
+}
+
+}  // namespace
+
+namespace {
+
+// The levels of the mipmaps the lightmap files are uploaded with, beside gluBuild2DMipmaps's (which
+// the lump's lightmaps get), on pictures of power-of-two sides, one of them a single row.
+TEST(LightmapMipmaps, TheLevelsGluBuild2DMipmapsMakes) {
+  platform::TOffscreenGLContext context(8, 8);
+  LoadOpenGL("opengl32.dll");
+  for (const auto& [width, height] : std::vector<std::pair<int, int>>{{64, 16}, {4, 32}, {8, 1}, {1, 1}, {128, 128}}) {
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width * height * 3));
+    for (std::size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+    GLuint names[2];
+    glGenTextures(2, names);
+    glBindTexture(GL_TEXTURE_2D, names[0]);
+    UploadLightmapMipmaps(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), rgb);
+    glBindTexture(GL_TEXTURE_2D, names[1]);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int level = 0; (width >> level) > 0 || (height >> level) > 0; ++level) {
+      const std::size_t texels = static_cast<std::size_t>(std::max(1, width >> level) * std::max(1, height >> level));
+      std::vector<std::uint8_t> ours(texels * 3), glus(texels * 3);
+      glBindTexture(GL_TEXTURE_2D, names[0]);
+      glGetTexImage(GL_TEXTURE_2D, level, GL_RGB, GL_UNSIGNED_BYTE, ours.data());
+      glBindTexture(GL_TEXTURE_2D, names[1]);
+      glGetTexImage(GL_TEXTURE_2D, level, GL_RGB, GL_UNSIGNED_BYTE, glus.data());
+      EXPECT_EQ(ours, glus) << width << " x " << height << ", level " << level;
+    }
+    glDeleteTextures(2, names);
+  }
+  UnloadOpenGL();
 }
 
 }  // namespace
