@@ -23,6 +23,7 @@ void TakeRows(const TImage& image, bool bottomFirst, TTopFirstPicture& picture) 
   const std::size_t channels = image.Format == GL_RGBA ? 4 : 3;
   picture.Width = image.Width;
   picture.Height = image.Height;
+  if (width == 0 || height == 0) return;  // an empty picture, refused by the caller
   picture.Rgb.resize(width * height * 3);
   for (std::size_t y = 0; y < height; ++y) {
     const std::uint8_t* from = image.Pixels.data() + (bottomFirst ? height - 1 - y : y) * width * channels;
