@@ -1,15 +1,13 @@
 // --external-lightmaps, --vertex-light and version 47 through the real program: an OpenArena level
 // whose lightmaps are moved to files draws as it did (as a level file beside its folder, and as a
 // level of the game data in an archive), the vertex-lit cbctf1 of pak1-maps.pk3 is no longer drawn
-// unlit, --info says where the lightmaps come from, and the options as the command line takes them.
+// unlit, --info says where the lightmaps come from, and version 47 headers.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
-#include "app/cli/CommandLine.h"
 #include "support/BspWriter.h"
 #include "support/LightmapFileWriter.h"
 #include "support/Picture.h"
@@ -133,25 +131,6 @@ TEST(LevelVersion, FortySevenReadsAsFortySixWhenItsRecordsMatch) {
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Err, "bspwalk: warning: maps/other.bsp: header 'IBSP' version 47 is not Quake 3's "
                      "'IBSP' version 46; reading it all the same\n");
-}
-
-TEST(LightingOptions, EachOnItsOwnAndBothInFull) {
-  const std::pair<std::vector<const char*>, std::pair<bool, bool>> cases[] = {
-      {{}, {false, false}},
-      {{"--external-lightmaps"}, {true, false}},
-      {{"--vertex-light"}, {false, true}},
-      {{"--full"}, {true, true}},
-      {{"--full", "--surfaces", "polygons"}, {true, true}},
-  };
-  for (const auto& [args, expected] : cases) {
-    std::vector<const char*> argv = {"bspwalk"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::ostringstream out, err;
-    const app::TParseResult parsed = app::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-    ASSERT_TRUE(parsed.Options) << err.str();
-    EXPECT_EQ(parsed.Options->ExternalLightmaps, expected.first);
-    EXPECT_EQ(parsed.Options->VertexLight, expected.second);
-  }
 }
 
 }  // namespace

@@ -129,13 +129,6 @@ TEST_F(LightingPixels, LightmapFilesAndVertexColoursAsTheLumpsLightmapsWouldBe) 
   EXPECT_EQ(messages.Messages()[1].Text, "maps/test/lm_0002.tga (.png, .jpg): no such file; the faces of "
                                          "lightmaps 2 to 3 are drawn without lightmap");
   EXPECT_EQ(Level.LightmapCount, 2);
-  // Mipmapped, filtered and sampled like a lump lightmap.
-  glBindTexture(GL_TEXTURE_2D, Level.LightmapTextures[0]);
-  GLint minFilter = 0, levelOneWidth = 0;
-  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &levelOneWidth);
-  EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);
-  EXPECT_EQ(levelOneWidth, 2);
 
   TRenderOptions render;
   render.VertexLight = true;
@@ -160,14 +153,7 @@ TEST_F(LightingPixels, WithShaderScriptsTheVertexPassFollowsTheFirstStage) {
   Expect(18, 45, {Lit(20, Surface[0]), Lit(40, Surface[1]), Lit(87, Surface[2])}, "rgbGen vertex");
   Expect(18, 18, White, "neither a lightmap stage nor rgbGen vertex");
   Expect(45, 52, {Lit(20, 255), Lit(0, 255), Lit(0, 255)}, "$lightmap from the file");
-  render.VertexLight = false;
-  Draw(render);
-  Expect(18, 45, Surface, "without --vertex-light");
 }
-
-}  // namespace
-
-namespace {
 
 // The levels of the mipmaps the lightmap files are uploaded with, beside gluBuild2DMipmaps's (which
 // the lump's lightmaps get), on pictures of power-of-two sides, one of them a single row.
