@@ -49,34 +49,6 @@ std::vector<std::uint8_t> HalvedLevel(const std::vector<std::uint8_t>& rgb, std:
   return half;
 }
 
-}  // namespace
-
-void UploadLightmapMipmaps(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& rgb) {
-  GLint alignment = 4;
-  OpenGL.glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-  OpenGL.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  if (!PowerOfTwo(width) || !PowerOfTwo(height)) {
-    // GLU scales other sizes to a power of two first.
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, static_cast<GLint>(width), static_cast<GLint>(height), GL_RGB,
-                      GL_UNSIGNED_BYTE, rgb.data());
-  } else {
-    std::vector<std::uint8_t> level;
-    const std::vector<std::uint8_t>* pixels = &rgb;
-    for (GLint number = 0;; ++number) {
-      OpenGL.glTexImage2D(GL_TEXTURE_2D, number, 3, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
-                          GL_RGB, GL_UNSIGNED_BYTE, pixels->data());
-      if (width == 1 && height == 1) break;
-      level = HalvedLevel(*pixels, width, height);
-      pixels = &level;
-      width = std::max<std::uint32_t>(1, width / 2);
-      height = std::max<std::uint32_t>(1, height / 2);
-    }
-  }
-  OpenGL.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-}
-
-namespace {
-
 // A new texture holding the brightened picture with its mipmaps, made with the calls and state of
 // a lump lightmap's texture.
 GLuint UploadLightmapPicture(const textures::TTopFirstPicture& picture) {
@@ -107,6 +79,30 @@ void UploadLightmapFile(TQuake3BSP& level, std::size_t m) {
 }
 
 }  // namespace
+
+void UploadLightmapMipmaps(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& rgb) {
+  GLint alignment = 4;
+  OpenGL.glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  OpenGL.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  if (!PowerOfTwo(width) || !PowerOfTwo(height)) {
+    // GLU scales other sizes to a power of two first.
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, static_cast<GLint>(width), static_cast<GLint>(height), GL_RGB,
+                      GL_UNSIGNED_BYTE, rgb.data());
+  } else {
+    std::vector<std::uint8_t> level;
+    const std::vector<std::uint8_t>* pixels = &rgb;
+    for (GLint number = 0;; ++number) {
+      OpenGL.glTexImage2D(GL_TEXTURE_2D, number, 3, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
+                          GL_RGB, GL_UNSIGNED_BYTE, pixels->data());
+      if (width == 1 && height == 1) break;
+      level = HalvedLevel(*pixels, width, height);
+      pixels = &level;
+      width = std::max<std::uint32_t>(1, width / 2);
+      height = std::max<std::uint32_t>(1, height / 2);
+    }
+  }
+  OpenGL.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
 
 void UploadLightmapFiles(TQuake3BSP& level, const TLevelLoad& load, const std::string& levelFileName) {
   const TLevelOptions& options = load.Options;
