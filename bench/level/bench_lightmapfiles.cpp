@@ -120,7 +120,7 @@ void BM_Files(benchmark::State& state, const std::string& extension, bool large)
       GLuint name = 0;
       glGenTextures(1, &name);
       glBindTexture(GL_TEXTURE_2D, name);
-      BrightenLightmapBytes(picture.Rgb.data(), picture.Rgb.size());
+      BrightenLightmap(picture.Rgb);
       UploadLightmapMipmaps(picture.Width, picture.Height, picture.Rgb);
       upload += Milliseconds(TClock::now() - start);
       glDeleteTextures(1, &name);

@@ -95,8 +95,8 @@ void CheckLightmapIndices(std::int32_t highestX, std::int32_t highestY) {
 
 std::uint8_t BrightenedLightmapByte(std::uint8_t value) { return kBrighten[value]; }
 
-void BrightenLightmapBytes(std::uint8_t* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) bytes[i] = kBrighten[bytes[i]];
+void BrightenLightmap(std::span<std::uint8_t> bytes) {
+  for (std::uint8_t& byte : bytes) byte = kBrighten[byte];
 }
 
 void TQuake3BSP::ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std::int32_t highestY,

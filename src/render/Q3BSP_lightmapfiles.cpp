@@ -72,7 +72,7 @@ void UploadLightmapFile(TQuake3BSP& level, std::size_t m) {
   textures::TTopFirstPicture picture = textures::DecodeTopFirstRGB(*bytes, file.Name, LargestTextureSide());
   bytes.reset();
   if (!picture.Ok()) return Warn(lighting, file.Name + ": " + picture.Error + withoutLightmap);
-  BrightenLightmapBytes(picture.Rgb.data(), picture.Rgb.size());
+  BrightenLightmap(picture.Rgb);
   level.LightmapTextures[m] = UploadLightmapPicture(picture);
   file.Width = static_cast<std::int32_t>(picture.Width);
   file.Height = static_cast<std::int32_t>(picture.Height);

@@ -15,6 +15,7 @@
 #include <system_error>
 #include <variant>
 
+#include "app/cli/ExportOptions.h"
 #include "app/cli/Help.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
@@ -75,7 +76,7 @@ struct TRawOptions {
   bool Windowed = false, FrameTimes = false, NoHud = false, Watch = false;
   std::string Size, Camera, ModeList, Freeze, Fov;
   // Headless runs.
-  std::string Screenshot, Frames, Overview;
+  std::string Screenshot, Frames, Overview, Export, ExportScale;
   std::vector<std::string> At;
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
@@ -166,6 +167,10 @@ constexpr TOptionRow kOptions[] = {
      "List the levels (maps/*.bsp) of the game data and exit"},
     {"--spawn", &TRawOptions::Spawn, "N",  // level and data
      "Start at this spawn point of the level (1 is the first)"},
+    {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf",  // headless runs
+     "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},
+    {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
+     "Metres per level unit in the --export file (default 0.0254, an inch)"},
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -216,6 +221,11 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
     options.Mode = TRunMode::Overview;
     options.OverviewPath = raw.Overview;
   }
+  try {
+    if (cli.count("--export")) ApplyExportFile(raw.Export, chosen > 0 || options.Mode == TRunMode::Overview, options);
+  } catch (const std::invalid_argument& e) {
+    throw EUsage(e.what());
+  }
   if (cli.count("--screenshot") && raw.Screenshot.empty())
     throw EUsage("--screenshot needs a file name");
   if (cli.count("--screenshot") && !IsPictureName(raw.Screenshot))
@@ -250,6 +260,11 @@ void ApplyRunValues(const CLI::App& cli, const TRawOptions& raw, TCommandLine& o
   }
   options.Json = raw.Json;
   options.Verbose = raw.Verbose;
+  try {
+    if (cli.count("--export-scale")) ApplyExportScale(raw.ExportScale, options);
+  } catch (const std::invalid_argument& e) {
+    throw EUsage(e.what());
+  }
 }
 
 // ---- Level and data. ----

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/runs/Benchmark.h"
+#include "app/runs/Export.h"
 #include "app/runs/HeadlessRuns.h"
 #include "app/runs/LevelFile.h"
 #include "app/runs/LevelReport.h"
@@ -164,6 +165,7 @@ int RunHeadless(const TRunOptions& options) {
     case TRunMode::Screenshot: return RunScreenshot(options);
     case TRunMode::Benchmark: return RunBenchmark(options);
     case TRunMode::Overview: return RunOverview(options);
+    case TRunMode::Export: return RunExport(options);
     case TRunMode::Viewer:
     case TRunMode::List: break;
   }

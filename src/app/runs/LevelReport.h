@@ -53,6 +53,14 @@ struct TLevelInfo {
     std::int32_t PatchesNotDrawn = 0;
   };
   std::optional<TSurfaceTriangles> Surfaces;
+  // With a fidelity option: what a frame draws over the whole level, as --export writes it (no
+  // sky, no nodraw; materials are pairs of surface texture and lightmap atlas).
+  struct TDrawn {
+    std::int32_t Faces = 0;
+    std::int64_t Triangles = 0;
+    std::size_t Materials = 0;
+  };
+  std::optional<TDrawn> Drawn;
   // With --external-lightmaps: where the lightmaps come from, how many, their sizes.
   std::optional<TLightmapReport> Lightmaps;
 };

@@ -22,6 +22,7 @@ enum class TRunMode {
   Benchmark,   // --benchmark: a timed flight through the level
   List,        // --list: the levels of the game data
   Overview,    // --overview: a top-down picture of the whole level as PNG
+  Export,      // --export: the level as a glTF 2.0 file
 };
 
 struct TCameraPose {
@@ -60,6 +61,8 @@ struct TRunOptions {
   bool VertexLight = false;            // --vertex-light: faces lit by their vertex colours
   std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
   std::optional<int> Spawn;            // --spawn: 1-based spawn point to start at
+  std::string ExportPath;              // --export: FILE.glb or FILE.gltf
+  float ExportScale = 0.0254f;         // --export-scale: metres per level unit (an inch)
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain
