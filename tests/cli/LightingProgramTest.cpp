@@ -4,11 +4,13 @@
 // unlit, --info says where the lightmaps come from, and version 47 headers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "support/BspWriter.h"
+#include "support/Gltf.h"
 #include "support/LightmapFileWriter.h"
 #include "support/Picture.h"
 #include "support/Program.h"
@@ -32,6 +34,17 @@ int LargestDifference(const clitest::TPicture& a, const clitest::TPicture& b) {
   int largest = 0;
   for (std::size_t i = 0; i < a.Rgb.size(); ++i) largest = std::max(largest, std::abs(a.Rgb[i] - b.Rgb[i]));
   return largest;
+}
+
+// The export's first lightmap atlas, as a picture.
+clitest::TPicture ExportedAtlas(const std::string& dir, const std::string& name, std::vector<std::string> args) {
+  args.insert(args.begin(), {"--export", name});
+  const TRun run = RunProgram(args, dir);
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  const testsupport::TGltfFile gltf = testsupport::ReadGltf(dir + "/" + name);
+  for (int i = 0; i < static_cast<int>(gltf.Json["images"].size()); ++i)
+    if (gltf.Json["images"][i]["name"] == "lightmap atlas 0") testsupport::WriteFile(dir + "/" + name + ".png", gltf.ImageBytes(i));
+  return clitest::ReadPNG(dir + "/" + name + ".png");
 }
 
 double MeanBrightness(const clitest::TPicture& picture) {
@@ -73,6 +86,10 @@ TEST(ExternalLightmaps, AnOpenArenaLevelLitByFilesDrawsAsLitByItsLump) {
   EXPECT_LE(LargestDifference(lump, screenshot("png.png", {"--data", dir / "data", "--external-lightmaps", "lit"})), 1);
   // Without the option the level has no lightmap at all.
   EXPECT_GT(LargestDifference(lump, screenshot("unlit.png", {"maps/ext.bsp"})), 50);
+  // The export's atlas holds the files' lightmaps as the lump's, brightened alike.
+  const clitest::TPicture atlas = ExportedAtlas(dir.Path(), "lump.glb", {"maps/oa_dm4.bsp"});
+  EXPECT_EQ(atlas.Width, 1024);
+  EXPECT_EQ(LargestDifference(atlas, ExportedAtlas(dir.Path(), "files.glb", {"--external-lightmaps", "maps/ext.bsp"})), 0);
 
   TRun run = RunProgram({"--info", "--external-lightmaps", "maps/ext.bsp"}, dir.Path());
   EXPECT_NE(run.Out.find("\nLightmaps       32 from files maps/ext/lm_0000.tga to lm_0031.tga, 128 x 128\n"),
@@ -111,6 +128,22 @@ TEST(VertexLight, TheVertexLitCbctf1IsNoLongerDrawnUnlit) {
   const double lit = mean("lit.png", {"--vertex-light"});
   EXPECT_NEAR(unlit, 199, 10);
   EXPECT_GT(lit - unlit, 30) << unlit << " " << lit;
+  // Exported, the faces the pass draws carry its colours: bytes, brightened (80 at least).
+  const TRun run = RunProgram({"--export", "lit.glb", "--vertex-light", maps + "/cbctf1.bsp"}, dir.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  const testsupport::TGltfFile gltf = testsupport::ReadGltf(dir / "lit.glb");
+  std::size_t coloured = 0;
+  for (const json& primitive : gltf.Json["meshes"][0]["primitives"]) {
+    if (!primitive["attributes"].contains("COLOR_0")) continue;
+    const json& colours = gltf.Json["accessors"][primitive["attributes"]["COLOR_0"].get<int>()];
+    EXPECT_TRUE(colours["normalized"] == true && colours["componentType"] == 5121 && colours["type"] == "VEC4");
+    EXPECT_EQ(colours["count"], gltf.Json["accessors"][primitive["attributes"]["POSITION"].get<int>()]["count"]);
+    const json& view = gltf.Json["bufferViews"][colours["bufferView"].get<int>()];
+    const auto first = gltf.Buffer.begin() + view.value("byteOffset", std::ptrdiff_t{0});
+    EXPECT_GE(*std::min_element(first, first + view["byteLength"].get<std::ptrdiff_t>()), 80);
+    coloured += colours["count"].get<std::size_t>();
+  }
+  EXPECT_GT(coloured, 1000u);
 }
 
 TEST(LevelVersion, FortySevenReadsAsFortySixWhenItsRecordsMatch) {

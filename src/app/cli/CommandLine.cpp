@@ -497,11 +497,4 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
   return {std::move(options), 0};
 }
 
-void ApplyFullFidelity(TCommandLine& options) {
-  options.Shaders = true;
-  options.AllSurfaces = true;
-  options.ExternalLightmaps = true;
-  options.VertexLight = true;
-}
-
 }  // namespace app

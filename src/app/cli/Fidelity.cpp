@@ -2,6 +2,14 @@
 
 namespace app {
 
+// With the fidelity options' other rules, out of the command line's long table.
+void ApplyFullFidelity(TCommandLine& options) {
+  options.Shaders = true;
+  options.AllSurfaces = true;
+  options.ExternalLightmaps = true;
+  options.VertexLight = true;
+}
+
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   // A run with game data has its part in already (app/cli/GameData.cpp); the fidelity options
   // add theirs.

@@ -409,8 +409,7 @@ int RunInfo(const TRunOptions& options) {
     info.Drawn = TLevelInfo::TDrawn{plan.Faces, plan.Triangles, plan.Materials.size()};
   }
   if (options.ExternalLightmaps) {
-    const std::string& folder = options.LevelOptions.LightmapFolder;
-    info.Lightmaps = GatherLightmapReport(loaded->Records, folder.empty() ? LightmapFolderOf(options.LevelPath) : folder);
+    info.Lightmaps = GatherLightmapReport(loaded->Records, LightmapFolderFor(options));
     for (const std::string& warning : info.Lightmaps->Warnings) std::cerr << "bspwalk: warning: " << warning << "\n";
   }
   std::cout << (options.Json ? LevelInfoJson(info) : LevelInfoText(info)) << std::flush;

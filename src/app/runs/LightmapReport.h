@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "app/runs/Json.h"
+#include "app/runs/RunOptions.h"
 #include "level/BSPFile.h"
+#include "level/LightmapAtlas.h"
 #include "level/Q3BSP_lighting.h"
 
 namespace app {
@@ -20,6 +22,10 @@ struct TLightmapReport {
   std::vector<std::string> Warnings;  // as a load would give them
 };
 
+// The folder of the run's lightmap files: the game data's for a level named from there, else the
+// one beside the level file.
+std::string LightmapFolderFor(const TRunOptions& options);
+
 // `folder` holds the level's lightmap files (level/LightmapFiles.h: LightmapFolderOf).
 TLightmapReport GatherLightmapReport(const TBSPFile& records, const std::string& folder);
 
@@ -30,5 +36,18 @@ std::string LightmapReportText(const TLightmapReport& report);
 // "LightmapCount" (the count a load has), "LightmapSource" ("lump" or "files"), "LightmapSize"
 // ([w, h], null when they differ or there are none) and, from files, "LightmapFiles".
 void AddLightmapReport(TJson& out, const TLightmapReport& report);
+
+// The lightmap files as the export's atlas pages, as the viewer shows them: each decoded top row
+// first and brightened by the lump's rule. The pages have one size, the largest of the usable
+// files' (at most an atlas's side); a file of another size is scaled to it, as the GL stretches a
+// smaller texture over the same coordinates. A file that cannot be used has a black page and
+// Usable 0 (its faces go without lightmap) and one warning naming it.
+struct TLightmapFilePages {
+  std::int32_t Width = 128, Height = 128;
+  std::vector<TLightmapPage> Pages;
+  std::vector<std::uint8_t> Usable;  // per page
+  std::vector<std::string> Warnings;
+};
+TLightmapFilePages ReadLightmapFilePages(const TBSPFile& records, const std::string& folder);
 
 }  // namespace app
