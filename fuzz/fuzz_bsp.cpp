@@ -49,13 +49,14 @@ void Walk(const TBSPFile& file) {
 }
 
 // The model's side of --surfaces all and --vertex-light: every colour of the pass has its vertex.
-void BuildModel(TBSPFile file, std::size_t filesThatExist) {
+void BuildModel(TBSPFile file, std::span<const std::uint8_t> bytes, std::size_t filesThatExist) {
   TLevelOptions options;
   options.Surfaces = TSurfaceSet::All;
   options.Tessellation = 2;  // every curved surface still evaluated, at a fuzzer's pace
   options.VertexLight = true;
   TLevelLoad load(options);
   load.File = std::move(file);
+  load.Bytes.emplace(bytes.begin(), bytes.end());  // the curved surfaces' allowance goes by its size
   const TLightmapFileList list = FindLightmapFiles("maps/x/", load.File.Faces, [&](const std::string& name) {
     return name.ends_with(".png") && std::stoul(name.substr(name.size() - 8, 4)) < filesThatExist;
   });
@@ -78,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     TBSPFile file = ParseBSP(std::span<const std::uint8_t>(data, size));
     Walk(file);
-    BuildModel(std::move(file), size > 0 ? data[0] % 8 : 0);
+    BuildModel(std::move(file), {data, size}, size > 0 ? data[0] % 8 : 0);
   } catch (const EBSPFormatError&) {
   } catch (const platform::EInOutError&) {
   }

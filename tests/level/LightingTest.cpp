@@ -57,6 +57,7 @@ TQuake3BSP ModelOf(const TBspWriter& writer, const TLevelOptions& options) {
   TLevelLoad load(options);
   const std::vector<std::uint8_t> bytes = writer.Bytes();
   load.File = ParseBSP(bytes);
+  load.Bytes = bytes;  // the curved surfaces' memory allowance goes by the file's size
   TQuake3BSP level;
   BuildLevelModel(level, load);
   GroupTextureFaces(level);
