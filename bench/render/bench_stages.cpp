@@ -56,7 +56,7 @@ TRenderOptions FullOptions() {
 void FloorFrame(TQuake3BSP& level, const TVector& eye) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  DrawShadedPasses(level, eye, true);
+  DrawShadedPasses(level, eye, true, false);
 }
 
 void BM_FullFrame(benchmark::State& state, const std::string& map) {

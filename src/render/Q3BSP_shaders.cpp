@@ -15,6 +15,7 @@
 #include "render/Billboards.h"
 #include "render/Fog.h"
 #include "render/Q3BSP_images.h"
+#include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_sky.h"
 #include "render/ShaderStages.h"
@@ -91,11 +92,20 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
   shading.WhiteTexture = MakeWhiteTexture();
 }
 
-void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool allSurfaces) {
+void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool allSurfaces, bool vertexLight) {
   {
     TStageState state;
     DrawShadedGroups(level, state, false);
     state.Finish();
+  }
+  if (vertexLight) {
+    // The faces lit by their vertices, multiplied in over their images as the lightmap stage is.
+    OpenGL.glDepthFunc(GL_EQUAL);
+    OpenGL.glEnable(GL_BLEND);
+    OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+    DrawShadedVertexLitFaces(level, allSurfaces);  // Q3BSP_vertexlight.cpp
+    OpenGL.glDisable(GL_BLEND);
+    OpenGL.glDepthFunc(GL_LESS);
   }
   DrawSky(level.Shading, cameraPosition, SkyArea(level));
   DrawFog(level, cameraPosition);
@@ -118,8 +128,9 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
   OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
 
   VisibleFaceCount += UpdateShadedGroups(level, allSurfaces);
+  ShadedFrame(level.Shading).VertexLight = options.VertexLight;
   EvaluateShadedFrame(level, cameraPosition, options.Time);
-  DrawShadedPasses(level, cameraPosition, allSurfaces);
+  DrawShadedPasses(level, cameraPosition, allSurfaces, options.VertexLight);
 
   OpenGL.glAlphaFunc(static_cast<GLenum>(alphaFuncWas), alphaRefWas);
   if (alphaTestWas) OpenGL.glEnable(GL_ALPHA_TEST);

@@ -18,5 +18,6 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
 void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
 
 // The draws of a frame from the groups and values it has: the opaque groups' stages, the sky, the
-// fog, the blended groups' stages and, with every surface, the billboards.
-void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool allSurfaces);
+// fog, the blended groups' stages and, with every surface, the billboards; with vertexLight the
+// vertex-lit faces multiplied in after the opaque groups.
+void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool allSurfaces, bool vertexLight);

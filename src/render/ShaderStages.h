@@ -30,6 +30,8 @@ struct TShadedFrame {
   std::vector<std::int32_t> Marked;
   bool AllSurfaces = false;
   bool Built = false;
+  // --vertex-light: the vertex pass lights the faces, so stages take no stored colours of their own.
+  bool VertexLight = false;
   std::int32_t VisibleTotal = 0;
   std::vector<TShadedGroup> Groups;                      // per texture
   std::vector<std::int32_t> Billboards;                  // visible billboard faces

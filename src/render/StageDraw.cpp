@@ -142,7 +142,8 @@ void DrawLightmapStage(const TQuake3BSP& level, TStageState& state, const TShade
 // The group's large faces for one stage, each from its own arrays with the stage's state; the
 // texture is the stage's, or each face's lightmap for a lightmap stage.
 void DrawLargeFaces(const TQuake3BSP& level, TStageState& state, const TShadedGroup& group,
-                    const shaders::TPlannedStage& stage, const shaders::TStageValues& values, GLuint texture) {
+                    const shaders::TPlannedStage& stage, const shaders::TStageValues& values, GLuint texture,
+                    bool vertexLight) {
   const bool multiplies = stage.Blend && stage.Source == shaders::TBlendFactor::DstColor;
   for (const std::int32_t f : group.Large) {
     const std::size_t face = static_cast<std::size_t>(f);
@@ -153,7 +154,7 @@ void DrawLargeFaces(const TQuake3BSP& level, TStageState& state, const TShadedGr
       texture = has ? level.LightmapTextures[static_cast<std::size_t>(m)] : level.Shading.WhiteTexture;
     }
     state.Texture(texture);
-    const bool asStored = stage.Colours == shaders::TVertexColours::AsStored;
+    const bool asStored = stage.Colours == shaders::TVertexColours::AsStored && !vertexLight;
     state.Colours(asStored ? level.FaceColors[face].data() : nullptr, values.Colour);
     state.Pointers(level.FaceVertices[face].data(),
                    stage.LightmapCoords ? level.FaceLightmapCoords[face].data() : level.FaceTexCoords[face].data());
@@ -179,7 +180,8 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
     state.Blend(stage.Blend, static_cast<GLenum>(stage.Source), static_cast<GLenum>(stage.Destination));
     state.AlphaTest(stage.AlphaTest);
     state.Depth(stage.DepthWrite, stage.DepthEqual);
-    state.Colours(ColourArray(arrays, stage.Colours), values.Colour);
+    const bool stored = stage.Colours == shaders::TVertexColours::AsStored;
+    state.Colours(stored && frame.VertexLight ? nullptr : ColourArray(arrays, stage.Colours), values.Colour);
     const void* coords = stage.Environment      ? frame.EnvCoords.data()
                          : stage.LightmapCoords ? arrays.LightmapCoords.data()
                                                 : arrays.TexCoords.data();
@@ -187,7 +189,7 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
     state.TexMatrix(values);
     if (stage.Texture == shaders::TStageTexture::Lightmap) {
       DrawLightmapStage(level, state, group, stage);
-      if (!group.Large.empty()) DrawLargeFaces(level, state, group, stage, values, 0);
+      if (!group.Large.empty()) DrawLargeFaces(level, state, group, stage, values, 0, frame.VertexLight);
       continue;
     }
     GLuint texture = shading.WhiteTexture;
@@ -197,7 +199,7 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
     }
     state.Texture(texture);
     DrawRange(group, 0, group.Indices.size());
-    if (!group.Large.empty()) DrawLargeFaces(level, state, group, stage, values, texture);
+    if (!group.Large.empty()) DrawLargeFaces(level, state, group, stage, values, texture, frame.VertexLight);
   }
 }
 

@@ -61,6 +61,7 @@ struct TStage {
   float AlphaConst = 1;
   TTcGen TcGen = TTcGen::Base;  // $lightmap stages read the lightmap coordinates by default
   std::vector<TTcMod> TcMods;
+  bool VertexColours = false;  // rgbGen vertex or exactVertex: lit by the vertices' colours
 };
 
 // Bounds on what one shader keeps, whatever its script says (the game's scripts stay far below):
@@ -163,6 +164,9 @@ struct TDrawState {
   TBlendFactor BlendSource = TBlendFactor::One;
   TBlendFactor BlendDestination = TBlendFactor::Zero;
   bool Lightmap = true;    // the lightmap pass goes over it
+  // The first stage takes its colour from the vertices (rgbGen vertex or exactVertex): with
+  // --vertex-light, faces lit by their vertices get the vertex pass.
+  bool VertexColours = false;
   bool operator==(const TDrawState&) const = default;
 };
 

@@ -5,6 +5,14 @@
 
 namespace app {
 
+// With the fidelity options' other rules, out of the command line's long table.
+void ApplyFullFidelity(TCommandLine& options) {
+  options.Shaders = true;
+  options.AllSurfaces = true;
+  options.ExternalLightmaps = true;
+  options.VertexLight = true;
+}
+
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   // A run with game data has its part in already (app/cli/GameData.cpp); the fidelity options
   // add theirs.
@@ -14,6 +22,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
     level.Surfaces = TSurfaceSet::All;
     level.Tessellation = options.Tessellation;
   }
+  level.ExternalLightmaps = options.ExternalLightmaps;
+  level.VertexLight = options.VertexLight;
   return level;
 }
 
@@ -22,6 +32,7 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   render.Shaders = options.Shaders;
   render.Time = options.Time;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
+  render.VertexLight = options.VertexLight;
   return render;
 }
 
