@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "genom/genom.h"
+#include "level/DrawLists.h"
 #include "shaders/Shaders.h"
 #include "platform/Files.h"
 
@@ -196,6 +197,10 @@ struct TRenderOptions {
   bool AllFaces = false;
   // All: every face with triangles to draw is drawn and counted (level/Q3BSP_surfaces.h).
   TSurfaceSet Surfaces = TSurfaceSet::Polygons;
+  // --fast: image and lightmap in one pass where the GL has two texture units, one draw per
+  // (image, lightmap) pair, faces outside the view left out, the lists kept while the cluster
+  // stays (render/FastPath.h). The picture is that of the two passes within rounding.
+  bool Fast = false;
 };
 
 // What loading with TSurfaceSet::All made of the curved surfaces; empty after a plain load.
@@ -271,6 +276,10 @@ struct TQuake3BSP {
   // Filled by a load with TLevelOptions::Shaders (level/Q3BSP_shading.cpp and, for the images,
   // render/Q3BSP_shaders.cpp).
   TLevelShading Shading;
+
+  // The batches of --fast (level/DrawLists.h), kept from frame to frame while the camera's cluster
+  // stays; empty until the first such frame.
+  TDrawLists DrawLists;
 
   // Stage times of the last successful LoadBSP.
   TLoadTimings LoadTimings;

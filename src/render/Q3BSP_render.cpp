@@ -10,6 +10,7 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
 #include "level/Q3BSP_visibility.h"
+#include "render/FastPath.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
 #include "render/Q3BSP_viewmodes.h"
@@ -50,6 +51,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   VisibleFaceCount = 0;
+  FastFrame = {};
   if (options.AllFaces)  // view mode
     std::fill(FaceVisible.begin(), FaceVisible.end(), -1);
   else
@@ -64,6 +66,11 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   }
   if (options.Shaders && !Shading.States.empty()) {
     RenderShaded(*this, cameraPosition, options);
+    if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
+    return;
+  }
+  if (options.Fast) {  // render/FastPath.cpp
+    DrawFastSurfaces(*this, cameraPosition, options);
     if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
     return;
   }

@@ -10,6 +10,7 @@
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_shading.h"
 #include "level/Q3BSP_surfaces.h"
+#include "render/FastPath.h"
 #include "render/Q3BSP_images.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_sky.h"
@@ -33,16 +34,6 @@ void LoadSky(TLevelShading& shading, const std::vector<std::string>& sky, TImage
   if (sky.size() != 6) return;
   shading.SkyBox.assign(6, 0);
   for (std::size_t side = 0; side < 6; ++side) LoadImage(sky[side], shading.SkyBox[side], shading, images);
-}
-
-void SetAlphaTest(shaders::TAlphaTest test) {
-  switch (test) {
-    case shaders::TAlphaTest::None: OpenGL.glDisable(GL_ALPHA_TEST); return;
-    case shaders::TAlphaTest::GT0: OpenGL.glAlphaFunc(GL_GREATER, 0.0f); break;
-    case shaders::TAlphaTest::LT128: OpenGL.glAlphaFunc(GL_LESS, 0.5f); break;
-    case shaders::TAlphaTest::GE128: OpenGL.glAlphaFunc(GL_GEQUAL, 0.5f); break;
-  }
-  OpenGL.glEnable(GL_ALPHA_TEST);
 }
 
 // The visible polygons of a face list drawn in one call: the per-face calls of the plain frame
@@ -87,7 +78,58 @@ std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw, bool allSurf
   return DrawFaces(level, level.TextureFaces[t], level.FaceTexCoords, draw, allSurfaces);
 }
 
+// Opaque surfaces: one state per texture group, then the lightmap pass as in the plain frame (see
+// RenderLevel) over the faces whose shader has a lightmap stage. Returns whether a blended
+// surface is visible.
+bool DrawOpaqueTwoPasses(TQuake3BSP& level, bool allSurfaces) {
+  const TLevelShading& shading = level.Shading;
+  bool blendedVisible = false;
+  for (std::size_t t = 0; t < static_cast<std::size_t>(level.TextureCount); ++t) {
+    const shaders::TDrawState& state = shading.States[t];
+    const bool draw = state.Drawn && !state.Blended;
+    if (!draw) {
+      const std::int32_t visible = DrawGroup(level, t, false, allSurfaces);
+      VisibleFaceCount += visible;
+      blendedVisible = blendedVisible || (state.Blended && visible > 0);
+      continue;
+    }
+    glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[t]);
+    SetAlphaTest(state.AlphaTest);
+    if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
+    VisibleFaceCount += DrawGroup(level, t, true, allSurfaces);
+    if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
+  }
+  OpenGL.glDisable(GL_ALPHA_TEST);
+
+  OpenGL.glDepthFunc(GL_EQUAL);
+  OpenGL.glEnable(GL_BLEND);
+  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+  for (const bool twoSided : {false, true}) {
+    const auto& lists = twoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces;
+    if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
+    for (std::size_t m = 0; m < lists.size(); ++m) {
+      if (lists[m].empty()) continue;
+      glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[m]);
+      DrawFaces(level, lists[m], level.FaceLightmapCoords, true, allSurfaces);
+    }
+    if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
+  }
+  OpenGL.glDisable(GL_BLEND);
+  OpenGL.glDepthFunc(GL_LESS);
+  return blendedVisible;
+}
+
 }  // namespace
+
+void SetAlphaTest(shaders::TAlphaTest test) {
+  switch (test) {
+    case shaders::TAlphaTest::None: OpenGL.glDisable(GL_ALPHA_TEST); return;
+    case shaders::TAlphaTest::GT0: OpenGL.glAlphaFunc(GL_GREATER, 0.0f); break;
+    case shaders::TAlphaTest::LT128: OpenGL.glAlphaFunc(GL_LESS, 0.5f); break;
+    case shaders::TAlphaTest::GE128: OpenGL.glAlphaFunc(GL_GEQUAL, 0.5f); break;
+  }
+  OpenGL.glEnable(GL_ALPHA_TEST);
+}
 
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
                         const shaders::TShaderSource& source) {
@@ -109,42 +151,9 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
   OpenGL.glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFuncWas);
   OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
 
-  // Opaque surfaces: one state per texture group.
-  bool blendedVisible = false;
-  for (std::size_t t = 0; t < static_cast<std::size_t>(level.TextureCount); ++t) {
-    const shaders::TDrawState& state = shading.States[t];
-    const bool draw = state.Drawn && !state.Blended;
-    if (!draw) {
-      const std::int32_t visible = DrawGroup(level, t, false, allSurfaces);
-      VisibleFaceCount += visible;
-      blendedVisible = blendedVisible || (state.Blended && visible > 0);
-      continue;
-    }
-    glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[t]);
-    SetAlphaTest(state.AlphaTest);
-    if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
-    VisibleFaceCount += DrawGroup(level, t, true, allSurfaces);
-    if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
-  }
-  OpenGL.glDisable(GL_ALPHA_TEST);
-
-  // The lightmap pass as in the plain frame (see RenderLevel), over the faces whose shader has a
-  // lightmap stage.
-  OpenGL.glDepthFunc(GL_EQUAL);
-  OpenGL.glEnable(GL_BLEND);
-  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-  for (const bool twoSided : {false, true}) {
-    const auto& lists = twoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces;
-    if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
-    for (std::size_t m = 0; m < lists.size(); ++m) {
-      if (lists[m].empty()) continue;
-      glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[m]);
-      DrawFaces(level, lists[m], level.FaceLightmapCoords, true, allSurfaces);
-    }
-    if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
-  }
-  OpenGL.glDisable(GL_BLEND);
-  OpenGL.glDepthFunc(GL_LESS);
+  // Opaque surfaces; with --fast from the kept batches in one pass (render/FastPath.h).
+  const bool blendedVisible = options.Fast ? DrawFastSurfaces(level, cameraPosition, options)
+                                           : DrawOpaqueTwoPasses(level, allSurfaces);
 
   DrawSky(shading, cameraPosition);
 

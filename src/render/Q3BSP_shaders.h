@@ -13,3 +13,6 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
 
 // The texture pass, lightmap pass, sky and blended surfaces of a frame whose faces are marked.
 void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
+
+// The alpha test of a shader's stage: disabled for None, else enabled with its function.
+void SetAlphaTest(shaders::TAlphaTest test);

@@ -16,6 +16,7 @@
 #include <variant>
 
 #include "app/cli/ExportOptions.h"
+#include "app/cli/FastOptions.h"
 #include "app/cli/Help.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
@@ -80,7 +81,7 @@ struct TRawOptions {
   std::vector<std::string> At;
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
-  bool Shaders = false, Full = false;
+  bool Shaders = false, Full = false, Fast = false;
   std::string Surfaces, Tess;
 };
 
@@ -131,7 +132,7 @@ constexpr TOptionRow kOptions[] = {
      "Draw surfaces as the shader scripts (scripts/*.shader) describe them: images, "
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
-     "Every fidelity option at once (today: --shaders, --surfaces all)"},
+     "Every fidelity option at once (today: --shaders, --surfaces all, --fast)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
@@ -164,6 +165,8 @@ constexpr TOptionRow kOptions[] = {
      "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
+    {"--fast", &TRawOptions::Fast, "",  // fidelity
+     "Image and lightmap in one pass, only faces in view; same picture (--fast=off: two passes)"},
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -233,8 +236,7 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
 void ApplyRunValues(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
   for (const std::string& position : raw.At) {
     try {
-      const std::vector<float> v = ParseFloatList(position, 3);
-      options.AtPositions.push_back(TVector{v[0], v[1], v[2]});
+      AddAtPosition(position, FastAsked(cli.count("--fast") > 0, raw.Fast, raw.Full), options);
     } catch (const std::invalid_argument& e) {
       throw EUsage(std::string("--at: ") + e.what());
     }
@@ -370,6 +372,7 @@ void ApplyViewTools(const CLI::App& cli, const TRawOptions& raw, TCommandLine& o
 void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
   options.Shaders = raw.Shaders;
   if (raw.Full) ApplyFullFidelity(options);
+  options.Fast = FastAsked(cli.count("--fast") > 0, raw.Fast, raw.Full);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")
       throw EUsage("--surfaces: '" + raw.Surfaces + "' is not polygons or all");
@@ -485,11 +488,6 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     return {std::nullopt, 2};
   }
   return {std::move(options), 0};
-}
-
-void ApplyFullFidelity(TCommandLine& options) {
-  options.Shaders = true;
-  options.AllSurfaces = true;
 }
 
 }  // namespace app

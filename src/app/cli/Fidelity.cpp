@@ -2,6 +2,12 @@
 
 namespace app {
 
+void ApplyFullFidelity(TCommandLine& options) {
+  options.Shaders = true;
+  options.AllSurfaces = true;
+  options.Fast = true;
+}
+
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   // A run with game data has its part in already (app/cli/GameData.cpp); the fidelity options
   // add theirs.
@@ -18,6 +24,7 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   TRenderOptions render;
   render.Shaders = options.Shaders;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
+  render.Fast = options.Fast;
   return render;
 }
 

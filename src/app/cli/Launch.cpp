@@ -77,10 +77,11 @@ int RunViewerFor(const TCommandLine& options) {
   TStartupOptions startup = StartupOptionsFor(options);
   startup.FontPath = FindDataFile(startup.FontPath);
   if (options.Verbose)
-    startup.Loaded = [shaders = options.Shaders] {
+    startup.Loaded = [shaders = options.Shaders, fast = options.Fast] {
       const TLoadTimings& t = Level.LoadTimings;
       PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs);
       if (shaders) PrintShadingSummary(Level);
+      if (fast) PrintFastSummary();
     };
   if (options.Size) {
     // The window's size against what the GL can draw, once the context exists.
