@@ -34,8 +34,9 @@ constexpr bool kSanitized = false;
 constexpr double kMostCpuSeconds = 2.0 * (kSanitized ? 10 : 1);
 constexpr double kMostResidentMB = 512.0 * (kSanitized ? 3 : 1);
 
-// --export goes wherever --screenshot goes: the same input costs it the same, in the same words.
-enum TMode { Info = 1, Shot = 2, Bench = 4, Shaded = 8, Export = 16 };
+// --export and --fast go wherever --screenshot goes: the same input costs them the same, in the
+// same words.
+enum TMode { Info = 1, Shot = 2, Bench = 4, Shaded = 8, Export = 16, Fast = 32 };
 
 std::vector<std::string> ArgsFor(TMode mode) {
   switch (mode) {
@@ -44,6 +45,7 @@ std::vector<std::string> ArgsFor(TMode mode) {
     case Bench: return {"--benchmark", "--frames", "3", "--size", "64x48", "maps/hostile.bsp"};
     case Shaded: return {"--screenshot", "lgmp/shot.png", "--size", "64x48", "--shaders", "maps/hostile.bsp"};
     case Export: return {"--export", "lgmp/level.glb", "maps/hostile.bsp"};
+    case Fast: return {"--screenshot", "lgmp/shot.png", "--size", "64x48", "--fast", "maps/hostile.bsp"};
   }
   return {};
 }
@@ -194,8 +196,8 @@ std::map<std::string, TBytes> FilesOutsideLgmp(const std::string& dir) {
 TEST(HostileInput, EachInputCostsLittleAndGetsOneClearMessage) {
   double mostCpu = 0, mostMB = 0;
   for (const TCase& c : Corpus()) {
-    for (const TMode mode : {Info, Shot, Bench, Shaded, Export}) {
-      if (!(c.Modes & (mode == Export ? Shot : mode))) continue;
+    for (const TMode mode : {Info, Shot, Bench, Shaded, Export, Fast}) {
+      if (!(c.Modes & (mode == Export || mode == Fast ? Shot : mode))) continue;
       SCOPED_TRACE(c.Name + ", " + ArgsFor(mode).front());
       testsupport::TTempDir base;
       fs::create_directories(base / "maps");
