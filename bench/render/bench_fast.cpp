@@ -56,7 +56,7 @@ struct TFloorBatch {
 std::vector<TFloorBatch> FloorOf(const TQuake3BSP& level) {
   std::vector<TFloorBatch> floor;
   for (const TDrawBatch& batch : level.DrawLists.Batches) {
-    if (batch.View == TDrawBatch::TInView::None) continue;
+    if (batch.FacesInView == 0) continue;
     TFloorBatch out;
     out.Image = level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)];
     out.Lit = batch.Lightmap >= 0;
@@ -65,6 +65,16 @@ std::vector<TFloorBatch> FloorOf(const TQuake3BSP& level) {
     out.Coords = batch.Coords;
     out.LightmapCoords = batch.LightmapCoords;
     out.Indices = batch.View == TDrawBatch::TInView::Part ? batch.InView : batch.Indices;
+    if (batch.View == TDrawBatch::TInView::None) out.Indices.clear();
+    for (std::size_t i = 0; i < batch.LargeFaces.size(); ++i) {
+      if (batch.LargeInView[i] == 0) continue;
+      const std::size_t face = batch.LargeFaces[i].First;
+      const auto base = static_cast<GLuint>(out.Positions.size());
+      out.Positions.insert(out.Positions.end(), level.FaceVertices[face].begin(), level.FaceVertices[face].end());
+      out.Coords.insert(out.Coords.end(), level.FaceTexCoords[face].begin(), level.FaceTexCoords[face].end());
+      out.LightmapCoords.insert(out.LightmapCoords.end(), level.FaceLightmapCoords[face].begin(), level.FaceLightmapCoords[face].end());
+      for (const GLuint index : level.FaceIndices[face]) out.Indices.push_back(base + index);
+    }
     floor.push_back(std::move(out));
   }
   return floor;

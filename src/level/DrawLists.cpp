@@ -44,8 +44,15 @@ void AppendFace(TDrawBatch& batch, const TQuake3BSP& level, std::size_t face) {
   const AGLNrf3& vertices = level.FaceVertices[face];
   const auto base = static_cast<std::uint32_t>(batch.Positions.size());
   TFaceRun run;
-  run.First = static_cast<std::uint32_t>(batch.Indices.size());
   for (const TVector& v : vertices) run.Box.Add(v);
+  batch.Box.Add(run.Box);
+  const std::vector<std::uint32_t>& indices = level.FaceIndices[face];
+  if (vertices.size() > kLargeFaceVertices || indices.size() > kLargeFaceIndices) {
+    run.First = static_cast<std::uint32_t>(face);
+    batch.LargeFaces.push_back(run);
+    return;
+  }
+  run.First = static_cast<std::uint32_t>(batch.Indices.size());
   batch.Positions.insert(batch.Positions.end(), vertices.begin(), vertices.end());
   batch.Coords.insert(batch.Coords.end(), level.FaceTexCoords[face].begin(), level.FaceTexCoords[face].end());
   const AGLNrf2& lightmapCoords = level.FaceLightmapCoords[face];
@@ -54,14 +61,12 @@ void AppendFace(TDrawBatch& batch, const TQuake3BSP& level, std::size_t face) {
   // gets its shorter arrays padded rather than read past.
   batch.Coords.resize(batch.Positions.size());
   batch.LightmapCoords.resize(batch.Positions.size());
-  const std::vector<std::uint32_t>& indices = level.FaceIndices[face];
   if (!indices.empty()) {
     for (const std::uint32_t i : indices) batch.Indices.push_back(base + i);
   } else {
     for (std::uint32_t i = 1; i + 1 < vertices.size(); ++i) batch.Indices.insert(batch.Indices.end(), {base, base + i, base + i + 1});
   }
   run.Count = static_cast<std::uint32_t>(batch.Indices.size()) - run.First;
-  batch.Box.Add(run.Box);
   batch.Faces.push_back(run);
 }
 
@@ -113,6 +118,7 @@ void BuildDrawLists(TDrawLists& lists, const TQuake3BSP& level, const TDrawListK
       batch.LightmapCoords.clear();
       batch.Indices.clear();
       batch.Faces.clear();
+      batch.LargeFaces.clear();
       batch.Box = {};
       for (const std::size_t face : faces) AppendFace(batch, level, face);
       lists.BatchedFaces += static_cast<std::int32_t>(faces.size());

@@ -19,7 +19,13 @@ struct TBox {
   void Add(const TBox& box);
 };
 
-// One face's triangles in its batch: the run Indices[First .. First + Count) and its box.
+// A face of more vertices or indices than these (a finely tessellated curved surface) is not
+// copied into its batch but drawn from its own arrays, as the --shaders frame draws it: the lists
+// then hold at most a copy of the level's small faces.
+inline constexpr std::size_t kLargeFaceVertices = 1024, kLargeFaceIndices = 3072;
+
+// One face's triangles in its batch: the run Indices[First .. First + Count) and its box; for a
+// large face First is the face's index and Count 0.
 struct TFaceRun {
   TBox Box;
   std::uint32_t First = 0, Count = 0;
@@ -33,13 +39,15 @@ struct TDrawBatch {
   AGLNrf2 Coords, LightmapCoords;
   std::vector<std::uint32_t> Indices;
   std::vector<TFaceRun> Faces;
+  std::vector<TFaceRun> LargeFaces;  // drawn from their own arrays, after the others
   TBox Box;
   // What this frame's culling left of the batch: nothing, part (the runs of the faces in view,
   // gathered in InView, which is kept so that a frame allocates nothing once the largest has been
   // seen) or all of it.
   enum class TInView : std::uint8_t { None, Part, All } View = TInView::All;
   std::vector<std::uint32_t> InView;
-  std::int32_t FacesInView = 0;
+  std::vector<std::uint8_t> LargeInView;  // per large face, 1 when in view
+  std::int32_t FacesInView = 0;           // small and large
 };
 
 // What the lists were built for: the admitted set depends on the cluster the faces were marked

@@ -28,9 +28,9 @@ std::vector<std::string> SkyImages(const TLevelShading& shading, const std::vect
 }  // namespace
 
 TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                                     const shaders::TShaderSource& given) {
+                                     const shaders::TShaderSource& given, platform::TBudget* budget) {
   const shaders::TShaderSource source = given.ScriptNames ? given : shaders::BaseFolderSource();
-  const shaders::TShaderTable table = shaders::LoadShaderTable(source);
+  const shaders::TShaderTable table = shaders::LoadShaderTable(source, budget);
   TLevelShading& shading = level.Shading;
   shading.Problems = table.Problems;
   shading.ShaderCount = table.Shaders.size();

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "gl/Multitexture.h"
 #include "gl/OpenGL.h"
 #include "render/Frustum.h"
@@ -21,22 +23,37 @@ TVector MarkedFrom(const TVector& cameraPosition, const TRenderOptions& options)
 
 void CullBatch(TDrawBatch& batch, const TFrustum& frustum) {
   batch.InView.clear();
+  batch.LargeInView.assign(batch.LargeFaces.size(), 0);
   batch.FacesInView = 0;
   const TBoxSide whole = Classify(frustum, batch.Box);
   if (whole != TBoxSide::Across) {
     const bool in = whole == TBoxSide::Inside;
     batch.View = in ? TInView::All : TInView::None;
-    batch.FacesInView = in ? static_cast<std::int32_t>(batch.Faces.size()) : 0;
+    std::fill(batch.LargeInView.begin(), batch.LargeInView.end(), in ? 1 : 0);
+    batch.FacesInView = in ? static_cast<std::int32_t>(batch.Faces.size() + batch.LargeFaces.size()) : 0;
     return;
   }
+  std::int32_t small = 0;
   for (const TFaceRun& run : batch.Faces) {
     if (Classify(frustum, run.Box) == TBoxSide::Outside) continue;
-    ++batch.FacesInView;
+    ++small;
     batch.InView.insert(batch.InView.end(), batch.Indices.begin() + run.First,
                         batch.Indices.begin() + run.First + run.Count);
   }
-  const bool all = batch.FacesInView == static_cast<std::int32_t>(batch.Faces.size());
-  batch.View = all ? TInView::All : batch.FacesInView == 0 ? TInView::None : TInView::Part;
+  const bool all = small == static_cast<std::int32_t>(batch.Faces.size());
+  batch.View = all ? TInView::All : small == 0 ? TInView::None : TInView::Part;
+  batch.FacesInView = small;
+  for (std::size_t i = 0; i < batch.LargeFaces.size(); ++i) {
+    batch.LargeInView[i] = Classify(frustum, batch.LargeFaces[i].Box) != TBoxSide::Outside;
+    batch.FacesInView += batch.LargeInView[i];
+  }
+}
+
+// Unit 1's coordinates, leaving unit 0's client state active.
+void SetSecondUnitCoords(const AGLNrf2& coords) {
+  OpenGL13.glClientActiveTexture(GL_TEXTURE1);
+  OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
+  OpenGL13.glClientActiveTexture(GL_TEXTURE0);
 }
 
 // The indices this frame draws of the batch, and their count.
@@ -44,11 +61,30 @@ const std::vector<std::uint32_t>& DrawnIndices(const TDrawBatch& batch) {
   return batch.View == TInView::Part ? batch.InView : batch.Indices;
 }
 
-void DrawBatch(const TDrawBatch& batch, const AGLNrf2& coords) {
+// The gathered faces in one call, then each large face in view from its own arrays. `coords` and
+// `faceCoords` are the texture coordinates of the unit drawn (or of the pass); with
+// `lightmapUnit`, unit 1 gets the lightmap coordinates too.
+void DrawBatch(const TQuake3BSP& level, const TDrawBatch& batch, const AGLNrf2& coords,
+               const std::vector<AGLNrf2>& faceCoords, bool lightmapUnit) {
   const std::vector<std::uint32_t>& indices = DrawnIndices(batch);
-  OpenGL.glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
-  OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
-  OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+  if (batch.View != TInView::None && !indices.empty()) {
+    if (lightmapUnit) SetSecondUnitCoords(batch.LightmapCoords);
+    OpenGL.glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
+    OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
+    OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+  }
+  for (std::size_t i = 0; i < batch.LargeFaces.size(); ++i) {
+    if (batch.LargeInView[i] == 0) continue;
+    const std::size_t face = batch.LargeFaces[i].First;
+    if (lightmapUnit) SetSecondUnitCoords(level.FaceLightmapCoords[face]);
+    OpenGL.glVertexPointer(3, GL_FLOAT, 0, level.FaceVertices[face].data());
+    OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, faceCoords[face].data());
+    const std::vector<std::uint32_t>& own = level.FaceIndices[face];
+    if (!own.empty())
+      OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(own.size()), GL_UNSIGNED_INT, own.data());
+    else
+      OpenGL.glDrawArrays(GL_TRIANGLE_FAN, 0, static_cast<GLsizei>(level.FaceVertices[face].size()));
+  }
 }
 
 // The texture's own state under --shaders: its alpha test and whether both sides are drawn.
@@ -95,21 +131,18 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, 
   BeginSecondUnit();
   bool secondUnitOn = false;
   for (const TDrawBatch& batch : lists.Batches) {
-    if (batch.View == TInView::None) continue;
+    if (batch.FacesInView == 0) continue;
     const bool lit = batch.Lightmap >= 0;
     OpenGL13.glActiveTexture(GL_TEXTURE1);
     if (lit != secondUnitOn) (lit ? OpenGL.glEnable : OpenGL.glDisable)(GL_TEXTURE_2D);
     secondUnitOn = lit;
-    if (lit) {
-      OpenGL.glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(batch.Lightmap)]);
-      OpenGL13.glClientActiveTexture(GL_TEXTURE1);
-      OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, batch.LightmapCoords.data());
-      OpenGL13.glClientActiveTexture(GL_TEXTURE0);
-    }
+    if (lit) OpenGL.glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(batch.Lightmap)]);
     OpenGL13.glActiveTexture(GL_TEXTURE0);
     OpenGL.glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)]);
     ApplyTextureState(level, batch, shaded);
-    DrawBatch(batch, batch.Coords);
+    // Unit 1's coordinates are set also when it is off: its array stays enabled, and must never
+    // point at another batch's shorter one.
+    DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, true);
     RestoreTextureState(level, batch, shaded);
     ++frame.Batches;
   }
@@ -121,10 +154,10 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, 
 // pass left its depth, as the plain frame does.
 void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, TFastFrame& frame) {
   for (const TDrawBatch& batch : lists.Batches) {
-    if (batch.View == TInView::None) continue;
+    if (batch.FacesInView == 0) continue;
     OpenGL.glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)]);
     ApplyTextureState(level, batch, shaded);
-    DrawBatch(batch, batch.Coords);
+    DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, false);
     RestoreTextureState(level, batch, shaded);
     ++frame.Batches;
   }
@@ -133,11 +166,11 @@ void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded
   OpenGL.glEnable(GL_BLEND);
   OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
   for (const TDrawBatch& batch : lists.Batches) {
-    if (batch.View == TInView::None || batch.Lightmap < 0) continue;
+    if (batch.FacesInView == 0 || batch.Lightmap < 0) continue;
     OpenGL.glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(batch.Lightmap)]);
     const bool twoSided = shaded && level.Shading.States[static_cast<std::size_t>(batch.Texture)].TwoSided;
     if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
-    DrawBatch(batch, batch.LightmapCoords);
+    DrawBatch(level, batch, batch.LightmapCoords, level.FaceLightmapCoords, false);
     if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
   }
   OpenGL.glDisable(GL_BLEND);

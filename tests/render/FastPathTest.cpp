@@ -170,9 +170,19 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
   TQuake3BSP level;
   rendertest::SetFaceCount(level, CulledCount);
   std::vector<GLuint> images;
+  // The face across the plane is large (1,100 vertices round its outline), so it is drawn from
+  // its own arrays rather than copied.
+  std::vector<TVector> outline;
+  const std::vector<TVector>& corners = quads[AcrossLeft];
+  for (std::size_t side = 0; side < 4; ++side)
+    for (int k = 0; k < 275; ++k) {
+      const TVector a = corners[side], b = corners[(side + 1) % 4];
+      const float t = static_cast<float>(k) / 275;
+      outline.push_back({a.X + (b.X - a.X) * t, a.Y, a.Z + (b.Z - a.Z) * t});
+    }
   for (std::int32_t f = 0; f < CulledCount; ++f) {
     level.Faces[static_cast<std::size_t>(f)].TextureIndex = f;
-    rendertest::SetFaceGeometry(level, f, quads[static_cast<std::size_t>(f)], {});
+    rendertest::SetFaceGeometry(level, f, f == AcrossLeft ? outline : quads[static_cast<std::size_t>(f)], {});
     images.push_back(SolidTexture({40 * f, 255 - 40 * f, 100}));
   }
   rendertest::GroupFaces(level, CulledCount, 0);
@@ -202,6 +212,10 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
     BoundAtDraws.push_back(BoundOnUnit0);
     glDrawElements(mode, count, type, indices);
   };
+  OpenGL.glDrawArrays = [](GLenum mode, GLint first, GLsizei count) {
+    BoundAtDraws.push_back(BoundOnUnit0);
+    glDrawArrays(mode, first, count);
+  };
   Clear();
   level.RenderLevel({0, 0, 0}, Fast());
   const std::vector<std::uint8_t> pixels = ReadBack();
@@ -209,6 +223,8 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
   OpenGL13 = savedUnits;
 
   EXPECT_EQ(BoundAtDraws, (std::vector<GLuint>{images[InFront], images[AcrossLeft]}));
+  ASSERT_EQ(level.DrawLists.Batches.size(), 6u);
+  EXPECT_EQ(level.DrawLists.Batches[AcrossLeft].LargeFaces.size(), 1u);
   EXPECT_EQ(FastFrame.FacesDrawn, 2);
   EXPECT_EQ(FastFrame.FacesCulled, 4);
   EXPECT_EQ(VisibleFaceCount, 6) << "every admitted face is counted, culled or not";

@@ -77,10 +77,11 @@ int RunViewerFor(const TCommandLine& options) {
   TStartupOptions startup = StartupOptionsFor(options);
   startup.FontPath = FindDataFile(startup.FontPath);
   if (options.Verbose)
-    startup.Loaded = [shaders = options.Shaders, fast = options.Fast] {
+    startup.Loaded = [shaders = options.Shaders, budget = options.LevelOptions.Budget, fast = options.Fast] {
       const TLoadTimings& t = Level.LoadTimings;
       PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs);
       if (shaders) PrintShadingSummary(Level);
+      PrintBudgetSummary(budget);
       if (fast) PrintFastSummary();
     };
   if (options.Size) {

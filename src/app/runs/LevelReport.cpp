@@ -122,8 +122,9 @@ void DescribeShadedTextures(TLevelInfo& info, const shaders::TShaderTable& table
   }
 }
 
-void AddSurfaceTriangles(TLevelInfo& info, const TBSPFile& records, std::int32_t tessellation) {
-  const TSurfacePlan plan = PlanSurfaces(records.Faces, tessellation);
+void AddSurfaceTriangles(TLevelInfo& info, const TBSPFile& records, std::int32_t tessellation,
+                         std::uint64_t mostBytes) {
+  const TSurfacePlan plan = PlanSurfaces(records.Faces, tessellation, mostBytes);
   info.Surfaces = TLevelInfo::TSurfaceTriangles{tessellation, FileTriangles(records.Faces),
                                                 TessellatedTriangles(records.Faces, plan),
                                                 plan.NotDrawn};
@@ -403,6 +404,13 @@ std::optional<TLoadedRecords> LoadForReport(const TRunOptions& options) {
   return loaded;
 }
 
+// What the load would let the curved surfaces take: the run's budget, or the default figures.
+std::uint64_t TessellationBytesFor(const TRunOptions& options, std::size_t fileSize) {
+  const platform::TBudgetLimits limits =
+      options.LevelOptions.Budget ? options.LevelOptions.Budget->Limits() : platform::TBudgetLimits{};
+  return TessellationAllowance(limits, limits.TessellationBytes, fileSize);
+}
+
 }  // namespace
 
 int RunInfo(const TRunOptions& options) {
@@ -414,7 +422,7 @@ int RunInfo(const TRunOptions& options) {
     const TLevelOptions& levelOptions = options.LevelOptions;
     const shaders::TShaderSource source =
         levelOptions.ShaderSource.ScriptNames ? levelOptions.ShaderSource : shaders::BaseFolderSource();
-    const shaders::TShaderTable table = shaders::LoadShaderTable(source);
+    const shaders::TShaderTable table = shaders::LoadShaderTable(source, options.LevelOptions.Budget);
     if (options.Verbose)
       for (const shaders::TProblem& problem : table.Problems)
         std::cerr << "bspwalk: " << problem.Describe() << "\n";
@@ -423,10 +431,11 @@ int RunInfo(const TRunOptions& options) {
       states.push_back(shaders::DescribeTexture(texture.Name, table, source.ImageExists).State);
   }
   if (options.AllSurfaces) {
-    AddSurfaceTriangles(info, loaded->Records, options.Tessellation);
+    const std::uint64_t mostBytes = TessellationBytesFor(options, loaded->File.Size());
+    AddSurfaceTriangles(info, loaded->Records, options.Tessellation, mostBytes);
     if (options.Verbose)
       for (const std::string& warning :
-           PlanSurfaces(loaded->Records.Faces, options.Tessellation).Warnings)
+           PlanSurfaces(loaded->Records.Faces, options.Tessellation, mostBytes).Warnings)
         std::cerr << "bspwalk: warning: " << warning << "\n";
   }
   if (options.Shaders || options.AllSurfaces) {
@@ -442,7 +451,9 @@ int RunAt(const TRunOptions& options) {
   if (!loaded) return 1;
   TQuake3BSP level = VisibilityModel(loaded->Records);
   std::optional<TSurfacePlan> plan;
-  if (options.AllSurfaces) plan = PlanSurfaces(loaded->Records.Faces, options.Tessellation);
+  if (options.AllSurfaces)
+    plan = PlanSurfaces(loaded->Records.Faces, options.Tessellation,
+                        TessellationBytesFor(options, loaded->File.Size()));
   const TWindowSize size = options.Size.value_or(kDefaultSize);
   for (std::size_t i = 0; i < options.AtPositions.size(); ++i) {
     const TVector& position = options.AtPositions[i];
