@@ -11,6 +11,7 @@
 
 #include "genom/genom.h"
 #include "level/DrawLists.h"
+#include "level/Q3BSP_lighting.h"
 #include "shaders/Shaders.h"
 #include "platform/Budget.h"
 #include "platform/Files.h"
@@ -169,6 +170,13 @@ struct TLevelOptions {
   // When lgmp/ does not exist, the lightmaps are uploaded without writing their images (the plain
   // load fails with "Cannot create file" instead).
   bool LightmapFilesOptional = false;
+  // --external-lightmaps: a level whose lightmap lump is empty while its faces name lightmaps takes
+  // them from the files lm_0000.tga (.png, .jpg), lm_0001... in LightmapFolder (empty: the folder
+  // beside the level file named after its stem). --vertex-light: the brightened vertex colours of
+  // the faces with lightmap index -3 made ready for their pass (level/Q3BSP_lighting.h).
+  bool ExternalLightmaps = false;
+  std::string LightmapFolder;
+  bool VertexLight = false;
   // The run's budget (platform/Budget.h): the shaders kept and the curved surfaces' memory are
   // taken from it, and what it left out is reported when the load ends. Null: the load keeps a
   // budget of its own with the default figures.
@@ -202,6 +210,9 @@ struct TRenderOptions {
   bool AllFaces = false;
   // All: every face with triangles to draw is drawn and counted (level/Q3BSP_surfaces.h).
   TSurfaceSet Surfaces = TSurfaceSet::Polygons;
+  // The faces with lightmap index -3 get a pass like the lightmap pass with their brightened
+  // vertex colours (a load with TLevelOptions::VertexLight made them).
+  bool VertexLight = false;
   // --fast: image and lightmap in one pass where the GL has two texture units, one draw per
   // (image, lightmap) pair, faces outside the view left out, the lists kept while the cluster
   // stays (render/FastPath.h). The picture is that of the two passes within rounding.
@@ -297,6 +308,10 @@ struct TQuake3BSP {
   // NumVertices control points) and its FaceIndices their triangles; a refused one keeps its
   // control points and has no FaceIndices.
   TSurfaceSummary Surfaces;
+
+  // Lightmaps from files and vertex light (TLevelOptions::ExternalLightmaps, VertexLight); empty
+  // after a plain load.
+  TLevelLighting Lighting;
 
   // Fills the level from the file; false only when the file cannot be opened (after a message).
   // Any later failure is raised as an exception: platform::EInOutError("Read beyond end of file")

@@ -7,6 +7,7 @@
 #include "gl/Multitexture.h"
 #include "gl/OpenGL.h"
 #include "render/Frustum.h"
+#include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
 
@@ -204,5 +205,18 @@ bool DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TR
   else
     DrawTwoPasses(level, lists, key.Shaded, FastFrame);
   if (key.Shaded) OpenGL.glDisable(GL_ALPHA_TEST);
+  if (options.VertexLight) {
+    // Faces lit by their vertex colours are batched without a lightmap; their own pass multiplies
+    // the colours in where they were drawn, as it does after the two passes.
+    OpenGL.glDepthFunc(GL_EQUAL);
+    OpenGL.glEnable(GL_BLEND);
+    OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+    if (key.Shaded)
+      DrawShadedVertexLitFaces(level, key.AllSurfaces);
+    else
+      DrawVertexLitFaces(level, level.Lighting.VertexLitFaces, key.AllSurfaces);
+    OpenGL.glDisable(GL_BLEND);
+    OpenGL.glDepthFunc(GL_LESS);
+  }
   return lists.BlendedFaces > 0;
 }

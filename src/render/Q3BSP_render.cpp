@@ -11,6 +11,7 @@
 #include "level/Q3BSP_surfaces.h"
 #include "level/Q3BSP_visibility.h"
 #include "render/FastPath.h"
+#include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
 #include "render/Q3BSP_viewmodes.h"
@@ -109,6 +110,8 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
       DrawPolygon(*this, f);
     }
   }
+  // Faces lit by their vertices, in the same way (Q3BSP_vertexlight.cpp).
+  if (options.VertexLight) DrawVertexLitFaces(*this, Lighting.VertexLitFaces, allSurfaces);
 
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);

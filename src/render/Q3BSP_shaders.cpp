@@ -14,6 +14,7 @@
 #include "platform/Budget.h"
 #include "render/FastPath.h"
 #include "render/Q3BSP_images.h"
+#include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_sky.h"
 
@@ -123,9 +124,9 @@ std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw, bool allSurf
 }
 
 // Opaque surfaces, one state per texture group, then the lightmap pass as in the plain frame (see
-// RenderLevel) over the faces whose shader has a lightmap stage. Returns whether a blended surface
-// is visible.
-bool DrawOpaqueTwoPasses(TQuake3BSP& level, bool allSurfaces) {
+// RenderLevel) over the faces whose shader has a lightmap stage (and the vertex-lit faces' pass).
+// Returns whether a blended surface is visible.
+bool DrawOpaqueTwoPasses(TQuake3BSP& level, bool allSurfaces, bool vertexLight) {
   const TLevelShading& shading = level.Shading;
   bool blendedVisible = false;
   for (std::size_t t = 0; t < static_cast<std::size_t>(level.TextureCount); ++t) {
@@ -158,6 +159,7 @@ bool DrawOpaqueTwoPasses(TQuake3BSP& level, bool allSurfaces) {
     }
     if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
   }
+  if (vertexLight) DrawShadedVertexLitFaces(level, allSurfaces);  // Q3BSP_vertexlight.cpp
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);
   return blendedVisible;
@@ -187,7 +189,7 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
 
   // Opaque surfaces; with --fast from the kept batches in one pass (render/FastPath.h).
   const bool blendedVisible = options.Fast ? DrawFastSurfaces(level, cameraPosition, options)
-                                           : DrawOpaqueTwoPasses(level, allSurfaces);
+                                           : DrawOpaqueTwoPasses(level, allSurfaces, options.VertexLight);
 
   DrawSky(shading, cameraPosition);
 

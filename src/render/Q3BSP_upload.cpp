@@ -16,6 +16,7 @@
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "render/Q3BSP_images.h"
+#include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_shaders.h"
 #include "textures/Textures.h"
 
@@ -73,6 +74,7 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
   load.Timings.SurfaceImagesMs = load.Stopwatch.LapMs();
   GroupTextureFaces(*this);
   UploadLightmaps(*this, load.File.Lightmaps);
+  UploadLightmapFiles(*this, load, fileName);  // --external-lightmaps (Q3BSP_lightmapfiles.cpp)
   load.Timings.LightmapsMs = load.Stopwatch.LapMs();
   FinishLevelModel(*this, load);
   return true;

@@ -2,9 +2,12 @@
 
 namespace app {
 
+// With the fidelity options' other rules, out of the command line's long table.
 void ApplyFullFidelity(TCommandLine& options) {
   options.Shaders = true;
   options.AllSurfaces = true;
+  options.ExternalLightmaps = true;
+  options.VertexLight = true;
   options.Fast = true;
 }
 
@@ -17,6 +20,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
     level.Surfaces = TSurfaceSet::All;
     level.Tessellation = options.Tessellation;
   }
+  level.ExternalLightmaps = options.ExternalLightmaps;
+  level.VertexLight = options.VertexLight;
   return level;
 }
 
@@ -24,6 +29,7 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   TRenderOptions render;
   render.Shaders = options.Shaders;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
+  render.VertexLight = options.VertexLight;
   render.Fast = options.Fast;
   return render;
 }
