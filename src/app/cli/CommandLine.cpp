@@ -16,7 +16,6 @@
 #include <variant>
 
 #include "app/cli/ExportOptions.h"
-#include "app/cli/FastOptions.h"
 #include "app/cli/Help.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
@@ -172,8 +171,7 @@ constexpr TOptionRow kOptions[] = {
      "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
-    {"--fast", &TRawOptions::Fast, "",  // fidelity
-     "Image and lightmap in one pass, only faces in view; same picture (--fast=off: two passes)"},
+    {"--fast", &TRawOptions::Fast, "", "One pass, faces in view only; --fast=off: two passes"},  // fidelity
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -241,12 +239,11 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
 
 // The positions of --at, the screenshot's file, the frames to draw, --json and --verbose.
 void ApplyRunValues(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
-  for (const std::string& position : raw.At) {
-    try {
-      AddAtPosition(position, FastAsked(cli.count("--fast") > 0, raw.Fast, raw.Full), options);
-    } catch (const std::invalid_argument& e) {
-      throw EUsage(std::string("--at: ") + e.what());
-    }
+  options.Fast = FastAsked(cli.count("--fast") > 0, raw.Fast, raw.Full);  // --full's too
+  try {
+    AddAtPositions(raw.At, options.Fast, options);
+  } catch (const std::invalid_argument& e) {
+    throw EUsage(std::string("--at: ") + e.what());
   }
   options.ScreenshotPath = raw.Screenshot;
   if (options.Mode == TRunMode::Screenshot) options.Frames = kDefaultScreenshotFrames;
@@ -382,7 +379,6 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
   options.ExternalLightmaps = raw.ExternalLightmaps;
   options.VertexLight = raw.VertexLight;
   if (raw.Full) ApplyFullFidelity(options);
-  options.Fast = FastAsked(cli.count("--fast") > 0, raw.Fast, raw.Full);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")
       throw EUsage("--surfaces: '" + raw.Surfaces + "' is not polygons or all");

@@ -8,7 +8,7 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.AllSurfaces = true;
   options.ExternalLightmaps = true;
   options.VertexLight = true;
-  options.Fast = true;
+  // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
 }
 
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
