@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "genom/genom.h"
+#include "level/LevelThings.h"
 #include "shaders/Shaders.h"
 #include "platform/Files.h"
 
@@ -167,6 +168,12 @@ struct TLevelOptions {
   // When lgmp/ does not exist, the lightmaps are uploaded without writing their images (the plain
   // load fails with "Cannot create file" instead).
   bool LightmapFilesOptional = false;
+  // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
+  // with TRenderOptions::BrushModels can mark their faces where their boxes are visible.
+  bool BrushModels = false;
+  // Items drawn as their models (--full): the item entities' MD3 models and images read through
+  // the search path into Things.ItemModels.
+  bool Items = false;
 };
 
 // How a frame is drawn beyond the plain two passes. The default value is the plain frame, call for
@@ -196,6 +203,12 @@ struct TRenderOptions {
   bool AllFaces = false;
   // All: every face with triangles to draw is drawn and counted (level/Q3BSP_surfaces.h).
   TSurfaceSet Surfaces = TSurfaceSet::Polygons;
+  // --brush-models: the faces of every visible brush model marked too (level/Things.h).
+  bool BrushModels = false;
+  // Markers (--mode entities, F7): a small box per point entity in its family's colour.
+  bool Markers = false;
+  // Items as models (--full), or as markers when their model was not found.
+  bool Items = false;
 };
 
 // What loading with TSurfaceSet::All made of the curved surfaces; empty after a plain load.
@@ -282,6 +295,10 @@ struct TQuake3BSP {
   // NumVertices control points) and its FaceIndices their triangles; a refused one keeps its
   // control points and has no FaceIndices.
   TSurfaceSummary Surfaces;
+
+  // The entities, their places, the models lump, and what the brush models and items need
+  // (level/Things.h, render/ItemModels.cpp).
+  TLevelThings Things;
 
   // Fills the level from the file; false only when the file cannot be opened (after a message).
   // Any later failure is raised as an exception: platform::EInOutError("Read beyond end of file")

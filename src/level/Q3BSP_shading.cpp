@@ -28,9 +28,9 @@ std::vector<std::string> SkyImages(const TLevelShading& shading, const std::vect
 }  // namespace
 
 TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                                     const shaders::TShaderSource& given) {
+                                     const shaders::TShaderSource& given, shaders::TShaderTable* keep) {
   const shaders::TShaderSource source = given.ScriptNames ? given : shaders::BaseFolderSource();
-  const shaders::TShaderTable table = shaders::LoadShaderTable(source);
+  shaders::TShaderTable table = shaders::LoadShaderTable(source);
   TLevelShading& shading = level.Shading;
   shading.Problems = table.Problems;
   shading.ShaderCount = table.Shaders.size();
@@ -53,6 +53,7 @@ TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTe
   images.Sky = SkyImages(shading, textures, table, source);
   toRead.insert(toRead.end(), images.Sky.begin(), images.Sky.end());
   if (source.ReadAhead) source.ReadAhead(toRead);
+  if (keep) *keep = std::move(table);
   return images;
 }
 

@@ -90,8 +90,8 @@ std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw, bool allSurf
 }  // namespace
 
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& source) {
-  const TShadedImages described = DescribeShadedSurfaces(level, textures, source);
+                        const shaders::TShaderSource& source, shaders::TShaderTable* keep) {
+  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, keep);
   TLevelShading& shading = level.Shading;
   TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t)

@@ -9,7 +9,7 @@
 // then loads each texture's image into SurfaceTextures and the sky's images. An image that fails
 // to load is a problem of Shading, and the load goes on.
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& source);
+                        const shaders::TShaderSource& source, shaders::TShaderTable* keep = nullptr);
 
 // The texture pass, lightmap pass, sky and blended surfaces of a frame whose faces are marked.
 void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);

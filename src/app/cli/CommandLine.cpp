@@ -15,6 +15,7 @@
 #include <system_error>
 #include <variant>
 
+#include "app/cli/EntityOptions.h"
 #include "app/cli/Help.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
@@ -81,6 +82,8 @@ struct TRawOptions {
   // Fidelity.
   bool Shaders = false, Full = false;
   std::string Surfaces, Tess;
+  bool Entities = false, BrushModels = false;  // entities, brush models and items
+  std::string Class, Goto;
 };
 
 // One option: its name, the raw field it fills (a flag, a value, or one value per use), the name
@@ -130,13 +133,13 @@ constexpr TOptionRow kOptions[] = {
      "Draw surfaces as the shader scripts (scripts/*.shader) describe them: images, "
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
-     "Every fidelity option at once (today: --shaders, --surfaces all)"},
+     "Every fidelity option at once (today: --shaders, --surfaces all, --brush-models, items)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
     {"--mode", &TRawOptions::ModeList, "LIST",  // view
      "View modes to start with or draw: textures, lightmaps or clusters, and "
-     "wireframe, comma separated"},
+     "wireframe and entities, comma separated"},
     {"--freeze", &TRawOptions::Freeze, "X,Y,Z",  // view
      "Mark the visible faces from this position, not the camera"},
     {"--no-hud", &TRawOptions::NoHud, "",  // view
@@ -159,6 +162,14 @@ constexpr TOptionRow kOptions[] = {
      "List the levels (maps/*.bsp) of the game data and exit"},
     {"--spawn", &TRawOptions::Spawn, "N",  // level and data
      "Start at this spawn point of the level (1 is the first)"},
+    {"--entities", &TRawOptions::Entities, "",  // headless runs
+     "Print every entity of the level with its keys and values, open no window"},
+    {"--class", &TRawOptions::Class, "PATTERN",  // headless runs
+     "With --entities: only classes matching a shell pattern such as 'item_*'"},
+    {"--brush-models", &TRawOptions::BrushModels, "",  // fidelity
+     "Draw doors, platforms and other brush models wherever their boxes are visible"},
+    {"--goto", &TRawOptions::Goto, "SPEC",  // level and data
+     "Start looking at an entity: its index, its class, or class:N (item_quad:2)"},
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -189,13 +200,16 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
                                              {!raw.At.empty(), TRunMode::At},
                                              {cli.count("--screenshot") > 0, TRunMode::Screenshot},
                                              {raw.Benchmark, TRunMode::Benchmark},
-                                             {raw.List, TRunMode::List}};
+                                             {raw.List, TRunMode::List},
+                                             {raw.Entities, TRunMode::Entities}};
   int chosen = 0;
   for (const auto& [asked, mode] : modes) {
     if (!asked) continue;
     options.Mode = mode;
     ++chosen;
   }
+  if (chosen > 1 && raw.Entities)
+    throw EUsage("--entities cannot be combined with --info, --at, --screenshot, --benchmark or --list");
   if (chosen > 1)
     throw EUsage(raw.List
                      ? "--list cannot be combined with --info, --at, --screenshot or --benchmark"
@@ -214,9 +228,10 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
   if (cli.count("--screenshot") && !IsPictureName(raw.Screenshot))
     throw EUsage("--screenshot: '" + raw.Screenshot + "' does not end in .png");
   if (raw.Json && options.Mode != TRunMode::Info && options.Mode != TRunMode::At &&
-      options.Mode != TRunMode::Benchmark && options.Mode != TRunMode::List)
-    throw EUsage(raw.List ? "--json applies to --info, --at, --benchmark and --list only"
-                          : "--json applies to --info, --at and --benchmark only");
+      options.Mode != TRunMode::Benchmark && options.Mode != TRunMode::List &&
+      options.Mode != TRunMode::Entities)
+    throw EUsage(raw.List ? "--json applies to --info, --at, --benchmark, --entities and --list only"
+                          : "--json applies to --info, --at, --benchmark and --entities only");
 }
 
 // The positions of --at, the screenshot's file, the frames to draw, --json and --verbose.
@@ -465,6 +480,8 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     ApplyViewTools(cli, raw, options);
     ApplyFidelity(cli, raw, options);
     ApplyDataAndSpawn(cli, raw, options);
+    const TEntityOptionsGiven given{cli.count("--class") > 0, raw.Class, raw.BrushModels, cli.count("--goto") > 0, raw.Goto};
+    if (const std::string problem = ApplyEntityOptions(given, options); !problem.empty()) throw EUsage(problem);
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};
@@ -475,6 +492,8 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
 void ApplyFullFidelity(TCommandLine& options) {
   options.Shaders = true;
   options.AllSurfaces = true;
+  options.BrushModels = true;
+  options.Items = true;
 }
 
 }  // namespace app

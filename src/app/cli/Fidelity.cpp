@@ -11,6 +11,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
     level.Surfaces = TSurfaceSet::All;
     level.Tessellation = options.Tessellation;
   }
+  level.BrushModels = options.BrushModels;
+  level.Items = options.Items;
   return level;
 }
 
@@ -18,6 +20,8 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   TRenderOptions render;
   render.Shaders = options.Shaders;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
+  render.BrushModels = options.BrushModels;
+  render.Items = options.Items;
   return render;
 }
 

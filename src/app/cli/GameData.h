@@ -10,11 +10,12 @@
 #include "app/cli/CommandLine.h"
 #include "app/runs/LevelFile.h"
 #include "level/Q3BSP.h"
+#include "level/Things.h"
 
 namespace app {
 
 // The height of the eye over a spawn point's origin: a standing player's view, in level units.
-inline constexpr float kEyeHeight = 26;
+inline constexpr float kEyeHeight = kSpawnEyeHeight;
 
 // Adds the folders of BSPWALK_DATA (`value`, colon-separated, empty parts ignored; may be null)
 // to the command line when it names no --data. False after a one-line usage message when one of

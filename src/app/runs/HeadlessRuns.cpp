@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/runs/Benchmark.h"
+#include "app/runs/EntityReport.h"
 #include "app/runs/HeadlessRuns.h"
 #include "app/runs/LevelFile.h"
 #include "app/runs/LevelReport.h"
@@ -59,6 +60,7 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TRunOptions& options, int& e
   if (options.Verbose) {
     PrintLoadSummary(Level, viewer->LevelLoadMs());
     if (options.Shaders) PrintShadingSummary(Level);
+    if (options.BrushModels || options.Items) PrintThingsSummary(Level);
   }
   return viewer;
 }
@@ -164,6 +166,7 @@ int RunHeadless(const TRunOptions& options) {
     case TRunMode::Screenshot: return RunScreenshot(options);
     case TRunMode::Benchmark: return RunBenchmark(options);
     case TRunMode::Overview: return RunOverview(options);
+    case TRunMode::Entities: return RunEntities(options);
     case TRunMode::Viewer:
     case TRunMode::List: break;
   }

@@ -22,6 +22,7 @@ enum class TRunMode {
   Benchmark,   // --benchmark: a timed flight through the level
   List,        // --list: the levels of the game data
   Overview,    // --overview: a top-down picture of the whole level as PNG
+  Entities,    // --entities: the entity list, no window
 };
 
 struct TCameraPose {
@@ -58,6 +59,11 @@ struct TRunOptions {
   int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
   std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
   std::optional<int> Spawn;            // --spawn: 1-based spawn point to start at
+  // Entities, brush models and items (app/cli/EntityOptions.h).
+  std::string EntityClass;             // --class: a shell pattern of class names for --entities
+  bool BrushModels = false;            // --brush-models, or --full
+  bool Items = false;                  // items drawn as their models: --full
+  std::string Goto;                    // --goto SPEC; empty: none
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain
