@@ -49,17 +49,19 @@ std::size_t TBoxDescent::Leaves(const TVector& mins, const TVector& maxs, std::v
           static_cast<float>(plane.Normal.X * c.X + plane.Normal.Y * c.Y + plane.Normal.Z * c.Z - plane.Distance);
       (distance >= 0.0f ? front : back) = true;
     }
-    // Back first onto the stack, so that the front side is walked first.
-    for (const std::int32_t child : {back ? node.Back : 0, front ? node.Front : 0}) {
-      if (child == 0) continue;  // not taken (the root is nobody's child)
-      if (child < 0) {
-        const std::size_t leaf = static_cast<std::size_t>(~child);
-        if (leaf < LeafStamps.size() && LeafStamps[leaf] != Stamp) {
-          LeafStamps[leaf] = Stamp;
-          leaves.push_back(~child);
-        }
-      } else if (child > index && static_cast<std::size_t>(child) < nodeCount &&
-                 NodeStamps[static_cast<std::size_t>(child)] != Stamp) {
+    // 0 for a side not taken (the root is nobody's child). Leaves are taken at once, front first;
+    // nodes go onto the stack back first, so that the front side is walked first.
+    const std::int32_t children[2] = {front ? node.Front : 0, back ? node.Back : 0};
+    for (const std::int32_t child : children) {
+      const std::size_t leaf = static_cast<std::size_t>(~child);
+      if (child < 0 && leaf < LeafStamps.size() && LeafStamps[leaf] != Stamp) {
+        LeafStamps[leaf] = Stamp;
+        leaves.push_back(~child);
+      }
+    }
+    for (const std::int32_t child : {children[1], children[0]}) {
+      if (child > index && static_cast<std::size_t>(child) < nodeCount &&
+          NodeStamps[static_cast<std::size_t>(child)] != Stamp) {
         NodeStamps[static_cast<std::size_t>(child)] = Stamp;
         Stack.push_back(child);
       }

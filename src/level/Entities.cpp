@@ -143,7 +143,8 @@ class TEntityReader {
       }
       const TToken value = Next();
       if (value.Kind != TTokenKind::Word) {
-        Problem(key.Line, Title() + ": key \"" + Shortened(key.Text) + "\" has no value: skipped");
+        if (value.Kind != TTokenKind::End)
+          Problem(key.Line, Title() + ": key \"" + Shortened(key.Text) + "\" has no value: skipped");
         pending = value;
         continue;
       }

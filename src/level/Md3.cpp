@@ -84,6 +84,13 @@ std::string ReadSurface(const TBytes& in, std::int64_t at, const TSurfaceHeader&
   return {};
 }
 
+std::string_view Trimmed(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
 }  // namespace
 
 TVector Md3Normal(std::uint16_t packed) {
@@ -136,15 +143,16 @@ std::map<std::string, std::string> ParseSkin(std::string_view text) {
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
+    const std::string_view line = text.substr(start, end - start);
     start = end + 1;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
     const std::size_t comma = line.find(',');
-    if (comma == std::string_view::npos || comma + 1 >= line.size()) continue;
-    std::string surface(line.substr(0, comma));
+    if (comma == std::string_view::npos) continue;
+    const std::string_view image = Trimmed(line.substr(comma + 1));
+    if (image.empty()) continue;
+    std::string surface(Trimmed(line.substr(0, comma)));
     for (char& c : surface)
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    images.emplace(std::move(surface), std::string(line.substr(comma + 1)));
+    images.emplace(std::move(surface), std::string(image));
   }
   return images;
 }
