@@ -46,6 +46,13 @@ class TItemLoader {
   }
 
   void Run() {
+    // The models first, so that every image is known before the first is read: a source that
+    // inflates its files (game-data archives) reads the next ones while this thread decodes.
+    for (const TPlacedEntity& place : Level.Things.Places)
+      if (const TItemKind* kind = FindItemKind(place.ClassName); kind && place.Point)
+        for (const char* path : kind->Models)
+          if (path) Model(path);
+    LoadImages();
     const TSolidBrushes brushes =
         ReadSolidBrushes(*Load.Bytes, Load.File.Lumps, Load.File.Textures, Warnings);
     TBoxDescent descent(Level);
@@ -84,6 +91,7 @@ class TItemLoader {
   std::function<bool(const std::string&)> ImageExists;
   std::map<std::string, TModelFile> Models;
   std::map<std::string, std::size_t> GroupOfName;  // a shader or image name's group
+  std::vector<std::vector<std::string>> GroupImages;  // per group, the images to load
   TImageOnce Images;
 
   const TModelFile& Model(const std::string& path) {
@@ -136,19 +144,28 @@ class TItemLoader {
     std::size_t group = kNoGroup;
     if (surface.State.Drawn) {
       group = Items.Groups.size();
-      TItemGroup& added = Items.Groups.emplace_back();
-      added.State = surface.State;
-      for (const std::string& image : surface.Images) {
-        added.Image = image;
+      Items.Groups.emplace_back().State = surface.State;
+      GroupImages.push_back(surface.Images);
+    }
+    GroupOfName.emplace(Lower(base), group);
+    return group;
+  }
+
+  // Each group's images in turn into its texture (the last that loads wins, as for a level's).
+  void LoadImages() {
+    std::vector<std::string> all;
+    for (const std::vector<std::string>& images : GroupImages) all.insert(all.end(), images.begin(), images.end());
+    const platform::TFileSource* files = Load.Options.Files;
+    if (files && files->ReadAhead) files->ReadAhead(all);
+    for (std::size_t g = 0; g < GroupImages.size(); ++g)
+      for (const std::string& image : GroupImages[g]) {
+        Items.Groups[g].Image = image;
         try {
-          Images.Load(image, added.Texture);
+          Images.Load(image, Items.Groups[g].Texture);
         } catch (const std::exception& e) {
           Warnings.push_back(image + ": " + e.what());
         }
       }
-    }
-    GroupOfName.emplace(Lower(base), group);
-    return group;
   }
 };
 

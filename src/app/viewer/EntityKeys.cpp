@@ -41,7 +41,11 @@ bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, T
       Note("No entity near the view centre", now);
       return true;
     }
-    MoveTo(camera, PoseLookingAt(level, places[*nearest]));
+    // Approached the way the view points, rather than along the entity's own angle: the view
+    // keeps its heading and the entity comes to its centre.
+    TPlacedEntity ahead = places[*nearest];
+    ahead.Angle = 90.0f - camera.Yaw;
+    MoveTo(camera, PoseLookingAt(level, ahead));
     Note("Entity " + std::to_string(places[*nearest].Index) + ": " + places[*nearest].ClassName, now);
     return true;
   }

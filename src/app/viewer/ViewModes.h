@@ -92,7 +92,8 @@ std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera);
 std::string NearestEntityText(const TQuake3BSP& level, const TCamera& camera);
 
 // PageDown and PageUp (the next and previous spawn point, as --spawn numbers them) and G (the
-// entity nearest the view centre, looked at from kLookBackDistance units back) move the camera,
+// entity nearest the view centre, looked at from kLookBackDistance units back along the view's
+// heading) move the camera,
 // with a note saying where to; on the key's first down event. False for any other key.
 inline constexpr std::uint16_t VK_PRIOR = 33, VK_NEXT = 34, VK_G = 71;
 bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now);
