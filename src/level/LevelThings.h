@@ -9,17 +9,9 @@
 #include <vector>
 
 #include "genom/genom.h"
+#include "level/BrushModels.h"
 #include "level/Entities.h"
 #include "shaders/Shaders.h"
-
-#pragma pack(push, 1)
-// A record of the models lump: model 0 is the world, 1..N the brush models.
-struct TBSPModel {
-  TVector Mins, Maxs;
-  std::int32_t FirstFace, NumFaces, FirstBrush, NumBrushes;
-};
-#pragma pack(pop)
-static_assert(sizeof(TBSPModel) == 40);
 
 // The families the markers tell apart, each with its colour.
 enum class TEntityFamily : std::uint8_t {

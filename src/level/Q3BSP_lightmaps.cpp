@@ -93,6 +93,10 @@ void CheckLightmapIndices(std::int32_t highestX, std::int32_t highestY) {
                                 std::to_string(highestX) + " and " + std::to_string(highestY));
 }
 
+void BrightenLightmap(std::span<std::uint8_t> bytes) {
+  for (std::uint8_t& byte : bytes) byte = kBrighten[byte];
+}
+
 void TQuake3BSP::ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std::int32_t highestY,
                                 std::int32_t number) {
   CheckLightmapIndices(highestX, highestY);

@@ -81,8 +81,8 @@ std::string EntityLumpText(std::span<const std::uint8_t> bytes, const TBSPLump& 
   return std::string(first, strnlen(first, static_cast<std::size_t>(lump.Length)));
 }
 
-std::vector<TBSPModel> ReadModels(std::span<const std::uint8_t> bytes, const TBSPLump& lump,
-                                  std::vector<std::string>& warnings) {
+std::vector<TBSPModel> ReadModelRecords(std::span<const std::uint8_t> bytes, const TBSPLump& lump,
+                                        std::vector<std::string>& warnings) {
   std::vector<TBSPModel> models;
   if (lump.Length == 0) return models;
   if (!LumpInside(bytes, lump)) {

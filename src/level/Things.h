@@ -18,11 +18,12 @@
 std::string EntityLumpText(std::span<const std::uint8_t> bytes, const TBSPLump& lump,
                            std::vector<std::string>& warnings);
 
-// The models lump's whole records; none (with a warning) when it lies outside the file. At most
-// kMostModels are kept.
+// The models lump's whole records as written, face runs unchecked (PlanBrushModels warns of them,
+// where ReadModels empties them quietly); none (with a warning) when the lump lies outside the
+// file. At most kMostModels are kept.
 inline constexpr std::size_t kMostModels = 4096;
-std::vector<TBSPModel> ReadModels(std::span<const std::uint8_t> bytes, const TBSPLump& lump,
-                                  std::vector<std::string>& warnings);
+std::vector<TBSPModel> ReadModelRecords(std::span<const std::uint8_t> bytes, const TBSPLump& lump,
+                                        std::vector<std::string>& warnings);
 
 TEntityFamily FamilyOf(std::string_view className);
 const char* FamilyName(TEntityFamily family);  // "spawn points", "items", ...

@@ -2,22 +2,25 @@
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "textures/ImageDecode.h"
+#include "textures/ImageRead.h"
 #include "textures/TextureResources.h"
 #include "textures/Textures.h"
 
-bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
-  using textures::TBMPError;
+namespace textures {
+
+std::optional<TReadImage> ReadBMPImage(const std::string& imageFileName, bool fromResource,
+                                       TLargestSide largestSideOf) {
   constexpr const char* kCaption = "BMP Unit";
-  const auto refuse = [&](const std::string& text) {
+  const auto refuse = [&](const std::string& text) -> std::optional<TReadImage> {
     platform::ShowMessage(text, kCaption);
-    return false;
+    return std::nullopt;
   };
 
   std::vector<std::uint8_t> fileBytes;
   std::span<const std::uint8_t> bytes;
   if (fromResource) {
     const auto resource = textures::OpenImageResource("BMP", imageFileName, "BMP Texture");
-    if (!resource) return false;
+    if (!resource) return std::nullopt;
     bytes = *resource;
   } else {
     auto read = platform::ReadWholeFile(imageFileName);
@@ -26,8 +29,8 @@ bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool 
     bytes = fileBytes;
   }
 
-  const std::uint32_t largestSide = LargestTextureSide();
-  const auto decoded = textures::DecodeBMP(bytes, textures::kNoPixelLimit, largestSide);
+  const std::uint32_t largestSide = largestSideOf();
+  auto decoded = DecodeBMP(bytes, kNoPixelLimit, largestSide);
   const std::string unableToRead = "Unable to read from resource - " + imageFileName;
   switch (decoded.Error) {
     case TBMPError::None:
@@ -47,7 +50,12 @@ bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool 
     case TBMPError::DataTooSmall:
       return refuse("Bitmap data too small for 24-bit pixels");
   }
-  const textures::TImage& image = decoded.Image;
-  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
-  return true;
+  if (fromResource) fileBytes.assign(bytes.begin(), bytes.end());
+  return TReadImage{std::move(decoded.Image), std::move(fileBytes)};
+}
+
+}  // namespace textures
+
+bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
+  return textures::UploadImage(textures::ReadBMPImage(imageFileName, fromResource, LargestTextureSide), textureSlot);
 }

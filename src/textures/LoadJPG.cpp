@@ -2,11 +2,14 @@
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "textures/ImageDecode.h"
+#include "textures/ImageRead.h"
 #include "textures/TextureResources.h"
 #include "textures/Textures.h"
 
-bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
-  using textures::TJPEGError;
+namespace textures {
+
+std::optional<TReadImage> ReadJPGImage(const std::string& imageFileName, bool fromResource,
+                                       TLargestSide largestSideOf) {
   const std::string couldNotLoad =
       (fromResource ? "Couldn't load JPG Resource - \"" : "Couldn't load JPG - \"") + imageFileName + "\"";
 
@@ -14,42 +17,47 @@ bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool 
   std::span<const std::uint8_t> bytes;
   if (fromResource) {
     const auto resource = textures::OpenImageResource("JPEG", imageFileName, "JPG Texture");
-    if (!resource) return false;
+    if (!resource) return std::nullopt;
     bytes = *resource;
   } else {
     auto read = platform::ReadWholeFile(imageFileName);
     if (!read) {
       platform::ShowMessage(couldNotLoad, "BMP Unit");
-      return false;
+      return std::nullopt;
     }
     fileBytes = std::move(*read);
     bytes = fileBytes;
   }
 
-  const std::uint32_t largestSide = LargestTextureSide();
-  const auto decoded = textures::DecodeJPEG(bytes, textures::kNoPixelLimit, largestSide);
+  const std::uint32_t largestSide = largestSideOf();
+  auto decoded = DecodeJPEG(bytes, kNoPixelLimit, largestSide);
   switch (decoded.Error) {
     case TJPEGError::None:
       break;
     case TJPEGError::Header:
     case TJPEGError::UnsupportedColour:  // CMYK/YCCK would only be misread
       platform::ShowMessage(couldNotLoad, "BMP Unit");
-      return false;
+      return std::nullopt;
     case TJPEGError::TooLarge:
       platform::ShowMessage(couldNotLoad + ". Sides above " + std::to_string(largestSide) +
                                 " pixels not supported.", "BMP Unit");
-      return false;
+      return std::nullopt;
     case TJPEGError::TooLittleData:
       platform::ShowMessage(couldNotLoad + ". Too little data for the size it claims.", "BMP Unit");
-      return false;
+      return std::nullopt;
     case TJPEGError::TooManyScans:
-      platform::ShowMessage(couldNotLoad + ". More than " + std::to_string(textures::kMostJPEGScans) +
+      platform::ShowMessage(couldNotLoad + ". More than " + std::to_string(kMostJPEGScans) +
                                 " scans.", "BMP Unit");
-      return false;
+      return std::nullopt;
     case TJPEGError::Decode:
       throw EJPEGError(decoded.LibraryCode);
   }
-  const textures::TImage& image = decoded.Image;
-  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
-  return true;
+  if (fromResource) fileBytes.assign(bytes.begin(), bytes.end());
+  return TReadImage{std::move(decoded.Image), std::move(fileBytes)};
+}
+
+}  // namespace textures
+
+bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
+  return textures::UploadImage(textures::ReadJPGImage(imageFileName, fromResource, LargestTextureSide), textureSlot);
 }

@@ -3,30 +3,33 @@
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "textures/ImageDecode.h"
+#include "textures/ImageRead.h"
 #include "textures/TextureResources.h"
 #include "textures/Textures.h"
 
-bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
-  using textures::TTGAError;
-  const auto unableToRead = [&] {
+namespace textures {
+
+std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fromResource,
+                                       TLargestSide largestSideOf) {
+  const auto unableToRead = [&]() -> std::optional<TReadImage> {
     platform::ShowMessage("Unable to read from resource - " + imageFileName, "BMP Unit");
-    return false;
+    return std::nullopt;
   };
-  const auto refuse = [&](const std::string& reason) {
+  const auto refuse = [&](const std::string& reason) -> std::optional<TReadImage> {
     platform::ShowMessage("Couldn't load \"" + imageFileName + "\"" + reason, "TGA File Error");
-    return false;
+    return std::nullopt;
   };
 
   std::vector<std::uint8_t> fileBytes;
   std::span<const std::uint8_t> bytes;
   if (fromResource) {
     const auto resource = textures::OpenImageResource("TGA", imageFileName, "TGA Texture");
-    if (!resource) return false;
+    if (!resource) return std::nullopt;
     bytes = *resource;
   } else {
     if (!platform::FileExists(imageFileName)) {
       platform::ShowMessage("File not found  - " + imageFileName, "TGA Texture");
-      return false;
+      return std::nullopt;
     }
     // An existing file that cannot be read is a file-layer error, left to the caller.
     auto read = platform::ReadWholeFile(imageFileName);
@@ -35,8 +38,8 @@ bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool 
     bytes = fileBytes;
   }
 
-  const std::uint32_t largestSide = LargestTextureSide();
-  const auto decoded = textures::DecodeTGA(bytes, textures::kNoPixelLimit, largestSide);
+  const std::uint32_t largestSide = largestSideOf();
+  auto decoded = DecodeTGA(bytes, kNoPixelLimit, largestSide);
   switch (decoded.Error) {
     case TTGAError::None:
       break;
@@ -54,9 +57,14 @@ bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool 
     case TTGAError::ShortData:
       if (fromResource) return unableToRead();
       platform::ShowMessage("Couldn't read file \"" + imageFileName + "\".", "TGA File Error");
-      return false;
+      return std::nullopt;
   }
-  const textures::TImage& image = decoded.Image;
-  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
-  return true;
+  if (fromResource) fileBytes.assign(bytes.begin(), bytes.end());
+  return TReadImage{std::move(decoded.Image), std::move(fileBytes)};
+}
+
+}  // namespace textures
+
+bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
+  return textures::UploadImage(textures::ReadTGAImage(imageFileName, fromResource, LargestTextureSide), textureSlot);
 }

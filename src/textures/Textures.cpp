@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "textures/ImageDecode.h"
+#include "textures/ImageRead.h"
 
 namespace {
 
@@ -27,6 +28,26 @@ bool LoadTexture(const std::string& imageFileName, GLuint& textureSlot, bool fro
   if (extension == ".TGA") return LoadTGATexture(imageFileName, textureSlot, fromResource);
   return false;
 }
+
+namespace textures {
+
+std::optional<TReadImage> ReadImage(const std::string& imageFileName, bool fromResource,
+                                    TLargestSide largestSide) {
+  const std::string extension = UpperExtension(imageFileName);
+  if (extension == ".BMP") return ReadBMPImage(imageFileName, fromResource, largestSide);
+  if (extension == ".JPG") return ReadJPGImage(imageFileName, fromResource, largestSide);
+  if (extension == ".TGA") return ReadTGAImage(imageFileName, fromResource, largestSide);
+  return std::nullopt;
+}
+
+bool UploadImage(const std::optional<TReadImage>& read, GLuint& textureSlot) {
+  if (!read) return false;
+  const TImage& image = read->Image;
+  textureSlot = CreateTexture(image.Width, image.Height, image.Format, image.Pixels.data());
+  return true;
+}
+
+}  // namespace textures
 
 std::uint32_t LargestTextureSide() {
   static std::uint32_t largest = 0;

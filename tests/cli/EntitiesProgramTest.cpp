@@ -5,12 +5,14 @@
 
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
 #include "app/cli/CommandLine.h"
 #include "support/BspWriter.h"
+#include "support/Gltf.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 
@@ -116,6 +118,36 @@ TEST(EntitiesProgram, BrushModelsGotoAndItemsOnARealLevel) {
   EXPECT_NE(shot.Err.find("119 entities, 24 brush models placed, 32 items drawn as models"), std::string::npos)
       << shot.Err;
   EXPECT_TRUE(fs::exists(fs::path(work.Path()) / "quad.png"));
+}
+
+// --export with --brush-models: a node "*N" per brush model with faces, holding what --info counts
+// beyond the world, which is the export without the option.
+TEST(EntitiesProgram, ExportCarriesTheBrushModels) {
+  const std::string data = GameData();
+  if (data.empty()) GTEST_SKIP() << "OpenArena is not installed";
+  testsupport::TTempDir work;
+  ASSERT_EQ(RunBspwalk({"--data", data, "--export", "m.glb", "--brush-models", "oa_dm2"}, work.Path()).ExitCode, 0);
+  ASSERT_EQ(RunBspwalk({"--data", data, "--export", "w.glb", "oa_dm2"}, work.Path()).ExitCode, 0);
+  const auto trianglesByNode = [&](const std::string& name) {
+    const testsupport::TGltfFile file = testsupport::ReadGltf(work.Path() + "/" + name);
+    std::map<std::string, std::int64_t> triangles;
+    for (const json& node : file.Json["nodes"])
+      if (node.contains("mesh"))
+        for (const json& primitive : file.Json["meshes"][node["mesh"].get<int>()]["primitives"])
+          triangles[node["name"]] += file.Json["accessors"][primitive["indices"].get<int>()]["count"].get<std::int64_t>() / 3;
+    return triangles;
+  };
+  const std::map<std::string, std::int64_t> models = trianglesByNode("m.glb"), world = trianglesByNode("w.glb");
+  const json info = json::parse(RunBspwalk({"--data", data, "--info", "--json", "--brush-models", "oa_dm2"}).Out);
+  std::int64_t total = 0;
+  for (const auto& [name, triangles] : models) total += triangles;
+  EXPECT_EQ(total, info["Drawn"]["Triangles"].get<std::int64_t>());
+  ASSERT_EQ(world.size(), 1u);
+  EXPECT_EQ(models.at("world"), world.at("world"));
+  std::size_t withFaces = 0;
+  for (const json& model : info["BrushModels"]) withFaces += model["Faces"].get<int>() > 0;
+  EXPECT_EQ(models.size(), 1 + withFaces);
+  EXPECT_EQ(models.at("*3"), 12);  // a door: a box of six quads
 }
 
 // A level whose entities and models are damaged: each fault a warning, the rest used.

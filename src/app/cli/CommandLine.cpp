@@ -16,48 +16,15 @@
 #include <variant>
 
 #include "app/cli/EntityOptions.h"
+#include "app/cli/ExportOptions.h"
 #include "app/cli/Help.h"
+#include "app/cli/OptionValues.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 
 namespace app {
 namespace {
 
-float ParseFloat(const std::string& text) {
-  float value = 0;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  // from_chars takes "nan", "inf" and exponents, and rounds straight to the 32-bit value (no
-  // detour through double, which could round twice). It does not take a leading '+'.
-  if (!text.empty() && text[0] == '+') ++first;
-  const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
-  if (end != last || first == last || (error != std::errc() && error != std::errc::result_out_of_range))
-    throw std::invalid_argument("'" + text + "' is not a number");
-  if (error == std::errc::result_out_of_range) {
-    // Too small for a float rounds to zero or a subnormal, as the conversion of any float does;
-    // too large has no float to stand for it.
-    const float rounded = std::strtof(std::string(first, last).c_str(), nullptr);
-    if (std::isinf(rounded))
-      throw std::invalid_argument("'" + text + "' is out of range for a 32-bit float");
-    return rounded;
-  }
-  return value;
-}
-
-int ParsePositiveInt(const std::string& text, int highest, const std::string& what) {
-  int value = 0;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  const auto [end, error] = std::from_chars(first, last, value);
-  if (error != std::errc() || end != last || first == last || value < 1 || value > highest)
-    throw std::invalid_argument(what + " '" + text + "' is not a whole number from 1 to " +
-                                std::to_string(highest));
-  return value;
-}
-
-// A side of 8192 is 256 MB of colour and depth each; the GL's own bound is checked once a
-// context exists.
-constexpr int kLargestSide = 8192;
 constexpr int kMostFrames = 10'000'000;
 
 // A one-line usage error: the text names the option and what is wrong with its value.
@@ -76,7 +43,7 @@ struct TRawOptions {
   bool Windowed = false, FrameTimes = false, NoHud = false, Watch = false;
   std::string Size, Camera, ModeList, Freeze, Fov;
   // Headless runs.
-  std::string Screenshot, Frames, Overview;
+  std::string Screenshot, Frames, Overview, Export, ExportScale;
   std::vector<std::string> At;
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
@@ -170,6 +137,10 @@ constexpr TOptionRow kOptions[] = {
      "Draw doors, platforms and other brush models wherever their boxes are visible"},
     {"--goto", &TRawOptions::Goto, "SPEC",  // level and data
      "Start looking at an entity: its index, its class, or class:N (item_quad:2)"},
+    {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf",  // headless runs
+     "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},
+    {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
+     "Metres per level unit in the --export file (default 0.0254, an inch)"},
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -223,6 +194,11 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
     options.Mode = TRunMode::Overview;
     options.OverviewPath = raw.Overview;
   }
+  try {
+    if (cli.count("--export")) ApplyExportFile(raw.Export, chosen > 0 || options.Mode == TRunMode::Overview, options);
+  } catch (const std::invalid_argument& e) {
+    throw EUsage(e.what());
+  }
   if (cli.count("--screenshot") && raw.Screenshot.empty())
     throw EUsage("--screenshot needs a file name");
   if (cli.count("--screenshot") && !IsPictureName(raw.Screenshot))
@@ -230,8 +206,8 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
   if (raw.Json && options.Mode != TRunMode::Info && options.Mode != TRunMode::At &&
       options.Mode != TRunMode::Benchmark && options.Mode != TRunMode::List &&
       options.Mode != TRunMode::Entities)
-    throw EUsage(raw.List ? "--json applies to --info, --at, --benchmark, --entities and --list only"
-                          : "--json applies to --info, --at, --benchmark and --entities only");
+    throw EUsage(raw.List ? "--json applies to --info, --at, --benchmark and --list only"
+                          : "--json applies to --info, --at and --benchmark only");
 }
 
 // The positions of --at, the screenshot's file, the frames to draw, --json and --verbose.
@@ -258,6 +234,11 @@ void ApplyRunValues(const CLI::App& cli, const TRawOptions& raw, TCommandLine& o
   }
   options.Json = raw.Json;
   options.Verbose = raw.Verbose;
+  try {
+    if (cli.count("--export-scale")) ApplyExportScale(raw.ExportScale, options);
+  } catch (const std::invalid_argument& e) {
+    throw EUsage(e.what());
+  }
 }
 
 // ---- Level and data. ----
@@ -406,38 +387,6 @@ void CheckExtras(const CLI::App& cli) {
 }
 
 }  // namespace
-
-bool IsPictureName(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string tail = path.substr(path.size() - 4);
-  std::transform(tail.begin(), tail.end(), tail.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-  return tail == ".png";
-}
-
-std::vector<float> ParseFloatList(const std::string& text, std::size_t expectedCount) {
-  std::vector<float> values;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = text.find(',', start);
-    values.push_back(ParseFloat(text.substr(start, comma == std::string::npos ? comma : comma - start)));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  if (values.size() != expectedCount)
-    throw std::invalid_argument("'" + text + "' has " + std::to_string(values.size()) +
-                                " values, expected " + std::to_string(expectedCount) +
-                                " separated by commas");
-  return values;
-}
-
-TWindowSize ParseSize(const std::string& text) {
-  const std::size_t x = text.find_first_of("xX");
-  if (x == std::string::npos)
-    throw std::invalid_argument("'" + text + "' is not WIDTHxHEIGHT");
-  return {ParsePositiveInt(text.substr(0, x), kLargestSide, "width"),
-          ParsePositiveInt(text.substr(x + 1), kLargestSide, "height")};
-}
 
 TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& out,
                               std::ostream& err) {

@@ -38,7 +38,7 @@ std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const st
     tree.Planes = std::move(records.Planes);
     tree.Leaves = std::move(records.Leaves);
     std::vector<std::string> warnings;
-    places = PlaceEntities(ParseEntities(file.EntitiesText()), ReadModels(file.Data(), file.Lump(kModels), warnings),
+    places = PlaceEntities(ParseEntities(file.EntitiesText()), ReadModelRecords(file.Data(), file.Lump(kModels), warnings),
                            warnings);
   } catch (const std::exception&) {
     return std::nullopt;

@@ -33,6 +33,7 @@ bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
     options.LevelPath = absolute(options.LevelPath);
   if (!options.ScreenshotPath.empty()) options.ScreenshotPath = absolute(options.ScreenshotPath);
   if (!options.OverviewPath.empty()) options.OverviewPath = absolute(options.OverviewPath);
+  if (!options.ExportPath.empty()) options.ExportPath = absolute(options.ExportPath);
   const std::string base = platform::ResolvePath(options.BaseDir);
   fs::current_path(base, ec);
   if (ec) {

@@ -75,7 +75,7 @@ TEntityInfo GatherEntityInfo(const TLevelFile& file) {
   }
   info.Classes.assign(classes.begin(), classes.end());
   std::vector<std::string> warnings;
-  const std::vector<TBSPModel> models = ReadModels(file.Data(), file.Lump(kModels), warnings);
+  const std::vector<TBSPModel> models = ReadModelRecords(file.Data(), file.Lump(kModels), warnings);
   for (std::size_t m = 1; m < models.size(); ++m) {
     TEntityInfo::TBrushModelRow row{static_cast<std::int32_t>(m), models[m].NumFaces, {}, -1};
     if (const auto owner = owners.find(row.Model); owner != owners.end()) {
@@ -123,7 +123,7 @@ void AddEntityInfoJson(TJson& out, const TEntityInfo& info) {
 
 void AddBrushModels(TQuake3BSP& level, const TLevelFile& file) {
   TLevelThings& things = level.Things;
-  things.Models = ReadModels(file.Data(), file.Lump(kModels), things.Warnings);
+  things.Models = ReadModelRecords(file.Data(), file.Lump(kModels), things.Warnings);
   things.BrushModels = PlanBrushModels(level, things.Models, things.Warnings);
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/runs/Benchmark.h"
 #include "app/runs/EntityReport.h"
+#include "app/runs/Export.h"
 #include "app/runs/HeadlessRuns.h"
 #include "app/runs/LevelFile.h"
 #include "app/runs/LevelReport.h"
@@ -167,6 +168,7 @@ int RunHeadless(const TRunOptions& options) {
     case TRunMode::Benchmark: return RunBenchmark(options);
     case TRunMode::Overview: return RunOverview(options);
     case TRunMode::Entities: return RunEntities(options);
+    case TRunMode::Export: return RunExport(options);
     case TRunMode::Viewer:
     case TRunMode::List: break;
   }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/runs/Export.h"
 #include "app/runs/Json.h"
 #include "level/Q3BSP_visibility.h"
 #include "platform/ByteReader.h"
@@ -153,6 +154,10 @@ std::string LevelInfoText(const TLevelInfo& info) {
                   static_cast<long long>(s.After.Patch), static_cast<long long>(s.After.Mesh),
                   s.PatchesNotDrawn);
   }
+  if (info.Drawn)
+    out += Format("Drawn           %d faces, %lld triangles, %zu materials (texture and lightmap "
+                  "pairs; no sky, no nodraw)\n",
+                  info.Drawn->Faces, static_cast<long long>(info.Drawn->Triangles), info.Drawn->Materials);
   out += Format("Leaves          %d in a cluster, %d outside\n", info.ClusteredLeaves,
                 info.LeafCount - info.ClusteredLeaves);
   if (info.HasVisData) {
@@ -233,6 +238,9 @@ std::string LevelInfoJson(const TLevelInfo& info) {
                         {"Drawn", counts(info.Surfaces->After)},
                         {"PatchesNotDrawn", info.Surfaces->PatchesNotDrawn}};
   }
+  if (info.Drawn)
+    out["Drawn"] = {{"Faces", info.Drawn->Faces}, {"Triangles", info.Drawn->Triangles},
+                    {"Materials", info.Drawn->Materials}};
   const auto vector = [](const TVector& v) {
     return TJson{JsonFloat(v.X), JsonFloat(v.Y), JsonFloat(v.Z)};
   };
@@ -386,6 +394,7 @@ int RunInfo(const TRunOptions& options) {
   std::optional<TLoadedRecords> loaded = LoadForReport(options);
   if (!loaded) return 1;
   TLevelInfo info = GatherLevelInfo(loaded->File, loaded->Records);
+  std::vector<shaders::TDrawState> states;
   if (options.Shaders) {
     const TLevelOptions& levelOptions = options.LevelOptions;
     const shaders::TShaderSource source =
@@ -395,6 +404,8 @@ int RunInfo(const TRunOptions& options) {
       for (const shaders::TProblem& problem : table.Problems)
         std::cerr << "bspwalk: " << problem.Describe() << "\n";
     DescribeShadedTextures(info, table, source.ImageExists);
+    for (const TTextureReport& texture : info.Textures)
+      states.push_back(shaders::DescribeTexture(texture.Name, table, source.ImageExists).State);
   }
   if (options.AllSurfaces) {
     AddSurfaceTriangles(info, loaded->Records, options.Tessellation);
@@ -402,6 +413,10 @@ int RunInfo(const TRunOptions& options) {
       for (const std::string& warning :
            PlanSurfaces(loaded->Records.Faces, options.Tessellation).Warnings)
         std::cerr << "bspwalk: warning: " << warning << "\n";
+  }
+  if (options.Shaders || options.AllSurfaces || options.BrushModels) {
+    const TExportPlan plan = PlanExportOf(loaded->File, loaded->Records, options, states);
+    info.Drawn = TLevelInfo::TDrawn{plan.Faces, plan.Triangles, plan.Materials.size()};
   }
   std::cout << (options.Json ? LevelInfoJson(info) : LevelInfoText(info)) << std::flush;
   return 0;

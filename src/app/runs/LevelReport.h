@@ -55,6 +55,15 @@ struct TLevelInfo {
   };
   std::optional<TSurfaceTriangles> Surfaces;
   TEntityInfo Entities;  // entities per class, brush models
+  // With a fidelity option (--brush-models too): what a frame draws over the whole level, as
+  // --export writes it (no sky, no nodraw; materials are pairs of surface texture and lightmap
+  // atlas).
+  struct TDrawn {
+    std::int32_t Faces = 0;
+    std::int64_t Triangles = 0;
+    std::size_t Materials = 0;
+  };
+  std::optional<TDrawn> Drawn;
 };
 
 // The level file checked and parsed into its records, for every mode but the viewer; a refusal

@@ -23,6 +23,7 @@ enum class TRunMode {
   List,        // --list: the levels of the game data
   Overview,    // --overview: a top-down picture of the whole level as PNG
   Entities,    // --entities: the entity list, no window
+  Export,      // --export: the level as a glTF 2.0 file
 };
 
 struct TCameraPose {
@@ -64,6 +65,8 @@ struct TRunOptions {
   bool BrushModels = false;            // --brush-models, or --full
   bool Items = false;                  // items drawn as their models: --full
   std::string Goto;                    // --goto SPEC; empty: none
+  std::string ExportPath;              // --export: FILE.glb or FILE.gltf
+  float ExportScale = 0.0254f;         // --export-scale: metres per level unit (an inch)
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain

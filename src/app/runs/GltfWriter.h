@@ -1,0 +1,50 @@
+#pragma once
+// The glTF 2.0 file of an export, written with tinygltf: a binary .glb holding everything, or a
+// .gltf with its buffer (.bin) and images beside it. Each file is written under a temporary name
+// and put in place only when whole (the .gltf last), so a failed or interrupted export leaves
+// nothing partial.
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/runs/ExportImages.h"
+#include "level/ExportGeometry.h"
+#include "level/LevelFile.h"
+
+namespace app {
+
+struct TGltfMaterial {
+  std::string Name;
+  std::int32_t Image = -1;           // index into TGltfScene::Images; -1: plain white
+  std::string AlphaMode = "OPAQUE";  // "OPAQUE", "MASK" or "BLEND"
+  double AlphaCutoff = 0.5;          // with MASK
+  bool DoubleSided = false;
+  std::int32_t Atlas = -1;           // index into TGltfScene::Atlases; -1: no lightmap
+};
+
+struct TGltfScene {
+  std::string LevelName;  // in asset.extras and as the scene's name
+  std::string Generator;  // "bspwalk <version>"
+  std::vector<TExportMesh> Meshes;  // the world first; emptied as they are written
+  std::vector<TGltfMaterial> Materials;
+  std::vector<TEncodedImage> Images;   // surface images
+  std::vector<TEncodedImage> Atlases;  // lightmap atlases, PNG
+  std::vector<TSpawnPoint> Spawns;
+  float Scale = kMetresPerUnit;
+};
+
+// A name the export may write: it ends in ".glb" or ".gltf" (any letter case).
+bool IsGltfName(const std::string& path);
+
+// Whether the export may write at `path`: nothing is there, or a glTF file (binary glTF's magic,
+// or JSON text with an "asset") that it replaces. Anything else is left alone, with one line on
+// `err`.
+bool MayWriteGltf(const std::string& path, std::ostream& err);
+
+// Writes the scene; returns the bytes written in all files. Raises std::runtime_error naming the
+// file that could not be written, or a side file that exists beside a new .gltf (it is left alone).
+std::uint64_t WriteGltf(TGltfScene& scene, const std::string& path);
+
+}  // namespace app

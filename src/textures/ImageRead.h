@@ -1,0 +1,39 @@
+#pragma once
+// An image file read and decoded as the loaders read it, with their messages and errors, but not
+// uploaded: LoadTexture is ReadImage followed by CreateTexture. Runs that want the pixels and no
+// GL (the glTF export) call ReadImage alone.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "textures/ImageDecode.h"
+
+namespace textures {
+
+// The largest side a read accepts; the loaders ask the GL (LargestTextureSide), after the file
+// was read, as they always have. Runs without a GL pass one that answers kLargestImageSide.
+using TLargestSide = std::uint32_t (*)();
+
+struct TReadImage {
+  TImage Image;                     // first row is t = 0, as the loaders upload it
+  std::vector<std::uint8_t> Bytes;  // the file's bytes as read
+};
+
+// The image of a ".BMP", ".JPG" or ".TGA" file (or resource), decoded; nothing after the loader's
+// one message, or for another extension (without a message, as LoadTexture). Raises what the
+// loaders raise (platform::EInOutError, EJPEGError).
+std::optional<TReadImage> ReadImage(const std::string& imageFileName, bool fromResource,
+                                    TLargestSide largestSide);
+std::optional<TReadImage> ReadBMPImage(const std::string& imageFileName, bool fromResource,
+                                       TLargestSide largestSide);
+std::optional<TReadImage> ReadJPGImage(const std::string& imageFileName, bool fromResource,
+                                       TLargestSide largestSide);
+std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fromResource,
+                                       TLargestSide largestSide);
+
+// The loaders' end: a texture made from the image read (CreateTexture) into the slot; false, and
+// the slot as it was, when nothing was read.
+bool UploadImage(const std::optional<TReadImage>& read, GLuint& textureSlot);
+
+}  // namespace textures
