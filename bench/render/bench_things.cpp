@@ -2,7 +2,7 @@
 // items as models):
 //  - the brush-model pass (every model of the level tested against the camera's cluster and its
 //    faces marked) beside the whole frame it belongs to, at the same start points;
-//  - the time the items' models and images take within the level's load;
+//  - the time the items' models and images take within the level's load, and the models alone;
 //  - whole frames beside the floor of the same draws: the level's visible triangles batched into
 //    one draw per texture and per lightmap with the same states, the sky, and the visible items
 //    with their indices gathered beforehand, one draw per item group.
@@ -61,7 +61,7 @@ TRenderOptions FullFrame() {
 
 struct TLoaded {
   TQuake3BSP Level;
-  std::vector<double> LoadMs, ItemsMs;  // three loads each
+  std::vector<double> LoadMs, ItemsMs, ImagesMs;  // three loads each
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) {
     const std::string path = bench::MapPath(map);
@@ -76,6 +76,7 @@ struct TLoaded {
       level.LoadBSP(path, FullLoad());
       LoadMs.push_back(Milliseconds(TClock::now() - start));
       ItemsMs.push_back(level.Things.ItemModels.LoadMs);
+      ImagesMs.push_back(level.Things.ItemModels.ImagesMs);
       if (load == 2) Level = std::move(level);
     }
     Spots = bench::StartSpots(path);
@@ -90,6 +91,9 @@ void BM_ItemLoad(benchmark::State& state, const std::string& map) {
   state.counters["load_ms"] = load;
   state.counters["items_ms"] = items;
   state.counters["items_pct"] = 100 * items / load;
+  // The models alone (read, parsed, placed), without the images their surfaces name.
+  const double images = bench::Median(loaded.ImagesMs);
+  state.counters["md3_pct"] = 100 * (items - images) / load;
   state.counters["items"] = loaded.Level.Things.ItemModels.Items;
   state.counters["models"] = loaded.Level.Things.ItemModels.ModelsLoaded;
   state.counters["markers"] = static_cast<double>(loaded.Level.Things.ItemModels.Markers.size());

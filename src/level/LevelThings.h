@@ -62,6 +62,7 @@ struct TItemModels {
   std::int32_t Items = 0;             // item entities with a model drawn
   std::int32_t ModelsLoaded = 0;      // model files read
   double LoadMs = 0;
+  double ImagesMs = 0;                // of LoadMs: decoding and uploading their images
   std::vector<std::uint32_t> Batch;   // a frame's indices of one group, kept between frames
 };
 

@@ -52,7 +52,9 @@ class TItemLoader {
       if (const TItemKind* kind = FindItemKind(place.ClassName); kind && place.Point)
         for (const char* path : kind->Models)
           if (path) Model(path);
+    TStopwatch images;
     LoadImages();
+    Items.ImagesMs = images.LapMs();
     const TSolidBrushes brushes =
         ReadSolidBrushes(*Load.Bytes, Load.File.Lumps, Load.File.Textures, Warnings);
     TBoxDescent descent(Level);
