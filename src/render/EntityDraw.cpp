@@ -10,6 +10,7 @@
 #include "gl/OpenGL.h"
 #include "level/Things.h"
 #include "render/ItemModels.h"
+#include "render/Q3BSP_shaders.h"
 
 namespace {
 
@@ -88,16 +89,6 @@ void DrawMarkers(const std::vector<TPlacedEntity>& places, const std::vector<std
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   OpenGL.glEnable(GL_CULL_FACE);
   OpenGL.glEnable(GL_TEXTURE_2D);
-}
-
-void SetAlphaTest(shaders::TAlphaTest test) {
-  switch (test) {
-    case shaders::TAlphaTest::None: OpenGL.glDisable(GL_ALPHA_TEST); return;
-    case shaders::TAlphaTest::GT0: OpenGL.glAlphaFunc(GL_GREATER, 0.0f); break;
-    case shaders::TAlphaTest::LT128: OpenGL.glAlphaFunc(GL_LESS, 0.5f); break;
-    case shaders::TAlphaTest::GE128: OpenGL.glAlphaFunc(GL_GEQUAL, 0.5f); break;
-  }
-  OpenGL.glEnable(GL_ALPHA_TEST);
 }
 
 // One group's items that the cluster admits, in one call.

@@ -35,6 +35,8 @@ void LoadSky(TLevelShading& shading, const std::vector<std::string>& sky, TImage
   for (std::size_t side = 0; side < 6; ++side) LoadImage(sky[side], shading.SkyBox[side], shading, images);
 }
 
+}  // namespace
+
 void SetAlphaTest(shaders::TAlphaTest test) {
   switch (test) {
     case shaders::TAlphaTest::None: OpenGL.glDisable(GL_ALPHA_TEST); return;
@@ -44,6 +46,8 @@ void SetAlphaTest(shaders::TAlphaTest test) {
   }
   OpenGL.glEnable(GL_ALPHA_TEST);
 }
+
+namespace {
 
 // The visible polygons of a face list drawn in one call: the per-face calls of the plain frame
 // cost more on a software renderer than copying the few vertices of each face. Returns how many

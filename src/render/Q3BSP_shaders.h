@@ -11,5 +11,8 @@
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
                         const shaders::TShaderSource& source, shaders::TShaderTable* keep = nullptr);
 
+// The GL's alpha test as a draw state asks for it (off for None).
+void SetAlphaTest(shaders::TAlphaTest test);
+
 // The texture pass, lightmap pass, sky and blended surfaces of a frame whose faces are marked.
 void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
