@@ -20,28 +20,30 @@ std::string HumanSize(std::uint64_t bytes) { return std::to_string(bytes) + " by
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> TSearchPath::TImpl::ReadLoose(
-    const fs::path& file, const TWarningSink& warn) const {
+TSearchPath::TImpl::TOutcome TSearchPath::TImpl::ReadLoose(const fs::path& file,
+                                                         const TWarningSink& warn) const {
   std::error_code ec;
   const std::uintmax_t size = fs::file_size(file, ec);
   if (ec) {
     warn(file.string() + ": cannot read the file (" + ec.message() + ")");
-    return std::nullopt;
+    return {};
   }
   if (size > kMaxEntryBytes) {
     warn(file.string() + ": " + HumanSize(size) + ", more than the " +
          HumanSize(kMaxEntryBytes) + " a game file may hold");
-    return std::nullopt;
+    return {};
   }
+  if (Budget && !Budget->Take(platform::TBudgetKind::ReadFromDisk, size, file.string()))
+    return {std::nullopt, true};
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.c_str(), "rb"),
                                                          std::fclose);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   if (!stream || (!bytes.empty() &&
                   std::fread(bytes.data(), 1, bytes.size(), stream.get()) != bytes.size())) {
     warn(file.string() + ": cannot read the file");
-    return std::nullopt;
+    return {};
   }
-  return bytes;
+  return {std::move(bytes)};
 }
 
 std::optional<TSearchPath::TImpl::TRead> TSearchPath::TImpl::ReadWhole(
@@ -115,35 +117,38 @@ libdeflate_decompressor* TSearchPath::TImpl::Decompressor() const {
   return Inflater.get();
 }
 
-std::optional<std::vector<std::uint8_t>> TSearchPath::TImpl::ReadArchived(
-    const TIndexed& entry, const TWarningSink& warn) const {
+TSearchPath::TImpl::TOutcome TSearchPath::TImpl::ReadArchived(const TIndexed& entry,
+                                                            const TWarningSink& warn) const {
   const std::lock_guard<std::mutex> lock(ArchiveLock);
   const TArchive& archive = Archives[static_cast<std::size_t>(entry.Archive)];
   const std::string where = archive.Path + ": " + Printable(entry.Name) + ": ";
   zip_stat_t stat;
   if (zip_stat_index(archive.Zip.get(), entry.Entry, 0, &stat) != 0) {
     warn(where + zip_strerror(archive.Zip.get()));
-    return std::nullopt;
+    return {};
   }
   if (!(stat.valid & ZIP_STAT_SIZE) || stat.size > kMaxEntryBytes) {
     warn(where + "declares " + HumanSize(stat.size) + ", more than the " +
          HumanSize(kMaxEntryBytes) + " a game file may hold");
-    return std::nullopt;
+    return {};
   }
   if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) {
     warn(where + "encrypted, cannot be read");
-    return std::nullopt;
+    return {};
   }
   if ((stat.valid & ZIP_STAT_COMP_METHOD) &&
       !zip_compression_method_supported(static_cast<zip_int32_t>(stat.comp_method), 0)) {
     warn(where + "compression method " + std::to_string(stat.comp_method) + " not supported");
-    return std::nullopt;
+    return {};
   }
-  if (const auto whole = ReadWhole(archive, entry, stat, where, warn)) return *whole;
+  // The declared size is what inflating it allocates: taken from the budget before anything is.
+  if (Budget && !Budget->Take(platform::TBudgetKind::Inflated, stat.size, Printable(entry.Name)))
+    return {std::nullopt, true};
+  if (auto whole = ReadWhole(archive, entry, stat, where, warn)) return {std::move(*whole)};
   std::unique_ptr<zip_file_t, TZipFileCloser> file(zip_fopen_index(archive.Zip.get(), entry.Entry, 0));
   if (!file) {
     warn(where + zip_strerror(archive.Zip.get()));
-    return std::nullopt;
+    return {};
   }
   // One byte past the declared size is asked for, so that data longer than declared shows.
   const std::uint64_t limit = stat.size + 1;
@@ -156,7 +161,7 @@ std::optional<std::vector<std::uint8_t>> TSearchPath::TImpl::ReadArchived(
     const zip_int64_t n = zip_fread(file.get(), bytes.data() + got, want);
     if (n < 0) {
       warn(where + zip_file_strerror(file.get()));
-      return std::nullopt;
+      return {};
     }
     if (n == 0) break;
     got += static_cast<std::uint64_t>(n);
@@ -164,14 +169,14 @@ std::optional<std::vector<std::uint8_t>> TSearchPath::TImpl::ReadArchived(
   if (got != stat.size) {
     warn(where + (got > stat.size ? "inflates to more than" : "inflates to " + HumanSize(got) + ", not") +
          " the declared " + HumanSize(stat.size));
-    return std::nullopt;
+    return {};
   }
   bytes.resize(static_cast<std::size_t>(got));
-  return bytes;
+  return {std::move(bytes)};
 }
 
-TSearchPath::TImpl::TRead TSearchPath::TImpl::ReadHit(const THit& hit,
-                                                     const TWarningSink& warn) const {
+TSearchPath::TImpl::TOutcome TSearchPath::TImpl::ReadHit(const THit& hit,
+                                                       const TWarningSink& warn) const {
   return hit.Archived ? ReadArchived(*hit.Archived, warn) : ReadLoose(hit.File, warn);
 }
 

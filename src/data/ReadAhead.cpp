@@ -32,16 +32,16 @@ void TSearchPath::TImpl::StartReadAhead(const std::vector<std::string>& names) c
           return;
       }
       std::vector<std::string> warnings;
-      TRead bytes;
+      TOutcome read;
       // Nothing may leave the thread: a failure is the file's warning, as the caller's read gives.
       try {
-        bytes = ReadHit(slot.Hit, [&warnings](const std::string& w) { warnings.push_back(w); });
+        read = ReadHit(slot.Hit, [&warnings](const std::string& w) { warnings.push_back(w); });
       } catch (const std::exception& e) {
         warnings.push_back(slot.Name + ": cannot be read (" + e.what() + ")");
       }
       const std::lock_guard<std::mutex> lock(state->Lock);
-      state->Held += bytes ? bytes->size() : 0;
-      slot.Bytes = std::move(bytes);
+      state->Held += read.Bytes ? read.Bytes->size() : 0;
+      slot.Read = std::move(read);
       slot.Warnings = std::move(warnings);
       slot.Ready = true;
       state->Changed.notify_all();
@@ -50,7 +50,7 @@ void TSearchPath::TImpl::StartReadAhead(const std::vector<std::string>& names) c
   Ahead = std::move(ahead);
 }
 
-std::optional<TSearchPath::TImpl::TRead> TSearchPath::TImpl::TakeReadAhead(
+std::optional<TSearchPath::TImpl::TOutcome> TSearchPath::TImpl::TakeReadAhead(
     const std::string& key) const {
   if (!Ahead) return std::nullopt;
   TReadAhead& state = *Ahead;
@@ -64,13 +64,13 @@ std::optional<TSearchPath::TImpl::TRead> TSearchPath::TImpl::TakeReadAhead(
   state.Changed.wait(lock, [&slot] { return slot.Ready; });
   --state.Waiting;
   slot.Taken = true;
-  state.Held -= slot.Bytes ? slot.Bytes->size() : 0;
-  TRead bytes = std::move(slot.Bytes);
+  state.Held -= slot.Read.Bytes ? slot.Read.Bytes->size() : 0;
+  TOutcome read = std::move(slot.Read);
   const std::vector<std::string> warnings = std::move(slot.Warnings);
   state.Changed.notify_all();
   lock.unlock();
   for (const std::string& warning : warnings) Warn(warning);
-  return bytes;
+  return read;
 }
 
 }  // namespace data

@@ -86,6 +86,22 @@ std::string Printable(const std::string& name) {
   return out;
 }
 
+TFolder::TFolder(fs::path root, const TWarningSink* warn) : Root(std::move(root)), Warn(warn) {
+  std::error_code ec;
+  if (Warn) CanonicalRoot = fs::canonical(Root, ec);
+}
+
+bool TFolder::Followed(const fs::directory_entry& entry) const {
+  if (CanonicalRoot.empty()) return true;
+  std::error_code ec;
+  const fs::path target = fs::weakly_canonical(entry.path(), ec);
+  const fs::path inside = target.lexically_relative(CanonicalRoot);
+  if (!ec && !inside.empty() && *inside.begin() != "..") return true;
+  (*Warn)(entry.path().string() + ": a symbolic link that leads outside " + Root.string() +
+          ", not followed");
+  return false;
+}
+
 std::optional<fs::path> TFolder::FindFile(const std::string& key) const {
   fs::path at = Root;
   std::string dirKey;
@@ -145,6 +161,10 @@ const TFolder::TListing& TFolder::ListingOf(const std::string& dirKey,
     if (!key || key->find('/') != std::string::npos) continue;
     std::error_code typeError;
     const bool directory = it->is_directory(typeError);
+    // A FIFO, device or socket is no file of the game data (opening a FIFO would wait for a
+    // writer), and a link out of the folder is not followed.
+    if (!directory && !it->is_regular_file(typeError)) continue;
+    if (it->is_symlink(typeError) && !Followed(*it)) continue;
     // Names that differ only in case: the smallest wins, so the choice never depends on the
     // order the directory happens to list them in.
     auto [slot, inserted] = listing.try_emplace(*key, TDirEntry{name, directory});
@@ -239,12 +259,12 @@ void TSearchPath::TImpl::AddFolder(const fs::path& path) {
   }
   std::sort(archives.begin(), archives.end());
   for (const fs::path& archive : archives) AddArchive(archive);
-  AddLooseFolder(path);
+  AddLooseFolder(path, true);
 }
 
-void TSearchPath::TImpl::AddLooseFolder(const fs::path& path) {
+void TSearchPath::TImpl::AddLooseFolder(const fs::path& path, bool confined) {
   Layers.push_back(TLayer{-1, static_cast<int>(Folders.size())});
-  Folders.emplace_back(path);
+  Folders.emplace_back(path, confined ? &Warn : nullptr);
 }
 
 std::optional<TSearchPath::TImpl::THit> TSearchPath::TImpl::Lookup(
@@ -264,7 +284,7 @@ std::optional<TSearchPath::TImpl::THit> TSearchPath::TImpl::Lookup(
 }
 
 TSearchPath::TSearchPath(const std::vector<std::string>& dataPaths, const std::string& baseDir,
-                         TWarningSink warn)
+                         TWarningSink warn, platform::TBudget* budget)
     : Impl(std::make_unique<TImpl>()) {
   // libzip turns every entry's DOS time into a time_t with mktime while it reads the central
   // directory. With TZ unset, the C library checks /etc/localtime again on every call: one stat
@@ -272,6 +292,7 @@ TSearchPath::TSearchPath(const std::vector<std::string>& dataPaths, const std::s
   // read the zone once; the local time stays what it was.
   if (!std::getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
   Impl->Warn = warn ? std::move(warn) : [](const std::string&) {};
+  Impl->Budget = budget;
   for (const std::string& path : dataPaths) {
     std::error_code ec;
     if (fs::is_directory(path, ec))
@@ -281,7 +302,7 @@ TSearchPath::TSearchPath(const std::vector<std::string>& dataPaths, const std::s
     else
       Impl->Warn(path + ": skipped, neither a folder nor a .pk3 file");
   }
-  if (!baseDir.empty()) Impl->AddLooseFolder(baseDir);
+  if (!baseDir.empty()) Impl->AddLooseFolder(baseDir, false);
 }
 
 TSearchPath::~TSearchPath() = default;
@@ -303,11 +324,15 @@ std::optional<TEntryInfo> TSearchPath::Find(const std::string& name) const {
 }
 
 std::optional<std::vector<std::uint8_t>> TSearchPath::Read(const std::string& name) const {
-  if (const std::optional<std::string> key = IndexKey(name))
-    if (auto ahead = Impl->TakeReadAhead(*key)) return std::move(*ahead);
-  const auto hit = Impl->Lookup(name);
-  if (!hit) return std::nullopt;
-  return Impl->ReadHit(*hit, Impl->Warn);
+  std::optional<TImpl::TOutcome> read;
+  if (const std::optional<std::string> key = IndexKey(name)) read = Impl->TakeReadAhead(*key);
+  if (!read) {
+    const auto hit = Impl->Lookup(name);
+    if (!hit) return std::nullopt;
+    read = Impl->ReadHit(*hit, Impl->Warn);
+  }
+  if (read->OverBudget) throw platform::EBudgetSpent(Printable(name) + ": left out, the budget is spent");
+  return std::move(read->Bytes);
 }
 
 void TSearchPath::ReadAhead(const std::vector<std::string>& names) const { Impl->StartReadAhead(names); }

@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/Budget.h"
+
 namespace data {
 
 // The most bytes one file may hold when read through the search path. The largest level of the
 // OpenArena packages is about 11 MB and no image or script comes near it; an entry that declares
 // more is refused before anything is allocated, and inflating stops here whatever was declared.
-inline constexpr std::uint64_t kMaxEntryBytes = 64ull << 20;
+inline constexpr std::uint64_t kMaxEntryBytes = platform::kMaxFileBytes;
 
 // Where a file of the search path comes from.
 struct TEntryInfo {
@@ -35,8 +37,12 @@ class TSearchPath {
   // path may also be one .pk3 file), then the loose files of `baseDir` on top. An empty baseDir
   // adds no base layer. Paths that are neither a folder nor a file are reported and skipped; the
   // caller checks them first when that is a usage error. The archive index is built here, once.
+  // In the folders of `dataPaths` (not the base folder) a symbolic link that leads outside the
+  // folder is not followed (one warning each). With a budget, every entry's declared size is
+  // taken from its bytes inflated and every loose file's size from its bytes read from disk
+  // before a byte is read; the budget lives as long as the search path.
   TSearchPath(const std::vector<std::string>& dataPaths, const std::string& baseDir,
-              TWarningSink warn);
+              TWarningSink warn, platform::TBudget* budget = nullptr);
   ~TSearchPath();
   TSearchPath(const TSearchPath&) = delete;
   TSearchPath& operator=(const TSearchPath&) = delete;
@@ -48,7 +54,8 @@ class TSearchPath {
   std::optional<TEntryInfo> Find(const std::string& name) const;
 
   // The whole file, or nothing (after one warning when it exists but cannot be read: larger than
-  // kMaxEntryBytes, bad CRC, a size other than declared, encrypted, unsupported method).
+  // kMaxEntryBytes, bad CRC, a size other than declared, encrypted, unsupported method). Raises
+  // platform::EBudgetSpent, without a warning of its own, when the budget cannot hold it.
   std::optional<std::vector<std::uint8_t>> Read(const std::string& name) const;
 
   // Starts reading the files of `names` that the search path holds, in the order given, on a

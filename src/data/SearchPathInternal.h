@@ -47,7 +47,9 @@ struct TArchive {
 // directory is read once, when a name first needs it.
 class TFolder {
  public:
-  explicit TFolder(std::filesystem::path root) : Root(std::move(root)) {}
+  // `warn`: links that lead outside the folder are not followed, and told there once each; null
+  // for a folder whose links are all followed (the base folder).
+  TFolder(std::filesystem::path root, const TWarningSink* warn);
   const std::filesystem::path& RootPath() const { return Root; }
 
   // The file on disk for an index key, or nothing (also for a directory).
@@ -65,8 +67,12 @@ class TFolder {
   using TListing = std::map<std::string, TDirEntry>;
 
   const TListing& ListingOf(const std::string& dirKey, const std::filesystem::path& dir) const;
+  // False, after a warning, for a symbolic link whose target lies outside the folder.
+  bool Followed(const std::filesystem::directory_entry& entry) const;
 
   std::filesystem::path Root;
+  std::filesystem::path CanonicalRoot;  // empty: every link is followed
+  const TWarningSink* Warn = nullptr;
   mutable std::unordered_map<std::string, TListing> Listings;
 };
 
@@ -86,6 +92,7 @@ struct TIndexed {
 
 struct TSearchPath::TImpl {
   TWarningSink Warn;
+  platform::TBudget* Budget = nullptr;
   std::vector<TArchive> Archives;
   std::vector<TFolder> Folders;
   std::vector<TLayer> Layers;  // lowest first
@@ -95,7 +102,7 @@ struct TSearchPath::TImpl {
   // ---- The index (SearchPath.cpp). ----
   void AddArchive(const std::filesystem::path& path);
   void AddFolder(const std::filesystem::path& path);
-  void AddLooseFolder(const std::filesystem::path& path);
+  void AddLooseFolder(const std::filesystem::path& path, bool confined);
 
   struct THit {
     const TIndexed* Archived = nullptr;
@@ -107,9 +114,14 @@ struct TSearchPath::TImpl {
 
   // ---- Reading one file (ArchiveReader.cpp). ----
   using TRead = std::optional<std::vector<std::uint8_t>>;  // nothing: cannot be read (warned)
+  // What a read gives: the bytes, nothing (warned), or nothing because the budget is spent (not
+  // warned: the budget's own warning names the file).
+  struct TOutcome {
+    TRead Bytes;
+    bool OverBudget = false;
+  };
 
-  std::optional<std::vector<std::uint8_t>> ReadLoose(const std::filesystem::path& file,
-                                                     const TWarningSink& warn) const;
+  TOutcome ReadLoose(const std::filesystem::path& file, const TWarningSink& warn) const;
   // Stored and deflated entries, which are all the game's archives hold, are taken whole: the
   // compressed bytes in one read, inflated in one call into a buffer of the declared size and
   // checked against the declared CRC. This takes about half the time of zlib's streaming inflate
@@ -119,9 +131,8 @@ struct TSearchPath::TImpl {
                                  const zip_stat_t& stat, const std::string& where,
                                  const TWarningSink& warn) const;
   libdeflate_decompressor* Decompressor() const;
-  std::optional<std::vector<std::uint8_t>> ReadArchived(const TIndexed& entry,
-                                                        const TWarningSink& warn) const;
-  TRead ReadHit(const THit& hit, const TWarningSink& warn) const;
+  TOutcome ReadArchived(const TIndexed& entry, const TWarningSink& warn) const;
+  TOutcome ReadHit(const THit& hit, const TWarningSink& warn) const;
 
   // ---- The read-ahead (ReadAhead.cpp). ----
   // Files read on a thread of its own ahead of the caller's asking. The thread only reads: names
@@ -133,7 +144,7 @@ struct TSearchPath::TImpl {
       THit Hit;
       bool Ready = false;
       bool Taken = false;
-      TRead Bytes;
+      TOutcome Read;
       std::vector<std::string> Warnings;
     };
     std::mutex Lock;
@@ -151,7 +162,7 @@ struct TSearchPath::TImpl {
 
   void StartReadAhead(const std::vector<std::string>& names) const;
   // The file of `key` when it was read ahead and not taken yet: waits for it if need be.
-  std::optional<TRead> TakeReadAhead(const std::string& key) const;
+  std::optional<TOutcome> TakeReadAhead(const std::string& key) const;
 
   // libzip's handles and the inflater, shared by the caller and the read-ahead thread.
   mutable std::mutex ArchiveLock;

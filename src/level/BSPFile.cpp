@@ -226,6 +226,26 @@ std::vector<std::uint32_t> FaceTriangleIndices(const TBSPFace& face,
   return indices;
 }
 
+std::optional<std::string> CutShortText(std::span<const std::uint8_t> bytes) {
+  std::array<TBSPLump, kLumpCount> lumps;
+  if (bytes.size() < sizeof(TBSPHeader) + sizeof lumps) return std::nullopt;
+  std::memcpy(lumps.data(), bytes.data() + sizeof(TBSPHeader), sizeof lumps);
+  const std::int64_t size = static_cast<std::int64_t>(bytes.size());
+  // The lump that holds the file's end, else the nearest one past it.
+  int inside = -1, after = -1;
+  for (int i = 0; i < kLumpCount; ++i) {
+    const std::int64_t offset = lumps[i].Offset, end = offset + lumps[i].Length;
+    if (lumps[i].Length <= 0 || offset < 0 || end <= size) continue;
+    if (offset < size && (inside < 0 || offset < lumps[inside].Offset)) inside = i;
+    if (offset >= size && (after < 0 || offset < lumps[after].Offset)) after = i;
+  }
+  const int lump = inside >= 0 ? inside : after;
+  if (lump < 0) return std::nullopt;
+  return std::string("cut short ") + (inside >= 0 ? "inside" : "before") + " lump " +
+         std::to_string(lump) + " (" + LumpName(lump) + "), which ends at byte " +
+         std::to_string(std::int64_t{lumps[lump].Offset} + lumps[lump].Length);
+}
+
 TBSPFile ParseBSP(std::span<const std::uint8_t> bytes) {
   TByteReader reader(bytes);
   TBSPFile file;

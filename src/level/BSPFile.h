@@ -5,6 +5,7 @@
 // level from it; the fuzz target and the command-line summary use it alone.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -51,6 +52,11 @@ struct TBSPFile {
 // groups (such a face is in no group), leaf Cluster values (the visibility test bounds them),
 // any Header, and a node lump or leaf lump whose rounded count reads past the lump's end.
 TBSPFile ParseBSP(std::span<const std::uint8_t> bytes);
+
+// Where a file shorter than its lump directory says ends: "cut short inside lump 13 (faces),
+// which ends at byte 1234567" (or "before lump ..." when it ends between lumps). Nothing when the
+// bytes hold no whole directory or every lump lies within them.
+std::optional<std::string> CutShortText(std::span<const std::uint8_t> bytes);
 
 // Length / recordSize truncated toward zero (the counts of vertices, faces, textures, lightmaps).
 std::int32_t TruncatedCount(std::int32_t length, std::int32_t recordSize);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "level/BSPFile.h"
 #include "platform/ByteReader.h"
 #include "platform/Files.h"
 
@@ -68,11 +69,13 @@ void TLevelFile::CheckDirectory() {
     const TBSPLump& lump = Lumps[static_cast<std::size_t>(index)];
     const std::int64_t end = std::int64_t{lump.Offset} + lump.Length;
     if (lump.Length < 0 || (lump.Length > 0 && (lump.Offset < 0 ||
-                                                 end > static_cast<std::int64_t>(Bytes.size()))))
+                                                 end > static_cast<std::int64_t>(Bytes.size())))) {
+      const std::optional<std::string> cut = CutShortText(Bytes);
       throw ELevelFile(path + ": not a BSP file (lump " + std::to_string(index) + " at " +
                        std::to_string(lump.Offset) + ", " + std::to_string(lump.Length) +
                        " bytes, lies outside the file of " + std::to_string(Bytes.size()) +
-                       " bytes)");
+                       " bytes)" + (cut ? "; " + *cut : ""));
+    }
   }
 }
 

@@ -12,6 +12,7 @@
 #include "genom/genom.h"
 #include "level/LevelThings.h"
 #include "shaders/Shaders.h"
+#include "platform/Budget.h"
 #include "platform/Files.h"
 
 // ---- File records: little-endian, packed, exactly as stored in the file. ----
@@ -174,6 +175,10 @@ struct TLevelOptions {
   // Items drawn as their models (--full): the item entities' MD3 models and images read through
   // the search path into Things.ItemModels.
   bool Items = false;
+  // The run's budget (platform/Budget.h): the shaders kept and the curved surfaces' memory are
+  // taken from it, and what it left out is reported when the load ends. Null: the load keeps a
+  // budget of its own with the default figures.
+  platform::TBudget* Budget = nullptr;
 };
 
 // How a frame is drawn beyond the plain two passes. The default value is the plain frame, call for
@@ -235,8 +240,9 @@ struct TLevelShading {
   std::size_t ShaderCount = 0, ScriptCount = 0;
   // Script mistakes and images that failed to load ("file:line: text"), for --verbose.
   std::vector<shaders::TProblem> Problems;
-  // One group's visible triangles gathered for a single draw; kept from frame to frame so that a
-  // frame allocates nothing once the largest group has been seen.
+  // Small faces of one group gathered for few draws (at most platform::kDrawBufferBytes; larger
+  // faces are drawn from their own arrays); kept from frame to frame so that a frame allocates
+  // nothing once it has been filled.
   struct TBatch {
     AGLNrf3 Positions;
     AGLNrf2 Coords;

@@ -81,7 +81,8 @@ TReadAheadScope::TReadAheadScope(const TLevelOptions& options,
   if (Files && !options.Shaders) Files->ReadAhead(SurfaceImageNames(textures));
 }
 
-TLevelLoad::TLevelLoad(const TLevelOptions& options) : Options(options) {
+TLevelLoad::TLevelLoad(const TLevelOptions& options)
+    : Options(options), Budget(options.Budget ? *options.Budget : OwnBudget) {
   // Game data: the level and its images come from the search path for the whole load.
   if (options.Files) Source.emplace(*options.Files);
 }
@@ -114,7 +115,7 @@ void BuildLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   BuildFaceArrays(level, file);
   if (options.Surfaces == TSurfaceSet::All) {
     load.Timings.ReadingMs = load.Stopwatch.LapMs();
-    TessellatePatches(level, file, options.Tessellation);
+    TessellatePatches(level, file, options.Tessellation, &load.Budget, load.Bytes ? load.Bytes->size() : 0);
     load.Timings.TessellationMs = load.Stopwatch.LapMs();
   }
   level.MeshVertices = std::move(file.MeshVertices);
@@ -149,4 +150,5 @@ void FinishLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   if (file.HasVisData) level.VisData = std::move(file.VisData);
   load.Timings.ReadingMs += load.Stopwatch.LapMs();
   level.LoadTimings = load.Timings;
+  load.Budget.Report();
 }

@@ -49,6 +49,8 @@ struct TLevelLoad {
   explicit TLevelLoad(const TLevelOptions& options);
 
   const TLevelOptions& Options;
+  platform::TBudget OwnBudget;
+  platform::TBudget& Budget;  // the run's, or OwnBudget
   TStopwatch Stopwatch;
   TLoadTimings Timings;
   std::optional<platform::TScopedFileSource> Source;
@@ -77,5 +79,6 @@ void PrepareSurfaceImages(TQuake3BSP& level, TLevelLoad& load);
 void GroupTextureFaces(TQuake3BSP& level);
 
 // After the lightmaps: the faces of each lightmap (and the shaded lightmap lists), the tree,
-// leaves, planes and visibility data; the reading time completed and the timings kept.
+// leaves, planes and visibility data; the reading time completed and the timings kept; what the
+// budget left out reported.
 void FinishLevelModel(TQuake3BSP& level, TLevelLoad& load);

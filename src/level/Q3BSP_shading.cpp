@@ -28,9 +28,10 @@ std::vector<std::string> SkyImages(const TLevelShading& shading, const std::vect
 }  // namespace
 
 TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                                     const shaders::TShaderSource& given, shaders::TShaderTable* keep) {
+                                     const shaders::TShaderSource& given, platform::TBudget* budget,
+                                     shaders::TShaderTable* keep) {
   const shaders::TShaderSource source = given.ScriptNames ? given : shaders::BaseFolderSource();
-  shaders::TShaderTable table = shaders::LoadShaderTable(source);
+  shaders::TShaderTable table = shaders::LoadShaderTable(source, budget);
   TLevelShading& shading = level.Shading;
   shading.Problems = table.Problems;
   shading.ShaderCount = table.Shaders.size();

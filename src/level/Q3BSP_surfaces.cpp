@@ -14,7 +14,20 @@ std::int64_t PolygonTriangles(const TBSPFace& face) {
 
 }  // namespace
 
-TSurfacePlan PlanSurfaces(std::span<const TBSPFace> faces, std::int32_t n) {
+std::uint64_t PatchBytes(std::int32_t width, std::int32_t height, std::int32_t n) {
+  const std::uint64_t columns = static_cast<std::uint64_t>((width - 1) / 2) * static_cast<std::uint64_t>(n) + 1;
+  const std::uint64_t rows = static_cast<std::uint64_t>((height - 1) / 2) * static_cast<std::uint64_t>(n) + 1;
+  return 44 * columns * rows + 12 * static_cast<std::uint64_t>(PatchTriangleCount(width, height, n));
+}
+
+std::uint64_t TessellationAllowance(const platform::TBudgetLimits& limits, std::uint64_t left,
+                                    std::uint64_t fileSize) {
+  const std::uint64_t perFile = limits.TessellationPerFileByte;
+  const std::uint64_t ofFile = fileSize > UINT64_MAX / perFile ? UINT64_MAX : fileSize * perFile;
+  return std::min(left, ofFile);
+}
+
+TSurfacePlan PlanSurfaces(std::span<const TBSPFace> faces, std::int32_t n, std::uint64_t mostBytes) {
   if (n < 1 || n > kMostTessellation)
     throw std::invalid_argument("tessellation " + std::to_string(n) + " is not from 1 to " +
                                 std::to_string(kMostTessellation));
@@ -38,9 +51,16 @@ TSurfacePlan PlanSurfaces(std::span<const TBSPFace> faces, std::int32_t n) {
                                   *problem);
           break;
         }
+        const std::uint64_t bytes = PatchBytes(face.PatchSize[0], face.PatchSize[1], n);
+        if (bytes > mostBytes - plan.PatchBytes) {
+          ++plan.NotDrawn;
+          plan.OverBudget.push_back(static_cast<std::int32_t>(f));
+          break;
+        }
         plan.Drawn[f] = 1;
         ++plan.Tessellated;
         plan.PatchTriangles += triangles;
+        plan.PatchBytes += bytes;
         break;
       }
       default: break;
@@ -49,8 +69,18 @@ TSurfacePlan PlanSurfaces(std::span<const TBSPFace> faces, std::int32_t n) {
   return plan;
 }
 
-void TessellatePatches(TQuake3BSP& level, const TBSPFile& file, std::int32_t n) {
-  TSurfacePlan plan = PlanSurfaces(level.Faces, n);
+void TessellatePatches(TQuake3BSP& level, const TBSPFile& file, std::int32_t n,
+                       platform::TBudget* budget, std::uint64_t fileSize) {
+  using platform::TBudgetKind;
+  const std::uint64_t allowance =
+      budget ? TessellationAllowance(budget->Limits(), budget->Left(TBudgetKind::Tessellation), fileSize)
+             : UINT64_MAX;
+  TSurfacePlan plan = PlanSurfaces(level.Faces, n, allowance);
+  if (budget) {
+    budget->Take(TBudgetKind::Tessellation, plan.PatchBytes, "");
+    for (const std::int32_t face : plan.OverBudget)
+      budget->LeftOut(TBudgetKind::Tessellation, "face " + std::to_string(face));
+  }
   for (std::size_t f = 0; f < level.Faces.size(); ++f) {
     const TBSPFace& face = level.Faces[f];
     if (face.FaceType != kPatchFace) continue;

@@ -9,6 +9,7 @@
 #include "level/BSPFile.h"
 #include "level/Patch.h"
 #include "level/Q3BSP.h"
+#include "platform/Budget.h"
 
 inline constexpr std::int32_t kPolygonFace = 1, kPatchFace = 2, kMeshFace = 3, kBillboardFace = 4;
 
@@ -23,19 +24,36 @@ inline constexpr std::int64_t kMostPatchTriangles = std::int64_t{1} << 24;
 // passes PatchGridProblem and whose triangles keep the level within kMostPatchTriangles (in face
 // order). Billboards and unknown types are never drawn. Raises std::invalid_argument for n
 // outside 1 .. kMostTessellation (the command line never passes one).
+// With `mostBytes`, the curved surfaces together also keep within that much memory
+// (PatchBytes each); the surfaces past it are left out in face order, without a warning of their
+// own: the run's budget names them.
 struct TSurfacePlan {
   std::vector<std::uint8_t> Drawn;    // per face, 1 when drawn
   std::int32_t Tessellated = 0;       // curved surfaces drawn
-  std::int32_t NotDrawn = 0;          // curved surfaces refused
+  std::int32_t NotDrawn = 0;          // curved surfaces refused (also those over the budget)
   std::int64_t PatchTriangles = 0;    // of the curved surfaces drawn
+  std::uint64_t PatchBytes = 0;       // their memory
   std::vector<std::string> Warnings;  // one per refused curved surface, naming the face
+  std::vector<std::int32_t> OverBudget;  // faces left out for the memory
 };
-TSurfacePlan PlanSurfaces(std::span<const TBSPFace> faces, std::int32_t n);
+TSurfacePlan PlanSurfaces(std::span<const TBSPFace> faces, std::int32_t n,
+                          std::uint64_t mostBytes = UINT64_MAX);
+
+// The memory of a w x h grid tessellated at n in the level's arrays: 44 bytes per vertex
+// (position, normal, two coordinate pairs, colour) and 12 per triangle (three indices).
+std::uint64_t PatchBytes(std::int32_t width, std::int32_t height, std::int32_t n);
+
+// The memory the curved surfaces of a level file of `fileSize` bytes may take: what is left of
+// the budget, and at most its figure per byte of the file.
+std::uint64_t TessellationAllowance(const platform::TBudgetLimits& limits, std::uint64_t left,
+                                    std::uint64_t fileSize);
 
 // After the plain per-face arrays are built: each planned curved surface's arrays and
 // FaceIndices replaced by its tessellation (the texture's t negated as for every face), the
-// refused ones left without FaceIndices; fills level.Surfaces.
-void TessellatePatches(TQuake3BSP& level, const TBSPFile& file, std::int32_t n);
+// refused ones left without FaceIndices; fills level.Surfaces. With a budget, the memory is
+// taken from it (within TessellationAllowance of `fileSize`) and the surfaces left out are noted.
+void TessellatePatches(TQuake3BSP& level, const TBSPFile& file, std::int32_t n,
+                       platform::TBudget* budget = nullptr, std::uint64_t fileSize = 0);
 
 // Whether a frame with TSurfaceSet::All draws the loaded face: a polygon always (by its triangles
 // or as a fan), any other type when it has triangles.

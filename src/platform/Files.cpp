@@ -7,6 +7,8 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/Budget.h"
+
 namespace fs = std::filesystem;
 
 namespace platform {
@@ -87,13 +89,15 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) 
   if (CurrentSource) return CurrentSource->Read(path);
   const std::string resolved = ResolvePath(path);
   std::error_code ec;
-  if (fs::is_directory(resolved, ec)) return std::nullopt;
+  if (!fs::is_regular_file(resolved, ec)) return std::nullopt;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(resolved.c_str(), "rb"),
                                                        std::fclose);
   if (!file) return std::nullopt;
   if (std::fseek(file.get(), 0, SEEK_END) != 0) return std::nullopt;
   const long size = std::ftell(file.get());
-  if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return std::nullopt;
+  if (size < 0 || static_cast<std::uint64_t>(size) > kMaxFileBytes ||
+      std::fseek(file.get(), 0, SEEK_SET) != 0)
+    return std::nullopt;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
     return std::nullopt;

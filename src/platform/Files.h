@@ -20,7 +20,8 @@ bool FileExists(const std::string& path);
 // True for an existing directory (after ResolvePath).
 bool DirectoryExists(const std::string& path);
 
-// The whole file in one read, or nothing when it cannot be opened or read (after ResolvePath).
+// The whole file in one read, or nothing when it cannot be opened or read (after ResolvePath),
+// is no regular file (a FIFO would wait for a writer) or holds more than kMaxFileBytes.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
 
 // Another place files come from (a game-data search path): while a TScopedFileSource lives,

@@ -9,6 +9,7 @@
 
 #include "level/Items.h"
 #include "level/Things.h"
+#include "platform/Budget.h"
 #include "platform/Files.h"
 #include "render/Q3BSP_images.h"
 
@@ -164,6 +165,8 @@ class TItemLoader {
         Items.Groups[g].Image = image;
         try {
           Images.Load(image, Items.Groups[g].Texture);
+        } catch (const platform::EBudgetSpent&) {
+          // left out: the budget's own warning names it
         } catch (const std::exception& e) {
           Warnings.push_back(image + ": " + e.what());
         }

@@ -5,11 +5,13 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <exception>
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_shading.h"
 #include "level/Q3BSP_surfaces.h"
+#include "platform/Budget.h"
 #include "render/Q3BSP_images.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_sky.h"
@@ -23,6 +25,8 @@ constexpr std::int32_t PolygonFace = 1;
 void LoadImage(const std::string& image, GLuint& slot, TLevelShading& shading, TImageOnce& images) {
   try {
     images.Load(image, slot);
+  } catch (const platform::EBudgetSpent&) {
+    // left out: the budget's warning names it
   } catch (const std::exception& e) {
     shading.Problems.push_back({image, 0, e.what()});
   }
@@ -49,15 +53,33 @@ void SetAlphaTest(shaders::TAlphaTest test) {
 
 namespace {
 
-// The visible polygons of a face list drawn in one call: the per-face calls of the plain frame
-// cost more on a software renderer than copying the few vertices of each face. Returns how many
-// faces of the list were visible.
-std::int32_t DrawFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces,
-                       const std::vector<AGLNrf2>& coords, bool draw, bool allSurfaces) {
-  TLevelShading::TBatch& batch = level.Shading.Batch;
+// The per-frame buffer (platform::kDrawBufferBytes): at most this many vertices (position and
+// coordinates, 20 bytes) and indices (4 bytes) of small faces; a face bigger than a 32nd of it is
+// drawn from its own arrays instead of being copied.
+constexpr std::size_t kBatchVertices = platform::kDrawBufferBytes / 32;
+constexpr std::size_t kBatchIndices = 3 * kBatchVertices;
+static_assert(kBatchVertices * 20 + kBatchIndices * 4 <= platform::kDrawBufferBytes);
+
+void FlushBatch(TLevelShading::TBatch& batch) {
+  if (!batch.Indices.empty()) {
+    OpenGL.glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
+    OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, batch.Coords.data());
+    OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.Indices.size()), GL_UNSIGNED_INT,
+                          batch.Indices.data());
+  }
   batch.Positions.clear();
   batch.Coords.clear();
   batch.Indices.clear();
+}
+
+// The visible polygons of a face list drawn in few calls: the per-face calls of the plain frame
+// cost more on a software renderer than copying the few vertices of each face, so small faces are
+// gathered, in order, into the bounded batch; a large face (a finely tessellated curved surface)
+// is drawn from its own arrays between two batches. The triangles and their order are those of one
+// call. Returns how many faces of the list were visible.
+std::int32_t DrawFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces,
+                       const std::vector<AGLNrf2>& coords, bool draw, bool allSurfaces) {
+  TLevelShading::TBatch& batch = level.Shading.Batch;
   std::int32_t visible = 0;
   for (const std::int32_t f : faces) {
     const std::size_t face = static_cast<std::size_t>(f);
@@ -68,22 +90,30 @@ std::int32_t DrawFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces
     ++visible;
     if (!draw || !drawn) continue;
     const AGLNrf3& vertices = level.FaceVertices[face];
+    const std::vector<GLuint>& indices = level.FaceIndices[face];
+    const std::size_t indexCount = indices.empty() ? 3 * (std::max<std::size_t>(vertices.size(), 2) - 2) : indices.size();
+    if (vertices.size() > kBatchVertices / 32 || indexCount > kBatchIndices / 32) {
+      FlushBatch(batch);
+      OpenGL.glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+      OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords[face].data());
+      if (!indices.empty())
+        OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+      else
+        OpenGL.glDrawArrays(GL_TRIANGLE_FAN, 0, static_cast<GLsizei>(vertices.size()));
+      continue;
+    }
+    if (batch.Positions.size() + vertices.size() > kBatchVertices || batch.Indices.size() + indexCount > kBatchIndices)
+      FlushBatch(batch);
     const GLuint base = static_cast<GLuint>(batch.Positions.size());
     batch.Positions.insert(batch.Positions.end(), vertices.begin(), vertices.end());
     batch.Coords.insert(batch.Coords.end(), coords[face].begin(), coords[face].end());
-    const std::vector<GLuint>& indices = level.FaceIndices[face];
     if (!indices.empty()) {
       for (const GLuint i : indices) batch.Indices.push_back(base + i);
     } else {
       for (GLuint i = 1; i + 1 < vertices.size(); ++i) batch.Indices.insert(batch.Indices.end(), {base, base + i, base + i + 1});
     }
   }
-  if (!batch.Indices.empty()) {
-    OpenGL.glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
-    OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, batch.Coords.data());
-    OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch.Indices.size()), GL_UNSIGNED_INT,
-                          batch.Indices.data());
-  }
+  FlushBatch(batch);
   return visible;
 }
 
@@ -94,8 +124,9 @@ std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw, bool allSurf
 }  // namespace
 
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& source, shaders::TShaderTable* keep) {
-  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, keep);
+                        const shaders::TShaderSource& source, platform::TBudget* budget,
+                        shaders::TShaderTable* keep) {
+  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, budget, keep);
   TLevelShading& shading = level.Shading;
   TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t)

@@ -8,8 +8,11 @@
 // Describes the textures through the shader table from the source (the base folder's when empty),
 // then loads each texture's image into SurfaceTextures and the sky's images. An image that fails
 // to load is a problem of Shading, and the load goes on.
+// The shaders kept are taken from the budget when there is one; an image the budget leaves out is
+// no problem of Shading (the budget's warning names it).
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& source, shaders::TShaderTable* keep = nullptr);
+                        const shaders::TShaderSource& source, platform::TBudget* budget = nullptr,
+                        shaders::TShaderTable* keep = nullptr);
 
 // The GL's alpha test as a draw state asks for it (off for None).
 void SetAlphaTest(shaders::TAlphaTest test);

@@ -31,6 +31,8 @@ void LoadSurfaceImage(TImageOnce& images, const std::string& name, GLuint& slot,
   if (!gameData) return images.Load(name, slot);
   try {
     images.Load(name, slot);
+  } catch (const platform::EBudgetSpent&) {
+    // left out: the budget's warning names it
   } catch (const platform::EUnreadableFile& e) {
     platform::ShowMessage("Couldn't load \"" + name + "\": " + e.what(), "Surface image");
   }
@@ -42,7 +44,8 @@ void LoadSurfaceImages(TQuake3BSP& level, TLevelLoad& load) {
   const TLevelOptions& options = load.Options;
   const std::vector<TBSPTexture>& textures = load.File.Textures;
   if (options.Shaders)
-    return LoadShadedSurfaces(level, textures, options.ShaderSource, options.Items ? &load.ShaderTable : nullptr);
+    return LoadShadedSurfaces(level, textures, options.ShaderSource, &load.Budget,
+                              options.Items ? &load.ShaderTable : nullptr);
   TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t) {
     const std::string baseName = TextureBaseName(textures[t]);

@@ -161,7 +161,7 @@ class TScriptReader {
 
   void ReadAll() {
     std::optional<TToken> token = Tokens.Next();
-    while (token) {
+    while (token && !Table.Full) {
       if (IsBrace(*token) || token->TooLong) {
         Tokens.Problem(token->Line, "expected a shader name, found '" + token->Text + "'");
         token = SkipBlock(*token);
@@ -176,7 +176,7 @@ class TScriptReader {
       // A block left unclosed before the next shader's name hands that name back to read next.
       std::optional<TToken> restart;
       token = ReadBody(name, restart);
-      while (restart) {
+      while (restart && !Table.Full) {
         name = *restart;
         restart.reset();
         token = ReadBody(name, restart);
@@ -209,7 +209,7 @@ class TScriptReader {
     Args.clear();
     token = Tokens.Next();
     while (token && !token->NewLine && !IsBrace(*token)) {
-      Args.push_back(std::move(*token));
+      if (Args.size() < kMostArguments) Args.push_back(std::move(*token));
       token = Tokens.Next();
     }
     return Args;
@@ -219,6 +219,7 @@ class TScriptReader {
   // or sets `restart` to the name of a shader that starts before this one is closed.
   std::optional<TToken> ReadBody(const TToken& name, std::optional<TToken>& restart) {
     TShader shader;
+    DroppedStages = false;
     shader.Name = name.Text;
     shader.File = std::string(File);
     shader.Line = name.Line;
@@ -273,7 +274,13 @@ class TScriptReader {
         break;
       }
       if (!token->Quoted && token->Text == "}") {
-        shader.Stages.push_back(std::move(stage));
+        if (shader.Stages.size() < kMostStages) {
+          shader.Stages.push_back(std::move(stage));
+        } else if (!DroppedStages) {
+          DroppedStages = true;
+          Tokens.Problem(token->Line, "shader '" + shader.Name + "' has more than " +
+                                          std::to_string(kMostStages) + " stages; the rest are not kept");
+        }
         return Tokens.Next();
       }
       if (!token->Quoted && token->Text == "{") {
@@ -376,6 +383,10 @@ class TScriptReader {
   }
 
   void Store(TShader&& shader) {
+    if (Table.Shaders.size() >= Table.MostShaders && !Table.Shaders.contains(shader.Name)) {
+      Table.Full = true;
+      return;
+    }
     std::string key = shader.Name;
     if (!Table.Shaders.try_emplace(std::move(key), std::move(shader)).second) ++Table.Duplicates;
   }
@@ -384,6 +395,7 @@ class TScriptReader {
   TTokenizer Tokens;
   TShaderTable& Table;
   int BrokenDepth = 1;
+  bool DroppedStages = false;  // the shader being read has told of its stages past kMostStages
   std::vector<TToken> Args;
 };
 

@@ -12,7 +12,8 @@ namespace {
 
 // The largest script read: the game's largest is under 100 kB, and a bigger file is taken for a
 // mistake rather than read into memory.
-constexpr std::size_t kLargestScript = 16u << 20;
+constexpr std::uint64_t kLargestScript = platform::kMaxScriptBytes;
+constexpr const char* kTooLarge = "larger than 16 MiB, not read";
 
 std::string Lower(std::string text) {
   for (char& c : text)
@@ -37,28 +38,55 @@ TShaderSource BaseFolderSource() {
     return names;
   };
   source.Read = [](const std::string& name) { return platform::ReadWholeFile(name); };
+  source.Size = [](const std::string& name) -> std::optional<std::uint64_t> {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(platform::ResolvePath(name), ec);
+    if (ec) return std::nullopt;
+    return size;
+  };
   source.ImageExists = [](const std::string& name) { return platform::FileExists(name); };
   return source;
 }
 
-TShaderTable LoadShaderTable(const TShaderSource& source) {
+TShaderTable LoadShaderTable(const TShaderSource& source, platform::TBudget* budget) {
   TShaderTable table;
   if (!source.ScriptNames || !source.Read) return table;
   std::vector<std::string> names = source.ScriptNames();
   std::stable_sort(names.begin(), names.end(),
                    [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
-  if (source.ReadAhead) source.ReadAhead(names);
-  for (const std::string& name : names) {
-    const std::optional<std::vector<std::uint8_t>> bytes = source.Read(name);
-    if (!bytes) {
+  // A script that declares more than the limit is refused unread, and not read ahead either.
+  std::vector<std::uint8_t> tooLarge(names.size(), 0);
+  std::vector<std::string> toRead;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::optional<std::uint64_t> size = source.Size ? source.Size(names[i]) : std::nullopt;
+    tooLarge[i] = size && *size > kLargestScript;
+    if (!tooLarge[i]) toRead.push_back(names[i]);
+  }
+  if (source.ReadAhead) source.ReadAhead(toRead);
+  if (budget) table.MostShaders = static_cast<std::size_t>(budget->Left(platform::TBudgetKind::Shaders));
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    if (table.Full) {
+      budget->LeftOut(platform::TBudgetKind::Shaders, name);
+      continue;
+    }
+    std::optional<std::vector<std::uint8_t>> bytes;
+    try {
+      if (!tooLarge[i]) bytes = source.Read(name);
+    } catch (const platform::EBudgetSpent&) {
+      continue;  // the budget's warning names it
+    }
+    if (tooLarge[i] || (bytes && bytes->size() > kLargestScript)) {
+      table.Problems.push_back({name, 0, kTooLarge});
+    } else if (!bytes) {
       table.Problems.push_back({name, 0, "cannot be read"});
-    } else if (bytes->size() > kLargestScript) {
-      table.Problems.push_back({name, 0, "larger than 16 MiB, not read"});
     } else {
       ReadShaderScript(name, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
                        table);
+      if (table.Full) budget->LeftOut(platform::TBudgetKind::Shaders, "the rest of " + name);
     }
   }
+  if (budget) budget->Take(platform::TBudgetKind::Shaders, table.Shaders.size(), "");
   return table;
 }
 

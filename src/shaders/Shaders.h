@@ -16,6 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Budget.h"
+
 namespace shaders {
 
 // Blend factors, numbered as OpenGL numbers them so that the renderer can pass them on as they are.
@@ -63,6 +65,10 @@ struct TProblem {
 inline constexpr std::size_t kProblemsPerScript = 50;
 // Longer tokens are refused (no name or path of a level can be that long).
 inline constexpr std::size_t kLongestToken = 1024;
+// A shader keeps at most this many stages, and a directive at most this many words after it; the
+// rest is read and dropped (the game's scripts have at most 7 stages and 9 words).
+inline constexpr std::size_t kMostStages = 32;
+inline constexpr std::size_t kMostArguments = 64;
 
 // Every shader read, by lower-case name. When two scripts (or two blocks of one script) define the
 // same name, the first definition read wins and the later one is only counted: scripts are read in
@@ -73,6 +79,10 @@ struct TShaderTable {
   std::vector<TProblem> Problems;
   std::size_t Duplicates = 0;
   std::size_t ScriptCount = 0;
+  // At most this many shaders are kept. A new name past it makes the table Full, and reading
+  // stops there: nothing after it could be kept.
+  std::size_t MostShaders = SIZE_MAX;
+  bool Full = false;
 
   const TShader* Find(std::string_view name) const;
 };
@@ -87,6 +97,9 @@ struct TShaderSource {
   std::function<std::vector<std::string>()> ScriptNames;                            // "scripts/x.shader"
   std::function<std::optional<std::vector<std::uint8_t>>(const std::string&)> Read;  // nothing: unreadable
   std::function<bool(const std::string&)> ImageExists;                              // a file, not a folder
+  // Optional: a script's size before it is read (declared, for an archive entry), so that one
+  // over kMaxScriptBytes is refused unread.
+  std::function<std::optional<std::uint64_t>(const std::string&)> Size;
   // Optional: told the names about to be read, in order, so that a source that inflates them
   // (game-data archives) can start early.
   std::function<void(const std::vector<std::string>&)> ReadAhead;
@@ -97,8 +110,9 @@ struct TShaderSource {
 TShaderSource BaseFolderSource();
 
 // Every script of the source in ascending order of lower-case name. A script that cannot be read is
-// a problem of the table, not a failure.
-TShaderTable LoadShaderTable(const TShaderSource& source);
+// a problem of the table, not a failure. With a budget, the shaders kept are taken from it: once
+// it is spent, the rest of that script and the scripts after it are left out (and noted there).
+TShaderTable LoadShaderTable(const TShaderSource& source, platform::TBudget* budget = nullptr);
 
 // ---- What a texture of a level becomes. ----
 

@@ -17,6 +17,7 @@
 #include <set>
 
 #include "app/cli/GameData.h"
+#include "app/viewer/ViewModes.h"
 #include "level/BSPFile.h"
 #include "support/BspWriter.h"
 #include "support/Program.h"
@@ -371,6 +372,26 @@ TEST(GameData, UnreadableFoldersAndArchivesAreReportedAndSkipped) {
                      "bspwalk: warning: " + dir / "open/a.pk3" +
                      ": skipped, not a readable zip archive (Can't open file: Permission denied)\n");
   EXPECT_NE(run.Out.find("maps/readable.bsp"), std::string::npos) << run.Out;
+}
+
+// --watch with game data: a level read from its path and then deleted is gone (the game data
+// holds no such name), and one cut short, as while it is being written, says where it ends.
+TEST(GameData, AWatchedLevelThatIsGoneOrCutShortSaysSo) {
+  testsupport::TTempDir dir;
+  const std::string path = dir / "level.bsp";
+  const std::vector<std::uint8_t> bytes = TBspWriter::SmallLevel().Bytes();
+  testsupport::WriteFile(path, {bytes.begin(), bytes.begin() + 200});
+  const data::TSearchPath search({}, dir.Path(), nullptr);
+  const app::TRunLevel run{path, path, std::nullopt};
+  const platform::TFileSource files = app::RunFileSource(run, search);
+  const platform::TScopedFileSource source(files);
+  app::ViewModes.Watch = true;
+  TQuake3BSP level;
+  EXPECT_EQ(app::ReloadLevel(level, path, {}),
+            path + ": Read beyond end of file; cut short inside lump 1 (textures), which ends at byte 216");
+  fs::remove(path);
+  EXPECT_EQ(app::ReloadLevel(level, path, {}), path + ": the file is gone");
+  app::ViewModes.Watch = false;
 }
 
 }  // namespace

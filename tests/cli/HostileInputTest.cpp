@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 
+#include "HostileBounds.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/Program.h"
@@ -24,15 +25,8 @@ using testsupport::TBytes;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-constexpr bool kSanitized = __has_feature(address_sanitizer);
-#else
-constexpr bool kSanitized = false;
-#endif
-constexpr double kMostCpuSeconds = 2.0 * (kSanitized ? 10 : 1);
-constexpr double kMostResidentMB = 512.0 * (kSanitized ? 3 : 1);
+using hostile::kMostCpuSeconds;
+using hostile::kMostResidentMB;
 
 // --export goes wherever --screenshot goes: the same input costs it the same, in the same words.
 enum TMode { Info = 1, Shot = 2, Bench = 4, Shaded = 8, Export = 16 };

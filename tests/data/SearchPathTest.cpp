@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -201,6 +202,63 @@ TEST(SearchPath, ReadAheadHandsOutEachFileOnce) {
   path.ReadAhead({"big1.bin", "big2.bin", "three.txt"});
   EXPECT_EQ(Text(path.Read("three.txt")), "third");
   path.ReadAhead({"big1.bin", "two.txt"});  // dropped untaken, and the path goes with its thread
+}
+
+// The run's budget is taken from an entry's declared size before it is inflated and from a loose
+// file's size before it is read: exactly the figure is read, what passes it is left out unread
+// (EBudgetSpent, no warning of the search path's own: the budget names it), read ahead or not.
+TEST(SearchPath, BudgetIsTakenBeforeAnythingIsRead) {
+  TTempDir dir;
+  fs::create_directories(dir / "data");
+  testsupport::WriteFile(dir / "data/a.pk3", testsupport::RawZip({{"one.txt", "12345"}, {"two.txt", "678"},
+                                                                  {"bad.txt", "data", 0, 0, 1234}}));
+  testsupport::WriteFile(dir / "data/loose.txt", Bytes("abcd"));
+  testsupport::WriteFile(dir / "data/more.txt", Bytes("e"));
+  for (const bool ahead : {false, true}) {
+    SCOPED_TRACE(ahead ? "read ahead" : "read");
+    TWarnings warnings;
+    platform::TBudget budget({.InflatedBytes = 8, .DiskBytes = 4});
+    data::TSearchPath path({dir / "data"}, "", warnings.Sink(), &budget);
+    if (ahead) path.ReadAhead({"one.txt", "two.txt", "bad.txt", "loose.txt", "more.txt"});
+    EXPECT_EQ(Text(path.Read("one.txt")), "12345");
+    EXPECT_EQ(Text(path.Read("two.txt")), "678");
+    EXPECT_THROW(path.Read("bad.txt"), platform::EBudgetSpent);
+    EXPECT_EQ(Text(path.Read("loose.txt")), "abcd");
+    EXPECT_THROW(path.Read("more.txt"), platform::EBudgetSpent);
+    EXPECT_EQ(warnings.Lines, std::vector<std::string>{}) << "bad.txt was not read";
+    EXPECT_EQ(budget.TakeWarnings(),
+              (std::vector<std::string>{"the budget of 8 bytes inflated from archives is spent; left out: bad.txt",
+                                        "the budget of 4 bytes read from disk is spent; left out: " +
+                                            dir / "data/more.txt"}));
+  }
+}
+
+// A symbolic link in a data folder is followed while it stays inside the folder; one that leads
+// outside is not (one warning, however often it is asked for). The base folder is the user's own:
+// its links are followed.
+TEST(SearchPath, LinksOutOfADataFolderAreNotFollowed) {
+  TTempDir dir;
+  fs::create_directories(dir / "data/tex");
+  fs::create_directories(dir / "outside");
+  fs::create_directories(dir / "base");
+  testsupport::WriteFile(dir / "data/tex/in.txt", Bytes("in"));
+  testsupport::WriteFile(dir / "outside/out.txt", Bytes("out"));
+  fs::create_directory_symlink(dir / "data/tex", dir / "data/alias");
+  fs::create_directory_symlink(dir / "outside", dir / "data/away");
+  fs::create_symlink(dir / "outside/out.txt", dir / "data/file.txt");
+  fs::create_directory_symlink(dir / "outside", dir / "base/mine");
+  TWarnings warnings;
+  data::TSearchPath path({dir / "data"}, dir / "base", warnings.Sink());
+  EXPECT_EQ(Text(path.Read("alias/in.txt")), "in");
+  EXPECT_FALSE(path.Exists("away/out.txt"));
+  EXPECT_FALSE(path.Exists("away/out.txt"));
+  EXPECT_FALSE(path.Exists("file.txt"));
+  EXPECT_EQ(Text(path.Read("mine/out.txt")), "out");
+  std::sort(warnings.Lines.begin(), warnings.Lines.end());  // in the order the folder lists them
+  EXPECT_EQ(warnings.Lines,
+            (std::vector<std::string>{
+                dir / "data/away: a symbolic link that leads outside " + dir / "data, not followed",
+                dir / "data/file.txt: a symbolic link that leads outside " + dir / "data, not followed"}));
 }
 
 }  // namespace

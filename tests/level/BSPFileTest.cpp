@@ -185,6 +185,21 @@ TEST(BSPFile, FileShorterThanItsHeaderOrLumpsReadsBeyondEnd) {
   ExpectReadBeyondEnd(writer);
 }
 
+// A file shorter than its directory says is told where it ends: inside the lump that holds its
+// last byte, or before the next lump when it ends between two.
+TEST(BSPFile, AFileCutShortSaysAtWhichLumpItEnds) {
+  const std::vector<std::uint8_t> whole = TBspWriter::SmallLevel().Bytes();
+  const auto cut = [&whole](std::size_t size) {
+    return CutShortText(std::span<const std::uint8_t>(whole.data(), size));
+  };
+  EXPECT_EQ(cut(200), "cut short inside lump 1 (textures), which ends at byte 216");
+  EXPECT_EQ(cut(216), "cut short before lump 2 (planes), which ends at byte 232");
+  EXPECT_EQ(cut(whole.size() - 1), "cut short inside lump 16 (visibility data), which ends at byte " +
+                                       std::to_string(whole.size()));
+  EXPECT_EQ(cut(whole.size()), std::nullopt);
+  EXPECT_EQ(cut(143), std::nullopt) << "no whole directory";
+}
+
 TEST(BSPFile, NegativeLumpLengthsAndOffsetsAreRefused) {
   const std::pair<int, const char*> lumps[] = {
       {kTextures, "Lump 1 (textures)"},   {kPlanes, "Lump 2 (planes)"},

@@ -141,6 +141,31 @@ TEST(Patch, PlanDrawsWhatFitsAndNamesWhatDoesNot) {
   EXPECT_EQ(PlanSurfaces(faces, 8).NotDrawn, 1);
 }
 
+// The curved surfaces' memory (44 bytes a vertex, 12 a triangle) within a limit exact to the byte:
+// in face order each surface that fits is kept, the others are listed for the budget's warning
+// and get no warning of their own. The limit is the budget's figure and its share per file byte.
+TEST(Patch, PlanKeepsTheCurvedSurfacesWithinTheirMemory) {
+  EXPECT_EQ(PatchBytes(3, 3, 64), 44u * 65 * 65 + 12u * 2 * 64 * 64);
+  const std::vector<TBSPFace> faces = {PatchFace(3, 3, 9), PatchFace(5, 3, 15), PatchFace(3, 3, 9)};
+  const std::uint64_t small = PatchBytes(3, 3, 8), wide = PatchBytes(5, 3, 8);
+  const TSurfacePlan fits = PlanSurfaces(faces, 8, small + wide + small);
+  EXPECT_EQ(fits.Drawn, (std::vector<std::uint8_t>{1, 1, 1}));
+  EXPECT_EQ(fits.PatchBytes, small + wide + small);
+  const TSurfacePlan short1 = PlanSurfaces(faces, 8, small + wide + small - 1);
+  EXPECT_EQ(short1.Drawn, (std::vector<std::uint8_t>{1, 1, 0}));
+  EXPECT_EQ(short1.OverBudget, std::vector<std::int32_t>{2});
+  const TSurfacePlan skips = PlanSurfaces(faces, 8, small + wide - 1);
+  EXPECT_EQ(skips.Drawn, (std::vector<std::uint8_t>{1, 0, 1}));
+  EXPECT_EQ(skips.OverBudget, std::vector<std::int32_t>{1});
+  EXPECT_EQ(skips.NotDrawn, 1);
+  EXPECT_TRUE(skips.Warnings.empty());
+
+  const platform::TBudgetLimits limits;
+  EXPECT_EQ(TessellationAllowance(limits, limits.TessellationBytes, 1000), 192000u);
+  EXPECT_EQ(TessellationAllowance(limits, limits.TessellationBytes, 64u << 20), 512u << 20);
+  EXPECT_EQ(TessellationAllowance(limits, 5, 1000), 5u);
+}
+
 // Every level of OpenArena's map package and of its two patch packages: every curved surface is
 // drawn at the default count, and tessellated it keeps its corners.
 TEST(Patch, EveryOpenArenaLevelTessellatesEveryCurvedSurface) {

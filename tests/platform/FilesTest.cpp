@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
+#include "platform/Budget.h"
 #include "platform/Files.h"
 #include "support/TestSupport.h"
 
@@ -36,4 +38,23 @@ TEST(Files, AnExactMatchWinsOverOneThatDiffersInCase) {
   EXPECT_EQ(platform::ResolvePath("A.tga"), "A.tga");
   EXPECT_EQ(platform::ResolvePath("a.tga"), "a.tga");
   EXPECT_EQ(platform::ResolvePath("a.TGA"), "A.tga");  // sorted: 'A' < 'a'
+}
+
+// A file of the working directory is read whole up to 64 MiB; a larger one, a FIFO (which would
+// wait for a writer) or a device is not read at all.
+TEST(Files, OnlyRegularFilesUpTo64MiBAreRead) {
+  testsupport::TTempDir dir;
+  testsupport::TScopedWorkingDir inDir(dir.Path());
+  for (const auto& [name, size] : {std::pair{"edge.bin", platform::kMaxFileBytes}, {"over.bin", platform::kMaxFileBytes + 1}}) {
+    testsupport::WriteFile(name, {1, 2, 3});
+    std::filesystem::resize_file(name, size);  // sparse
+  }
+  ASSERT_EQ(mkfifo("fifo.bin", 0600), 0);
+  const auto edge = platform::ReadWholeFile("edge.bin");
+  ASSERT_TRUE(edge.has_value());
+  EXPECT_EQ(edge->size(), platform::kMaxFileBytes);
+  EXPECT_EQ((*edge)[2], 3);
+  EXPECT_FALSE(platform::ReadWholeFile("over.bin").has_value());
+  EXPECT_FALSE(platform::ReadWholeFile("fifo.bin").has_value());
+  EXPECT_FALSE(platform::ReadWholeFile("/dev/zero").has_value());
 }

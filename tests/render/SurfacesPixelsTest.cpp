@@ -138,6 +138,32 @@ TEST_F(SurfacesPixels, CurvedSurfacesCoverTheirAnalyticShapeWithoutGaps) {
   EXPECT_EQ(spills, 0);
 }
 
+// With --shaders, faces larger than the frame's buffer are drawn from their own arrays between the
+// batches of small ones: at --tess 64 both curved surfaces are (4225 and 8385 vertices), the mesh
+// is batched after them, and the frame is the plain frame's, pixel for pixel.
+TEST_F(SurfacesPixels, LargeFacesDrawnFromTheirOwnArraysGiveTheSamePixels) {
+  TBspWriter writer = CurvedLevel();
+  writer.Trailer.resize(8192);  // a file that may hold that much tessellation (192 bytes a byte)
+  writer.WriteTo("maps/curved.bsp");
+  TQuake3BSP level;
+  TLevelOptions options = EverySurface();
+  options.Tessellation = 64;
+  options.Shaders = true;
+  ASSERT_TRUE(level.LoadBSP("maps/curved.bsp", options));
+  ASSERT_EQ(level.FaceVertices[1].size(), 4225u);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, kWidth, 0, kHeight, -1, 1);
+  const std::vector<std::uint8_t> plain = Draw(level, {0, 0, 10}, {.Surfaces = TSurfaceSet::All}, kWidth, kHeight);
+  const std::vector<std::uint8_t> shaded =
+      Draw(level, {0, 0, 10}, {.Shaders = true, .Surfaces = TSurfaceSet::All}, kWidth, kHeight);
+  EXPECT_EQ(VisibleFaceCount, 3);
+  EXPECT_TRUE(plain == shaded);
+  int drawn = 0;
+  for (std::size_t p = 0; p < plain.size(); p += 4) drawn += !IsBackground(&plain[p]);
+  EXPECT_GT(drawn, 2000) << "the surfaces are drawn";
+}
+
 // Three levels with many curved surfaces, each seen from 150 units in front of its 12 largest
 // curved surfaces: after the frame, the curved surfaces are drawn again in green where they are
 // the nearest surface (equal depth), and no background pixel may lie between two green ones,

@@ -2,6 +2,7 @@
 // twice, the image choice and the draw state of a texture.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "shaders/Shaders.h"
@@ -91,6 +92,57 @@ TEST(HostileScripts, EndWithAProblemAndKeepTheShaderThatFollows) {
     EXPECT_LE(table.Problems.size(), kProblemsPerScript + 1);
     EXPECT_EQ(table.Find("LAST") != nullptr, c.KeepsLast) << c.FirstProblem;
   }
+}
+
+// With a budget of shaders, the table keeps that many new names; the first one past it ends the
+// reading: the rest of that script and every script after it are left out and noted there.
+// A script that declares more than 16 MiB is refused without being read or read ahead.
+TEST(ShaderTable, KeepsWhatTheBudgetHoldsAndRefusesLargeScriptsUnread) {
+  const std::map<std::string, std::pair<std::uint64_t, std::string>> scripts = {
+      {"scripts/a.shader", {0, "s1 {} s2 {} s1 {} s3 {} s4 {} s5 {}"}},
+      {"scripts/b.shader", {0, "t {}"}},
+      {"scripts/0big.shader", {platform::kMaxScriptBytes + 1, ""}},
+      {"scripts/0edge.shader", {platform::kMaxScriptBytes, "e {}"}}};
+  TShaderSource source;
+  std::vector<std::string> readAhead;
+  source.ScriptNames = [&] {
+    std::vector<std::string> names;
+    for (const auto& [name, script] : scripts) names.push_back(name);
+    return names;
+  };
+  source.Size = [&](const std::string& name) { return std::optional<std::uint64_t>(scripts.at(name).first); };
+  source.Read = [&](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
+    if (name == "scripts/0big.shader") ADD_FAILURE() << "read";
+    const std::string& text = scripts.at(name).second;
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+  };
+  source.ReadAhead = [&](const std::vector<std::string>& names) { readAhead = names; };
+  platform::TBudget budget({.Shaders = 4});
+  const TShaderTable table = LoadShaderTable(source, &budget);
+  EXPECT_EQ(readAhead, (std::vector<std::string>{"scripts/0edge.shader", "scripts/a.shader", "scripts/b.shader"}));
+  EXPECT_EQ(table.Shaders.size(), 4u);
+  EXPECT_NE(table.Find("s3"), nullptr);
+  EXPECT_EQ(table.Find("s4"), nullptr);
+  EXPECT_EQ(table.Duplicates, 1u);
+  EXPECT_EQ(Problems(table), "scripts/0big.shader:0: larger than 16 MiB, not read\n");
+  EXPECT_EQ(budget.Used(platform::TBudgetKind::Shaders), 4u);
+  EXPECT_EQ(budget.TakeWarnings(),
+            std::vector<std::string>{"the budget of 4 shaders kept is spent; left out: the rest of "
+                                     "scripts/a.shader and scripts/b.shader"});
+}
+
+// A shader keeps its first 32 stages; the rest are read, dropped and told once.
+TEST(ShaderTable, AShaderKeepsAtMost32Stages) {
+  std::string text = "many {";
+  for (int i = 0; i < 40; ++i) text += " { map s" + std::to_string(i) + ".tga }";
+  text += " }\nnext { }";
+  TShaderTable table;
+  ReadShaderScript("x.shader", text, table);
+  ASSERT_NE(table.Find("many"), nullptr);
+  EXPECT_EQ(table.Find("many")->Stages.size(), kMostStages);
+  EXPECT_EQ(table.Find("many")->Stages.back().Map, "s31.tga");
+  EXPECT_NE(table.Find("next"), nullptr);
+  EXPECT_EQ(Problems(table), "x.shader:1: shader 'many' has more than 32 stages; the rest are not kept\n");
 }
 
 // Scripts are read by ascending lower-case name, whatever order the source lists them in, and the

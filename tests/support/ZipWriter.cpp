@@ -39,30 +39,58 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   Put16(out, v >> 16);
 }
 
+std::string RawDeflate(const std::string& data) {
+  z_stream stream{};
+  if (deflateInit2(&stream, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::runtime_error("deflateInit2");
+  std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  if (result != Z_STREAM_END) throw std::runtime_error("deflate");
+  return out;
+}
+
 }  // namespace
+
+TRawEntry DeflatedEntry(const std::string& name, const std::string& data) {
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+  return {name, RawDeflate(data), 8, 0, static_cast<std::int64_t>(crc), static_cast<std::int64_t>(data.size())};
+}
 
 std::vector<std::uint8_t> RawZip(const std::vector<TRawEntry>& entries) {
   std::vector<std::uint8_t> out, directory;
-  for (const TRawEntry& e : entries) {
+  std::vector<std::uint32_t> offsets;
+  for (const TRawEntry& given : entries) {
+    // An entry sharing another's data takes its fields and its local header.
+    const TRawEntry& e = given.DataOf >= 0 ? entries.at(static_cast<std::size_t>(given.DataOf)) : given;
     const std::uint32_t crc =
         e.Crc >= 0 ? static_cast<std::uint32_t>(e.Crc)
                    : static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.Data.data()),
                                                       static_cast<uInt>(e.Data.size())));
     const std::uint32_t size = e.Size >= 0 ? static_cast<std::uint32_t>(e.Size)
                                            : static_cast<std::uint32_t>(e.Data.size());
-    const std::uint32_t offset = static_cast<std::uint32_t>(out.size());
-    Put32(out, 0x04034b50);
-    Put16(out, 20);
-    Put16(out, e.Flags);
-    Put16(out, e.Method);
-    Put32(out, 0);  // time, date
-    Put32(out, crc);
-    Put32(out, static_cast<std::uint32_t>(e.Data.size()));
-    Put32(out, size);
-    Put16(out, static_cast<std::uint32_t>(e.Name.size()));
-    Put16(out, 0);
-    out.insert(out.end(), e.Name.begin(), e.Name.end());
-    out.insert(out.end(), e.Data.begin(), e.Data.end());
+    const std::uint32_t offset = given.DataOf >= 0 ? offsets[static_cast<std::size_t>(given.DataOf)]
+                                                   : static_cast<std::uint32_t>(out.size());
+    offsets.push_back(offset);
+    if (given.DataOf < 0) {
+      Put32(out, 0x04034b50);
+      Put16(out, 20);
+      Put16(out, e.Flags);
+      Put16(out, e.Method);
+      Put32(out, 0);  // time, date
+      Put32(out, crc);
+      Put32(out, static_cast<std::uint32_t>(e.Data.size()));
+      Put32(out, size);
+      Put16(out, static_cast<std::uint32_t>(e.Name.size()));
+      Put16(out, 0);
+      out.insert(out.end(), e.Name.begin(), e.Name.end());
+      out.insert(out.end(), e.Data.begin(), e.Data.end());
+    }
 
     Put32(directory, 0x02014b50);
     Put16(directory, 20);
@@ -73,14 +101,14 @@ std::vector<std::uint8_t> RawZip(const std::vector<TRawEntry>& entries) {
     Put32(directory, crc);
     Put32(directory, static_cast<std::uint32_t>(e.Data.size()));
     Put32(directory, size);
-    Put16(directory, static_cast<std::uint32_t>(e.Name.size()));
+    Put16(directory, static_cast<std::uint32_t>(given.Name.size()));
     Put16(directory, 0);  // extra
     Put16(directory, 0);  // comment
     Put16(directory, 0);  // disk
     Put16(directory, 0);  // internal attributes
     Put32(directory, 0);  // external attributes
     Put32(directory, offset);
-    directory.insert(directory.end(), e.Name.begin(), e.Name.end());
+    directory.insert(directory.end(), given.Name.begin(), given.Name.end());
   }
   const std::uint32_t directoryOffset = static_cast<std::uint32_t>(out.size());
   out.insert(out.end(), directory.begin(), directory.end());

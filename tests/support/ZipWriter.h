@@ -19,9 +19,13 @@ struct TRawEntry {
   std::uint16_t Flags = 0;       // bit 0: encrypted
   std::int64_t Crc = -1;         // -1: the right CRC of Data
   std::int64_t Size = -1;        // declared uncompressed size; -1: Data's size
+  int DataOf = -1;  // >= 0: no data of its own, the directory points at that earlier entry's
 };
 
 // A stored zip built byte by byte from the entries.
 std::vector<std::uint8_t> RawZip(const std::vector<TRawEntry>& entries);
+
+// An entry holding `data` deflated (method 8), with its CRC and size.
+TRawEntry DeflatedEntry(const std::string& name, const std::string& data);
 
 }  // namespace testsupport

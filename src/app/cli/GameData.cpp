@@ -23,8 +23,12 @@ namespace fs = std::filesystem;
 namespace app {
 namespace {
 
-// The file as it is on disk, read past the search path (LEVEL named as a file wins over a name).
+// The file as it is on disk, read past the search path (LEVEL named as a file wins over a name):
+// a regular file of at most kMaxFileBytes (a FIFO is never opened: that would wait for a writer).
 std::optional<std::vector<std::uint8_t>> ReadDiskFile(const std::string& path, std::size_t most) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > platform::kMaxFileBytes || ec)
+    return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::vector<std::uint8_t> bytes;
@@ -43,35 +47,28 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// What is not a regular file, for "is not a regular file (a FIFO)".
+std::string FileKind(const fs::file_status& status) {
+  switch (status.type()) {
+    case fs::file_type::fifo: return "a FIFO";
+    case fs::file_type::character: return "a character device";
+    case fs::file_type::block: return "a block device";
+    case fs::file_type::socket: return "a socket";
+    default: return "not a file";
+  }
+}
+
 // Where the level of the run comes from, and the file source that everything else reads through:
 // the level's own path first, then the search path.
 struct TRunData {
+  platform::TBudget Budget;  // the run's: everything below reads and builds within it
   std::unique_ptr<data::TSearchPath> Path;
-  std::string LevelArgument;  // LEVEL as given: the name the loaders ask for
   std::vector<std::string> DataPaths;  // --data or BSPWALK_DATA, for messages
-  std::string DiskPath;       // set when LEVEL is an existing file
-  std::string LevelName;      // otherwise: the search-path name it was found under
-  // The level's bytes from the archives, read once: several steps read the level, and inflating
-  // it again each time would cost more than copying it.
-  std::optional<std::vector<std::uint8_t>> ArchivedLevel;
+  std::string LevelName;  // LEVEL found in the search path: the name it was found under
+  // Level.Archived: the level's bytes from the archives, read once: several steps read the level,
+  // and inflating it again each time would cost more than copying it.
+  TRunLevel Level;
   platform::TFileSource Files;
-
-  void MakeSource() {
-    // An absolute path (the program's own font beside an installed program) is no game-data
-    // name: it is read from the disk as it is.
-    Files.Exists = [this](const std::string& name) {
-      std::error_code ec;
-      if (fs::path(name).is_absolute()) return fs::is_regular_file(name, ec);
-      return name == LevelArgument || Path->Exists(name);
-    };
-    Files.Read = [this](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
-      if (fs::path(name).is_absolute() && name != LevelArgument) return ReadDiskFile(name, SIZE_MAX);
-      if (name != LevelArgument) return Path->Read(name);
-      if (!DiskPath.empty()) return ReadDiskFile(DiskPath, SIZE_MAX);
-      return ArchivedLevel;
-    };
-    Files.ReadAhead = [this](const std::vector<std::string>& names) { Path->ReadAhead(names); };
-  }
 };
 
 // The file name without folder and ".bsp", the way people name levels.
@@ -104,10 +101,18 @@ std::string NoSuchLevel(const TRunData& run, const std::string& level) {
 std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
   const std::string resolved = platform::ResolvePath(level);
   std::error_code ec;
-  // Only a file wins over a game-data name; a folder of the level's name is named only when the
-  // game data does not hold the name either.
-  if (fs::is_regular_file(resolved, ec)) {
-    run.DiskPath = resolved;
+  const fs::file_status status = fs::status(resolved, ec);
+  // Only a file wins over a game-data name; a folder or anything else of the level's name is named
+  // only when the game data does not hold the name either.
+  if (fs::is_regular_file(status)) {
+    run.Level.DiskPath = resolved;
+    const std::uintmax_t size = fs::file_size(resolved, ec);
+    if (!ec && size > platform::kMaxFileBytes)
+      return level + ": " + std::to_string(size) + " bytes, more than the " +
+             std::to_string(platform::kMaxFileBytes) + " (64 MiB) a level may hold";
+    // Counted once, however many times the run reads it.
+    if (!ec && !run.Budget.Take(platform::TBudgetKind::ReadFromDisk, size, level))
+      return level + ": does not fit in the budget of bytes read from disk";
   } else {
     std::vector<std::string> candidates{level};
     const bool hasExtension = Lower(level).ends_with(".bsp");
@@ -122,16 +127,23 @@ std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
         run.LevelName = name;
         break;
       }
-    if (run.LevelName.empty() && fs::is_directory(resolved, ec))
+    if (run.LevelName.empty() && fs::is_directory(status))
       return level + " is a directory; bspwalk reads Quake 3 levels (IBSP version 46)";
+    if (run.LevelName.empty() && fs::exists(status))
+      return level + " is not a regular file (" + FileKind(status) +
+             "); bspwalk reads Quake 3 levels (IBSP version 46)";
     if (run.LevelName.empty()) return NoSuchLevel(run, level);
   }
   // Plainly something else: said before anything tries to read it as a level.
-  if (run.DiskPath.empty()) {
-    run.ArchivedLevel = run.Path->Read(run.LevelName);
-    if (!run.ArchivedLevel) return level + ": the level could not be read from " + run.Path->Find(run.LevelName)->Source;
+  if (run.Level.DiskPath.empty()) {
+    try {
+      run.Level.Archived = run.Path->Read(run.LevelName);
+    } catch (const platform::EBudgetSpent&) {
+      return level + ": does not fit in the budget of bytes read from the game data";
+    }
+    if (!run.Level.Archived) return level + ": the level could not be read from " + run.Path->Find(run.LevelName)->Source;
   }
-  const auto first = run.DiskPath.empty() ? run.ArchivedLevel : ReadDiskFile(run.DiskPath, 64);
+  const auto first = run.Level.DiskPath.empty() ? run.Level.Archived : ReadDiskFile(run.Level.DiskPath, 64);
   if (first) {
     std::vector<std::uint8_t> head(first->begin(), first->begin() + std::min<std::size_t>(64, first->size()));
     if (Lower(level).ends_with(".tga") && head.size() >= 18 && (head[2] == 2 || head[2] == 10) &&
@@ -141,7 +153,7 @@ std::optional<std::string> FindLevel(TRunData& run, const std::string& level) {
       return level + " is " + *kind +
              (kind->starts_with("an archive") ? "" : "; bspwalk reads Quake 3 levels (IBSP version 46)");
   }
-  run.LevelArgument = level;
+  run.Level.Argument = level;
   return std::nullopt;
 }
 
@@ -181,9 +193,10 @@ std::optional<std::string> ViewerLevelProblem(const std::string& levelPath) {
 // the level and its images read through the run's source, and the shader scripts and their images
 // taken from the search path. The fidelity options add theirs before the run (app/cli/Fidelity.h).
 void ApplyGameData(const data::TSearchPath& searchPath, const platform::TFileSource& files,
-                   TLevelOptions& level) {
+                   platform::TBudget& budget, TLevelOptions& level) {
   level.LightmapFilesOptional = true;
   level.Files = &files;
+  level.Budget = &budget;
   const data::TSearchPath* path = &searchPath;
   level.ShaderSource.ScriptNames = [path] {
     std::vector<std::string> names;
@@ -192,10 +205,35 @@ void ApplyGameData(const data::TSearchPath& searchPath, const platform::TFileSou
   };
   level.ShaderSource.Read = [path](const std::string& name) { return path->Read(name); };
   level.ShaderSource.ImageExists = [path](const std::string& name) { return path->Exists(name); };
+  level.ShaderSource.Size = [path](const std::string& name) -> std::optional<std::uint64_t> {
+    const std::optional<data::TEntryInfo> found = path->Find(name);
+    if (!found) return std::nullopt;
+    return found->Size;
+  };
   level.ShaderSource.ReadAhead = [path](const std::vector<std::string>& names) { path->ReadAhead(names); };
 }
 
 }  // namespace
+
+platform::TFileSource RunFileSource(const TRunLevel& level, const data::TSearchPath& path) {
+  platform::TFileSource files;
+  // An absolute path (the program's own font beside an installed program) is no game-data name:
+  // it is read from the disk as it is.
+  files.Exists = [&level, &path](const std::string& name) {
+    std::error_code ec;
+    if (fs::path(name).is_absolute()) return fs::is_regular_file(name, ec);
+    if (name == level.Argument) return level.DiskPath.empty() || fs::is_regular_file(level.DiskPath, ec);
+    return path.Exists(name);
+  };
+  files.Read = [&level, &path](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
+    if (fs::path(name).is_absolute() && name != level.Argument) return ReadDiskFile(name, SIZE_MAX);
+    if (name != level.Argument) return path.Read(name);
+    if (!level.DiskPath.empty()) return ReadDiskFile(level.DiskPath, SIZE_MAX);
+    return level.Archived;
+  };
+  files.ReadAhead = [&path](const std::vector<std::string>& names) { path.ReadAhead(names); };
+  return files;
+}
 
 bool AddEnvironmentData(TCommandLine& options, const char* value, std::ostream& err) {
   if (!options.DataPaths.empty() || !value) return true;
@@ -230,9 +268,9 @@ int RunWithGameData(TCommandLine options) {
   TRunData run;
   std::error_code ec;
   const std::string base = fs::current_path(ec).string();
-  run.Path = std::make_unique<data::TSearchPath>(
-      options.DataPaths, base,
-      [](const std::string& line) { std::cerr << "bspwalk: warning: " << line << "\n"; });
+  const auto warn = [](const std::string& line) { std::cerr << "bspwalk: warning: " << line << "\n"; };
+  run.Budget.SetWarningSink(warn);
+  run.Path = std::make_unique<data::TSearchPath>(options.DataPaths, base, warn, &run.Budget);
   run.DataPaths = options.DataPaths;
   if (options.Mode == TRunMode::List) return PrintList(options, *run.Path);
 
@@ -244,10 +282,10 @@ int RunWithGameData(TCommandLine options) {
     }
     return 1;
   }
-  run.MakeSource();
+  run.Files = RunFileSource(run.Level, *run.Path);
   // Everything the run reads (level, images, font) comes through the search path from here on.
   const platform::TScopedFileSource source(run.Files);
-  ApplyGameData(*run.Path, run.Files, options.LevelOptions);
+  ApplyGameData(*run.Path, run.Files, run.Budget, options.LevelOptions);
 
   if (options.Mode == TRunMode::Viewer) {
     if (const std::optional<std::string> problem = ViewerLevelProblem(options.LevelPath)) {
@@ -280,8 +318,9 @@ int RunWithGameData(TCommandLine options) {
       options.Camera = SpawnCameraPose(spawns.front());
     }
   }
-  if (options.Mode != TRunMode::Viewer) return RunHeadlessFor(options);
-  return RunViewerFor(options);
+  const int exitCode = options.Mode != TRunMode::Viewer ? RunHeadlessFor(options) : RunViewerFor(options);
+  run.Budget.Report();  // what was left out after the load (the load reports its own)
+  return exitCode;
 }
 
 }  // namespace app

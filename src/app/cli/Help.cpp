@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "app/viewer/KeyTable.h"
+#include "platform/Budget.h"
 
 namespace app {
 namespace {
@@ -53,6 +54,24 @@ std::string HelpFooter(std::size_t keyColumn) {
   text += Tagged("2", "a usage error: an unknown option, a wrong value, options that do not "
                       "combine, a folder of --base, --data or BSPWALK_DATA that is not there, "
                       "--list without game data, a --size the GL cannot draw",
+                 keyColumn);
+  using platform::BudgetFigure;
+  using platform::TBudgetKind;
+  const platform::TBudgetLimits limits;
+  text += "\n*Limits*\n";
+  text += Tagged("per file", BudgetFigure(TBudgetKind::Inflated, platform::kMaxFileBytes) +
+                                 " (a level, an image, an archive entry); a shader script " +
+                                 BudgetFigure(TBudgetKind::Inflated, platform::kMaxScriptBytes),
+                 keyColumn);
+  text += Tagged("per run", BudgetFigure(TBudgetKind::Inflated, limits.InflatedBytes) +
+                                " inflated from archives, " +
+                                BudgetFigure(TBudgetKind::ReadFromDisk, limits.DiskBytes) +
+                                " read from disk, " + BudgetFigure(TBudgetKind::Shaders, limits.Shaders) +
+                                ", " + BudgetFigure(TBudgetKind::Tessellation, limits.TessellationBytes) +
+                                " of curved surfaces (at most " +
+                                std::to_string(limits.TessellationPerFileByte) +
+                                " bytes per byte of the level); what passes them is left out with "
+                                "one warning (see README.md, \"What input may cost\")",
                  keyColumn);
   text += "\n*Environment*\n";
   text += Tagged("BSPWALK_DATA", "game-data folders or .pk3 files, colon-separated, used when no "

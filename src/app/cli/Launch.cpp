@@ -78,10 +78,12 @@ int RunViewerFor(const TCommandLine& options) {
   TStartupOptions startup = StartupOptionsFor(options);
   startup.FontPath = FindDataFile(startup.FontPath);
   if (options.Verbose)
-    startup.Loaded = [shaders = options.Shaders, things = options.BrushModels || options.Items] {
+    startup.Loaded = [shaders = options.Shaders, budget = options.LevelOptions.Budget,
+                      things = options.BrushModels || options.Items] {
       const TLoadTimings& t = Level.LoadTimings;
       PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs);
       if (shaders) PrintShadingSummary(Level);
+      PrintBudgetSummary(budget);
       if (things) PrintThingsSummary(Level);
     };
   if (options.Size) {

@@ -61,6 +61,7 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TRunOptions& options, int& e
   if (options.Verbose) {
     PrintLoadSummary(Level, viewer->LevelLoadMs());
     if (options.Shaders) PrintShadingSummary(Level);
+    PrintBudgetSummary(options.LevelOptions.Budget);
     if (options.BrushModels || options.Items) PrintThingsSummary(Level);
   }
   return viewer;

@@ -122,8 +122,9 @@ void DescribeShadedTextures(TLevelInfo& info, const shaders::TShaderTable& table
   }
 }
 
-void AddSurfaceTriangles(TLevelInfo& info, const TBSPFile& records, std::int32_t tessellation) {
-  const TSurfacePlan plan = PlanSurfaces(records.Faces, tessellation);
+void AddSurfaceTriangles(TLevelInfo& info, const TBSPFile& records, std::int32_t tessellation,
+                         std::uint64_t mostBytes) {
+  const TSurfacePlan plan = PlanSurfaces(records.Faces, tessellation, mostBytes);
   info.Surfaces = TLevelInfo::TSurfaceTriangles{tessellation, FileTriangles(records.Faces),
                                                 TessellatedTriangles(records.Faces, plan),
                                                 plan.NotDrawn};
@@ -388,6 +389,13 @@ std::optional<TLoadedRecords> LoadForReport(const TRunOptions& options) {
   return loaded;
 }
 
+// What the load would let the curved surfaces take: the run's budget, or the default figures.
+std::uint64_t TessellationBytesFor(const TRunOptions& options, std::size_t fileSize) {
+  const platform::TBudgetLimits limits =
+      options.LevelOptions.Budget ? options.LevelOptions.Budget->Limits() : platform::TBudgetLimits{};
+  return TessellationAllowance(limits, limits.TessellationBytes, fileSize);
+}
+
 }  // namespace
 
 int RunInfo(const TRunOptions& options) {
@@ -399,7 +407,7 @@ int RunInfo(const TRunOptions& options) {
     const TLevelOptions& levelOptions = options.LevelOptions;
     const shaders::TShaderSource source =
         levelOptions.ShaderSource.ScriptNames ? levelOptions.ShaderSource : shaders::BaseFolderSource();
-    const shaders::TShaderTable table = shaders::LoadShaderTable(source);
+    const shaders::TShaderTable table = shaders::LoadShaderTable(source, options.LevelOptions.Budget);
     if (options.Verbose)
       for (const shaders::TProblem& problem : table.Problems)
         std::cerr << "bspwalk: " << problem.Describe() << "\n";
@@ -408,10 +416,11 @@ int RunInfo(const TRunOptions& options) {
       states.push_back(shaders::DescribeTexture(texture.Name, table, source.ImageExists).State);
   }
   if (options.AllSurfaces) {
-    AddSurfaceTriangles(info, loaded->Records, options.Tessellation);
+    const std::uint64_t mostBytes = TessellationBytesFor(options, loaded->File.Size());
+    AddSurfaceTriangles(info, loaded->Records, options.Tessellation, mostBytes);
     if (options.Verbose)
       for (const std::string& warning :
-           PlanSurfaces(loaded->Records.Faces, options.Tessellation).Warnings)
+           PlanSurfaces(loaded->Records.Faces, options.Tessellation, mostBytes).Warnings)
         std::cerr << "bspwalk: warning: " << warning << "\n";
   }
   if (options.Shaders || options.AllSurfaces || options.BrushModels) {
@@ -428,7 +437,9 @@ int RunAt(const TRunOptions& options) {
   TQuake3BSP level = VisibilityModel(loaded->Records);
   if (options.BrushModels) AddBrushModels(level, loaded->File);
   std::optional<TSurfacePlan> plan;
-  if (options.AllSurfaces) plan = PlanSurfaces(loaded->Records.Faces, options.Tessellation);
+  if (options.AllSurfaces)
+    plan = PlanSurfaces(loaded->Records.Faces, options.Tessellation,
+                        TessellationBytesFor(options, loaded->File.Size()));
   for (const TVector& position : options.AtPositions) {
     const TPositionReport report = ReportAt(level, position, plan ? &plan->Drawn : nullptr, options.BrushModels);
     std::cout << (options.Json ? PositionJson(position, report) : PositionText(position, report));

@@ -83,8 +83,10 @@ TLevelInfo GatherLevelInfo(const TLevelFile& file, const TBSPFile& records);
 void DescribeShadedTextures(TLevelInfo& info, const shaders::TShaderTable& table,
                             const std::function<bool(const std::string&)>& imageExists);
 
-// Adds the triangle counts of --surfaces all at `tessellation` segments per piece side.
-void AddSurfaceTriangles(TLevelInfo& info, const TBSPFile& records, std::int32_t tessellation);
+// Adds the triangle counts of --surfaces all at `tessellation` segments per piece side, the
+// curved surfaces kept within `mostBytes` as the load keeps them.
+void AddSurfaceTriangles(TLevelInfo& info, const TBSPFile& records, std::int32_t tessellation,
+                         std::uint64_t mostBytes = UINT64_MAX);
 
 std::string LevelInfoText(const TLevelInfo& info);
 std::string LevelInfoJson(const TLevelInfo& info);

@@ -32,6 +32,24 @@ void PrintSurfaceSummary(const TSurfaceSummary& surfaces, double tessellationMs)
                surfaces.Tessellated, surfaces.Tessellation,
                static_cast<long long>(surfaces.Triangles), tessellationMs, surfaces.NotDrawn);
 }
+void PrintBudgetSummary(const platform::TBudget* budget) {
+  if (!budget) return;
+  using platform::TBudgetKind;
+  const auto used = [budget](TBudgetKind kind) {
+    const std::uint64_t limit = budget->Limits().Of(kind), amount = budget->Used(kind);
+    if (kind == TBudgetKind::Shaders)
+      return std::to_string(amount) + " of " + platform::BudgetFigure(kind, limit);
+    char megabytes[32];
+    std::snprintf(megabytes, sizeof megabytes, "%.1f of ", static_cast<double>(amount) / (1 << 20));
+    return megabytes + platform::BudgetFigure(kind, limit);
+  };
+  std::fprintf(stderr,
+               "bspwalk: budgets used: %s inflated from archives, %s read from disk, %s kept, %s "
+               "of curved surfaces\n",
+               used(TBudgetKind::Inflated).c_str(), used(TBudgetKind::ReadFromDisk).c_str(),
+               used(TBudgetKind::Shaders).c_str(), used(TBudgetKind::Tessellation).c_str());
+}
+
 void PrintShadingSummary(const TQuake3BSP& level) {
   const TLevelShading& shading = level.Shading;
   for (const shaders::TProblem& problem : shading.Problems)

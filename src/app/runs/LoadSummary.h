@@ -15,4 +15,7 @@ void PrintSurfaceSummary(const TSurfaceSummary& surfaces, double tessellationMs)
 // TexturesWithoutImage and FacesWithoutImage. Nothing for a plain load.
 void PrintShadingSummary(const TQuake3BSP& level);
 
+// How much of each budget of the run the load used (nothing without a budget).
+void PrintBudgetSummary(const platform::TBudget* budget);
+
 }  // namespace app

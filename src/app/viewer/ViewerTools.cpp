@@ -13,6 +13,7 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "camera/CameraClass.h"
+#include "level/BSPFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -127,6 +128,7 @@ std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevel
   TQuake3BSP fresh;
   std::string reason;
   try {
+    if (options.Budget) options.Budget->Restart();  // the old level goes, and its account with it
     if (!fresh.LoadBSP(path, options)) reason = messages.empty() ? "cannot be opened" : messages.front();
   } catch (const std::exception& error) {
     reason = error.what();
@@ -134,6 +136,10 @@ std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevel
   platform::SetMessageTarget(previous);
   if (!reason.empty()) {
     DeleteLevelTextures(fresh);
+    // A file --watch saw change may still be being written: where it ends tells how far it got.
+    if (ViewModes.Watch)
+      if (const auto bytes = platform::ReadWholeFile(path))
+        if (const std::optional<std::string> cut = CutShortText(*bytes)) reason += "; " + *cut;
     return path + ": " + reason;
   }
   DeleteLevelTextures(level);
