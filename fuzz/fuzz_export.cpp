@@ -1,7 +1,7 @@
 // The export's side of a level over arbitrary bytes: loaded as --export loads it (no GL), its
 // faces planned and turned into glTF's arrays with curved surfaces tessellated. Whatever the file,
 // every index stays inside its primitive's vertices, every value is finite, every normal of unit
-// length, and the triangles are those the plan counted.
+// length, every vertex colour has its vertex, and the triangles are those the plan counted.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +31,7 @@ void CheckMeshes(const std::vector<TExportMesh>& meshes, std::int64_t triangles)
       const std::size_t vertices = p.Positions.size() / 3;
       Check(p.Normals.size() == vertices * 3 && p.TexCoords.size() == vertices * 2);
       Check(p.LightmapCoords.empty() || p.LightmapCoords.size() == vertices * 2);
+      Check(p.Colours.empty() || p.Colours.size() == vertices * 4);
       for (const std::uint32_t index : p.Indices) Check(index < vertices);
       for (const auto* values : {&p.Positions, &p.Normals, &p.TexCoords, &p.LightmapCoords})
         for (const float value : *values) Check(std::isfinite(value));
@@ -58,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.Files = &source;
   options.Surfaces = TSurfaceSet::All;
   options.Tessellation = 2;  // small, so that one input stays quick
+  options.VertexLight = size % 3 == 0;  // the vertex-lit faces' materials and colours
   try {
     const TBSPFile records = ParseBSP(bytes);
     TQuake3BSP level;
@@ -67,8 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<TBSPModel> models = ReadModels(bytes, records.Faces.size());
     const std::vector<std::int32_t> faceModels = FaceModels(models, records.Faces.size());
     const TAtlasLayout atlases = LayoutAtlases(static_cast<std::int32_t>(lightmaps.size()), 128, 128);
+    // Every other lightmap without a page, as lightmap files that cannot be used.
+    std::vector<std::uint8_t> usable(lightmaps.size());
+    for (std::size_t m = 0; m < usable.size(); ++m) usable[m] = (m + size) % 2 == 0;
     const TExportPlan plan = PlanExport({records.Faces, records.Textures, {}, &surfaces, options.Tessellation,
-                                         faceModels, size % 2 == 0, level.LightmapCount, atlases.PagesPerAtlas});
+                                         faceModels, size % 2 == 0, level.LightmapCount, atlases.PagesPerAtlas,
+                                         usable, options.VertexLight});
     CheckMeshes(BuildExportMeshes(level, plan, atlases, faceModels, models, 0.0254f), plan.Triangles);
   } catch (const EBSPFormatError&) {
   } catch (const platform::EInOutError&) {

@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr std::array<std::uint8_t, 4> kWhite = {255, 255, 255, 255};
+
 float Finite(float value) { return std::isfinite(value) ? value : 0.0f; }
 
 // The vertex normal as a unit vector in glTF's frame; the face's own normal where the vertex's is
@@ -59,6 +61,17 @@ void AppendLightmapCoords(const TQuake3BSP& level, std::size_t f, const TAtlasLa
   }
 }
 
+// The face's colours of the vertex pass; white where the load made none for it.
+void AppendVertexColours(const TQuake3BSP& level, std::size_t f, TExportPrimitive& primitive) {
+  const std::size_t count = level.FaceVertices[f].size();
+  const AGLbyt4* colours = f < level.Lighting.FaceColours.size() ? &level.Lighting.FaceColours[f] : nullptr;
+  for (std::size_t j = 0; j < count; ++j) {
+    const bool known = colours && colours->size() == count;
+    primitive.Colours.insert(primitive.Colours.end(), known ? (*colours)[j].begin() : kWhite.begin(),
+                             known ? (*colours)[j].end() : kWhite.end());
+  }
+}
+
 void Bound(TExportPrimitive& primitive) {
   constexpr float kHuge = std::numeric_limits<float>::max();
   primitive.Min = {kHuge, kHuge, kHuge};
@@ -102,7 +115,9 @@ std::vector<TExportMesh> BuildExportMeshes(const TQuake3BSP& level, const TExpor
     primitive.Positions.reserve(3 * size.first);
     primitive.Normals.reserve(3 * size.first);
     primitive.TexCoords.reserve(2 * size.first);
-    if (plan.Materials[static_cast<std::size_t>(key.second)].Atlas >= 0) primitive.LightmapCoords.reserve(2 * size.first);
+    const std::int32_t atlas = plan.Materials[static_cast<std::size_t>(key.second)].Atlas;
+    if (atlas >= 0) primitive.LightmapCoords.reserve(2 * size.first);
+    if (atlas == kVertexLitAtlas) primitive.Colours.reserve(4 * size.first);
     primitive.Indices.reserve(size.second);
   }
   for (std::size_t f = 0; f < plan.FaceMaterial.size(); ++f) {
@@ -115,8 +130,9 @@ std::vector<TExportMesh> BuildExportMeshes(const TQuake3BSP& level, const TExpor
     TExportPrimitive& primitive = byModel[model][material];
     primitive.Material = material;
     AppendFace(level, f, origin, scale, primitive);
-    if (plan.Materials[static_cast<std::size_t>(material)].Atlas >= 0)
-      AppendLightmapCoords(level, f, atlases, primitive);
+    const std::int32_t atlas = plan.Materials[static_cast<std::size_t>(material)].Atlas;
+    if (atlas >= 0) AppendLightmapCoords(level, f, atlases, primitive);
+    if (atlas == kVertexLitAtlas) AppendVertexColours(level, f, primitive);
   }
   std::vector<TExportMesh> meshes;
   for (auto& [model, primitives] : byModel) {

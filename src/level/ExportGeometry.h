@@ -26,6 +26,9 @@ struct TExportPrimitive {
   std::vector<float> Positions, Normals;  // three per vertex
   std::vector<float> TexCoords;           // two per vertex: the surface image's (s, t) as stored
   std::vector<float> LightmapCoords;      // two per vertex in the atlas; empty without a lightmap
+  // Four per vertex with kVertexLitAtlas: the brightened vertex colours of the vertex pass (alpha
+  // 255); empty otherwise.
+  std::vector<std::uint8_t> Colours;
   std::vector<std::uint32_t> Indices;     // three per triangle
   std::array<float, 3> Min{}, Max{};      // of Positions
 };

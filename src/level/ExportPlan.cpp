@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "level/Patch.h"
+#include "level/VertexLight.h"
 
 std::int64_t DrawnTriangles(const TBSPFace& face, bool drawn, std::int32_t tessellation) {
   if (!drawn) return 0;
@@ -31,9 +32,16 @@ std::optional<TExportMaterial> MaterialOf(const TExportSource& source, std::size
   const bool shaded = !source.States.empty();
   if (shaded && !source.States[static_cast<std::size_t>(t)].Drawn) return std::nullopt;
   if (!source.FaceModels.empty() && source.FaceModels[f] != 0 && !source.BrushModels) return std::nullopt;
-  const bool lightmapped = face.LightmapIndex >= 0 && face.LightmapIndex < source.LightmapCount &&
-                           (!shaded || source.States[static_cast<std::size_t>(t)].Lightmap);
-  return TExportMaterial{t, lightmapped ? face.LightmapIndex / source.PagesPerAtlas : -1};
+  const std::int32_t m = face.LightmapIndex;
+  const shaders::TDrawState* state = shaded ? &source.States[static_cast<std::size_t>(t)] : nullptr;
+  if (source.VertexLight && m == kVertexLitFace &&
+      (!state || (!state->Blended && (state->Lightmap || state->VertexColours))))
+    return TExportMaterial{t, kVertexLitAtlas};
+  const bool lightmapped = m >= 0 && m < source.LightmapCount && (!state || state->Lightmap) &&
+                           (source.PageUsable.empty() ||
+                            (static_cast<std::size_t>(m) < source.PageUsable.size() &&
+                             source.PageUsable[static_cast<std::size_t>(m)] != 0));
+  return TExportMaterial{t, lightmapped ? m / source.PagesPerAtlas : -1};
 }
 
 }  // namespace

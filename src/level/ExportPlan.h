@@ -21,9 +21,12 @@ inline constexpr std::int32_t kSurfaceSky = 0x4, kSurfaceNoDraw = 0x80;
 // near (OpenArena's largest: about 190,000 at --tess 8, 12 million at --tess 64).
 inline constexpr std::int64_t kMostExportTriangles = 10'000'000;
 
+inline constexpr std::int32_t kVertexLitAtlas = -2;
+
 struct TExportMaterial {
   std::int32_t Texture = 0;
-  std::int32_t Atlas = -1;  // the lightmap atlas its faces use; -1: drawn without a lightmap
+  std::int32_t Atlas = -1;  // the lightmap atlas its faces use; -1: drawn without a lightmap;
+                            // kVertexLitAtlas: lit by its vertex colours (--vertex-light)
   auto operator<=>(const TExportMaterial&) const = default;
 };
 
@@ -41,6 +44,12 @@ struct TExportSource {
   bool BrushModels = false;
   std::int32_t LightmapCount = 0;
   std::int32_t PagesPerAtlas = 1;
+  // Per lightmap, whether it has a page (lightmap files may not); empty: every one below
+  // LightmapCount has.
+  std::span<const std::uint8_t> PageUsable = {};
+  // --vertex-light: faces with lightmap index -3 that the vertex pass draws get materials of their
+  // own, with kVertexLitAtlas.
+  bool VertexLight = false;
 };
 
 struct TExportPlan {

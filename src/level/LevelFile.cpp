@@ -80,7 +80,18 @@ void TLevelFile::CheckDirectory() {
 }
 
 bool TLevelFile::IsQuake3Header() const {
-  return std::memcmp(FileHeader.ID, "IBSP", 4) == 0 && FileHeader.Version == 46;
+  if (std::memcmp(FileHeader.ID, "IBSP", 4) != 0) return false;
+  return FileHeader.Version == 46 || (FileHeader.Version == 47 && RecordSizesMatch());
+}
+
+bool TLevelFile::RecordSizesMatch() const {
+  // Quake 3's record sizes; the entities (text) and the visibility data (rows) have none.
+  constexpr std::int32_t kRecordSizes[kLumpCount] = {0, 72, 16, 36, 48, 4, 4, 40, 12, 8, 44, 4, 72, 104, 49152, 8, 0};
+  for (int index = 0; index < kLumpCount; ++index) {
+    const std::int32_t length = Lumps[static_cast<std::size_t>(index)].Length;
+    if (kRecordSizes[index] > 0 && (length < 0 || length % kRecordSizes[index] != 0)) return false;
+  }
+  return true;
 }
 
 std::string TLevelFile::EntitiesText() const {

@@ -42,8 +42,11 @@ class TLevelFile {
   const TBSPHeader& Header() const { return FileHeader; }
   const TBSPLump& Lump(int index) const { return Lumps.at(static_cast<std::size_t>(index)); }
 
-  // True for the letters IBSP and version 46, what Quake 3 writes; others load all the same.
+  // True for the letters IBSP and version 46, what Quake 3 writes, or version 47, which later
+  // games write with the same lumps and records, when RecordSizesMatch. Others load all the same.
   bool IsQuake3Header() const;
+  // Every lump of fixed-size records holds a whole number of Quake 3's records.
+  bool RecordSizesMatch() const;
 
   // The entities lump as text, up to its first NUL.
   std::string EntitiesText() const;

@@ -11,6 +11,7 @@
 
 #include "genom/genom.h"
 #include "level/LevelThings.h"
+#include "level/Q3BSP_lighting.h"
 #include "shaders/Shaders.h"
 #include "platform/Budget.h"
 #include "platform/Files.h"
@@ -169,6 +170,13 @@ struct TLevelOptions {
   // When lgmp/ does not exist, the lightmaps are uploaded without writing their images (the plain
   // load fails with "Cannot create file" instead).
   bool LightmapFilesOptional = false;
+  // --external-lightmaps: a level whose lightmap lump is empty while its faces name lightmaps takes
+  // them from the files lm_0000.tga (.png, .jpg), lm_0001... in LightmapFolder (empty: the folder
+  // beside the level file named after its stem). --vertex-light: the brightened vertex colours of
+  // the faces with lightmap index -3 made ready for their pass (level/Q3BSP_lighting.h).
+  bool ExternalLightmaps = false;
+  std::string LightmapFolder;
+  bool VertexLight = false;
   // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
   // with TRenderOptions::BrushModels can mark their faces where their boxes are visible.
   bool BrushModels = false;
@@ -208,6 +216,9 @@ struct TRenderOptions {
   bool AllFaces = false;
   // All: every face with triangles to draw is drawn and counted (level/Q3BSP_surfaces.h).
   TSurfaceSet Surfaces = TSurfaceSet::Polygons;
+  // The faces with lightmap index -3 get a pass like the lightmap pass with their brightened
+  // vertex colours (a load with TLevelOptions::VertexLight made them).
+  bool VertexLight = false;
   // --brush-models: the faces of every visible brush model marked too (level/Things.h).
   bool BrushModels = false;
   // Markers (--mode entities, F7): a small box per point entity in its family's colour.
@@ -302,6 +313,9 @@ struct TQuake3BSP {
   // control points and has no FaceIndices.
   TSurfaceSummary Surfaces;
 
+  // Lightmaps from files and vertex light (TLevelOptions::ExternalLightmaps, VertexLight); empty
+  // after a plain load.
+  TLevelLighting Lighting;
   // The entities, their places, the models lump, and what the brush models and items need
   // (level/Things.h, render/ItemModels.cpp).
   TLevelThings Things;

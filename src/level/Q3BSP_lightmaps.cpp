@@ -93,6 +93,8 @@ void CheckLightmapIndices(std::int32_t highestX, std::int32_t highestY) {
                                 std::to_string(highestX) + " and " + std::to_string(highestY));
 }
 
+std::uint8_t BrightenedLightmapByte(std::uint8_t value) { return kBrighten[value]; }
+
 void BrightenLightmap(std::span<std::uint8_t> bytes) {
   for (std::uint8_t& byte : bytes) byte = kBrighten[byte];
 }

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#include "level/LightmapFiles.h"
 #include "level/Q3BSP_shading.h"
 #include "level/Q3BSP_surfaces.h"
+#include "level/VertexLight.h"
 #include "platform/Messages.h"
 
 namespace {
@@ -118,6 +120,7 @@ void BuildLevelModel(TQuake3BSP& level, TLevelLoad& load) {
     TessellatePatches(level, file, options.Tessellation, &load.Budget, load.Bytes ? load.Bytes->size() : 0);
     load.Timings.TessellationMs = load.Stopwatch.LapMs();
   }
+  if (options.VertexLight) BuildVertexLightColours(level, file);
   level.MeshVertices = std::move(file.MeshVertices);
   file.Vertices = {};
   load.Timings.ReadingMs += load.Stopwatch.LapMs();
@@ -137,7 +140,9 @@ void FinishLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   TBSPFile& file = load.File;
   GroupFaces(level.Faces, level.LightmapCount, level.LightmapFaceCounts, level.LightmapFaces,
              [](const TBSPFace& face) { return face.LightmapIndex; });
+  if (level.Lighting.FromFiles) LeaveOutUnusableLightmaps(level);
   if (load.Options.Shaders) GroupShadedFaces(level);
+  if (load.Options.VertexLight) GroupVertexLitFaces(level, load.Options.Shaders);
 
   level.LeafCount = static_cast<std::int32_t>(file.Leaves.size());
   level.NodeCount = static_cast<std::int32_t>(file.Nodes.size());

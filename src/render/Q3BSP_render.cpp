@@ -12,6 +12,7 @@
 #include "level/Q3BSP_visibility.h"
 #include "level/Things.h"
 #include "render/ItemModels.h"
+#include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
 #include "render/Q3BSP_viewmodes.h"
@@ -112,6 +113,8 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
       DrawPolygon(*this, f);
     }
   }
+  // Faces lit by their vertices, in the same way (Q3BSP_vertexlight.cpp).
+  if (options.VertexLight) DrawVertexLitFaces(*this, Lighting.VertexLitFaces, allSurfaces);
 
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);

@@ -13,6 +13,7 @@
 #include "level/Q3BSP_surfaces.h"
 #include "platform/Budget.h"
 #include "render/Q3BSP_images.h"
+#include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_sky.h"
 
@@ -178,6 +179,7 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
     }
     if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
   }
+  if (options.VertexLight) DrawShadedVertexLitFaces(level, allSurfaces);  // Q3BSP_vertexlight.cpp
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);
 

@@ -18,6 +18,7 @@
 #include "platform/Messages.h"
 #include "render/Q3BSP_images.h"
 #include "render/ItemModels.h"
+#include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_shaders.h"
 #include "textures/Textures.h"
 
@@ -77,6 +78,7 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
   load.Timings.SurfaceImagesMs = load.Stopwatch.LapMs();
   GroupTextureFaces(*this);
   UploadLightmaps(*this, load.File.Lightmaps);
+  UploadLightmapFiles(*this, load, fileName);  // --external-lightmaps (Q3BSP_lightmapfiles.cpp)
   load.Timings.LightmapsMs = load.Stopwatch.LapMs();
   FinishLevelModel(*this, load);
   // The entities and what the opt-in extensions build from them; no GL call without them.

@@ -79,6 +79,7 @@ TDrawState DrawStateOf(const TShader* shader) {
   const auto image = std::find_if(shader->Stages.begin(), shader->Stages.end(),
                                   [](const TStage& s) { return IsImage(s.Map); });
   const bool lightmapFirst = first.Map == "$lightmap";
+  state.VertexColours = first.VertexColours;
   state.AlphaTest = lightmapFirst && image != shader->Stages.end() ? image->AlphaTest : first.AlphaTest;
   const bool replaces = first.BlendSource == TBlendFactor::One && first.BlendDestination == TBlendFactor::Zero;
   if (first.HasBlend && !lightmapFirst && !replaces) {

@@ -127,7 +127,7 @@ constexpr std::array kIgnoredGeneral = {
     "tesssize", "entitymergable", "light", "cloudparms", "lightning", "fogonly", "skyparms_",
 };
 constexpr std::array kIgnoredStage = {
-    "rgbgen", "alphagen", "tcgen", "tcmod", "depthfunc", "depthwrite", "detail", "videomap",
+    "alphagen", "tcgen", "tcmod", "depthfunc", "depthwrite", "detail", "videomap",
 };
 
 bool Listed(const auto& list, const std::string& word) {
@@ -377,6 +377,10 @@ class TScriptReader {
       else if (f == "lt128") stage.AlphaTest = TAlphaTest::LT128;
       else if (f == "ge128") stage.AlphaTest = TAlphaTest::GE128;
       else Tokens.Problem(keyword.Line, "alphaFunc '" + f + "' is not GT0, LT128 or GE128");
+    } else if (k == "rgbgen") {
+      // Only where the colour comes from matters here; the other generators are drawn still.
+      const std::string g = args.empty() ? "" : args[0].Text;
+      stage.VertexColours = g == "vertex" || g == "exactvertex";
     } else if (!Listed(kIgnoredStage, k)) {
       Tokens.Problem(keyword.Line, "unknown stage directive '" + k + "' in shader '" + shader.Name + "'");
     }

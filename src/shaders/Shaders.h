@@ -40,6 +40,7 @@ struct TStage {
   TBlendFactor BlendSource = TBlendFactor::One;
   TBlendFactor BlendDestination = TBlendFactor::Zero;
   TAlphaTest AlphaTest = TAlphaTest::None;
+  bool VertexColours = false;  // rgbGen vertex or exactVertex: lit by the vertices' colours
 };
 
 struct TShader {
@@ -128,6 +129,9 @@ struct TDrawState {
   TBlendFactor BlendSource = TBlendFactor::One;
   TBlendFactor BlendDestination = TBlendFactor::Zero;
   bool Lightmap = true;    // the lightmap pass goes over it
+  // The first stage takes its colour from the vertices (rgbGen vertex or exactVertex): with
+  // --vertex-light, faces lit by their vertices get the vertex pass.
+  bool VertexColours = false;
   bool operator==(const TDrawState&) const = default;
 };
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace textures {
@@ -107,5 +108,25 @@ inline constexpr int kMostJPEGScans = 100;
 // Library warnings (corrupt or truncated data) are ignored and the rows produced are kept.
 TJPEGDecoded DecodeJPEG(std::span<const std::uint8_t> bytes, std::size_t maxPixels = kNoPixelLimit,
                         std::uint32_t maxSide = kNoSideLimit);
+
+// --- PNG through libpng: every colour type and bit depth, as 8-bit RGB, or RGBA when the picture
+// has transparency ---
+
+enum class TPNGError {
+  None,
+  Header,         // not a PNG picture, or its header could not be read
+  TooLarge,       // more pixels than the caller's limit, or a side above the caller's largest
+  TooLittleData,  // fewer bytes than the least the claimed size can be compressed into
+  Decode,         // the data ends early or is damaged; Message holds libpng's text
+};
+
+struct TPNGDecoded : TDecoded<TPNGError> {
+  std::string Message;
+};
+
+// Buffer row y holds picture row height - 1 - y: the picture's bottom row comes first, as with
+// DecodeJPEG. A gamma the file states is converted to the usual one (sRGB).
+TPNGDecoded DecodePNG(std::span<const std::uint8_t> bytes, std::size_t maxPixels = kNoPixelLimit,
+                      std::uint32_t maxSide = kNoSideLimit);
 
 }  // namespace textures

@@ -28,8 +28,9 @@ namespace {
 using hostile::kMostCpuSeconds;
 using hostile::kMostResidentMB;
 
-// --export goes wherever --screenshot goes: the same input costs it the same, in the same words.
-enum TMode { Info = 1, Shot = 2, Bench = 4, Shaded = 8, Export = 16 };
+// --export goes wherever --screenshot goes (and with --full wherever --full goes): the same input
+// costs it the same, in the same words.
+enum TMode { Info = 1, Shot = 2, Bench = 4, Shaded = 8, Export = 16, Full = 32, FullInfo = 64, FullExport = 128 };
 
 std::vector<std::string> ArgsFor(TMode mode) {
   switch (mode) {
@@ -38,6 +39,9 @@ std::vector<std::string> ArgsFor(TMode mode) {
     case Bench: return {"--benchmark", "--frames", "3", "--size", "64x48", "maps/hostile.bsp"};
     case Shaded: return {"--screenshot", "lgmp/shot.png", "--size", "64x48", "--shaders", "maps/hostile.bsp"};
     case Export: return {"--export", "lgmp/level.glb", "maps/hostile.bsp"};
+    case Full: return {"--screenshot", "lgmp/shot.png", "--size", "64x48", "--full", "maps/hostile.bsp"};
+    case FullInfo: return {"--info", "--full", "maps/hostile.bsp"};
+    case FullExport: return {"--export", "lgmp/level.glb", "--full", "maps/hostile.bsp"};
   }
   return {};
 }
@@ -87,6 +91,23 @@ std::function<void(const std::string&)> Image(const std::string& extension, cons
   return [extension, bytes](const std::string& base) {
     TBspWriter::SmallLevel("tex/img").WriteTo(base + "/maps/hostile.bsp");
     testsupport::WriteFile(base + "/tex/img" + extension, bytes);
+  };
+}
+
+// The small level without lump lightmaps, its face naming lightmap `index`, with these files beside
+// it in maps/hostile/ (a name ending in '/' is a folder).
+std::function<void(const std::string&)> LightmapFiles(std::int32_t index,
+                                                      std::vector<std::pair<std::string, TBytes>> files) {
+  return [index, files](const std::string& base) {
+    TBspWriter w = TBspWriter::SmallLevel("tex/img");
+    w.Lightmaps.clear();
+    w.Faces[0].LightmapIndex = index;
+    w.WriteTo(base + "/maps/hostile.bsp");
+    for (const auto& [name, bytes] : files) {
+      fs::create_directories(base + "/maps/hostile");
+      if (name.back() == '/') fs::create_directories(base + "/maps/hostile/" + name);
+      else testsupport::WriteFile(base + "/maps/hostile/" + name, bytes);
+    }
   };
 }
 
@@ -171,6 +192,29 @@ std::vector<TCase> Corpus() {
       {"TGA cut in its header", Shot, Image(".tga", TBytes(10, 2)), 1, "Read beyond end of file"},
   };
   cases.insert(cases.end(), images.begin(), images.end());
+
+  // Lightmap files (--full takes them): a warning naming the file, and its faces without lightmap.
+  const TBytes png = testsupport::MakePNG(16, 8, 3, Grey(16 * 8 * 3));
+  TBytes wide = testsupport::TGAHeader(30000, 1, {});
+  wide.resize(wide.size() + 90000, 9);
+  const std::vector<TCase> lightmaps = {
+      {"lightmap files of mixed sizes", Full | FullInfo,
+       LightmapFiles(2, {{"lm_0000.tga", testsupport::MakeTGA(1, 1, Grey(3))}, {"lm_0001.png", png},
+                         {"lm_0002.jpg", testsupport::MakeJPEG(64, 32, 3, Grey(64 * 32 * 3))}}), 0, ""},
+      {"lightmap file 30000 wide", Full | FullInfo, LightmapFiles(0, {{"lm_0000.tga", wide}}), 0, "sides above 8192 pixels"},
+      {"lightmap file cut short", Full | FullInfo, LightmapFiles(0, {{"lm_0000.png", TBytes(png.begin(), png.end() - 30)}}), 0,
+       "lm_0000.png: damaged or truncated"},
+      {"lightmap file that is a folder", Full | FullInfo, LightmapFiles(0, {{"lm_0000.tga/", {}}}), 0,
+       "lm_0000.tga (.png, .jpg): no such file"},
+      {"lightmap index of two billion", Full | FullInfo, LightmapFiles(kHuge, {{"lm_0000.tga", testsupport::MakeTGA(1, 1, Grey(3))}}),
+       0, "the faces of lightmaps 1 to 2147483647 are drawn without lightmap"},
+      {"vertex colours of a large curved surface", Full, Level([](TBspWriter& w) {
+         w.Vertices.assign(33 * 33, TBspWriter::Vertex(1, 2, 3));
+         w.Faces[0] = TBspWriter::Face(0, 0, 33 * 33, -3, 2);
+         w.Faces[0].PatchSize[0] = w.Faces[0].PatchSize[1] = 33;
+       }), 0, ""},
+  };
+  cases.insert(cases.end(), lightmaps.begin(), lightmaps.end());
   return cases;
 }
 
@@ -188,8 +232,8 @@ std::map<std::string, TBytes> FilesOutsideLgmp(const std::string& dir) {
 TEST(HostileInput, EachInputCostsLittleAndGetsOneClearMessage) {
   double mostCpu = 0, mostMB = 0;
   for (const TCase& c : Corpus()) {
-    for (const TMode mode : {Info, Shot, Bench, Shaded, Export}) {
-      if (!(c.Modes & (mode == Export ? Shot : mode))) continue;
+    for (const TMode mode : {Info, Shot, Bench, Shaded, Export, Full, FullInfo, FullExport}) {
+      if (!(c.Modes & (mode == Export ? Shot : mode == FullExport ? Full : mode))) continue;
       SCOPED_TRACE(c.Name + ", " + ArgsFor(mode).front());
       testsupport::TTempDir base;
       fs::create_directories(base / "maps");
@@ -214,7 +258,7 @@ TEST(HostileInput, EachInputCostsLittleAndGetsOneClearMessage) {
       mostCpu = std::max(mostCpu, run.CpuSeconds);
       mostMB = std::max(mostMB, run.PeakResidentMB);
       EXPECT_TRUE(FilesOutsideLgmp(base.Path()) == before) << "a file outside lgmp/ was written";
-      if ((mode == Shot || mode == Shaded) && c.ExitCode == 0) {
+      if ((mode == Shot || mode == Shaded || mode == Full) && c.ExitCode == 0) {
         EXPECT_TRUE(fs::exists(base / "lgmp/shot.png"));
       }
     }

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include <jpeglib.h>
+#include <png.h>
 
 namespace testsupport {
 namespace {
@@ -158,6 +159,22 @@ TBytes WithJPEGSize(TBytes jpeg, int width, int height) {
       break;
     }
   return jpeg;
+}
+
+TBytes MakePNG(int width, int height, int channels, const TBytes& pixels) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = channels == 1 ? PNG_FORMAT_GRAY : channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr))
+    throw std::runtime_error("cannot size the PNG");
+  TBytes out(size);
+  if (!png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr))
+    throw std::runtime_error("cannot write the PNG");
+  out.resize(size);
+  return out;
 }
 
 }  // namespace testsupport

@@ -1,6 +1,6 @@
 #pragma once
 // Small writers of synthetic image files for the loader tests: TGA (stored or run-length encoded),
-// 24-bit BMP and JPEG (through libjpeg). Pixels are given in the byte order the file stores.
+// 24-bit BMP, JPEG (through libjpeg) and PNG (through libpng). Pixels are given in the byte order the file stores.
 #include <cstdint>
 #include <vector>
 
@@ -46,5 +46,8 @@ TBytes MakeUnknownColourJPEG(int width, int height, int components, const TBytes
 
 // The JPEG with its frame header rewritten to claim width x height (the data is left as it was).
 TBytes WithJPEGSize(TBytes jpeg, int width, int height);
+
+// A PNG of top-to-bottom rows: 1 (grey), 3 (RGB) or 4 (RGBA) channels of 8 bits.
+TBytes MakePNG(int width, int height, int channels, const TBytes& pixels);
 
 }  // namespace testsupport

@@ -47,7 +47,7 @@ struct TRawOptions {
   std::vector<std::string> At;
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
-  bool Shaders = false, Full = false;
+  bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false;
   std::string Surfaces, Tess;
   bool Entities = false, BrushModels = false;  // entities, brush models and items
   std::string Class, Goto;
@@ -100,7 +100,8 @@ constexpr TOptionRow kOptions[] = {
      "Draw surfaces as the shader scripts (scripts/*.shader) describe them: images, "
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
-     "Every fidelity option at once (today: --shaders, --surfaces all, --brush-models, items)"},
+     "Every fidelity option at once (today: --shaders, --surfaces all, --external-lightmaps, "
+     "--vertex-light, --brush-models, items)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
@@ -122,6 +123,12 @@ constexpr TOptionRow kOptions[] = {
      "polygons (default) or all: also curved surfaces and meshes"},
     {"--tess", &TRawOptions::Tess, "N",  // fidelity
      "Segments per side of a curved-surface piece, 1 to 64 (default 8); with --surfaces all"},
+    {"--external-lightmaps", &TRawOptions::ExternalLightmaps, "",  // fidelity
+     "A level whose lightmap lump is empty takes its lightmaps from the files "
+     "maps/LEVEL/lm_0000.tga (.png, .jpg), lm_0001, ... beside it"},
+    {"--vertex-light", &TRawOptions::VertexLight, "",  // fidelity
+     "Faces lit by their vertices (lightmap index -3) drawn with their vertex colours, "
+     "not full bright"},
     {"--data", &TRawOptions::Data, "DIR",  // level and data
      "Game-data folder (its loose files and *.pk3 archives) or one .pk3 file; "
      "repeatable, later over earlier (default: BSPWALK_DATA, colon-separated)"},
@@ -347,9 +354,12 @@ void ApplyViewTools(const CLI::App& cli, const TRawOptions& raw, TCommandLine& o
 
 // ---- Fidelity. ----
 
-// --shaders, --full, then --surfaces (which may take back what --full gave) and --tess.
+// --shaders, --external-lightmaps, --vertex-light, --full, then --surfaces (which may take back
+// what --full gave) and --tess.
 void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
   options.Shaders = raw.Shaders;
+  options.ExternalLightmaps = raw.ExternalLightmaps;
+  options.VertexLight = raw.VertexLight;
   if (raw.Full) ApplyFullFidelity(options);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")
@@ -436,13 +446,6 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     return {std::nullopt, 2};
   }
   return {std::move(options), 0};
-}
-
-void ApplyFullFidelity(TCommandLine& options) {
-  options.Shaders = true;
-  options.AllSurfaces = true;
-  options.BrushModels = true;
-  options.Items = true;
 }
 
 }  // namespace app

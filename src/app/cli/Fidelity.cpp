@@ -2,6 +2,16 @@
 
 namespace app {
 
+// With the fidelity options' other rules, out of the command line's long table.
+void ApplyFullFidelity(TCommandLine& options) {
+  options.Shaders = true;
+  options.AllSurfaces = true;
+  options.ExternalLightmaps = true;
+  options.VertexLight = true;
+  options.BrushModels = true;
+  options.Items = true;
+}
+
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   // A run with game data has its part in already (app/cli/GameData.cpp); the fidelity options
   // add theirs.
@@ -11,6 +21,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
     level.Surfaces = TSurfaceSet::All;
     level.Tessellation = options.Tessellation;
   }
+  level.ExternalLightmaps = options.ExternalLightmaps;
+  level.VertexLight = options.VertexLight;
   level.BrushModels = options.BrushModels;
   level.Items = options.Items;
   return level;
@@ -20,6 +32,7 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   TRenderOptions render;
   render.Shaders = options.Shaders;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
+  render.VertexLight = options.VertexLight;
   render.BrushModels = options.BrushModels;
   render.Items = options.Items;
   return render;

@@ -14,6 +14,7 @@
 #include "app/runs/LevelList.h"
 #include "data/SearchPath.h"
 #include "level/BSPFile.h"
+#include "level/LightmapFiles.h"
 #include "level/Things.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -283,6 +284,9 @@ int RunWithGameData(TCommandLine options) {
     return 1;
   }
   run.Files = RunFileSource(run.Level, *run.Path);
+  // A level of the game data has its lightmap files beside it in the game data; a level file's
+  // are beside the file (the loader's own rule).
+  if (!run.LevelName.empty()) options.LevelOptions.LightmapFolder = LightmapFolderOf(run.LevelName);
   // Everything the run reads (level, images, font) comes through the search path from here on.
   const platform::TScopedFileSource source(run.Files);
   ApplyGameData(*run.Path, run.Files, run.Budget, options.LevelOptions);

@@ -16,6 +16,7 @@
 #include "level/BrushModels.h"
 #include "level/ExportGeometry.h"
 #include "level/LightmapAtlas.h"
+#include "level/LightmapFiles.h"
 #include "level/ModelLoad.h"
 #include "level/Q3BSP_lightmaps.h"
 
@@ -26,8 +27,8 @@ namespace {
 // (or --full), each model a node at its place.
 bool BrushModelsDrawn(const TRunOptions& options) { return options.BrushModels; }
 
-// The level's own lightmaps as the viewer shows them. Lightmaps from image files, when the load
-// reads them, are pages of their own size for the same atlases.
+// The level's own lightmaps as the viewer shows them. Lightmaps from image files are pages of their
+// own size for the same atlases (ReadLightmapFilePages).
 std::vector<TLightmapPage> LightmapPages(const std::vector<TBSPLightmap>& lightmaps) {
   std::vector<TLightmapPage> pages(lightmaps.size());
   for (std::size_t m = 0; m < lightmaps.size(); ++m) {
@@ -80,7 +81,9 @@ void AddMaterials(const TExportPlan& plan, const TBSPFile& records, const TExpor
     material.Name = TextureBaseName(records.Textures[t]);
     // A texture drawn with and without a lightmap, or over two atlases, names each material apart.
     if (perTexture[m.Texture] > 1)
-      material.Name += m.Atlas < 0 ? " (no lightmap)" : " (lightmap atlas " + std::to_string(m.Atlas) + ")";
+      material.Name += m.Atlas == kVertexLitAtlas ? " (vertex light)"
+                       : m.Atlas < 0                ? " (no lightmap)"
+                                                    : " (lightmap atlas " + std::to_string(m.Atlas) + ")";
     material.Atlas = m.Atlas;
     const std::int32_t image = inputs.Images.Chosen()[t];
     if (image >= 0) {
@@ -105,7 +108,7 @@ std::string LevelNameOf(const std::string& levelPath) {
 }
 
 TExportPlan PlanExportOf(const TLevelFile& file, const TBSPFile& records, const TRunOptions& options,
-                         std::span<const shaders::TDrawState> states) {
+                         std::span<const shaders::TDrawState> states, const TLightmapFilePages* files) {
   std::optional<TSurfacePlan> surfaces;
   if (options.AllSurfaces) surfaces = PlanSurfaces(records.Faces, options.Tessellation);
   const std::vector<TBSPModel> models = ReadModels(file.Data(), records.Faces.size());
@@ -118,8 +121,11 @@ TExportPlan PlanExportOf(const TLevelFile& file, const TBSPFile& records, const 
   source.Tessellation = options.Tessellation;
   source.FaceModels = faceModels;
   source.BrushModels = BrushModelsDrawn(options);
-  source.LightmapCount = static_cast<std::int32_t>(records.Lightmaps.size());
-  source.PagesPerAtlas = LayoutAtlases(0, 128, 128).PagesPerAtlas;
+  source.LightmapCount = static_cast<std::int32_t>(files ? files->Pages.size() : records.Lightmaps.size());
+  source.PagesPerAtlas = files ? LayoutAtlases(0, files->Width, files->Height).PagesPerAtlas
+                               : LayoutAtlases(0, 128, 128).PagesPerAtlas;
+  if (files) source.PageUsable = files->Usable;
+  source.VertexLight = options.VertexLight;
   return PlanExport(source);
 }
 
@@ -133,12 +139,20 @@ TGltfScene BuildScene(TExportInputs& inputs, const TLoadedRecords& loaded, const
   scene.Generator = std::string("bspwalk ") + kProgramVersion;
   scene.Scale = options.ExportScale;
   const bool shaded = options.LevelOptions.Shaders;
+  // --external-lightmaps on a level that wants them: the files' pages, as the viewer loads them.
+  std::optional<TLightmapFilePages> files;
+  if (options.ExternalLightmaps && WantsLightmapFiles(loaded.Records.Lightmaps.size(), loaded.Records.Faces)) {
+    files = ReadLightmapFilePages(loaded.Records, LightmapFolderFor(options));
+    for (const std::string& warning : files->Warnings) std::cerr << "bspwalk: warning: " << warning << "\n";
+  }
   plan = PlanExportOf(loaded.File, loaded.Records, options,
                       shaded ? std::span<const shaders::TDrawState>(inputs.Level.Shading.States)
-                             : std::span<const shaders::TDrawState>());
-  const std::vector<TLightmapPage> pages = LightmapPages(inputs.Lightmaps);
+                             : std::span<const shaders::TDrawState>(),
+                      files ? &*files : nullptr);
+  const std::vector<TLightmapPage> pages = files ? std::move(files->Pages) : LightmapPages(inputs.Lightmaps);
   inputs.Lightmaps = {};
-  const TAtlasLayout atlases = LayoutAtlases(static_cast<std::int32_t>(pages.size()), 128, 128);
+  const TAtlasLayout atlases = LayoutAtlases(static_cast<std::int32_t>(pages.size()), files ? files->Width : 128,
+                                             files ? files->Height : 128);
   for (std::int32_t a = 0; a < atlases.AtlasCount(); ++a)
     scene.Atlases.push_back({"lightmap atlas " + std::to_string(a), "image/png",
                              EncodePNG(atlases.Width(a), atlases.Height(a), 3, PackAtlas(atlases, a, pages), false)});

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "app/runs/LightmapReport.h"
 #include "app/runs/RunOptions.h"
 #include "level/BSPFile.h"
 #include "level/ExportPlan.h"
@@ -17,9 +18,10 @@ namespace app {
 std::string LevelNameOf(const std::string& levelPath);
 
 // What an export with these options holds, from the records alone (--info's count and the bound
-// checked before anything is loaded). `states` is per texture with --shaders, empty without.
+// checked before anything is loaded). `states` is per texture with --shaders, empty without;
+// `files`, the lightmaps' pages when they come from files (else the lump's count them).
 TExportPlan PlanExportOf(const TLevelFile& file, const TBSPFile& records, const TRunOptions& options,
-                         std::span<const shaders::TDrawState> states);
+                         std::span<const shaders::TDrawState> states, const TLightmapFilePages* files = nullptr);
 
 // The whole run; returns the exit code: 0 written, 1 when the level, an image or the file cannot
 // be used or written (one line on standard error, nothing left behind).

@@ -77,7 +77,7 @@ class TBuilder {
     for (const TExportMesh& mesh : scene.Meshes)
       for (const TExportPrimitive& p : mesh.Primitives)
         bytes += 4 * (p.Positions.size() + p.Normals.size() + p.TexCoords.size() + p.LightmapCoords.size() +
-                      p.Indices.size()) + 20;
+                      p.Indices.size()) + p.Colours.size() + 24;
     for (const std::vector<TEncodedImage>* images : {&scene.Images, &scene.Atlases})
       for (const TEncodedImage& image : *images) bytes += image.Bytes.size() + 4;
     Model.buffers[0].data.reserve(bytes);
@@ -122,6 +122,11 @@ class TBuilder {
     primitive.attributes["TEXCOORD_0"] = Accessor(source.TexCoords, 2, TINYGLTF_TYPE_VEC2, kFloat, kArray);
     if (!source.LightmapCoords.empty())
       primitive.attributes["TEXCOORD_1"] = Accessor(source.LightmapCoords, 2, TINYGLTF_TYPE_VEC2, kFloat, kArray);
+    if (!source.Colours.empty()) {
+      const int colours = Accessor(source.Colours, 4, TINYGLTF_TYPE_VEC4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, kArray);
+      Model.accessors[static_cast<std::size_t>(colours)].normalized = true;
+      primitive.attributes["COLOR_0"] = colours;
+    }
     primitive.indices = Accessor(source.Indices, 1, TINYGLTF_TYPE_SCALAR,
                                  TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
     source = TExportPrimitive{};  // its arrays are in the buffer now

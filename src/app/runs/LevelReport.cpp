@@ -8,6 +8,7 @@
 
 #include "app/runs/Export.h"
 #include "app/runs/Json.h"
+#include "level/LightmapFiles.h"
 #include "level/Q3BSP_visibility.h"
 #include "platform/ByteReader.h"
 #include "platform/Files.h"
@@ -202,7 +203,10 @@ std::string LevelInfoText(const TLevelInfo& info) {
   if (info.Shaders)
     out += Format("Shaders         TexturesWithoutImage %d, FacesWithoutImage %d\n",
                   info.TexturesWithoutImage, info.FacesWithoutImage);
-  out += Format("Lightmaps       %d\n", info.LightmapCount);
+  if (info.Lightmaps)
+    out += "Lightmaps       " + LightmapReportText(*info.Lightmaps) + "\n";
+  else
+    out += Format("Lightmaps       %d\n", info.LightmapCount);
   return out;
 }
 
@@ -274,6 +278,7 @@ std::string LevelInfoJson(const TLevelInfo& info) {
     out["TexturesWithoutImage"] = info.TexturesWithoutImage;
     out["FacesWithoutImage"] = info.FacesWithoutImage;
   }
+  if (info.Lightmaps) AddLightmapReport(out, *info.Lightmaps);
   return JsonLine(out);
 }
 
@@ -426,6 +431,10 @@ int RunInfo(const TRunOptions& options) {
   if (options.Shaders || options.AllSurfaces || options.BrushModels) {
     const TExportPlan plan = PlanExportOf(loaded->File, loaded->Records, options, states);
     info.Drawn = TLevelInfo::TDrawn{plan.Faces, plan.Triangles, plan.Materials.size()};
+  }
+  if (options.ExternalLightmaps) {
+    info.Lightmaps = GatherLightmapReport(loaded->Records, LightmapFolderFor(options));
+    for (const std::string& warning : info.Lightmaps->Warnings) std::cerr << "bspwalk: warning: " << warning << "\n";
   }
   std::cout << (options.Json ? LevelInfoJson(info) : LevelInfoText(info)) << std::flush;
   return 0;

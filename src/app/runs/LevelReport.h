@@ -10,6 +10,7 @@
 
 #include "app/runs/EntityReport.h"
 #include "app/runs/LevelFile.h"
+#include "app/runs/LightmapReport.h"
 #include "app/runs/RunOptions.h"
 #include "level/BSPFile.h"
 #include "level/Q3BSP.h"
@@ -64,6 +65,8 @@ struct TLevelInfo {
     std::size_t Materials = 0;
   };
   std::optional<TDrawn> Drawn;
+  // With --external-lightmaps: where the lightmaps come from, how many, their sizes.
+  std::optional<TLightmapReport> Lightmaps;
 };
 
 // The level file checked and parsed into its records, for every mode but the viewer; a refusal

@@ -13,6 +13,11 @@ void PrintLoadSummary(const TQuake3BSP& level, double totalMs) {
   std::fprintf(stderr, "bspwalk: %d textures: %ld images found, %ld missing\n", level.TextureCount,
                static_cast<long>(found), static_cast<long>(level.TextureCount - found));
   std::fprintf(stderr, "bspwalk: %d lightmaps\n", level.LightmapCount);
+  if (level.Lighting.FromFiles)
+    std::fprintf(stderr, "bspwalk: lightmaps from files in %s: %zu found, %zu unusable\n",
+                 level.Lighting.Folder.c_str(), level.Lighting.Files.size(),
+                 static_cast<std::size_t>(std::count_if(level.Lighting.Files.begin(), level.Lighting.Files.end(),
+                                                        [](const TLightmapFile& file) { return file.Width == 0; })));
   std::fprintf(stderr,
                "bspwalk: level loaded in %.1f ms (reading %.1f, surface images %.1f, "
                "lightmaps %.1f)\n",

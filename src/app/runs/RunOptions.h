@@ -58,6 +58,8 @@ struct TRunOptions {
   std::string OverviewPath;            // --overview
   bool AllSurfaces = false;            // --surfaces all: curved surfaces and meshes drawn too
   int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
+  bool ExternalLightmaps = false;      // --external-lightmaps: lightmaps from lm_NNNN files
+  bool VertexLight = false;            // --vertex-light: faces lit by their vertex colours
   std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
   std::optional<int> Spawn;            // --spawn: 1-based spawn point to start at
   // Entities, brush models and items (app/cli/EntityOptions.h).

@@ -1,0 +1,188 @@
+// Lightmap files and vertex light, read back: a level whose lightmap lump is empty and whose
+// lightmaps are files beside it, faces lit by their vertex colours, plain and with shader scripts.
+// Each case has its quarter of a 64 x 64 picture; the level and its files are loaded as the
+// program loads them.
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/viewer/frmMain.h"
+#include "gl/OpenGL.h"
+#include "level/VertexLight.h"
+#include "platform/OffscreenContext.h"
+#include "render/Q3BSP_lighting.h"
+#include "support/BspWriter.h"
+#include "support/LightmapFileWriter.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using testsupport::TBspWriter;
+using testsupport::TBytes;
+using TColour = std::array<int, 3>;
+constexpr int Size = 64;
+
+void Write(const std::string& path, const TBytes& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  testsupport::WriteFile(path, bytes);
+}
+
+// A 4 x 4 picture file, its top two rows `top` and its bottom two `bottom`.
+TBytes Picture(TColour top, TColour bottom, const std::string& extension = ".tga") {
+  TBytes rgb;
+  for (int i = 0; i < 16; ++i)
+    for (const int c : i < 8 ? top : bottom) rgb.push_back(static_cast<std::uint8_t>(c));
+  return testsupport::LightmapPicture(4, 4, rgb, extension);
+}
+
+// A quad 100 units ahead of a camera looking along +X, over y0..y1 and z0..z1, with the lightmap's
+// first row (t = 0) along its top edge; every vertex in `colour`.
+void AddQuad(TBspWriter& level, int texture, int lightmap, float y0, float y1, float z0, float z1,
+             std::array<std::uint8_t, 4> colour) {
+  const std::int32_t first = static_cast<std::int32_t>(level.Vertices.size());
+  const float corners[4][2] = {{y1, z0}, {y1, z1}, {y0, z1}, {y0, z0}};
+  for (const auto& [y, z] : corners) {
+    TBSPVertex v = TBspWriter::Vertex(100, y, z, y, z);
+    v.LightmapCoord = {(y1 - y) / (y1 - y0), (z1 - z) / (z1 - z0)};
+    std::copy(colour.begin(), colour.end(), v.Color);
+    level.Vertices.push_back(v);
+  }
+  level.Faces.push_back(TBspWriter::Face(texture, first, 4, lightmap));
+  level.LeafFaces.push_back(static_cast<std::int32_t>(level.Faces.size()) - 1);
+}
+
+// 2 x brightened x texture, as the blend of the lightmap pass makes it.
+int Lit(int raw, int texture) { return std::min(255, 2 * std::min(255, 2 * raw + 80) * texture / 255); }
+
+class LightingPixels : public ::testing::Test {
+ protected:
+  LightingPixels() : Context(Size, Size) {
+    LoadOpenGL("opengl32.dll");
+    const std::string script =
+        "t/vert { { map t/vert.tga\n rgbGen vertex } }\n"
+        "t/novert { { map t/novert.tga } }\n";
+    Write(Folder / "scripts/test.shader", TBytes(script.begin(), script.end()));
+    Write(Folder / "t/vert.tga", Picture(Surface, Surface));
+    Write(Folder / "t/novert.tga", Picture(White, White));
+    Write(Folder / "t/white.tga", Picture(White, White));
+    Write(Folder / "maps/test/lm_0000.png", Picture(LightmapTop, LightmapBottom, ".png"));
+    const TBytes whole = Picture(White, White);
+    Write(Folder / "maps/test/lm_0001.tga", TBytes(whole.begin(), whole.end() - 3));  // truncated
+
+    TBspWriter level = TBspWriter::SmallLevel();
+    level.Textures = {TBspWriter::Texture("t/vert"), TBspWriter::Texture("t/novert"), TBspWriter::Texture("t/white")};
+    level.Vertices.clear();
+    level.Faces.clear();
+    level.LeafFaces.clear();
+    level.MeshVertices.clear();
+    level.Lightmaps.clear();
+    AddQuad(level, 0, kVertexLitFace, 10, 60, 10, 60, {20, 40, 87, 0});   // top left
+    AddQuad(level, 2, 0, -60, -10, 10, 60, {255, 255, 255, 255});         // top right
+    AddQuad(level, 1, kVertexLitFace, 10, 60, -60, -10, {0, 0, 0, 255});  // bottom left
+    AddQuad(level, 2, 1, -60, -10, -60, -10, {0, 0, 0, 255});             // bottom right
+    AddQuad(level, 2, 3, -5, 5, 300, 310, {0, 0, 0, 255});                // out of sight
+    level.Leaves = {TBspWriter::Leaf(0, 0, static_cast<std::int32_t>(level.Faces.size())), TBspWriter::Leaf(1, 0, 0)};
+    level.WriteTo(Folder / "maps/test.bsp");
+    WorkingDir = std::make_unique<testsupport::TScopedWorkingDir>(Folder.Path());
+    app::SetFixedGLState();
+  }
+  ~LightingPixels() override { UnloadOpenGL(); }
+
+  void Draw(const TRenderOptions& render) {
+    app::BeginFrameView(Size, Size, TCamera{0, 0, 0, 90, 270});
+    Level.RenderLevel(TVector{0, 0, 0}, render);
+    glPopMatrix();
+    Pixels.assign(Size * Size * 4, 0);
+    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
+  }
+  TColour At(int x, int y) const {
+    const std::size_t i = static_cast<std::size_t>((y * Size + x) * 4);
+    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
+  }
+  void Expect(int x, int y, TColour expected, const char* what) const {
+    const TColour actual = At(x, y);
+    for (int c = 0; c < 3; ++c)
+      EXPECT_LE(std::abs(actual[c] - expected[c]), 2) << what << ": " << testing::PrintToString(actual);
+  }
+
+  static constexpr TColour Surface{100, 150, 200}, White{255, 255, 255};
+  static constexpr TColour LightmapTop{20, 0, 0}, LightmapBottom{0, 0, 20};
+  platform::TOffscreenGLContext Context;
+  testsupport::TTempDir Folder;
+  std::unique_ptr<testsupport::TScopedWorkingDir> WorkingDir;
+  TQuake3BSP Level;
+  std::vector<std::uint8_t> Pixels;
+};
+
+TEST_F(LightingPixels, LightmapFilesAndVertexColoursAsTheLumpsLightmapsWouldBe) {
+  testsupport::TMessageCapture messages;
+  TLevelOptions options;
+  options.ExternalLightmaps = options.VertexLight = true;
+  ASSERT_TRUE(Level.LoadBSP("maps/test.bsp", options));
+  ASSERT_EQ(messages.Messages().size(), 2u);
+  EXPECT_EQ(messages.Messages()[0].Text, "maps/test/lm_0001.tga: truncated: the pixels end before the picture "
+                                         "does; the faces of lightmap 1 are drawn without lightmap");
+  EXPECT_EQ(messages.Messages()[0].Caption, "Lightmap file");
+  EXPECT_EQ(messages.Messages()[1].Text, "maps/test/lm_0002.tga (.png, .jpg): no such file; the faces of "
+                                         "lightmaps 2 to 3 are drawn without lightmap");
+  EXPECT_EQ(Level.LightmapCount, 2);
+
+  TRenderOptions render;
+  render.VertexLight = true;
+  Draw(render);
+  Expect(18, 45, {Lit(20, Surface[0]), Lit(40, Surface[1]), Lit(87, Surface[2])}, "vertex colours x texture x 2");
+  Expect(45, 52, {Lit(20, 255), Lit(0, 255), Lit(0, 255)}, "the lightmap file's top row at the face's top");
+  Expect(45, 38, {Lit(0, 255), Lit(0, 255), Lit(20, 255)}, "its bottom row at the bottom");
+  Expect(18, 18, {160, 160, 160}, "black vertices brightened to 80");
+  Expect(45, 18, White, "a truncated lightmap file: no lightmap");
+  Draw({});
+  Expect(18, 45, Surface, "without the pass: the texture alone");
+}
+
+TEST_F(LightingPixels, WithShaderScriptsTheVertexPassFollowsTheFirstStage) {
+  testsupport::TMessageCapture messages;
+  TLevelOptions options;
+  options.Shaders = options.VertexLight = options.ExternalLightmaps = true;
+  ASSERT_TRUE(Level.LoadBSP("maps/test.bsp", options));
+  TRenderOptions render;
+  render.Shaders = render.VertexLight = true;
+  Draw(render);
+  Expect(18, 45, {Lit(20, Surface[0]), Lit(40, Surface[1]), Lit(87, Surface[2])}, "rgbGen vertex");
+  Expect(18, 18, White, "neither a lightmap stage nor rgbGen vertex");
+  Expect(45, 52, {Lit(20, 255), Lit(0, 255), Lit(0, 255)}, "$lightmap from the file");
+}
+
+// The levels of the mipmaps the lightmap files are uploaded with, beside gluBuild2DMipmaps's (which
+// the lump's lightmaps get), on pictures of power-of-two sides, one of them a single row.
+TEST(LightmapMipmaps, TheLevelsGluBuild2DMipmapsMakes) {
+  platform::TOffscreenGLContext context(8, 8);
+  LoadOpenGL("opengl32.dll");
+  for (const auto& [width, height] : std::vector<std::pair<int, int>>{{64, 16}, {4, 32}, {8, 1}, {1, 1}, {128, 128}}) {
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width * height * 3));
+    for (std::size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+    GLuint names[2];
+    glGenTextures(2, names);
+    glBindTexture(GL_TEXTURE_2D, names[0]);
+    UploadLightmapMipmaps(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), rgb);
+    glBindTexture(GL_TEXTURE_2D, names[1]);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int level = 0; (width >> level) > 0 || (height >> level) > 0; ++level) {
+      const std::size_t texels = static_cast<std::size_t>(std::max(1, width >> level) * std::max(1, height >> level));
+      std::vector<std::uint8_t> ours(texels * 3), glus(texels * 3);
+      glBindTexture(GL_TEXTURE_2D, names[0]);
+      glGetTexImage(GL_TEXTURE_2D, level, GL_RGB, GL_UNSIGNED_BYTE, ours.data());
+      glBindTexture(GL_TEXTURE_2D, names[1]);
+      glGetTexImage(GL_TEXTURE_2D, level, GL_RGB, GL_UNSIGNED_BYTE, glus.data());
+      EXPECT_EQ(ours, glus) << width << " x " << height << ", level " << level;
+    }
+    glDeleteTextures(2, names);
+  }
+  UnloadOpenGL();
+}
+
+}  // namespace
