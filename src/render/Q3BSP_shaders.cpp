@@ -40,6 +40,8 @@ void LoadSky(TLevelShading& shading, const std::vector<std::string>& sky, TImage
   for (std::size_t side = 0; side < 6; ++side) LoadImage(sky[side], shading.SkyBox[side], shading, images);
 }
 
+}  // namespace
+
 void SetAlphaTest(shaders::TAlphaTest test) {
   switch (test) {
     case shaders::TAlphaTest::None: OpenGL.glDisable(GL_ALPHA_TEST); return;
@@ -49,6 +51,8 @@ void SetAlphaTest(shaders::TAlphaTest test) {
   }
   OpenGL.glEnable(GL_ALPHA_TEST);
 }
+
+namespace {
 
 // The per-frame buffer (platform::kDrawBufferBytes): at most this many vertices (position and
 // coordinates, 20 bytes) and indices (4 bytes) of small faces; a face bigger than a 32nd of it is
@@ -121,8 +125,9 @@ std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw, bool allSurf
 }  // namespace
 
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& source, platform::TBudget* budget) {
-  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, budget);
+                        const shaders::TShaderSource& source, platform::TBudget* budget,
+                        shaders::TShaderTable* keep) {
+  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, budget, keep);
   TLevelShading& shading = level.Shading;
   TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t)

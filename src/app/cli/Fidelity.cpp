@@ -8,6 +8,8 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.AllSurfaces = true;
   options.ExternalLightmaps = true;
   options.VertexLight = true;
+  options.BrushModels = true;
+  options.Items = true;
 }
 
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
@@ -21,6 +23,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   }
   level.ExternalLightmaps = options.ExternalLightmaps;
   level.VertexLight = options.VertexLight;
+  level.BrushModels = options.BrushModels;
+  level.Items = options.Items;
   return level;
 }
 
@@ -29,6 +33,8 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   render.Shaders = options.Shaders;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
   render.VertexLight = options.VertexLight;
+  render.BrushModels = options.BrushModels;
+  render.Items = options.Items;
   return render;
 }
 
