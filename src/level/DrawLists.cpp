@@ -77,6 +77,7 @@ TDrawListKey DrawListKey(const TQuake3BSP& level, const TVector& markedFrom, con
   key.AllFaces = options.AllFaces;
   key.AllSurfaces = options.Surfaces == TSurfaceSet::All;
   key.Shaded = options.Shaders && !level.Shading.States.empty();
+  key.BrushModels = options.BrushModels;
   if (key.AllFaces) return key;
   const std::int32_t leaf = level.FindLeaf(markedFrom);
   key.Cluster = leaf >= 0 && static_cast<std::size_t>(leaf) < level.Leaves.size()

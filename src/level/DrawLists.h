@@ -51,10 +51,11 @@ struct TDrawBatch {
 };
 
 // What the lists were built for: the admitted set depends on the cluster the faces were marked
-// from (or on every face being marked), and the selection on the surface set and the shading.
+// from (or on every face being marked) and on whether brush models are marked, and the selection
+// on the surface set and the shading.
 struct TDrawListKey {
   std::int32_t Cluster = 0;
-  bool AllFaces = false, AllSurfaces = false, Shaded = false;
+  bool AllFaces = false, AllSurfaces = false, Shaded = false, BrushModels = false;
   bool operator==(const TDrawListKey&) const = default;
 };
 

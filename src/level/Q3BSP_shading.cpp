@@ -28,9 +28,10 @@ std::vector<std::string> SkyImages(const TLevelShading& shading, const std::vect
 }  // namespace
 
 TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                                     const shaders::TShaderSource& given, platform::TBudget* budget) {
+                                     const shaders::TShaderSource& given, platform::TBudget* budget,
+                                     shaders::TShaderTable* keep) {
   const shaders::TShaderSource source = given.ScriptNames ? given : shaders::BaseFolderSource();
-  const shaders::TShaderTable table = shaders::LoadShaderTable(source, budget);
+  shaders::TShaderTable table = shaders::LoadShaderTable(source, budget);
   TLevelShading& shading = level.Shading;
   shading.Problems = table.Problems;
   shading.ShaderCount = table.Shaders.size();
@@ -53,6 +54,7 @@ TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTe
   images.Sky = SkyImages(shading, textures, table, source);
   toRead.insert(toRead.end(), images.Sky.begin(), images.Sky.end());
   if (source.ReadAhead) source.ReadAhead(toRead);
+  if (keep) *keep = std::move(table);
   return images;
 }
 

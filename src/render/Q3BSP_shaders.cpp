@@ -168,8 +168,9 @@ bool DrawOpaqueTwoPasses(TQuake3BSP& level, bool allSurfaces, bool vertexLight) 
 }  // namespace
 
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& source, platform::TBudget* budget) {
-  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, budget);
+                        const shaders::TShaderSource& source, platform::TBudget* budget,
+                        shaders::TShaderTable* keep) {
+  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, budget, keep);
   TLevelShading& shading = level.Shading;
   TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t)

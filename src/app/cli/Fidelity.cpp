@@ -8,6 +8,8 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.AllSurfaces = true;
   options.ExternalLightmaps = true;
   options.VertexLight = true;
+  options.BrushModels = true;
+  options.Items = true;
   // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
 }
 
@@ -22,6 +24,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   }
   level.ExternalLightmaps = options.ExternalLightmaps;
   level.VertexLight = options.VertexLight;
+  level.BrushModels = options.BrushModels;
+  level.Items = options.Items;
   return level;
 }
 
@@ -30,6 +34,8 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   render.Shaders = options.Shaders;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
   render.VertexLight = options.VertexLight;
+  render.BrushModels = options.BrushModels;
+  render.Items = options.Items;
   render.Fast = options.Fast;
   return render;
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/runs/Benchmark.h"
+#include "app/runs/EntityReport.h"
 #include "app/runs/Export.h"
 #include "app/runs/HeadlessRuns.h"
 #include "app/runs/LevelFile.h"
@@ -63,6 +64,7 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TRunOptions& options, int& e
     if (options.Shaders) PrintShadingSummary(Level);
     PrintBudgetSummary(options.LevelOptions.Budget);
     if (options.Fast) PrintFastSummary();
+    if (options.BrushModels || options.Items) PrintThingsSummary(Level);
   }
   return viewer;
 }
@@ -179,6 +181,7 @@ int RunHeadless(const TRunOptions& options) {
     case TRunMode::Screenshot: return RunScreenshot(options);
     case TRunMode::Benchmark: return RunBenchmark(options);
     case TRunMode::Overview: return RunOverview(options);
+    case TRunMode::Entities: return RunEntities(options);
     case TRunMode::Export: return RunExport(options);
     case TRunMode::Viewer:
     case TRunMode::List: break;

@@ -93,6 +93,7 @@ TLevelInfo GatherLevelInfo(const TLevelFile& file, const TBSPFile& records) {
   info.SpawnPoints = static_cast<std::int32_t>(info.Spawns.size());
   info.SpawnDuplicates = DuplicateSpawnPoints(info.Spawns);
   info.WorldBounds = file.WorldBounds();
+  info.Entities = GatherEntityInfo(file);
 
   for (const TBSPTexture& texture : records.Textures) {
     TTextureReport report;
@@ -190,6 +191,7 @@ std::string LevelInfoText(const TLevelInfo& info) {
   } else {
     out += "World bounds    none (no model record)\n";
   }
+  out += EntityInfoText(info.Entities);
   int jpg = 0, tga = 0, missing = 0;
   for (const TTextureReport& t : info.Textures)
     (t.Image == ".jpg" ? jpg : t.Image == ".tga" ? tga : missing)++;
@@ -261,6 +263,7 @@ std::string LevelInfoJson(const TLevelInfo& info) {
   out["WorldBounds"] = info.WorldBounds ? TJson{{"Mins", vector(info.WorldBounds->Mins)},
                                                 {"Maxs", vector(info.WorldBounds->Maxs)}}
                                         : TJson(nullptr);
+  AddEntityInfoJson(out, info.Entities);
   out["Textures"] = TJson::array();
   for (const TTextureReport& t : info.Textures) {
     TJson texture = {{"Name", JsonText(t.Name)},
@@ -309,13 +312,14 @@ TQuake3BSP VisibilityModel(const TBSPFile& records) {
 }
 
 TPositionReport ReportAt(TQuake3BSP& level, const TVector& position,
-                         const std::vector<std::uint8_t>* drawn) {
+                         const std::vector<std::uint8_t>* drawn, bool brushModels) {
   TPositionReport report;
   std::fill(level.FaceVisible.begin(), level.FaceVisible.end(), 0);
   report.Leaf = level.FindLeaf(position);
   if (report.Leaf >= 0 && static_cast<std::size_t>(report.Leaf) < level.Leaves.size())
     report.Cluster = level.Leaves[static_cast<std::size_t>(report.Leaf)].Cluster;
   MarkVisibleFaces(level, position);
+  if (brushModels) report.BrushModels = MarkBrushModels(level, position);
   report.MarkedFaces = static_cast<std::int32_t>(
       std::count_if(level.FaceVisible.begin(), level.FaceVisible.end(), [](std::int32_t v) { return v != 0; }));
   // Counted as the texture pass counts: every visible face met in a texture group (that is drawn,
@@ -366,6 +370,13 @@ std::string PositionText(const TVector& p, const TPositionReport& r) {
     text.insert(text.size() - 1, Format(", drawn after culling %d", *r.DrawnAfterCulling));
     return text;
   }
+  if (r.BrushModels) {
+    TPositionReport plain = r;
+    plain.BrushModels.reset();
+    std::string text = PositionText(p, plain);
+    text.pop_back();
+    return text + Format(", %d brush models visible (%d faces)\n", r.BrushModels->Models, r.BrushModels->Faces);
+  }
   if (r.MarkedByType) {
     const auto& n = *r.MarkedByType;
     return Format("%g %g %g: leaf %d, cluster %d, %d faces marked (%d polygon, %d patch, %d mesh, "
@@ -390,6 +401,10 @@ std::string PositionJson(const TVector& p, const TPositionReport& r) {
     const auto& n = *r.MarkedByType;
     out["MarkedByType"] = {{"Polygon", n[0]}, {"Patch", n[1]}, {"Mesh", n[2]},
                            {"Billboard", n[3]}, {"Other", n[4]}};
+  }
+  if (r.BrushModels) {
+    out["BrushModels"] = r.BrushModels->Models;
+    out["BrushModelFaces"] = r.BrushModels->Faces;
   }
   return JsonLine(out);
 }
@@ -443,7 +458,7 @@ int RunInfo(const TRunOptions& options) {
            PlanSurfaces(loaded->Records.Faces, options.Tessellation, mostBytes).Warnings)
         std::cerr << "bspwalk: warning: " << warning << "\n";
   }
-  if (options.Shaders || options.AllSurfaces) {
+  if (options.Shaders || options.AllSurfaces || options.BrushModels) {
     const TExportPlan plan = PlanExportOf(loaded->File, loaded->Records, options, states);
     info.Drawn = TLevelInfo::TDrawn{plan.Faces, plan.Triangles, plan.Materials.size()};
   }
@@ -459,6 +474,7 @@ int RunAt(const TRunOptions& options) {
   std::optional<TLoadedRecords> loaded = LoadForReport(options);
   if (!loaded) return 1;
   TQuake3BSP level = VisibilityModel(loaded->Records);
+  if (options.BrushModels) AddBrushModels(level, loaded->File);
   std::optional<TSurfacePlan> plan;
   if (options.AllSurfaces)
     plan = PlanSurfaces(loaded->Records.Faces, options.Tessellation,
@@ -466,7 +482,7 @@ int RunAt(const TRunOptions& options) {
   const TWindowSize size = options.Size.value_or(kDefaultSize);
   for (std::size_t i = 0; i < options.AtPositions.size(); ++i) {
     const TVector& position = options.AtPositions[i];
-    TPositionReport report = ReportAt(level, position, plan ? &plan->Drawn : nullptr);
+    TPositionReport report = ReportAt(level, position, plan ? &plan->Drawn : nullptr, options.BrushModels);
     if (i < options.AtDirections.size())
       CullAt(report, level, loaded->Records, position, options.AtDirections[i],
              static_cast<double>(size.Width) / size.Height, plan ? &plan->Drawn : nullptr);

@@ -22,6 +22,7 @@ enum class TRunMode {
   Benchmark,   // --benchmark: a timed flight through the level
   List,        // --list: the levels of the game data
   Overview,    // --overview: a top-down picture of the whole level as PNG
+  Entities,    // --entities: the entity list, no window
   Export,      // --export: the level as a glTF 2.0 file
 };
 
@@ -66,6 +67,11 @@ struct TRunOptions {
   bool VertexLight = false;            // --vertex-light: faces lit by their vertex colours
   std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
   std::optional<int> Spawn;            // --spawn: 1-based spawn point to start at
+  // Entities, brush models and items (app/cli/EntityOptions.h).
+  std::string EntityClass;             // --class: a shell pattern of class names for --entities
+  bool BrushModels = false;            // --brush-models, or --full
+  bool Items = false;                  // items drawn as their models: --full
+  std::string Goto;                    // --goto SPEC; empty: none
   std::string ExportPath;              // --export: FILE.glb or FILE.gltf
   float ExportScale = 0.0254f;         // --export-scale: metres per level unit (an inch)
   bool Fast = false;                   // --fast, or --full: one pass, faces in view only

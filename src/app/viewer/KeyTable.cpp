@@ -22,8 +22,11 @@ constexpr TKeyRow kKeys[] = {
     {"F4", "visibility frozen where the camera stands, on or off", {VK_F4, 0}},
     {"F5", "reload the level from its file", {VK_F5, 0}},
     {"F6", "a colour for each visibility cluster (again: the plain picture)", {VK_F6, 0}},
+    {"F7", "entity markers: a box per point entity in its family's colour, on or off", {VK_F7, 0}},
     {"F12", "screenshot: bspwalk-LEVEL-N.png in the base folder", {VK_F12, 0}},
     {"Tab", "information line: modes, leaf, cluster, the pose as --camera; on or off", {VK_TAB, 0}},
+    {"PgDn, PgUp", "the next, the previous spawn point", {VK_NEXT, VK_PRIOR}},
+    {"G", "go to the entity nearest the view centre", {VK_G, 0}},
     {"H", "this key reference, on or off", {VK_H, 0}},
     {"Esc", "quit", {kEscape, 0}},
 };

@@ -343,6 +343,7 @@ void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) {
   // frame's look at Keys.
   if (app::ViewModes.LevelRun && (key & 255) == app::VK_ESCAPE && MainWindow) MainWindow->Close();
   app::HandleToolKey(key, wasDown, TVector{Camera.X, Camera.Y, Camera.Z});
+  app::HandleEntityKey(key, wasDown, Level, Camera, CurrentTime);
 }
 
 void Tfrmcube::FormKeyUp(std::uint16_t& key, TShiftState) { Keys[key & 255] = false; }
