@@ -18,40 +18,13 @@
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
 using bench::Context, bench::Milliseconds, bench::TBatch;
 
-// The game's archives in the game's order, scripts and sky images extracted beside the images.
-std::string DataRoot() {
-  static const std::string root = [] {
-    testsupport::ExtractOpenArena("pak0.pk3", {"textures/*"});
-    testsupport::ExtractOpenArena("pak4-textures.pk3", {"textures/*"});
-    std::string last;
-    for (const char* pak : {"pak0.pk3", "pak2-players.pk3", "pak5-TA.pk3", "pak6-patch085.pk3",
-                            "pak6-patch088.pk3", "z_oacmp-volume1-v3.pk3"})
-      last = testsupport::ExtractOpenArena(pak, {"scripts/*.shader", "env/*"});
-    return last;
-  }();
-  return root;
-}
-
-// A working folder as --base would name it: textures/, env/, scripts/ and lgmp/.
-class TBaseFolder {
- public:
-  TBaseFolder() {
-    const std::string root = DataRoot();
-    for (const char* sub : {"textures", "env", "scripts"}) fs::create_directory_symlink(root + "/" + sub, Folder / sub);
-    fs::create_directory(Folder / "lgmp");
-  }
-  const std::string& Path() const { return Folder.Path(); }
-
- private:
-  testsupport::TTempDir Folder;
-};
+using bench::TBaseFolder;
 
 void BM_ReadScripts(benchmark::State& state, bool fromFiles) {
   TBaseFolder base;

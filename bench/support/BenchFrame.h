@@ -71,6 +71,17 @@ struct TLevelFolder {
   TLevelFolder();
 };
 
+// A working folder as --base would name it for --shaders: textures/, env/ and scripts/ of the
+// game's archives in the game's order, and lgmp/.
+class TBaseFolder {
+ public:
+  TBaseFolder();
+  const std::string& Path() const { return Folder.Path(); }
+
+ private:
+  testsupport::TTempDir Folder;
+};
+
 // Depth test, front faces culled, textures on.
 void SetFixedState();
 // The fixed state and what start-up, lightmap loading and the heads-up text leave on for the

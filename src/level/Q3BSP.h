@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "genom/genom.h"
+#include "level/DrawLists.h"
 #include "level/LevelThings.h"
 #include "level/Q3BSP_lighting.h"
 #include "shaders/Shaders.h"
@@ -219,6 +220,10 @@ struct TRenderOptions {
   // The faces with lightmap index -3 get a pass like the lightmap pass with their brightened
   // vertex colours (a load with TLevelOptions::VertexLight made them).
   bool VertexLight = false;
+  // --fast: image and lightmap in one pass where the GL has two texture units, one draw per
+  // (image, lightmap) pair, faces outside the view left out, the lists kept while the cluster
+  // stays (render/FastPath.h). The picture is that of the two passes within rounding.
+  bool Fast = false;
   // --brush-models: the faces of every visible brush model marked too (level/Things.h).
   bool BrushModels = false;
   // Markers (--mode entities, F7): a small box per point entity in its family's colour.
@@ -301,6 +306,10 @@ struct TQuake3BSP {
   // Filled by a load with TLevelOptions::Shaders (level/Q3BSP_shading.cpp and, for the images,
   // render/Q3BSP_shaders.cpp).
   TLevelShading Shading;
+
+  // The batches of --fast (level/DrawLists.h), kept from frame to frame while the camera's cluster
+  // stays; empty until the first such frame.
+  TDrawLists DrawLists;
 
   // Stage times of the last successful LoadBSP.
   TLoadTimings LoadTimings;

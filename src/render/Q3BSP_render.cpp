@@ -10,6 +10,7 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
 #include "level/Q3BSP_visibility.h"
+#include "render/FastPath.h"
 #include "level/Things.h"
 #include "render/ItemModels.h"
 #include "render/Q3BSP_lighting.h"
@@ -59,6 +60,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   VisibleFaceCount = 0;
+  FastFrame = {};
   const TVector markFrom = options.FreezeVisibility ? options.FreezePosition : cameraPosition;
   if (options.AllFaces)  // view mode
     std::fill(FaceVisible.begin(), FaceVisible.end(), -1);
@@ -75,6 +77,11 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   }
   if (options.Shaders && !Shading.States.empty()) {
     RenderShaded(*this, cameraPosition, options);
+    FinishFrame(*this, markFrom, options);
+    return;
+  }
+  if (options.Fast) {  // render/FastPath.cpp
+    DrawFastSurfaces(*this, cameraPosition, options);
     FinishFrame(*this, markFrom, options);
     return;
   }

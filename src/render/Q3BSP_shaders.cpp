@@ -12,6 +12,7 @@
 #include "level/Q3BSP_shading.h"
 #include "level/Q3BSP_surfaces.h"
 #include "platform/Budget.h"
+#include "render/FastPath.h"
 #include "render/Q3BSP_images.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
@@ -122,6 +123,48 @@ std::int32_t DrawGroup(TQuake3BSP& level, std::size_t t, bool draw, bool allSurf
   return DrawFaces(level, level.TextureFaces[t], level.FaceTexCoords, draw, allSurfaces);
 }
 
+// Opaque surfaces, one state per texture group, then the lightmap pass as in the plain frame (see
+// RenderLevel) over the faces whose shader has a lightmap stage (and the vertex-lit faces' pass).
+// Returns whether a blended surface is visible.
+bool DrawOpaqueTwoPasses(TQuake3BSP& level, bool allSurfaces, bool vertexLight) {
+  const TLevelShading& shading = level.Shading;
+  bool blendedVisible = false;
+  for (std::size_t t = 0; t < static_cast<std::size_t>(level.TextureCount); ++t) {
+    const shaders::TDrawState& state = shading.States[t];
+    const bool draw = state.Drawn && !state.Blended;
+    if (!draw) {
+      const std::int32_t visible = DrawGroup(level, t, false, allSurfaces);
+      VisibleFaceCount += visible;
+      blendedVisible = blendedVisible || (state.Blended && visible > 0);
+      continue;
+    }
+    glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[t]);
+    SetAlphaTest(state.AlphaTest);
+    if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
+    VisibleFaceCount += DrawGroup(level, t, true, allSurfaces);
+    if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
+  }
+  OpenGL.glDisable(GL_ALPHA_TEST);
+
+  OpenGL.glDepthFunc(GL_EQUAL);
+  OpenGL.glEnable(GL_BLEND);
+  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+  for (const bool twoSided : {false, true}) {
+    const auto& lists = twoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces;
+    if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
+    for (std::size_t m = 0; m < lists.size(); ++m) {
+      if (lists[m].empty()) continue;
+      glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[m]);
+      DrawFaces(level, lists[m], level.FaceLightmapCoords, true, allSurfaces);
+    }
+    if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
+  }
+  if (vertexLight) DrawShadedVertexLitFaces(level, allSurfaces);  // Q3BSP_vertexlight.cpp
+  OpenGL.glDisable(GL_BLEND);
+  OpenGL.glDepthFunc(GL_LESS);
+  return blendedVisible;
+}
+
 }  // namespace
 
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
@@ -145,43 +188,9 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
   OpenGL.glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFuncWas);
   OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
 
-  // Opaque surfaces: one state per texture group.
-  bool blendedVisible = false;
-  for (std::size_t t = 0; t < static_cast<std::size_t>(level.TextureCount); ++t) {
-    const shaders::TDrawState& state = shading.States[t];
-    const bool draw = state.Drawn && !state.Blended;
-    if (!draw) {
-      const std::int32_t visible = DrawGroup(level, t, false, allSurfaces);
-      VisibleFaceCount += visible;
-      blendedVisible = blendedVisible || (state.Blended && visible > 0);
-      continue;
-    }
-    glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[t]);
-    SetAlphaTest(state.AlphaTest);
-    if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
-    VisibleFaceCount += DrawGroup(level, t, true, allSurfaces);
-    if (state.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
-  }
-  OpenGL.glDisable(GL_ALPHA_TEST);
-
-  // The lightmap pass as in the plain frame (see RenderLevel), over the faces whose shader has a
-  // lightmap stage.
-  OpenGL.glDepthFunc(GL_EQUAL);
-  OpenGL.glEnable(GL_BLEND);
-  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-  for (const bool twoSided : {false, true}) {
-    const auto& lists = twoSided ? shading.TwoSidedLightmapFaces : shading.OneSidedLightmapFaces;
-    if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
-    for (std::size_t m = 0; m < lists.size(); ++m) {
-      if (lists[m].empty()) continue;
-      glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[m]);
-      DrawFaces(level, lists[m], level.FaceLightmapCoords, true, allSurfaces);
-    }
-    if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
-  }
-  if (options.VertexLight) DrawShadedVertexLitFaces(level, allSurfaces);  // Q3BSP_vertexlight.cpp
-  OpenGL.glDisable(GL_BLEND);
-  OpenGL.glDepthFunc(GL_LESS);
+  // Opaque surfaces; with --fast from the kept batches in one pass (render/FastPath.h).
+  const bool blendedVisible = options.Fast ? DrawFastSurfaces(level, cameraPosition, options)
+                                           : DrawOpaqueTwoPasses(level, allSurfaces, options.VertexLight);
 
   DrawSky(shading, cameraPosition);
 

@@ -19,3 +19,6 @@ void SetAlphaTest(shaders::TAlphaTest test);
 
 // The texture pass, lightmap pass, sky and blended surfaces of a frame whose faces are marked.
 void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
+
+// The alpha test of a shader's stage: disabled for None, else enabled with its function.
+void SetAlphaTest(shaders::TAlphaTest test);

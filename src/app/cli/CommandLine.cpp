@@ -47,7 +47,7 @@ struct TRawOptions {
   std::vector<std::string> At;
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
-  bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false;
+  bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false, Fast = false;
   std::string Surfaces, Tess;
   bool Entities = false, BrushModels = false;  // entities, brush models and items
   std::string Class, Goto;
@@ -101,7 +101,7 @@ constexpr TOptionRow kOptions[] = {
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
      "Every fidelity option at once (today: --shaders, --surfaces all, --external-lightmaps, "
-     "--vertex-light, --brush-models, items)"},
+     "--vertex-light, --brush-models, items, --fast)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
@@ -148,6 +148,7 @@ constexpr TOptionRow kOptions[] = {
      "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
+    {"--fast", &TRawOptions::Fast, "", "One pass, faces in view only; --fast=off: two passes"},  // fidelity
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -219,13 +220,11 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
 
 // The positions of --at, the screenshot's file, the frames to draw, --json and --verbose.
 void ApplyRunValues(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
-  for (const std::string& position : raw.At) {
-    try {
-      const std::vector<float> v = ParseFloatList(position, 3);
-      options.AtPositions.push_back(TVector{v[0], v[1], v[2]});
-    } catch (const std::invalid_argument& e) {
-      throw EUsage(std::string("--at: ") + e.what());
-    }
+  options.Fast = FastAsked(cli.count("--fast") > 0, raw.Fast, raw.Full);  // --full's too
+  try {
+    AddAtPositions(raw.At, options.Fast, options);
+  } catch (const std::invalid_argument& e) {
+    throw EUsage(std::string("--at: ") + e.what());
   }
   options.ScreenshotPath = raw.Screenshot;
   if (options.Mode == TRunMode::Screenshot) options.Frames = kDefaultScreenshotFrames;

@@ -10,6 +10,7 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.VertexLight = true;
   options.BrushModels = true;
   options.Items = true;
+  // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
 }
 
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
@@ -35,6 +36,7 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   render.VertexLight = options.VertexLight;
   render.BrushModels = options.BrushModels;
   render.Items = options.Items;
+  render.Fast = options.Fast;
   return render;
 }
 

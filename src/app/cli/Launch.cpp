@@ -79,12 +79,13 @@ int RunViewerFor(const TCommandLine& options) {
   startup.FontPath = FindDataFile(startup.FontPath);
   if (options.Verbose)
     startup.Loaded = [shaders = options.Shaders, budget = options.LevelOptions.Budget,
-                      things = options.BrushModels || options.Items] {
+                      things = options.BrushModels || options.Items, fast = options.Fast] {
       const TLoadTimings& t = Level.LoadTimings;
       PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs);
       if (shaders) PrintShadingSummary(Level);
       PrintBudgetSummary(budget);
       if (things) PrintThingsSummary(Level);
+      if (fast) PrintFastSummary();
     };
   if (options.Size) {
     // The window's size against what the GL can draw, once the context exists.

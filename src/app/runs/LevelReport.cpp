@@ -10,6 +10,7 @@
 #include "app/runs/Json.h"
 #include "level/LightmapFiles.h"
 #include "level/Q3BSP_visibility.h"
+#include "render/Frustum.h"
 #include "platform/ByteReader.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -340,7 +341,35 @@ TPositionReport ReportAt(TQuake3BSP& level, const TVector& position,
   return report;
 }
 
+void CullAt(TPositionReport& report, const TQuake3BSP& level, const TBSPFile& records,
+            const TVector& position, TAtDirection direction, double aspect,
+            const std::vector<std::uint8_t>* drawn) {
+  const TFrustum frustum =
+      FrustumOf(ViewMatrix(position, direction.Yaw, direction.Pitch, TRunOptions{}.FovDegrees, aspect));
+  std::int32_t inView = 0;
+  for (const std::vector<std::int32_t>& group : level.TextureFaces)
+    for (const std::int32_t f : group) {
+      const auto face = static_cast<std::size_t>(f);
+      if (level.FaceVisible[face] == 0) continue;
+      if (drawn ? (*drawn)[face] == 0 : level.Faces[face].FaceType != kPolygonFace) continue;
+      const TBSPFace& record = records.Faces[face];
+      TBox box;
+      for (std::int32_t v = 0; v < record.NumVertices; ++v)
+        box.Add(records.Vertices[static_cast<std::size_t>(record.FirstVertex + v)].Position);
+      if (Classify(frustum, box) != TBoxSide::Outside) ++inView;
+    }
+  report.DrawnAfterCulling = inView;
+}
+
 std::string PositionText(const TVector& p, const TPositionReport& r) {
+  // With --fast the line ends with the faces drawn after culling.
+  if (r.DrawnAfterCulling) {
+    TPositionReport plain = r;
+    plain.DrawnAfterCulling.reset();
+    std::string text = PositionText(p, plain);
+    text.insert(text.size() - 1, Format(", drawn after culling %d", *r.DrawnAfterCulling));
+    return text;
+  }
   if (r.BrushModels) {
     TPositionReport plain = r;
     plain.BrushModels.reset();
@@ -367,6 +396,7 @@ std::string PositionJson(const TVector& p, const TPositionReport& r) {
                {"MarkedFaces", r.MarkedFaces},
                {"VisibleFaceCount", r.VisibleFaceCount},
                {"Position", {JsonFloat(p.X), JsonFloat(p.Y), JsonFloat(p.Z)}}};
+  if (r.DrawnAfterCulling) out["DrawnAfterCulling"] = *r.DrawnAfterCulling;
   if (r.MarkedByType) {
     const auto& n = *r.MarkedByType;
     out["MarkedByType"] = {{"Polygon", n[0]}, {"Patch", n[1]}, {"Mesh", n[2]},
@@ -449,8 +479,13 @@ int RunAt(const TRunOptions& options) {
   if (options.AllSurfaces)
     plan = PlanSurfaces(loaded->Records.Faces, options.Tessellation,
                         TessellationBytesFor(options, loaded->File.Size()));
-  for (const TVector& position : options.AtPositions) {
-    const TPositionReport report = ReportAt(level, position, plan ? &plan->Drawn : nullptr, options.BrushModels);
+  const TWindowSize size = options.Size.value_or(kDefaultSize);
+  for (std::size_t i = 0; i < options.AtPositions.size(); ++i) {
+    const TVector& position = options.AtPositions[i];
+    TPositionReport report = ReportAt(level, position, plan ? &plan->Drawn : nullptr, options.BrushModels);
+    if (i < options.AtDirections.size())
+      CullAt(report, level, loaded->Records, position, options.AtDirections[i],
+             static_cast<double>(size.Width) / size.Height, plan ? &plan->Drawn : nullptr);
     std::cout << (options.Json ? PositionJson(position, report) : PositionText(position, report));
   }
   std::cout << std::flush;

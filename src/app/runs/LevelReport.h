@@ -107,9 +107,19 @@ struct TPositionReport {
   std::int32_t VisibleFaceCount = 0;  // what the frame would count: marked faces in a texture group
   // With --surfaces all: marked faces by type (polygon, patch, mesh, billboard, other).
   std::optional<std::array<std::int32_t, 5>> MarkedByType;
+  // With --fast: of the faces a frame batches (polygons; with --surfaces all every drawn face),
+  // those whose box the view from the position reaches (CullAt).
+  std::optional<std::int32_t> DrawnAfterCulling;
   // With --brush-models: the brush models marked visible and their faces (in MarkedFaces too).
   std::optional<TBrushModelMarks> BrushModels;
 };
+
+// With --fast, after ReportAt: counts the report's DrawnAfterCulling for a view in `direction`
+// at the default field of view and the aspect of the run's picture, each face's box taken from
+// its vertices in the records (a curved surface's control points hold the whole surface).
+void CullAt(TPositionReport& report, const TQuake3BSP& level, const TBSPFile& records,
+            const TVector& position, TAtDirection direction, double aspect,
+            const std::vector<std::uint8_t>* drawn = nullptr);
 
 // Runs the marking pass of a frame at the position (FaceVisible is rewritten).
 // With `drawn` (PlanSurfaces' flags, --surfaces all) the marked faces are also counted by type and

@@ -30,6 +30,11 @@ struct TCameraPose {
   float X, Y, Z, Yaw, Pitch;
 };
 
+// A view direction of --at (with --fast): level along +Y unless given.
+struct TAtDirection {
+  float Yaw = 0, Pitch = 270;
+};
+
 struct TWindowSize {
   int Width, Height;
 };
@@ -69,6 +74,8 @@ struct TRunOptions {
   std::string Goto;                    // --goto SPEC; empty: none
   std::string ExportPath;              // --export: FILE.glb or FILE.gltf
   float ExportScale = 0.0254f;         // --export-scale: metres per level unit (an inch)
+  bool Fast = false;                   // --fast, or --full: one pass, faces in view only
+  std::vector<TAtDirection> AtDirections;  // with --fast: one per AtPositions entry
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain
