@@ -18,14 +18,13 @@
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
 using bench::Context, bench::Milliseconds, bench::TBatch;
 
-using TBaseFolder = bench::TShaderFolder;
+using bench::TBaseFolder;
 
 void BM_ReadScripts(benchmark::State& state, bool fromFiles) {
   TBaseFolder base;

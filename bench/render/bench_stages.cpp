@@ -30,7 +30,7 @@ constexpr double kSeconds = 1;
 
 // The level with shaders and every surface, in a folder with the game's scripts and images.
 struct TLoaded {
-  bench::TShaderFolder Folder;
+  bench::TBaseFolder Folder;
   TQuake3BSP Level;
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) {

@@ -65,7 +65,10 @@ TLevelFolder::TLevelFolder() {
   InFolder = std::make_unique<testsupport::TScopedWorkingDir>(Folder.Path());
 }
 
-TShaderFolder::TShaderFolder() {
+namespace {
+
+// The game's archives in the game's order, scripts and sky images extracted beside the images.
+std::string DataRoot() {
   static const std::string root = [] {
     testsupport::ExtractOpenArena("pak0.pk3", {"textures/*"});
     testsupport::ExtractOpenArena("pak4-textures.pk3", {"textures/*"});
@@ -75,6 +78,13 @@ TShaderFolder::TShaderFolder() {
       last = testsupport::ExtractOpenArena(pak, {"scripts/*.shader", "env/*"});
     return last;
   }();
+  return root;
+}
+
+}  // namespace
+
+TBaseFolder::TBaseFolder() {
+  const std::string root = DataRoot();
   for (const char* sub : {"textures", "env", "scripts"}) fs::create_directory_symlink(root + "/" + sub, Folder / sub);
   fs::create_directory(Folder / "lgmp");
 }

@@ -71,11 +71,11 @@ struct TLevelFolder {
   TLevelFolder();
 };
 
-// A working folder as --base would name it: textures/, env/ and scripts/ of the game's archives
-// in the game's order, and lgmp/; not entered.
-class TShaderFolder {
+// A working folder as --base would name it for --shaders: textures/, env/ and scripts/ of the
+// game's archives in the game's order, and lgmp/.
+class TBaseFolder {
  public:
-  TShaderFolder();
+  TBaseFolder();
   const std::string& Path() const { return Folder.Path(); }
 
  private:

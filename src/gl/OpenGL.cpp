@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "gl/Multitexture.h"
 #include "platform/Library.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -36,6 +37,7 @@ void Resolve(TFunction& entry, const char* name) {
 
 void UnloadOpenGL() {
   OpenGL = TOpenGLEntryPoints{};
+  OpenGL13 = TMultitextureEntryPoints{};
   if (!OpenGLLibraryReleased) {
     platform::FreeLibrary(OpenGLLibrary);
     OpenGLLibraryReleased = true;
@@ -53,6 +55,9 @@ void LoadOpenGL(const std::string& libraryName) {
   Resolve(OpenGL.ChoosePixelFormat, "ChoosePixelFormat");
   // A GL library does not export the pixel-format call; the platform layer's stand-in takes it.
   if (OpenGL.ChoosePixelFormat == nullptr) OpenGL.ChoosePixelFormat = &platform::ChoosePixelFormat;
+  // The two texture units of --fast, from the same library; the 1.1 table above stays as it was.
+  ResolveMultitexture([](const char* name, void*) { return platform::GetProcAddress(OpenGLLibrary, name); },
+                      nullptr);
 }
 
 void SetupFloatingPoint() {

@@ -1,8 +1,9 @@
 #pragma once
 // The models lump (7): model 0 is the world, models 1 .. N are the brush models (doors,
 // platforms, movers) that the level's entities place and move; each owns a run of faces. The
-// leaves list only the world's faces, so a frame never draws a brush model's faces from the
-// visibility pass. Pure: bytes in, checked records out.
+// tree's leaves list only the world's faces, so the plain frame draws a brush model's faces only
+// by chance (--brush-models marks them where their boxes are: level/Things.h). Pure: bytes in,
+// checked records out.
 #include <cstddef>
 #include <cstdint>
 #include <span>

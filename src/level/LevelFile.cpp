@@ -145,36 +145,6 @@ std::string PrintableID(const TBSPHeader& header) {
   return id;
 }
 
-std::vector<TEntity> ParseEntities(const std::string& text) {
-  std::vector<TEntity> entities;
-  std::size_t i = 0;
-  // Reads the next quoted string, or returns false at the end of the text or of the block.
-  auto nextString = [&](std::string& out) {
-    while (i < text.size() && text[i] != '"' && text[i] != '}') ++i;
-    if (i >= text.size() || text[i] == '}') return false;
-    const std::size_t close = text.find('"', i + 1);
-    if (close == std::string::npos) {
-      i = text.size();
-      return false;
-    }
-    out.assign(text, i + 1, close - i - 1);
-    i = close + 1;
-    return true;
-  };
-  while (true) {
-    i = text.find('{', i);
-    if (i == std::string::npos) break;
-    ++i;
-    TEntity entity;
-    std::string key, value;
-    while (nextString(key) && nextString(value)) entity.emplace_back(key, value);
-    const bool closed = i < text.size() && text[i] == '}';
-    if (!closed) break;
-    entities.push_back(std::move(entity));
-  }
-  return entities;
-}
-
 std::vector<TSpawnPoint> FindSpawnPoints(const std::vector<TEntity>& entities) {
   std::vector<TSpawnPoint> points;
   for (const TEntity& entity : entities) {

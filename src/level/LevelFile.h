@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "genom/genom.h"
+#include "level/Entities.h"
 #include "level/Q3BSP.h"
 
 
@@ -71,11 +72,6 @@ class TLevelFile {
 
 // The header's four ID bytes for a message: printable ASCII as is, anything else as \xNN.
 std::string PrintableID(const TBSPHeader& header);
-
-// The entities of the text, each a list of key/value pairs in file order. Tolerates what a
-// damaged or hand-written lump holds: an unterminated string or block ends the parse quietly.
-using TEntity = std::vector<std::pair<std::string, std::string>>;
-std::vector<TEntity> ParseEntities(const std::string& text);
 
 // The player start points among the entities (info_player_deathmatch, info_player_start,
 // team_CTF_*player, team_CTF_*spawn), in file order, whose "origin" holds three numbers.

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "genom/genom.h"
+#include "level/DrawLists.h"
+#include "level/LevelThings.h"
 #include "level/Q3BSP_lighting.h"
 #include "shaders/Shaders.h"
 #include "shaders/StagePlan.h"
@@ -181,6 +183,12 @@ struct TLevelOptions {
   bool ExternalLightmaps = false;
   std::string LightmapFolder;
   bool VertexLight = false;
+  // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
+  // with TRenderOptions::BrushModels can mark their faces where their boxes are visible.
+  bool BrushModels = false;
+  // Items drawn as their models (--full): the item entities' MD3 models and images read through
+  // the search path into Things.ItemModels.
+  bool Items = false;
   // The run's budget (platform/Budget.h): the shaders kept and the curved surfaces' memory are
   // taken from it, and what it left out is reported when the load ends. Null: the load keeps a
   // budget of its own with the default figures.
@@ -219,6 +227,16 @@ struct TRenderOptions {
   // The faces with lightmap index -3 get a pass like the lightmap pass with their brightened
   // vertex colours (a load with TLevelOptions::VertexLight made them).
   bool VertexLight = false;
+  // --fast: image and lightmap in one pass where the GL has two texture units, one draw per
+  // (image, lightmap) pair, faces outside the view left out, the lists kept while the cluster
+  // stays (render/FastPath.h). The picture is that of the two passes within rounding.
+  bool Fast = false;
+  // --brush-models: the faces of every visible brush model marked too (level/Things.h).
+  bool BrushModels = false;
+  // Markers (--mode entities, F7): a small box per point entity in its family's colour.
+  bool Markers = false;
+  // Items as models (--full), or as markers when their model was not found.
+  bool Items = false;
 };
 
 // What loading with TSurfaceSet::All made of the curved surfaces; empty after a plain load.
@@ -335,6 +353,10 @@ struct TQuake3BSP {
   // render/Q3BSP_shaders.cpp).
   TLevelShading Shading;
 
+  // The batches of --fast (level/DrawLists.h), kept from frame to frame while the camera's cluster
+  // stays; empty until the first such frame.
+  TDrawLists DrawLists;
+
   // Stage times of the last successful LoadBSP.
   TLoadTimings LoadTimings;
   // False when the last load went without lgmp/ (TLevelOptions::LightmapFilesOptional): the
@@ -349,6 +371,9 @@ struct TQuake3BSP {
   // Lightmaps from files and vertex light (TLevelOptions::ExternalLightmaps, VertexLight); empty
   // after a plain load.
   TLevelLighting Lighting;
+  // The entities, their places, the models lump, and what the brush models and items need
+  // (level/Things.h, render/ItemModels.cpp).
+  TLevelThings Things;
 
   // Fills the level from the file; false only when the file cannot be opened (after a message).
   // Any later failure is raised as an exception: platform::EInOutError("Read beyond end of file")

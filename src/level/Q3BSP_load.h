@@ -57,6 +57,9 @@ struct TLevelLoad {
   std::optional<std::vector<std::uint8_t>> Bytes;  // the whole file, kept until the load ends
   TBSPFile File;
   std::optional<TReadAheadScope> ReadAhead;
+  // With TLevelOptions::Items, the shader table the surfaces were described with (empty without
+  // --shaders): the items' surfaces are described with it too.
+  shaders::TShaderTable ShaderTable;
 };
 
 // Reads the whole file and checks its records. False after the message "Could not find the BSP

@@ -128,9 +128,10 @@ void ReadFogs(TLevelShading& shading, std::span<const std::uint8_t> bytes,
 }  // namespace
 
 TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                                     const shaders::TShaderSource& given, platform::TBudget* budget) {
+                                     const shaders::TShaderSource& given, platform::TBudget* budget,
+                                     shaders::TShaderTable* keep) {
   const shaders::TShaderSource source = given.ScriptNames ? given : shaders::BaseFolderSource();
-  const shaders::TShaderTable table = shaders::LoadShaderTable(source, budget);
+  shaders::TShaderTable table = shaders::LoadShaderTable(source, budget);
   TLevelShading& shading = level.Shading;
   shading.Problems = table.Problems;
   shading.ShaderCount = table.Shaders.size();
@@ -166,6 +167,7 @@ TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTe
     for (const std::string& frame : frames)
       if (!frame.empty()) toRead.push_back(frame);
   if (source.ReadAhead) source.ReadAhead(toRead);
+  if (keep) *keep = std::move(table);
   return images;
 }
 

@@ -27,10 +27,12 @@ struct TShadedImages {
 // Loads the shader table from the source (the base folder's when empty) and describes every
 // texture into level.Shading (States, Origins, Surfaces with their plans, the sky's shader, the
 // fogparms, the script problems and counts); asks the source to read the images ahead when it
-// can. Returns the images to load. The shaders kept are taken from the budget when there is one.
+// can. Returns the images to load; the table goes to `keep` when given. The shaders kept are taken
+// from the budget when there is one.
 TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
                                      const shaders::TShaderSource& source,
-                                     platform::TBudget* budget = nullptr);
+                                     platform::TBudget* budget = nullptr,
+                                     shaders::TShaderTable* keep = nullptr);
 
 // After the texture and lightmap groups exist: the lightmap pass's face lists, the totals, the
 // drawing order, the vertex arrays of every face one after the other, and the fog volumes (read

@@ -10,6 +10,9 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
 #include "level/Q3BSP_visibility.h"
+#include "render/FastPath.h"
+#include "level/Things.h"
+#include "render/ItemModels.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
@@ -40,6 +43,12 @@ inline void DrawPolygon(const TQuake3BSP& level, std::int32_t face) {
     OpenGL.glDrawArrays(GL_TRIANGLE_FAN, 0, level.Faces[static_cast<std::size_t>(face)].NumVertices);
 }
 
+// After the faces: the things (items, markers), then the wireframe over everything (view modes).
+void FinishFrame(TQuake3BSP& level, const TVector& markFrom, const TRenderOptions& options) {
+  if (options.Items || options.Markers) DrawLevelThings(level, markFrom, options);
+  if (options.Wireframe) DrawWireframe(level, options.Surfaces == TSurfaceSet::All);
+}
+
 }  // namespace
 
 void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& options) {
@@ -51,21 +60,29 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   VisibleFaceCount = 0;
+  FastFrame = {};
+  const TVector markFrom = options.FreezeVisibility ? options.FreezePosition : cameraPosition;
   if (options.AllFaces)  // view mode
     std::fill(FaceVisible.begin(), FaceVisible.end(), -1);
   else
-    MarkVisibleFaces(*this, options.FreezeVisibility ? options.FreezePosition : cameraPosition);
+    MarkVisibleFaces(*this, markFrom);
+  if (options.BrushModels && !options.AllFaces) MarkBrushModels(*this, markFrom);
 
   // View modes (Q3BSP_viewmodes.cpp): another colouring replaces the passes below, shader
   // scripts included.
   if (options.Colouring != TRenderOptions::TColouring::Plain) {
     RenderColouredFaces(*this, options.Colouring, allSurfaces);
-    if (options.Wireframe) DrawWireframe(*this, allSurfaces);
+    FinishFrame(*this, markFrom, options);
     return;
   }
   if (options.Shaders && !Shading.States.empty()) {
     RenderShaded(*this, cameraPosition, options);
-    if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
+    FinishFrame(*this, markFrom, options);
+    return;
+  }
+  if (options.Fast) {  // render/FastPath.cpp
+    DrawFastSurfaces(*this, cameraPosition, options);
+    FinishFrame(*this, markFrom, options);
     return;
   }
 
@@ -109,5 +126,5 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);
 
-  if (options.Wireframe) DrawWireframe(*this, allSurfaces);  // view mode
+  FinishFrame(*this, markFrom, options);
 }

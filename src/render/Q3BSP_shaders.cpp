@@ -14,6 +14,7 @@
 #include "platform/Budget.h"
 #include "render/Billboards.h"
 #include "render/Fog.h"
+#include "render/FastPath.h"
 #include "render/Q3BSP_images.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
@@ -76,8 +77,9 @@ GLuint MakeWhiteTexture() {
 }  // namespace
 
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& source, platform::TBudget* budget) {
-  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, budget);
+                        const shaders::TShaderSource& source, platform::TBudget* budget,
+                        shaders::TShaderTable* keep) {
+  const TShadedImages described = DescribeShadedSurfaces(level, textures, source, budget, keep);
   TLevelShading& shading = level.Shading;
   TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t) {
@@ -134,4 +136,14 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
 
   OpenGL.glAlphaFunc(static_cast<GLenum>(alphaFuncWas), alphaRefWas);
   if (alphaTestWas) OpenGL.glEnable(GL_ALPHA_TEST);
+}
+
+void SetAlphaTest(shaders::TAlphaTest test) {
+  switch (test) {
+    case shaders::TAlphaTest::None: OpenGL.glDisable(GL_ALPHA_TEST); return;
+    case shaders::TAlphaTest::GT0: OpenGL.glAlphaFunc(GL_GREATER, 0.0f); break;
+    case shaders::TAlphaTest::LT128: OpenGL.glAlphaFunc(GL_LESS, 0.5f); break;
+    case shaders::TAlphaTest::GE128: OpenGL.glAlphaFunc(GL_GEQUAL, 0.5f); break;
+  }
+  OpenGL.glEnable(GL_ALPHA_TEST);
 }

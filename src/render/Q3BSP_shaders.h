@@ -11,7 +11,11 @@
 // The shaders kept are taken from the budget when there is one; an image the budget leaves out is
 // no problem of Shading (the budget's warning names it).
 void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textures,
-                        const shaders::TShaderSource& source, platform::TBudget* budget = nullptr);
+                        const shaders::TShaderSource& source, platform::TBudget* budget = nullptr,
+                        shaders::TShaderTable* keep = nullptr);
+
+// The GL's alpha test as a draw state asks for it (off for None).
+void SetAlphaTest(shaders::TAlphaTest test);
 
 // A frame whose faces are marked: the texture groups brought up to date with the marks, their
 // stages evaluated at options.Time, then DrawShadedPasses.

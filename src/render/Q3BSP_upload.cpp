@@ -12,10 +12,12 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_lightmaps.h"
 #include "level/Q3BSP_load.h"
+#include "level/Things.h"
 #include "platform/ByteReader.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "render/Q3BSP_images.h"
+#include "render/ItemModels.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_shaders.h"
 #include "textures/Textures.h"
@@ -39,10 +41,12 @@ void LoadSurfaceImage(TImageOnce& images, const std::string& name, GLuint& slot,
 
 // Each texture's image: through the shader scripts with --shaders, else its own name + ".jpg" and
 // + ".tga", each when that file exists.
-void LoadSurfaceImages(TQuake3BSP& level, const TLevelLoad& load) {
+void LoadSurfaceImages(TQuake3BSP& level, TLevelLoad& load) {
   const TLevelOptions& options = load.Options;
   const std::vector<TBSPTexture>& textures = load.File.Textures;
-  if (options.Shaders) return LoadShadedSurfaces(level, textures, options.ShaderSource, &load.Budget);
+  if (options.Shaders)
+    return LoadShadedSurfaces(level, textures, options.ShaderSource, &load.Budget,
+                              options.Items ? &load.ShaderTable : nullptr);
   TImageOnce images;
   for (std::size_t t = 0; t < textures.size(); ++t) {
     const std::string baseName = TextureBaseName(textures[t]);
@@ -77,6 +81,9 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
   UploadLightmapFiles(*this, load, fileName);  // --external-lightmaps (Q3BSP_lightmapfiles.cpp)
   load.Timings.LightmapsMs = load.Stopwatch.LapMs();
   FinishLevelModel(*this, load);
+  // The entities and what the opt-in extensions build from them; no GL call without them.
+  LoadLevelThings(*this, *load.Bytes, load.File.Lumps, options);
+  if (options.Items) LoadItemModels(*this, load);
   return true;
 }
 

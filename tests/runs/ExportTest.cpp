@@ -91,14 +91,19 @@ TEST(Export, FileHoldsTheDrawnFacesInGltfFrameWithImagesLightmapsAndSpawnPoints)
   const json& j = file.Json;
   EXPECT_EQ(j["asset"], json::parse(R"({"version": "2.0", "generator": "bspwalk )" BSPWALK_VERSION R"(",
                                         "extras": {"level": "s"}})"));
-  // The world, then the spawn point; the door of brush model 1 and the sky are not drawn.
-  ASSERT_EQ(j["nodes"].size(), 2u);
+  // The world, the door of brush model 1 at the centre of its box (--full draws brush models),
+  // then the spawn point; the sky is not drawn.
+  ASSERT_EQ(j["nodes"].size(), 3u);
   EXPECT_EQ(j["nodes"][0], json::parse(R"({"name": "world", "mesh": 0})"));
-  EXPECT_EQ(j["nodes"][1]["name"], "info_player_deathmatch");
-  EXPECT_EQ(j["nodes"][1]["translation"], (std::vector<double>{10 * kInch, 30 * kInch, -20 * kInch}));
-  EXPECT_EQ(j["nodes"][1]["extras"], json::parse(R"({"classname": "info_player_deathmatch", "origin": [10, 20, 30], "angle": 90})"));
-  EXPECT_EQ(j["scenes"][0]["nodes"], json::parse("[0, 1]"));
-  ASSERT_EQ(j["meshes"].size(), 1u);
+  EXPECT_EQ(j["nodes"][1]["name"], "*1");
+  EXPECT_EQ(j["nodes"][1]["mesh"], 1);
+  EXPECT_EQ(j["nodes"][1]["translation"], (std::vector<double>{32 * kInch, 0, -32 * kInch}));
+  EXPECT_EQ(j["nodes"][2]["name"], "info_player_deathmatch");
+  EXPECT_EQ(j["nodes"][2]["translation"], (std::vector<double>{10 * kInch, 30 * kInch, -20 * kInch}));
+  EXPECT_EQ(j["nodes"][2]["extras"], json::parse(R"({"classname": "info_player_deathmatch", "origin": [10, 20, 30], "angle": 90})"));
+  EXPECT_EQ(j["scenes"][0]["nodes"], json::parse("[0, 1, 2]"));
+  ASSERT_EQ(j["meshes"].size(), 2u);
+  EXPECT_EQ(j["meshes"][1]["primitives"][0]["material"], 2);
   const json& primitives = j["meshes"][0]["primitives"];
   ASSERT_EQ(primitives.size(), 2u);
   // Material 0: the polygon and the curved surface (2 + 2 x 2 x 2 triangles), lightmapped.
@@ -121,7 +126,9 @@ TEST(Export, FileHoldsTheDrawnFacesInGltfFrameWithImagesLightmapsAndSpawnPoints)
       {"name": "tex/opaque", "extras": {"lightmapTexture": {"index": 2, "texCoord": 1}},
        "pbrMetallicRoughness": {"baseColorTexture": {"index": 0}, "metallicFactor": 0.0}},
       {"name": "tex/cutout", "alphaMode": "MASK", "doubleSided": true,
-       "pbrMetallicRoughness": {"baseColorTexture": {"index": 1}, "metallicFactor": 0.0}}])"));
+       "pbrMetallicRoughness": {"baseColorTexture": {"index": 1}, "metallicFactor": 0.0}},
+      {"name": "tex/door", "extras": {"lightmapTexture": {"index": 2, "texCoord": 1}},
+       "pbrMetallicRoughness": {"metallicFactor": 0.0}}])"));
   // The JPEG as its file; the TGA as PNG, top row first; the atlas brightened as the viewer does.
   EXPECT_EQ(j["images"][0]["mimeType"], "image/jpeg");
   EXPECT_EQ(file.ImageBytes(0), testsupport::ReadFile(dir / "tex/opaque.jpg"));
@@ -132,7 +139,7 @@ TEST(Export, FileHoldsTheDrawnFacesInGltfFrameWithImagesLightmapsAndSpawnPoints)
 
   // --info counts what the file holds.
   const json info = json::parse(Bspwalk({"--info", "--json", "--full", "--tess", "2", "s.bsp"}, dir.Path()).Out);
-  EXPECT_EQ(info["Drawn"], json::parse(R"({"Faces": 3, "Triangles": 12, "Materials": 2})"));
+  EXPECT_EQ(info["Drawn"], json::parse(R"({"Faces": 4, "Triangles": 14, "Materials": 3})"));
 }
 
 TEST(Export, GltfWithFilesBesideItAndTheScaleAsked) {

@@ -15,50 +15,17 @@
 #include <system_error>
 #include <variant>
 
+#include "app/cli/EntityOptions.h"
 #include "app/cli/ExportOptions.h"
 #include "app/cli/Fidelity.h"
 #include "app/cli/Help.h"
+#include "app/cli/OptionValues.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 
 namespace app {
 namespace {
 
-float ParseFloat(const std::string& text) {
-  float value = 0;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  // from_chars takes "nan", "inf" and exponents, and rounds straight to the 32-bit value (no
-  // detour through double, which could round twice). It does not take a leading '+'.
-  if (!text.empty() && text[0] == '+') ++first;
-  const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
-  if (end != last || first == last || (error != std::errc() && error != std::errc::result_out_of_range))
-    throw std::invalid_argument("'" + text + "' is not a number");
-  if (error == std::errc::result_out_of_range) {
-    // Too small for a float rounds to zero or a subnormal, as the conversion of any float does;
-    // too large has no float to stand for it.
-    const float rounded = std::strtof(std::string(first, last).c_str(), nullptr);
-    if (std::isinf(rounded))
-      throw std::invalid_argument("'" + text + "' is out of range for a 32-bit float");
-    return rounded;
-  }
-  return value;
-}
-
-int ParsePositiveInt(const std::string& text, int highest, const std::string& what) {
-  int value = 0;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  const auto [end, error] = std::from_chars(first, last, value);
-  if (error != std::errc() || end != last || first == last || value < 1 || value > highest)
-    throw std::invalid_argument(what + " '" + text + "' is not a whole number from 1 to " +
-                                std::to_string(highest));
-  return value;
-}
-
-// A side of 8192 is 256 MB of colour and depth each; the GL's own bound is checked once a
-// context exists.
-constexpr int kLargestSide = 8192;
 constexpr int kMostFrames = 10'000'000;
 
 // A one-line usage error: the text names the option and what is wrong with its value.
@@ -81,8 +48,10 @@ struct TRawOptions {
   std::vector<std::string> At;
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
-  bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false;
+  bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false, Fast = false;
   std::string Surfaces, Tess, Time;
+  bool Entities = false, BrushModels = false;  // entities, brush models and items
+  std::string Class, Goto;
 };
 
 // One option: its name, the raw field it fills (a flag, a value, or one value per use), the name
@@ -133,13 +102,13 @@ constexpr TOptionRow kOptions[] = {
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
      "Every fidelity option at once (today: --shaders, --surfaces all, --external-lightmaps, "
-     "--vertex-light)"},
+     "--vertex-light, --brush-models, items, --fast)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
     {"--mode", &TRawOptions::ModeList, "LIST",  // view
      "View modes to start with or draw: textures, lightmaps or clusters, and "
-     "wireframe, comma separated"},
+     "wireframe and entities, comma separated"},
     {"--freeze", &TRawOptions::Freeze, "X,Y,Z",  // view
      "Mark the visible faces from this position, not the camera"},
     {"--no-hud", &TRawOptions::NoHud, "",  // view
@@ -170,10 +139,19 @@ constexpr TOptionRow kOptions[] = {
      "List the levels (maps/*.bsp) of the game data and exit"},
     {"--spawn", &TRawOptions::Spawn, "N",  // level and data
      "Start at this spawn point of the level (1 is the first)"},
+    {"--entities", &TRawOptions::Entities, "",  // headless runs
+     "Print every entity of the level with its keys and values, open no window"},
+    {"--class", &TRawOptions::Class, "PATTERN",  // headless runs
+     "With --entities: only classes matching a shell pattern such as 'item_*'"},
+    {"--brush-models", &TRawOptions::BrushModels, "",  // fidelity
+     "Draw doors, platforms and other brush models wherever their boxes are visible"},
+    {"--goto", &TRawOptions::Goto, "SPEC",  // level and data
+     "Start looking at an entity: its index, its class, or class:N (item_quad:2)"},
     {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf",  // headless runs
      "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
+    {"--fast", &TRawOptions::Fast, "", "One pass, faces in view only; --fast=off: two passes"},  // fidelity
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -204,13 +182,16 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
                                              {!raw.At.empty(), TRunMode::At},
                                              {cli.count("--screenshot") > 0, TRunMode::Screenshot},
                                              {raw.Benchmark, TRunMode::Benchmark},
-                                             {raw.List, TRunMode::List}};
+                                             {raw.List, TRunMode::List},
+                                             {raw.Entities, TRunMode::Entities}};
   int chosen = 0;
   for (const auto& [asked, mode] : modes) {
     if (!asked) continue;
     options.Mode = mode;
     ++chosen;
   }
+  if (chosen > 1 && raw.Entities)
+    throw EUsage("--entities cannot be combined with --info, --at, --screenshot, --benchmark or --list");
   if (chosen > 1)
     throw EUsage(raw.List
                      ? "--list cannot be combined with --info, --at, --screenshot or --benchmark"
@@ -234,20 +215,19 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
   if (cli.count("--screenshot") && !IsPictureName(raw.Screenshot))
     throw EUsage("--screenshot: '" + raw.Screenshot + "' does not end in .png");
   if (raw.Json && options.Mode != TRunMode::Info && options.Mode != TRunMode::At &&
-      options.Mode != TRunMode::Benchmark && options.Mode != TRunMode::List)
+      options.Mode != TRunMode::Benchmark && options.Mode != TRunMode::List &&
+      options.Mode != TRunMode::Entities)
     throw EUsage(raw.List ? "--json applies to --info, --at, --benchmark and --list only"
                           : "--json applies to --info, --at and --benchmark only");
 }
 
 // The positions of --at, the screenshot's file, the frames to draw, --json and --verbose.
 void ApplyRunValues(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
-  for (const std::string& position : raw.At) {
-    try {
-      const std::vector<float> v = ParseFloatList(position, 3);
-      options.AtPositions.push_back(TVector{v[0], v[1], v[2]});
-    } catch (const std::invalid_argument& e) {
-      throw EUsage(std::string("--at: ") + e.what());
-    }
+  options.Fast = FastAsked(cli.count("--fast") > 0, raw.Fast, raw.Full);  // --full's too
+  try {
+    AddAtPositions(raw.At, options.Fast, options);
+  } catch (const std::invalid_argument& e) {
+    throw EUsage(std::string("--at: ") + e.what());
   }
   options.ScreenshotPath = raw.Screenshot;
   if (options.Mode == TRunMode::Screenshot) options.Frames = kDefaultScreenshotFrames;
@@ -422,30 +402,6 @@ void CheckExtras(const CLI::App& cli) {
 
 }  // namespace
 
-std::vector<float> ParseFloatList(const std::string& text, std::size_t expectedCount) {
-  std::vector<float> values;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = text.find(',', start);
-    values.push_back(ParseFloat(text.substr(start, comma == std::string::npos ? comma : comma - start)));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  if (values.size() != expectedCount)
-    throw std::invalid_argument("'" + text + "' has " + std::to_string(values.size()) +
-                                " values, expected " + std::to_string(expectedCount) +
-                                " separated by commas");
-  return values;
-}
-
-TWindowSize ParseSize(const std::string& text) {
-  const std::size_t x = text.find_first_of("xX");
-  if (x == std::string::npos)
-    throw std::invalid_argument("'" + text + "' is not WIDTHxHEIGHT");
-  return {ParsePositiveInt(text.substr(0, x), kLargestSide, "width"),
-          ParsePositiveInt(text.substr(x + 1), kLargestSide, "height")};
-}
-
 TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& out,
                               std::ostream& err) {
   CLI::App cli{"Flies through a Quake 3 BSP level: a level file, or a level of the game data "
@@ -487,6 +443,8 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     ApplyViewTools(cli, raw, options);
     ApplyFidelity(cli, raw, options);
     ApplyDataAndSpawn(cli, raw, options);
+    const TEntityOptionsGiven given{cli.count("--class") > 0, raw.Class, raw.BrushModels, cli.count("--goto") > 0, raw.Goto};
+    if (const std::string problem = ApplyEntityOptions(given, options); !problem.empty()) throw EUsage(problem);
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};

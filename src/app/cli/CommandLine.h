@@ -20,6 +20,14 @@ using TCommandLine = TRunOptions;
 void ApplyFullFidelity(TCommandLine& options);
 
 
+// Whether the line asks for --fast: its own value when given (--fast, --fast=off), else --full's.
+bool FastAsked(bool given, bool value, bool full);
+
+// The --at values in order: X,Y,Z, or with --fast also X,Y,Z,YAW,PITCH (the direction the faces
+// drawn after culling are counted for; level along +Y when not given). Raises
+// std::invalid_argument naming the first that is wrong.
+void AddAtPositions(const std::vector<std::string>& texts, bool fast, TCommandLine& options);
+
 // Bounds of --fov, in degrees (both excluded values would make no picture).
 inline constexpr double kLeastFov = 1, kMostFov = 179;
 // --tess takes 1 to this many segments.

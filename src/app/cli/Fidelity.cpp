@@ -11,6 +11,9 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.AllSurfaces = true;
   options.ExternalLightmaps = true;
   options.VertexLight = true;
+  options.BrushModels = true;
+  options.Items = true;
+  // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
 }
 
 TLevelOptions LevelOptionsFor(const TCommandLine& options) {
@@ -24,6 +27,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   }
   level.ExternalLightmaps = options.ExternalLightmaps;
   level.VertexLight = options.VertexLight;
+  level.BrushModels = options.BrushModels;
+  level.Items = options.Items;
   return level;
 }
 
@@ -33,6 +38,9 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   render.Time = options.Time;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
   render.VertexLight = options.VertexLight;
+  render.BrushModels = options.BrushModels;
+  render.Items = options.Items;
+  render.Fast = options.Fast;
   return render;
 }
 

@@ -8,12 +8,14 @@
 #include <iostream>
 #include <memory>
 
+#include "app/cli/EntityOptions.h"
 #include "app/cli/Help.h"
 #include "app/cli/Launch.h"
 #include "app/runs/LevelList.h"
 #include "data/SearchPath.h"
 #include "level/BSPFile.h"
 #include "level/LightmapFiles.h"
+#include "level/Things.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 
@@ -259,7 +261,8 @@ bool UsesGameData(const TCommandLine& options) {
 }
 
 TCameraPose SpawnCameraPose(const TSpawnPoint& spawn) {
-  return {spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + kEyeHeight, 90.0f - spawn.Angle, 270.0f};
+  const TViewPose pose = SpawnViewPose(spawn);
+  return {pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch};
 }
 
 int RunWithGameData(TCommandLine options) {
@@ -297,7 +300,15 @@ int RunWithGameData(TCommandLine options) {
   // The start pose: the chosen spawn point, else the first, else the fixed pose. The benchmark
   // flies its own path unless --spawn holds it at one point.
   const bool posed = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
-                     (options.Mode == TRunMode::Benchmark && options.Spawn);
+                     (options.Mode == TRunMode::Benchmark && (options.Spawn || !options.Goto.empty()));
+  if (!options.Camera && posed && !options.Goto.empty()) {
+    std::string why;
+    options.Camera = GotoCameraPose(options.LevelPath, options.Goto, why);
+    if (!why.empty()) {
+      Report(options, options.LevelPath + ": --goto " + options.Goto + ": " + why);
+      return 1;
+    }
+  }
   if (!options.Camera && posed) {
     const std::vector<TSpawnPoint> spawns = SpawnPointsOf(options.LevelPath);
     if (options.Spawn) {

@@ -12,11 +12,12 @@
 #include "app/runs/LevelFile.h"
 #include "data/SearchPath.h"
 #include "level/Q3BSP.h"
+#include "level/Things.h"
 
 namespace app {
 
 // The height of the eye over a spawn point's origin: a standing player's view, in level units.
-inline constexpr float kEyeHeight = 26;
+inline constexpr float kEyeHeight = kSpawnEyeHeight;
 
 // Where a run's LEVEL comes from: its path on disk, or its bytes read once from the game data.
 struct TRunLevel {

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/cli/Fidelity.h"
+#include "app/runs/EntityReport.h"
 #include "app/runs/HeadlessRuns.h"
 #include "app/runs/Limits.h"
 #include "app/runs/LoadSummary.h"
@@ -77,11 +78,14 @@ int RunViewerFor(const TCommandLine& options) {
   TStartupOptions startup = StartupOptionsFor(options);
   startup.FontPath = FindDataFile(startup.FontPath);
   if (options.Verbose)
-    startup.Loaded = [shaders = options.Shaders, budget = options.LevelOptions.Budget] {
+    startup.Loaded = [shaders = options.Shaders, budget = options.LevelOptions.Budget,
+                      things = options.BrushModels || options.Items, fast = options.Fast] {
       const TLoadTimings& t = Level.LoadTimings;
       PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs);
       if (shaders) PrintShadingSummary(Level);
       PrintBudgetSummary(budget);
+      if (things) PrintThingsSummary(Level);
+      if (fast) PrintFastSummary();
     };
   if (options.Size) {
     // The window's size against what the GL can draw, once the context exists.

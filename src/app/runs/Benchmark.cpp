@@ -137,6 +137,15 @@ std::string BenchmarkText(const TBenchmarkResult& r) {
                   triangles.Min, triangles.Median, triangles.Max);
     out += line;
   }
+  const std::pair<const char*, const std::vector<double>*> fast[] = {
+      {"passes/frame  ", &r.PassesPerFrame}, {"drawn/frame   ", &r.FacesDrawnPerFrame},
+      {"culled/frame  ", &r.FacesCulledPerFrame}, {"batches/frame ", &r.BatchesPerFrame}};
+  for (const auto& [label, values] : fast) {
+    if (values->empty()) continue;
+    const TSummary s = Summarize(*values);
+    std::snprintf(line, sizeof line, "%s min %.0f  median %.1f  max %.0f\n", label, s.Min, s.Median, s.Max);
+    out += line;
+  }
   return out;
 }
 
@@ -158,6 +167,12 @@ std::string BenchmarkJson(const TBenchmarkResult& r) {
   out["load_peak_rss_mb"] = JsonRounded(r.LoadPeakRssMb, 1);
   if (!r.TrianglesPerFrame.empty())
     out["triangles_per_frame"] = SummaryJson(r.TrianglesPerFrame, false, 1);
+  if (!r.PassesPerFrame.empty()) {
+    out["passes_per_frame"] = SummaryJson(r.PassesPerFrame, false, 1);
+    out["faces_drawn_per_frame"] = SummaryJson(r.FacesDrawnPerFrame, false, 1);
+    out["faces_culled_per_frame"] = SummaryJson(r.FacesCulledPerFrame, false, 1);
+    out["batches_per_frame"] = SummaryJson(r.BatchesPerFrame, false, 1);
+  }
   return JsonLine(out);
 }
 

@@ -44,6 +44,9 @@ struct TBenchmarkResult {
   double PeakRssMb = 0;
   std::string Mode;  // the view modes drawn ("wireframe", "lightmaps+freeze"); empty: the plain frame
   std::vector<double> TrianglesPerFrame;  // with --surfaces all only; printed when not empty
+  // With --fast only (printed when not empty): passes over the opaque surfaces, batched faces
+  // drawn and culled, and draws per pass, each frame.
+  std::vector<double> PassesPerFrame, FacesDrawnPerFrame, FacesCulledPerFrame, BatchesPerFrame;
 };
 
 std::string BenchmarkText(const TBenchmarkResult& result);

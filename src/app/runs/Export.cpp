@@ -23,9 +23,9 @@
 namespace app {
 namespace {
 
-// The viewer draws no brush model yet: their faces stay out of the export as they stay off the
-// screen. When the viewer draws them, the option that turns them on turns them on here.
-bool BrushModelsDrawn(const TRunOptions&) { return false; }
+// The brush models' faces are in the export when the viewer would draw them: with --brush-models
+// (or --full), each model a node at its place.
+bool BrushModelsDrawn(const TRunOptions& options) { return options.BrushModels; }
 
 // The level's own lightmaps as the viewer shows them. Lightmaps from image files are pages of their
 // own size for the same atlases (ReadLightmapFilePages).

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/runs/Benchmark.h"
+#include "app/runs/EntityReport.h"
 #include "app/runs/Export.h"
 #include "app/runs/HeadlessRuns.h"
 #include "app/runs/LevelFile.h"
@@ -22,6 +23,7 @@
 #include "app/viewer/frmMain.h"
 #include "level/Q3BSP_surfaces.h"
 #include "platform/Messages.h"
+#include "render/FastPath.h"
 #include "render/Q3BSP_render.h"
 
 namespace app {
@@ -64,6 +66,8 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TRunOptions& options, int& e
     PrintLoadSummary(Level, viewer->LevelLoadMs());
     if (options.Shaders) PrintShadingSummary(Level);
     PrintBudgetSummary(options.LevelOptions.Budget);
+    if (options.Fast) PrintFastSummary();
+    if (options.BrushModels || options.Items) PrintThingsSummary(Level);
   }
   return viewer;
 }
@@ -83,6 +87,16 @@ void WarnOutsideSealedSpace(const TCamera& pose) {
 }
 
 }  // namespace
+
+// What the --fast frame just drawn did; a frame of a view mode, which draws its own way, adds
+// nothing.
+void AddFastFrame(TBenchmarkResult& result) {
+  if (FastFrame.Passes == 0) return;
+  result.PassesPerFrame.push_back(FastFrame.Passes);
+  result.FacesDrawnPerFrame.push_back(FastFrame.FacesDrawn);
+  result.FacesCulledPerFrame.push_back(FastFrame.FacesCulled);
+  result.BatchesPerFrame.push_back(FastFrame.Batches);
+}
 
 int RunScreenshot(const TRunOptions& options) {
   if (!MayWritePicture(options.ScreenshotPath, std::cerr)) return 1;
@@ -152,6 +166,7 @@ int RunBenchmark(const TRunOptions& options) {
     if (options.AllSurfaces)
       result.TrianglesPerFrame.push_back(
           static_cast<double>(FrameTriangleCount(Level, options.RenderOptions)));
+    if (options.Fast) AddFastFrame(result);
   }
   result.PeakRssMb = PeakResidentMB();
   if (options.Verbose)
@@ -169,6 +184,7 @@ int RunHeadless(const TRunOptions& options) {
     case TRunMode::Screenshot: return RunScreenshot(options);
     case TRunMode::Benchmark: return RunBenchmark(options);
     case TRunMode::Overview: return RunOverview(options);
+    case TRunMode::Entities: return RunEntities(options);
     case TRunMode::Export: return RunExport(options);
     case TRunMode::Viewer:
     case TRunMode::List: break;

@@ -10,6 +10,7 @@
 #include "app/runs/Json.h"
 #include "level/LightmapFiles.h"
 #include "level/Q3BSP_visibility.h"
+#include "render/Frustum.h"
 #include "platform/ByteReader.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -92,6 +93,7 @@ TLevelInfo GatherLevelInfo(const TLevelFile& file, const TBSPFile& records) {
   info.SpawnPoints = static_cast<std::int32_t>(info.Spawns.size());
   info.SpawnDuplicates = DuplicateSpawnPoints(info.Spawns);
   info.WorldBounds = file.WorldBounds();
+  info.Entities = GatherEntityInfo(file);
 
   for (const TBSPTexture& texture : records.Textures) {
     TTextureReport report;
@@ -189,6 +191,7 @@ std::string LevelInfoText(const TLevelInfo& info) {
   } else {
     out += "World bounds    none (no model record)\n";
   }
+  out += EntityInfoText(info.Entities);
   int jpg = 0, tga = 0, missing = 0;
   for (const TTextureReport& t : info.Textures)
     (t.Image == ".jpg" ? jpg : t.Image == ".tga" ? tga : missing)++;
@@ -260,6 +263,7 @@ std::string LevelInfoJson(const TLevelInfo& info) {
   out["WorldBounds"] = info.WorldBounds ? TJson{{"Mins", vector(info.WorldBounds->Mins)},
                                                 {"Maxs", vector(info.WorldBounds->Maxs)}}
                                         : TJson(nullptr);
+  AddEntityInfoJson(out, info.Entities);
   out["Textures"] = TJson::array();
   for (const TTextureReport& t : info.Textures) {
     TJson texture = {{"Name", JsonText(t.Name)},
@@ -308,13 +312,14 @@ TQuake3BSP VisibilityModel(const TBSPFile& records) {
 }
 
 TPositionReport ReportAt(TQuake3BSP& level, const TVector& position,
-                         const std::vector<std::uint8_t>* drawn) {
+                         const std::vector<std::uint8_t>* drawn, bool brushModels) {
   TPositionReport report;
   std::fill(level.FaceVisible.begin(), level.FaceVisible.end(), 0);
   report.Leaf = level.FindLeaf(position);
   if (report.Leaf >= 0 && static_cast<std::size_t>(report.Leaf) < level.Leaves.size())
     report.Cluster = level.Leaves[static_cast<std::size_t>(report.Leaf)].Cluster;
   MarkVisibleFaces(level, position);
+  if (brushModels) report.BrushModels = MarkBrushModels(level, position);
   report.MarkedFaces = static_cast<std::int32_t>(
       std::count_if(level.FaceVisible.begin(), level.FaceVisible.end(), [](std::int32_t v) { return v != 0; }));
   // Counted as the texture pass counts: every visible face met in a texture group (that is drawn,
@@ -336,7 +341,42 @@ TPositionReport ReportAt(TQuake3BSP& level, const TVector& position,
   return report;
 }
 
+void CullAt(TPositionReport& report, const TQuake3BSP& level, const TBSPFile& records,
+            const TVector& position, TAtDirection direction, double aspect,
+            const std::vector<std::uint8_t>* drawn) {
+  const TFrustum frustum =
+      FrustumOf(ViewMatrix(position, direction.Yaw, direction.Pitch, TRunOptions{}.FovDegrees, aspect));
+  std::int32_t inView = 0;
+  for (const std::vector<std::int32_t>& group : level.TextureFaces)
+    for (const std::int32_t f : group) {
+      const auto face = static_cast<std::size_t>(f);
+      if (level.FaceVisible[face] == 0) continue;
+      if (drawn ? (*drawn)[face] == 0 : level.Faces[face].FaceType != kPolygonFace) continue;
+      const TBSPFace& record = records.Faces[face];
+      TBox box;
+      for (std::int32_t v = 0; v < record.NumVertices; ++v)
+        box.Add(records.Vertices[static_cast<std::size_t>(record.FirstVertex + v)].Position);
+      if (Classify(frustum, box) != TBoxSide::Outside) ++inView;
+    }
+  report.DrawnAfterCulling = inView;
+}
+
 std::string PositionText(const TVector& p, const TPositionReport& r) {
+  // With --fast the line ends with the faces drawn after culling.
+  if (r.DrawnAfterCulling) {
+    TPositionReport plain = r;
+    plain.DrawnAfterCulling.reset();
+    std::string text = PositionText(p, plain);
+    text.insert(text.size() - 1, Format(", drawn after culling %d", *r.DrawnAfterCulling));
+    return text;
+  }
+  if (r.BrushModels) {
+    TPositionReport plain = r;
+    plain.BrushModels.reset();
+    std::string text = PositionText(p, plain);
+    text.pop_back();
+    return text + Format(", %d brush models visible (%d faces)\n", r.BrushModels->Models, r.BrushModels->Faces);
+  }
   if (r.MarkedByType) {
     const auto& n = *r.MarkedByType;
     return Format("%g %g %g: leaf %d, cluster %d, %d faces marked (%d polygon, %d patch, %d mesh, "
@@ -356,10 +396,15 @@ std::string PositionJson(const TVector& p, const TPositionReport& r) {
                {"MarkedFaces", r.MarkedFaces},
                {"VisibleFaceCount", r.VisibleFaceCount},
                {"Position", {JsonFloat(p.X), JsonFloat(p.Y), JsonFloat(p.Z)}}};
+  if (r.DrawnAfterCulling) out["DrawnAfterCulling"] = *r.DrawnAfterCulling;
   if (r.MarkedByType) {
     const auto& n = *r.MarkedByType;
     out["MarkedByType"] = {{"Polygon", n[0]}, {"Patch", n[1]}, {"Mesh", n[2]},
                            {"Billboard", n[3]}, {"Other", n[4]}};
+  }
+  if (r.BrushModels) {
+    out["BrushModels"] = r.BrushModels->Models;
+    out["BrushModelFaces"] = r.BrushModels->Faces;
   }
   return JsonLine(out);
 }
@@ -413,7 +458,7 @@ int RunInfo(const TRunOptions& options) {
            PlanSurfaces(loaded->Records.Faces, options.Tessellation, mostBytes).Warnings)
         std::cerr << "bspwalk: warning: " << warning << "\n";
   }
-  if (options.Shaders || options.AllSurfaces) {
+  if (options.Shaders || options.AllSurfaces || options.BrushModels) {
     const TExportPlan plan = PlanExportOf(loaded->File, loaded->Records, options, states);
     info.Drawn = TLevelInfo::TDrawn{plan.Faces, plan.Triangles, plan.Materials.size()};
   }
@@ -429,12 +474,18 @@ int RunAt(const TRunOptions& options) {
   std::optional<TLoadedRecords> loaded = LoadForReport(options);
   if (!loaded) return 1;
   TQuake3BSP level = VisibilityModel(loaded->Records);
+  if (options.BrushModels) AddBrushModels(level, loaded->File);
   std::optional<TSurfacePlan> plan;
   if (options.AllSurfaces)
     plan = PlanSurfaces(loaded->Records.Faces, options.Tessellation,
                         TessellationBytesFor(options, loaded->File.Size()));
-  for (const TVector& position : options.AtPositions) {
-    const TPositionReport report = ReportAt(level, position, plan ? &plan->Drawn : nullptr);
+  const TWindowSize size = options.Size.value_or(kDefaultSize);
+  for (std::size_t i = 0; i < options.AtPositions.size(); ++i) {
+    const TVector& position = options.AtPositions[i];
+    TPositionReport report = ReportAt(level, position, plan ? &plan->Drawn : nullptr, options.BrushModels);
+    if (i < options.AtDirections.size())
+      CullAt(report, level, loaded->Records, position, options.AtDirections[i],
+             static_cast<double>(size.Width) / size.Height, plan ? &plan->Drawn : nullptr);
     std::cout << (options.Json ? PositionJson(position, report) : PositionText(position, report));
   }
   std::cout << std::flush;

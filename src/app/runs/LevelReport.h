@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "app/runs/EntityReport.h"
 #include "app/runs/LevelFile.h"
 #include "app/runs/LightmapReport.h"
 #include "app/runs/RunOptions.h"
 #include "level/BSPFile.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
+#include "level/Things.h"
 
 namespace app {
 
@@ -53,8 +55,10 @@ struct TLevelInfo {
     std::int32_t PatchesNotDrawn = 0;
   };
   std::optional<TSurfaceTriangles> Surfaces;
-  // With a fidelity option: what a frame draws over the whole level, as --export writes it (no
-  // sky, no nodraw; materials are pairs of surface texture and lightmap atlas).
+  TEntityInfo Entities;  // entities per class, brush models
+  // With a fidelity option (--brush-models too): what a frame draws over the whole level, as
+  // --export writes it (no sky, no nodraw; materials are pairs of surface texture and lightmap
+  // atlas).
   struct TDrawn {
     std::int32_t Faces = 0;
     std::int64_t Triangles = 0;
@@ -103,13 +107,26 @@ struct TPositionReport {
   std::int32_t VisibleFaceCount = 0;  // what the frame would count: marked faces in a texture group
   // With --surfaces all: marked faces by type (polygon, patch, mesh, billboard, other).
   std::optional<std::array<std::int32_t, 5>> MarkedByType;
+  // With --fast: of the faces a frame batches (polygons; with --surfaces all every drawn face),
+  // those whose box the view from the position reaches (CullAt).
+  std::optional<std::int32_t> DrawnAfterCulling;
+  // With --brush-models: the brush models marked visible and their faces (in MarkedFaces too).
+  std::optional<TBrushModelMarks> BrushModels;
 };
+
+// With --fast, after ReportAt: counts the report's DrawnAfterCulling for a view in `direction`
+// at the default field of view and the aspect of the run's picture, each face's box taken from
+// its vertices in the records (a curved surface's control points hold the whole surface).
+void CullAt(TPositionReport& report, const TQuake3BSP& level, const TBSPFile& records,
+            const TVector& position, TAtDirection direction, double aspect,
+            const std::vector<std::uint8_t>* drawn = nullptr);
 
 // Runs the marking pass of a frame at the position (FaceVisible is rewritten).
 // With `drawn` (PlanSurfaces' flags, --surfaces all) the marked faces are also counted by type and
-// VisibleFaceCount counts only the faces such a frame draws.
+// VisibleFaceCount counts only the faces such a frame draws. With `brushModels` the level's brush
+// models (AddBrushModels) are marked too, as a frame with --brush-models marks them.
 TPositionReport ReportAt(TQuake3BSP& level, const TVector& position,
-                         const std::vector<std::uint8_t>* drawn = nullptr);
+                         const std::vector<std::uint8_t>* drawn = nullptr, bool brushModels = false);
 
 std::string PositionText(const TVector& position, const TPositionReport& report);
 // One line of JSON Lines per queried position: the four counts, then "Position": [x, y, z]

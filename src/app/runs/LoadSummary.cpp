@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "gl/Multitexture.h"
+
 namespace app {
 
 void PrintLoadSummary(const TQuake3BSP& level, double totalMs) {
@@ -63,6 +65,13 @@ void PrintShadingSummary(const TQuake3BSP& level) {
                shading.ScriptCount, shading.ShaderCount, shading.Problems.size());
   std::fprintf(stderr, "bspwalk: TexturesWithoutImage %d, FacesWithoutImage %d\n",
                shading.TexturesWithoutImage, shading.FacesWithoutImage);
+}
+
+void PrintFastSummary() {
+  const TMultitextureSupport support = CheckMultitexture();
+  if (!support.Usable)
+    std::fprintf(stderr, "bspwalk: --fast: %s missing, drawing image and lightmap in two passes\n",
+                 support.Missing.c_str());
 }
 
 }  // namespace app

@@ -18,4 +18,8 @@ void PrintShadingSummary(const TQuake3BSP& level);
 // How much of each budget of the run the load used (nothing without a budget).
 void PrintBudgetSummary(const platform::TBudget* budget);
 
+// With --fast, when the GL lacks two texture units: one line naming what is missing and that the
+// frames are drawn in two passes. Nothing when the one pass can be drawn. Needs the context.
+void PrintFastSummary();
+
 }  // namespace app

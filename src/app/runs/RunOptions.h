@@ -22,11 +22,17 @@ enum class TRunMode {
   Benchmark,   // --benchmark: a timed flight through the level
   List,        // --list: the levels of the game data
   Overview,    // --overview: a top-down picture of the whole level as PNG
+  Entities,    // --entities: the entity list, no window
   Export,      // --export: the level as a glTF 2.0 file
 };
 
 struct TCameraPose {
   float X, Y, Z, Yaw, Pitch;
+};
+
+// A view direction of --at (with --fast): level along +Y unless given.
+struct TAtDirection {
+  float Yaw = 0, Pitch = 270;
 };
 
 struct TWindowSize {
@@ -62,8 +68,15 @@ struct TRunOptions {
   bool VertexLight = false;            // --vertex-light: faces lit by their vertex colours
   std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
   std::optional<int> Spawn;            // --spawn: 1-based spawn point to start at
+  // Entities, brush models and items (app/cli/EntityOptions.h).
+  std::string EntityClass;             // --class: a shell pattern of class names for --entities
+  bool BrushModels = false;            // --brush-models, or --full
+  bool Items = false;                  // items drawn as their models: --full
+  std::string Goto;                    // --goto SPEC; empty: none
   std::string ExportPath;              // --export: FILE.glb or FILE.gltf
   float ExportScale = 0.0254f;         // --export-scale: metres per level unit (an inch)
+  bool Fast = false;                   // --fast, or --full: one pass, faces in view only
+  std::vector<TAtDirection> AtDirections;  // with --fast: one per AtPositions entry
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain

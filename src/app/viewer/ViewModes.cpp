@@ -33,12 +33,13 @@ TRenderOptions WithViewModes(const TRenderOptions& base) {
   options.Wireframe = modes.Wireframe;
   options.FreezeVisibility = modes.FreezeVisibility;
   options.FreezePosition = modes.FreezePosition;
+  options.Markers = modes.Markers;
   return options;
 }
 
 bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
   switch (key) {
-    case VK_F1: case VK_F2: case VK_F3: case VK_F4: case VK_F5: case VK_F6: case VK_F12:
+    case VK_F1: case VK_F2: case VK_F3: case VK_F4: case VK_F5: case VK_F6: case VK_F7: case VK_F12:
     case VK_TAB: case VK_H: case VK_P: break;
     default: return false;
   }
@@ -54,6 +55,7 @@ bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
       render.FreezePosition = camera;
       break;
     case VK_F5: ViewModes.ReloadRequested = true; break;
+    case VK_F7: render.Markers = !render.Markers; break;
     case VK_F12: ViewModes.ScreenshotRequested = true; break;
     case VK_TAB: ViewModes.Overlay = !ViewModes.Overlay; break;
     case VK_H: ViewModes.KeyReference = !ViewModes.KeyReference; break;
@@ -76,7 +78,8 @@ void RestartClock() {
 
 bool ExtraLineShown() {
   const TRenderOptions& r = ViewModes.Render;
-  return ViewModes.Overlay || r.Colouring != TColouring::Plain || r.Wireframe || r.FreezeVisibility;
+  return ViewModes.Overlay || r.Colouring != TColouring::Plain || r.Wireframe || r.FreezeVisibility ||
+         r.Markers;
 }
 
 std::string ModeNames(const TRenderOptions& options) {
@@ -90,6 +93,7 @@ std::string ModeNames(const TRenderOptions& options) {
   }
   if (options.Wireframe) add("wireframe");
   if (options.FreezeVisibility) add("freeze");
+  if (options.Markers) add("entities");
   return names.empty() ? "plain" : names;
 }
 
@@ -104,6 +108,7 @@ void ApplyModeList(const std::string& list, TRenderOptions& options) {
     else if (name == "lightmaps") colouring = TColouring::Lightmaps;
     else if (name == "clusters") colouring = TColouring::Clusters;
     else if (name == "wireframe") options.Wireframe = true;
+    else if (name == "entities") options.Markers = true;
     else
       throw std::invalid_argument("'" + name +
                                   "' is not one of textures, lightmaps, wireframe, clusters");
@@ -137,6 +142,7 @@ std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera) {
                 static_cast<int>(level.VisData.ClusterCount), static_cast<double>(camera.X),
                 static_cast<double>(camera.Y), static_cast<double>(camera.Z),
                 static_cast<double>(camera.Yaw), static_cast<double>(camera.Pitch));
+  if (ViewModes.Render.Markers) return text + NearestEntityText(level, camera);  // F7
   return text;
 }
 

@@ -54,6 +54,8 @@ struct TViewModes {
   double ClockSeconds = 0;
   bool ClockPaused = false;
   std::optional<float> ClockTick;  // the tick of the last frame that advanced it
+  // PageDown and PageUp: the spawn point gone to last (-1: none yet).
+  std::int32_t SpawnPoint = -1;
 };
 
 // The one set of modes of the running viewer (and of the offscreen frames).
@@ -65,7 +67,7 @@ TRenderOptions WithViewModes(const TRenderOptions& base);
 // Virtual-key codes of the tool keys.
 inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, VK_H = 72, VK_P = 80, VK_Q = 81,
                                VK_F1 = 112, VK_F2 = 113, VK_F3 = 114, VK_F4 = 115, VK_F5 = 116,
-                               VK_F6 = 117, VK_F12 = 123;
+                               VK_F6 = 117, VK_F7 = 118, VK_F12 = 123;
 
 // Toggles the mode of a tool key, or asks for a reload or screenshot, on the key's first down
 // event (`wasDown`: the key was already held, an auto-repeat). F1, F2 and F6 choose the colouring
@@ -81,17 +83,30 @@ void RestartClock();
 // True when any view mode is on, or the overlay: the heads-up text then has its extra line.
 bool ExtraLineShown();
 
-// "textures", "lightmaps", "clusters", "wireframe", "freeze", joined by '+' in that order;
+// "textures", "lightmaps", "clusters", "wireframe", "freeze", "entities", joined by '+' in that order;
 // "plain" when none is on.
 std::string ModeNames(const TRenderOptions& options);
 
-// Applies a --mode list ("textures", "lightmaps", "wireframe", "clusters", comma separated).
+// Applies a --mode list ("textures", "lightmaps", "wireframe", "clusters", "entities", comma
+// separated).
 // Raises std::invalid_argument for an unknown name or two colourings.
 void ApplyModeList(const std::string& list, TRenderOptions& options);
 
 // The overlay line: modes, the camera's leaf and cluster, the clusters its row admits, and the
-// pose as a --camera option.
+// pose as a --camera option; with the markers on (F7), the entity nearest the view centre.
 std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera);
+
+// ---- The level's things (EntityKeys.cpp). ----
+
+// " near: #37 item_quad" for the marked entity nearest the view centre; "" for none.
+std::string NearestEntityText(const TQuake3BSP& level, const TCamera& camera);
+
+// PageDown and PageUp (the next and previous spawn point, as --spawn numbers them) and G (the
+// entity nearest the view centre, looked at from kLookBackDistance units back along the view's
+// heading) move the camera,
+// with a note saying where to; on the key's first down event. False for any other key.
+inline constexpr std::uint16_t VK_PRIOR = 33, VK_NEXT = 34, VK_G = 71;
+bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now);
 
 // The number of clusters the row of `cluster` admits; every cluster for a negative one or a
 // level without rows (outside sees everything).

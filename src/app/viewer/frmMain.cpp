@@ -12,6 +12,7 @@
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
+#include "render/FastPath.h"
 #include "render/Q3BSP_render.h"
 #include "textures/Textures.h"
 
@@ -56,11 +57,22 @@ std::string CreditLine() {
 
 std::string UrlLine() { return std::string("  url: ") + kProjectAddress; }
 
+namespace {
+
+// With --fast the faces a frame drew after culling follow the count of the faces admitted.
+std::string FacesLine() {
+  std::string line = Format("  Faces: %d", static_cast<int>(VisibleFaceCount));
+  if (LevelRenderOptions.Fast && FastFrame.Passes > 0) line += Format(", drawn %d", static_cast<int>(FastFrame.FacesDrawn));
+  return line;
+}
+
+}  // namespace
+
 std::array<std::string, 8> HudLines() {
   return {CreditLine(),
           UrlLine(),
           "  " + FpsText,
-          Format("  Faces: %d", static_cast<int>(VisibleFaceCount)),
+          FacesLine(),
           Format("  col:%d", static_cast<int>(Level.FaceCount)),
           Format("  X:%5.5f", static_cast<double>(Camera.X)),
           Format("  Y:%5.5f", static_cast<double>(Camera.Y)),
@@ -333,6 +345,7 @@ void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) {
   // frame's look at Keys.
   if (app::ViewModes.LevelRun && (key & 255) == app::VK_ESCAPE && MainWindow) MainWindow->Close();
   app::HandleToolKey(key, wasDown, TVector{Camera.X, Camera.Y, Camera.Z});
+  app::HandleEntityKey(key, wasDown, Level, Camera, CurrentTime);
 }
 
 void Tfrmcube::FormKeyUp(std::uint16_t& key, TShiftState) { Keys[key & 255] = false; }

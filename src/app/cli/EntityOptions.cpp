@@ -1,0 +1,52 @@
+#include "app/cli/EntityOptions.h"
+
+#include <exception>
+
+#include "level/BSPFile.h"
+#include "level/Things.h"
+
+namespace app {
+
+std::string ApplyEntityOptions(const TEntityOptionsGiven& given, TCommandLine& options) {
+  if (given.ClassGiven) {
+    if (options.Mode != TRunMode::Entities) return "--class applies to --entities only";
+    if (given.Class.empty()) return "--class needs a pattern such as 'item_*'";
+    options.EntityClass = given.Class;
+  }
+  options.BrushModels = options.BrushModels || given.BrushModels;
+  if (given.GotoGiven) {
+    if (given.Goto.empty()) return "--goto needs an entity: its index, its class, or class:N";
+    if (!options.LevelGiven) return "--goto needs a LEVEL";
+    if (options.Camera) return "--goto and --camera cannot be combined";
+    if (options.Spawn) return "--goto and --spawn cannot be combined";
+    if (options.Mode != TRunMode::Viewer && options.Mode != TRunMode::Screenshot &&
+        options.Mode != TRunMode::Benchmark)
+      return "--goto applies to the viewer, --screenshot and --benchmark only";
+    options.Goto = given.Goto;
+  }
+  return {};
+}
+
+std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const std::string& spec, std::string& why) {
+  why.clear();
+  TQuake3BSP tree;
+  std::vector<TPlacedEntity> places;
+  try {
+    const TLevelFile file(levelPath);
+    TBSPFile records = ParseBSP(file.Data());
+    tree.Nodes = std::move(records.Nodes);
+    tree.Planes = std::move(records.Planes);
+    tree.Leaves = std::move(records.Leaves);
+    std::vector<std::string> warnings;
+    places = PlaceEntities(ParseEntities(file.EntitiesText()), ReadModelRecords(file.Data(), file.Lump(kModels), warnings),
+                           warnings);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  const std::optional<std::size_t> found = FindPlace(places, spec, why);
+  if (!found) return std::nullopt;
+  const TViewPose pose = PoseLookingAt(tree, places[*found]);
+  return TCameraPose{pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch};
+}
+
+}  // namespace app

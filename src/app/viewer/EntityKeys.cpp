@@ -1,0 +1,69 @@
+// The viewer's ways to the level's things: the spawn points one after the other, and the entity
+// the view is pointed at.
+#include <string>
+#include <vector>
+
+#include "app/viewer/ViewModes.h"
+#include "level/Things.h"
+
+namespace app {
+namespace {
+
+constexpr float kNoteMs = 2000;
+
+void Note(const std::string& text, float now) {
+  ViewModes.Note = text;
+  ViewModes.NoteUntil = now + kNoteMs;
+}
+
+void MoveTo(TCamera& camera, const TViewPose& pose) {
+  InitCamera(camera, pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch);
+}
+
+}  // namespace
+
+std::string NearestEntityText(const TQuake3BSP& level, const TCamera& camera) {
+  const std::vector<TPlacedEntity>& places = level.Things.Places;
+  const std::optional<std::size_t> nearest =
+      PlaceNearestView(places, {camera.X, camera.Y, camera.Z}, ViewDirection(camera.Yaw, camera.Pitch), true);
+  if (!nearest) return {};
+  return " near: #" + std::to_string(places[*nearest].Index) + " " + places[*nearest].ClassName;
+}
+
+bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now) {
+  if (key != VK_PRIOR && key != VK_NEXT && key != VK_G) return false;
+  if (wasDown) return true;
+  if (key == VK_G) {
+    const std::vector<TPlacedEntity>& places = level.Things.Places;
+    const std::optional<std::size_t> nearest =
+        PlaceNearestView(places, {camera.X, camera.Y, camera.Z}, ViewDirection(camera.Yaw, camera.Pitch), false);
+    if (!nearest) {
+      Note("No entity near the view centre", now);
+      return true;
+    }
+    // Approached the way the view points, rather than along the entity's own angle: the view
+    // keeps its heading and the entity comes to its centre.
+    TPlacedEntity ahead = places[*nearest];
+    ahead.Angle = 90.0f - camera.Yaw;
+    MoveTo(camera, PoseLookingAt(level, ahead));
+    Note("Entity " + std::to_string(places[*nearest].Index) + ": " + places[*nearest].ClassName, now);
+    return true;
+  }
+  const std::vector<TSpawnPoint> spawns = FindSpawnPoints(level.Things.Entities.Entities);
+  if (spawns.empty()) {
+    Note("The level has no spawn points", now);
+    return true;
+  }
+  const std::int32_t count = static_cast<std::int32_t>(spawns.size());
+  std::int32_t& current = ViewModes.SpawnPoint;
+  if (current < 0 || current >= count)
+    current = key == VK_NEXT ? 0 : count - 1;
+  else
+    current = (current + (key == VK_NEXT ? 1 : count - 1)) % count;
+  const TSpawnPoint& spawn = spawns[static_cast<std::size_t>(current)];
+  MoveTo(camera, SpawnViewPose(spawn));
+  Note("Spawn point " + std::to_string(current + 1) + " of " + std::to_string(count) + ": " + spawn.ClassName, now);
+  return true;
+}
+
+}  // namespace app

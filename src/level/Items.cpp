@@ -1,0 +1,198 @@
+// Items as the game shows them: its model for each item class, the item dropped onto the floor
+// below where the level places it, and the model turned, placed and lit in world space.
+#include "level/Items.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <numbers>
+
+namespace {
+
+// The game data's own file names for each item class's world models.
+constexpr TItemKind kOpenArenaItems[] = {
+    {"item_armor_shard", {"models/powerups/armor/shard.md3", nullptr}},
+    {"item_armor_combat", {"models/powerups/armor/armor_yel.md3", nullptr}},
+    {"item_armor_body", {"models/powerups/armor/armor_red.md3", nullptr}},
+    {"item_health_small", {"models/powerups/health/small_cross.md3", "models/powerups/health/small_sphere.md3"}},
+    {"item_health", {"models/powerups/health/medium_cross.md3", "models/powerups/health/medium_sphere.md3"}},
+    {"item_health_large", {"models/powerups/health/large_cross.md3", "models/powerups/health/large_sphere.md3"}},
+    {"item_health_mega", {"models/powerups/health/mega_cross.md3", "models/powerups/health/mega_sphere.md3"}},
+    {"weapon_gauntlet", {"models/weapons2/gauntlet/gauntlet.md3", nullptr}},
+    {"weapon_shotgun", {"models/weapons2/shotgun/shotgun.md3", nullptr}},
+    {"weapon_machinegun", {"models/weapons2/machinegun/machinegun.md3", nullptr}},
+    {"weapon_grenadelauncher", {"models/weapons2/grenadel/grenadel.md3", nullptr}},
+    {"weapon_rocketlauncher", {"models/weapons2/rocketl/rocketl.md3", nullptr}},
+    {"weapon_lightning", {"models/weapons2/lightning/lightning.md3", nullptr}},
+    {"weapon_railgun", {"models/weapons2/railgun/railgun.md3", nullptr}},
+    {"weapon_plasmagun", {"models/weapons2/plasma/plasma.md3", nullptr}},
+    {"weapon_bfg", {"models/weapons2/bfg/bfg.md3", nullptr}},
+    {"weapon_grapplinghook", {"models/weapons2/grapple/grapple.md3", nullptr}},
+    {"weapon_nailgun", {"models/weapons/nailgun/nailgun.md3", nullptr}},
+    {"weapon_prox_launcher", {"models/weapons/proxmine/proxmine.md3", nullptr}},
+    {"weapon_chaingun", {"models/weapons/vulcan/vulcan.md3", nullptr}},
+    {"ammo_shells", {"models/powerups/ammo/shotgunam.md3", nullptr}},
+    {"ammo_bullets", {"models/powerups/ammo/machinegunam.md3", nullptr}},
+    {"ammo_grenades", {"models/powerups/ammo/grenadeam.md3", nullptr}},
+    {"ammo_cells", {"models/powerups/ammo/plasmaam.md3", nullptr}},
+    {"ammo_lightning", {"models/powerups/ammo/lightningam.md3", nullptr}},
+    {"ammo_rockets", {"models/powerups/ammo/rocketam.md3", nullptr}},
+    {"ammo_slugs", {"models/powerups/ammo/railgunam.md3", nullptr}},
+    {"ammo_bfg", {"models/powerups/ammo/bfgam.md3", nullptr}},
+    {"ammo_nails", {"models/powerups/ammo/nailgunam.md3", nullptr}},
+    {"ammo_mines", {"models/powerups/ammo/proxmineam.md3", nullptr}},
+    {"ammo_belt", {"models/powerups/ammo/chaingunam.md3", nullptr}},
+    {"holdable_teleporter", {"models/powerups/holdable/teleporter.md3", nullptr}},
+    {"holdable_medkit", {"models/powerups/holdable/medkit.md3", nullptr}},
+    {"holdable_kamikaze", {"models/powerups/kamikazi.md3", nullptr}},
+    {"holdable_portal", {"models/powerups/holdable/porter.md3", nullptr}},
+    {"holdable_invulnerability", {"models/powerups/holdable/invulnerability.md3", nullptr}},
+    {"item_quad", {"models/powerups/instant/quad.md3", "models/powerups/instant/quad_ring.md3"}},
+    {"item_enviro", {"models/powerups/instant/enviro.md3", "models/powerups/instant/enviro_ring.md3"}},
+    {"item_haste", {"models/powerups/instant/haste.md3", "models/powerups/instant/haste_ring.md3"}},
+    {"item_invis", {"models/powerups/instant/invis.md3", "models/powerups/instant/invis_ring.md3"}},
+    {"item_regen", {"models/powerups/instant/regen.md3", "models/powerups/instant/regen_ring.md3"}},
+    {"item_flight", {"models/powerups/instant/flight.md3", "models/powerups/instant/flight_ring.md3"}},
+    {"item_scout", {"models/powerups/scout.md3", nullptr}},
+    {"item_guard", {"models/powerups/guard.md3", nullptr}},
+    {"item_doubler", {"models/powerups/doubler.md3", nullptr}},
+    {"item_ammoregen", {"models/powerups/ammo.md3", nullptr}},
+    {"team_CTF_redflag", {"models/flags/r_flag.md3", nullptr}},
+    {"team_CTF_blueflag", {"models/flags/b_flag.md3", nullptr}},
+    {"team_CTF_neutralflag", {"models/flags/n_flag.md3", nullptr}},
+};
+
+constexpr std::int32_t kSolidContents = 1;
+
+template <class T>
+std::vector<T> LenientLump(std::span<const std::uint8_t> bytes, const TBSPLump& lump, const char* name,
+                           std::vector<std::string>& warnings) {
+  std::vector<T> records;
+  if (lump.Length == 0) return records;
+  if (lump.Offset < 0 || lump.Length < 0 ||
+      std::int64_t{lump.Offset} + lump.Length > static_cast<std::int64_t>(bytes.size())) {
+    warnings.push_back(std::string("the ") + name + " lump lies outside the file: items are not dropped to the floor");
+    return records;
+  }
+  records.resize(static_cast<std::size_t>(lump.Length) / sizeof(T));
+  std::memcpy(records.data(), bytes.data() + lump.Offset, records.size() * sizeof(T));
+  return records;
+}
+
+// Where the segment from `start` to `end` enters the brush, as a fraction of its length: 1 for a
+// miss, a negative value when `start` lies inside it.
+double EntryFraction(const TQuake3BSP& level, const TSolidBrushes& brushes, const TSolidBrushes::TBrush& brush,
+                     const TVector& start, const TVector& end) {
+  double enter = 0, leave = 1;
+  bool startsOutside = false;
+  for (std::int32_t k = 0; k < brush.SideCount; ++k) {
+    const std::int32_t planeIndex = brushes.SidePlanes[static_cast<std::size_t>(brush.FirstSide + k)];
+    if (static_cast<std::uint32_t>(planeIndex) >= level.Planes.size()) continue;
+    const TBSPPlane& plane = level.Planes[static_cast<std::size_t>(planeIndex)];
+    const auto distance = [&plane](const TVector& p) {
+      return double{plane.Normal.X} * p.X + double{plane.Normal.Y} * p.Y + double{plane.Normal.Z} * p.Z - plane.Distance;
+    };
+    const double ds = distance(start), de = distance(end);
+    if (ds > 0 && de > 0) return 1;  // wholly in front of one side: outside
+    if (ds <= 0 && de <= 0) continue;
+    const double t = ds / (ds - de);
+    if (ds > 0) {
+      startsOutside = true;
+      enter = std::max(enter, t);
+    } else {
+      leave = std::min(leave, t);
+    }
+  }
+  if (!startsOutside) return -1;
+  return enter <= leave ? enter : 1;
+}
+
+}  // namespace
+
+std::span<const TItemKind> OpenArenaItems() { return kOpenArenaItems; }
+
+const TItemKind* FindItemKind(std::string_view className) {
+  for (const TItemKind& kind : kOpenArenaItems)
+    if (className == kind.ClassName) return &kind;
+  return nullptr;
+}
+
+TSolidBrushes ReadSolidBrushes(std::span<const std::uint8_t> bytes, const std::array<TBSPLump, kLumpCount>& lumps,
+                               std::span<const TBSPTexture> textures, std::vector<std::string>& warnings) {
+  struct TBrushRecord {
+    std::int32_t FirstSide, SideCount, Texture;
+  };
+  struct TSideRecord {
+    std::int32_t Plane, Texture;
+  };
+  TSolidBrushes solid;
+  solid.LeafBrushes = LenientLump<std::int32_t>(bytes, lumps[kLeafBrushes], "leaf brushes", warnings);
+  const std::vector<TBrushRecord> records = LenientLump<TBrushRecord>(bytes, lumps[kBrushes], "brushes", warnings);
+  const std::vector<TSideRecord> sides = LenientLump<TSideRecord>(bytes, lumps[kBrushSides], "brush sides", warnings);
+  for (const TSideRecord& side : sides) solid.SidePlanes.push_back(side.Plane);
+  for (const TBrushRecord& record : records) {
+    const bool isSolid = static_cast<std::uint32_t>(record.Texture) < textures.size() &&
+                         (textures[static_cast<std::size_t>(record.Texture)].Contents & kSolidContents) != 0;
+    const bool inside = record.FirstSide >= 0 && record.SideCount >= 0 &&
+                        std::int64_t{record.FirstSide} + record.SideCount <= static_cast<std::int64_t>(sides.size());
+    solid.Brushes.push_back({record.FirstSide, isSolid && inside ? record.SideCount : 0});
+  }
+  return solid;
+}
+
+TVector RestingPlace(const TQuake3BSP& level, const TSolidBrushes& brushes, TBoxDescent& descent,
+                     const TVector& origin, bool suspended) {
+  TVector place = origin;
+  place.Z += kItemHover;
+  if (suspended) return place;
+  const TVector end{origin.X, origin.Y, origin.Z - kItemDropDistance};
+  std::vector<std::int32_t> leaves;
+  descent.Leaves(end, origin, leaves);
+  double nearest = 1;
+  for (const std::int32_t leaf : leaves) {
+    const TBSPLeaf& record = level.Leaves[static_cast<std::size_t>(leaf)];
+    if (record.FirstLeafBrush < 0 || record.NumLeafBrushes < 0 ||
+        std::int64_t{record.FirstLeafBrush} + record.NumLeafBrushes > static_cast<std::int64_t>(brushes.LeafBrushes.size()))
+      continue;
+    for (std::int32_t k = 0; k < record.NumLeafBrushes; ++k) {
+      const std::int32_t b = brushes.LeafBrushes[static_cast<std::size_t>(record.FirstLeafBrush + k)];
+      if (static_cast<std::uint32_t>(b) >= brushes.Brushes.size()) continue;
+      const TSolidBrushes::TBrush& brush = brushes.Brushes[static_cast<std::size_t>(b)];
+      if (brush.SideCount == 0) continue;
+      const double fraction = EntryFraction(level, brushes, brush, origin, end);
+      if (fraction < 0) return place;  // starts inside a brush: left where the level put it
+      nearest = std::min(nearest, fraction);
+    }
+  }
+  if (nearest >= 1) return place;  // nothing below: left where the level put it
+  place.Z = static_cast<float>(origin.Z - nearest * kItemDropDistance) + kItemHalfHeight + kItemHover;
+  return place;
+}
+
+void AddItemInstance(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups,
+                     const TVector& position, float angle, std::int32_t cluster) {
+  const double radians = angle * std::numbers::pi / 180;
+  const float c = static_cast<float>(std::cos(radians)), s = static_cast<float>(std::sin(radians));
+  // Light from above and a little aside: faces towards it full, faces away at 55 %.
+  const TVector light{0.37f, 0.28f, 0.886f};
+  for (std::size_t k = 0; k < model.Surfaces.size() && k < groups.size(); ++k) {
+    if (groups[k] >= items.Groups.size()) continue;
+    const TMd3Surface& surface = model.Surfaces[k];
+    TItemGroup& group = items.Groups[groups[k]];
+    const std::uint32_t base = static_cast<std::uint32_t>(group.Positions.size());
+    for (std::size_t v = 0; v < surface.Positions.size(); ++v) {
+      const TVector& p = surface.Positions[v];
+      const TVector& n = surface.Normals[v];
+      group.Positions.push_back({c * p.X - s * p.Y + position.X, s * p.X + c * p.Y + position.Y, p.Z + position.Z});
+      const float lit = (c * n.X - s * n.Y) * light.X + (s * n.X + c * n.Y) * light.Y + n.Z * light.Z;
+      const auto level = static_cast<std::uint8_t>(255.0f * (0.55f + 0.45f * std::clamp(lit, 0.0f, 1.0f)));
+      group.Colours.push_back({level, level, level, 255});
+    }
+    // t negated as for the level's faces: the textures hold their images bottom row first.
+    for (const TTexCoord& coord : surface.Coords) group.Coords.push_back({coord.S, -coord.T});
+    const std::uint32_t first = static_cast<std::uint32_t>(group.Indices.size());
+    for (const std::uint32_t index : surface.Indices) group.Indices.push_back(base + index);
+    group.Runs.push_back({first, static_cast<std::uint32_t>(surface.Indices.size()), cluster});
+  }
+}

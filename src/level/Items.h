@@ -1,0 +1,58 @@
+#pragma once
+// Items drawn as their models: which model each item class has in the game data, where the game
+// puts an item (dropped onto the floor below it, hovering over it), and the models turned and
+// placed in world space, grouped for drawing. Pure: no GL, no files; render/ItemModels.cpp reads
+// the models and images and fills the groups' textures.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "level/Md3.h"
+#include "level/Things.h"
+
+// An item class and its models: the item itself, and what the game draws with it (the sphere
+// around a health cross, the ring around a power-up), or null.
+struct TItemKind {
+  const char* ClassName;
+  std::array<const char*, 2> Models;
+};
+
+// The item classes of one game family. OpenArena's (which are Quake 3's with Team Arena's) are the
+// first and only one so far; a family is a table here.
+std::span<const TItemKind> OpenArenaItems();
+// The class in the tables, or null for a class that is no item with a model (item_botroam).
+const TItemKind* FindItemKind(std::string_view className);
+
+// The brushes that stop a falling item (those whose texture's contents are solid), read leniently
+// from their lumps: a lump outside the file is a warning and no brushes.
+struct TSolidBrushes {
+  std::vector<std::int32_t> LeafBrushes;
+  struct TBrush {
+    std::int32_t FirstSide, SideCount;
+  };
+  std::vector<TBrush> Brushes;      // only the solid ones keep sides; others have SideCount 0
+  std::vector<std::int32_t> SidePlanes;
+};
+TSolidBrushes ReadSolidBrushes(std::span<const std::uint8_t> bytes, const std::array<TBSPLump, kLumpCount>& lumps,
+                               std::span<const TBSPTexture> textures, std::vector<std::string>& warnings);
+
+// How far the game lets an item fall, the half height of its box, and how far its model hovers
+// over where the box rests (the middle of its bob).
+inline constexpr float kItemDropDistance = 4096, kItemHalfHeight = 15, kItemHover = 4;
+
+// Where the item's model is drawn: the origin moved down onto the first solid brush below it
+// (within kItemDropDistance) with the box's half height over that floor, plus the hover. A
+// suspended item (spawnflags 1), one that starts inside a brush, and one with no floor below keep
+// their origin, plus the hover.
+TVector RestingPlace(const TQuake3BSP& level, const TSolidBrushes& brushes, TBoxDescent& descent,
+                     const TVector& origin, bool suspended);
+
+// Appends the model's surfaces, turned by `angle` degrees about the vertical and moved to
+// `position`, each into the group `groups[s]` names for its surface s (skipped when it is npos),
+// as one run per surface with the cluster the item stands in. The colours light the model from a
+// fixed direction above.
+void AddItemInstance(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups,
+                     const TVector& position, float angle, std::int32_t cluster);

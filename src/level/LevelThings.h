@@ -1,0 +1,76 @@
+#pragma once
+// What a level holds beyond its world surfaces: its entities and where each one stands, the brush
+// models (models 1..N of the models lump: doors, platforms, movers, static structures) with the
+// clusters their boxes reach, and the items drawn as models. Part of the level model
+// (TQuake3BSP::Things); texture names are the GL's unsigned 32-bit names, as everywhere there.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "genom/genom.h"
+#include "level/BrushModels.h"
+#include "level/Entities.h"
+#include "shaders/Shaders.h"
+
+// The families the markers tell apart, each with its colour.
+enum class TEntityFamily : std::uint8_t {
+  SpawnPoint, Item, Weapon, Ammo, HealthArmour, Light, TeleportTarget, Trigger, Other
+};
+inline constexpr std::size_t kEntityFamilyCount = 9;
+
+// An entity with a place: its own origin, or the centre of its brush model's box.
+struct TPlacedEntity {
+  std::int32_t Index = 0;  // in the entity list
+  std::string ClassName;
+  TVector Position{};
+  TVector HalfSize{};      // of its brush model's box; 0 for a point entity
+  float Angle = 0;         // degrees from +X towards +Y ("angle", else the yaw of "angles")
+  TEntityFamily Family = TEntityFamily::Other;
+  bool Point = true;       // placed by its origin alone (no brush model): it gets a marker
+  bool SpawnPoint = false; // one of the player starts the spawn-point list names
+};
+
+// A brush model that a frame may draw: its faces are drawn when one of the leaves its box touches
+// has a cluster the camera's cluster admits.
+struct TBrushModel {
+  std::int32_t Model = 0;  // 1..N
+  TVector Mins{}, Maxs{};
+  std::int32_t FirstFace = 0, NumFaces = 0;
+  std::vector<std::int32_t> Clusters;  // distinct, ascending, of the leaves the box touches
+};
+
+// Item models in world space, grouped by image and draw state so that a frame draws each group
+// with one call over the items that the camera's cluster admits.
+struct TItemRun {
+  std::uint32_t First = 0, Count = 0;  // the item's indices within the group's Indices
+  std::int32_t Cluster = -1;           // of the leaf the item stands in
+};
+struct TItemGroup {
+  std::string Image;  // the file loaded into Texture (empty: none found)
+  std::uint32_t Texture = 0;
+  shaders::TDrawState State;
+  AGLNrf3 Positions;
+  AGLNrf2 Coords;
+  AGLbyt4 Colours;  // the model lit from a fixed direction
+  std::vector<std::uint32_t> Indices;
+  std::vector<TItemRun> Runs;
+};
+struct TItemModels {
+  std::vector<TItemGroup> Groups;
+  std::vector<std::int32_t> Markers;  // places of items whose model was not found
+  std::int32_t Items = 0;             // item entities with a model drawn
+  std::int32_t ModelsLoaded = 0;      // model files read
+  double LoadMs = 0;
+  double ImagesMs = 0;                // of LoadMs: decoding and uploading their images
+  std::vector<std::uint32_t> Batch;   // a frame's indices of one group, kept between frames
+};
+
+struct TLevelThings {
+  TEntityText Entities;
+  std::vector<TPlacedEntity> Places;
+  std::vector<TBSPModel> Models;          // the models lump as read (lenient: see Things.h)
+  std::vector<TBrushModel> BrushModels;   // with TLevelOptions::BrushModels
+  TItemModels ItemModels;                 // with TLevelOptions::Items
+  std::vector<std::string> Warnings;      // places, brush models and items that were skipped
+};

@@ -1,0 +1,222 @@
+#include "render/FastPath.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+#include "gl/Multitexture.h"
+#include "gl/OpenGL.h"
+#include "render/Frustum.h"
+#include "render/Q3BSP_lighting.h"
+#include "render/Q3BSP_render.h"
+#include "render/Q3BSP_shaders.h"
+
+TFastFrame FastFrame;
+
+namespace {
+
+using TInView = TDrawBatch::TInView;
+
+// The cluster the faces were marked from: the frozen position's while visibility is frozen.
+TVector MarkedFrom(const TVector& cameraPosition, const TRenderOptions& options) {
+  return options.FreezeVisibility ? options.FreezePosition : cameraPosition;
+}
+
+void CullBatch(TDrawBatch& batch, const TFrustum& frustum) {
+  batch.InView.clear();
+  batch.LargeInView.assign(batch.LargeFaces.size(), 0);
+  batch.FacesInView = 0;
+  const TBoxSide whole = Classify(frustum, batch.Box);
+  if (whole != TBoxSide::Across) {
+    const bool in = whole == TBoxSide::Inside;
+    batch.View = in ? TInView::All : TInView::None;
+    std::fill(batch.LargeInView.begin(), batch.LargeInView.end(), in ? 1 : 0);
+    batch.FacesInView = in ? static_cast<std::int32_t>(batch.Faces.size() + batch.LargeFaces.size()) : 0;
+    return;
+  }
+  std::int32_t small = 0;
+  for (const TFaceRun& run : batch.Faces) {
+    if (Classify(frustum, run.Box) == TBoxSide::Outside) continue;
+    ++small;
+    batch.InView.insert(batch.InView.end(), batch.Indices.begin() + run.First,
+                        batch.Indices.begin() + run.First + run.Count);
+  }
+  const bool all = small == static_cast<std::int32_t>(batch.Faces.size());
+  batch.View = all ? TInView::All : small == 0 ? TInView::None : TInView::Part;
+  batch.FacesInView = small;
+  for (std::size_t i = 0; i < batch.LargeFaces.size(); ++i) {
+    batch.LargeInView[i] = Classify(frustum, batch.LargeFaces[i].Box) != TBoxSide::Outside;
+    batch.FacesInView += batch.LargeInView[i];
+  }
+}
+
+// Unit 1's coordinates, leaving unit 0's client state active.
+void SetSecondUnitCoords(const AGLNrf2& coords) {
+  OpenGL13.glClientActiveTexture(GL_TEXTURE1);
+  OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
+  OpenGL13.glClientActiveTexture(GL_TEXTURE0);
+}
+
+// The indices this frame draws of the batch, and their count.
+const std::vector<std::uint32_t>& DrawnIndices(const TDrawBatch& batch) {
+  return batch.View == TInView::Part ? batch.InView : batch.Indices;
+}
+
+// The gathered faces in one call, then each large face in view from its own arrays. `coords` and
+// `faceCoords` are the texture coordinates of the unit drawn (or of the pass); with
+// `lightmapUnit`, unit 1 gets the lightmap coordinates too.
+void DrawBatch(const TQuake3BSP& level, const TDrawBatch& batch, const AGLNrf2& coords,
+               const std::vector<AGLNrf2>& faceCoords, bool lightmapUnit) {
+  const std::vector<std::uint32_t>& indices = DrawnIndices(batch);
+  if (batch.View != TInView::None && !indices.empty()) {
+    if (lightmapUnit) SetSecondUnitCoords(batch.LightmapCoords);
+    OpenGL.glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
+    OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
+    OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+  }
+  for (std::size_t i = 0; i < batch.LargeFaces.size(); ++i) {
+    if (batch.LargeInView[i] == 0) continue;
+    const std::size_t face = batch.LargeFaces[i].First;
+    if (lightmapUnit) SetSecondUnitCoords(level.FaceLightmapCoords[face]);
+    OpenGL.glVertexPointer(3, GL_FLOAT, 0, level.FaceVertices[face].data());
+    OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, faceCoords[face].data());
+    const std::vector<std::uint32_t>& own = level.FaceIndices[face];
+    if (!own.empty())
+      OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(own.size()), GL_UNSIGNED_INT, own.data());
+    else
+      OpenGL.glDrawArrays(GL_TRIANGLE_FAN, 0, static_cast<GLsizei>(level.FaceVertices[face].size()));
+  }
+}
+
+// The texture's own state under --shaders: its alpha test and whether both sides are drawn.
+void ApplyTextureState(const TQuake3BSP& level, const TDrawBatch& batch, bool shaded) {
+  if (!shaded) return;
+  const shaders::TDrawState& state = level.Shading.States[static_cast<std::size_t>(batch.Texture)];
+  SetAlphaTest(state.AlphaTest);
+  if (state.TwoSided) OpenGL.glDisable(GL_CULL_FACE);
+}
+
+void RestoreTextureState(const TQuake3BSP& level, const TDrawBatch& batch, bool shaded) {
+  if (shaded && level.Shading.States[static_cast<std::size_t>(batch.Texture)].TwoSided)
+    OpenGL.glEnable(GL_CULL_FACE);
+}
+
+// Unit 1 multiplies the lightmap into what unit 0 gave, twice, clamped: the colour of the two
+// passes' blend. Alpha is unit 0's, so an alpha test decides as in the first pass.
+void BeginSecondUnit() {
+  OpenGL13.glActiveTexture(GL_TEXTURE1);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PREVIOUS);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_TEXTURE);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, 2);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_REPLACE);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PREVIOUS);
+  OpenGL13.glClientActiveTexture(GL_TEXTURE1);
+  OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+// Unit 1 back as the rest of the program expects it: off, MODULATE at scale 1, no coordinates.
+void EndSecondUnit() {
+  OpenGL13.glActiveTexture(GL_TEXTURE1);
+  OpenGL.glDisable(GL_TEXTURE_2D);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, 1);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  OpenGL13.glClientActiveTexture(GL_TEXTURE1);
+  OpenGL.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  OpenGL13.glClientActiveTexture(GL_TEXTURE0);
+  OpenGL13.glActiveTexture(GL_TEXTURE0);
+}
+
+void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, TFastFrame& frame) {
+  BeginSecondUnit();
+  bool secondUnitOn = false;
+  for (const TDrawBatch& batch : lists.Batches) {
+    if (batch.FacesInView == 0) continue;
+    const bool lit = batch.Lightmap >= 0;
+    OpenGL13.glActiveTexture(GL_TEXTURE1);
+    if (lit != secondUnitOn) (lit ? OpenGL.glEnable : OpenGL.glDisable)(GL_TEXTURE_2D);
+    secondUnitOn = lit;
+    if (lit) OpenGL.glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(batch.Lightmap)]);
+    OpenGL13.glActiveTexture(GL_TEXTURE0);
+    OpenGL.glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)]);
+    ApplyTextureState(level, batch, shaded);
+    // Unit 1's coordinates are set also when it is off: its array stays enabled, and must never
+    // point at another batch's shorter one.
+    DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, true);
+    RestoreTextureState(level, batch, shaded);
+    ++frame.Batches;
+  }
+  EndSecondUnit();
+  frame.Passes = 1;
+}
+
+// Without two units: the batches in the two passes, the lightmap multiplied in where the first
+// pass left its depth, as the plain frame does.
+void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, TFastFrame& frame) {
+  for (const TDrawBatch& batch : lists.Batches) {
+    if (batch.FacesInView == 0) continue;
+    OpenGL.glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)]);
+    ApplyTextureState(level, batch, shaded);
+    DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, false);
+    RestoreTextureState(level, batch, shaded);
+    ++frame.Batches;
+  }
+  if (shaded) OpenGL.glDisable(GL_ALPHA_TEST);
+  OpenGL.glDepthFunc(GL_EQUAL);
+  OpenGL.glEnable(GL_BLEND);
+  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+  for (const TDrawBatch& batch : lists.Batches) {
+    if (batch.FacesInView == 0 || batch.Lightmap < 0) continue;
+    OpenGL.glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(batch.Lightmap)]);
+    const bool twoSided = shaded && level.Shading.States[static_cast<std::size_t>(batch.Texture)].TwoSided;
+    if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
+    DrawBatch(level, batch, batch.LightmapCoords, level.FaceLightmapCoords, false);
+    if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
+  }
+  OpenGL.glDisable(GL_BLEND);
+  OpenGL.glDepthFunc(GL_LESS);
+  frame.Passes = 2;
+}
+
+}  // namespace
+
+void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame) {
+  for (TDrawBatch& batch : lists.Batches) {
+    CullBatch(batch, frustum);
+    frame.FacesDrawn += batch.FacesInView;
+  }
+  frame.FacesCulled = lists.BatchedFaces - frame.FacesDrawn;
+}
+
+bool DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
+  FastFrame = {};
+  TDrawLists& lists = level.DrawLists;
+  const TDrawListKey key = DrawListKey(level, MarkedFrom(cameraPosition, options), options);
+  if (!lists.Built || !(lists.Key == key)) {
+    BuildDrawLists(lists, level, key);
+    FastFrame.ListsBuilt = true;
+  }
+  VisibleFaceCount += lists.VisibleFaces;
+  // Every batch is culled before the first draw, against the view the caller set up.
+  CullDrawLists(lists, FrustumOf(CurrentClipMatrix()), FastFrame);
+  if (CheckMultitexture().Usable)
+    DrawOnePass(level, lists, key.Shaded, FastFrame);
+  else
+    DrawTwoPasses(level, lists, key.Shaded, FastFrame);
+  if (key.Shaded) OpenGL.glDisable(GL_ALPHA_TEST);
+  if (options.VertexLight) {
+    // Faces lit by their vertex colours are batched without a lightmap; their own pass multiplies
+    // the colours in where they were drawn, as it does after the two passes.
+    OpenGL.glDepthFunc(GL_EQUAL);
+    OpenGL.glEnable(GL_BLEND);
+    OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+    if (key.Shaded)
+      DrawShadedVertexLitFaces(level, key.AllSurfaces);
+    else
+      DrawVertexLitFaces(level, level.Lighting.VertexLitFaces, key.AllSurfaces);
+    OpenGL.glDisable(GL_BLEND);
+    OpenGL.glDepthFunc(GL_LESS);
+  }
+  return lists.BlendedFaces > 0;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// --fast: the level's opaque surfaces drawn from the kept draw lists (level/DrawLists.h), each
+// (image, lightmap) pair in one draw, faces outside the view left out, and image x lightmap in one
+// pass with two texture units: unit 0 the image as the two passes' first, unit 1 the lightmap
+// combined by MODULATE at RGB_SCALE 2, the two passes' blend of twice the product, clamped. Where
+// the GL lacks the units (gl/Multitexture.h) the same batches are drawn in the two passes.
+#include <cstdint>
+
+#include "level/Q3BSP.h"
+
+// What the last --fast frame did, for the heads-up text, --at and the benchmark.
+struct TFastFrame {
+  std::int32_t Passes = 0;       // 1 with two texture units, 2 in the fallback
+  std::int32_t FacesDrawn = 0;   // batched faces in view
+  std::int32_t FacesCulled = 0;  // batched faces outside the view
+  std::int32_t Batches = 0;      // draws of the opaque surfaces (per pass)
+  bool ListsBuilt = false;       // the draw lists were built for this frame, not kept
+};
+extern TFastFrame FastFrame;
+
+// Draws the opaque surfaces of a frame whose faces are marked and adds the marked faces to
+// VisibleFaceCount as the two passes count them. With --shaders, each texture's alpha test and
+// culling apply, and the blended and sky surfaces are left to the caller: returns whether marked
+// blended surfaces wait for it.
+bool DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
+
+// Culls the lists' batches against the frustum (every batch's View, InView and FacesInView) and
+// counts what is left into `frame`.
+struct TFrustum;
+void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame);

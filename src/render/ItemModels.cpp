@@ -1,0 +1,183 @@
+// Loading the items' models and images: each model file read and parsed once, each image loaded
+// once, and every item placed where the game puts it.
+#include "render/ItemModels.h"
+
+#include <exception>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "level/Items.h"
+#include "level/Things.h"
+#include "platform/Budget.h"
+#include "platform/Files.h"
+#include "render/Q3BSP_images.h"
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// A surface names its image with or without an extension, and not always the one that exists;
+// shaders and images are looked up by the name without it.
+std::string WithoutImageExtension(const std::string& name) {
+  const std::string lower = Lower(name);
+  for (const char* extension : {".tga", ".jpg", ".png", ".jpeg"})
+    if (lower.ends_with(extension)) return name.substr(0, name.size() - std::string(extension).size());
+  return name;
+}
+
+constexpr std::size_t kNoGroup = static_cast<std::size_t>(-1);
+
+struct TModelFile {
+  bool Usable = false;
+  TMd3Model Model;
+  std::vector<std::size_t> Groups;  // per surface
+};
+
+class TItemLoader {
+ public:
+  TItemLoader(TQuake3BSP& level, const TLevelLoad& load)
+      : Level(level), Load(load), Items(level.Things.ItemModels), Warnings(level.Things.Warnings) {
+    const shaders::TShaderSource& source = load.Options.ShaderSource;
+    ImageExists = source.ImageExists ? source.ImageExists : [](const std::string& name) { return platform::FileExists(name); };
+  }
+
+  void Run() {
+    // The models first, so that every image is known before the first is read: a source that
+    // inflates its files (game-data archives) reads the next ones while this thread decodes.
+    for (const TPlacedEntity& place : Level.Things.Places)
+      if (const TItemKind* kind = FindItemKind(place.ClassName); kind && place.Point)
+        for (const char* path : kind->Models)
+          if (path) Model(path);
+    TStopwatch images;
+    LoadImages();
+    Items.ImagesMs = images.LapMs();
+    const TSolidBrushes brushes =
+        ReadSolidBrushes(*Load.Bytes, Load.File.Lumps, Load.File.Textures, Warnings);
+    TBoxDescent descent(Level);
+    const std::vector<TPlacedEntity>& places = Level.Things.Places;
+    for (std::size_t p = 0; p < places.size(); ++p) {
+      const TPlacedEntity& place = places[p];
+      const TItemKind* kind = FindItemKind(place.ClassName);
+      if (!kind || !place.Point) continue;
+      const TModelFile& item = Model(kind->Models[0]);
+      if (!item.Usable) {
+        Items.Markers.push_back(static_cast<std::int32_t>(p));
+        continue;
+      }
+      const TEntity& entity = Level.Things.Entities.Entities[static_cast<std::size_t>(place.Index)];
+      const std::string* flags = FindValue(entity, "spawnflags");
+      const std::optional<float> spawnFlags = flags ? ParseNumber(*flags) : std::nullopt;
+      const bool suspended = spawnFlags && (static_cast<std::int64_t>(*spawnFlags) & 1) != 0;
+      const TVector rest = RestingPlace(Level, brushes, descent, place.Position, suspended);
+      const std::int32_t leaf = Level.FindLeaf(rest);
+      const std::int32_t cluster =
+          leaf >= 0 && static_cast<std::size_t>(leaf) < Level.Leaves.size() ? Level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1;
+      AddItemInstance(Items, item.Model, item.Groups, rest, place.Angle, cluster);
+      if (kind->Models[1]) {
+        const TModelFile& extra = Model(kind->Models[1]);
+        if (extra.Usable) AddItemInstance(Items, extra.Model, extra.Groups, rest, place.Angle, cluster);
+      }
+      ++Items.Items;
+    }
+  }
+
+ private:
+  TQuake3BSP& Level;
+  const TLevelLoad& Load;
+  TItemModels& Items;
+  std::vector<std::string>& Warnings;
+  std::function<bool(const std::string&)> ImageExists;
+  std::map<std::string, TModelFile> Models;
+  std::map<std::string, std::size_t> GroupOfName;  // a shader or image name's group
+  std::vector<std::vector<std::string>> GroupImages;  // per group, the images to load
+  TImageOnce Images;
+
+  const TModelFile& Model(const std::string& path) {
+    const auto [entry, first] = Models.try_emplace(path);
+    TModelFile& file = entry->second;
+    if (!first) return file;
+    try {
+      const std::optional<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(path);
+      if (!bytes) {
+        Warnings.push_back(path + ": not found: its items are drawn as markers");
+        return file;
+      }
+      file.Model = ParseMd3(*bytes);
+      ++Items.ModelsLoaded;
+    } catch (const std::exception& e) {
+      Warnings.push_back(path + ": " + e.what() + ": its items are drawn as markers");
+      return file;
+    }
+    for (const std::string& warning : file.Model.Warnings) Warnings.push_back(path + ": " + warning);
+    const std::map<std::string, std::string> skin = Skin(path);
+    for (const TMd3Surface& surface : file.Model.Surfaces) {
+      const auto named = skin.find(Lower(surface.Name));
+      file.Groups.push_back(GroupFor(named != skin.end() ? named->second : surface.Shader));
+    }
+    file.Usable = !file.Model.Surfaces.empty();
+    if (!file.Usable) Warnings.push_back(path + ": no surface to draw: its items are drawn as markers");
+    return file;
+  }
+
+  // The model's default skin, when it has one.
+  std::map<std::string, std::string> Skin(const std::string& modelPath) {
+    const std::string skinPath = modelPath.substr(0, modelPath.size() - 4) + "_default.skin";
+    if (!platform::FileExists(skinPath)) return {};
+    try {
+      if (const auto bytes = platform::ReadWholeFile(skinPath))
+        return ParseSkin(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    } catch (const std::exception& e) {
+      Warnings.push_back(skinPath + ": " + e.what());
+    }
+    return {};
+  }
+
+  // The group of a shader or image name: its image and draw state as a level texture of that name
+  // would have them; none for a surface that is not drawn or has no name.
+  std::size_t GroupFor(const std::string& name) {
+    if (name.empty()) return kNoGroup;
+    const std::string base = WithoutImageExtension(name);
+    if (const auto known = GroupOfName.find(Lower(base)); known != GroupOfName.end()) return known->second;
+    const shaders::TTextureSurface surface = shaders::DescribeTexture(base, Load.ShaderTable, ImageExists);
+    std::size_t group = kNoGroup;
+    if (surface.State.Drawn) {
+      group = Items.Groups.size();
+      Items.Groups.emplace_back().State = surface.State;
+      GroupImages.push_back(surface.Images);
+    }
+    GroupOfName.emplace(Lower(base), group);
+    return group;
+  }
+
+  // Each group's images in turn into its texture (the last that loads wins, as for a level's).
+  void LoadImages() {
+    std::vector<std::string> all;
+    for (const std::vector<std::string>& images : GroupImages) all.insert(all.end(), images.begin(), images.end());
+    const platform::TFileSource* files = Load.Options.Files;
+    if (files && files->ReadAhead) files->ReadAhead(all);
+    for (std::size_t g = 0; g < GroupImages.size(); ++g)
+      for (const std::string& image : GroupImages[g]) {
+        Items.Groups[g].Image = image;
+        try {
+          Images.Load(image, Items.Groups[g].Texture);
+        } catch (const platform::EBudgetSpent&) {
+          // left out: the budget's own warning names it
+        } catch (const std::exception& e) {
+          Warnings.push_back(image + ": " + e.what());
+        }
+      }
+  }
+};
+
+}  // namespace
+
+void LoadItemModels(TQuake3BSP& level, const TLevelLoad& load) {
+  TStopwatch stopwatch;
+  TItemLoader(level, load).Run();
+  level.Things.ItemModels.LoadMs = stopwatch.LapMs();
+}

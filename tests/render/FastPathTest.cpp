@@ -1,0 +1,273 @@
+// --fast on levels built in memory, drawn offscreen and read back: the one pass gives the two
+// passes' picture; without the second unit the batches go in two passes; faces behind, beside,
+// above and past the far plane are culled and one across the left plane is kept; the lists are
+// kept while the cluster stays.
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+#include "app/runs/LoadSummary.h"
+#include "camera/CameraClass.h"
+#include "gl/Multitexture.h"
+#include "gl/OpenGL.h"
+#include "platform/OffscreenContext.h"
+#include "render/FastPath.h"
+#include "render/Frustum.h"
+#include "render/Q3BSP_render.h"
+#include "support/TestLevels.h"
+
+namespace {
+
+using rendertest::SolidTexture;
+using TColour = std::array<int, 3>;
+constexpr int Size = 64;
+
+class FastPath : public ::testing::Test {
+ protected:
+  FastPath() : Context(Size, Size) { LoadOpenGL("opengl32.dll"); }
+  ~FastPath() override { UnloadOpenGL(); }
+
+  static void Clear() {
+    glClearColor(0.5f, 0.5f, 0.5f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  }
+  std::vector<std::uint8_t> ReadBack() const {
+    std::vector<std::uint8_t> pixels(Size * Size * 4);
+    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+  }
+  static TColour At(const std::vector<std::uint8_t>& pixels, int x, int y) {
+    const auto i = static_cast<std::size_t>((y * Size + x) * 4);
+    return {pixels[i], pixels[i + 1], pixels[i + 2]};
+  }
+
+  platform::TOffscreenGLContext Context;
+};
+
+// The largest difference of any channel of any pixel.
+int LargestDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  int largest = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) largest = std::max(largest, std::abs(a[i] - b[i]));
+  return largest;
+}
+
+// One region of 16 x 16 pixels per case along the bottom rows, seen through one unit per pixel:
+// lightmaps of one half, a quarter, bright (saturating red), none, a face without a surface image,
+// a curved surface (not drawn), a nearer face over a farther one. Every face is a back face.
+TQuake3BSP PlainCases() {
+  struct TCase {
+    std::int32_t Texture, Lightmap, Type;
+    float Z;
+  };
+  const TCase cases[] = {{0, 0, 1, 0}, {0, 1, 1, 0}, {0, 2, 1, 0}, {0, -1, 1, 0}, {1, 3, 1, 0},
+                         {0, 0, 2, 0}, {2, 0, 1, 0.5f}, {0, 2, 1, -0.5f}};
+  constexpr auto kCount = static_cast<std::int32_t>(std::size(cases));
+  TQuake3BSP level;
+  rendertest::SetFaceCount(level, kCount);
+  for (std::int32_t f = 0; f < kCount; ++f) {
+    const TCase& c = cases[f];
+    const int region = f < 6 ? f : 6;
+    const float x0 = static_cast<float>(region % 4 * 16 + 2), y0 = static_cast<float>(region / 4 * 16 + 2);
+    level.Faces[static_cast<std::size_t>(f)].TextureIndex = c.Texture;
+    level.Faces[static_cast<std::size_t>(f)].LightmapIndex = c.Lightmap;
+    level.Faces[static_cast<std::size_t>(f)].FaceType = c.Type;
+    rendertest::SetFaceGeometry(level, f, {{x0, y0, c.Z}, {x0, y0 + 12, c.Z}, {x0 + 12, y0 + 12, c.Z}, {x0 + 12, y0, c.Z}},
+                                f == 3 ? std::vector<GLuint>{} : std::vector<GLuint>{0, 1, 2, 0, 2, 3});
+  }
+  rendertest::GroupFaces(level, 3, 4);
+  level.SurfaceTextures = {SolidTexture({200, 100, 40}), 0, SolidTexture({30, 160, 250})};
+  level.LightmapTextures = {SolidTexture({128, 128, 128}), SolidTexture({64, 64, 64}),
+                            SolidTexture({255, 192, 128}), SolidTexture({60, 90, 120})};
+  rendertest::AddNode(level, rendertest::AddPlane(level, {0, 0, 1}, 0), -1, -1);
+  rendertest::AddLeaf(level, 0, {0, 1, 2, 3, 4, 5, 6, 7});
+  return level;
+}
+
+void OrthographicStartUp() {
+  glEnable(GL_DEPTH_TEST);
+  glCullFace(GL_FRONT);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, Size, 0, Size, -1, 1);
+}
+
+TRenderOptions Fast() {
+  TRenderOptions options;
+  options.Fast = true;
+  return options;
+}
+
+TEST_F(FastPath, OnePassGivesTheTwoPassesPictureOrFallsBackToThem) {
+  TQuake3BSP level = PlainCases();
+  OrthographicStartUp();
+  Clear();
+  level.RenderLevel({0, 0, 1});
+  const std::vector<std::uint8_t> twoPasses = ReadBack();
+  const std::int32_t counted = VisibleFaceCount;
+  Clear();
+  level.RenderLevel({0, 0, 1}, Fast());
+  const std::vector<std::uint8_t> onePass = ReadBack();
+
+  EXPECT_EQ(FastFrame.Passes, 1);
+  EXPECT_EQ(VisibleFaceCount, counted) << "the count keeps its meaning";
+  EXPECT_EQ(FastFrame.FacesDrawn, 7) << "all but the curved surface";
+  EXPECT_EQ(FastFrame.Batches, 6) << "(image, lightmap) pairs: (0,-1) (0,0) (0,1) (0,2) (1,3) (2,0)";
+  EXPECT_LE(LargestDifference(twoPasses, onePass), 2);
+  // Where they part, rounding: the blend rounds each product to 8 bits before adding the two
+  // (200 x 128 / 255 = 100.4 stored as 100, twice that 200), the unit doubles the product before
+  // rounding it once (200.8, 201).
+  EXPECT_EQ(At(twoPasses, 8, 8), (TColour{200, 100, 40}));
+  EXPECT_EQ(At(onePass, 8, 8), (TColour{201, 100, 40}));
+  EXPECT_EQ(At(onePass, 40, 8)[0], 255) << "twice the product saturates as the blend does";
+  EXPECT_EQ(At(onePass, 56, 8), (TColour{200, 100, 40})) << "no lightmap: the image as it is";
+  // Unit 1 is left off, at MODULATE, without coordinates; unit 0 active.
+  GLint active = 0, mode = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  OpenGL13.glActiveTexture(GL_TEXTURE1);
+  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+  EXPECT_EQ(std::vector<GLint>({active, mode, glIsEnabled(GL_TEXTURE_2D)}), std::vector<GLint>({GL_TEXTURE0, GL_MODULATE, 0}));
+  OpenGL13.glActiveTexture(GL_TEXTURE0);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+  // Without the units: the same batches in the two passes, and one line under --verbose.
+  const TMultitextureEntryPoints units = OpenGL13;
+  OpenGL13 = {};
+  testing::internal::CaptureStderr();
+  app::PrintFastSummary();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "bspwalk: --fast: glActiveTexture missing, drawing image and lightmap in two passes\n");
+  Clear();
+  level.RenderLevel({0, 0, 1}, Fast());
+  EXPECT_EQ(FastFrame.Passes, 2);
+  EXPECT_EQ(LargestDifference(twoPasses, ReadBack()), 0) << "the same two passes, batched";
+  OpenGL13 = units;
+}
+
+// Faces that each have an image of their own, so that every draw names its face by the image
+// bound on unit 0. The camera stands at the origin looking along +Y with a field of view of 80
+// degrees: in view only within 40 degrees of +Y, from 5 to 20000 units away.
+enum : std::int32_t { InFront, Behind, Beside, AcrossLeft, Above, PastFar, CulledCount };
+
+std::vector<GLuint> BoundAtDraws;
+GLuint BoundOnUnit0 = 0;
+GLenum ActiveUnit = GL_TEXTURE0;
+
+TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
+  const std::array<std::vector<TVector>, CulledCount> quads = {{
+      {{-20, 100, -20}, {-20, 100, 20}, {20, 100, 20}, {20, 100, -20}},
+      {{-20, -100, -20}, {-20, -100, 20}, {20, -100, 20}, {20, -100, -20}},
+      {{-500, 100, -20}, {-500, 100, 20}, {-400, 100, 20}, {-400, 100, -20}},
+      {{-150, 100, -20}, {-150, 100, 20}, {-30, 100, 20}, {-30, 100, -20}},
+      {{-20, 100, 500}, {-20, 100, 540}, {20, 100, 540}, {20, 100, 500}},
+      {{-20, 30000, -20}, {-20, 30000, 20}, {20, 30000, 20}, {20, 30000, -20}},
+  }};
+  TQuake3BSP level;
+  rendertest::SetFaceCount(level, CulledCount);
+  std::vector<GLuint> images;
+  // The face across the plane is large (1,100 vertices round its outline), so it is drawn from
+  // its own arrays rather than copied.
+  std::vector<TVector> outline;
+  const std::vector<TVector>& corners = quads[AcrossLeft];
+  for (std::size_t side = 0; side < 4; ++side)
+    for (int k = 0; k < 275; ++k) {
+      const TVector a = corners[side], b = corners[(side + 1) % 4];
+      const float t = static_cast<float>(k) / 275;
+      outline.push_back({a.X + (b.X - a.X) * t, a.Y, a.Z + (b.Z - a.Z) * t});
+    }
+  for (std::int32_t f = 0; f < CulledCount; ++f) {
+    level.Faces[static_cast<std::size_t>(f)].TextureIndex = f;
+    rendertest::SetFaceGeometry(level, f, f == AcrossLeft ? outline : quads[static_cast<std::size_t>(f)], {});
+    images.push_back(SolidTexture({40 * f, 255 - 40 * f, 100}));
+  }
+  rendertest::GroupFaces(level, CulledCount, 0);
+  level.SurfaceTextures = images;
+  rendertest::AddNode(level, rendertest::AddPlane(level, {0, 0, 1}, 0), -1, -1);
+  rendertest::AddLeaf(level, 0, {0, 1, 2, 3, 4, 5});
+
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(80, 1, 5, 20000);
+  ApplyCameraTransform(TCamera{0, 0, 0, 0, 270});
+
+  const TOpenGLEntryPoints saved = OpenGL;
+  const TMultitextureEntryPoints savedUnits = OpenGL13;
+  BoundAtDraws.clear();
+  OpenGL.glBindTexture = [](GLenum target, GLuint texture) {
+    if (ActiveUnit == GL_TEXTURE0) BoundOnUnit0 = texture;
+    glBindTexture(target, texture);
+  };
+  OpenGL13.glActiveTexture = [](GLenum unit) {
+    ActiveUnit = unit;
+    glActiveTexture(unit);
+  };
+  OpenGL.glDrawElements = [](GLenum mode, GLsizei count, GLenum type, const void* indices) {
+    BoundAtDraws.push_back(BoundOnUnit0);
+    glDrawElements(mode, count, type, indices);
+  };
+  OpenGL.glDrawArrays = [](GLenum mode, GLint first, GLsizei count) {
+    BoundAtDraws.push_back(BoundOnUnit0);
+    glDrawArrays(mode, first, count);
+  };
+  Clear();
+  level.RenderLevel({0, 0, 0}, Fast());
+  const std::vector<std::uint8_t> pixels = ReadBack();
+  OpenGL = saved;
+  OpenGL13 = savedUnits;
+
+  EXPECT_EQ(BoundAtDraws, (std::vector<GLuint>{images[InFront], images[AcrossLeft]}));
+  ASSERT_EQ(level.DrawLists.Batches.size(), 6u);
+  EXPECT_EQ(level.DrawLists.Batches[AcrossLeft].LargeFaces.size(), 1u);
+  EXPECT_EQ(FastFrame.FacesDrawn, 2);
+  EXPECT_EQ(FastFrame.FacesCulled, 4);
+  EXPECT_EQ(VisibleFaceCount, 6) << "every admitted face is counted, culled or not";
+  EXPECT_EQ(At(pixels, 0, Size / 2), (TColour{120, 135, 100})) << "the face across the left plane shows at the edge";
+  EXPECT_EQ(At(pixels, Size / 2, Size / 2), (TColour{0, 255, 100}));
+}
+
+// Two clusters on either side of x = 0, each seeing only itself.
+TEST_F(FastPath, KeepsTheListsWhileTheClusterStays) {
+  TQuake3BSP level;
+  rendertest::SetFaceCount(level, 2);
+  for (std::int32_t f = 0; f < 2; ++f) {
+    const float x = f == 0 ? 10.0f : -30.0f;
+    level.Faces[static_cast<std::size_t>(f)].TextureIndex = 0;
+    rendertest::SetFaceGeometry(level, f, {{x, 50, 0}, {x, 50, 10}, {x + 20, 50, 10}}, {});
+  }
+  rendertest::GroupFaces(level, 1, 0);
+  level.SurfaceTextures = {SolidTexture({255, 255, 255})};
+  const std::int32_t front = rendertest::AddLeaf(level, 0, {0});
+  const std::int32_t back = rendertest::AddLeaf(level, 1, {1});
+  rendertest::AddNode(level, rendertest::AddPlane(level, {1, 0, 0}, 0), -(front + 1), -(back + 1));
+  rendertest::SetVisData(level, 2, 1);
+  rendertest::SetVisible(level, 0, 0);
+  rendertest::SetVisible(level, 1, 1);
+
+  OrthographicStartUp();
+  const struct {
+    float X;
+    std::int32_t Builds;
+    bool Built;
+  } steps[] = {{10, 1, true}, {20, 1, false}, {-10, 2, true}, {-20, 2, false}, {5, 3, true}};
+  for (const auto& step : steps) {
+    level.RenderLevel({step.X, 0, 0}, Fast());
+    EXPECT_EQ(level.DrawLists.Builds, step.Builds) << step.X;
+    EXPECT_EQ(FastFrame.ListsBuilt, step.Built) << step.X;
+    EXPECT_EQ(VisibleFaceCount, 1) << step.X;
+    ASSERT_EQ(level.DrawLists.Batches.size(), 1u);
+    EXPECT_EQ(level.DrawLists.Batches[0].Positions[0].X, step.X > 0 ? 10.0f : -30.0f) << step.X;
+  }
+  TRenderOptions all = Fast();
+  all.Surfaces = TSurfaceSet::All;
+  level.RenderLevel({5, 0, 0}, all);
+  EXPECT_EQ(level.DrawLists.Builds, 4) << "other options, other lists";
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+// Brush models and item models on screen: a level built in memory whose tree has three leaves,
+// drawn offscreen by Mesa and read back.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gl/OpenGL.h"
+#include "level/Items.h"
+#include "level/Things.h"
+#include "platform/OffscreenContext.h"
+#include "render/Q3BSP_render.h"
+#include "support/Md3Writer.h"
+#include "support/TestLevels.h"
+
+namespace {
+
+using TColour = std::array<int, 3>;
+constexpr int Size = 64, Region = 16;
+const TColour Background{128, 128, 128};
+const TColour Model{200, 100, 40};
+
+// The tree: x >= 0 is leaf A (cluster 0, the camera's); behind it, y >= 0 is leaf B (cluster 1)
+// and y < 0 leaf C (cluster 2). Each brush model has one face, in the region of its number, and
+// no leaf lists it: only the brush-model pass can mark it.
+enum : std::int32_t { ClosedLeaf = 1, VisibleLeaf, Straddling, CornerOnPlane, JustBehind, ModelCount };
+const TVector kBoxes[ModelCount][2] = {{},
+                                       {{-20, -20, 0}, {-10, -10, 8}},   // in C
+                                       {{-20, 10, 0}, {-10, 20, 8}},     // in B
+                                       {{-20, -5, 0}, {-10, 5, 8}},      // in B and C
+                                       {{-20, -20, 0}, {0, -10, 8}},     // in C, a corner on x = 0: A too
+                                       {{-20, -20, 0}, {-1, -10, 8}}};   // in C only
+const TVector kCamera{32, 0, 0};
+
+class ThingsPixels : public ::testing::Test {
+ protected:
+  ThingsPixels() : Context(Size, Size) { LoadOpenGL("opengl32.dll"); }
+  ~ThingsPixels() override { UnloadOpenGL(); }
+
+  // The level with the clusters the camera's cluster 0 admits besides its own.
+  static TQuake3BSP Level(std::initializer_list<std::int32_t> admitted) {
+    TQuake3BSP level;
+    rendertest::SetFaceCount(level, ModelCount);
+    std::vector<TBSPModel> models(ModelCount);
+    for (std::int32_t m = 1; m < ModelCount; ++m) {
+      const float x = static_cast<float>(m % 4 * Region), y = static_cast<float>(m / 4 * Region);
+      rendertest::SetFaceGeometry(level, m, {{x + 2, y + 2, 0}, {x + 2, y + 14, 0}, {x + 14, y + 14, 0}, {x + 14, y + 2, 0}},
+                                  {0, 1, 2, 0, 2, 3});
+      level.Faces[static_cast<std::size_t>(m)].TextureIndex = 0;
+      models[static_cast<std::size_t>(m)] = {kBoxes[m][0], kBoxes[m][1], m, 1, 0, 0};
+    }
+    rendertest::GroupFaces(level, 1, 0);
+    level.SurfaceTextures = {rendertest::SolidTexture(Model)};
+    const std::int32_t root = rendertest::AddNode(level, rendertest::AddPlane(level, {1, 0, 0}, 0), -1, 1);
+    rendertest::AddNode(level, rendertest::AddPlane(level, {0, 1, 0}, 0), -2, -3);
+    EXPECT_EQ(root, 0);
+    rendertest::AddLeaf(level, 0, {});
+    rendertest::AddLeaf(level, 1, {});
+    rendertest::AddLeaf(level, 2, {});
+    rendertest::SetVisData(level, 3, 1);
+    rendertest::SetVisible(level, 0, 0);
+    for (const std::int32_t cluster : admitted) rendertest::SetVisible(level, 0, cluster);
+    std::vector<std::string> warnings;
+    level.Things.BrushModels = PlanBrushModels(level, models, warnings);
+    EXPECT_TRUE(warnings.empty());
+    return level;
+  }
+
+  void Draw(TQuake3BSP& level, const TRenderOptions& options) {
+    glEnable(GL_DEPTH_TEST);
+    glCullFace(GL_FRONT);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, Size, 0, Size, -1, 1);
+    glClearColor(0.5f, 0.5f, 0.5f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    level.RenderLevel(kCamera, options);
+    Pixels.assign(Size * Size * 4, 0);
+    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
+  }
+  TColour At(int x, int y) const {
+    const std::size_t i = static_cast<std::size_t>((y * Size + x) * 4);
+    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
+  }
+  // The models whose face shows, as a string of their numbers.
+  std::string Drawn() const {
+    std::string drawn;
+    for (std::int32_t m = 1; m < ModelCount; ++m)
+      if (At(m % 4 * Region + Region / 2, m / 4 * Region + Region / 2) == Model) drawn += std::to_string(m);
+    return drawn;
+  }
+
+  platform::TOffscreenGLContext Context;
+  std::vector<std::uint8_t> Pixels;
+};
+
+TEST_F(ThingsPixels, BrushModelsWhereTheirLeavesAreAdmitted) {
+  TRenderOptions options;
+  options.BrushModels = true;
+  struct TCase {
+    std::initializer_list<std::int32_t> Admitted;
+    const char* Drawn;
+  } cases[] = {{{1}, "234"}, {{2}, "1345"}, {{}, "4"}, {{1, 2}, "12345"}};
+  for (const TCase& c : cases) {
+    TQuake3BSP level = Level(c.Admitted);
+    Draw(level, options);
+    EXPECT_EQ(Drawn(), c.Drawn);
+    EXPECT_EQ(VisibleFaceCount, static_cast<std::int32_t>(std::string(c.Drawn).size()));
+  }
+  TQuake3BSP level = Level({1, 2});
+  Draw(level, {});
+  EXPECT_EQ(Drawn(), "") << "without the option, as always: faces no leaf lists are not drawn";
+  EXPECT_EQ(VisibleFaceCount, 0);
+}
+
+TEST_F(ThingsPixels, TheCornerOnThePlaneGoesToTheFront) {
+  TQuake3BSP level = Level({});
+  TBoxDescent descent(level);
+  std::vector<std::int32_t> leaves;
+  descent.Leaves(kBoxes[CornerOnPlane][0], kBoxes[CornerOnPlane][1], leaves);
+  EXPECT_EQ(leaves, (std::vector<std::int32_t>{0, 2}));
+  leaves.clear();
+  descent.Leaves(kBoxes[JustBehind][0], kBoxes[JustBehind][1], leaves);
+  EXPECT_EQ(leaves, (std::vector<std::int32_t>{2}));
+  EXPECT_EQ(level.Things.BrushModels[CornerOnPlane - 1].Clusters, (std::vector<std::int32_t>{0, 2}));
+}
+
+// A synthetic MD3 square, read by the parser, placed and turned as an item, covers the pixels of
+// its place; the same item in a cluster the camera's does not admit is not drawn.
+TEST_F(ThingsPixels, ItemModelRoundTrip) {
+  TQuake3BSP level = Level({});
+  testsupport::TMd3Writer writer;
+  writer.Surfaces = {testsupport::TMd3Writer::Square(16)};
+  const TMd3Model model = ParseMd3(writer.Bytes());
+  TItemModels& items = level.Things.ItemModels;
+  items.Groups.resize(1);
+  items.Groups[0].Texture = rendertest::SolidTexture({255, 255, 255});
+  const std::size_t group = 0;
+  AddItemInstance(items, model, {&group, 1}, {24, 40, 0}, 45, 0);  // cluster 0: drawn
+  AddItemInstance(items, model, {&group, 1}, {48, 16, 0}, 0, 2);   // cluster 2: not admitted
+  TRenderOptions options;
+  options.Items = true;
+  Draw(level, options);
+  // Turned by 45 degrees the square's corners reach 11.3 units out along the axes, its sides
+  // 5.6 units along the diagonals.
+  const auto lit = [this](int x, int y) { return At(x, y) != Background; };
+  EXPECT_TRUE(lit(24, 40) && lit(24 + 10, 40) && lit(24, 40 - 10) && lit(24 - 10, 40));
+  EXPECT_FALSE(lit(24 + 7, 40 + 7) || lit(24 - 7, 40 - 7) || lit(24 + 13, 40));
+  EXPECT_NEAR(At(24, 40)[0], 255 * (0.55 + 0.45 * 0.886), 2) << "lit from above";
+  EXPECT_FALSE(lit(48, 16));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+// The viewer's keys to the level's things: PgDn and PgUp through the spawn points as --spawn
+// numbers them, G to the entity at the view centre, F7's markers named on the overlay line.
+#include <gtest/gtest.h>
+
+#include "app/viewer/ViewModes.h"
+#include "level/Things.h"
+
+namespace {
+
+TQuake3BSP LevelWithThings() {
+  TQuake3BSP level;
+  level.Things.Entities = ReadEntityText(
+      "{\"classname\" \"worldspawn\"}"
+      "{\"classname\" \"info_player_deathmatch\" \"origin\" \"100 0 0\" \"angle\" \"90\"}"
+      "{\"classname\" \"item_quad\" \"origin\" \"0 300 10\"}"
+      "{\"classname\" \"team_CTF_redspawn\" \"origin\" \"-100 0 0\"}");
+  std::vector<std::string> warnings;
+  level.Things.Places = PlaceEntities(level.Things.Entities.Entities, {}, warnings);
+  return level;
+}
+
+TEST(EntityKeys, SpawnPointsInTurnAndTheEntityAhead) {
+  app::ViewModes = {};
+  const TQuake3BSP level = LevelWithThings();
+  TCamera camera{0, 0, 0, 0, 270};
+  const struct {
+    std::uint16_t Key;
+    float X, Z, Yaw;
+    const char* Note;
+  } presses[] = {{app::VK_NEXT, 100, 26, 0, "Spawn point 1 of 2: info_player_deathmatch"},
+                 {app::VK_NEXT, -100, 26, 90, "Spawn point 2 of 2: team_CTF_redspawn"},
+                 {app::VK_NEXT, 100, 26, 0, "Spawn point 1 of 2: info_player_deathmatch"},
+                 {app::VK_PRIOR, -100, 26, 90, "Spawn point 2 of 2: team_CTF_redspawn"}};
+  for (const auto& press : presses) {
+    EXPECT_TRUE(app::HandleEntityKey(press.Key, false, level, camera, 0));
+    EXPECT_EQ(camera.X, press.X);
+    EXPECT_EQ(camera.Z, press.Z);
+    EXPECT_EQ(camera.Yaw, press.Yaw);
+    EXPECT_EQ(app::ViewModes.Note, press.Note);
+  }
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_NEXT, true, level, camera, 0)) << "held: no repeat";
+  EXPECT_EQ(camera.X, -100);
+
+  camera = {0, 0, 10, 0, 270};  // looking along +Y at the quad damage
+  EXPECT_EQ(app::NearestEntityText(level, camera), " near: #2 item_quad");
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_G, false, level, camera, 0));
+  EXPECT_EQ(app::ViewModes.Note, "Entity 2: item_quad");
+  EXPECT_NEAR(camera.X, 0, 1e-4);
+  EXPECT_EQ(camera.Y, 300 - 64) << "64 units back along the view's heading";
+  EXPECT_NEAR(camera.Yaw, 0, 1e-4);
+  EXPECT_FALSE(app::HandleEntityKey(app::VK_F7, false, level, camera, 0));
+}
+
+}  // namespace
