@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<TBSPModel> models(3, TBSPModel{{0, 0, 0}, {64, 64, 64}, 0, 1, 0, 1});
   const std::vector<TPlacedEntity> places = PlaceEntities(entities.Entities, models, warnings);
   std::string why;
-  for (const char* spec : {"1", "item_quad", "item_quad:2", "info_player_deathmatch:x"})
-    if (const auto found = FindPlace(places, spec, why); found && *found >= places.size()) __builtin_trap();
+  for (const char* target : {"1", "item_quad", "item_quad:2", "info_player_deathmatch:x"})
+    if (const auto found = FindPlace(places, target, why); found && *found >= places.size()) __builtin_trap();
   FindSpawnPoints(entities.Entities);
   return 0;
 }

@@ -190,21 +190,21 @@ TViewPose PoseLookingAt(const TQuake3BSP& level, const TPlacedEntity& place) {
   return *first;
 }
 
-std::optional<std::size_t> FindPlace(const std::vector<TPlacedEntity>& places, const std::string& spec,
+std::optional<std::size_t> FindPlace(const std::vector<TPlacedEntity>& places, const std::string& target,
                                      std::string& why) {
   std::int64_t index = -1;
-  const auto [end, error] = std::from_chars(spec.data(), spec.data() + spec.size(), index);
-  if (!spec.empty() && error == std::errc() && end == spec.data() + spec.size()) {
+  const auto [end, error] = std::from_chars(target.data(), target.data() + target.size(), index);
+  if (!target.empty() && error == std::errc() && end == target.data() + target.size()) {
     for (std::size_t p = 0; p < places.size(); ++p)
       if (places[p].Index == index) return p;
-    why = "entity " + spec + " is not an entity with a place (--entities lists them)";
+    why = "entity " + target + " is not an entity with a place (--entities lists them)";
     return std::nullopt;
   }
-  std::string name = spec;
+  std::string name = target;
   std::int64_t count = 1;
-  if (const std::size_t colon = spec.rfind(':'); colon != std::string::npos) {
-    name = spec.substr(0, colon);
-    const std::string number = spec.substr(colon + 1);
+  if (const std::size_t colon = target.rfind(':'); colon != std::string::npos) {
+    name = target.substr(0, colon);
+    const std::string number = target.substr(colon + 1);
     const auto [numberEnd, numberError] = std::from_chars(number.data(), number.data() + number.size(), count);
     if (number.empty() || numberError != std::errc() || numberEnd != number.data() + number.size() || count < 1) {
       why = "'" + number + "' after the colon is not a count from 1";

@@ -96,10 +96,10 @@ inline constexpr float kLookBackDistance = 64;
 // other three quarter turns are tried in order, and the first kept when none is better.
 TViewPose PoseLookingAt(const TQuake3BSP& level, const TPlacedEntity& place);
 
-// --goto's SPEC among the places: an entity index ("37"), a class name ("team_CTF_redflag", the
+// --goto's ENTITY among the places: an entity index ("37"), a class name ("team_CTF_redflag", the
 // first), or a class name and a count from 1 ("item_quad:2"); letter case is ignored in names.
 // Nothing, with the reason in `why`, when no place matches.
-std::optional<std::size_t> FindPlace(const std::vector<TPlacedEntity>& places, const std::string& spec,
+std::optional<std::size_t> FindPlace(const std::vector<TPlacedEntity>& places, const std::string& target,
                                      std::string& why);
 
 // The place nearest the view direction from the eye (the smallest angle, within 30 degrees), or

@@ -18,6 +18,7 @@
 #include "render/Frustum.h"
 #include "render/Q3BSP_render.h"
 #include "support/TestLevels.h"
+#include "support/OrthoStartUp.h"
 
 namespace {
 
@@ -87,14 +88,7 @@ TQuake3BSP PlainCases() {
 }
 
 void OrthographicStartUp() {
-  glEnable(GL_DEPTH_TEST);
-  glCullFace(GL_FRONT);
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, Size, 0, Size, -1, 1);
+  testsupport::OrthographicStartUp(Size);
 }
 
 TRenderOptions Fast() {

@@ -10,6 +10,7 @@
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
 #include "support/TestLevels.h"
+#include "support/OrthoStartUp.h"
 
 namespace {
 
@@ -20,14 +21,7 @@ constexpr int Region = 16;  // the picture is a 4 x 4 grid of regions, one case 
 
 // The state start-up and lightmap loading leave, and a projection of one unit per pixel.
 void StartUpState() {
-  glEnable(GL_DEPTH_TEST);
-  glCullFace(GL_FRONT);
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, Size, 0, Size, -1, 1);
+  testsupport::OrthographicStartUp(Size);
   // Grey rather than the program's black, so that a lightmap blended where nothing was drawn
   // would show.
   glClearColor(0.5f, 0.5f, 0.5f, 1);

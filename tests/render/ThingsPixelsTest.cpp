@@ -14,6 +14,7 @@
 #include "render/Q3BSP_render.h"
 #include "support/Md3Writer.h"
 #include "support/TestLevels.h"
+#include "support/OrthoStartUp.h"
 
 namespace {
 
@@ -69,14 +70,7 @@ class ThingsPixels : public ::testing::Test {
   }
 
   void Draw(TQuake3BSP& level, const TRenderOptions& options) {
-    glEnable(GL_DEPTH_TEST);
-    glCullFace(GL_FRONT);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, Size, 0, Size, -1, 1);
+    testsupport::OrthographicStartUp(Size);
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     level.RenderLevel(kCamera, options);

@@ -145,7 +145,7 @@ constexpr TOptionRow kOptions[] = {
      "With --entities: only classes matching a shell pattern such as 'item_*'"},
     {"--brush-models", &TRawOptions::BrushModels, "",  // fidelity
      "Draw doors, platforms and other brush models wherever their boxes are visible"},
-    {"--goto", &TRawOptions::Goto, "SPEC",  // level and data
+    {"--goto", &TRawOptions::Goto, "ENTITY",  // level and data
      "Start looking at an entity: its index, its class, or class:N (item_quad:2)"},
     {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf",  // headless runs
      "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},

@@ -27,7 +27,7 @@ std::string ApplyEntityOptions(const TEntityOptionsGiven& given, TCommandLine& o
   return {};
 }
 
-std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const std::string& spec, std::string& why) {
+std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const std::string& target, std::string& why) {
   why.clear();
   TQuake3BSP tree;
   std::vector<TPlacedEntity> places;
@@ -43,7 +43,7 @@ std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const st
   } catch (const std::exception&) {
     return std::nullopt;
   }
-  const std::optional<std::size_t> found = FindPlace(places, spec, why);
+  const std::optional<std::size_t> found = FindPlace(places, target, why);
   if (!found) return std::nullopt;
   const TViewPose pose = PoseLookingAt(tree, places[*found]);
   return TCameraPose{pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch};

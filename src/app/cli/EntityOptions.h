@@ -22,9 +22,9 @@ struct TEntityOptionsGiven {
 // with --camera or --spawn, and applies to the viewer, --screenshot and --benchmark.
 std::string ApplyEntityOptions(const TEntityOptionsGiven& given, TCommandLine& options);
 
-// The pose of --goto SPEC in the level: kLookBackDistance units back from the entity, looking at
+// The pose of --goto ENTITY in the level: kLookBackDistance units back from the entity, looking at
 // it (level/Things.h). Nothing with the reason in `why` when no entity matches; nothing with `why`
 // empty when the level cannot be read (the run that loads it says why).
-std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const std::string& spec, std::string& why);
+std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const std::string& target, std::string& why);
 
 }  // namespace app

@@ -72,7 +72,7 @@ struct TRunOptions {
   std::string EntityClass;             // --class: a shell pattern of class names for --entities
   bool BrushModels = false;            // --brush-models, or --full
   bool Items = false;                  // items drawn as their models: --full
-  std::string Goto;                    // --goto SPEC; empty: none
+  std::string Goto;                    // --goto ENTITY; empty: none
   std::string ExportPath;              // --export: FILE.glb or FILE.gltf
   float ExportScale = 0.0254f;         // --export-scale: metres per level unit (an inch)
   bool Fast = false;                   // --fast, or --full: one pass, faces in view only
