@@ -88,6 +88,18 @@ void DrawBatch(const TQuake3BSP& level, const TDrawBatch& batch, const AGLNrf2& 
   }
 }
 
+// The batch's image: under --shaders its image stage's (a clampMap's own texture; white for an
+// image that is missing, as the stages draw it), else the texture's slot.
+GLuint BatchImage(const TQuake3BSP& level, const TDrawBatch& batch, bool shaded) {
+  const auto t = static_cast<std::size_t>(batch.Texture);
+  if (!shaded) return level.SurfaceTextures[t];
+  const TShadedSurface& surface = level.Shading.Surfaces[t];
+  const std::size_t stage = surface.Plan.Stages.front().Stage;
+  if (stage < surface.StageTextures.size() && !surface.StageTextures[stage].empty() && surface.StageTextures[stage][0] != 0)
+    return surface.StageTextures[stage][0];
+  return level.Shading.WhiteTexture;
+}
+
 // The texture's own state under --shaders: its alpha test and whether both sides are drawn.
 void ApplyTextureState(const TQuake3BSP& level, const TDrawBatch& batch, bool shaded) {
   if (!shaded) return;
@@ -139,7 +151,7 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, 
     secondUnitOn = lit;
     if (lit) OpenGL.glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(batch.Lightmap)]);
     OpenGL13.glActiveTexture(GL_TEXTURE0);
-    OpenGL.glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)]);
+    OpenGL.glBindTexture(GL_TEXTURE_2D, BatchImage(level, batch, shaded));
     ApplyTextureState(level, batch, shaded);
     // Unit 1's coordinates are set also when it is off: its array stays enabled, and must never
     // point at another batch's shorter one.
@@ -156,7 +168,7 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, 
 void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, TFastFrame& frame) {
   for (const TDrawBatch& batch : lists.Batches) {
     if (batch.FacesInView == 0) continue;
-    OpenGL.glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)]);
+    OpenGL.glBindTexture(GL_TEXTURE_2D, BatchImage(level, batch, shaded));
     ApplyTextureState(level, batch, shaded);
     DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, false);
     RestoreTextureState(level, batch, shaded);
@@ -189,7 +201,7 @@ void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame
   frame.FacesCulled = lists.BatchedFaces - frame.FacesDrawn;
 }
 
-bool DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
+void DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
   FastFrame = {};
   TDrawLists& lists = level.DrawLists;
   const TDrawListKey key = DrawListKey(level, MarkedFrom(cameraPosition, options), options);
@@ -197,7 +209,8 @@ bool DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TR
     BuildDrawLists(lists, level, key);
     FastFrame.ListsBuilt = true;
   }
-  VisibleFaceCount += lists.VisibleFaces;
+  // Under --shaders the stages' groups count the frame's faces.
+  if (!key.Shaded) VisibleFaceCount += lists.VisibleFaces;
   // Every batch is culled before the first draw, against the view the caller set up.
   CullDrawLists(lists, FrustumOf(CurrentClipMatrix()), FastFrame);
   if (CheckMultitexture().Usable)
@@ -205,18 +218,15 @@ bool DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TR
   else
     DrawTwoPasses(level, lists, key.Shaded, FastFrame);
   if (key.Shaded) OpenGL.glDisable(GL_ALPHA_TEST);
-  if (options.VertexLight) {
+  if (options.VertexLight && !key.Shaded) {
     // Faces lit by their vertex colours are batched without a lightmap; their own pass multiplies
-    // the colours in where they were drawn, as it does after the two passes.
+    // the colours in where they were drawn, as it does after the two passes. Under --shaders it
+    // follows the stages of the other opaque surfaces.
     OpenGL.glDepthFunc(GL_EQUAL);
     OpenGL.glEnable(GL_BLEND);
     OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-    if (key.Shaded)
-      DrawShadedVertexLitFaces(level, key.AllSurfaces);
-    else
-      DrawVertexLitFaces(level, level.Lighting.VertexLitFaces, key.AllSurfaces);
+    DrawVertexLitFaces(level, level.Lighting.VertexLitFaces, key.AllSurfaces);
     OpenGL.glDisable(GL_BLEND);
     OpenGL.glDepthFunc(GL_LESS);
   }
-  return lists.BlendedFaces > 0;
 }

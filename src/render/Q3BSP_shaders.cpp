@@ -129,10 +129,17 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
   OpenGL.glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFuncWas);
   OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
 
-  VisibleFaceCount += UpdateShadedGroups(level, allSurfaces);
-  ShadedFrame(level.Shading).VertexLight = options.VertexLight;
+  const std::int32_t visible = UpdateShadedGroups(level, allSurfaces);
+  VisibleFaceCount += visible;
+  TShadedFrame& frame = ShadedFrame(level.Shading);
+  frame.VertexLight = options.VertexLight;
+  frame.OnePassDrawn = options.Fast;
   EvaluateShadedFrame(level, cameraPosition, options.Time);
+  // --fast: the surfaces that are only an image and its lightmap in one pass from the kept, culled
+  // batches (render/FastPath.h); the stages draw the rest. Drawn counts both.
+  if (options.Fast) DrawFastSurfaces(level, cameraPosition, options);
   DrawShadedPasses(level, cameraPosition, allSurfaces, options.VertexLight);
+  if (options.Fast) FastFrame.FacesDrawn = visible - FastFrame.FacesCulled;
 
   OpenGL.glAlphaFunc(static_cast<GLenum>(alphaFuncWas), alphaRefWas);
   if (alphaTestWas) OpenGL.glEnable(GL_ALPHA_TEST);

@@ -32,6 +32,8 @@ struct TShadedFrame {
   bool Built = false;
   // --vertex-light: the vertex pass lights the faces, so stages take no stored colours of their own.
   bool VertexLight = false;
+  // --fast drew the surfaces whose plans fold into its one pass: the groups leave them out.
+  bool OnePassDrawn = false;
   std::int32_t VisibleTotal = 0;
   std::vector<TShadedGroup> Groups;                      // per texture
   std::vector<std::int32_t> Billboards;                  // visible billboard faces

@@ -211,7 +211,7 @@ void DrawShadedGroups(TQuake3BSP& level, TStageState& state, bool afterSky) {
     const std::size_t texture = static_cast<std::size_t>(t);
     const TShadedSurface& surface = level.Shading.Surfaces[texture];
     if (texture >= frame.Groups.size() || (frame.Groups[texture].Indices.empty() && frame.Groups[texture].Large.empty()) || !surface.Shader ||
-        surface.Plan.Stages.empty() || surface.Plan.AfterSky != afterSky)
+        surface.Plan.Stages.empty() || surface.Plan.AfterSky != afterSky || (frame.OnePassDrawn && surface.Plan.OnePass))
       continue;
     DrawGroupStages(level, frame, state, texture);
   }

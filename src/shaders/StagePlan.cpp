@@ -15,6 +15,23 @@ bool Replaces(const TStage& s) {
   return !s.HasBlend || (s.BlendSource == TBlendFactor::One && s.BlendDestination == TBlendFactor::Zero);
 }
 
+// A stage whose colour is white at every vertex and at every time.
+bool White(const TStage& s) { return s.RgbGen == TColourGen::Identity && s.AlphaGen == TColourGen::Identity; }
+
+bool OnePass(const TShader& shader, const TStagePlan& plan) {
+  if (plan.Stages.size() != 2 || plan.Deformed || plan.AfterSky || shader.PolygonOffset) return false;
+  const TPlannedStage& image = plan.Stages[0];
+  const TPlannedStage& lightmap = plan.Stages[1];
+  const auto still = [&](const TPlannedStage& p) {
+    return !p.Moves && !p.Environment && p.Colours == TVertexColours::None && White(shader.Stages[p.Stage]);
+  };
+  return still(image) && still(lightmap) && image.Texture == TStageTexture::Image && !image.Blend &&
+         image.DepthWrite && !image.DepthEqual && !image.LightmapCoords &&
+         lightmap.Texture == TStageTexture::Lightmap && lightmap.LightmapCoords && lightmap.Blend &&
+         lightmap.Source == TBlendFactor::DstColor && lightmap.Destination == TBlendFactor::SrcColor &&
+         lightmap.AlphaTest == TAlphaTest::None;
+}
+
 TPlannedStage Plan(const TShader& shader, std::size_t index) {
   const TStage& s = shader.Stages[index];
   TPlannedStage p;
@@ -75,6 +92,7 @@ TStagePlan PlanStages(const TShader& shader, const TDrawState& state) {
   plan.AfterSky = plan.Sort > 3 || state.Blended;
   plan.Deformed = !shader.Deforms.empty();
   plan.Environment = std::any_of(stages.begin(), stages.end(), [](const TPlannedStage& p) { return p.Environment; });
+  plan.OnePass = OnePass(shader, plan);
   return plan;
 }
 

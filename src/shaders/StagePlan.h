@@ -41,6 +41,9 @@ struct TStagePlan {
   bool AfterSky = false;
   bool Deformed = false;     // has deformVertexes the renderer applies (moves or autosprites)
   bool Environment = false;  // some stage needs coordinates from the eye
+  // The plain frame's pair and nothing else: a still, white, opaque image, then the lightmap at
+  // twice the product. --fast draws such a surface in its one pass with two texture units.
+  bool OnePass = false;
 };
 
 // The plan of a drawn shader (nothing for a texture that is not drawn). The lightmap is brighter

@@ -301,4 +301,32 @@ TEST(StagePlans, OrderStateAndValuesAtATime) {
   EXPECT_FLOAT_EQ(EvaluateStage(*add, addPlan.Stages[0], 1.25).Colour[3], 0.25f);
 }
 
+// --fast folds only the plain frame's pair into its one pass; anything that moves, tints, blends,
+// deforms or lies on another surface keeps its stages.
+TEST(StagePlans, OnePassOnlyForAStillImageAndItsLightmap) {
+  const struct {
+    const char* Body;
+    bool OnePass;
+  } cases[] = {
+      {"{ map t/w.tga } { map $lightmap\n blendFunc filter }", true},
+      {"{ map $lightmap } { map t/w.tga\n blendFunc GL_DST_COLOR GL_ZERO }", true},
+      {"{ map t/w.tga\n alphaFunc GE128 } { map $lightmap\n blendFunc filter }", true},
+      {"{ map t/w.tga\n tcMod scroll 1 0 } { map $lightmap\n blendFunc filter }", false},
+      {"{ map t/w.tga\n rgbGen vertex } { map $lightmap\n blendFunc filter }", false},
+      {"{ map t/w.tga\n rgbGen const ( 1 0 0 ) } { map $lightmap\n blendFunc filter }", false},
+      {"{ map t/w.tga } { map $lightmap\n blendFunc add }", false},
+      {"{ map t/w.tga } { map $lightmap\n blendFunc filter } { map t/g.tga\n blendFunc add }", false},
+      {"deformVertexes wave 64 sin 0 1 0 1\n { map t/w.tga } { map $lightmap\n blendFunc filter }", false},
+      {"polygonOffset\n { map t/w.tga } { map $lightmap\n blendFunc filter }", false},
+      {"{ map t/w.tga\n blendFunc add } { map $lightmap\n blendFunc filter }", false},
+      {"{ map t/w.tga }", false},
+  };
+  for (const auto& c : cases) {
+    TShaderTable table;
+    ReadShaderScript("s", std::string("t/x {\n") + c.Body + "\n}\n", table);
+    const TShader& s = table.Shaders.at("t/x");
+    EXPECT_EQ(PlanStages(s, DrawStateOf(&s)).OnePass, c.OnePass) << c.Body;
+  }
+}
+
 }  // namespace
