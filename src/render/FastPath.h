@@ -10,7 +10,7 @@
 
 // What the last --fast frame did, for the heads-up text, --at and the benchmark.
 struct TFastFrame {
-  std::int32_t Passes = 0;       // 1 with two texture units, 2 in the fallback
+  std::int32_t Passes = 0;       // 1 with two (or three) texture units; more in the fallbacks
   std::int32_t FacesDrawn = 0;   // batched faces in view
   std::int32_t FacesCulled = 0;  // batched faces outside the view
   std::int32_t Batches = 0;      // draws of the opaque surfaces (per pass)

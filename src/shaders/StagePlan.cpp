@@ -18,10 +18,15 @@ bool Replaces(const TStage& s) {
 // A stage whose colour is white at every vertex and at every time.
 bool White(const TStage& s) { return s.RgbGen == TColourGen::Identity && s.AlphaGen == TColourGen::Identity; }
 
-bool OnePass(const TShader& shader, const TStagePlan& plan) {
-  if (plan.Stages.size() != 2 || plan.Deformed || plan.AfterSky || shader.PolygonOffset) return false;
-  const TPlannedStage& image = plan.Stages[0];
-  const TPlannedStage& lightmap = plan.Stages[1];
+// Coordinates that do not change with time: no tcMod, or only scales and fixed transforms.
+bool StillCoords(const TStage& s) {
+  return std::all_of(s.TcMods.begin(), s.TcMods.end(), [](const TTcMod& m) {
+    return m.Kind == TTcModKind::Scale || m.Kind == TTcModKind::Transform;
+  });
+}
+
+// The pair's own test: a still, white, opaque image, then the lightmap at twice the product.
+bool FoldsPair(const TShader& shader, const TPlannedStage& image, const TPlannedStage& lightmap) {
   const auto still = [&](const TPlannedStage& p) {
     return !p.Moves && !p.Environment && p.Colours == TVertexColours::None && White(shader.Stages[p.Stage]);
   };
@@ -30,6 +35,26 @@ bool OnePass(const TShader& shader, const TStagePlan& plan) {
          lightmap.Texture == TStageTexture::Lightmap && lightmap.LightmapCoords && lightmap.Blend &&
          lightmap.Source == TBlendFactor::DstColor && lightmap.Destination == TBlendFactor::SrcColor &&
          lightmap.AlphaTest == TAlphaTest::None;
+}
+
+// A still image multiplied over the pair (a detail texture): by the product, or twice it.
+bool FoldsDetail(const TShader& shader, const TPlannedStage& p) {
+  const TStage& s = shader.Stages[p.Stage];
+  const bool twice = p.Source == TBlendFactor::DstColor && p.Destination == TBlendFactor::SrcColor;
+  return p.Texture == TStageTexture::Image && s.Frames.size() <= 1 && StillCoords(s) && White(s) &&
+         !p.Environment && !p.LightmapCoords && p.Colours == TVertexColours::None &&
+         p.AlphaTest == TAlphaTest::None && p.Blend && (twice || Multiplies(s));
+}
+
+void PlanOnePass(const TShader& shader, TStagePlan& plan) {
+  const std::vector<TPlannedStage>& stages = plan.Stages;
+  if (stages.size() < 2 || stages.size() > 3 || plan.Deformed || plan.AfterSky || shader.PolygonOffset) return;
+  if (!FoldsPair(shader, stages[0], stages[1])) return;
+  if (stages.size() == 3 && !FoldsDetail(shader, stages[2])) return;
+  plan.OnePass = true;
+  plan.OnePassDetail = stages.size() == 3;
+  plan.DetailTwice = plan.OnePassDetail && stages[2].Source == TBlendFactor::DstColor &&
+                     stages[2].Destination == TBlendFactor::SrcColor;
 }
 
 TPlannedStage Plan(const TShader& shader, std::size_t index) {
@@ -92,7 +117,7 @@ TStagePlan PlanStages(const TShader& shader, const TDrawState& state) {
   plan.AfterSky = plan.Sort > 3 || state.Blended;
   plan.Deformed = !shader.Deforms.empty();
   plan.Environment = std::any_of(stages.begin(), stages.end(), [](const TPlannedStage& p) { return p.Environment; });
-  plan.OnePass = OnePass(shader, plan);
+  PlanOnePass(shader, plan);
   return plan;
 }
 

@@ -41,9 +41,11 @@ struct TStagePlan {
   bool AfterSky = false;
   bool Deformed = false;     // has deformVertexes the renderer applies (moves or autosprites)
   bool Environment = false;  // some stage needs coordinates from the eye
-  // The plain frame's pair and nothing else: a still, white, opaque image, then the lightmap at
-  // twice the product. --fast draws such a surface in its one pass with two texture units.
+  // The plain frame's pair: a still, white, opaque image, then the lightmap at twice the product,
+  // and at most a still image multiplied over them (a detail texture: by the product, or twice it
+  // with DetailTwice). --fast draws such a surface in its one pass, the detail in a third unit.
   bool OnePass = false;
+  bool OnePassDetail = false, DetailTwice = false;
 };
 
 // The plan of a drawn shader (nothing for a texture that is not drawn). The lightmap is brighter

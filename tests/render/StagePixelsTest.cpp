@@ -13,8 +13,10 @@
 #include <memory>
 
 #include "app/viewer/frmMain.h"
+#include "gl/Multitexture.h"
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
+#include "render/FastPath.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
@@ -92,11 +94,12 @@ class TScene {
     ASSERT_TRUE(Loaded.LoadBSP("maps/test.bsp", options));
   }
 
-  void Draw(TVector eye, float yaw, double seconds) {
+  void Draw(TVector eye, float yaw, double seconds, bool fast = false) {
     app::BeginFrameView(Size, Size, TCamera{eye.X, eye.Y, eye.Z, yaw, 270});
     TRenderOptions render;
     render.Shaders = true;
     render.Time = seconds;
+    render.Fast = fast;
     Loaded.RenderLevel(eye, render);
     glPopMatrix();
     Pixels.resize(Size * Size * 4);
@@ -242,6 +245,39 @@ TEST(StagePixels, SkyBoxEdgesShowNoSeam) {
       EXPECT_TRUE(Near(c, Red, 8) || Near(c, Blue, 8)) << "yaw " << yaw << ", x " << x << ": " << testing::PrintToString(c);
     }
   }
+}
+
+// --fast folds image, lightmap and a detail stage (scaled, twice the product) into one pass with a
+// third unit, or draws the detail as a pass of its own without the units: the stages' picture
+// either way, within rounding.
+TEST(StagePixels, FastFoldsADetailStageOrDrawsItAsAPass) {
+  TScene scene;
+  scene.Script("t/d { { map t/grey.tga } { map $lightmap\n blendFunc filter }\n"
+               "  { map t/cols.tga\n blendFunc GL_DST_COLOR GL_SRC_COLOR\n tcMod scale 2 1 } }\n");
+  scene.Write("t/grey.tga", Image({Grey}));
+  scene.Write("t/cols.tga", Image(Columns));
+  scene.Quad(scene.Texture("t/d"), 100, -Fill, Fill, -Fill, Fill);
+  scene.Load();
+  scene.Draw({0, 0, 0}, 90, 0);
+  const std::vector<std::uint8_t> stages = scene.Pixels;
+  const auto largest = [&] {
+    int d = 0;
+    for (std::size_t i = 0; i < stages.size(); ++i) d = std::max(d, std::abs(stages[i] - scene.Pixels[i]));
+    return d;
+  };
+  // Filtering mixes in a little of the neighbouring columns.
+  EXPECT_TRUE(Near(scene.At(4, 32), {120, 0, 0}, 16)) << "twice grey x red, the pattern twice across";
+  EXPECT_TRUE(Near(scene.At(36, 32), {120, 0, 0}, 16));
+  scene.Draw({0, 0, 0}, 90, 0, true);
+  EXPECT_EQ(FastFrame.Passes, 1);
+  EXPECT_LE(largest(), 2);
+  const TMultitextureEntryPoints units = OpenGL13;
+  OpenGL13 = {};
+  scene.Draw({0, 0, 0}, 90, 0, true);
+  OpenGL13 = units;
+  EXPECT_EQ(FastFrame.Passes, 3) << "image, lightmap, detail";
+  EXPECT_LE(largest(), 2);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 }  // namespace

@@ -301,8 +301,8 @@ TEST(StagePlans, OrderStateAndValuesAtATime) {
   EXPECT_FLOAT_EQ(EvaluateStage(*add, addPlan.Stages[0], 1.25).Colour[3], 0.25f);
 }
 
-// --fast folds only the plain frame's pair into its one pass; anything that moves, tints, blends,
-// deforms or lies on another surface keeps its stages.
+// --fast folds only the plain frame's pair (and a still detail image over it) into its one pass;
+// anything that moves, tints, blends, deforms or lies on another surface keeps its stages.
 TEST(StagePlans, OnePassOnlyForAStillImageAndItsLightmap) {
   const struct {
     const char* Body;
@@ -316,6 +316,8 @@ TEST(StagePlans, OnePassOnlyForAStillImageAndItsLightmap) {
       {"{ map t/w.tga\n rgbGen const ( 1 0 0 ) } { map $lightmap\n blendFunc filter }", false},
       {"{ map t/w.tga } { map $lightmap\n blendFunc add }", false},
       {"{ map t/w.tga } { map $lightmap\n blendFunc filter } { map t/g.tga\n blendFunc add }", false},
+      {"{ map t/w.tga } { map $lightmap\n blendFunc filter } { map t/d.tga\n blendFunc GL_DST_COLOR GL_SRC_COLOR\n tcMod scale 4 4\n detail }", true},
+      {"{ map t/w.tga } { map $lightmap\n blendFunc filter } { map t/d.tga\n blendFunc filter\n tcMod scroll 1 0 }", false},
       {"deformVertexes wave 64 sin 0 1 0 1\n { map t/w.tga } { map $lightmap\n blendFunc filter }", false},
       {"polygonOffset\n { map t/w.tga } { map $lightmap\n blendFunc filter }", false},
       {"{ map t/w.tga\n blendFunc add } { map $lightmap\n blendFunc filter }", false},
