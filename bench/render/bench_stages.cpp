@@ -7,8 +7,9 @@
 //    the groups' index lists or any evaluation;
 //  - the evaluation alone: every visible group's stage values, tcMod matrices, deformed
 //    vertices and environment coordinates, and the sky's layers (its share of the frame).
-// Today's --full frame (before the stages) is measured by the program's --benchmark of the
-// previous release at the same poses.
+// FastFrame is the same with --fast (as --full draws it): the floor then also draws the kept
+// batches of the surfaces folded into its one pass. Today's --full frame (before the stages) is
+// measured by the program's --benchmark of the previous release at the same poses.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "level/Q3BSP.h"
+#include "render/FastPath.h"
 #include "render/Q3BSP_shaders.h"
 #include "render/ShaderStages.h"
 #include "support/BenchFrame.h"
@@ -44,8 +46,9 @@ struct TLoaded {
   }
 };
 
-TRenderOptions FullOptions() {
+TRenderOptions FullOptions(bool fast) {
   TRenderOptions options;
+  options.Fast = fast;
   options.Shaders = true;
   options.Surfaces = TSurfaceSet::All;
   options.Time = kSeconds;
@@ -53,13 +56,14 @@ TRenderOptions FullOptions() {
 }
 
 // The draws of the last frame again, from its groups and values.
-void FloorFrame(TQuake3BSP& level, const TVector& eye) {
+void FloorFrame(TQuake3BSP& level, const TVector& eye, const TRenderOptions& options) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  if (options.Fast) DrawFastSurfaces(level, eye, options);  // the lists are kept: no rebuild
   DrawShadedPasses(level, eye, true, false);
 }
 
-void BM_FullFrame(benchmark::State& state, const std::string& map) {
+void BM_FullFrame(benchmark::State& state, const std::string& map, bool fast) {
   TLoaded& loaded = bench::LoadedOnce<TLoaded>(map);
   TQuake3BSP& level = loaded.Level;
   const std::optional<bench::TCameraSpot> spot = bench::StartSpot(state, loaded.Spots);
@@ -67,7 +71,7 @@ void BM_FullFrame(benchmark::State& state, const std::string& map) {
   const TVector eye = spot->Eye;
   bench::Context();
   bench::SetStartUpState();
-  const TRenderOptions options = FullOptions();
+  const TRenderOptions options = FullOptions(fast);
   bench::BeginFrame(*spot);
   level.RenderLevel(eye, options);
 
@@ -85,7 +89,7 @@ void BM_FullFrame(benchmark::State& state, const std::string& map) {
   const auto floorFrame = [&] {
     const auto start = TClock::now();
     bench::BeginFrame(*spot);
-    FloorFrame(level, eye);
+    FloorFrame(level, eye, options);
     glFinish();
     floorMs.push_back(Milliseconds(TClock::now() - start));
   };
@@ -109,7 +113,10 @@ void BM_FullFrame(benchmark::State& state, const std::string& map) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  for (const std::string map : {"oa_rpg3dm2", "ctf_inyard", "oa_dm4"}) bench::RegisterFrames("FullFrame", BM_FullFrame, map);
+  for (const std::string map : {"oa_rpg3dm2", "ctf_inyard", "oa_dm4"}) {
+    bench::RegisterFrames("FullFrame", [](benchmark::State& state, const std::string& m) { BM_FullFrame(state, m, false); }, map);
+    bench::RegisterFrames("FastFrame", [](benchmark::State& state, const std::string& m) { BM_FullFrame(state, m, true); }, map);
+  }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;
