@@ -17,6 +17,7 @@
 #include "level/Q3BSP_surfaces.h"
 #include "level/Things.h"
 #include "render/Q3BSP_sky.h"
+#include "render/ShaderStages.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
 
@@ -212,7 +213,7 @@ void DrawItems(const TQuake3BSP& level, const TFloor& floor, bool blended) {
   glDisableClientState(GL_COLOR_ARRAY);
 }
 
-void DrawFloor(const TQuake3BSP& level, const TFloor& floor, const TVector& eye) {
+void DrawFloor(TQuake3BSP& level, const TFloor& floor, const TVector& eye) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   Draw(floor.Opaque, false);
@@ -223,7 +224,7 @@ void DrawFloor(const TQuake3BSP& level, const TFloor& floor, const TVector& eye)
   Draw(floor.Lightmaps, false);
   glDisable(GL_BLEND);
   glDepthFunc(GL_LESS);
-  DrawSky(level.Shading, eye);
+  DrawSky(level.Shading, eye, SkyArea(level));
   glEnable(GL_BLEND);
   glDepthMask(GL_FALSE);
   Draw(floor.Blended, true);

@@ -58,6 +58,6 @@ TMultitextureSupport CheckMultitexture() {
   }
   GLint units = 0;
   OpenGL.glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
-  if (units < 2) return {false, "a second texture unit"};
-  return {true, ""};
+  if (units < 2) return {false, "a second texture unit", units};
+  return {true, "", units};
 }

@@ -27,5 +27,6 @@ void ResolveMultitexture(void* (*resolve)(const char* name, void* context), void
 struct TMultitextureSupport {
   bool Usable = false;
   std::string Missing;
+  GLint Units = 0;  // texture units of the fixed-function pipeline
 };
 TMultitextureSupport CheckMultitexture();

@@ -34,10 +34,13 @@ struct TTextureRule {
   bool Blended = false;  // drawn, after the opaque surfaces
 };
 
+// With the shading, only the surfaces whose stages are the plain frame's pair are batched; every
+// other drawn surface is left to the stages.
 TTextureRule RuleFor(const TQuake3BSP& level, std::size_t t, bool shaded) {
   if (!shaded) return {};
   const shaders::TDrawState& state = level.Shading.States[t];
-  return {state.Drawn && !state.Blended, state.Lightmap, state.Drawn && state.Blended};
+  const bool onePass = t < level.Shading.Surfaces.size() && level.Shading.Surfaces[t].Plan.OnePass;
+  return {state.Drawn && !state.Blended && onePass, state.Lightmap, state.Drawn && state.Blended};
 }
 
 void AppendFace(TDrawBatch& batch, const TQuake3BSP& level, std::size_t face) {

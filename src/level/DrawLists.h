@@ -77,6 +77,6 @@ TDrawListKey DrawListKey(const TQuake3BSP& level, const TVector& markedFrom, con
 
 // Builds the lists from the level's current FaceVisible marks: every marked face of a texture group
 // that the frame draws opaque, with its lightmap when the pass would give it one. With the shading
-// of --shaders, undrawn and blended textures are left out (they count, as in the two passes) and
-// textures without a lightmap stage get none.
+// of --shaders, only textures whose stages fold into one pass (TStagePlan::OnePass) are batched;
+// the others are left out (they count, as in the two passes).
 void BuildDrawLists(TDrawLists& lists, const TQuake3BSP& level, const TDrawListKey& key);

@@ -3,10 +3,14 @@
 // operations that load, query and draw it. The model makes no GL call and includes no GL header:
 // texture names are the GL's unsigned 32-bit names, held as std::uint32_t. The operations that
 // talk to the GL (LoadBSP's uploads, CreateLightmapTexture, RenderLevel) are defined in render/.
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "genom/genom.h"
@@ -14,6 +18,7 @@
 #include "level/LevelThings.h"
 #include "level/Q3BSP_lighting.h"
 #include "shaders/Shaders.h"
+#include "shaders/StagePlan.h"
 #include "platform/Budget.h"
 #include "platform/Files.h"
 
@@ -198,6 +203,8 @@ struct TRenderOptions {
   // after the opaque ones, and the sky box behind everything. Without a load that filled Shading,
   // the plain frame is drawn.
   bool Shaders = false;
+  // The shaders' clock: seconds since the level started (waves, tcMod, animMap, deforms).
+  double Time = 0;
 
   // ---- View modes (the viewer's F1, F2, F4, F6, F3 keys; --mode and --freeze). ----
   // What the faces are coloured with. One at a time: each replaces the plain two passes.
@@ -241,6 +248,43 @@ struct TSurfaceSummary {
   std::vector<std::string> Warnings;  // "Face 12: curved surface not drawn: ..."
 };
 
+// A texture's shader and how its stages are drawn (--shaders). A name no script defines has a
+// default shader without a file: its own image, then its lightmap.
+struct TShadedSurface {
+  std::optional<shaders::TShader> Shader;
+  shaders::TStagePlan Plan;
+  // Per stage of the shader, per frame: the texture of the image (0: none, drawn white).
+  std::vector<std::vector<std::uint32_t>> StageTextures;
+};
+
+// Every face's vertex arrays one after the other (--shaders): a frame draws a texture's visible
+// faces through one pointer per array, with index lists kept while the visible set stays.
+struct TShadedArrays {
+  AGLNrf3 Positions, Normals;
+  AGLNrf2 TexCoords, LightmapCoords;
+  AGLbyt4 Colours;
+  AGLbyt4 OneMinusColours;  // rgb 255 - stored, alpha as stored; only when a stage asks for it
+  AGLbyt4 AlphaColours;     // rgb 255, alpha as stored; likewise
+  std::vector<std::uint32_t> First;  // per face, where its vertices start; kNotJoined for a large face
+  // A face of more vertices than this (a finely tessellated curved surface) is drawn from its own
+  // arrays, not copied: the copies stay a small share of the level's vertices. Such a face is
+  // neither deformed, environment-mapped nor fogged.
+  static constexpr std::size_t kMostJoinedVertices = 1024;
+  static constexpr std::uint32_t kNotJoined = ~0u;
+};
+
+// A fog volume of the level (level/FogVolumes.h reads them).
+struct TFogVolume {
+  std::string Shader;             // the fog's shader name as written in the lump
+  std::vector<TBSPPlane> Planes;  // the brush's sides; inside is where every side's distance <= 0
+  TVector Mins{0, 0, 0}, Maxs{0, 0, 0};  // bounds, from the brush's axial sides
+  float Colour[3] = {0, 0, 0};    // the shader's fogparms
+  float OpaqueDistance = 0;       // units of fog through which nothing behind shows any more
+};
+
+// What a frame of the stages keeps from one frame to the next (render/ShaderStages.cpp).
+struct TShadedFrame;
+
 // What a load with TLevelOptions::Shaders decided, per texture and for the sky. Empty otherwise.
 struct TLevelShading {
   std::vector<shaders::TDrawState> States;     // per texture
@@ -250,20 +294,22 @@ struct TLevelShading {
   std::vector<std::vector<std::int32_t>> OneSidedLightmapFaces;
   std::vector<std::vector<std::int32_t>> TwoSidedLightmapFaces;
   std::vector<std::uint32_t> SkyBox;  // rt, bk, lf, ft, up, dn; empty without a complete far box
-  std::uint32_t SkyClouds = 0;        // the cloud image tiled over the box when there is no far box
+  std::uint32_t SkyClouds = 0;        // the first cloud image, when there is no far box
+  // The sky's cloud layers: its shader's stages drawn over the box as a dome.
+  TShadedSurface Sky;
+  std::vector<TShadedSurface> Surfaces;  // per texture
+  std::vector<std::int32_t> DrawOrder;   // the textures by their plans' sort, stable
+  TShadedArrays Arrays;
+  std::vector<TFogVolume> Fogs;          // per fog record; no planes for one that is not drawn
+  // The fogparms of every shader that has them (r, g, b, distance to opaque), by lower-case name.
+  std::unordered_map<std::string, std::array<float, 4>> FogParms;
+  std::uint32_t WhiteTexture = 0;        // $whiteimage
+  std::shared_ptr<TShadedFrame> Frame;
   std::int32_t TexturesWithoutImage = 0;
-  std::int32_t FacesWithoutImage = 0;  // faces of any type whose texture has no image
+  std::int32_t FacesWithoutImage = 0;  // faces of any type whose drawn (or sky) texture has no image
   std::size_t ShaderCount = 0, ScriptCount = 0;
   // Script mistakes and images that failed to load ("file:line: text"), for --verbose.
   std::vector<shaders::TProblem> Problems;
-  // Small faces of one group gathered for few draws (at most platform::kDrawBufferBytes; larger
-  // faces are drawn from their own arrays); kept from frame to frame so that a frame allocates
-  // nothing once it has been filled.
-  struct TBatch {
-    AGLNrf3 Positions;
-    AGLNrf2 Coords;
-    std::vector<std::uint32_t> Indices;
-  } Batch;
 };
 
 // ---- The level model. ----

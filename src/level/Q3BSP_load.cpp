@@ -141,7 +141,7 @@ void FinishLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   GroupFaces(level.Faces, level.LightmapCount, level.LightmapFaceCounts, level.LightmapFaces,
              [](const TBSPFace& face) { return face.LightmapIndex; });
   if (level.Lighting.FromFiles) LeaveOutUnusableLightmaps(level);
-  if (load.Options.Shaders) GroupShadedFaces(level);
+  if (load.Options.Shaders && load.Bytes) GroupShadedFaces(level, *load.Bytes, file.Lumps, file.Planes);
   if (load.Options.VertexLight) GroupVertexLitFaces(level, load.Options.Shaders);
 
   level.LeafCount = static_cast<std::int32_t>(file.Leaves.size());

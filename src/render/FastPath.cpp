@@ -50,9 +50,9 @@ void CullBatch(TDrawBatch& batch, const TFrustum& frustum) {
   }
 }
 
-// Unit 1's coordinates, leaving unit 0's client state active.
-void SetSecondUnitCoords(const AGLNrf2& coords) {
-  OpenGL13.glClientActiveTexture(GL_TEXTURE1);
+// Unit 1's (or 2's) coordinates, leaving unit 0's client state active.
+void SetUnitCoords(GLenum unit, const AGLNrf2& coords) {
+  OpenGL13.glClientActiveTexture(unit);
   OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
   OpenGL13.glClientActiveTexture(GL_TEXTURE0);
 }
@@ -64,12 +64,13 @@ const std::vector<std::uint32_t>& DrawnIndices(const TDrawBatch& batch) {
 
 // The gathered faces in one call, then each large face in view from its own arrays. `coords` and
 // `faceCoords` are the texture coordinates of the unit drawn (or of the pass); with
-// `lightmapUnit`, unit 1 gets the lightmap coordinates too.
+// `lightmapUnit`, unit 1 gets the lightmap coordinates too, with `detailUnit` unit 2 unit 0's.
 void DrawBatch(const TQuake3BSP& level, const TDrawBatch& batch, const AGLNrf2& coords,
-               const std::vector<AGLNrf2>& faceCoords, bool lightmapUnit) {
+               const std::vector<AGLNrf2>& faceCoords, bool lightmapUnit, bool detailUnit = false) {
   const std::vector<std::uint32_t>& indices = DrawnIndices(batch);
   if (batch.View != TInView::None && !indices.empty()) {
-    if (lightmapUnit) SetSecondUnitCoords(batch.LightmapCoords);
+    if (lightmapUnit) SetUnitCoords(GL_TEXTURE1, batch.LightmapCoords);
+    if (detailUnit) SetUnitCoords(GL_TEXTURE2, coords);
     OpenGL.glVertexPointer(3, GL_FLOAT, 0, batch.Positions.data());
     OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
     OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
@@ -77,7 +78,8 @@ void DrawBatch(const TQuake3BSP& level, const TDrawBatch& batch, const AGLNrf2& 
   for (std::size_t i = 0; i < batch.LargeFaces.size(); ++i) {
     if (batch.LargeInView[i] == 0) continue;
     const std::size_t face = batch.LargeFaces[i].First;
-    if (lightmapUnit) SetSecondUnitCoords(level.FaceLightmapCoords[face]);
+    if (lightmapUnit) SetUnitCoords(GL_TEXTURE1, level.FaceLightmapCoords[face]);
+    if (detailUnit) SetUnitCoords(GL_TEXTURE2, faceCoords[face]);
     OpenGL.glVertexPointer(3, GL_FLOAT, 0, level.FaceVertices[face].data());
     OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, faceCoords[face].data());
     const std::vector<std::uint32_t>& own = level.FaceIndices[face];
@@ -86,6 +88,74 @@ void DrawBatch(const TQuake3BSP& level, const TDrawBatch& batch, const AGLNrf2& 
     else
       OpenGL.glDrawArrays(GL_TRIANGLE_FAN, 0, static_cast<GLsizei>(level.FaceVertices[face].size()));
   }
+}
+
+// The image of a planned stage (a clampMap's own texture; white for an image that is missing, as
+// the stages draw it).
+GLuint StageImage(const TQuake3BSP& level, const TShadedSurface& surface, std::size_t planned) {
+  const std::size_t stage = surface.Plan.Stages[planned].Stage;
+  if (stage < surface.StageTextures.size() && !surface.StageTextures[stage].empty() && surface.StageTextures[stage][0] != 0)
+    return surface.StageTextures[stage][0];
+  return level.Shading.WhiteTexture;
+}
+
+// The batch's image: under --shaders its image stage's, else the texture's slot.
+GLuint BatchImage(const TQuake3BSP& level, const TDrawBatch& batch, bool shaded) {
+  const auto t = static_cast<std::size_t>(batch.Texture);
+  return shaded ? StageImage(level, level.Shading.Surfaces[t], 0) : level.SurfaceTextures[t];
+}
+
+// The batch's detail stage under --shaders (a still image multiplied over image and lightmap), or
+// null.
+const TShadedSurface* DetailOf(const TQuake3BSP& level, const TDrawBatch& batch, bool shaded) {
+  if (!shaded) return nullptr;
+  const TShadedSurface& surface = level.Shading.Surfaces[static_cast<std::size_t>(batch.Texture)];
+  return surface.Plan.OnePassDetail ? &surface : nullptr;
+}
+
+// The detail stage's texture matrix (scales and fixed transforms: the same at every time) into the
+// active unit's texture matrix.
+void LoadDetailMatrix(const TShadedSurface& surface) {
+  const shaders::TStageValues values = shaders::EvaluateStage(*surface.Shader, surface.Plan.Stages[2], 0.0);
+  GLint mode = GL_MODELVIEW;
+  OpenGL.glGetIntegerv(GL_MATRIX_MODE, &mode);
+  OpenGL.glMatrixMode(GL_TEXTURE);
+  OpenGL.glLoadMatrixf(values.Matrix);
+  OpenGL.glMatrixMode(static_cast<GLenum>(mode));
+}
+
+void UnloadDetailMatrix() {
+  GLint mode = GL_MODELVIEW;
+  OpenGL.glGetIntegerv(GL_MATRIX_MODE, &mode);
+  OpenGL.glMatrixMode(GL_TEXTURE);
+  OpenGL.glLoadIdentity();
+  OpenGL.glMatrixMode(static_cast<GLenum>(mode));
+}
+
+// Where the GL has no third unit (or no second): the detail stages as a pass of their own over
+// the pixels the batches drew, blended as their stages say.
+void DrawDetailPass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded) {
+  bool any = false;
+  for (const TDrawBatch& batch : lists.Batches) {
+    const TShadedSurface* detail = DetailOf(level, batch, shaded);
+    if (batch.FacesInView == 0 || detail == nullptr) continue;
+    if (!any) {
+      OpenGL.glDepthFunc(GL_EQUAL);
+      OpenGL.glEnable(GL_BLEND);
+      any = true;
+    }
+    OpenGL.glBlendFunc(GL_DST_COLOR, detail->Plan.DetailTwice ? GL_SRC_COLOR : GL_ZERO);
+    OpenGL.glBindTexture(GL_TEXTURE_2D, StageImage(level, *detail, 2));
+    LoadDetailMatrix(*detail);
+    const bool twoSided = level.Shading.States[static_cast<std::size_t>(batch.Texture)].TwoSided;
+    if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
+    DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, false);
+    if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
+    UnloadDetailMatrix();
+  }
+  if (!any) return;
+  OpenGL.glDisable(GL_BLEND);
+  OpenGL.glDepthFunc(GL_LESS);
 }
 
 // The texture's own state under --shaders: its alpha test and whether both sides are drawn.
@@ -128,9 +198,46 @@ void EndSecondUnit() {
   OpenGL13.glActiveTexture(GL_TEXTURE0);
 }
 
-void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, TFastFrame& frame) {
+// Unit 2 multiplies a detail image in over what unit 1 gave (the scale is set per batch), with
+// unit 0's coordinates through its own texture matrix.
+void BeginThirdUnit() {
+  OpenGL13.glActiveTexture(GL_TEXTURE2);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PREVIOUS);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_TEXTURE);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_REPLACE);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PREVIOUS);
+  OpenGL13.glClientActiveTexture(GL_TEXTURE2);
+  OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  OpenGL13.glClientActiveTexture(GL_TEXTURE0);
+  OpenGL13.glActiveTexture(GL_TEXTURE0);
+}
+
+void EndThirdUnit() {
+  OpenGL13.glActiveTexture(GL_TEXTURE2);
+  OpenGL.glDisable(GL_TEXTURE_2D);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, 1);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  UnloadDetailMatrix();
+  OpenGL13.glClientActiveTexture(GL_TEXTURE2);
+  OpenGL.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  OpenGL13.glClientActiveTexture(GL_TEXTURE0);
+  OpenGL13.glActiveTexture(GL_TEXTURE0);
+}
+
+bool HasDetail(const TQuake3BSP& level, const TDrawLists& lists, bool shaded) {
+  return std::any_of(lists.Batches.begin(), lists.Batches.end(), [&](const TDrawBatch& batch) {
+    return batch.FacesInView > 0 && DetailOf(level, batch, shaded) != nullptr;
+  });
+}
+
+void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, GLint units, TFastFrame& frame) {
   BeginSecondUnit();
-  bool secondUnitOn = false;
+  const bool detailPass = HasDetail(level, lists, shaded);
+  const bool thirdUnit = detailPass && units >= 3;
+  if (thirdUnit) BeginThirdUnit();
+  bool secondUnitOn = false, thirdUnitOn = false;
   for (const TDrawBatch& batch : lists.Batches) {
     if (batch.FacesInView == 0) continue;
     const bool lit = batch.Lightmap >= 0;
@@ -138,17 +245,34 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, 
     if (lit != secondUnitOn) (lit ? OpenGL.glEnable : OpenGL.glDisable)(GL_TEXTURE_2D);
     secondUnitOn = lit;
     if (lit) OpenGL.glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(batch.Lightmap)]);
+    if (thirdUnit) {
+      const TShadedSurface* detail = DetailOf(level, batch, shaded);
+      OpenGL13.glActiveTexture(GL_TEXTURE2);
+      if ((detail != nullptr) != thirdUnitOn) (detail ? OpenGL.glEnable : OpenGL.glDisable)(GL_TEXTURE_2D);
+      thirdUnitOn = detail != nullptr;
+      if (detail) {
+        OpenGL.glBindTexture(GL_TEXTURE_2D, StageImage(level, *detail, 2));
+        OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, detail->Plan.DetailTwice ? 2 : 1);
+        LoadDetailMatrix(*detail);
+      }
+    }
     OpenGL13.glActiveTexture(GL_TEXTURE0);
-    OpenGL.glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)]);
+    OpenGL.glBindTexture(GL_TEXTURE_2D, BatchImage(level, batch, shaded));
     ApplyTextureState(level, batch, shaded);
-    // Unit 1's coordinates are set also when it is off: its array stays enabled, and must never
-    // point at another batch's shorter one.
-    DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, true);
+    // Unit 1's (and unit 2's) coordinates are set also when it is off: its array stays enabled,
+    // and must never point at another batch's shorter one.
+    DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, true, thirdUnit);
     RestoreTextureState(level, batch, shaded);
     ++frame.Batches;
   }
+  if (thirdUnit) EndThirdUnit();
   EndSecondUnit();
   frame.Passes = 1;
+  if (detailPass && !thirdUnit) {
+    if (shaded) OpenGL.glDisable(GL_ALPHA_TEST);
+    DrawDetailPass(level, lists, shaded);
+    frame.Passes = 2;
+  }
 }
 
 // Without two units: the batches in the two passes, the lightmap multiplied in where the first
@@ -156,7 +280,7 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, 
 void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, TFastFrame& frame) {
   for (const TDrawBatch& batch : lists.Batches) {
     if (batch.FacesInView == 0) continue;
-    OpenGL.glBindTexture(GL_TEXTURE_2D, level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)]);
+    OpenGL.glBindTexture(GL_TEXTURE_2D, BatchImage(level, batch, shaded));
     ApplyTextureState(level, batch, shaded);
     DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, false);
     RestoreTextureState(level, batch, shaded);
@@ -177,6 +301,10 @@ void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);
   frame.Passes = 2;
+  if (HasDetail(level, lists, shaded)) {
+    DrawDetailPass(level, lists, shaded);
+    frame.Passes = 3;
+  }
 }
 
 }  // namespace
@@ -189,7 +317,7 @@ void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame
   frame.FacesCulled = lists.BatchedFaces - frame.FacesDrawn;
 }
 
-bool DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
+void DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
   FastFrame = {};
   TDrawLists& lists = level.DrawLists;
   const TDrawListKey key = DrawListKey(level, MarkedFrom(cameraPosition, options), options);
@@ -197,26 +325,25 @@ bool DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TR
     BuildDrawLists(lists, level, key);
     FastFrame.ListsBuilt = true;
   }
-  VisibleFaceCount += lists.VisibleFaces;
+  // Under --shaders the stages' groups count the frame's faces.
+  if (!key.Shaded) VisibleFaceCount += lists.VisibleFaces;
   // Every batch is culled before the first draw, against the view the caller set up.
   CullDrawLists(lists, FrustumOf(CurrentClipMatrix()), FastFrame);
-  if (CheckMultitexture().Usable)
-    DrawOnePass(level, lists, key.Shaded, FastFrame);
+  const TMultitextureSupport support = CheckMultitexture();
+  if (support.Usable)
+    DrawOnePass(level, lists, key.Shaded, support.Units, FastFrame);
   else
     DrawTwoPasses(level, lists, key.Shaded, FastFrame);
   if (key.Shaded) OpenGL.glDisable(GL_ALPHA_TEST);
-  if (options.VertexLight) {
+  if (options.VertexLight && !key.Shaded) {
     // Faces lit by their vertex colours are batched without a lightmap; their own pass multiplies
-    // the colours in where they were drawn, as it does after the two passes.
+    // the colours in where they were drawn, as it does after the two passes. Under --shaders it
+    // follows the stages of the other opaque surfaces.
     OpenGL.glDepthFunc(GL_EQUAL);
     OpenGL.glEnable(GL_BLEND);
     OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-    if (key.Shaded)
-      DrawShadedVertexLitFaces(level, key.AllSurfaces);
-    else
-      DrawVertexLitFaces(level, level.Lighting.VertexLitFaces, key.AllSurfaces);
+    DrawVertexLitFaces(level, level.Lighting.VertexLitFaces, key.AllSurfaces);
     OpenGL.glDisable(GL_BLEND);
     OpenGL.glDepthFunc(GL_LESS);
   }
-  return lists.BlendedFaces > 0;
 }

@@ -10,7 +10,7 @@
 
 // What the last --fast frame did, for the heads-up text, --at and the benchmark.
 struct TFastFrame {
-  std::int32_t Passes = 0;       // 1 with two texture units, 2 in the fallback
+  std::int32_t Passes = 0;       // 1 with two (or three) texture units; more in the fallbacks
   std::int32_t FacesDrawn = 0;   // batched faces in view
   std::int32_t FacesCulled = 0;  // batched faces outside the view
   std::int32_t Batches = 0;      // draws of the opaque surfaces (per pass)
@@ -19,10 +19,10 @@ struct TFastFrame {
 extern TFastFrame FastFrame;
 
 // Draws the opaque surfaces of a frame whose faces are marked and adds the marked faces to
-// VisibleFaceCount as the two passes count them. With --shaders, each texture's alpha test and
-// culling apply, and the blended and sky surfaces are left to the caller: returns whether marked
-// blended surfaces wait for it.
-bool DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
+// VisibleFaceCount as the two passes count them. With --shaders, only the surfaces whose stages
+// fold into the one pass are drawn, each with its alpha test and culling; the stages draw (and
+// count) the rest.
+void DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
 
 // Culls the lists' batches against the frustum (every batch's View, InView and FacesInView) and
 // counts what is left into `frame`.

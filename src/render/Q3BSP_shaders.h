@@ -17,8 +17,11 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
 // The GL's alpha test as a draw state asks for it (off for None).
 void SetAlphaTest(shaders::TAlphaTest test);
 
-// The texture pass, lightmap pass, sky and blended surfaces of a frame whose faces are marked.
+// A frame whose faces are marked: the texture groups brought up to date with the marks, their
+// stages evaluated at options.Time, then DrawShadedPasses.
 void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
 
-// The alpha test of a shader's stage: disabled for None, else enabled with its function.
-void SetAlphaTest(shaders::TAlphaTest test);
+// The draws of a frame from the groups and values it has: the opaque groups' stages, the sky, the
+// fog, the blended groups' stages and, with every surface, the billboards; with vertexLight the
+// vertex-lit faces multiplied in after the opaque groups.
+void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool allSurfaces, bool vertexLight);

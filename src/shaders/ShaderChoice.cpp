@@ -120,24 +120,24 @@ TTextureSurface DescribeTexture(const std::string& textureName, const TShaderTab
   TTextureSurface surface;
   surface.Shader = table.Find(textureName);
   surface.State = DrawStateOf(surface.Shader);
-  // The plain load's own rule first, unchanged: both files when both exist, the .tga one last.
-  for (const char* extension : {".jpg", ".tga"})
-    if (imageExists(textureName + extension)) surface.Images.push_back(textureName + extension);
-  if (!surface.Images.empty()) {
-    surface.Origin = TImageOrigin::File;
+  if (!surface.Shader) {
+    // The plain load's own rule: both files when both exist, the .tga one last.
+    for (const char* extension : {".jpg", ".tga"})
+      if (imageExists(textureName + extension)) surface.Images.push_back(textureName + extension);
+    if (!surface.Images.empty()) surface.Origin = TImageOrigin::File;
     return surface;
   }
-  if (!surface.Shader) return surface;
-  const std::vector<TStage>& stages = surface.Shader->Stages;
-  const auto stage = std::find_if(stages.begin(), stages.end(), [](const TStage& s) { return IsImage(s.Map); });
-  if (stage != stages.end()) {
-    if (std::optional<std::string> image = FindImage(stage->Map, imageExists)) {
-      surface.Images.push_back(std::move(*image));
+  for (const TStage& stage : surface.Shader->Stages) {
+    std::vector<std::string>& found = surface.StageImages.emplace_back();
+    if (!IsImage(stage.Map)) continue;
+    for (const std::string& frame : stage.Frames.empty() ? std::vector<std::string>{stage.Map} : stage.Frames)
+      found.push_back(IsImage(frame) ? FindImage(frame, imageExists).value_or("") : "");
+    if (surface.Origin == TImageOrigin::None && !found.front().empty()) {
+      surface.Images.push_back(found.front());
       surface.Origin = TImageOrigin::Shader;
-      return surface;
     }
   }
-  if (!surface.Shader->EditorImage.empty()) {
+  if (surface.Origin == TImageOrigin::None && !surface.Shader->EditorImage.empty()) {
     if (std::optional<std::string> image = FindImage(surface.Shader->EditorImage, imageExists)) {
       surface.Images.push_back(std::move(*image));
       surface.Origin = TImageOrigin::EditorImage;

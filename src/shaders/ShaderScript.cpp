@@ -6,6 +6,7 @@
 #include <array>
 #include <string>
 
+#include "shaders/Directives.h"
 #include "shaders/Shaders.h"
 
 namespace shaders {
@@ -121,35 +122,22 @@ class TTokenizer {
 
 bool IsBrace(const TToken& t) { return !t.Quoted && (t.Text == "{" || t.Text == "}"); }
 
-// Directives read and left alone: they animate, shape or describe things bspwalk does not draw.
+// Directives read and left alone: they describe things bspwalk does not draw (the game's
+// lighting, compiler and editor settings).
 constexpr std::array kIgnoredGeneral = {
-    "deformvertexes", "fogparms", "nopicmip", "nomipmaps", "polygonoffset", "portal", "sort",
-    "tesssize", "entitymergable", "light", "cloudparms", "lightning", "fogonly", "skyparms_",
-};
-constexpr std::array kIgnoredStage = {
-    "alphagen", "tcgen", "tcmod", "depthfunc", "depthwrite", "detail", "videomap",
+    "nopicmip", "nomipmaps", "portal", "tesssize", "entitymergable", "light", "cloudparms",
+    "lightning", "fogonly", "skyparms_",
 };
 
 bool Listed(const auto& list, const std::string& word) {
   return std::find(list.begin(), list.end(), word) != list.end();
 }
 
-std::optional<TBlendFactor> BlendFactor(const std::string& word) {
-  static const std::pair<const char*, TBlendFactor> names[] = {
-      {"gl_zero", TBlendFactor::Zero},
-      {"gl_one", TBlendFactor::One},
-      {"gl_src_color", TBlendFactor::SrcColor},
-      {"gl_one_minus_src_color", TBlendFactor::OneMinusSrcColor},
-      {"gl_src_alpha", TBlendFactor::SrcAlpha},
-      {"gl_one_minus_src_alpha", TBlendFactor::OneMinusSrcAlpha},
-      {"gl_dst_alpha", TBlendFactor::DstAlpha},
-      {"gl_one_minus_dst_alpha", TBlendFactor::OneMinusDstAlpha},
-      {"gl_dst_color", TBlendFactor::DstColor},
-      {"gl_one_minus_dst_color", TBlendFactor::OneMinusDstColor},
-      {"gl_src_alpha_saturate", TBlendFactor::SrcAlphaSaturate}};
-  for (const auto& [name, factor] : names)
-    if (word == name) return factor;
-  return std::nullopt;
+std::vector<std::string> Words(const std::vector<TToken>& args) {
+  std::vector<std::string> words;
+  words.reserve(args.size());
+  for (const TToken& t : args) words.push_back(t.Text);
+  return words;
 }
 
 // Reads the blocks of one script. A structural mistake sets Broken; the caller then skips to the
@@ -323,9 +311,8 @@ class TScriptReader {
         shader.Cull = TCull::Front;
       else
         Tokens.Problem(keyword.Line, "cull '" + c + "' is not front, back or none");
-    } else if (k == "skyparms") {
-      const std::string box = first();
-      shader.SkyFarBox = box == "-" ? "" : box;
+    } else if (const auto problem = detail::MotionDirective(shader, k, Words(args))) {
+      if (!problem->empty()) Tokens.Problem(keyword.Line, *problem);
     } else if (k == "qer_editorimage") {
       shader.EditorImage = first();
     } else if (k.starts_with("q3map_") || k.starts_with("qer_") || Listed(kIgnoredGeneral, k)) {
@@ -337,53 +324,8 @@ class TScriptReader {
 
   void StageDirective(TShader& shader, TStage& stage, bool& hasMap, const TToken& keyword,
                       const std::vector<TToken>& args) {
-    const std::string& k = keyword.Text;
-    if (k == "map" || k == "clampmap" || k == "animmap") {
-      // animMap's first value is its frequency; the first frame follows.
-      const std::size_t at = k == "animmap" ? 1 : 0;
-      if (args.size() <= at) {
-        Tokens.Problem(keyword.Line, k + " without an image in shader '" + shader.Name + "'");
-        return;
-      }
-      if (!hasMap) {
-        stage.Map = args[at].Text;
-        stage.Clamp = k == "clampmap";
-        hasMap = true;
-      }
-    } else if (k == "blendfunc") {
-      // Words after the ones needed are left alone: real scripts put a next directive on the same
-      // line ("blendfunc filter  rgbGen identity").
-      const std::string a = args.empty() ? "" : args[0].Text;
-      if (a == "add") {
-        stage.BlendSource = TBlendFactor::One;
-        stage.BlendDestination = TBlendFactor::One;
-      } else if (a == "filter") {
-        stage.BlendSource = TBlendFactor::DstColor;
-        stage.BlendDestination = TBlendFactor::Zero;
-      } else if (a == "blend") {
-        stage.BlendSource = TBlendFactor::SrcAlpha;
-        stage.BlendDestination = TBlendFactor::OneMinusSrcAlpha;
-      } else if (args.size() >= 2 && BlendFactor(args[0].Text) && BlendFactor(args[1].Text)) {
-        stage.BlendSource = *BlendFactor(args[0].Text);
-        stage.BlendDestination = *BlendFactor(args[1].Text);
-      } else {
-        Tokens.Problem(keyword.Line, "blendFunc not understood in shader '" + shader.Name + "'");
-        return;
-      }
-      stage.HasBlend = true;
-    } else if (k == "alphafunc") {
-      const std::string f = args.empty() ? "" : args[0].Text;
-      if (f == "gt0") stage.AlphaTest = TAlphaTest::GT0;
-      else if (f == "lt128") stage.AlphaTest = TAlphaTest::LT128;
-      else if (f == "ge128") stage.AlphaTest = TAlphaTest::GE128;
-      else Tokens.Problem(keyword.Line, "alphaFunc '" + f + "' is not GT0, LT128 or GE128");
-    } else if (k == "rgbgen") {
-      // Only where the colour comes from matters here; the other generators are drawn still.
-      const std::string g = args.empty() ? "" : args[0].Text;
-      stage.VertexColours = g == "vertex" || g == "exactvertex";
-    } else if (!Listed(kIgnoredStage, k)) {
-      Tokens.Problem(keyword.Line, "unknown stage directive '" + k + "' in shader '" + shader.Name + "'");
-    }
+    if (const auto problem = detail::StageDirective(stage, hasMap, keyword.Text, Words(args), shader.Name))
+      Tokens.Problem(keyword.Line, *problem);
   }
 
   void Store(TShader&& shader) {

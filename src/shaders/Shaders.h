@@ -4,10 +4,10 @@
 // rules that pick a texture's image and its draw state. No GL, no file system of its own: the
 // scripts and the existence of images come through TShaderSource.
 //
-// Only what bspwalk draws is kept: the stages' images, blend and alpha test, cull, the surface
-// parameters that change drawing, the sky's far box and the editor image. Everything that moves
-// (tcMod, rgbGen wave, deformVertexes, the later frames of animMap) is read and dropped: surfaces
-// are drawn still, with the first frame.
+// Every stage is kept with what it draws and how: its images (animMap's frames), blend, alpha
+// test, depth, colour (rgbGen, alphaGen), coordinates (tcGen, tcMod); and of the shader its
+// deforms, cull, sort, fog and sky parameters. The time-dependent values are evaluated elsewhere
+// (Waves.h, TexMods.h, Deforms.h).
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -17,6 +17,9 @@
 #include <vector>
 
 #include "platform/Budget.h"
+#include "shaders/Deforms.h"
+#include "shaders/TexMods.h"
+#include "shaders/Waves.h"
 
 namespace shaders {
 
@@ -31,17 +34,42 @@ enum class TBlendFactor : std::uint32_t {
 enum class TAlphaTest { None, GT0, LT128, GE128 };
 enum class TCull { Front, Back, None };  // None: drawn from both sides
 
+// Where a stage's colour and alpha come from. Lighting values are taken as identity: the lightmap
+// stage is what lights a surface here.
+enum class TColourGen : std::uint8_t { Identity, Vertex, OneMinusVertex, Const, Wave };
+enum class TTcGen : std::uint8_t { Base, Lightmap, Environment };
+
 struct TStage {
   // Lower case as written: "$lightmap", "$whiteimage", an image path (with or without extension),
   // the first frame of an animMap, or empty for a stage without any map (videoMap, a typo).
   std::string Map;
+  // animMap: every frame (the first is Map) and the frames per second.
+  std::vector<std::string> Frames;
+  float FramesPerSecond = 0;
   bool Clamp = false;
   bool HasBlend = false;
   TBlendFactor BlendSource = TBlendFactor::One;
   TBlendFactor BlendDestination = TBlendFactor::Zero;
   TAlphaTest AlphaTest = TAlphaTest::None;
+  bool DepthWrite = false;  // depthWrite: writes depth although it blends
+  bool DepthEqual = false;  // depthFunc equal
+  TColourGen RgbGen = TColourGen::Identity;
+  TWave RgbWave;
+  float RgbConst[3] = {1, 1, 1};
+  TColourGen AlphaGen = TColourGen::Identity;
+  TWave AlphaWave;
+  float AlphaConst = 1;
+  TTcGen TcGen = TTcGen::Base;  // $lightmap stages read the lightmap coordinates by default
+  std::vector<TTcMod> TcMods;
   bool VertexColours = false;  // rgbGen vertex or exactVertex: lit by the vertices' colours
 };
+
+// Bounds on what one shader keeps, whatever its script says (the game's scripts stay far below):
+// more stages (kMostStages, below), frames, tcMods or deforms are read and dropped, each time with
+// a problem.
+inline constexpr std::size_t kMostFrames = 8;
+inline constexpr std::size_t kMostTcMods = 8;
+inline constexpr std::size_t kMostDeforms = 4;
 
 struct TShader {
   std::string Name;  // lower case
@@ -50,7 +78,14 @@ struct TShader {
   std::vector<TStage> Stages;
   TCull Cull = TCull::Front;
   bool NoDraw = false, Sky = false, Trans = false, NoLightmap = false, Fog = false;
+  bool PolygonOffset = false;
+  float Sort = 0;  // sort: 0 when not given
+  std::vector<TDeform> Deforms;
   std::string SkyFarBox;  // skyparms' first value; empty for "-" or none
+  float CloudHeight = 128;  // skyparms' second value
+  bool HasFogParms = false;  // fogparms ( r g b ) distance
+  float FogColour[3] = {0, 0, 0};
+  float FogOpaqueDistance = 0;
   std::string EditorImage;
 };
 
@@ -135,6 +170,10 @@ struct TDrawState {
   bool operator==(const TDrawState&) const = default;
 };
 
+// Whether a surface in this state shows an image: drawn, or a sky (its faces stand for the box).
+// Nodraw surfaces and fog volumes need none, so they never count as left without one.
+inline bool NeedsImage(const TDrawState& state) { return state.Drawn || state.Sky; }
+
 // The honoured flags as words separated by spaces ("nodraw", "sky", "twosided", "alpha-gt0",
 // "blend-add", "nolightmap", ...); "" for a plain surface.
 std::string FlagsText(const TDrawState& state);
@@ -145,16 +184,22 @@ struct TTextureSurface {
   // Files to load into the texture's slot, in order (the last that loads wins). For File: name.jpg
   // and/or name.tga, as the plain load loads them; otherwise at most one.
   std::vector<std::string> Images;
+  // Per stage of the shader, per frame (one for map and clampMap, animMap's frames), the image
+  // file found; "" where none exists; no frame for $lightmap, $whiteimage and stages without map.
+  std::vector<std::vector<std::string>> StageImages;
   TDrawState State;
 };
 
-// The image and draw state of a texture name: its own name.jpg / name.tga first; else the shader's
-// first stage whose map is an image (its extension as stated, else the other of .jpg / .tga); else
-// the shader's qer_editorimage (same extension rule); else none.
+// The image and draw state of a texture name. When a shader defines the name, the shader decides,
+// even when an image file of that name exists: the slot takes the image of its first stage whose
+// map is an image (its extension as stated, else the other of .jpg / .tga), else its
+// qer_editorimage (same rule), else none; every stage's images are found the same way. Only a
+// name no shader defines takes its own name.jpg / name.tga.
 TTextureSurface DescribeTexture(const std::string& textureName, const TShaderTable& table,
                                 const std::function<bool(const std::string&)>& imageExists);
 
 // The draw state a shader asks for; a texture without a shader gets the plain state.
+// The first stage decides whether the surface is opaque.
 TDrawState DrawStateOf(const TShader* shader);
 
 // The existing file for an image named in a script: as stated, then with the other of .jpg / .tga

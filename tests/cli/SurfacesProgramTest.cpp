@@ -68,6 +68,30 @@ TEST(SurfacesOptions, ParsedOrRefusedWithTheReason) {
   }
 }
 
+TEST(TimeOption, ParsedOrRefusedWithTheReason) {
+  const std::pair<std::vector<const char*>, std::string> cases[] = {
+      {{"--shaders", "--time", "0.5", "--screenshot", "a.png"}, "0.5"},
+      {{"--full", "--time=1e6", "--benchmark"}, "1e+06"},
+      {{"--shaders", "--overview", "a.png", "--time", "+2"}, "2"},
+      {{"--shaders", "--screenshot", "a.png"}, "0"},
+      {{"--time", "1", "--screenshot", "a.png"}, "bspwalk: --time applies with --shaders only"},
+      {{"--shaders", "--time", "1"}, "bspwalk: --time applies to --screenshot, --benchmark and --overview only"},
+      {{"--shaders", "--time", "-1", "--benchmark"}, "bspwalk: --time: '-1' is not from 0 to 1e6 seconds"},
+      {{"--shaders", "--time", "1000001", "--benchmark"}, "bspwalk: --time: '1000001' is not from 0 to 1e6 seconds"},
+      {{"--shaders", "--time", "nan", "--benchmark"}, "bspwalk: --time: 'nan' is not from 0 to 1e6 seconds"},
+      {{"--shaders", "--time", "1e999", "--benchmark"}, "bspwalk: --time: '1e999' is not from 0 to 1e6 seconds"},
+      {{"--shaders", "--time", "soon", "--benchmark"}, "bspwalk: --time: 'soon' is not a number"},
+  };
+  for (const auto& [args, expected] : cases) {
+    std::vector<const char*> argv{"bspwalk"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::ostringstream out, err, seconds;
+    const app::TParseResult r = app::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+    if (r.Options) seconds << r.Options->Time;
+    EXPECT_EQ(r.Options ? seconds.str() : err.str(), r.Options ? expected : expected + " (see bspwalk --help)\n");
+  }
+}
+
 TEST(SurfacesOptions, InfoAtAndBenchmarkWithEverySurface) {
   testsupport::TTempDir dir;
   fs::create_directory(dir / "lgmp");

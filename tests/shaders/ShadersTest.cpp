@@ -162,7 +162,7 @@ TEST(ShaderTable, FirstDefinitionInNameOrderWins) {
   EXPECT_EQ(Problems(table), "scripts/missing.shader:0: cannot be read\n");
 }
 
-TEST(ImageChoice, OwnFileThenStageThenEditorImage) {
+TEST(ImageChoice, ShaderStageThenEditorImageAndOwnFileOnlyWithoutShader) {
   TShaderTable table;
   ReadShaderScript("s",
                    "t/lit { { map $lightmap } { map i/lit.tga } }\n"
@@ -177,7 +177,9 @@ TEST(ImageChoice, OwnFileThenStageThenEditorImage) {
     TImageOrigin Origin;
     std::vector<std::string> Images;
   } cases[] = {
-      {"t/lit", {"t/lit.jpg", "t/lit.tga", "i/lit.tga"}, TImageOrigin::File, {"t/lit.jpg", "t/lit.tga"}},
+      // A shader that defines the name decides, even when an image of that name exists.
+      {"t/lit", {"t/lit.jpg", "t/lit.tga", "i/lit.tga"}, TImageOrigin::Shader, {"i/lit.tga"}},
+      {"t/plain", {"t/plain.jpg", "t/plain.tga"}, TImageOrigin::File, {"t/plain.jpg", "t/plain.tga"}},
       {"t/lit", {"i/lit.tga", "i/lit.jpg"}, TImageOrigin::Shader, {"i/lit.tga"}},
       {"t/lit", {"i/lit.jpg"}, TImageOrigin::Shader, {"i/lit.jpg"}},
       {"t/white", {"i/w.tga"}, TImageOrigin::Shader, {"i/w.tga"}},

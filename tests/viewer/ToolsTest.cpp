@@ -198,6 +198,24 @@ TEST_F(ToolsTest, HTogglesTheKeyReferenceFromTheKeyTable) {
   }
 }
 
+// The shaders' clock runs with the tick clock from the level's load; P stops and starts it.
+TEST_F(ToolsTest, PPausesTheClockOfMovingSurfaces) {
+  app::RestartClock();
+  std::uint32_t tick = 1000;
+  PaintAt(tick);
+  PaintAt(tick += 500);
+  EXPECT_DOUBLE_EQ(app::LevelRenderOptions.Time, 0.5);
+  Press(app::VK_P);
+  PaintAt(tick += 2000);
+  EXPECT_DOUBLE_EQ(app::LevelRenderOptions.Time, 0.5);
+  Press(app::VK_P);
+  PaintAt(tick += 250);
+  EXPECT_DOUBLE_EQ(app::LevelRenderOptions.Time, 0.75);
+  const std::vector<std::string> lines = app::KeyReferenceLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "    P         the clock of moving surfaces (--shaders) paused or running"),
+            lines.end());
+}
+
 TEST_F(ToolsTest, F12SavesNumberedPicturesAndNeverReplacesAFile) {
   app::ViewModes.LevelPath = "maps\\Q3DM1.bsp";
   testsupport::WriteFile(Dir / "bspwalk-Q3DM1-2.png", {'m', 'i', 'n', 'e'});

@@ -17,6 +17,7 @@
 
 #include "app/cli/EntityOptions.h"
 #include "app/cli/ExportOptions.h"
+#include "app/cli/Fidelity.h"
 #include "app/cli/Help.h"
 #include "app/cli/OptionValues.h"
 #include "app/viewer/ViewModes.h"
@@ -48,7 +49,7 @@ struct TRawOptions {
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
   bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false, Fast = false;
-  std::string Surfaces, Tess;
+  std::string Surfaces, Tess, Time;
   bool Entities = false, BrushModels = false;  // entities, brush models and items
   std::string Class, Goto;
 };
@@ -123,6 +124,8 @@ constexpr TOptionRow kOptions[] = {
      "polygons (default) or all: also curved surfaces and meshes"},
     {"--tess", &TRawOptions::Tess, "N",  // fidelity
      "Segments per side of a curved-surface piece, 1 to 64 (default 8); with --surfaces all"},
+    {"--time", &TRawOptions::Time, "SECONDS",  // fidelity
+     "Clock of moving surfaces (--shaders) for --screenshot, --benchmark, --overview: 0 to 1e6 s"},
     {"--external-lightmaps", &TRawOptions::ExternalLightmaps, "",  // fidelity
      "A level whose lightmap lump is empty takes its lightmaps from the files "
      "maps/LEVEL/lm_0000.tga (.png, .jpg), lm_0001, ... beside it"},
@@ -373,6 +376,8 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
       throw EUsage(std::string("--tess: ") + e.what());
     }
   }
+  if (cli.count("--time")) try { ApplyTime(raw.Time, options); }
+    catch (const std::invalid_argument& e) { throw EUsage(e.what()); }
 }
 
 // Arguments the parser took for no option or LEVEL. An unknown option is named, with the nearest

@@ -1,5 +1,8 @@
 #include "app/cli/Fidelity.h"
 
+#include <charconv>
+#include <stdexcept>
+
 namespace app {
 
 // With the fidelity options' other rules, out of the command line's long table.
@@ -32,12 +35,31 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
 TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   TRenderOptions render;
   render.Shaders = options.Shaders;
+  render.Time = options.Time;
   if (options.AllSurfaces) render.Surfaces = TSurfaceSet::All;
   render.VertexLight = options.VertexLight;
   render.BrushModels = options.BrushModels;
   render.Items = options.Items;
   render.Fast = options.Fast;
   return render;
+}
+
+void ApplyTime(const std::string& text, TCommandLine& options) {
+  constexpr double kMostSeconds = 1e6;  // eleven days of a level's clock
+  if (!options.Shaders) throw std::invalid_argument("--time applies with --shaders only");
+  if (options.Mode != TRunMode::Screenshot && options.Mode != TRunMode::Benchmark &&
+      options.Mode != TRunMode::Overview)
+    throw std::invalid_argument("--time applies to --screenshot, --benchmark and --overview only");
+  // Read as a double: a float would keep only a sixteenth of a second near the top of the range.
+  double seconds = 0;
+  const char* first = text.data() + (text.starts_with('+') ? 1 : 0);
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(first, last, seconds, std::chars_format::general);
+  if (end != last || first == last || (error != std::errc() && error != std::errc::result_out_of_range))
+    throw std::invalid_argument("--time: '" + text + "' is not a number");
+  if (error != std::errc() || !(seconds >= 0 && seconds <= kMostSeconds))
+    throw std::invalid_argument("--time: '" + text + "' is not from 0 to 1e6 seconds");
+  options.Time = seconds;
 }
 
 }  // namespace app

@@ -1,5 +1,5 @@
 #pragma once
-// The opt-in fidelity options (--shaders, --full, --surfaces, --tess) turned into the level's load
+// The opt-in fidelity options (--shaders, --full, --surfaces, --tess, --time) turned into the level's load
 // and render options.
 #include "app/cli/CommandLine.h"
 #include "level/Q3BSP.h"
@@ -11,5 +11,9 @@ namespace app {
 // from the base folder.
 TLevelOptions LevelOptionsFor(const TCommandLine& options);
 TRenderOptions RenderOptionsFor(const TCommandLine& options);
+
+// --time SECONDS into options.Time: with --shaders and a run that draws pictures without anybody
+// watching only, 0 to 1e6. Raises std::invalid_argument with the usage error's text.
+void ApplyTime(const std::string& text, TCommandLine& options);
 
 }  // namespace app

@@ -50,6 +50,9 @@ std::unique_ptr<TOffscreenViewer> StartViewer(const TRunOptions& options, int& e
   }
   try {
     LevelRenderOptions = options.RenderOptions;
+    // The pictures' clock stands at --time, so that every frame and every run shows the same.
+    ViewModes.ClockSeconds = options.RenderOptions.Time;
+    ViewModes.ClockPaused = true;
     const TLevelOptions& levelOptions = options.LevelOptions;
     if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath, levelOptions)) {
       std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";

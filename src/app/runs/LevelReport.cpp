@@ -118,7 +118,7 @@ void DescribeShadedTextures(TLevelInfo& info, const shaders::TShaderTable& table
     const shaders::TTextureSurface surface = shaders::DescribeTexture(texture.Name, table, imageExists);
     texture.Origin = shaders::OriginName(surface.Origin);
     texture.Flags = shaders::FlagsText(surface.State);
-    if (surface.Origin != shaders::TImageOrigin::None) continue;
+    if (surface.Origin != shaders::TImageOrigin::None || !shaders::NeedsImage(surface.State)) continue;
     ++info.TexturesWithoutImage;
     info.FacesWithoutImage += texture.FaceCount;
   }

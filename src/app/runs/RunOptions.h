@@ -63,6 +63,7 @@ struct TRunOptions {
   std::string OverviewPath;            // --overview
   bool AllSurfaces = false;            // --surfaces all: curved surfaces and meshes drawn too
   int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
+  double Time = 0;                     // --time: the shaders' clock for the pictures, in seconds
   bool ExternalLightmaps = false;      // --external-lightmaps: lightmaps from lm_NNNN files
   bool VertexLight = false;            // --vertex-light: faces lit by their vertex colours
   std::vector<std::string> DataPaths;  // --data, absolute, in command-line order

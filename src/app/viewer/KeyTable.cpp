@@ -28,6 +28,7 @@ constexpr TKeyRow kKeys[] = {
     {"PgDn, PgUp", "the next, the previous spawn point", {VK_NEXT, VK_PRIOR}},
     {"G", "go to the entity nearest the view centre", {VK_G, 0}},
     {"H", "this key reference, on or off", {VK_H, 0}},
+    {"P", "the clock of moving surfaces (--shaders) paused or running", {VK_P, 0}},
     {"Esc", "quit", {kEscape, 0}},
 };
 

@@ -40,7 +40,7 @@ TRenderOptions WithViewModes(const TRenderOptions& base) {
 bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
   switch (key) {
     case VK_F1: case VK_F2: case VK_F3: case VK_F4: case VK_F5: case VK_F6: case VK_F7: case VK_F12:
-    case VK_TAB: case VK_H: break;
+    case VK_TAB: case VK_H: case VK_P: break;
     default: return false;
   }
   if (wasDown) return true;  // held keys repeat; a toggle happens once per press
@@ -59,8 +59,21 @@ bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
     case VK_F12: ViewModes.ScreenshotRequested = true; break;
     case VK_TAB: ViewModes.Overlay = !ViewModes.Overlay; break;
     case VK_H: ViewModes.KeyReference = !ViewModes.KeyReference; break;
+    case VK_P: ViewModes.ClockPaused = !ViewModes.ClockPaused; break;
   }
   return true;
+}
+
+double AdvanceClock(float now) {
+  if (ViewModes.ClockTick && !ViewModes.ClockPaused && now > *ViewModes.ClockTick)
+    ViewModes.ClockSeconds += static_cast<double>(now - *ViewModes.ClockTick) / 1000.0;
+  ViewModes.ClockTick = now;
+  return ViewModes.ClockSeconds;
+}
+
+void RestartClock() {
+  ViewModes.ClockSeconds = 0;
+  ViewModes.ClockTick.reset();
 }
 
 bool ExtraLineShown() {

@@ -1,7 +1,7 @@
 #pragma once
 // The viewer's tools for people who build and study levels: view modes (F1 F2 F3 F4 F6), the
 // information overlay (Tab), flying straight up and down (E, Space, Q, C), screenshots (F12),
-// reloading the level (F5, --watch), the key reference (H), and the field of view and heads-up
+// reloading the level (F5, --watch), the key reference (H), the clock of moving surfaces (P), and the field of view and heads-up
 // switch of every view.
 // With everything at its default a frame is the plain one, call for call and line for line.
 #include <array>
@@ -49,6 +49,11 @@ struct TViewModes {
   // The run starts at a pose of its own (a spawn point of its level, or --camera): the first
   // frame in full screen turns nothing, wherever the pointer was.
   bool OwnStartPose = false;
+  // The clock of moving surfaces (--shaders): seconds of the level's time, run from the tick clock
+  // while not paused (P); it starts at 0 with each load of the level.
+  double ClockSeconds = 0;
+  bool ClockPaused = false;
+  std::optional<float> ClockTick;  // the tick of the last frame that advanced it
   // PageDown and PageUp: the spawn point gone to last (-1: none yet).
   std::int32_t SpawnPoint = -1;
 };
@@ -60,7 +65,7 @@ extern TViewModes ViewModes;
 TRenderOptions WithViewModes(const TRenderOptions& base);
 
 // Virtual-key codes of the tool keys.
-inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, VK_H = 72, VK_Q = 81,
+inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, VK_H = 72, VK_P = 80, VK_Q = 81,
                                VK_F1 = 112, VK_F2 = 113, VK_F3 = 114, VK_F4 = 115, VK_F5 = 116,
                                VK_F6 = 117, VK_F7 = 118, VK_F12 = 123;
 
@@ -69,6 +74,11 @@ inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, 
 // one at a time (pressing the active one goes back to the plain frame); F3 and F4 combine with
 // everything. F4 freezes at `camera`. False for a key that is not a tool key.
 bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera);
+
+// The level's clock at tick `now` (milliseconds): advanced by the ticks since the last call unless
+// paused; a tick count that went back (its wrap) advances nothing.
+double AdvanceClock(float now);
+void RestartClock();
 
 // True when any view mode is on, or the overlay: the heads-up text then has its extra line.
 bool ExtraLineShown();

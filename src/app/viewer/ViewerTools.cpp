@@ -41,13 +41,16 @@ void DeleteTextures(const std::vector<GLuint>& names) {
     if (name != 0) glDeleteTextures(1, &name);
 }
 
-// Every texture a load made: surface images, lightmaps and the sky's. A name shared by several
+// Every texture a load made: surface images, lightmaps, the shaders' stages and the sky's. A name shared by several
 // slots is deleted more than once, which GL ignores.
 void DeleteLevelTextures(const TQuake3BSP& level) {
   DeleteTextures(level.SurfaceTextures);
   DeleteTextures(level.LightmapTextures);
   DeleteTextures(level.Shading.SkyBox);
-  DeleteTextures({level.Shading.SkyClouds});
+  DeleteTextures({level.Shading.SkyClouds, level.Shading.WhiteTexture});
+  for (const TShadedSurface& surface : level.Shading.Surfaces)
+    for (const std::vector<GLuint>& frames : surface.StageTextures) DeleteTextures(frames);
+  for (const std::vector<GLuint>& frames : level.Shading.Sky.StageTextures) DeleteTextures(frames);
 }
 
 void SetNote(const std::string& text, float until) {
@@ -160,10 +163,12 @@ void RunToolsBeforeFrame(float now) {
   const std::string reason = ReloadLevel(Level, ViewModes.LevelPath, ViewModes.LevelOptions);
   if (ViewModes.Watch) watched = StampOf(ViewModes.LevelPath);
   // A failure stays on screen until the next reload: the level shown is not the file's.
-  if (reason.empty())
+  if (reason.empty()) {
     SetNote("Reloaded " + ViewModes.LevelPath, now + kNoteMs);
-  else
+    RestartClock();
+  } else {
     SetNote("Reload failed, old level kept: " + reason, 3.0e38f);
+  }
 }
 
 void RunToolsAfterFrame(float now, int width, int height) {

@@ -160,6 +160,7 @@ void PaintPass(const TPaintSurface& surface) {
     const int width = surface.ClientWidth();
     const int height = surface.ClientHeight();
     BeginFrameView(width, height, Camera);
+    LevelRenderOptions.Time = AdvanceClock(CurrentTime);
     Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, WithViewModes(LevelRenderOptions));
 
     const float dt = CurrentTime - LastFrameTime;
@@ -256,6 +257,7 @@ void Tfrmcube::FormCreate() {
   // restores what it changed, and the quit request ends the program before any frame.
   if (!Level.LoadBSP(Options.LevelPath, Options.LevelOptions)) platform::PostQuitMessage(0);
   app::LevelRenderOptions = Options.RenderOptions;
+  app::RestartClock();
   app::ViewModes.LevelPath = Options.LevelPath;  // what F5 and --watch reload
   app::ViewModes.LevelOptions = Options.LevelOptions;
 

@@ -1,0 +1,283 @@
+// Shader stages drawn and read back on levels written to a folder with their scripts and images:
+// an additive second stage, a scrolling stage at two times, animMap's frames, a fog volume, an
+// autosprite quad from two poses, the sky box's edges. A 64 x 64 picture looking along +X: the
+// level's +Y is the picture's left, +Z its top; a quad at x = 100 spanning -84 .. 84 fills it.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "app/viewer/frmMain.h"
+#include "gl/Multitexture.h"
+#include "gl/OpenGL.h"
+#include "platform/OffscreenContext.h"
+#include "render/FastPath.h"
+#include "support/BspWriter.h"
+#include "support/ImageWriters.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using testsupport::TBspWriter;
+using TColour = std::array<int, 3>;
+constexpr int Size = 64;
+constexpr float Fill = 84;  // tan(40 degrees) x 100: the half-width of the view at x = 100
+
+// A 4 x 4 TGA whose column x has colours[x % colours.size()].
+testsupport::TBytes Image(const std::vector<TColour>& colours) {
+  testsupport::TBytes pixels;
+  for (int y = 0; y < 4; ++y)
+    for (std::size_t x = 0; x < 4; ++x) {
+      const TColour& c = colours[x % colours.size()];
+      pixels.insert(pixels.end(), {static_cast<std::uint8_t>(c[2]), static_cast<std::uint8_t>(c[1]),
+                                   static_cast<std::uint8_t>(c[0]), 255});
+    }
+  testsupport::TTGAOptions options;
+  options.Depth = 32;
+  return testsupport::MakeTGA(4, 4, pixels, options);
+}
+
+template <class T>
+void Append(testsupport::TBytes& bytes, const T& record) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(&record);
+  bytes.insert(bytes.end(), p, p + sizeof record);
+}
+
+class TScene {
+ public:
+  TScene() {
+    Level = TBspWriter::SmallLevel();
+    Level.Vertices.clear();
+    Level.Faces.clear();
+    Level.LeafFaces.clear();
+    Level.MeshVertices.clear();
+    Level.Lightmaps.clear();
+    Level.Textures.clear();
+  }
+  ~TScene() { UnloadOpenGL(); }
+
+  void Write(const std::string& path, const testsupport::TBytes& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(Folder / path).parent_path());
+    testsupport::WriteFile(Folder / path, bytes);
+  }
+  void Script(const std::string& text) { Write("scripts/test.shader", testsupport::TBytes(text.begin(), text.end())); }
+  std::int32_t Texture(const std::string& name) {
+    Level.Textures.push_back(TBspWriter::Texture(name));
+    return static_cast<std::int32_t>(Level.Textures.size()) - 1;
+  }
+  // A quad at x spanning y0..y1 (s 0 .. 1 from y1 to y0) and z0..z1, facing the eye at x < 0.
+  void Quad(std::int32_t texture, float x, float y0, float y1, float z0, float z1) {
+    const auto first = static_cast<std::int32_t>(Level.Vertices.size());
+    for (const auto& [y, z, s, t] : {std::array{y1, z0, 0.f, 0.f}, {y1, z1, 0, 1}, {y0, z1, 1, 1}, {y0, z0, 1, 0}}) {
+      Level.Vertices.push_back(TBspWriter::Vertex(x, y, z, s, t));
+      Level.Vertices.back().Normal = {-1, 0, 0};
+    }
+    Level.Faces.push_back(TBspWriter::Face(texture, first, 4, -1));
+    Level.LeafFaces.push_back(static_cast<std::int32_t>(Level.Faces.size()) - 1);
+  }
+
+  void Load() {
+    Level.Leaves = {TBspWriter::Leaf(0, 0, static_cast<std::int32_t>(Level.Faces.size())), TBspWriter::Leaf(1, 0, 0)};
+    Level.WriteTo(Folder / "maps/test.bsp");
+    Context = std::make_unique<platform::TOffscreenGLContext>(Size, Size);
+    LoadOpenGL("opengl32.dll");
+    WorkingDir = std::make_unique<testsupport::TScopedWorkingDir>(Folder.Path());
+    app::SetFixedGLState();
+    TLevelOptions options;
+    options.Shaders = true;
+    options.ShaderSource = shaders::BaseFolderSource();
+    ASSERT_TRUE(Loaded.LoadBSP("maps/test.bsp", options));
+  }
+
+  void Draw(TVector eye, float yaw, double seconds, bool fast = false) {
+    app::BeginFrameView(Size, Size, TCamera{eye.X, eye.Y, eye.Z, yaw, 270});
+    TRenderOptions render;
+    render.Shaders = true;
+    render.Time = seconds;
+    render.Fast = fast;
+    Loaded.RenderLevel(eye, render);
+    glPopMatrix();
+    Pixels.resize(Size * Size * 4);
+    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
+  }
+  TColour At(int x, int y) const {  // y from the top
+    const std::size_t i = static_cast<std::size_t>(((Size - 1 - y) * Size + x) * 4);
+    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
+  }
+
+  testsupport::TTempDir Folder;
+  TBspWriter Level;
+  TQuake3BSP Loaded;
+  std::vector<std::uint8_t> Pixels;
+
+ private:
+  std::unique_ptr<platform::TOffscreenGLContext> Context;
+  std::unique_ptr<testsupport::TScopedWorkingDir> WorkingDir;
+};
+
+testing::AssertionResult Near(TColour got, TColour want, int tolerance = 4) {
+  for (int i = 0; i < 3; ++i)
+    if (std::abs(got[i] - want[i]) > tolerance)
+      return testing::AssertionFailure() << testing::PrintToString(got) << " is not " << testing::PrintToString(want);
+  return testing::AssertionSuccess();
+}
+
+const TColour Red{255, 0, 0}, Green{0, 255, 0}, Blue{0, 0, 255}, Grey{60, 70, 80};
+const std::vector<TColour> Columns{Red, Green, Blue, {255, 255, 0}};
+
+TEST(StagePixels, AdditiveSecondStageDoublesTheColour) {
+  TScene scene;
+  scene.Script("t/twice { { map t/grey.tga } { map t/grey.tga\n blendFunc GL_ONE GL_ONE } }\n"
+               "t/once { { map t/grey.tga } }\n");
+  scene.Write("t/grey.tga", Image({Grey}));
+  scene.Quad(scene.Texture("t/twice"), 100, 0, Fill, -Fill, Fill);
+  scene.Quad(scene.Texture("t/once"), 100, -Fill, 0, -Fill, Fill);
+  scene.Load();
+  scene.Draw({0, 0, 0}, 90, 0);
+  EXPECT_TRUE(Near(scene.At(16, 32), {120, 140, 160}));
+  EXPECT_TRUE(Near(scene.At(48, 32), Grey));
+}
+
+TEST(StagePixels, ScrollMovesThePictureAndAnimMapChangesFrames) {
+  TScene scene;
+  // Half a texture a second: after 0.5 s a quarter, one column of four. Frames at 2 a second.
+  scene.Script("t/scroll { { map t/columns.tga\n tcMod scroll 0.5 0 } }\n"
+               "t/anim { { animMap 2 t/red.tga t/green.tga t/blue.tga } }\n");
+  scene.Write("t/columns.tga", Image(Columns));
+  scene.Write("t/red.tga", Image({Red}));
+  scene.Write("t/green.tga", Image({Green}));
+  scene.Write("t/blue.tga", Image({Blue}));
+  scene.Quad(scene.Texture("t/scroll"), 100, -Fill, Fill, 0, Fill);  // the top half
+  scene.Quad(scene.Texture("t/anim"), 100, -Fill, Fill, -Fill, 0);    // the bottom half
+  scene.Load();
+  const int columnX[] = {8, 24, 40, 56};  // the middles of the texture's columns on the screen
+  scene.Draw({0, 0, 0}, 90, 0);
+  for (int c = 0; c < 4; ++c) EXPECT_TRUE(Near(scene.At(columnX[c], 16), Columns[c], 24)) << "column " << c;
+  EXPECT_TRUE(Near(scene.At(32, 48), Red));
+  scene.Draw({0, 0, 0}, 90, 0.5);
+  for (int c = 0; c < 4; ++c)
+    EXPECT_TRUE(Near(scene.At(columnX[c], 16), Columns[(c + 1) % 4], 24)) << "column " << c << " at 0.5 s";
+  EXPECT_TRUE(Near(scene.At(32, 48), Green));
+  scene.Draw({0, 0, 0}, 90, 1.2);  // frame 2
+  EXPECT_TRUE(Near(scene.At(32, 48), Blue));
+  scene.Draw({0, 0, 0}, 90, 1.6);  // frame 3: the first again
+  EXPECT_TRUE(Near(scene.At(32, 48), Red));
+}
+
+TEST(StagePixels, FogDarkensAWallByTheDistanceThroughIt) {
+  TScene scene;
+  scene.Script("t/wall { { map t/blue.tga } }\n"
+               "t/fog { surfaceparm fog\n fogparms ( 1 0 0 ) 40 }\n");
+  scene.Write("t/blue.tga", Image({Blue}));
+  scene.Quad(scene.Texture("t/wall"), 100, -4, 4, -4, 4);
+  scene.Texture("t/fog");
+  // A slab of fog from x = 40 to x = 60 (and far around): a ray to the wall's middle travels 20
+  // units through it, to its corners 20 x |(100, 4, 4)| / 100.
+  scene.Level.Planes = {TBSPPlane{{1, 0, 0}, 60}, TBSPPlane{{-1, 0, 0}, -40}, TBSPPlane{{0, 1, 0}, 1000},
+                        TBSPPlane{{0, -1, 0}, 1000}, TBSPPlane{{0, 0, 1}, 1000}, TBSPPlane{{0, 0, -1}, 1000}};
+  testsupport::TBytes fogs, brushes, sides;
+  char name[64] = "t/fog";
+  Append(fogs, name);
+  Append(fogs, std::array<std::int32_t, 2>{0, 0});
+  Append(brushes, std::array<std::int32_t, 3>{0, 6, 1});
+  for (std::int32_t p = 0; p < 6; ++p) Append(sides, std::array<std::int32_t, 2>{p, 1});
+  scene.Level.SetRawLump(kEffects, fogs);
+  scene.Level.SetRawLump(kBrushes, brushes);
+  scene.Level.SetRawLump(kBrushSides, sides);
+  scene.Load();
+  ASSERT_EQ(scene.Loaded.Shading.Fogs.size(), 1u);
+  scene.Draw({0, 0, 0}, 90, 0);
+  const float alpha = 20 * std::sqrt(100.0f * 100 + 32) / 100 / 40;
+  EXPECT_TRUE(Near(scene.At(32, 32), {static_cast<int>(255 * alpha + 0.5f), 0, static_cast<int>(255 * (1 - alpha) + 0.5f)}, 3));
+  scene.Draw({50, 0, 0}, 90, 0);  // inside the fog: 10 units of it
+  const float inside = 10 * std::sqrt(50.0f * 50 + 32) / 50 / 40;
+  EXPECT_TRUE(Near(scene.At(32, 32), {static_cast<int>(255 * inside + 0.5f), 0, static_cast<int>(255 * (1 - inside) + 0.5f)}, 3));
+  scene.Draw({200, 0, 0}, 270, 0);  // behind the wall, looking back: no fog between
+  EXPECT_TRUE(Near(scene.At(32, 32), {0, 0, 0}));
+}
+
+TEST(StagePixels, AutoSpriteFacesTheCameraFromTwoPoses) {
+  TScene scene;
+  scene.Script("t/sprite { deformVertexes autosprite\n cull none\n { map t/green.tga } }\n");
+  scene.Write("t/green.tga", Image({Green}));
+  // A 20 x 20 quad in the plane y = 0 around (100, 0, 0): edge-on from the first pose.
+  const std::int32_t sprite = scene.Texture("t/sprite");
+  const auto first = static_cast<std::int32_t>(scene.Level.Vertices.size());
+  for (const auto& [x, z] : {std::array{90.f, -10.f}, {90, 10}, {110, 10}, {110, -10}})
+    scene.Level.Vertices.push_back(TBspWriter::Vertex(x, 0, z));
+  scene.Level.Faces.push_back(TBspWriter::Face(sprite, first, 4, -1));
+  scene.Level.LeafFaces.push_back(0);
+  scene.Load();
+  // From the origin looking along +X, and from (100, -100, 0) looking along +Y: a square in the
+  // middle of the picture each time, 20 units wide at a distance of 100.
+  const struct {
+    TVector Eye;
+    float Yaw;
+  } poses[] = {{{0, 0, 0}, 90}, {{100, -100, 0}, 0}};
+  for (const auto& pose : poses) {
+    scene.Draw(pose.Eye, pose.Yaw, 0);
+    EXPECT_TRUE(Near(scene.At(32, 32), Green)) << pose.Yaw;
+    EXPECT_TRUE(Near(scene.At(34, 34), Green)) << pose.Yaw;  // 6 units aside and down: still on it
+    EXPECT_TRUE(Near(scene.At(32, 20), {0, 0, 0})) << pose.Yaw;  // 30 units up: off it
+  }
+}
+
+TEST(StagePixels, SkyBoxEdgesShowNoSeam) {
+  TScene scene;
+  scene.Script("t/sky { surfaceparm sky\n skyparms env/s - -\n }\n");
+  // Each side's left half one colour, its right half another: an edge that repeated the opposite
+  // side of its own image would mix them there.
+  const char* sides[] = {"rt", "bk", "lf", "ft", "up", "dn"};
+  for (const char* side : sides) scene.Write("env/s_" + std::string(side) + ".tga", Image({Red, Red, Blue, Blue}));
+  scene.Quad(scene.Texture("t/sky"), 100, -Fill, Fill, -Fill, Fill);
+  scene.Load();
+  ASSERT_EQ(scene.Loaded.Shading.SkyBox.size(), 6u);
+  // Corners between the sides at the middle of the picture, as seen along the four diagonals.
+  for (const float yaw : {45.0f, 135.0f, 225.0f, 315.0f}) {
+    scene.Draw({0, 0, 0}, yaw, 0);
+    for (int x = 28; x <= 36; ++x) {
+      const TColour c = scene.At(x, 32);
+      EXPECT_TRUE(Near(c, Red, 8) || Near(c, Blue, 8)) << "yaw " << yaw << ", x " << x << ": " << testing::PrintToString(c);
+    }
+  }
+}
+
+// --fast folds image, lightmap and a detail stage (scaled, twice the product) into one pass with a
+// third unit, or draws the detail as a pass of its own without the units: the stages' picture
+// either way, within rounding.
+TEST(StagePixels, FastFoldsADetailStageOrDrawsItAsAPass) {
+  TScene scene;
+  scene.Script("t/d { { map t/grey.tga } { map $lightmap\n blendFunc filter }\n"
+               "  { map t/cols.tga\n blendFunc GL_DST_COLOR GL_SRC_COLOR\n tcMod scale 2 1 } }\n");
+  scene.Write("t/grey.tga", Image({Grey}));
+  scene.Write("t/cols.tga", Image(Columns));
+  scene.Quad(scene.Texture("t/d"), 100, -Fill, Fill, -Fill, Fill);
+  scene.Load();
+  scene.Draw({0, 0, 0}, 90, 0);
+  const std::vector<std::uint8_t> stages = scene.Pixels;
+  const auto largest = [&] {
+    int d = 0;
+    for (std::size_t i = 0; i < stages.size(); ++i) d = std::max(d, std::abs(stages[i] - scene.Pixels[i]));
+    return d;
+  };
+  // Filtering mixes in a little of the neighbouring columns.
+  EXPECT_TRUE(Near(scene.At(4, 32), {120, 0, 0}, 16)) << "twice grey x red, the pattern twice across";
+  EXPECT_TRUE(Near(scene.At(36, 32), {120, 0, 0}, 16));
+  scene.Draw({0, 0, 0}, 90, 0, true);
+  EXPECT_EQ(FastFrame.Passes, 1);
+  EXPECT_LE(largest(), 2);
+  const TMultitextureEntryPoints units = OpenGL13;
+  OpenGL13 = {};
+  scene.Draw({0, 0, 0}, 90, 0, true);
+  OpenGL13 = units;
+  EXPECT_EQ(FastFrame.Passes, 3) << "image, lightmap, detail";
+  EXPECT_LE(largest(), 2);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+}  // namespace
