@@ -113,23 +113,19 @@ const TShadedSurface* DetailOf(const TQuake3BSP& level, const TDrawBatch& batch,
   return surface.Plan.OnePassDetail ? &surface : nullptr;
 }
 
-// The detail stage's texture matrix (scales and fixed transforms: the same at every time) into the
-// active unit's texture matrix.
-void LoadDetailMatrix(const TShadedSurface& surface) {
-  const shaders::TStageValues values = shaders::EvaluateStage(*surface.Shader, surface.Plan.Stages[2], 0.0);
+// The active unit's texture matrix: `matrix` as OpenGL takes it, or the identity for null.
+void SetTextureMatrix(const float* matrix) {
   GLint mode = GL_MODELVIEW;
   OpenGL.glGetIntegerv(GL_MATRIX_MODE, &mode);
   OpenGL.glMatrixMode(GL_TEXTURE);
-  OpenGL.glLoadMatrixf(values.Matrix);
+  if (matrix != nullptr) OpenGL.glLoadMatrixf(matrix);
+  else OpenGL.glLoadIdentity();
   OpenGL.glMatrixMode(static_cast<GLenum>(mode));
 }
 
-void UnloadDetailMatrix() {
-  GLint mode = GL_MODELVIEW;
-  OpenGL.glGetIntegerv(GL_MATRIX_MODE, &mode);
-  OpenGL.glMatrixMode(GL_TEXTURE);
-  OpenGL.glLoadIdentity();
-  OpenGL.glMatrixMode(static_cast<GLenum>(mode));
+// The detail stage's texture matrix (scales and fixed transforms: the same at every time).
+void LoadDetailMatrix(const TShadedSurface& surface) {
+  SetTextureMatrix(shaders::EvaluateStage(*surface.Shader, surface.Plan.Stages[2], 0.0).Matrix);
 }
 
 // Where the GL has no third unit (or no second): the detail stages as a pass of their own over
@@ -151,7 +147,7 @@ void DrawDetailPass(const TQuake3BSP& level, const TDrawLists& lists, bool shade
     if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
     DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, false);
     if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
-    UnloadDetailMatrix();
+    SetTextureMatrix(nullptr);
   }
   if (!any) return;
   OpenGL.glDisable(GL_BLEND);
@@ -171,56 +167,33 @@ void RestoreTextureState(const TQuake3BSP& level, const TDrawBatch& batch, bool 
     OpenGL.glEnable(GL_CULL_FACE);
 }
 
-// Unit 1 multiplies the lightmap into what unit 0 gave, twice, clamped: the colour of the two
-// passes' blend. Alpha is unit 0's, so an alpha test decides as in the first pass.
-void BeginSecondUnit() {
-  OpenGL13.glActiveTexture(GL_TEXTURE1);
+// A unit that multiplies its texture into what the unit before gave, at `scale`, clamped: unit 1
+// the lightmap at twice the product (the colour of the two passes' blend), unit 2 a detail image
+// (its scale set per batch). Alpha is unit 0's, so an alpha test decides as in the first pass.
+void BeginModulateUnit(GLenum unit, GLint scale) {
+  OpenGL13.glActiveTexture(unit);
   OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
   OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
   OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PREVIOUS);
   OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_TEXTURE);
-  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, 2);
+  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, scale);
   OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_REPLACE);
   OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PREVIOUS);
-  OpenGL13.glClientActiveTexture(GL_TEXTURE1);
-  OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-}
-
-// Unit 1 back as the rest of the program expects it: off, MODULATE at scale 1, no coordinates.
-void EndSecondUnit() {
-  OpenGL13.glActiveTexture(GL_TEXTURE1);
-  OpenGL.glDisable(GL_TEXTURE_2D);
-  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, 1);
-  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  OpenGL13.glClientActiveTexture(GL_TEXTURE1);
-  OpenGL.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  OpenGL13.glClientActiveTexture(GL_TEXTURE0);
-  OpenGL13.glActiveTexture(GL_TEXTURE0);
-}
-
-// Unit 2 multiplies a detail image in over what unit 1 gave (the scale is set per batch), with
-// unit 0's coordinates through its own texture matrix.
-void BeginThirdUnit() {
-  OpenGL13.glActiveTexture(GL_TEXTURE2);
-  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
-  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PREVIOUS);
-  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_TEXTURE);
-  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_REPLACE);
-  OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PREVIOUS);
-  OpenGL13.glClientActiveTexture(GL_TEXTURE2);
+  OpenGL13.glClientActiveTexture(unit);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   OpenGL13.glClientActiveTexture(GL_TEXTURE0);
   OpenGL13.glActiveTexture(GL_TEXTURE0);
 }
 
-void EndThirdUnit() {
-  OpenGL13.glActiveTexture(GL_TEXTURE2);
+// The unit back as the rest of the program expects it: off, MODULATE at scale 1, the identity
+// texture matrix, no coordinates; unit 0 active.
+void EndModulateUnit(GLenum unit) {
+  OpenGL13.glActiveTexture(unit);
   OpenGL.glDisable(GL_TEXTURE_2D);
   OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, 1);
   OpenGL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  UnloadDetailMatrix();
-  OpenGL13.glClientActiveTexture(GL_TEXTURE2);
+  SetTextureMatrix(nullptr);
+  OpenGL13.glClientActiveTexture(unit);
   OpenGL.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   OpenGL13.glClientActiveTexture(GL_TEXTURE0);
   OpenGL13.glActiveTexture(GL_TEXTURE0);
@@ -233,10 +206,10 @@ bool HasDetail(const TQuake3BSP& level, const TDrawLists& lists, bool shaded) {
 }
 
 void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, GLint units, TFastFrame& frame) {
-  BeginSecondUnit();
+  BeginModulateUnit(GL_TEXTURE1, 2);
   const bool detailPass = HasDetail(level, lists, shaded);
   const bool thirdUnit = detailPass && units >= 3;
-  if (thirdUnit) BeginThirdUnit();
+  if (thirdUnit) BeginModulateUnit(GL_TEXTURE2, 1);
   bool secondUnitOn = false, thirdUnitOn = false;
   for (const TDrawBatch& batch : lists.Batches) {
     if (batch.FacesInView == 0) continue;
@@ -265,8 +238,8 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, 
     RestoreTextureState(level, batch, shaded);
     ++frame.Batches;
   }
-  if (thirdUnit) EndThirdUnit();
-  EndSecondUnit();
+  if (thirdUnit) EndModulateUnit(GL_TEXTURE2);
+  EndModulateUnit(GL_TEXTURE1);
   frame.Passes = 1;
   if (detailPass && !thirdUnit) {
     if (shaded) OpenGL.glDisable(GL_ALPHA_TEST);

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "gl/OpenGL.h"
+#include "render/Q3BSP_shaders.h"
 #include "render/ShaderStages.h"
 
 TStageState::TStageState() {
@@ -21,13 +22,7 @@ void TStageState::Blend(bool on, GLenum source, GLenum destination) {
 void TStageState::AlphaTest(shaders::TAlphaTest test) {
   if (Alpha == static_cast<int>(test)) return;
   Alpha = static_cast<int>(test);
-  switch (test) {
-    case shaders::TAlphaTest::None: OpenGL.glDisable(GL_ALPHA_TEST); return;
-    case shaders::TAlphaTest::GT0: OpenGL.glAlphaFunc(GL_GREATER, 0.0f); break;
-    case shaders::TAlphaTest::LT128: OpenGL.glAlphaFunc(GL_LESS, 0.5f); break;
-    case shaders::TAlphaTest::GE128: OpenGL.glAlphaFunc(GL_GEQUAL, 0.5f); break;
-  }
-  OpenGL.glEnable(GL_ALPHA_TEST);
+  SetAlphaTest(test);
 }
 
 void TStageState::Depth(bool write, bool equal) {
