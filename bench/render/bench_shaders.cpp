@@ -175,35 +175,29 @@ void BM_ShadedFrame(benchmark::State& state, const std::string& map) {
 
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    const auto start = TClock::now();
-    bench::BeginFrame(*spot);
-    level.RenderLevel(eye, options);
-    glFinish();
-    renderMs.push_back(Milliseconds(TClock::now() - start));
+    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, options); }));
   };
   const auto floorFrame = [&] {
-    const auto start = TClock::now();
-    bench::BeginFrame(*spot);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    Draw(floor.Opaque, false);
-    glDisable(GL_ALPHA_TEST);
-    glDepthFunc(GL_EQUAL);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-    Draw(floor.Lightmaps, false);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
-    DrawSkyFloor(level.Shading, eye);
-    glEnable(GL_BLEND);
-    glDepthMask(GL_FALSE);
-    Draw(floor.Blended, true);
-    glDepthMask(GL_TRUE);
-    glDisable(GL_BLEND);
-    glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GREATER, 0.6f);
-    glFinish();
-    floorMs.push_back(Milliseconds(TClock::now() - start));
+    floorMs.push_back(bench::TimedFrame(*spot, [&] {
+      glEnableClientState(GL_VERTEX_ARRAY);
+      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+      Draw(floor.Opaque, false);
+      glDisable(GL_ALPHA_TEST);
+      glDepthFunc(GL_EQUAL);
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+      Draw(floor.Lightmaps, false);
+      glDisable(GL_BLEND);
+      glDepthFunc(GL_LESS);
+      DrawSkyFloor(level.Shading, eye);
+      glEnable(GL_BLEND);
+      glDepthMask(GL_FALSE);
+      Draw(floor.Blended, true);
+      glDepthMask(GL_TRUE);
+      glDisable(GL_BLEND);
+      glEnable(GL_ALPHA_TEST);
+      glAlphaFunc(GL_GREATER, 0.6f);
+    }));
   };
   bench::AlternateFrames(state, renderFrame, floorFrame);
   bench::ReportFrames(state, map, renderMs, floorMs);

@@ -77,21 +77,13 @@ void BM_FullFrame(benchmark::State& state, const std::string& map, bool fast) {
 
   std::vector<double> renderMs, floorMs, evaluateMs;
   const auto renderFrame = [&] {
-    const auto start = TClock::now();
-    bench::BeginFrame(*spot);
-    level.RenderLevel(eye, options);
-    glFinish();
-    renderMs.push_back(Milliseconds(TClock::now() - start));
+    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, options); }));
     const auto evaluate = TClock::now();
     EvaluateShadedFrame(level, eye, kSeconds);
     evaluateMs.push_back(Milliseconds(TClock::now() - evaluate));
   };
   const auto floorFrame = [&] {
-    const auto start = TClock::now();
-    bench::BeginFrame(*spot);
-    FloorFrame(level, eye, options);
-    glFinish();
-    floorMs.push_back(Milliseconds(TClock::now() - start));
+    floorMs.push_back(bench::TimedFrame(*spot, [&] { FloorFrame(level, eye, options); }));
   };
   bench::AlternateFrames(state, renderFrame, floorFrame);
   bench::ReportFrames(state, map, renderMs, floorMs);

@@ -119,18 +119,10 @@ void BM_Frame(benchmark::State& state, const std::string& map) {
 
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    const auto start = std::chrono::steady_clock::now();
-    bench::BeginFrame(spot);
-    level.RenderLevel(spot.Eye, all);
-    glFinish();
-    renderMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
+    renderMs.push_back(bench::TimedFrame(spot, [&] { level.RenderLevel(spot.Eye, all); }));
   };
   const auto floorFrame = [&] {
-    const auto start = std::chrono::steady_clock::now();
-    bench::BeginFrame(spot);
-    bench::DrawFloor(textureBatches, lightmapBatches);
-    glFinish();
-    floorMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
+    floorMs.push_back(bench::TimedFrame(spot, [&] { bench::DrawFloor(textureBatches, lightmapBatches); }));
   };
   bench::AlternateFrames(state, renderFrame, floorFrame);
   bench::ReportFrames(state, map, renderMs, floorMs);

@@ -253,18 +253,10 @@ void BM_FullFrame(benchmark::State& state, const std::string& map) {
   const TFloor floor = BuildFloor(level, eye);
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    const auto start = TClock::now();
-    bench::BeginFrame(*spot);
-    level.RenderLevel(eye, FullFrame());
-    glFinish();
-    renderMs.push_back(Milliseconds(TClock::now() - start));
+    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, FullFrame()); }));
   };
   const auto floorFrame = [&] {
-    const auto start = TClock::now();
-    bench::BeginFrame(*spot);
-    DrawFloor(level, floor, eye);
-    glFinish();
-    floorMs.push_back(Milliseconds(TClock::now() - start));
+    floorMs.push_back(bench::TimedFrame(*spot, [&] { DrawFloor(level, floor, eye); }));
   };
   bench::AlternateFrames(state, renderFrame, floorFrame);
   bench::ReportFrames(state, map, renderMs, floorMs);

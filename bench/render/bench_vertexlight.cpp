@@ -91,19 +91,13 @@ void RunFrames(benchmark::State& state, const std::string& map, bool vertexLight
 
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    const auto start = std::chrono::steady_clock::now();
-    bench::BeginFrame(spot);
-    level.RenderLevel(spot.Eye, options);
-    glFinish();
-    renderMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
+    renderMs.push_back(bench::TimedFrame(spot, [&] { level.RenderLevel(spot.Eye, options); }));
   };
   const auto floorFrame = [&] {
-    const auto start = std::chrono::steady_clock::now();
-    bench::BeginFrame(spot);
-    bench::DrawFloor(textureBatches, lightmapBatches);
-    if (vertexLight) DrawVertexFloor(vertexBatch);
-    glFinish();
-    floorMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
+    floorMs.push_back(bench::TimedFrame(spot, [&] {
+      bench::DrawFloor(textureBatches, lightmapBatches);
+      if (vertexLight) DrawVertexFloor(vertexBatch);
+    }));
   };
   bench::AlternateFrames(state, renderFrame, floorFrame);
   bench::ReportFrames(state, map, renderMs, floorMs);

@@ -90,6 +90,16 @@ void SetStartUpState();
 // The frame loop's projection and camera, looking horizontally; the frame cleared.
 void BeginFrame(const TCameraSpot& spot);
 
+// One frame from the spot: `draw` after BeginFrame, timed to after glFinish, in milliseconds.
+template <class TDraw>
+double TimedFrame(const TCameraSpot& spot, TDraw&& draw) {
+  const auto start = std::chrono::steady_clock::now();
+  BeginFrame(spot);
+  draw();
+  glFinish();
+  return Milliseconds(std::chrono::steady_clock::now() - start);
+}
+
 // The visible polygons of one texture or lightmap, in one set of arrays.
 struct TBatch {
   GLuint Texture = 0;
