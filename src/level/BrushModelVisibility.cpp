@@ -113,11 +113,19 @@ TBrushModelMarks MarkBrushModels(TQuake3BSP& level, const TVector& position) {
   if (cameraLeaf < 0 || static_cast<std::size_t>(cameraLeaf) >= level.Leaves.size()) return marked;
   const std::int32_t cameraCluster = level.Leaves[static_cast<std::size_t>(cameraLeaf)].Cluster;
   const std::size_t faceCount = level.FaceVisible.size();
-  for (const TBrushModel& model : level.Things.BrushModels) {
-    const bool visible = std::any_of(model.Clusters.begin(), model.Clusters.end(), [&](std::int32_t cluster) {
-      return level.IsClusterVisible(cameraCluster, cluster) != 0;
-    });
-    if (!visible) continue;
+  TLevelThings::TVisibleModels& visibleModels = level.Things.VisibleBrushModels;
+  if (visibleModels.Cluster != cameraCluster) {
+    visibleModels.Cluster = cameraCluster;
+    visibleModels.Models.clear();
+    for (std::size_t m = 0; m < level.Things.BrushModels.size(); ++m) {
+      const std::vector<std::int32_t>& clusters = level.Things.BrushModels[m].Clusters;
+      if (std::any_of(clusters.begin(), clusters.end(),
+                      [&](std::int32_t cluster) { return level.IsClusterVisible(cameraCluster, cluster) != 0; }))
+        visibleModels.Models.push_back(static_cast<std::int32_t>(m));
+    }
+  }
+  for (const std::int32_t m : visibleModels.Models) {
+    const TBrushModel& model = level.Things.BrushModels[static_cast<std::size_t>(m)];
     // Checked at load against the faces; the bound keeps a model made in memory inside them too.
     const std::size_t first = static_cast<std::size_t>(model.FirstFace);
     const std::size_t end = std::min(faceCount, first + static_cast<std::size_t>(model.NumFaces));

@@ -30,9 +30,9 @@ class TEntityReader {
         strayBefore = false;
         if (!ReadEntity(token.Line)) break;
       } else if (token.Kind == TTokenKind::Close) {
-        Problem(token.Line, "'}' outside any entity: skipped");
+        LazyProblem(token.Line, [] { return std::string("'}' outside any entity: skipped"); });
       } else if (!strayBefore) {
-        Problem(token.Line, "text outside any entity (\"" + Shortened(token.Text) + "\"): skipped");
+        LazyProblem(token.Line, [&] { return "text outside any entity (\"" + Shortened(token.Text) + "\"): skipped"; });
         strayBefore = true;
       }
     }
@@ -52,8 +52,19 @@ class TEntityReader {
   }
 
   void Problem(std::int32_t line, std::string text, bool repeatedKey = false) {
-    if (Result.Problems.size() < kMostEntityProblems)
+    if (KeepsProblems())
       Result.Problems.push_back({line, std::move(text), repeatedKey});
+    else
+      ++Result.ProblemsNotKept;
+  }
+
+  // Past the kept problems only the count goes on: a text of millions of stray braces must not
+  // build a message for each (under the sanitizers that alone took most of a minute).
+  bool KeepsProblems() const { return Result.Problems.size() < kMostEntityProblems; }
+  template <typename TMakeText>
+  void LazyProblem(std::int32_t line, TMakeText makeText) {
+    if (KeepsProblems())
+      Problem(line, makeText());
     else
       ++Result.ProblemsNotKept;
   }
@@ -134,8 +145,9 @@ class TEntityReader {
       }
       if (key.Kind == TTokenKind::Close) return Keep(std::move(entity), key.Line);
       if (key.Kind == TTokenKind::Open) {
-        Problem(openLine, Title() + " is not closed before the '{' on line " +
-                              std::to_string(key.Line) + ": skipped");
+        LazyProblem(openLine, [&] {
+          return Title() + " is not closed before the '{' on line " + std::to_string(key.Line) + ": skipped";
+        });
         entity.clear();
         Keys.clear();
         openLine = key.Line;
@@ -144,14 +156,17 @@ class TEntityReader {
       const TToken value = Next();
       if (value.Kind != TTokenKind::Word) {
         if (value.Kind != TTokenKind::End)
-          Problem(key.Line, Title() + ": key \"" + Shortened(key.Text) + "\" has no value: skipped");
+          LazyProblem(key.Line, [&] {
+            return Title() + ": key \"" + Shortened(key.Text) + "\" has no value: skipped";
+          });
         pending = value;
         continue;
       }
       if (!Keys.insert(key.Text).second) {
-        Problem(key.Line, Title() + ": key \"" + Shortened(key.Text) +
-                              "\" repeated: the first value is kept",
-                true);
+        if (KeepsProblems())
+          Problem(key.Line, Title() + ": key \"" + Shortened(key.Text) + "\" repeated: the first value is kept", true);
+        else
+          ++Result.ProblemsNotKept;
         continue;
       }
       if (++Pairs > kMostEntityPairs) {

@@ -149,21 +149,32 @@ TVector RestingPlace(const TQuake3BSP& level, const TSolidBrushes& brushes, TBox
   const TVector end{origin.X, origin.Y, origin.Z - kItemDropDistance};
   std::vector<std::int32_t> leaves;
   descent.Leaves(end, origin, leaves);
-  double nearest = 1;
+  // Each brush is tested once however often the leaves list it, and an item tests a bounded
+  // number of brushes and planes: past them (a hostile level's brush of ten thousand sides listed
+  // ten thousand times) it stays where the level put it.
+  std::vector<std::int32_t> candidates;
   for (const std::int32_t leaf : leaves) {
     const TBSPLeaf& record = level.Leaves[static_cast<std::size_t>(leaf)];
     if (record.FirstLeafBrush < 0 || record.NumLeafBrushes < 0 ||
         std::int64_t{record.FirstLeafBrush} + record.NumLeafBrushes > static_cast<std::int64_t>(brushes.LeafBrushes.size()))
       continue;
-    for (std::int32_t k = 0; k < record.NumLeafBrushes; ++k) {
-      const std::int32_t b = brushes.LeafBrushes[static_cast<std::size_t>(record.FirstLeafBrush + k)];
-      if (static_cast<std::uint32_t>(b) >= brushes.Brushes.size()) continue;
-      const TSolidBrushes::TBrush& brush = brushes.Brushes[static_cast<std::size_t>(b)];
-      if (brush.SideCount == 0) continue;
-      const double fraction = EntryFraction(level, brushes, brush, origin, end);
-      if (fraction < 0) return place;  // starts inside a brush: left where the level put it
-      nearest = std::min(nearest, fraction);
-    }
+    if (candidates.size() + static_cast<std::size_t>(record.NumLeafBrushes) > kMostDropBrushes) return place;
+    const auto first = brushes.LeafBrushes.begin() + record.FirstLeafBrush;
+    candidates.insert(candidates.end(), first, first + record.NumLeafBrushes);
+  }
+  std::sort(candidates.begin(), candidates.end());
+  candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+  double nearest = 1;
+  std::size_t planes = 0;
+  for (const std::int32_t b : candidates) {
+    if (static_cast<std::uint32_t>(b) >= brushes.Brushes.size()) continue;
+    const TSolidBrushes::TBrush& brush = brushes.Brushes[static_cast<std::size_t>(b)];
+    if (brush.SideCount == 0) continue;
+    planes += static_cast<std::size_t>(brush.SideCount);
+    if (planes > kMostDropPlanes) return place;
+    const double fraction = EntryFraction(level, brushes, brush, origin, end);
+    if (fraction < 0) return place;  // starts inside a brush: left where the level put it
+    nearest = std::min(nearest, fraction);
   }
   if (nearest >= 1) return place;  // nothing below: left where the level put it
   place.Z = static_cast<float>(origin.Z - nearest * kItemDropDistance) + kItemHalfHeight + kItemHover;

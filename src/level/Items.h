@@ -42,6 +42,9 @@ TSolidBrushes ReadSolidBrushes(std::span<const std::uint8_t> bytes, const std::a
 // How far the game lets an item fall, the half height of its box, and how far its model hovers
 // over where the box rests (the middle of its bob).
 inline constexpr float kItemDropDistance = 4096, kItemHalfHeight = 15, kItemHover = 4;
+// What one item's drop may test: brushes listed by the leaves on its way down, and their planes
+// (a real level's item meets a few dozen brushes).
+inline constexpr std::size_t kMostDropBrushes = std::size_t{1} << 16, kMostDropPlanes = std::size_t{1} << 18;
 
 // Where the item's model is drawn: the origin moved down onto the first solid brush below it
 // (within kItemDropDistance) with the box's half height over that floor, plus the hover. A

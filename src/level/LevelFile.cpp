@@ -1,9 +1,13 @@
 #include "level/LevelFile.h"
 
+#include <array>
+#include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <unordered_set>
 
 #include "level/BSPFile.h"
 #include "platform/ByteReader.h"
@@ -168,12 +172,22 @@ std::vector<TSpawnPoint> FindSpawnPoints(const std::vector<TEntity>& entities) {
 bool IsTeamSpawn(const TSpawnPoint& spawn) { return spawn.ClassName.starts_with("team_CTF_"); }
 
 std::vector<bool> DuplicateSpawnPoints(const std::vector<TSpawnPoint>& spawns) {
+  // Hashed rather than every pair compared (a level of 65,535 spawn points took 3.7 s). Equal as
+  // numbers: -0 is 0, and a NaN equals nothing.
+  struct THash {
+    std::size_t operator()(const std::array<std::uint32_t, 3>& bits) const {
+      return (std::size_t{bits[0]} * 0x9E3779B1u) ^ (std::size_t{bits[1]} * 0x85EBCA77u) ^ bits[2];
+    }
+  };
+  std::unordered_set<std::array<std::uint32_t, 3>, THash> seen;
+  seen.reserve(spawns.size());
   std::vector<bool> duplicate(spawns.size(), false);
-  for (std::size_t i = 0; i < spawns.size(); ++i)
-    for (std::size_t j = 0; j < i && !duplicate[i]; ++j)
-      duplicate[i] = spawns[i].Origin.X == spawns[j].Origin.X &&
-                     spawns[i].Origin.Y == spawns[j].Origin.Y &&
-                     spawns[i].Origin.Z == spawns[j].Origin.Z;
+  for (std::size_t i = 0; i < spawns.size(); ++i) {
+    const TVector& o = spawns[i].Origin;
+    if (std::isnan(o.X) || std::isnan(o.Y) || std::isnan(o.Z)) continue;
+    duplicate[i] = !seen.insert({std::bit_cast<std::uint32_t>(o.X + 0.0f), std::bit_cast<std::uint32_t>(o.Y + 0.0f),
+                                 std::bit_cast<std::uint32_t>(o.Z + 0.0f)}).second;
+  }
   return duplicate;
 }
 

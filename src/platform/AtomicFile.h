@@ -5,9 +5,11 @@
 // once, and one alive when SIGINT, SIGTERM or SIGHUP ends the program is removed before it ends.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace platform {
 
@@ -44,6 +46,19 @@ class TAtomicFile {
   std::FILE* File = nullptr;
   int Slot = -1;
 };
+
+// Files that make one output (a .gltf and the files beside it it names): all of them replace
+// what is at their paths, or none does, also when SIGINT, SIGTERM or SIGHUP comes in between.
+// Each is written under a temporary name in a hidden folder beside the first, and all are renamed
+// into place while those signals wait; a rename that fails puts back the files already replaced.
+// The paths share one file system (the first's folder). Raises std::system_error naming the path.
+struct TFileBytes {
+  std::string Path;
+  std::span<const std::uint8_t> Bytes;
+};
+// `step`, for tests, is called after each file is written (0 .. n-1) and after each rename
+// (n .. 2n-1).
+void WriteFilesTogether(const std::vector<TFileBytes>& files, const std::function<void(std::size_t)>& step = {});
 
 // The whole of `bytes` written to `path` through a TAtomicFile; raises std::system_error.
 void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);

@@ -42,7 +42,10 @@ bool MayCross(const TFogVolume& fog, const TVector& eye, const TVector& lo, cons
 bool GatherFog(TQuake3BSP& level, TShadedFrame& frame, const TFogVolume& fog, const TVector& eye) {
   const TLevelShading& shading = level.Shading;
   frame.FogIndices.clear();
-  const auto channel = [](float c) { return static_cast<std::uint8_t>(std::clamp(c, 0.0f, 1.0f) * 255.0f + 0.5f); };
+  // A script's NaN would pass through the clamp and convert to a byte undefined.
+  const auto channel = [](float c) {
+    return std::isfinite(c) ? static_cast<std::uint8_t>(std::clamp(c, 0.0f, 1.0f) * 255.0f + 0.5f) : std::uint8_t{0};
+  };
   const std::array<std::uint8_t, 3> rgb{channel(fog.Colour[0]), channel(fog.Colour[1]), channel(fog.Colour[2])};
   for (std::size_t t = 0; t < frame.Groups.size(); ++t) {
     const shaders::TStagePlan& plan = shading.Surfaces[t].Plan;

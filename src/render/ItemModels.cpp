@@ -2,6 +2,7 @@
 // once, and every item placed where the game puts it.
 #include "render/ItemModels.h"
 
+#include <cmath>
 #include <exception>
 #include <functional>
 #include <map>
@@ -72,7 +73,9 @@ class TItemLoader {
       const TEntity& entity = Level.Things.Entities.Entities[static_cast<std::size_t>(place.Index)];
       const std::string* flags = FindValue(entity, "spawnflags");
       const std::optional<float> spawnFlags = flags ? ParseNumber(*flags) : std::nullopt;
-      const bool suspended = spawnFlags && (static_cast<std::int64_t>(*spawnFlags) & 1) != 0;
+      // Flags are bits of an integer: a number past any integer's range holds none of them.
+      const bool suspended = spawnFlags && std::fabs(*spawnFlags) < 2147483648.0f &&
+                             (static_cast<std::int64_t>(*spawnFlags) & 1) != 0;
       const TVector rest = RestingPlace(Level, brushes, descent, place.Position, suspended);
       const std::int32_t leaf = Level.FindLeaf(rest);
       const std::int32_t cluster =

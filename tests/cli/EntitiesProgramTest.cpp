@@ -189,4 +189,18 @@ TEST(EntitiesProgram, DamagedThingsAreWarnedAndSkipped) {
     EXPECT_NE(shot.Err.find(std::string("bspwalk: warning: ") + warning + "\n"), std::string::npos) << warning << shot.Err;
 }
 
+// A level's bytes reach the terminal with their control bytes escaped: an escape sequence in a
+// value or a texture name must not set the window title or clear the screen.
+TEST(EntitiesProgram, ControlBytesReachTheTerminalEscaped) {
+  testsupport::TTempDir work;
+  testsupport::TBspWriter writer = testsupport::TBspWriter::SmallLevel("tex/\x1b[2J");
+  writer.Entities = "{ \"classname\" \"worldspawn\" \"message\" \"\x1b]0;owned\x07 C:\\x\" }";
+  writer.WriteTo(work.Path() + "/l.bsp");
+  const TRun list = RunBspwalk({"--entities", "l.bsp"}, work.Path());
+  EXPECT_EQ(list.Out, "// entity 0\n{\n\"classname\" \"worldspawn\"\n\"message\" \"\\x1b]0;owned\\x07 C:\\\\x\"\n}\n");
+  const TRun info = RunBspwalk({"--info", "l.bsp"}, work.Path());
+  EXPECT_NE(info.Out.find("tex/\\x1b[2J"), std::string::npos) << info.Out;
+  EXPECT_EQ(info.Out.find('\x1b'), std::string::npos);
+}
+
 }  // namespace

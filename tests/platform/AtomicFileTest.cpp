@@ -103,4 +103,38 @@ TEST(AtomicFile, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
   std::signal(SIGINT, previous);
 }
 
+// The files of one output replace the old ones all together or not at all: a signal at any step
+// (while writing, or between two renames, where it waits) and a rename that fails.
+TEST(AtomicFile, FilesOfOneOutputReplaceAllOrNone) {
+  const std::vector<std::uint8_t> kNew{'n', 'e', 'w'};
+  for (std::size_t stop = 0; stop < 7; ++stop) {  // 3 writes, 3 renames; 6: a failing rename
+    SCOPED_TRACE(stop);
+    testsupport::TTempDir dir;
+    for (const char* name : {"a.bin", "b.png", "c.gltf"}) testsupport::WriteFile(dir / name, kOld);
+    if (stop == 6) fs::remove(dir / "b.png"), fs::create_directory(dir / "b.png");
+    const pid_t child = ::fork();
+    if (child == 0) {
+      std::signal(SIGINT, SIG_DFL);
+      const std::vector<platform::TFileBytes> files{{dir / "a.bin", kNew}, {dir / "b.png", kNew}, {dir / "c.gltf", kNew}};
+      try {
+        platform::WriteFilesTogether(files, [stop](std::size_t step) {
+          if (step == stop) ::raise(SIGINT);
+        });
+      } catch (const std::system_error&) {
+        ::_exit(3);
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const bool renaming = stop >= 3 && stop < 6;
+    if (stop == 6) EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status;
+    else EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    const std::set<std::string> names{"a.bin", "b.png", "c.gltf"};
+    EXPECT_EQ(Names(dir.Path()), names);
+    for (const char* name : {"a.bin", "c.gltf"})
+      EXPECT_EQ(testsupport::ReadFile(dir / name), renaming ? kNew : kOld) << name;
+  }
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 // it matters, and what the run refuses, with the viewer's own messages and nothing left behind.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
@@ -160,6 +161,28 @@ TEST(Export, GltfWithFilesBesideItAndTheScaleAsked) {
   EXPECT_EQ(std::vector<float>(positions.begin() + 3, positions.begin() + 6), (std::vector<float>{64, 0, 0}));
 }
 
+// An earlier export is recognised wherever its "asset" key stands, and names in Latin-1 (the
+// level's own bytes) are written as the JSON reports write them.
+TEST(Export, ReplacesItsOwnGltfAndWritesLatin1Names) {
+  testsupport::TTempDir dir;
+  TBspWriter::SmallLevel("tex/caf\xe9").WriteTo(dir / "l.bsp");
+  WriteText(dir / "old.gltf", "{\"accessors\": [" + std::string(20000, ' ') + "], \"asset\": {\"version\": \"2.0\"}}");
+  const TRun run = Bspwalk({"--export", "old.gltf", "l.bsp"}, dir.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(testsupport::ReadGltf(dir / "old.gltf").Json["materials"][0]["name"], "tex/caf\u00e9");
+  // A level with nothing to draw has no buffer (an empty one is not valid glTF).
+  TBspWriter empty = TBspWriter::SmallLevel();
+  empty.Faces.clear();
+  empty.LeafFaces.clear();
+  empty.Lightmaps.clear();
+  for (TBSPLeaf& leaf : empty.Leaves) leaf.NumLeafFaces = 0;
+  empty.WriteTo(dir / "empty.bsp");
+  ASSERT_EQ(Bspwalk({"--export", "empty.glb", "empty.bsp"}, dir.Path()).ExitCode, 0);
+  const nlohmann::json document = testsupport::ReadGltf(dir / "empty.glb").Json;
+  EXPECT_FALSE(document.contains("buffers")) << document.dump();
+  EXPECT_EQ(document["asset"]["version"], "2.0");
+}
+
 TEST(Export, UsageMistakesAreNamed) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--export", "s.obj", "s.bsp"}, "--export: 's.obj' does not end in .glb or .gltf"},
@@ -214,7 +237,11 @@ TEST(Export, RefusesWhatTheViewerRefusesAndLeavesNothingBehind) {
       {{"--export", "notes.glb", "badtga.bsp"}, "notes.glb exists and is not a glTF file; it is left as it is"},
       {{"--export", "taken.gltf", "badtga.bsp"}, "taken.bin exists beside the new taken.gltf; it is left as it is"},
       {{"--export", "nofolder/x.glb", "badtga.bsp"}, "cannot write nofolder/x.glb: No such file or directory"},
+      {{"--export", "folder.glb", "badtga.bsp"}, "folder.glb is a folder; give the export a file name"},
+      {{"--export", "fifo.glb", "badtga.bsp"}, "fifo.glb exists and is not a glTF file; it is left as it is"},
   };
+  fs::create_directory(dir / "folder.glb");
+  ASSERT_EQ(::mkfifo((dir / "fifo.glb").c_str(), 0600), 0);
   WriteText(dir / "notes.glb", "my notes");
   WriteText(dir / "taken.bin", "mine");
   for (const auto& [args, message] : refusals) {
@@ -228,7 +255,7 @@ TEST(Export, RefusesWhatTheViewerRefusesAndLeavesNothingBehind) {
   std::set<std::string> left;
   for (const auto& entry : fs::directory_iterator(dir.Path())) left.insert(entry.path().filename());
   EXPECT_EQ(left, (std::set<std::string>{"big.bsp", "short.bsp", "badtga.bsp", "badjpg.bsp", "img", "notes.glb",
-                                          "taken.bin", "shot.png"}));
+                                          "taken.bin", "shot.png", "folder.glb", "fifo.glb"}));
 }
 
 }  // namespace

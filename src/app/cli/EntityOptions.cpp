@@ -1,5 +1,6 @@
 #include "app/cli/EntityOptions.h"
 
+#include <cmath>
 #include <exception>
 
 #include "level/BSPFile.h"
@@ -46,6 +47,12 @@ std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const st
   const std::optional<std::size_t> found = FindPlace(places, target, why);
   if (!found) return std::nullopt;
   const TViewPose pose = PoseLookingAt(tree, places[*found]);
+  // A hostile model box (NaN, or so large its centre overflows) has no place to look from.
+  if (!std::isfinite(pose.Eye.X) || !std::isfinite(pose.Eye.Y) || !std::isfinite(pose.Eye.Z) ||
+      !std::isfinite(pose.Yaw)) {
+    why = "entity " + target + " has no usable place: its position is not a finite number";
+    return std::nullopt;
+  }
   return TCameraPose{pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch};
 }
 

@@ -15,6 +15,8 @@
 #include <streambuf>
 #include <system_error>
 
+#include "app/runs/Json.h"
+#include "app/runs/Limits.h"
 #include "platform/AtomicFile.h"
 
 namespace app {
@@ -136,7 +138,7 @@ class TBuilder {
   // An image, in the buffer (binary glTF) or as a file of its own named by `uri`.
   void Image(const TEncodedImage& source, const std::string& name, const std::string& uri) {
     tinygltf::Image image;
-    image.name = name;
+    image.name = Latin1ToUtf8(name);
     image.mimeType = source.MimeType;
     if (uri.empty())
       image.bufferView = View(source.Bytes.data(), source.Bytes.size(), 0);
@@ -154,7 +156,7 @@ class TBuilder {
 
 tinygltf::Material Material(const TGltfMaterial& source, int atlasTextures) {
   tinygltf::Material material;
-  material.name = source.Name;
+  material.name = Latin1ToUtf8(source.Name);
   material.alphaMode = source.AlphaMode;
   if (source.AlphaMode == "MASK") material.alphaCutoff = source.AlphaCutoff;
   material.doubleSided = source.DoubleSided;
@@ -188,13 +190,13 @@ void AddSamplers(tinygltf::Model& model, std::size_t surfaceImages) {
 // glTF camera looks) points the way the spawn point faces.
 tinygltf::Node SpawnNode(const TSpawnPoint& spawn, float scale) {
   tinygltf::Node node;
-  node.name = spawn.ClassName;
+  node.name = Latin1ToUtf8(spawn.ClassName);
   const std::array<float, 3> at = GltfPoint(spawn.Origin, scale);
   node.translation = {at[0], at[1], at[2]};
   const double half = (static_cast<double>(spawn.Angle) - 90.0) * 3.14159265358979323846 / 360.0;
   if (std::isfinite(half)) node.rotation = {0.0, std::sin(half), 0.0, std::cos(half)};
   node.extras = tinygltf::Value(tinygltf::Value::Object{
-      {"classname", tinygltf::Value(spawn.ClassName)},
+      {"classname", tinygltf::Value(Latin1ToUtf8(spawn.ClassName))},
       {"origin", tinygltf::Value(tinygltf::Value::Array{tinygltf::Value(static_cast<double>(Finite(spawn.Origin.X))),
                                                          tinygltf::Value(static_cast<double>(Finite(spawn.Origin.Y))),
                                                          tinygltf::Value(static_cast<double>(Finite(spawn.Origin.Z)))})},
@@ -234,12 +236,12 @@ tinygltf::Model BuildModel(TGltfScene& scene, const fs::path& gltfPath, std::vec
   root.name = scene.LevelName;
   for (TExportMesh& source : scene.Meshes) {
     tinygltf::Node node;
-    node.name = source.Name;
+    node.name = Latin1ToUtf8(source.Name);
     if (source.Translation != std::array<float, 3>{})
       node.translation = {source.Translation[0], source.Translation[1], source.Translation[2]};
     if (!source.Primitives.empty()) {
       tinygltf::Mesh mesh;
-      mesh.name = source.Name;
+      mesh.name = Latin1ToUtf8(source.Name);
       for (TExportPrimitive& primitive : source.Primitives) mesh.primitives.push_back(builder.Primitive(primitive));
       model.meshes.push_back(std::move(mesh));
       node.mesh = static_cast<int>(model.meshes.size() - 1);
@@ -254,6 +256,8 @@ tinygltf::Model BuildModel(TGltfScene& scene, const fs::path& gltfPath, std::vec
   }
   model.scenes.push_back(root);
   model.defaultScene = 0;
+  // A glTF buffer may not be empty: a level with nothing drawn exports its nodes without one.
+  if (!model.buffers.empty() && model.buffers[0].data.empty()) model.buffers.clear();
   return model;
 }
 
@@ -271,9 +275,26 @@ std::uint64_t WriteModel(tinygltf::Model& model, const std::string& path, bool b
   return fs::file_size(path);
 }
 
-std::uint64_t WriteFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  platform::WriteFileAtomically(path, bytes);
-  return bytes.size();
+
+// An earlier export of ours: a .glb's header, or a JSON object holding an "asset" key wherever
+// it stands (the writer puts it after the accessors, far past the first page of a large level).
+bool IsGltfFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::string chunk(1 << 16, '\0');
+  std::string carried;  // the end of the previous chunk, for a key split between two
+  bool first = true;
+  while (file.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || file.gcount() > 0) {
+    std::string text = carried + chunk.substr(0, static_cast<std::size_t>(file.gcount()));
+    if (first) {
+      if (text.starts_with("glTF")) return true;
+      const std::size_t at = text.find_first_not_of(" \t\r\n");
+      if (at == std::string::npos || text[at] != '{') return false;
+      first = false;
+    }
+    if (text.find("\"asset\"") != std::string::npos) return true;
+    carried = text.substr(text.size() - std::min<std::size_t>(text.size(), 6));
+  }
+  return false;
 }
 
 }  // namespace
@@ -283,17 +304,16 @@ bool IsGltfName(const std::string& path) {
 }
 
 bool MayWriteGltf(const std::string& path, std::ostream& err) {
+  if (!OutputFolderExists(path, err)) return false;
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status)) return true;
-  std::string head(4096, '\0');
-  std::ifstream file(path, std::ios::binary);
-  file.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(file.gcount()));
-  const std::size_t first = head.find_first_not_of(" \t\r\n");
-  const bool gltf = head.starts_with("glTF") ||
-                    (first != std::string::npos && head[first] == '{' && head.find("\"asset\"") != std::string::npos);
-  if (fs::is_regular_file(status) && gltf) return true;
+  if (fs::is_directory(status)) {
+    err << "bspwalk: " << path << " is a folder; give the export a file name\n";
+    return false;
+  }
+  // Only a regular file is opened: opening a FIFO to read waits for a writer that never comes.
+  if (fs::is_regular_file(status) && IsGltfFile(path)) return true;
   err << "bspwalk: " << path << " exists and is not a glTF file; it is left as it is\n";
   return false;
 }
@@ -316,19 +336,27 @@ std::uint64_t WriteGltf(TGltfScene& scene, const std::string& path) {
         if (fs::exists(fs::symlink_status(side, ec)))
           throw std::runtime_error(side + " exists beside the new " + path + "; it is left as it is");
     }
-    const std::vector<unsigned char> bin = std::move(model.buffers[0].data);
-    model.buffers[0].data.clear();
-    std::uint64_t total = WriteFile(binPath.string(), bin);
-    for (const TSideFile& side : sideFiles) total += WriteFile(side.Path, *side.Bytes);
+    const std::vector<unsigned char> bin = model.buffers.empty() ? std::vector<unsigned char>() : std::move(model.buffers[0].data);
+    if (!model.buffers.empty()) model.buffers[0].data.clear();
     // The buffer named as its file: tinygltf's stream writer would embed it as text.
     std::ostringstream text;
     tinygltf::TinyGLTF writer;
     writer.SetImageWriter(nullptr, nullptr);
     writer.WriteGltfSceneToStream(&model, text, true, false);
     nlohmann::json json = nlohmann::json::parse(text.str());
-    json["buffers"][0] = {{"byteLength", bin.size()}, {"uri", UriOf(binPath.filename().string())}};
+    if (!bin.empty()) json["buffers"][0] = {{"byteLength", bin.size()}, {"uri", UriOf(binPath.filename().string())}};
     const std::string document = json.dump(2) + "\n";
-    return total + WriteFile(path, std::span(reinterpret_cast<const std::uint8_t*>(document.data()), document.size()));
+    // The .gltf and its side files are one output: all replace an earlier export's, or none does.
+    std::vector<platform::TFileBytes> files;
+    if (!bin.empty()) files.push_back({binPath.string(), bin});
+    std::uint64_t total = bin.size();
+    for (const TSideFile& side : sideFiles) {
+      files.push_back({side.Path, *side.Bytes});
+      total += side.Bytes->size();
+    }
+    files.push_back({path, std::span(reinterpret_cast<const std::uint8_t*>(document.data()), document.size())});
+    platform::WriteFilesTogether(files);
+    return total + document.size();
   } catch (const std::system_error& e) {
     throw std::runtime_error("cannot write " + path + ": " + e.code().message());
   }

@@ -6,7 +6,9 @@
 
 namespace app {
 
-TJson JsonText(const std::string& bytes) {
+TJson JsonText(const std::string& bytes) { return Latin1ToUtf8(bytes); }
+
+std::string Latin1ToUtf8(const std::string& bytes) {
   std::string utf8;
   utf8.reserve(bytes.size());
   for (const char c : bytes) {

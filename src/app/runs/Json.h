@@ -11,6 +11,8 @@ using TJson = nlohmann::ordered_json;
 // A text from a level file as a JSON string: its bytes read as Latin-1, so a stray byte in a
 // level's names never makes the output invalid; written out with every byte from 0x80 up escaped.
 TJson JsonText(const std::string& bytes);
+// The same bytes as UTF-8 text, for JSON written by other libraries (the glTF export's names).
+std::string Latin1ToUtf8(const std::string& bytes);
 
 // The value rounded to `decimals` digits after the point (-0 becomes 0); null when not finite.
 TJson JsonRounded(double value, int decimals = 3);

@@ -8,6 +8,7 @@
 
 #include "app/runs/Export.h"
 #include "app/runs/Json.h"
+#include "app/runs/TerminalText.h"
 #include "level/LightmapFiles.h"
 #include "level/Q3BSP_visibility.h"
 #include "render/Frustum.h"
@@ -176,7 +177,7 @@ std::string LevelInfoText(const TLevelInfo& info) {
   out += Format("Spawn points    %d\n", info.SpawnPoints);
   for (std::size_t i = 0; i < info.Spawns.size(); ++i) {
     const TSpawnPoint& s = info.Spawns[i];
-    out += Format("  %3zu %-24s %g %g %g, angle %g%s%s\n", i + 1, s.ClassName.c_str(),
+    out += Format("  %3zu %-24s %g %g %g, angle %g%s%s\n", i + 1, TerminalText(s.ClassName).c_str(),
                   static_cast<double>(s.Origin.X), static_cast<double>(s.Origin.Y),
                   static_cast<double>(s.Origin.Z), static_cast<double>(s.Angle),
                   IsTeamSpawn(s) ? " (CTF)" : "",
@@ -198,7 +199,7 @@ std::string LevelInfoText(const TLevelInfo& info) {
   out += Format("Textures        %d: %d .jpg, %d .tga, %d without an image\n", info.TextureCount,
                 jpg, tga, missing);
   for (const TTextureReport& t : info.Textures)
-    out += Format("  %-56s %-5s %6d faces", t.Name.c_str(),
+    out += Format("  %-56s %-5s %6d faces", TerminalText(t.Name).c_str(),
                   t.Image.empty() ? "none" : t.Image.c_str(), t.FaceCount) +
            (info.Shaders ? Format("  %-11s %s", t.Origin.c_str(), t.Flags.c_str()) : "") + "\n";
   if (info.Shaders)

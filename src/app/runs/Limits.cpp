@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -14,15 +15,29 @@ namespace app {
 
 bool MayWritePicture(const std::string& path, std::ostream& err) {
   namespace fs = std::filesystem;
+  if (!OutputFolderExists(path, err)) return false;
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status)) return true;
   static constexpr std::array<char, 8> kSignature = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
   std::array<char, 8> head{};
-  std::ifstream file(path, std::ios::binary);
-  if (fs::is_regular_file(status) && file.read(head.data(), head.size()) && head == kSignature)
-    return true;
+  // Only a regular file is opened: opening a FIFO to read waits for a writer that never comes.
+  if (fs::is_regular_file(status)) {
+    std::ifstream file(path, std::ios::binary);
+    if (file.read(head.data(), head.size()) && head == kSignature) return true;
+  }
   err << "bspwalk: " << path << " exists and is not a PNG picture; it is left as it is\n";
+  return false;
+}
+
+bool OutputFolderExists(const std::string& path, std::ostream& err) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(path).parent_path();
+  std::error_code ec;
+  if (folder.empty() || fs::is_directory(folder, ec)) return true;
+  const bool missing = !fs::exists(fs::symlink_status(folder, ec));
+  err << "bspwalk: cannot write " << path << ": "
+      << std::generic_category().message(missing ? ENOENT : ENOTDIR) << "\n";
   return false;
 }
 

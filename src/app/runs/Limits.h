@@ -13,6 +13,10 @@ namespace app {
 // left alone with one line on `err`.
 bool MayWritePicture(const std::string& path, std::ostream& err);
 
+// Whether the folder an output goes to is there, asked before anything is loaded so that a typo
+// in it costs nothing; "cannot write PATH: REASON" on `err` when not.
+bool OutputFolderExists(const std::string& path, std::ostream& err);
+
 // Whether the GL of the current context can draw a viewport of this size (GL_MAX_VIEWPORT_DIMS,
 // asked once per process); one line on `err` when not.
 bool FitsGLViewport(const TWindowSize& size, std::ostream& err);
