@@ -137,7 +137,9 @@ TMd3Model ParseMd3(std::span<const std::uint8_t> bytes) {
   return model;
 }
 
-std::map<std::string, std::string> ParseSkin(std::string_view text) {
+namespace {
+
+std::map<std::string, std::string> SkinLines(std::string_view text, const std::set<std::string>* surfaces) {
   std::map<std::string, std::string> images;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -152,7 +154,15 @@ std::map<std::string, std::string> ParseSkin(std::string_view text) {
     std::string surface(Trimmed(line.substr(0, comma)));
     for (char& c : surface)
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    images.emplace(std::move(surface), std::string(image));
+    if (!surfaces || surfaces->contains(surface)) images.emplace(std::move(surface), std::string(image));
   }
   return images;
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ParseSkin(std::string_view text) { return SkinLines(text, nullptr); }
+
+std::map<std::string, std::string> ParseSkin(std::string_view text, const std::set<std::string>& surfaces) {
+  return SkinLines(text, &surfaces);
 }

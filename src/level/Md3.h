@@ -5,6 +5,7 @@
 // image instead.
 #include <cstdint>
 #include <map>
+#include <set>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -54,3 +55,6 @@ TVector Md3Normal(std::uint16_t packed);
 // A .skin file: "surface,image" lines; lines without an image (tags) and blank ones are ignored.
 // Surface names are kept in lower case.
 std::map<std::string, std::string> ParseSkin(std::string_view text);
+// The same, keeping only the lines of the named surfaces (lower case): a skin file may be as
+// large as any file, its model has a handful of surfaces.
+std::map<std::string, std::string> ParseSkin(std::string_view text, const std::set<std::string>& surfaces);

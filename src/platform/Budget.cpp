@@ -34,6 +34,9 @@ std::string BudgetName(TBudgetKind kind, const TBudgetLimits& limits) {
     case TBudgetKind::Tessellation:
       return figure + " of curved-surface triangles (at most " +
              std::to_string(limits.TessellationPerFileByte) + " bytes per byte of the level file)";
+    case TBudgetKind::Pixels: return figure + " of decoded pixels";
+    case TBudgetKind::ItemGeometry: return figure + " of item geometry";
+    case TBudgetKind::ShaderBytes: return figure + " of shader stages";
   }
   return figure;
 }
@@ -46,6 +49,9 @@ std::uint64_t TBudgetLimits::Of(TBudgetKind kind) const {
     case TBudgetKind::ReadFromDisk: return DiskBytes;
     case TBudgetKind::Shaders: return Shaders;
     case TBudgetKind::Tessellation: return TessellationBytes;
+    case TBudgetKind::Pixels: return PixelBytes;
+    case TBudgetKind::ItemGeometry: return ItemGeometryBytes;
+    case TBudgetKind::ShaderBytes: return ShaderBytes;
   }
   return 0;
 }

@@ -27,8 +27,8 @@ inline constexpr std::uint64_t kMaxScriptBytes = 16ull << 20;
 // are drawn from the level's own arrays, so a frame never copies a group's vertices whole.
 inline constexpr std::uint64_t kDrawBufferBytes = 1ull << 20;
 
-enum class TBudgetKind : int { Inflated, ReadFromDisk, Shaders, Tessellation };
-inline constexpr int kBudgetKinds = 4;
+enum class TBudgetKind : int { Inflated, ReadFromDisk, Shaders, Tessellation, Pixels, ItemGeometry, ShaderBytes };
+inline constexpr int kBudgetKinds = 7;
 
 struct TBudgetLimits {
   std::uint64_t InflatedBytes = 256ull << 20;   // inflated from archives, all entries together
@@ -38,6 +38,14 @@ struct TBudgetLimits {
   // ... and at most this many bytes of them per byte of the level file: a small file cannot
   // ask for the whole figure above.
   std::uint64_t TessellationPerFileByte = 192;
+  // Decoded pixels of surface images, lightmap files and model skins together: a few bytes of a
+  // run-length TGA or a PNG can claim 8192 x 8192 pixels each.
+  std::uint64_t PixelBytes = 192ull << 20;
+  // Vertices and indices of the items placed in the level (each item holds its model's surfaces
+  // moved to its place).
+  std::uint64_t ItemGeometryBytes = 16ull << 20;
+  // What the shaders kept hold in memory: stages, texture-coordinate changes, waves, deforms.
+  std::uint64_t ShaderBytes = 32ull << 20;
 
   std::uint64_t Of(TBudgetKind kind) const;
 };

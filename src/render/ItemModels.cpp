@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <set>
 #include <optional>
 
 #include "level/Items.h"
@@ -39,6 +40,15 @@ struct TModelFile {
   std::vector<std::size_t> Groups;  // per surface
 };
 
+// What one item adds to its groups' arrays: position, colour and coordinates per vertex, and its
+// indices.
+std::uint64_t InstanceBytes(const TMd3Model& model) {
+  std::uint64_t bytes = 0;
+  for (const TMd3Surface& surface : model.Surfaces)
+    bytes += surface.Positions.size() * (sizeof(TVector) + 4 + sizeof(TTexCoord)) + surface.Indices.size() * 4;
+  return bytes;
+}
+
 class TItemLoader {
  public:
   TItemLoader(TQuake3BSP& level, const TLevelLoad& load)
@@ -70,6 +80,13 @@ class TItemLoader {
         Items.Markers.push_back(static_cast<std::int32_t>(p));
         continue;
       }
+      // Each item holds its model's surfaces moved to its place: a small level may not place a
+      // large model a thousand times over.
+      const std::uint64_t bytes =
+          InstanceBytes(item.Model) + (kind->Models[1] ? InstanceBytes(Model(kind->Models[1]).Model) : 0);
+      if (!Load.Budget.Take(platform::TBudgetKind::ItemGeometry, bytes,
+                            place.ClassName + " (entity " + std::to_string(place.Index) + ")"))
+        continue;
       const TEntity& entity = Level.Things.Entities.Entities[static_cast<std::size_t>(place.Index)];
       const std::string* flags = FindValue(entity, "spawnflags");
       const std::optional<float> spawnFlags = flags ? ParseNumber(*flags) : std::nullopt;
@@ -117,7 +134,9 @@ class TItemLoader {
       return file;
     }
     for (const std::string& warning : file.Model.Warnings) Warnings.push_back(path + ": " + warning);
-    const std::map<std::string, std::string> skin = Skin(path);
+    std::set<std::string> surfaces;
+    for (const TMd3Surface& surface : file.Model.Surfaces) surfaces.insert(Lower(surface.Name));
+    const std::map<std::string, std::string> skin = Skin(path, surfaces);
     for (const TMd3Surface& surface : file.Model.Surfaces) {
       const auto named = skin.find(Lower(surface.Name));
       file.Groups.push_back(GroupFor(named != skin.end() ? named->second : surface.Shader));
@@ -128,12 +147,12 @@ class TItemLoader {
   }
 
   // The model's default skin, when it has one.
-  std::map<std::string, std::string> Skin(const std::string& modelPath) {
+  std::map<std::string, std::string> Skin(const std::string& modelPath, const std::set<std::string>& surfaces) {
     const std::string skinPath = modelPath.substr(0, modelPath.size() - 4) + "_default.skin";
     if (!platform::FileExists(skinPath)) return {};
     try {
       if (const auto bytes = platform::ReadWholeFile(skinPath))
-        return ParseSkin(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+        return ParseSkin(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), surfaces);
     } catch (const std::exception& e) {
       Warnings.push_back(skinPath + ": " + e.what());
     }

@@ -71,6 +71,7 @@ void UploadLightmapFile(TQuake3BSP& level, std::size_t m) {
   if (!bytes) return Warn(lighting, file.Name + ": cannot be read" + withoutLightmap);
   textures::TTopFirstPicture picture = textures::DecodeTopFirstRGB(*bytes, file.Name, LargestTextureSide());
   bytes.reset();
+  if (picture.LeftOutByBudget) return;  // the budget's warning names it
   if (!picture.Ok()) return Warn(lighting, file.Name + ": " + picture.Error + withoutLightmap);
   BrightenLightmap(picture.Rgb);
   level.LightmapTextures[m] = UploadLightmapPicture(picture);

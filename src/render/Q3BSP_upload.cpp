@@ -20,6 +20,7 @@
 #include "render/ItemModels.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_shaders.h"
+#include "textures/PixelBudget.h"
 #include "textures/Textures.h"
 
 namespace {
@@ -71,6 +72,9 @@ void UploadLightmaps(TQuake3BSP& level, const std::vector<TBSPLightmap>& lightma
 
 bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& options) {
   TLevelLoad load(options);
+  // Every picture this load decodes (surface images, lightmap files, model skins) counts against
+  // the run's budget of pixels; a level file with its own loose images keeps the loaders' end.
+  const textures::TScopedPixelBudget pixels(options.Budget);
   if (!ReadLevelFile(load, fileName)) return false;
   BuildLevelModel(*this, load);
   PrepareSurfaceImages(*this, load);
@@ -83,7 +87,10 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
   FinishLevelModel(*this, load);
   // The entities and what the opt-in extensions build from them; no GL call without them.
   LoadLevelThings(*this, *load.Bytes, load.File.Lumps, options);
-  if (options.Items) LoadItemModels(*this, load);
+  if (options.Items) {
+    LoadItemModels(*this, load);
+    load.Budget.Report();  // what the items' pixels and geometry left out
+  }
   return true;
 }
 

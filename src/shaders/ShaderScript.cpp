@@ -19,6 +19,17 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
+// What a kept shader holds in memory, as the budget of shader stages counts it.
+std::size_t ShaderBytes(const TShader& shader) {
+  std::size_t bytes = sizeof(TShader) + shader.Name.size() + shader.File.size() + shader.SkyFarBox.size() +
+                      shader.EditorImage.size() + shader.Deforms.size() * sizeof(TDeform);
+  for (const TStage& stage : shader.Stages) {
+    bytes += sizeof(TStage) + stage.Map.size() + stage.TcMods.size() * sizeof(TTcMod);
+    for (const std::string& frame : stage.Frames) bytes += sizeof(std::string) + frame.size();
+  }
+  return bytes;
+}
+
 struct TToken {
   std::string Text;  // lower case
   int Line = 0;
@@ -333,8 +344,16 @@ class TScriptReader {
       Table.Full = true;
       return;
     }
+    const std::size_t bytes = ShaderBytes(shader);
+    if (bytes > Table.MostBytes - std::min(Table.Bytes, Table.MostBytes) && !Table.Shaders.contains(shader.Name)) {
+      Table.Full = Table.FullOfBytes = true;
+      return;
+    }
     std::string key = shader.Name;
-    if (!Table.Shaders.try_emplace(std::move(key), std::move(shader)).second) ++Table.Duplicates;
+    if (Table.Shaders.try_emplace(std::move(key), std::move(shader)).second)
+      Table.Bytes += bytes;
+    else
+      ++Table.Duplicates;
   }
 
   std::string_view File;

@@ -63,11 +63,14 @@ TShaderTable LoadShaderTable(const TShaderSource& source, platform::TBudget* bud
     if (!tooLarge[i]) toRead.push_back(names[i]);
   }
   if (source.ReadAhead) source.ReadAhead(toRead);
-  if (budget) table.MostShaders = static_cast<std::size_t>(budget->Left(platform::TBudgetKind::Shaders));
+  if (budget) {
+    table.MostShaders = static_cast<std::size_t>(budget->Left(platform::TBudgetKind::Shaders));
+    table.MostBytes = static_cast<std::size_t>(budget->Left(platform::TBudgetKind::ShaderBytes));
+  }
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::string& name = names[i];
     if (table.Full) {
-      budget->LeftOut(platform::TBudgetKind::Shaders, name);
+      budget->LeftOut(table.FullOfBytes ? platform::TBudgetKind::ShaderBytes : platform::TBudgetKind::Shaders, name);
       continue;
     }
     std::optional<std::vector<std::uint8_t>> bytes;
@@ -83,10 +86,15 @@ TShaderTable LoadShaderTable(const TShaderSource& source, platform::TBudget* bud
     } else {
       ReadShaderScript(name, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
                        table);
-      if (table.Full) budget->LeftOut(platform::TBudgetKind::Shaders, "the rest of " + name);
+      if (table.Full)
+        budget->LeftOut(table.FullOfBytes ? platform::TBudgetKind::ShaderBytes : platform::TBudgetKind::Shaders,
+                        "the rest of " + name);
     }
   }
-  if (budget) budget->Take(platform::TBudgetKind::Shaders, table.Shaders.size(), "");
+  if (budget) {
+    budget->Take(platform::TBudgetKind::Shaders, table.Shaders.size(), "");
+    budget->Take(platform::TBudgetKind::ShaderBytes, table.Bytes, "");
+  }
   return table;
 }
 

@@ -118,7 +118,12 @@ struct TShaderTable {
   // At most this many shaders are kept. A new name past it makes the table Full, and reading
   // stops there: nothing after it could be kept.
   std::size_t MostShaders = SIZE_MAX;
+  // ... and at most this many bytes of what they hold (ShaderBytes): a count alone lets 32
+  // stages of 8 texture-coordinate changes each through in every one of them.
+  std::size_t MostBytes = SIZE_MAX;
+  std::size_t Bytes = 0;
   bool Full = false;
+  bool FullOfBytes = false;  // Full by MostBytes rather than MostShaders
 
   const TShader* Find(std::string_view name) const;
 };

@@ -48,8 +48,12 @@ TDecoded<TBMPError> DecodeBMP(std::span<const std::uint8_t> bytes, std::size_t m
   if (height > 65535) return fail(TBMPError::BadSize);
   const std::size_t w = static_cast<std::size_t>(width);
   const std::size_t h = static_cast<std::size_t>(height);
-  if (w > maxSide || h > maxSide || !FitsInMemory(w, h, 3, maxPixels))
-    return fail(TBMPError::TooLarge);
+  if (w > maxSide || h > maxSide || !FitsInMemory(w, h, 3, maxPixels)) {
+    fail(TBMPError::TooLarge);
+    result.Image.Width = static_cast<std::uint16_t>(w);
+    result.Image.Height = static_cast<std::uint16_t>(h);
+    return result;
+  }
 
   const std::uint64_t paletteEnd = kHeadersSize + 4ull * coloursUsed;
   if (paletteEnd > bytes.size()) return fail(TBMPError::ShortPalette);

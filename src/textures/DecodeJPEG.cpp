@@ -1,4 +1,5 @@
 // JPEG decoding through libjpeg's IJG interface, from a picture already in memory.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 
@@ -65,6 +66,8 @@ void RunDecoder(jpeg_decompress_struct* info, TErrorManager* errors,
   if (info->image_width > maxSide || info->image_height > maxSide ||
       !FitsInMemory(info->image_width, info->image_height, 4, maxPixels)) {
     result->Error = TJPEGError::TooLarge;
+    result->Image.Width = static_cast<std::uint16_t>(std::min<JDIMENSION>(info->image_width, 65535));
+    result->Image.Height = static_cast<std::uint16_t>(std::min<JDIMENSION>(info->image_height, 65535));
     return;
   }
   // Every 8 x 8 block costs at least one bit of entropy-coded data in any complete picture (a

@@ -1,6 +1,7 @@
 // PNG decoding through libpng's simplified interface, which reads every colour type, bit depth
 // and interlacing and converts to 8-bit RGB(A). Its errors come back as a result and a message:
 // libpng's own error exit is taken inside the library and never crosses this code.
+#include <algorithm>
 #include <png.h>
 
 #include <memory>
@@ -38,6 +39,8 @@ TPNGDecoded DecodePNG(std::span<const std::uint8_t> bytes, std::size_t maxPixels
   if (image.width > maxSide || image.height > maxSide ||
       !FitsInMemory(image.width, image.height, channels, maxPixels)) {
     result.Error = TPNGError::TooLarge;
+    result.Image.Width = static_cast<std::uint16_t>(std::min<png_uint_32>(image.width, 65535));
+    result.Image.Height = static_cast<std::uint16_t>(std::min<png_uint_32>(image.height, 65535));
     return result;
   }
   const std::uint64_t leastRaw = std::uint64_t{image.height} * (1 + (std::uint64_t{image.width} + 7) / 8);

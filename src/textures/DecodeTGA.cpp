@@ -70,6 +70,8 @@ TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes, std::size_t m
   if (width > maxSide || height > maxSide ||
       !FitsInMemory(width, height, static_cast<std::uint64_t>(bytesPerPixel), maxPixels)) {
     result.Error = TTGAError::TooLarge;
+    result.Image.Width = width;
+    result.Image.Height = height;
     return result;
   }
   if (bytes.size() - kHeaderSize < idLength) {

@@ -44,7 +44,8 @@ inline bool FitsInMemory(std::uint64_t width, std::uint64_t height, std::uint64_
 template <class TError>
 struct TDecoded {
   TError Error = TError::None;
-  TImage Image;  // meaningful only when Error is None
+  TImage Image;  // meaningful only when Error is None; after TooLarge, Width and Height hold the
+                 // sides the header claims (at most 65535), to tell a side limit from a pixel one
   bool Ok() const { return Error == TError::None; }
 };
 

@@ -3,6 +3,7 @@
 #include "platform/Messages.h"
 #include "textures/ImageDecode.h"
 #include "textures/ImageRead.h"
+#include "textures/PixelBudget.h"
 #include "textures/TextureResources.h"
 #include "textures/Textures.h"
 
@@ -30,7 +31,7 @@ std::optional<TReadImage> ReadBMPImage(const std::string& imageFileName, bool fr
   }
 
   const std::uint32_t largestSide = largestSideOf();
-  auto decoded = DecodeBMP(bytes, kNoPixelLimit, largestSide);
+  auto decoded = DecodeBMP(bytes, PixelsAllowed(), largestSide);
   const std::string unableToRead = "Unable to read from resource - " + imageFileName;
   switch (decoded.Error) {
     case TBMPError::None:
@@ -46,10 +47,12 @@ std::optional<TReadImage> ReadBMPImage(const std::string& imageFileName, bool fr
     case TBMPError::BadSize:
       return refuse("Bitmap size not supported");
     case TBMPError::TooLarge:
+      if (LeftOutByPixelBudget(decoded.Image.Width, decoded.Image.Height, largestSide, imageFileName)) return std::nullopt;
       return refuse("Bitmap sides above " + std::to_string(largestSide) + " pixels not supported");
     case TBMPError::DataTooSmall:
       return refuse("Bitmap data too small for 24-bit pixels");
   }
+  if (!ChargePixels(decoded.Image.Pixels.size(), imageFileName)) return std::nullopt;
   if (fromResource) fileBytes.assign(bytes.begin(), bytes.end());
   return TReadImage{std::move(decoded.Image), std::move(fileBytes)};
 }

@@ -3,6 +3,7 @@
 #include "platform/Messages.h"
 #include "textures/ImageDecode.h"
 #include "textures/ImageRead.h"
+#include "textures/PixelBudget.h"
 #include "textures/TextureResources.h"
 #include "textures/Textures.h"
 
@@ -30,7 +31,7 @@ std::optional<TReadImage> ReadJPGImage(const std::string& imageFileName, bool fr
   }
 
   const std::uint32_t largestSide = largestSideOf();
-  auto decoded = DecodeJPEG(bytes, kNoPixelLimit, largestSide);
+  auto decoded = DecodeJPEG(bytes, PixelsAllowed(), largestSide);
   switch (decoded.Error) {
     case TJPEGError::None:
       break;
@@ -39,6 +40,7 @@ std::optional<TReadImage> ReadJPGImage(const std::string& imageFileName, bool fr
       platform::ShowMessage(couldNotLoad, "BMP Unit");
       return std::nullopt;
     case TJPEGError::TooLarge:
+      if (LeftOutByPixelBudget(decoded.Image.Width, decoded.Image.Height, largestSide, imageFileName)) return std::nullopt;
       platform::ShowMessage(couldNotLoad + ". Sides above " + std::to_string(largestSide) +
                                 " pixels not supported.", "BMP Unit");
       return std::nullopt;
@@ -52,6 +54,7 @@ std::optional<TReadImage> ReadJPGImage(const std::string& imageFileName, bool fr
     case TJPEGError::Decode:
       throw EJPEGError(decoded.LibraryCode);
   }
+  if (!ChargePixels(decoded.Image.Pixels.size(), imageFileName)) return std::nullopt;
   if (fromResource) fileBytes.assign(bytes.begin(), bytes.end());
   return TReadImage{std::move(decoded.Image), std::move(fileBytes)};
 }

@@ -4,6 +4,7 @@
 #include "platform/Messages.h"
 #include "textures/ImageDecode.h"
 #include "textures/ImageRead.h"
+#include "textures/PixelBudget.h"
 #include "textures/TextureResources.h"
 #include "textures/Textures.h"
 
@@ -39,7 +40,7 @@ std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fr
   }
 
   const std::uint32_t largestSide = largestSideOf();
-  auto decoded = DecodeTGA(bytes, kNoPixelLimit, largestSide);
+  auto decoded = DecodeTGA(bytes, PixelsAllowed(), largestSide);
   switch (decoded.Error) {
     case TTGAError::None:
       break;
@@ -53,12 +54,14 @@ std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fr
     case TTGAError::BadDepth:
       return refuse(". Only 24 and 32 bit TGA files supported.");
     case TTGAError::TooLarge:
+      if (LeftOutByPixelBudget(decoded.Image.Width, decoded.Image.Height, largestSide, imageFileName)) return std::nullopt;
       return refuse(". Sides above " + std::to_string(largestSide) + " pixels not supported.");
     case TTGAError::ShortData:
       if (fromResource) return unableToRead();
       platform::ShowMessage("Couldn't read file \"" + imageFileName + "\".", "TGA File Error");
       return std::nullopt;
   }
+  if (!ChargePixels(decoded.Image.Pixels.size(), imageFileName)) return std::nullopt;
   if (fromResource) fileBytes.assign(bytes.begin(), bytes.end());
   return TReadImage{std::move(decoded.Image), std::move(fileBytes)};
 }

@@ -1,6 +1,9 @@
 #include "textures/TopFirstPicture.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "textures/PixelBudget.h"
 
 namespace textures {
 namespace {
@@ -79,23 +82,36 @@ TTopFirstPicture DecodeTopFirstRGB(std::span<const std::uint8_t> bytes, const st
                                    std::uint32_t maxSide, std::size_t maxPixels) {
   TTopFirstPicture picture;
   const std::string extension = LowerExtension(fileName);
+  maxPixels = std::min(maxPixels, PixelsAllowed());
+  // Sides within the limit, yet refused: the run's budget of pixels is what refused them.
+  const auto leftOut = [&](const TImage& claimed) {
+    picture.LeftOutByBudget = LeftOutByPixelBudget(claimed.Width, claimed.Height, maxSide, fileName);
+  };
   if (extension == ".tga") {
     const auto decoded = DecodeTGA(bytes, maxPixels, maxSide);
     picture.Error = TGAError(decoded.Error, maxSide);
+    if (decoded.Error == TTGAError::TooLarge) leftOut(decoded.Image);
     // Descriptor bit 5: the first stored row is the top one.
     if (decoded.Ok()) TakeRows(decoded.Image, (bytes[17] & 0x20) == 0, picture);
   } else if (extension == ".png") {
     const TPNGDecoded decoded = DecodePNG(bytes, maxPixels, maxSide);
     picture.Error = PNGError(decoded, maxSide);
+    if (decoded.Error == TPNGError::TooLarge) leftOut(decoded.Image);
     if (decoded.Ok()) TakeRows(decoded.Image, true, picture);
   } else if (extension == ".jpg" || extension == ".jpeg") {
     const TJPEGDecoded decoded = DecodeJPEG(bytes, maxPixels, maxSide);
     picture.Error = JPEGError(decoded, maxSide);
+    if (decoded.Error == TJPEGError::TooLarge) leftOut(decoded.Image);
     if (decoded.Ok()) TakeRows(decoded.Image, true, picture);
   } else {
     picture.Error = "not a .tga, .png or .jpg file";
   }
   if (picture.Ok() && (picture.Width == 0 || picture.Height == 0)) picture.Error = "an empty picture";
+  if (picture.Ok() && !ChargePixels(picture.Rgb.size(), fileName)) {
+    picture = {};
+    picture.Error = "left out: the budget of decoded pixels is spent";
+    picture.LeftOutByBudget = true;
+  }
   return picture;
 }
 

@@ -16,6 +16,7 @@ struct TTopFirstPicture {
   std::uint32_t Width = 0, Height = 0;
   std::vector<std::uint8_t> Rgb;  // Height rows of Width x 3 bytes, the top row first; no alpha
   std::string Error;              // why the picture cannot be had; empty when it can
+  bool LeftOutByBudget = false;   // refused by the run's budget of decoded pixels, which says so
   bool Ok() const { return Error.empty(); }
 };
 

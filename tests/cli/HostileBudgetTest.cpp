@@ -16,6 +16,7 @@
 #include "level/Q3BSP_surfaces.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
+#include "support/Md3Writer.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 #include "support/ZipWriter.h"
@@ -229,10 +230,60 @@ std::vector<TBudgetCase> FileCases() {
   };
 }
 
+// What small files claim to build: pictures of 8192 x 8192 pixels in a few bytes of run-length
+// TGA, one large model placed 150 times, scripts of shaders of 32 stages of 8 tcMods each.
+std::vector<TBudgetCase> BuiltCases() {
+  TBytes claim = testsupport::TGAHeader(8192, 8192, {.ImageType = 10, .Depth = 32});
+  claim.insert(claim.end(), {0xff, 1, 2, 3, 4});
+  testsupport::TMd3Writer model;
+  for (int s = 0; s < 8; ++s) {
+    testsupport::TMd3SurfaceSpec surface;
+    surface.Name = "s" + std::to_string(s);
+    for (int v = 0; v < 4096; ++v) {
+      surface.Positions.push_back({static_cast<float>(v % 64), static_cast<float>(v / 64), 0});
+      surface.Coords.push_back({0, 0});
+    }
+    for (int t = 0; t < 8192 * 3; ++t) surface.Indices.push_back(static_cast<std::uint32_t>(t % 4096));
+    model.Surfaces.push_back(surface);
+  }
+  const TBytes md3 = model.Bytes();
+  std::string stages;
+  for (int k = 0; k < 32; ++k) stages += "{\nmap tex/img.tga\n"
+                                         "tcMod scroll 1 1\ntcMod scroll 1 1\ntcMod scroll 1 1\ntcMod scroll 1 1\n"
+                                         "tcMod scroll 1 1\ntcMod scroll 1 1\ntcMod scroll 1 1\ntcMod scroll 1 1\n}\n";
+  std::string script;
+  for (int i = 0; i < 3000; ++i) script += "textures/s" + std::to_string(i) + "\n{\n" + stages + "}\n";
+  return {
+      {"six run-length TGAs claiming 8192 x 8192", With(kShot, kFromData),
+       [claim](const fs::path& base) {
+         LevelWith({"tex/p0", "tex/p1", "tex/p2", "tex/p3", "tex/p4", "tex/p5"})(base);
+         std::vector<testsupport::TRawEntry> entries{testsupport::DeflatedEntry("tex/p0.tga", std::string(claim.begin(), claim.end()))};
+         for (int i = 1; i < 6; ++i) entries.push_back(Sharing("tex/p" + std::to_string(i) + ".tga", 0));
+         WriteArchive(base / "data/images.pk3", entries);
+       },
+       0, 1, "the budget of 192 MiB of decoded pixels is spent; left out: tex/p0.tga, tex/p1.tga, tex/p2.tga and 3 more"},
+      {"150 items of one large model", With(With(kShot, {"--full"}), kFromData),
+       [md3](const fs::path& base) {
+         TBspWriter w = Patches(0, 3, 60000);
+         for (int i = 0; i < 150; ++i) w.Entities += "{\"classname\" \"item_armor_body\" \"origin\" \"" + std::to_string(i) + " 0 8\"}";
+         w.WriteTo(base / "maps/hostile.bsp");
+         WriteArchive(base / "data/models.pk3",
+                      {testsupport::DeflatedEntry("models/powerups/armor/armor_red.md3", std::string(md3.begin(), md3.end()))});
+       },
+       0, 1,
+       "the budget of 16 MiB of item geometry is spent; left out: item_armor_body (entity 11), item_armor_body "
+       "(entity 12), item_armor_body (entity 13) and 137 more"},
+      {"3,000 shaders of 32 stages of 8 tcMods", With({"--info", "--full"}, kFromData),
+       Scripts({testsupport::DeflatedEntry("scripts/a.shader", script)}), 0, 1,
+       "the budget of 32 MiB of shader stages is spent; left out: the rest of scripts/a.shader"},
+  };
+}
+
 TEST(HostileInput, WholeRunsStayWithinTheirBudgets) {
   double mostCpu = 0, mostMB = 0;
   std::vector<TBudgetCase> cases = MemoryCases();
   for (TBudgetCase& c : FileCases()) cases.push_back(std::move(c));
+  for (TBudgetCase& c : BuiltCases()) cases.push_back(std::move(c));
   for (const TBudgetCase& c : cases) {
     SCOPED_TRACE(c.Name);
     testsupport::TTempDir base;

@@ -4,6 +4,7 @@
 #include "TextureTestSupport.h"
 #include "platform/ByteReader.h"
 #include "textures/ImageDecode.h"
+#include "textures/PixelBudget.h"
 #include "textures/Textures.h"
 
 namespace texturetest {
@@ -190,6 +191,24 @@ TEST_F(TGALoadTest, EveryRefusalMessage) {
     EXPECT_EQ(slot, 0u);
     ExpectOneMessage(c.Text, c.Caption);
   }
+}
+
+// The run's budget of decoded pixels at its edge: a picture that fits is charged, the next one is
+// refused from its header without a message of the loader's, and the budget's warning names it.
+TEST_F(TGALoadTest, ThePixelBudgetRefusesFromTheHeaderAndNamesWhatItLeftOut) {
+  Write("a.tga", MakeTGA(16, 16, TBytes(16 * 16 * 4, 9), {.Depth = 32}));
+  Write("b.tga", MakeTGA(1, 1, {1, 2, 3}));
+  platform::TBudgetLimits limits;
+  limits.PixelBytes = 16 * 16 * 4;
+  platform::TBudget budget(limits);
+  const textures::TScopedPixelBudget scope(&budget);
+  GLuint a = 0, b = 0;
+  EXPECT_TRUE(LoadTexture("a.tga", a, false));
+  EXPECT_EQ(budget.Left(platform::TBudgetKind::Pixels), 0u);
+  EXPECT_FALSE(LoadTexture("b.tga", b, false));
+  EXPECT_TRUE(Messages->Messages().empty());
+  EXPECT_EQ(budget.TakeWarnings(),
+            std::vector<std::string>{"the budget of 1,024 bytes of decoded pixels is spent; left out: b.tga"});
 }
 
 TEST_F(TGALoadTest, AFileEndingInsideItsHeaderRaisesTheFileError) {

@@ -70,7 +70,12 @@ std::string HelpFooter(std::size_t keyColumn) {
                                 ", " + BudgetFigure(TBudgetKind::Tessellation, limits.TessellationBytes) +
                                 " of curved surfaces (at most " +
                                 std::to_string(limits.TessellationPerFileByte) +
-                                " bytes per byte of the level); what passes them is left out with "
+                                " bytes per byte of the level), " +
+                                BudgetFigure(TBudgetKind::Pixels, limits.PixelBytes) +
+                                " of decoded pixels (surface images, lightmap files, model skins), " +
+                                BudgetFigure(TBudgetKind::ItemGeometry, limits.ItemGeometryBytes) +
+                                " of item geometry, " + BudgetFigure(TBudgetKind::ShaderBytes, limits.ShaderBytes) +
+                                " of shader stages; what passes them is left out with "
                                 "one warning (see README.md, \"What input may cost\")",
                  keyColumn);
   text += "\n*Environment*\n";

@@ -52,9 +52,11 @@ void PrintBudgetSummary(const platform::TBudget* budget) {
   };
   std::fprintf(stderr,
                "bspwalk: budgets used: %s inflated from archives, %s read from disk, %s kept, %s "
-               "of curved surfaces\n",
+               "of curved surfaces, %s of decoded pixels, %s of item geometry, %s of shader stages\n",
                used(TBudgetKind::Inflated).c_str(), used(TBudgetKind::ReadFromDisk).c_str(),
-               used(TBudgetKind::Shaders).c_str(), used(TBudgetKind::Tessellation).c_str());
+               used(TBudgetKind::Shaders).c_str(), used(TBudgetKind::Tessellation).c_str(),
+               used(TBudgetKind::Pixels).c_str(), used(TBudgetKind::ItemGeometry).c_str(),
+               used(TBudgetKind::ShaderBytes).c_str());
 }
 
 void PrintShadingSummary(const TQuake3BSP& level) {
