@@ -22,6 +22,7 @@
 #include "render/Q3BSP_render.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
+#include "render/RenderCache.h"
 
 namespace fs = std::filesystem;
 
@@ -92,6 +93,7 @@ void BM_Tessellate(benchmark::State& state, const std::string& map) {
 struct TLoaded {
   TFolder Folder;
   TQuake3BSP Level;
+  TRenderCache Cache;
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) : Folder(map) {
     testsupport::TScopedWorkingDir workingDir(Folder.Dir.Path());
@@ -110,7 +112,7 @@ void BM_Frame(benchmark::State& state, const std::string& map) {
   Context();
   bench::SetStartUpState();
   bench::BeginFrame(spot);
-  level.RenderLevel(spot.Eye, all);
+  level.RenderLevel(spot.Eye, all, loaded.Cache);
   const std::int32_t visibleFaces = VisibleFaceCount;
   const std::int64_t triangles = FrameTriangleCount(level, all);
   // The visible faces a frame with every surface draws, one batch per texture or lightmap.
@@ -119,7 +121,7 @@ void BM_Frame(benchmark::State& state, const std::string& map) {
 
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    renderMs.push_back(bench::TimedFrame(spot, [&] { level.RenderLevel(spot.Eye, all); }));
+    renderMs.push_back(bench::TimedFrame(spot, [&] { level.RenderLevel(spot.Eye, all, loaded.Cache); }));
   };
   const auto floorFrame = [&] {
     floorMs.push_back(bench::TimedFrame(spot, [&] { bench::DrawFloor(textureBatches, lightmapBatches); }));

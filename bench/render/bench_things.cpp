@@ -20,6 +20,7 @@
 #include "render/ShaderStages.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
+#include "render/RenderCache.h"
 
 namespace fs = std::filesystem;
 
@@ -62,6 +63,7 @@ TRenderOptions FullFrame() {
 
 struct TLoaded {
   TQuake3BSP Level;
+  TRenderCache Cache;
   std::vector<double> LoadMs, ItemsMs, ImagesMs;  // three loads each
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) {
@@ -116,7 +118,7 @@ void BM_BrushModelPass(benchmark::State& state, const std::string& map) {
     passMs.push_back(Milliseconds(TClock::now() - start) / kPasses);
     start = TClock::now();
     bench::BeginFrame(*spot);
-    level.RenderLevel(spot->Eye, FullFrame());
+    level.RenderLevel(spot->Eye, FullFrame(), loaded.Cache);
     glFinish();
     frameMs.push_back(Milliseconds(TClock::now() - start));
   }
@@ -249,11 +251,11 @@ void BM_FullFrame(benchmark::State& state, const std::string& map) {
   bench::Context();
   bench::SetStartUpState();
   bench::BeginFrame(*spot);
-  level.RenderLevel(eye, FullFrame());
+  level.RenderLevel(eye, FullFrame(), loaded.Cache);
   const TFloor floor = BuildFloor(level, eye);
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, FullFrame()); }));
+    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, FullFrame(), loaded.Cache); }));
   };
   const auto floorFrame = [&] {
     floorMs.push_back(bench::TimedFrame(*spot, [&] { DrawFloor(level, floor, eye); }));

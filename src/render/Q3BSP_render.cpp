@@ -17,6 +17,7 @@
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
 #include "render/Q3BSP_viewmodes.h"
+#include "render/RenderCache.h"
 
 // The level model holds texture names and triangle indices as std::uint32_t, which the passes hand
 // to the GL as they are.
@@ -51,7 +52,7 @@ void FinishFrame(TQuake3BSP& level, const TVector& markFrom, const TRenderOption
 
 }  // namespace
 
-void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& options) {
+void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& options, TRenderCache& cache) {
   // With every surface drawn, faces that have nothing to draw (billboards, refused curved
   // surfaces) are neither given pointers nor counted; without, the plain frame call for call.
   const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
@@ -76,12 +77,12 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     return;
   }
   if (options.Shaders && !Shading.States.empty()) {
-    RenderShaded(*this, cameraPosition, options);
+    RenderShaded(*this, cache, cameraPosition, options);
     FinishFrame(*this, markFrom, options);
     return;
   }
   if (options.Fast) {  // render/FastPath.cpp
-    DrawFastSurfaces(*this, cameraPosition, options);
+    DrawFastSurfaces(*this, cache, cameraPosition, options);
     FinishFrame(*this, markFrom, options);
     return;
   }
@@ -121,7 +122,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     }
   }
   // Faces lit by their vertices, in the same way (Q3BSP_vertexlight.cpp).
-  if (options.VertexLight) DrawVertexLitFaces(*this, Lighting.VertexLitFaces, allSurfaces);
+  if (options.VertexLight) DrawVertexLitFaces(*this, cache.VertexLit, Lighting.VertexLitFaces, allSurfaces);
 
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);

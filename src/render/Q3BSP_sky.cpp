@@ -59,7 +59,7 @@ void DrawBox(const TLevelShading& shading) {
 }
 
 // The sky shader's stages over the box, each with its blend and texture matrix of this frame.
-void DrawClouds(TLevelShading& shading, TShadedFrame& frame) {
+void DrawClouds(const TLevelShading& shading, TShadedFrame& frame) {
   const TShadedSurface& sky = shading.Sky;
   BuildDome(frame, sky.Shader->CloudHeight);
   TStageState state;
@@ -103,7 +103,8 @@ TTexCoord CloudCoords(const TVector& d, float height) {
 // matrix its caller works on is selected again afterwards: the frame and the overview go on with
 // the projection matrix after the level, and their later transforms would otherwise land on the
 // model-view matrix.
-void DrawSky(TLevelShading& shading, const TVector& eye, const std::array<GLint, 4>& cloudArea) {
+void DrawSky(const TLevelShading& shading, TShadedFrame& frame, const TVector& eye,
+             const std::array<GLint, 4>& cloudArea) {
   const bool clouds = shading.Sky.Shader && !shading.Sky.Plan.Stages.empty() && shading.SkyClouds != 0;
   if (shading.SkyBox.empty() && !clouds) return;
   GLint matrixModeWas = GL_PROJECTION;
@@ -122,7 +123,7 @@ void DrawSky(TLevelShading& shading, const TVector& eye, const std::array<GLint,
   if (clouds && cloudArea[2] > 0 && cloudArea[3] > 0) {
     OpenGL.glScissor(cloudArea[0], cloudArea[1], cloudArea[2], cloudArea[3]);
     OpenGL.glEnable(GL_SCISSOR_TEST);
-    DrawClouds(shading, ShadedFrame(shading));
+    DrawClouds(shading, frame);
     OpenGL.glDisable(GL_SCISSOR_TEST);
   }
   OpenGL.glPopMatrix();

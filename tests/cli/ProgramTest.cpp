@@ -18,6 +18,7 @@
 #include "support/Picture.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
+#include "render/RenderCache.h"
 
 namespace fs = std::filesystem;
 using clitest::ReadPNG;
@@ -294,6 +295,7 @@ TEST_F(RealLevel, InfoAndAtAgreeWithTheLoadedLevel) {
   platform::TOffscreenGLContext context(64, 64);
   LoadOpenGL("opengl32.dll");
   TQuake3BSP level;
+  TRenderCache cache;
   {
     testsupport::TMessageCapture quiet;
     testsupport::TScopedWorkingDir inBase(base.Dir.Path());
@@ -348,7 +350,7 @@ TEST_F(RealLevel, InfoAndAtAgreeWithTheLoadedLevel) {
   for (std::size_t i = 0; i < positions.size(); ++i) {
     SCOPED_TRACE(lines[i]);
     const json at = json::parse(lines[i]);
-    level.RenderLevel(positions[i]);
+    level.RenderLevel(positions[i], {}, cache);
     const std::int32_t leaf = level.FindLeaf(positions[i]);
     EXPECT_EQ(at["Leaf"], leaf);
     EXPECT_EQ(at["Cluster"], level.Leaves[static_cast<std::size_t>(leaf)].Cluster);

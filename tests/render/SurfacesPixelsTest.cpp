@@ -18,6 +18,7 @@
 #include "support/BspWriter.h"
 #include "support/RealLevels.h"
 #include "support/TestSupport.h"
+#include "render/RenderCache.h"
 
 namespace {
 
@@ -89,7 +90,8 @@ class SurfacesPixels : public ::testing::Test {
     glViewport(0, 0, width, height);
     glClearColor(1, 0, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    level.RenderLevel(eye, options);
+    TRenderCache cache;
+    level.RenderLevel(eye, options, cache);
     return ReadBack(width, height);
   }
   static std::vector<std::uint8_t> ReadBack(int width, int height) {

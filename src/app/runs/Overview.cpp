@@ -203,7 +203,7 @@ int RunOverview(const TRunOptions& options) {
   TRenderOptions render = WithViewModes(options.RenderOptions);
   render.AllFaces = true;
   render.FreezeVisibility = false;
-  Level.RenderLevel({0, 0, 0}, render);
+  Level.RenderLevel({0, 0, 0}, render, LevelRenderCache);
 
   std::vector<std::uint8_t> pixels = ReadFramePixels(size.Width, size.Height);
   bool drawn = false;

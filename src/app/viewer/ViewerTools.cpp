@@ -164,6 +164,7 @@ void RunToolsBeforeFrame(float now) {
   if (ViewModes.Watch) watched = StampOf(ViewModes.LevelPath);
   // A failure stays on screen until the next reload: the level shown is not the file's.
   if (reason.empty()) {
+    LevelRenderCache = {};
     SetNote("Reloaded " + ViewModes.LevelPath, now + kNoteMs);
     RestartClock();
   } else {
