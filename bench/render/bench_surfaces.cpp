@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/runs/LevelFile.h"
 #include "level/BSPFile.h"
+#include "level/LevelFile.h"
 #include "level/Patch.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
@@ -42,7 +42,7 @@ struct TFolder {
   std::string MapPath;
   explicit TFolder(const std::string& map) {
     MapPath = testsupport::ExtractOpenArena("pak1-maps.pk3", {"maps/" + map + ".bsp"}) + "/maps/" + map + ".bsp";
-    testsupport::InstallOpenArenaImages(app::TLevelFile(MapPath).TextureNames(), Dir.Path());
+    testsupport::InstallOpenArenaImages(TLevelFile(MapPath).TextureNames(), Dir.Path());
     fs::create_directory(Dir / "lgmp");
   }
 };

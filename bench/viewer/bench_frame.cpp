@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/runs/LevelFile.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
+#include "level/LevelFile.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
@@ -40,7 +40,7 @@ double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>
 std::string PrepareLevel(const std::string& bsp) {
   const std::string root = testsupport::ExtractOpenArena("pak1-maps.pk3", {bsp});
   std::vector<std::string> patterns;
-  for (const std::string& name : app::TLevelFile(root + "/" + bsp).TextureNames()) {
+  for (const std::string& name : TLevelFile(root + "/" + bsp).TextureNames()) {
     patterns.push_back(name + ".jpg");
     patterns.push_back(name + ".tga");
   }

@@ -15,6 +15,7 @@
 #include "data/SearchPath.h"
 #include "level/BSPFile.h"
 #include "level/LightmapFiles.h"
+#include "level/SpawnPoints.h"
 #include "level/Things.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -170,7 +171,7 @@ void Report(const TCommandLine& options, const std::string& text) {
 std::vector<TSpawnPoint> SpawnPointsOf(const std::string& levelPath) {
   try {
     const TLevelFile file(levelPath);
-    return FindSpawnPoints(ParseEntities(file.EntitiesText()));
+    return LevelSpawnPoints(file);
   } catch (const std::exception&) {
     return {};
   }

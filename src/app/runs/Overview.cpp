@@ -19,6 +19,7 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "genom/genom.h"
+#include "level/SpawnPoints.h"
 
 namespace app {
 namespace {
@@ -166,8 +167,7 @@ std::array<std::uint8_t, 3> SpawnMarkColour(const std::string& className) {
 int RunOverview(const TRunOptions& options) {
   const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
   if (!loaded) return 1;
-  const std::vector<TSpawnPoint> spawns =
-      FindSpawnPoints(ParseEntities(loaded->File.EntitiesText()));
+  const std::vector<TSpawnPoint> spawns = LevelSpawnPoints(loaded->File);
   const TWindowSize size = options.Size.value_or(kDefaultSize);
   const auto fail = [&](const std::string& reason) {
     std::cerr << "bspwalk: --overview " << options.LevelPath << ": " << reason << "\n";
