@@ -17,8 +17,8 @@
 #include "gl/Multitexture.h"
 #include "level/Q3BSP.h"
 #include "render/FastPath.h"
-#include "support/BenchFrame.h"
 #include "render/RenderCache.h"
+#include "support/BenchFrame.h"
 
 namespace {
 

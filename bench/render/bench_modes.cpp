@@ -14,8 +14,8 @@
 
 #include "app/viewer/ViewModes.h"
 #include "level/Q3BSP.h"
-#include "support/BenchFrame.h"
 #include "render/RenderCache.h"
+#include "support/BenchFrame.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_visibility.h"
 #include "render/Q3BSP_render.h"
-#include "support/BenchFrame.h"
 #include "render/RenderCache.h"
+#include "support/BenchFrame.h"
 
 namespace {
 std::atomic<long> Allocations{0};

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "level/Q3BSP.h"
+#include "render/RenderCache.h"
 #include "shaders/Shaders.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
-#include "render/RenderCache.h"
 
 
 namespace {

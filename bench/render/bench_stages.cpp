@@ -19,10 +19,10 @@
 #include "level/Q3BSP.h"
 #include "render/FastPath.h"
 #include "render/Q3BSP_shaders.h"
+#include "render/RenderCache.h"
 #include "render/ShaderStages.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
-#include "render/RenderCache.h"
 
 namespace {
 

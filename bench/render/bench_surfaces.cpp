@@ -20,9 +20,9 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
-#include "render/RenderCache.h"
 
 namespace fs = std::filesystem;
 

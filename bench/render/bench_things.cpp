@@ -17,10 +17,10 @@
 #include "level/Q3BSP_surfaces.h"
 #include "level/Things.h"
 #include "render/Q3BSP_sky.h"
+#include "render/RenderCache.h"
 #include "render/ShaderStages.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
-#include "render/RenderCache.h"
 
 namespace fs = std::filesystem;
 
@@ -215,7 +215,7 @@ void DrawItems(const TQuake3BSP& level, const TFloor& floor, bool blended) {
   glDisableClientState(GL_COLOR_ARRAY);
 }
 
-void DrawFloor(TQuake3BSP& level, const TFloor& floor, const TVector& eye) {
+void DrawFloor(TQuake3BSP& level, TShadedFrame& frame, const TFloor& floor, const TVector& eye) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   Draw(floor.Opaque, false);
@@ -226,7 +226,7 @@ void DrawFloor(TQuake3BSP& level, const TFloor& floor, const TVector& eye) {
   Draw(floor.Lightmaps, false);
   glDisable(GL_BLEND);
   glDepthFunc(GL_LESS);
-  DrawSky(level.Shading, eye, SkyArea(level));
+  DrawSky(level.Shading, frame, eye, SkyArea(level, frame));
   glEnable(GL_BLEND);
   glDepthMask(GL_FALSE);
   Draw(floor.Blended, true);
@@ -258,7 +258,7 @@ void BM_FullFrame(benchmark::State& state, const std::string& map) {
     renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, FullFrame(), loaded.Cache); }));
   };
   const auto floorFrame = [&] {
-    floorMs.push_back(bench::TimedFrame(*spot, [&] { DrawFloor(level, floor, eye); }));
+    floorMs.push_back(bench::TimedFrame(*spot, [&] { DrawFloor(level, loaded.Cache.Shaded, floor, eye); }));
   };
   bench::AlternateFrames(state, renderFrame, floorFrame);
   bench::ReportFrames(state, map, renderMs, floorMs);

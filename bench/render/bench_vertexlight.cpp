@@ -14,8 +14,8 @@
 
 #include "level/Q3BSP.h"
 #include "render/Q3BSP_render.h"
-#include "support/BenchFrame.h"
 #include "render/RenderCache.h"
+#include "support/BenchFrame.h"
 
 namespace {
 
