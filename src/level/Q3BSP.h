@@ -156,6 +156,10 @@ struct TLoadTimings {
 // surface and mesh (billboards stay undrawn).
 enum class TSurfaceSet { Polygons, All };
 
+// Segments per side of a curved-surface piece: --tess's default and its largest value.
+inline constexpr std::int32_t kDefaultTessellation = 8;
+inline constexpr std::int32_t kMostTessellation = 64;
+
 // How a level is built from its file beyond the plain load. The default value is the plain load,
 // call for call; each extension adds its own fields here, off by default.
 struct TLevelOptions {
@@ -165,9 +169,9 @@ struct TLevelOptions {
   bool Shaders = false;
   shaders::TShaderSource ShaderSource;
   // All: curved surfaces are tessellated at load time into their faces' arrays and FaceIndices,
-  // at Tessellation segments per piece side (1 to 64).
+  // at Tessellation segments per piece side (1 to kMostTessellation).
   TSurfaceSet Surfaces = TSurfaceSet::Polygons;
-  std::int32_t Tessellation = 8;
+  std::int32_t Tessellation = kDefaultTessellation;
   // Game data: the level file and its surface images are read from here instead of the working
   // directory (null: the working directory, as the plain load does). An image named here that
   // cannot be read at all costs only itself (a message naming it), not the load.

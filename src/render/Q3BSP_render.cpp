@@ -28,7 +28,6 @@ std::int32_t VisibleFaceCount = 0;
 
 namespace {
 
-constexpr std::int32_t PolygonFace = 1;
 
 // A polygon's stored vertex order is not a fan order in real levels (most of them overlap
 // themselves drawn as a fan); its mesh vertices say which triangles make it, and LoadBSP turned
@@ -97,7 +96,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
       if (allSurfaces && !SurfaceDrawn(*this, face)) continue;
       OpenGL.glVertexPointer(3, GL_FLOAT, 0, FaceVertices[face].data());
       OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, FaceTexCoords[face].data());
-      if (allSurfaces || Faces[face].FaceType == PolygonFace) DrawPolygon(*this, f);
+      if (allSurfaces || Faces[face].FaceType == kPolygonFace) DrawPolygon(*this, f);
       ++VisibleFaceCount;
     }
   }
@@ -115,7 +114,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     for (const std::int32_t f : LightmapFaces[static_cast<std::size_t>(m)]) {
       const std::size_t face = static_cast<std::size_t>(f);
       if (FaceVisible[face] == 0) continue;
-      if (allSurfaces ? !SurfaceDrawn(*this, face) : Faces[face].FaceType != PolygonFace) continue;
+      if (!FrameDrawsFace(*this, face, allSurfaces)) continue;
       OpenGL.glVertexPointer(3, GL_FLOAT, 0, FaceVertices[face].data());
       OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, FaceLightmapCoords[face].data());
       DrawPolygon(*this, f);

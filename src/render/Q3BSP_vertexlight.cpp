@@ -18,7 +18,7 @@ void GatherFaces(const TQuake3BSP& level, TVertexLitBatch& batch, const std::vec
   for (const std::int32_t f : faces) {
     const std::size_t face = static_cast<std::size_t>(f);
     if (level.FaceVisible[face] == 0) continue;
-    if (allSurfaces ? !SurfaceDrawn(level, face) : level.Faces[face].FaceType != kPolygonFace) continue;
+    if (!FrameDrawsFace(level, face, allSurfaces)) continue;
     const AGLNrf3& vertices = level.FaceVertices[face];
     if (face >= level.Lighting.FaceColours.size()) continue;
     const AGLbyt4& colours = level.Lighting.FaceColours[face];

@@ -19,7 +19,7 @@ void BuildGroup(const TQuake3BSP& level, std::size_t t, bool allSurfaces, TShade
     const std::size_t face = static_cast<std::size_t>(f);
     if (level.FaceVisible[face] == 0) continue;
     // As in the plain frame: with every surface drawn only faces that are drawn count.
-    const bool drawn = allSurfaces ? SurfaceDrawn(level, face) : level.Faces[face].FaceType == kPolygonFace;
+    const bool drawn = FrameDrawsFace(level, face, allSurfaces);
     if (allSurfaces && !drawn) continue;
     ++group.Visible;
     if (!drawn || !drawnState) continue;

@@ -19,13 +19,13 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "genom/genom.h"
+#include "level/Q3BSP_surfaces.h"
 #include "level/SpawnPoints.h"
 
 namespace app {
 namespace {
 
 constexpr double kMargin = 0.05;  // of each side, around the level's bounds
-constexpr std::int32_t PolygonFace = 1;
 // Darker than any lit surface a level is likely to have, but not black, so that the empty
 // picture can be told from one whose faces came out black.
 constexpr std::uint8_t kBackground[3] = {24, 24, 32};
@@ -116,7 +116,7 @@ TOverviewFrame FitOverview(const TQuake3BSP& level, const std::vector<TSpawnPoin
   };
   std::size_t faces = 0;
   for (std::size_t f = 0; f < level.Faces.size() && f < level.FaceVertices.size(); ++f) {
-    if (level.Faces[f].FaceType != PolygonFace || level.FaceVertices[f].empty()) continue;
+    if (level.Faces[f].FaceType != kPolygonFace || level.FaceVertices[f].empty()) continue;
     ++faces;
     for (const TVector& v : level.FaceVertices[f]) include(v);
   }

@@ -55,7 +55,7 @@ struct TStartupOptions {
   std::uint16_t Width = 1024;
   std::uint16_t Height = 768;
   std::uint16_t BitsPerPixel = 32;
-  TCamera StartPose{200, 500, 700, 0, 180};
+  TCamera StartPose = kStartPose;
   // Called once start-up has loaded font and level, before the message loop (for --verbose).
   std::function<void()> Loaded;
   // How the level is loaded and drawn beyond the plain load and frame.
