@@ -303,12 +303,14 @@ int RunWithGameData(TCommandLine options) {
   const bool posed = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
                      (options.Mode == TRunMode::Benchmark && (options.Spawn || !options.Goto.empty()));
   if (!options.Camera && posed && !options.Goto.empty()) {
-    std::string why;
-    options.Camera = GotoCameraPose(options.LevelPath, options.Goto, why);
-    if (!why.empty()) {
-      Report(options, options.LevelPath + ": --goto " + options.Goto + ": " + why);
+    const TGotoPose found = GotoCameraPose(options.LevelPath, options.Goto);
+    if (!found.Why.empty()) {
+      Report(options, options.LevelPath + ": --goto " + options.Goto + ": " + found.Why);
       return 1;
     }
+    // found.Unreadable is left to the run's own load, which names the file's problem as it does
+    // without --goto (and gives the same exit code).
+    options.Camera = found.Pose;
   }
   if (!options.Camera && posed) {
     const std::vector<TSpawnPoint> spawns = SpawnPointsOf(options.LevelPath);
