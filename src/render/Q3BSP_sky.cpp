@@ -27,7 +27,8 @@ constexpr std::array<std::array<float, 12>, 6> SkySides = {{
 }};
 
 // The dome: a sphere of directions around the eye, 32 steps round and 16 from the zenith down,
-// its coordinates those of the cloud layer in each direction. Made once per cloud height.
+// its coordinates those of the cloud layer in each direction. Made once, at the first frame's cloud
+// height: a level has one sky shader, so the height does not change while the cache lives.
 void BuildDome(TShadedFrame& frame, float height) {
   constexpr int kAround = 32, kDown = 16;
   if (!frame.DomePositions.empty()) return;
