@@ -15,11 +15,11 @@
 #include "level/SpawnPoints.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/Picture.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
-#include "render/RenderCache.h"
 
 namespace fs = std::filesystem;
 using clitest::ReadPNG;

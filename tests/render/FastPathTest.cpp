@@ -17,9 +17,9 @@
 #include "render/FastPath.h"
 #include "render/Frustum.h"
 #include "render/Q3BSP_render.h"
-#include "support/TestLevels.h"
-#include "support/OrthoStartUp.h"
 #include "render/RenderCache.h"
+#include "support/OrthoStartUp.h"
+#include "support/TestLevels.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include "level/VertexLight.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_lighting.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/LightmapFileWriter.h"
 #include "support/TestSupport.h"
-#include "render/RenderCache.h"
 
 namespace {
 

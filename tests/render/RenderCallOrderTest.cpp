@@ -9,8 +9,8 @@
 
 #include "gl/OpenGL.h"
 #include "render/Q3BSP_render.h"
-#include "support/TestLevels.h"
 #include "render/RenderCache.h"
+#include "support/TestLevels.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/RealLevels.h"
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
 #include "render/RenderCache.h"
+#include "support/RealLevels.h"
 
 namespace {
 

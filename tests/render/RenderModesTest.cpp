@@ -10,8 +10,8 @@
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_viewmodes.h"
-#include "support/TestLevels.h"
 #include "render/RenderCache.h"
+#include "support/TestLevels.h"
 
 namespace {
 

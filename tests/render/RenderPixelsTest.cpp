@@ -9,9 +9,9 @@
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
-#include "support/TestLevels.h"
-#include "support/OrthoStartUp.h"
 #include "render/RenderCache.h"
+#include "support/OrthoStartUp.h"
+#include "support/TestLevels.h"
 
 namespace {
 

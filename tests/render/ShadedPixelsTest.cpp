@@ -11,10 +11,10 @@
 #include "gl/OpenGL.h"
 #include "platform/Files.h"
 #include "platform/OffscreenContext.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
-#include "render/RenderCache.h"
 
 namespace {
 

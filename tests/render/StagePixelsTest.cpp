@@ -17,10 +17,10 @@
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
 #include "render/FastPath.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
-#include "render/RenderCache.h"
 
 namespace {
 

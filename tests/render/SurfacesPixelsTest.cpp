@@ -15,10 +15,10 @@
 #include "level/Q3BSP_surfaces.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/RealLevels.h"
 #include "support/TestSupport.h"
-#include "render/RenderCache.h"
 
 namespace {
 

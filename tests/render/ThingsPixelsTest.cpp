@@ -12,10 +12,10 @@
 #include "level/Things.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
-#include "support/Md3Writer.h"
-#include "support/TestLevels.h"
-#include "support/OrthoStartUp.h"
 #include "render/RenderCache.h"
+#include "support/Md3Writer.h"
+#include "support/OrthoStartUp.h"
+#include "support/TestLevels.h"
 
 namespace {
 
