@@ -12,17 +12,18 @@
 
 #include "app/cli/CommandLine.h"
 #include "app/runs/Benchmark.h"
-#include "app/runs/LevelFile.h"
 #include "app/runs/LevelReport.h"
+#include "app/runs/PositionReport.h"
 #include "level/BSPFile.h"
+#include "level/LevelFile.h"
+#include "level/SpawnPoints.h"
 
 namespace {
 
 void LevelReports(const std::uint8_t* data, std::size_t size) {
   try {
-    const app::TLevelFile file("fuzz.bsp", std::vector<std::uint8_t>(data, data + size));
-    const std::vector<app::TSpawnPoint> spawns =
-        app::FindSpawnPoints(app::ParseEntities(file.EntitiesText()));
+    const TLevelFile file("fuzz.bsp", std::vector<std::uint8_t>(data, data + size));
+    const std::vector<TSpawnPoint> spawns = LevelSpawnPoints(file);
     file.TextureNames();
     const TBSPFile records = ParseBSP(file.Data());
     const app::TLevelInfo info = app::GatherLevelInfo(file, records);
@@ -30,7 +31,7 @@ void LevelReports(const std::uint8_t* data, std::size_t size) {
     app::LevelInfoJson(info);
     TQuake3BSP level = app::VisibilityModel(records);
     std::vector<TVector> points{{0, 0, 0}, {NAN, 1, -1}, {INFINITY, -INFINITY, 0}};
-    for (const app::TSpawnPoint& spawn : spawns) points.push_back(spawn.Origin);
+    for (const TSpawnPoint& spawn : spawns) points.push_back(spawn.Origin);
     for (const TVector& point : points) app::ReportAt(level, point);
     app::FlightPath(points, 7);
     app::FlightPath(app::LeafWaypoints(level, 16), 5);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "level/LevelFile.h"
+#include "level/SpawnPoints.h"
 #include "level/Things.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

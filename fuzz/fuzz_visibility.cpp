@@ -57,6 +57,7 @@ void AddFaces(FuzzedDataProvider& input, TQuake3BSP& level) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   TQuake3BSP level;
+  TDrawLists lists;  // the render cache's part that --fast keeps
   level.Nodes = Records<TBSPNode>(input, 64);
   level.Planes = Records<TBSPPlane>(input, 16);
   level.Leaves = Records<TBSPLeaf>(input, 64);
@@ -80,10 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TRenderOptions options;
     options.Surfaces = input.ConsumeBool() ? TSurfaceSet::All : TSurfaceSet::Polygons;
     const TDrawListKey key = DrawListKey(level, position, options);
-    if (!level.DrawLists.Built || !(level.DrawLists.Key == key)) BuildDrawLists(level.DrawLists, level, key);
+    if (!lists.Built || !(lists.Key == key)) BuildDrawLists(lists, level, key);
     const TFrustum frustum = FrustumOf(ViewMatrix(position, input.ConsumeFloatingPoint<float>(),
                                                   input.ConsumeFloatingPoint<float>(), 80, 4.0 / 3));
-    for (const TDrawBatch& batch : level.DrawLists.Batches)
+    for (const TDrawBatch& batch : lists.Batches)
       for (const TFaceRun& run : batch.Faces) {
         Classify(frustum, run.Box);
         if (run.First + run.Count > batch.Indices.size()) __builtin_trap();

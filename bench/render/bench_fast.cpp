@@ -17,6 +17,7 @@
 #include "gl/Multitexture.h"
 #include "level/Q3BSP.h"
 #include "render/FastPath.h"
+#include "render/RenderCache.h"
 #include "support/BenchFrame.h"
 
 namespace {
@@ -29,6 +30,7 @@ const char* const kLevels[] = {"oa_dm1", "kaos2", "ctf_inyard"};
 // The level loaded as the plain run loads it, and once more with --full's load options.
 struct TLoaded {
   TQuake3BSP Plain, Full;
+  TRenderCache PlainCache, FullCache;  // one per level
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) {
     const std::string path = bench::MapPath(map);
@@ -53,9 +55,9 @@ struct TFloorBatch {
 };
 
 // What the last --fast frame drew, copied out of its batches.
-std::vector<TFloorBatch> FloorOf(const TQuake3BSP& level) {
+std::vector<TFloorBatch> FloorOf(const TQuake3BSP& level, const TDrawLists& lists) {
   std::vector<TFloorBatch> floor;
-  for (const TDrawBatch& batch : level.DrawLists.Batches) {
+  for (const TDrawBatch& batch : lists.Batches) {
     if (batch.FacesInView == 0) continue;
     TFloorBatch out;
     out.Image = level.SurfaceTextures[static_cast<std::size_t>(batch.Texture)];
@@ -141,12 +143,12 @@ void BM_FastFrame(benchmark::State& state, const std::string& map) {
   TRenderOptions fast;
   fast.Fast = true;
   bench::BeginFrame(*spot);
-  level.RenderLevel(spot->Eye, fast);
+  level.RenderLevel(spot->Eye, fast, loaded.PlainCache);
   const TFastFrame counts = FastFrame;
-  const std::vector<TFloorBatch> floor = FloorOf(level);
+  const std::vector<TFloorBatch> floor = FloorOf(level, loaded.PlainCache.DrawLists);
   const std::vector<double> ms = TakeTurns(state, {
-      [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye); },
-      [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, fast); },
+      [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, {}, loaded.PlainCache); },
+      [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, fast, loaded.PlainCache); },
       [&] { bench::BeginFrame(*spot); DrawFloor(floor); },
   });
   state.SetLabel(map + " start point " + std::to_string(state.range(0)));
@@ -172,8 +174,8 @@ void BM_FullFrame(benchmark::State& state, const std::string& map) {
   TRenderOptions fast = full;
   fast.Fast = true;
   const std::vector<double> ms = TakeTurns(state, {
-      [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, full); },
-      [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, fast); },
+      [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, full, loaded.FullCache); },
+      [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, fast, loaded.FullCache); },
   });
   state.SetLabel(map + " start point " + std::to_string(state.range(0)));
   state.counters["full_ms"] = ms[0];

@@ -14,6 +14,7 @@
 
 #include "app/viewer/ViewModes.h"
 #include "level/Q3BSP.h"
+#include "render/RenderCache.h"
 #include "support/BenchFrame.h"
 
 namespace {
@@ -30,6 +31,7 @@ double Median(std::vector<double> values) {
 
 struct TLoaded {
   TQuake3BSP Level;
+  TRenderCache Cache;
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) {
     {
@@ -60,7 +62,7 @@ void BM_Mode(benchmark::State& state, const std::string& map, const std::string&
   const auto frame = [&](const TRenderOptions& render, std::vector<double>& times) {
     const auto start = std::chrono::steady_clock::now();
     bench::BeginFrame(loaded.Spots[spot]);
-    loaded.Level.RenderLevel(loaded.Spots[spot].Eye, render);
+    loaded.Level.RenderLevel(loaded.Spots[spot].Eye, render, loaded.Cache);
     glFinish();
     times.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
   };

@@ -21,6 +21,7 @@
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_visibility.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/BenchFrame.h"
 
 namespace {
@@ -55,6 +56,7 @@ std::vector<std::string> MapsBySize() {
 // Loaded once per map (through Loaded), with the surface images of pak0 and pak4-textures beside it.
 struct TLoadedLevel {
   TQuake3BSP Level;
+  TRenderCache Cache;
   std::vector<TCameraSpot> Spots;  // the player start points, at eye height
   explicit TLoadedLevel(const std::string& map) {
     const std::string path = bench::MapPath(map);
@@ -155,7 +157,7 @@ void BM_Frame(benchmark::State& state, const std::string& map) {
 
   // The floor's arrays, from this position's visible faces.
   bench::BeginFrame(spot);
-  level.RenderLevel(spot.Eye);
+  level.RenderLevel(spot.Eye, {}, loaded.Cache);
   const std::int32_t visibleFaces = VisibleFaceCount;
   const std::vector<bench::TBatch> textureBatches = bench::Batches(level, level.SurfaceTextures, level.TextureFaces, &TQuake3BSP::FaceTexCoords);
   const std::vector<bench::TBatch> lightmapBatches = bench::Batches(level, level.LightmapTextures, level.LightmapFaces, &TQuake3BSP::FaceLightmapCoords);
@@ -168,7 +170,7 @@ void BM_Frame(benchmark::State& state, const std::string& map) {
     const auto start = std::chrono::steady_clock::now();
     bench::BeginFrame(spot);
     const long before = Allocations.load();
-    level.RenderLevel(spot.Eye);
+    level.RenderLevel(spot.Eye, {}, loaded.Cache);
     allocations += Allocations.load() - before;
     renderSubmitMs.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
     glFinish();

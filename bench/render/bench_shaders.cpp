@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "level/Q3BSP.h"
+#include "render/RenderCache.h"
 #include "shaders/Shaders.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
@@ -56,6 +57,7 @@ void BM_ReadScripts(benchmark::State& state, bool fromFiles) {
 // The level loaded with --shaders, and the time of that load beside the plain one.
 struct TLoaded {
   TQuake3BSP Level;
+  TRenderCache Cache;
   double PlainLoadMs = 0, ShadedLoadMs = 0;
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) {
@@ -170,12 +172,12 @@ void BM_ShadedFrame(benchmark::State& state, const std::string& map) {
   TRenderOptions options;
   options.Shaders = true;
   bench::BeginFrame(*spot);
-  level.RenderLevel(eye, options);
+  level.RenderLevel(eye, options, loaded.Cache);
   const TFloor floor = BuildFloor(level);
 
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, options); }));
+    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, options, loaded.Cache); }));
   };
   const auto floorFrame = [&] {
     floorMs.push_back(bench::TimedFrame(*spot, [&] {

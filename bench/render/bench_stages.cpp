@@ -19,6 +19,7 @@
 #include "level/Q3BSP.h"
 #include "render/FastPath.h"
 #include "render/Q3BSP_shaders.h"
+#include "render/RenderCache.h"
 #include "render/ShaderStages.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
@@ -34,6 +35,7 @@ constexpr double kSeconds = 1;
 struct TLoaded {
   bench::TBaseFolder Folder;
   TQuake3BSP Level;
+  TRenderCache Cache;
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) {
     testsupport::TScopedWorkingDir workingDir(Folder.Path());
@@ -56,11 +58,11 @@ TRenderOptions FullOptions(bool fast) {
 }
 
 // The draws of the last frame again, from its groups and values.
-void FloorFrame(TQuake3BSP& level, const TVector& eye, const TRenderOptions& options) {
+void FloorFrame(TQuake3BSP& level, TRenderCache& cache, const TVector& eye, const TRenderOptions& options) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  if (options.Fast) DrawFastSurfaces(level, eye, options);  // the lists are kept: no rebuild
-  DrawShadedPasses(level, eye, true, false);
+  if (options.Fast) DrawFastSurfaces(level, cache, eye, options);  // the lists are kept: no rebuild
+  DrawShadedPasses(level, cache, eye, true, false);
 }
 
 void BM_FullFrame(benchmark::State& state, const std::string& map, bool fast) {
@@ -73,17 +75,17 @@ void BM_FullFrame(benchmark::State& state, const std::string& map, bool fast) {
   bench::SetStartUpState();
   const TRenderOptions options = FullOptions(fast);
   bench::BeginFrame(*spot);
-  level.RenderLevel(eye, options);
+  level.RenderLevel(eye, options, loaded.Cache);
 
   std::vector<double> renderMs, floorMs, evaluateMs;
   const auto renderFrame = [&] {
-    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, options); }));
+    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, options, loaded.Cache); }));
     const auto evaluate = TClock::now();
-    EvaluateShadedFrame(level, eye, kSeconds);
+    EvaluateShadedFrame(level, loaded.Cache.Shaded, eye, kSeconds);
     evaluateMs.push_back(Milliseconds(TClock::now() - evaluate));
   };
   const auto floorFrame = [&] {
-    floorMs.push_back(bench::TimedFrame(*spot, [&] { FloorFrame(level, eye, options); }));
+    floorMs.push_back(bench::TimedFrame(*spot, [&] { FloorFrame(level, loaded.Cache, eye, options); }));
   };
   bench::AlternateFrames(state, renderFrame, floorFrame);
   bench::ReportFrames(state, map, renderMs, floorMs);

@@ -14,12 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "app/runs/LevelFile.h"
 #include "level/BSPFile.h"
+#include "level/LevelFile.h"
 #include "level/Patch.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_surfaces.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
 
@@ -41,7 +42,7 @@ struct TFolder {
   std::string MapPath;
   explicit TFolder(const std::string& map) {
     MapPath = testsupport::ExtractOpenArena("pak1-maps.pk3", {"maps/" + map + ".bsp"}) + "/maps/" + map + ".bsp";
-    testsupport::InstallOpenArenaImages(app::TLevelFile(MapPath).TextureNames(), Dir.Path());
+    testsupport::InstallOpenArenaImages(TLevelFile(MapPath).TextureNames(), Dir.Path());
     fs::create_directory(Dir / "lgmp");
   }
 };
@@ -92,6 +93,7 @@ void BM_Tessellate(benchmark::State& state, const std::string& map) {
 struct TLoaded {
   TFolder Folder;
   TQuake3BSP Level;
+  TRenderCache Cache;
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) : Folder(map) {
     testsupport::TScopedWorkingDir workingDir(Folder.Dir.Path());
@@ -110,7 +112,7 @@ void BM_Frame(benchmark::State& state, const std::string& map) {
   Context();
   bench::SetStartUpState();
   bench::BeginFrame(spot);
-  level.RenderLevel(spot.Eye, all);
+  level.RenderLevel(spot.Eye, all, loaded.Cache);
   const std::int32_t visibleFaces = VisibleFaceCount;
   const std::int64_t triangles = FrameTriangleCount(level, all);
   // The visible faces a frame with every surface draws, one batch per texture or lightmap.
@@ -119,7 +121,7 @@ void BM_Frame(benchmark::State& state, const std::string& map) {
 
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    renderMs.push_back(bench::TimedFrame(spot, [&] { level.RenderLevel(spot.Eye, all); }));
+    renderMs.push_back(bench::TimedFrame(spot, [&] { level.RenderLevel(spot.Eye, all, loaded.Cache); }));
   };
   const auto floorFrame = [&] {
     floorMs.push_back(bench::TimedFrame(spot, [&] { bench::DrawFloor(textureBatches, lightmapBatches); }));

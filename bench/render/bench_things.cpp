@@ -17,6 +17,7 @@
 #include "level/Q3BSP_surfaces.h"
 #include "level/Things.h"
 #include "render/Q3BSP_sky.h"
+#include "render/RenderCache.h"
 #include "render/ShaderStages.h"
 #include "support/BenchFrame.h"
 #include "support/TestSupport.h"
@@ -62,6 +63,7 @@ TRenderOptions FullFrame() {
 
 struct TLoaded {
   TQuake3BSP Level;
+  TRenderCache Cache;
   std::vector<double> LoadMs, ItemsMs, ImagesMs;  // three loads each
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) {
@@ -116,7 +118,7 @@ void BM_BrushModelPass(benchmark::State& state, const std::string& map) {
     passMs.push_back(Milliseconds(TClock::now() - start) / kPasses);
     start = TClock::now();
     bench::BeginFrame(*spot);
-    level.RenderLevel(spot->Eye, FullFrame());
+    level.RenderLevel(spot->Eye, FullFrame(), loaded.Cache);
     glFinish();
     frameMs.push_back(Milliseconds(TClock::now() - start));
   }
@@ -213,7 +215,7 @@ void DrawItems(const TQuake3BSP& level, const TFloor& floor, bool blended) {
   glDisableClientState(GL_COLOR_ARRAY);
 }
 
-void DrawFloor(TQuake3BSP& level, const TFloor& floor, const TVector& eye) {
+void DrawFloor(TQuake3BSP& level, TShadedFrame& frame, const TFloor& floor, const TVector& eye) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   Draw(floor.Opaque, false);
@@ -224,7 +226,7 @@ void DrawFloor(TQuake3BSP& level, const TFloor& floor, const TVector& eye) {
   Draw(floor.Lightmaps, false);
   glDisable(GL_BLEND);
   glDepthFunc(GL_LESS);
-  DrawSky(level.Shading, eye, SkyArea(level));
+  DrawSky(level.Shading, frame, eye, SkyArea(level, frame));
   glEnable(GL_BLEND);
   glDepthMask(GL_FALSE);
   Draw(floor.Blended, true);
@@ -249,14 +251,14 @@ void BM_FullFrame(benchmark::State& state, const std::string& map) {
   bench::Context();
   bench::SetStartUpState();
   bench::BeginFrame(*spot);
-  level.RenderLevel(eye, FullFrame());
+  level.RenderLevel(eye, FullFrame(), loaded.Cache);
   const TFloor floor = BuildFloor(level, eye);
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, FullFrame()); }));
+    renderMs.push_back(bench::TimedFrame(*spot, [&] { level.RenderLevel(eye, FullFrame(), loaded.Cache); }));
   };
   const auto floorFrame = [&] {
-    floorMs.push_back(bench::TimedFrame(*spot, [&] { DrawFloor(level, floor, eye); }));
+    floorMs.push_back(bench::TimedFrame(*spot, [&] { DrawFloor(level, loaded.Cache.Shaded, floor, eye); }));
   };
   bench::AlternateFrames(state, renderFrame, floorFrame);
   bench::ReportFrames(state, map, renderMs, floorMs);

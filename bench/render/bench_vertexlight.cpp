@@ -14,6 +14,7 @@
 
 #include "level/Q3BSP.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/BenchFrame.h"
 
 namespace {
@@ -24,6 +25,7 @@ const char* const kMaps[] = {"cbctf1", "oa_ctf2"};
 struct TLoaded {
   bench::TLevelFolder Folder;
   TQuake3BSP Level;
+  TRenderCache Cache;
   std::vector<bench::TCameraSpot> Spots;
   explicit TLoaded(const std::string& map) {
     TLevelOptions options;
@@ -84,14 +86,14 @@ void RunFrames(benchmark::State& state, const std::string& map, bool vertexLight
   bench::Context();
   bench::SetStartUpState();
   bench::BeginFrame(spot);
-  level.RenderLevel(spot.Eye, options);
+  level.RenderLevel(spot.Eye, options, loaded.Cache);
   const auto textureBatches = bench::Batches(level, level.SurfaceTextures, level.TextureFaces, &TQuake3BSP::FaceTexCoords);
   const auto lightmapBatches = bench::Batches(level, level.LightmapTextures, level.LightmapFaces, &TQuake3BSP::FaceLightmapCoords);
   const TColouredBatch vertexBatch = VertexLitBatch(level);
 
   std::vector<double> renderMs, floorMs;
   const auto renderFrame = [&] {
-    renderMs.push_back(bench::TimedFrame(spot, [&] { level.RenderLevel(spot.Eye, options); }));
+    renderMs.push_back(bench::TimedFrame(spot, [&] { level.RenderLevel(spot.Eye, options, loaded.Cache); }));
   };
   const auto floorFrame = [&] {
     floorMs.push_back(bench::TimedFrame(spot, [&] {

@@ -1,3 +1,5 @@
+#include "level/SpawnPoints.h"
+#include "level/LevelFile.h"
 #include "support/BenchFrame.h"
 
 #include <GL/glu.h>
@@ -5,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/runs/LevelFile.h"
 #include "gl/OpenGL.h"
 
 namespace fs = std::filesystem;
@@ -37,7 +38,7 @@ std::string MapPath(const std::string& map) { return MapsFolder() + "/" + map + 
 
 std::vector<TCameraSpot> StartSpots(const std::string& mapPath) {
   std::vector<TCameraSpot> spots;
-  for (const app::TSpawnPoint& spawn : app::FindSpawnPoints(app::ParseEntities(app::TLevelFile(mapPath).EntitiesText())))
+  for (const TSpawnPoint& spawn : LevelSpawnPoints(TLevelFile(mapPath)))
     spots.push_back({{spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + 32}, 90 - spawn.Angle});
   return spots;
 }

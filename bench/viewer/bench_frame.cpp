@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "app/runs/LevelFile.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
+#include "level/LevelFile.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
@@ -40,7 +40,7 @@ double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>
 std::string PrepareLevel(const std::string& bsp) {
   const std::string root = testsupport::ExtractOpenArena("pak1-maps.pk3", {bsp});
   std::vector<std::string> patterns;
-  for (const std::string& name : app::TLevelFile(root + "/" + bsp).TextureNames()) {
+  for (const std::string& name : TLevelFile(root + "/" + bsp).TextureNames()) {
     patterns.push_back(name + ".jpg");
     patterns.push_back(name + ".tga");
   }
@@ -83,6 +83,7 @@ void BM_Frame(benchmark::State& state, const std::string& bsp) {
   LoadTexture((fs::path(__FILE__).parent_path().parent_path() / "font.tga").string(), FontTexture,
               false);
   Level = TQuake3BSP{};
+  LevelRenderCache = {};
   if (!Level.LoadBSP(bsp)) {
     state.SkipWithError("level did not load");
     return;
@@ -98,7 +99,7 @@ void BM_Frame(benchmark::State& state, const std::string& bsp) {
   for (auto _ : state) {
     const TClock::time_point start = TClock::now();
     app::BeginFrameView(kWidth, kHeight, Camera);
-    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z});
+    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, {}, LevelRenderCache);
     MouseLook(Camera);
     app::EndFrameView();
     glFinish();
@@ -116,7 +117,7 @@ void BM_Frame(benchmark::State& state, const std::string& bsp) {
     // The same frame as the viewer draws it, without the waits between phases.
     const TClock::time_point plain = TClock::now();
     app::BeginFrameView(kWidth, kHeight, Camera);
-    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z});
+    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, {}, LevelRenderCache);
     MouseLook(Camera);
     app::EndFrameView();
     app::DrawHud(kWidth, kHeight, app::HudLines());
@@ -136,6 +137,7 @@ void BM_Frame(benchmark::State& state, const std::string& bsp) {
   state.counters["swap_share"] = swapMs / phases;
   state.counters["faces"] = VisibleFaceCount;
   Level = TQuake3BSP{};
+  LevelRenderCache = {};
 }
 
 BENCHMARK_CAPTURE(BM_Frame, kaos2, std::string("maps/kaos2.bsp"))->Unit(benchmark::kMillisecond)->Iterations(40);

@@ -11,6 +11,9 @@ struct TCamera {
 };
 static_assert(sizeof(TCamera) == 20);
 
+// Where the design's viewer starts, and the benchmark's flight without spawn points.
+inline constexpr TCamera kStartPose{200, 500, 700, 0, 180};
+
 // The one camera of the program; all zero until InitCamera places it.
 extern TCamera Camera;
 

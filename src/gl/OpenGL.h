@@ -2,6 +2,13 @@
 // The OpenGL 1.1 entry-point table: every function of OpenGL 1.1, resolved by name from the
 // system's GL library at start, plus ChoosePixelFormat. The lightmap upload and the level
 // renderer call through it; tests point entries at recorders to check the order of calls.
+//
+// The rule, which tests/render/RenderCallOrderTest.cpp checks for the plain frame: a frame of the
+// level makes its GL calls through this table (OpenGL.glDrawElements, OpenGL.glEnable, ...), apart
+// from glBindTexture, which the design calls directly and the test sees by putting its own in front
+// of the system's. Code that draws a level calls through the table so that such a test sees every
+// call it makes; set-up outside a frame (uploads through GLU, the heads-up text, read-back) may call
+// the GL directly.
 #include <GL/gl.h>
 
 #include <array>

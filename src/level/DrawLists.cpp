@@ -101,7 +101,7 @@ void BuildDrawLists(TDrawLists& lists, const TQuake3BSP& level, const TDrawListK
       const auto face = static_cast<std::size_t>(f);
       if (level.FaceVisible[face] == 0) continue;
       // Counted as the texture pass counts: with every surface, only faces that are drawn.
-      const bool drawn = key.AllSurfaces ? SurfaceDrawn(level, face) : level.Faces[face].FaceType == kPolygonFace;
+      const bool drawn = FrameDrawsFace(level, face, key.AllSurfaces);
       if (key.AllSurfaces && !drawn) continue;
       ++lists.VisibleFaces;
       if (rule.Blended) ++lists.BlendedFaces;

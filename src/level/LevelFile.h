@@ -1,8 +1,9 @@
 #pragma once
 // A level file read into memory: the lump directory checked against the file's size before
 // anything trusts it, what the file is when it is plainly no Quake 3 level, the entities text and
-// the texture names (which the level model does not keep), the spawn points named in the entities
-// and the world's bounds. Pure: bytes in, checked records out, no GL and no messages.
+// the texture names (which the level model does not keep) and the world's bounds; the spawn points
+// the entities name are level/SpawnPoints.h's. Pure: bytes in, checked records out, no GL and no
+// messages.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -19,12 +20,6 @@
 class ELevelFile : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
-};
-
-struct TSpawnPoint {
-  std::string ClassName;
-  TVector Origin;
-  float Angle;  // the "angle" key in degrees (turn from +X towards +Y), 0 when absent
 };
 
 class TLevelFile {
@@ -72,18 +67,6 @@ class TLevelFile {
 
 // The header's four ID bytes for a message: printable ASCII as is, anything else as \xNN.
 std::string PrintableID(const TBSPHeader& header);
-
-// The player start points among the entities (info_player_deathmatch, info_player_start,
-// team_CTF_*player, team_CTF_*spawn), in file order, whose "origin" holds three numbers.
-std::vector<TSpawnPoint> FindSpawnPoints(const std::vector<TEntity>& entities);
-
-// True for the capture-the-flag classes (team_CTF_*): team starts that repeat the level's
-// free-for-all ones.
-bool IsTeamSpawn(const TSpawnPoint& spawn);
-
-// The spawn points with a mark on each one that stands where an earlier one stands (a capture-the-
-// flag level often repeats its team spawns at the free-for-all ones).
-std::vector<bool> DuplicateSpawnPoints(const std::vector<TSpawnPoint>& spawns);
 
 // What a file that is plainly not a Quake 3 level is ("an archive: use --data", "a PNG picture",
 // "a Quake 2 level (IBSP version 38)", ...), from its first bytes; nothing when it may be one.

@@ -17,8 +17,6 @@
 
 #include "level/Q3BSP.h"
 
-inline constexpr std::int32_t kDefaultTessellation = 8;
-inline constexpr std::int32_t kMostTessellation = 64;
 // The largest grid side drawn. With N <= 64 one face gives at most 2 x (16 x 64)^2 = 2,097,152
 // triangles over (16 x 64 + 1)^2 = 1,050,625 vertices. (OpenArena's largest grid is 11 x 13.)
 inline constexpr std::int32_t kLargestPatchSide = 33;

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "genom/genom.h"
-#include "level/DrawLists.h"
 #include "level/LevelThings.h"
 #include "level/Q3BSP_lighting.h"
 #include "shaders/Shaders.h"
@@ -157,6 +156,10 @@ struct TLoadTimings {
 // surface and mesh (billboards stay undrawn).
 enum class TSurfaceSet { Polygons, All };
 
+// Segments per side of a curved-surface piece: --tess's default and its largest value.
+inline constexpr std::int32_t kDefaultTessellation = 8;
+inline constexpr std::int32_t kMostTessellation = 64;
+
 // How a level is built from its file beyond the plain load. The default value is the plain load,
 // call for call; each extension adds its own fields here, off by default.
 struct TLevelOptions {
@@ -166,9 +169,9 @@ struct TLevelOptions {
   bool Shaders = false;
   shaders::TShaderSource ShaderSource;
   // All: curved surfaces are tessellated at load time into their faces' arrays and FaceIndices,
-  // at Tessellation segments per piece side (1 to 64).
+  // at Tessellation segments per piece side (1 to kMostTessellation).
   TSurfaceSet Surfaces = TSurfaceSet::Polygons;
-  std::int32_t Tessellation = 8;
+  std::int32_t Tessellation = kDefaultTessellation;
   // Game data: the level file and its surface images are read from here instead of the working
   // directory (null: the working directory, as the plain load does). An image named here that
   // cannot be read at all costs only itself (a message naming it), not the load.
@@ -282,9 +285,6 @@ struct TFogVolume {
   float OpaqueDistance = 0;       // units of fog through which nothing behind shows any more
 };
 
-// What a frame of the stages keeps from one frame to the next (render/ShaderStages.cpp).
-struct TShadedFrame;
-
 // What a load with TLevelOptions::Shaders decided, per texture and for the sky. Empty otherwise.
 struct TLevelShading {
   std::vector<shaders::TDrawState> States;     // per texture
@@ -304,13 +304,15 @@ struct TLevelShading {
   // The fogparms of every shader that has them (r, g, b, distance to opaque), by lower-case name.
   std::unordered_map<std::string, std::array<float, 4>> FogParms;
   std::uint32_t WhiteTexture = 0;        // $whiteimage
-  std::shared_ptr<TShadedFrame> Frame;
   std::int32_t TexturesWithoutImage = 0;
   std::int32_t FacesWithoutImage = 0;  // faces of any type whose drawn (or sky) texture has no image
   std::size_t ShaderCount = 0, ScriptCount = 0;
   // Script mistakes and images that failed to load ("file:line: text"), for --verbose.
   std::vector<shaders::TProblem> Problems;
 };
+
+// What the renderer keeps from one frame of a level to the next (render/RenderCache.h).
+struct TRenderCache;
 
 // ---- The level model. ----
 struct TQuake3BSP {
@@ -353,10 +355,6 @@ struct TQuake3BSP {
   // render/Q3BSP_shaders.cpp).
   TLevelShading Shading;
 
-  // The batches of --fast (level/DrawLists.h), kept from frame to frame while the camera's cluster
-  // stays; empty until the first such frame.
-  TDrawLists DrawLists;
-
   // Stage times of the last successful LoadBSP.
   TLoadTimings LoadTimings;
   // False when the last load went without lgmp/ (TLevelOptions::LightmapFilesOptional): the
@@ -392,8 +390,9 @@ struct TQuake3BSP {
   std::int32_t IsClusterVisible(std::int32_t current, std::int32_t test) const;
 
   // Marks the faces visible from the position and draws them: texture pass, then lightmap pass
-  // (render/Q3BSP_render.cpp).
-  void RenderLevel(const TVector& position, const TRenderOptions& options = {});
+  // (render/Q3BSP_render.cpp). What the renderer keeps from frame to frame is the cache's, which
+  // belongs to this level alone (render/RenderCache.h).
+  void RenderLevel(const TVector& position, const TRenderOptions& options, TRenderCache& cache);
 
   // Brightens a copy of the lightmap, exports it as "lgmp\lgmp<number>.jpg" and uploads it
   // (render/Q3BSP_upload.cpp).

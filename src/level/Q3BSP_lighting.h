@@ -29,11 +29,4 @@ struct TLevelLighting {
   std::vector<AGLbyt4> FaceColours;
   std::vector<std::int32_t> VertexLitFaces;
   std::vector<std::int32_t> OneSidedShadedFaces, TwoSidedShadedFaces;
-  // The visible faces of the pass gathered for one draw; kept from frame to frame so that a frame
-  // allocates nothing once the largest set has been seen.
-  struct TBatch {
-    AGLNrf3 Positions;
-    AGLbyt4 Colours;
-    std::vector<std::uint32_t> Indices;
-  } Batch;
 };

@@ -122,16 +122,17 @@ bool SurfaceDrawn(const TQuake3BSP& level, std::size_t face) {
   return (type == kPatchFace || type == kMeshFace) && level.FaceIndices[face].size() >= 3;
 }
 
+bool FrameDrawsFace(const TQuake3BSP& level, std::size_t face, bool allSurfaces) {
+  return allSurfaces ? SurfaceDrawn(level, face) : level.Faces[face].FaceType == kPolygonFace;
+}
+
 std::int64_t FrameTriangleCount(const TQuake3BSP& level, const TRenderOptions& options) {
   std::int64_t triangles = 0;
   for (const std::vector<std::int32_t>& group : level.TextureFaces) {
     for (const std::int32_t f : group) {
       const std::size_t face = static_cast<std::size_t>(f);
       if (level.FaceVisible[face] == 0) continue;
-      const bool drawn = options.Surfaces == TSurfaceSet::All
-                             ? SurfaceDrawn(level, face)
-                             : level.Faces[face].FaceType == kPolygonFace;
-      if (!drawn) continue;
+      if (!FrameDrawsFace(level, face, options.Surfaces == TSurfaceSet::All)) continue;
       const std::size_t indices = level.FaceIndices[face].size();
       triangles += indices > 0 ? static_cast<std::int64_t>(indices / 3)
                                : std::max(0, level.Faces[face].NumVertices - 2);

@@ -59,6 +59,9 @@ void TessellatePatches(TQuake3BSP& level, const TBSPFile& file, std::int32_t n,
 // or as a fan), any other type when it has triangles.
 bool SurfaceDrawn(const TQuake3BSP& level, std::size_t face);
 
+// Whether a frame draws the face: with every surface SurfaceDrawn, else polygons alone.
+bool FrameDrawsFace(const TQuake3BSP& level, std::size_t face, bool allSurfaces);
+
 // The triangles the last frame drew in its texture pass (the lightmap pass draws no others):
 // visible faces of texture groups that a frame with these options draws.
 std::int64_t FrameTriangleCount(const TQuake3BSP& level, const TRenderOptions& options);

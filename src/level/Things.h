@@ -13,6 +13,7 @@
 
 #include "level/LevelFile.h"
 #include "level/Q3BSP.h"
+#include "level/SpawnPoints.h"
 
 // The entity lump's text up to its first NUL; empty (with a warning) when it lies outside the file.
 std::string EntityLumpText(std::span<const std::uint8_t> bytes, const TBSPLump& lump,

@@ -23,7 +23,11 @@ TMessageTarget& Target() {
 }  // namespace
 
 void MessageToStandardError(const std::string& text, const std::string& caption, TMessageIcon) {
-  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  // The program's own messages already have its name as their caption.
+  if (caption == "bspwalk")
+    std::fprintf(stderr, "bspwalk: %s\n", text.c_str());
+  else
+    std::fprintf(stderr, "bspwalk: %s: %s\n", caption.c_str(), text.c_str());
   std::fflush(stderr);
 }
 
@@ -36,5 +40,9 @@ TMessageTarget SetMessageTarget(TMessageTarget target) {
   Target() = target ? std::move(target) : TMessageTarget(ShowMessageBox);
   return previous;
 }
+
+TScopedMessageTarget::TScopedMessageTarget(TMessageTarget target) : Previous(SetMessageTarget(std::move(target))) {}
+
+TScopedMessageTarget::~TScopedMessageTarget() { SetMessageTarget(std::move(Previous)); }
 
 }  // namespace platform

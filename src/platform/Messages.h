@@ -20,7 +20,21 @@ void ShowMessage(const std::string& text, const std::string& caption,
 // (an SDL message box, falling back to standard error when no box can be shown).
 TMessageTarget SetMessageTarget(TMessageTarget target);
 
-// Writes "caption: text" to standard error; the target for runs with nobody to close a box.
+// Sends the messages to `target` while the guard lives; the target before it comes back after.
+class TScopedMessageTarget {
+ public:
+  explicit TScopedMessageTarget(TMessageTarget target);
+  ~TScopedMessageTarget();
+  TScopedMessageTarget(const TScopedMessageTarget&) = delete;
+  TScopedMessageTarget& operator=(const TScopedMessageTarget&) = delete;
+
+ private:
+  TMessageTarget Previous;
+};
+
+// Writes "bspwalk: caption: text" to standard error, beginning as every other line the program
+// writes there begins ("bspwalk: text" when the caption is the program's name); the target for
+// runs with nobody to close a box, and where a box cannot be shown.
 void MessageToStandardError(const std::string& text, const std::string& caption, TMessageIcon icon);
 
 }  // namespace platform

@@ -52,8 +52,7 @@ bool AddFlare(TShadedFrame& frame, const TBSPFace& face, const TVector& eye) {
 
 }  // namespace
 
-void DrawBillboards(TQuake3BSP& level, const TVector& eye) {
-  TShadedFrame& frame = ShadedFrame(level.Shading);
+void DrawBillboards(const TQuake3BSP& level, TShadedFrame& frame, const TVector& eye) {
   if (frame.Billboards.empty()) return;
   frame.FlarePositions.clear();
   frame.FlareCoords.clear();

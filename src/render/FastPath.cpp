@@ -10,6 +10,7 @@
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
+#include "render/RenderCache.h"
 
 TFastFrame FastFrame;
 
@@ -290,9 +291,10 @@ void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame
   frame.FacesCulled = lists.BatchedFaces - frame.FacesDrawn;
 }
 
-void DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
+void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition,
+                      const TRenderOptions& options) {
   FastFrame = {};
-  TDrawLists& lists = level.DrawLists;
+  TDrawLists& lists = cache.DrawLists;
   const TDrawListKey key = DrawListKey(level, MarkedFrom(cameraPosition, options), options);
   if (!lists.Built || !(lists.Key == key)) {
     BuildDrawLists(lists, level, key);
@@ -315,7 +317,7 @@ void DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TR
     OpenGL.glDepthFunc(GL_EQUAL);
     OpenGL.glEnable(GL_BLEND);
     OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-    DrawVertexLitFaces(level, level.Lighting.VertexLitFaces, key.AllSurfaces);
+    DrawVertexLitFaces(level, cache.VertexLit, level.Lighting.VertexLitFaces, key.AllSurfaces);
     OpenGL.glDisable(GL_BLEND);
     OpenGL.glDepthFunc(GL_LESS);
   }

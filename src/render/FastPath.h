@@ -1,11 +1,13 @@
 #pragma once
-// --fast: the level's opaque surfaces drawn from the kept draw lists (level/DrawLists.h), each
+// --fast: the level's opaque surfaces drawn from the kept draw lists (level/DrawLists.h, kept in
+// the render cache), each
 // (image, lightmap) pair in one draw, faces outside the view left out, and image x lightmap in one
 // pass with two texture units: unit 0 the image as the two passes' first, unit 1 the lightmap
 // combined by MODULATE at RGB_SCALE 2, the two passes' blend of twice the product, clamped. Where
 // the GL lacks the units (gl/Multitexture.h) the same batches are drawn in the two passes.
 #include <cstdint>
 
+#include "level/DrawLists.h"
 #include "level/Q3BSP.h"
 
 // What the last --fast frame did, for the heads-up text, --at and the benchmark.
@@ -22,7 +24,8 @@ extern TFastFrame FastFrame;
 // VisibleFaceCount as the two passes count them. With --shaders, only the surfaces whose stages
 // fold into the one pass are drawn, each with its alpha test and culling; the stages draw (and
 // count) the rest.
-void DrawFastSurfaces(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
+void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition,
+                      const TRenderOptions& options);
 
 // Culls the lists' batches against the frustum (every batch's View, InView and FacesInView) and
 // counts what is left into `frame`.

@@ -39,7 +39,7 @@ bool MayCross(const TFogVolume& fog, const TVector& eye, const TVector& lo, cons
 }
 
 // The faces of one fog into the frame's fog indices and colours; true when any has fog.
-bool GatherFog(TQuake3BSP& level, TShadedFrame& frame, const TFogVolume& fog, const TVector& eye) {
+bool GatherFog(const TQuake3BSP& level, TShadedFrame& frame, const TFogVolume& fog, const TVector& eye) {
   const TLevelShading& shading = level.Shading;
   frame.FogIndices.clear();
   // A script's NaN would pass through the clamp and convert to a byte undefined.
@@ -75,11 +75,10 @@ float FogAlpha(const TFogVolume& fog, const TVector& eye, const TVector& vertex)
   return std::isfinite(alpha) ? std::clamp(alpha, 0.0f, 1.0f) : 0.0f;
 }
 
-void DrawFog(TQuake3BSP& level, const TVector& eye) {
-  TLevelShading& shading = level.Shading;
+void DrawFog(const TQuake3BSP& level, TShadedFrame& frame, const TVector& eye) {
+  const TLevelShading& shading = level.Shading;
   if (std::none_of(shading.Fogs.begin(), shading.Fogs.end(), [](const TFogVolume& f) { return !f.Planes.empty(); }))
     return;
-  TShadedFrame& frame = ShadedFrame(shading);
   FaceBounds(level, frame);
   frame.FogColours.resize(shading.Arrays.Positions.size());
   bool drawing = false;

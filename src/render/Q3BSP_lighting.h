@@ -24,11 +24,20 @@ void UploadLightmapFiles(TQuake3BSP& level, const TLevelLoad& load, const std::s
 // back as found.
 void UploadLightmapMipmaps(std::uint32_t width, std::uint32_t height, const std::vector<std::uint8_t>& rgb);
 
+// The visible faces of the vertex pass gathered for one draw; kept from frame to frame (in the
+// render cache) so that a frame allocates nothing once the largest set has been seen.
+struct TVertexLitBatch {
+  AGLNrf3 Positions;
+  AGLbyt4 Colours;
+  std::vector<std::uint32_t> Indices;
+};
+
 // The vertex pass over the faces listed (Lighting.VertexLitFaces, or a shaded list): the visible
 // ones that the frame draws (polygons; with every surface, whatever has triangles) in one draw,
 // untextured, each vertex in its brightened colour. The caller has set the lightmap pass's depth
 // test and blend. Texturing, the texture-coordinate array and the current colour are as before.
-void DrawVertexLitFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces, bool allSurfaces);
+void DrawVertexLitFaces(const TQuake3BSP& level, TVertexLitBatch& batch, const std::vector<std::int32_t>& faces,
+                        bool allSurfaces);
 
 // With shader scripts: the one-sided faces, then the two-sided ones without culling.
-void DrawShadedVertexLitFaces(TQuake3BSP& level, bool allSurfaces);
+void DrawShadedVertexLitFaces(const TQuake3BSP& level, TVertexLitBatch& batch, bool allSurfaces);

@@ -17,6 +17,7 @@
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
 #include "render/Q3BSP_viewmodes.h"
+#include "render/RenderCache.h"
 
 // The level model holds texture names and triangle indices as std::uint32_t, which the passes hand
 // to the GL as they are.
@@ -27,7 +28,6 @@ std::int32_t VisibleFaceCount = 0;
 
 namespace {
 
-constexpr std::int32_t PolygonFace = 1;
 
 // A polygon's stored vertex order is not a fan order in real levels (most of them overlap
 // themselves drawn as a fan); its mesh vertices say which triangles make it, and LoadBSP turned
@@ -51,7 +51,7 @@ void FinishFrame(TQuake3BSP& level, const TVector& markFrom, const TRenderOption
 
 }  // namespace
 
-void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& options) {
+void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& options, TRenderCache& cache) {
   // With every surface drawn, faces that have nothing to draw (billboards, refused curved
   // surfaces) are neither given pointers nor counted; without, the plain frame call for call.
   const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
@@ -76,12 +76,12 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     return;
   }
   if (options.Shaders && !Shading.States.empty()) {
-    RenderShaded(*this, cameraPosition, options);
+    RenderShaded(*this, cache, cameraPosition, options);
     FinishFrame(*this, markFrom, options);
     return;
   }
   if (options.Fast) {  // render/FastPath.cpp
-    DrawFastSurfaces(*this, cameraPosition, options);
+    DrawFastSurfaces(*this, cache, cameraPosition, options);
     FinishFrame(*this, markFrom, options);
     return;
   }
@@ -96,7 +96,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
       if (allSurfaces && !SurfaceDrawn(*this, face)) continue;
       OpenGL.glVertexPointer(3, GL_FLOAT, 0, FaceVertices[face].data());
       OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, FaceTexCoords[face].data());
-      if (allSurfaces || Faces[face].FaceType == PolygonFace) DrawPolygon(*this, f);
+      if (allSurfaces || Faces[face].FaceType == kPolygonFace) DrawPolygon(*this, f);
       ++VisibleFaceCount;
     }
   }
@@ -114,14 +114,14 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     for (const std::int32_t f : LightmapFaces[static_cast<std::size_t>(m)]) {
       const std::size_t face = static_cast<std::size_t>(f);
       if (FaceVisible[face] == 0) continue;
-      if (allSurfaces ? !SurfaceDrawn(*this, face) : Faces[face].FaceType != PolygonFace) continue;
+      if (!FrameDrawsFace(*this, face, allSurfaces)) continue;
       OpenGL.glVertexPointer(3, GL_FLOAT, 0, FaceVertices[face].data());
       OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, FaceLightmapCoords[face].data());
       DrawPolygon(*this, f);
     }
   }
   // Faces lit by their vertices, in the same way (Q3BSP_vertexlight.cpp).
-  if (options.VertexLight) DrawVertexLitFaces(*this, Lighting.VertexLitFaces, allSurfaces);
+  if (options.VertexLight) DrawVertexLitFaces(*this, cache.VertexLit, Lighting.VertexLitFaces, allSurfaces);
 
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);

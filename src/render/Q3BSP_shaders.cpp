@@ -19,6 +19,7 @@
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_sky.h"
+#include "render/RenderCache.h"
 #include "render/ShaderStages.h"
 
 namespace {
@@ -94,10 +95,12 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
   shading.WhiteTexture = MakeWhiteTexture();
 }
 
-void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool allSurfaces, bool vertexLight) {
+void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition, bool allSurfaces,
+                      bool vertexLight) {
+  TShadedFrame& frame = cache.Shaded;
   {
     TStageState state;
-    DrawShadedGroups(level, state, false);
+    DrawShadedGroups(level, frame, state, false);
     state.Finish();
   }
   if (vertexLight) {
@@ -105,22 +108,22 @@ void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool all
     OpenGL.glDepthFunc(GL_EQUAL);
     OpenGL.glEnable(GL_BLEND);
     OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-    DrawShadedVertexLitFaces(level, allSurfaces);  // Q3BSP_vertexlight.cpp
+    DrawShadedVertexLitFaces(level, cache.VertexLit, allSurfaces);  // Q3BSP_vertexlight.cpp
     OpenGL.glDisable(GL_BLEND);
     OpenGL.glDepthFunc(GL_LESS);
   }
-  DrawSky(level.Shading, cameraPosition, SkyArea(level));
-  DrawFog(level, cameraPosition);
+  DrawSky(level.Shading, frame, cameraPosition, SkyArea(level, frame));
+  DrawFog(level, frame, cameraPosition);
   {
     // Blended surfaces over everything opaque, not sorted by distance.
     TStageState state;
-    DrawShadedGroups(level, state, true);
+    DrawShadedGroups(level, frame, state, true);
     state.Finish();
   }
-  if (allSurfaces) DrawBillboards(level, cameraPosition);
+  if (allSurfaces) DrawBillboards(level, frame, cameraPosition);
 }
 
-void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options) {
+void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition, const TRenderOptions& options) {
   const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
   // The alpha test is the heads-up text's between frames; it is put back as found.
   const GLboolean alphaTestWas = OpenGL.glIsEnabled(GL_ALPHA_TEST);
@@ -129,16 +132,16 @@ void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRende
   OpenGL.glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFuncWas);
   OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
 
-  const std::int32_t visible = UpdateShadedGroups(level, allSurfaces);
+  TShadedFrame& frame = cache.Shaded;
+  const std::int32_t visible = UpdateShadedGroups(level, frame, allSurfaces);
   VisibleFaceCount += visible;
-  TShadedFrame& frame = ShadedFrame(level.Shading);
   frame.VertexLight = options.VertexLight;
   frame.OnePassDrawn = options.Fast;
-  EvaluateShadedFrame(level, cameraPosition, options.Time);
+  EvaluateShadedFrame(level, frame, cameraPosition, options.Time);
   // --fast: the surfaces that are only an image and its lightmap in one pass from the kept, culled
   // batches (render/FastPath.h); the stages draw the rest. Drawn counts both.
-  if (options.Fast) DrawFastSurfaces(level, cameraPosition, options);
-  DrawShadedPasses(level, cameraPosition, allSurfaces, options.VertexLight);
+  if (options.Fast) DrawFastSurfaces(level, cache, cameraPosition, options);
+  DrawShadedPasses(level, cache, cameraPosition, allSurfaces, options.VertexLight);
   if (options.Fast) FastFrame.FacesDrawn = visible - FastFrame.FacesCulled;
 
   OpenGL.glAlphaFunc(static_cast<GLenum>(alphaFuncWas), alphaRefWas);

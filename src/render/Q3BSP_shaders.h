@@ -19,9 +19,10 @@ void SetAlphaTest(shaders::TAlphaTest test);
 
 // A frame whose faces are marked: the texture groups brought up to date with the marks, their
 // stages evaluated at options.Time, then DrawShadedPasses.
-void RenderShaded(TQuake3BSP& level, const TVector& cameraPosition, const TRenderOptions& options);
+void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition, const TRenderOptions& options);
 
 // The draws of a frame from the groups and values it has: the opaque groups' stages, the sky, the
 // fog, the blended groups' stages and, with every surface, the billboards; with vertexLight the
 // vertex-lit faces multiplied in after the opaque groups.
-void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool allSurfaces, bool vertexLight);
+void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition, bool allSurfaces,
+                      bool vertexLight);

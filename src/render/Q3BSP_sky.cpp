@@ -27,7 +27,8 @@ constexpr std::array<std::array<float, 12>, 6> SkySides = {{
 }};
 
 // The dome: a sphere of directions around the eye, 32 steps round and 16 from the zenith down,
-// its coordinates those of the cloud layer in each direction. Made once per cloud height.
+// its coordinates those of the cloud layer in each direction. Made once, at the first frame's cloud
+// height: a level has one sky shader, so the height does not change while the cache lives.
 void BuildDome(TShadedFrame& frame, float height) {
   constexpr int kAround = 32, kDown = 16;
   if (!frame.DomePositions.empty()) return;
@@ -59,7 +60,7 @@ void DrawBox(const TLevelShading& shading) {
 }
 
 // The sky shader's stages over the box, each with its blend and texture matrix of this frame.
-void DrawClouds(TLevelShading& shading, TShadedFrame& frame) {
+void DrawClouds(const TLevelShading& shading, TShadedFrame& frame) {
   const TShadedSurface& sky = shading.Sky;
   BuildDome(frame, sky.Shader->CloudHeight);
   TStageState state;
@@ -103,7 +104,8 @@ TTexCoord CloudCoords(const TVector& d, float height) {
 // matrix its caller works on is selected again afterwards: the frame and the overview go on with
 // the projection matrix after the level, and their later transforms would otherwise land on the
 // model-view matrix.
-void DrawSky(TLevelShading& shading, const TVector& eye, const std::array<GLint, 4>& cloudArea) {
+void DrawSky(const TLevelShading& shading, TShadedFrame& frame, const TVector& eye,
+             const std::array<GLint, 4>& cloudArea) {
   const bool clouds = shading.Sky.Shader && !shading.Sky.Plan.Stages.empty() && shading.SkyClouds != 0;
   if (shading.SkyBox.empty() && !clouds) return;
   GLint matrixModeWas = GL_PROJECTION;
@@ -122,7 +124,7 @@ void DrawSky(TLevelShading& shading, const TVector& eye, const std::array<GLint,
   if (clouds && cloudArea[2] > 0 && cloudArea[3] > 0) {
     OpenGL.glScissor(cloudArea[0], cloudArea[1], cloudArea[2], cloudArea[3]);
     OpenGL.glEnable(GL_SCISSOR_TEST);
-    DrawClouds(shading, ShadedFrame(shading));
+    DrawClouds(shading, frame);
     OpenGL.glDisable(GL_SCISSOR_TEST);
   }
   OpenGL.glPopMatrix();

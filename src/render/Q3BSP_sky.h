@@ -8,6 +8,8 @@
 #include "genom/genom.h"
 #include "level/Q3BSP.h"
 
+struct TShadedFrame;  // render/ShaderStages.h
+
 // The cloud dome's radius of curvature, in level units: the cloud layer lies on a sphere this much
 // plus cloudheight around a centre this far below the eye, so it is flat overhead and falls toward
 // the horizon; its coordinates repeat every kCloudTile units on that sphere.
@@ -19,7 +21,8 @@ inline constexpr float kCloudTile = 1024.0f;
 // nothing when the load found no sky. The cloud layers only within `cloudArea` (x, y, width,
 // height in the window: where sky faces are seen; none when it is empty). Leaves the depth state,
 // culling and the matrix mode as it found them.
-void DrawSky(TLevelShading& shading, const TVector& eye, const std::array<GLint, 4>& cloudArea);
+void DrawSky(const TLevelShading& shading, TShadedFrame& frame, const TVector& eye,
+             const std::array<GLint, 4>& cloudArea);
 
 // The cloud layer's coordinates in the direction (a unit vector) from the eye, at cloud height h.
 TTexCoord CloudCoords(const TVector& direction, float height);

@@ -8,17 +8,17 @@
 
 namespace {
 
-// The visible faces of the list that a frame draws, gathered into the level's batch. Drawing them
-// face by face would cost more on a software renderer than copying their few vertices.
-void GatherFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces, bool allSurfaces) {
-  TLevelLighting::TBatch& batch = level.Lighting.Batch;
+// The visible faces of the list that a frame draws, gathered into the batch. Drawing them face by
+// face would cost more on a software renderer than copying their few vertices.
+void GatherFaces(const TQuake3BSP& level, TVertexLitBatch& batch, const std::vector<std::int32_t>& faces,
+                 bool allSurfaces) {
   batch.Positions.clear();
   batch.Colours.clear();
   batch.Indices.clear();
   for (const std::int32_t f : faces) {
     const std::size_t face = static_cast<std::size_t>(f);
     if (level.FaceVisible[face] == 0) continue;
-    if (allSurfaces ? !SurfaceDrawn(level, face) : level.Faces[face].FaceType != kPolygonFace) continue;
+    if (!FrameDrawsFace(level, face, allSurfaces)) continue;
     const AGLNrf3& vertices = level.FaceVertices[face];
     if (face >= level.Lighting.FaceColours.size()) continue;
     const AGLbyt4& colours = level.Lighting.FaceColours[face];
@@ -38,9 +38,9 @@ void GatherFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces, bool
 
 }  // namespace
 
-void DrawVertexLitFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces, bool allSurfaces) {
-  GatherFaces(level, faces, allSurfaces);
-  const TLevelLighting::TBatch& batch = level.Lighting.Batch;
+void DrawVertexLitFaces(const TQuake3BSP& level, TVertexLitBatch& batch, const std::vector<std::int32_t>& faces,
+                        bool allSurfaces) {
+  GatherFaces(level, batch, faces, allSurfaces);
   if (batch.Indices.empty()) return;
   // The colour array leaves the current colour undefined; the other passes draw in it.
   GLfloat colour[4] = {1, 1, 1, 1};
@@ -58,10 +58,10 @@ void DrawVertexLitFaces(TQuake3BSP& level, const std::vector<std::int32_t>& face
   OpenGL.glEnable(GL_TEXTURE_2D);
 }
 
-void DrawShadedVertexLitFaces(TQuake3BSP& level, bool allSurfaces) {
-  DrawVertexLitFaces(level, level.Lighting.OneSidedShadedFaces, allSurfaces);
+void DrawShadedVertexLitFaces(const TQuake3BSP& level, TVertexLitBatch& batch, bool allSurfaces) {
+  DrawVertexLitFaces(level, batch, level.Lighting.OneSidedShadedFaces, allSurfaces);
   if (level.Lighting.TwoSidedShadedFaces.empty()) return;
   OpenGL.glDisable(GL_CULL_FACE);
-  DrawVertexLitFaces(level, level.Lighting.TwoSidedShadedFaces, allSurfaces);
+  DrawVertexLitFaces(level, batch, level.Lighting.TwoSidedShadedFaces, allSurfaces);
   OpenGL.glEnable(GL_CULL_FACE);
 }

@@ -12,13 +12,7 @@
 
 namespace {
 
-constexpr std::int32_t PolygonFace = 1;
 using TColouring = TRenderOptions::TColouring;
-
-// The faces the plain frame draws: polygons, or with every surface whatever has triangles.
-bool FaceDrawn(const TQuake3BSP& level, std::size_t face, bool allSurfaces) {
-  return allSurfaces ? SurfaceDrawn(level, face) : level.Faces[face].FaceType == PolygonFace;
-}
 
 void DrawFace(const TQuake3BSP& level, std::size_t face) {
   const std::vector<GLuint>& indices = level.FaceIndices[face];
@@ -41,7 +35,7 @@ void ForEachMarkedFace(const TQuake3BSP& level, bool allSurfaces, TBeginGroup be
       // With every surface only drawn faces count, as in the plain frame.
       if (allSurfaces && !SurfaceDrawn(level, face)) continue;
       ++VisibleFaceCount;
-      if (FaceDrawn(level, face, allSurfaces)) drawFace(face);
+      if (FrameDrawsFace(level, face, allSurfaces)) drawFace(face);
     }
   }
 }
@@ -144,7 +138,7 @@ void RenderColouredFaces(TQuake3BSP& level, TColouring colouring, bool allSurfac
     glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(m)]);
     for (const std::int32_t f : level.LightmapFaces[static_cast<std::size_t>(m)]) {
       const std::size_t face = static_cast<std::size_t>(f);
-      if (level.FaceVisible[face] == 0 || !FaceDrawn(level, face, allSurfaces)) continue;
+      if (level.FaceVisible[face] == 0 || !FrameDrawsFace(level, face, allSurfaces)) continue;
       setVertices(face);
       OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, level.FaceLightmapCoords[face].data());
       DrawFace(level, face);
@@ -168,7 +162,7 @@ void DrawWireframe(const TQuake3BSP& level, bool allSurfaces) {
   for (std::int32_t t = 0; t < level.TextureCount; ++t)
     for (const std::int32_t f : level.TextureFaces[static_cast<std::size_t>(t)]) {
       const std::size_t face = static_cast<std::size_t>(f);
-      if (level.FaceVisible[face] == 0 || !FaceDrawn(level, face, allSurfaces)) continue;
+      if (level.FaceVisible[face] == 0 || !FrameDrawsFace(level, face, allSurfaces)) continue;
       OpenGL.glVertexPointer(3, GL_FLOAT, 0, level.FaceVertices[face].data());
       DrawFace(level, face);
     }

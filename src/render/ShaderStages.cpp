@@ -19,7 +19,7 @@ void BuildGroup(const TQuake3BSP& level, std::size_t t, bool allSurfaces, TShade
     const std::size_t face = static_cast<std::size_t>(f);
     if (level.FaceVisible[face] == 0) continue;
     // As in the plain frame: with every surface drawn only faces that are drawn count.
-    const bool drawn = allSurfaces ? SurfaceDrawn(level, face) : level.Faces[face].FaceType == kPolygonFace;
+    const bool drawn = FrameDrawsFace(level, face, allSurfaces);
     if (allSurfaces && !drawn) continue;
     ++group.Visible;
     if (!drawn || !drawnState) continue;
@@ -44,7 +44,7 @@ bool Billboard(const TQuake3BSP& level, std::size_t face) {
 }
 
 // Moves the visible faces of a deformed group, from the joined arrays into the frame's buffers.
-void DeformFaces(TQuake3BSP& level, TShadedFrame& frame, const shaders::TShader& shader,
+void DeformFaces(const TQuake3BSP& level, TShadedFrame& frame, const shaders::TShader& shader,
                  const TShadedGroup& group, const TVector& eye, double seconds) {
   const TShadedArrays& arrays = level.Shading.Arrays;
   for (const std::int32_t f : group.Faces) {
@@ -68,7 +68,7 @@ void DeformFaces(TQuake3BSP& level, TShadedFrame& frame, const shaders::TShader&
 
 // tcGen environment: the eye's direction mirrored in the normal, as coordinates (the t the other
 // way round, like the surface coordinates).
-void EnvironmentCoords(TQuake3BSP& level, TShadedFrame& frame, const TShadedGroup& group, bool deformed,
+void EnvironmentCoords(const TQuake3BSP& level, TShadedFrame& frame, const TShadedGroup& group, bool deformed,
                        const TVector& eye) {
   const TShadedArrays& arrays = level.Shading.Arrays;
   const AGLNrf3& positions = deformed ? frame.Positions : arrays.Positions;
@@ -116,13 +116,7 @@ void AppendFaceTriangles(const TQuake3BSP& level, std::size_t face, std::vector<
   }
 }
 
-TShadedFrame& ShadedFrame(TLevelShading& shading) {
-  if (!shading.Frame) shading.Frame = std::make_shared<TShadedFrame>();
-  return *shading.Frame;
-}
-
-std::int32_t UpdateShadedGroups(TQuake3BSP& level, bool allSurfaces) {
-  TShadedFrame& frame = ShadedFrame(level.Shading);
+std::int32_t UpdateShadedGroups(const TQuake3BSP& level, TShadedFrame& frame, bool allSurfaces) {
   if (frame.Built && frame.AllSurfaces == allSurfaces && frame.Marked == level.FaceVisible)
     return frame.VisibleTotal;
   frame.Marked = level.FaceVisible;
@@ -149,8 +143,7 @@ std::int32_t UpdateShadedGroups(TQuake3BSP& level, bool allSurfaces) {
   return frame.VisibleTotal;
 }
 
-std::array<GLint, 4> SkyArea(const TQuake3BSP& level) {
-  const TShadedFrame& frame = *level.Shading.Frame;
+std::array<GLint, 4> SkyArea(const TQuake3BSP& level, const TShadedFrame& frame) {
   GLint viewport[4] = {0, 0, 0, 0};
   OpenGL.glGetIntegerv(GL_VIEWPORT, viewport);
   if (frame.SkyFaces.empty()) return {viewport[0], viewport[1], 0, 0};
@@ -194,9 +187,8 @@ std::array<GLint, 4> SkyArea(const TQuake3BSP& level) {
   return {left, bottom, std::max(0, right - left), std::max(0, top - bottom)};
 }
 
-void EvaluateShadedFrame(TQuake3BSP& level, const TVector& eye, double seconds) {
-  TLevelShading& shading = level.Shading;
-  TShadedFrame& frame = ShadedFrame(shading);
+void EvaluateShadedFrame(const TQuake3BSP& level, TShadedFrame& frame, const TVector& eye, double seconds) {
+  const TLevelShading& shading = level.Shading;
   SizeBuffers(shading, frame);
   frame.Values.resize(frame.Groups.size());
   for (std::size_t t = 0; t < frame.Groups.size(); ++t) {

@@ -61,21 +61,18 @@ struct TShadedFrame {
 // Appends the face's triangles as indices into the joined arrays (its own triangle list, or a fan).
 void AppendFaceTriangles(const TQuake3BSP& level, std::size_t face, std::vector<GLuint>& indices);
 
-// The frame state of the level's shading, made on first use.
-TShadedFrame& ShadedFrame(TLevelShading& shading);
-
 // Rebuilds the groups' index lists when the marked faces or the surface set changed since the
 // last frame; returns the faces this frame counts (VisibleFaceCount's share).
-std::int32_t UpdateShadedGroups(TQuake3BSP& level, bool allSurfaces);
+std::int32_t UpdateShadedGroups(const TQuake3BSP& level, TShadedFrame& frame, bool allSurfaces);
 
 // Every visible group's stage values at `seconds`, its deformed positions and its environment
 // coordinates seen from `eye`.
-void EvaluateShadedFrame(TQuake3BSP& level, const TVector& eye, double seconds);
+void EvaluateShadedFrame(const TQuake3BSP& level, TShadedFrame& frame, const TVector& eye, double seconds);
 
 // The window area (x, y, width, height) the visible sky faces cover in this frame's view: where
 // cloud layers can show. Empty without a visible sky face; the whole viewport when one reaches
 // behind the eye. Costs one projection per vertex of the visible sky faces.
-std::array<GLint, 4> SkyArea(const TQuake3BSP& level);
+std::array<GLint, 4> SkyArea(const TQuake3BSP& level, const TShadedFrame& frame);
 
 // The GL state of stage drawing, changed only where a stage differs from the one before.
 class TStageState {
@@ -109,4 +106,4 @@ class TStageState {
 };
 
 // The groups drawn before the sky (sort up to opaque) or after it, in the plans' order.
-void DrawShadedGroups(TQuake3BSP& level, TStageState& state, bool afterSky);
+void DrawShadedGroups(const TQuake3BSP& level, const TShadedFrame& frame, TStageState& state, bool afterSky);

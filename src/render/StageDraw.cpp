@@ -200,8 +200,7 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
 
 }  // namespace
 
-void DrawShadedGroups(TQuake3BSP& level, TStageState& state, bool afterSky) {
-  const TShadedFrame& frame = ShadedFrame(level.Shading);
+void DrawShadedGroups(const TQuake3BSP& level, const TShadedFrame& frame, TStageState& state, bool afterSky) {
   for (const std::int32_t t : level.Shading.DrawOrder) {
     const std::size_t texture = static_cast<std::size_t>(t);
     const TShadedSurface& surface = level.Shading.Surfaces[texture];

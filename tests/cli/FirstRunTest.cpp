@@ -81,7 +81,7 @@ TEST(FirstRun, HeadsUpTextFontShadowAndRateInScreenshots) {
     std::vector<std::string> Level;
     std::string ErrWithoutFont;
     bool Shadow;
-  } cases[] = {{{"small.bsp"}, "", true}, {{}, "TGA Texture: File not found  - font.tga\n", false}};
+  } cases[] = {{{"small.bsp"}, "", true}, {{}, "bspwalk: TGA Texture: File not found  - font.tga\n", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Shadow);
     std::string err;

@@ -8,12 +8,14 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "app/runs/LevelFile.h"
 #include "app/viewer/KeyTable.h"
 #include "gl/OpenGL.h"
+#include "level/LevelFile.h"
 #include "level/Q3BSP.h"
+#include "level/SpawnPoints.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/Picture.h"
 #include "support/Program.h"
@@ -281,7 +283,7 @@ class RealLevel : public ::testing::Test {
       fs::create_directories(Dir / "maps");
       fs::create_directories(Dir / "lgmp");
       fs::copy_file(Source, Dir / "maps/oa_dm1.bsp");
-      if (images) testsupport::InstallOpenArenaImages(app::TLevelFile(Source).TextureNames(), Dir.Path());
+      if (images) testsupport::InstallOpenArenaImages(TLevelFile(Source).TextureNames(), Dir.Path());
     }
   };
 };
@@ -294,6 +296,7 @@ TEST_F(RealLevel, InfoAndAtAgreeWithTheLoadedLevel) {
   platform::TOffscreenGLContext context(64, 64);
   LoadOpenGL("opengl32.dll");
   TQuake3BSP level;
+  TRenderCache cache;
   {
     testsupport::TMessageCapture quiet;
     testsupport::TScopedWorkingDir inBase(base.Dir.Path());
@@ -330,9 +333,9 @@ TEST_F(RealLevel, InfoAndAtAgreeWithTheLoadedLevel) {
   EXPECT_EQ(textured, grouped);
 
   // Spawn points, the start pose, a point far outside, and NaN.
-  const app::TLevelFile file(Source);
+  const TLevelFile file(Source);
   std::vector<TVector> positions{{200, 500, 700}, {1e6f, 1e6f, 1e6f}, {NAN, NAN, NAN}};
-  for (const app::TSpawnPoint& spawn : app::FindSpawnPoints(app::ParseEntities(file.EntitiesText())))
+  for (const TSpawnPoint& spawn : LevelSpawnPoints(file))
     positions.push_back(spawn.Origin);
   std::vector<std::string> args{"--json", "maps/oa_dm1.bsp"};
   for (const TVector& p : positions) {
@@ -348,7 +351,7 @@ TEST_F(RealLevel, InfoAndAtAgreeWithTheLoadedLevel) {
   for (std::size_t i = 0; i < positions.size(); ++i) {
     SCOPED_TRACE(lines[i]);
     const json at = json::parse(lines[i]);
-    level.RenderLevel(positions[i]);
+    level.RenderLevel(positions[i], {}, cache);
     const std::int32_t leaf = level.FindLeaf(positions[i]);
     EXPECT_EQ(at["Leaf"], leaf);
     EXPECT_EQ(at["Cluster"], level.Leaves[static_cast<std::size_t>(leaf)].Cluster);

@@ -17,8 +17,9 @@
 #include "render/FastPath.h"
 #include "render/Frustum.h"
 #include "render/Q3BSP_render.h"
-#include "support/TestLevels.h"
+#include "render/RenderCache.h"
 #include "support/OrthoStartUp.h"
+#include "support/TestLevels.h"
 
 namespace {
 
@@ -99,13 +100,14 @@ TRenderOptions Fast() {
 
 TEST_F(FastPath, OnePassGivesTheTwoPassesPictureOrFallsBackToThem) {
   TQuake3BSP level = PlainCases();
+  TRenderCache cache;
   OrthographicStartUp();
   Clear();
-  level.RenderLevel({0, 0, 1});
+  level.RenderLevel({0, 0, 1}, {}, cache);
   const std::vector<std::uint8_t> twoPasses = ReadBack();
   const std::int32_t counted = VisibleFaceCount;
   Clear();
-  level.RenderLevel({0, 0, 1}, Fast());
+  level.RenderLevel({0, 0, 1}, Fast(), cache);
   const std::vector<std::uint8_t> onePass = ReadBack();
 
   EXPECT_EQ(FastFrame.Passes, 1);
@@ -137,7 +139,7 @@ TEST_F(FastPath, OnePassGivesTheTwoPassesPictureOrFallsBackToThem) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "bspwalk: --fast: glActiveTexture missing, drawing image and lightmap in two passes\n");
   Clear();
-  level.RenderLevel({0, 0, 1}, Fast());
+  level.RenderLevel({0, 0, 1}, Fast(), cache);
   EXPECT_EQ(FastFrame.Passes, 2);
   EXPECT_EQ(LargestDifference(twoPasses, ReadBack()), 0) << "the same two passes, batched";
   OpenGL13 = units;
@@ -162,6 +164,7 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
       {{-20, 30000, -20}, {-20, 30000, 20}, {20, 30000, 20}, {20, 30000, -20}},
   }};
   TQuake3BSP level;
+  TRenderCache cache;
   rendertest::SetFaceCount(level, CulledCount);
   std::vector<GLuint> images;
   // The face across the plane is large (1,100 vertices round its outline), so it is drawn from
@@ -211,14 +214,14 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
     glDrawArrays(mode, first, count);
   };
   Clear();
-  level.RenderLevel({0, 0, 0}, Fast());
+  level.RenderLevel({0, 0, 0}, Fast(), cache);
   const std::vector<std::uint8_t> pixels = ReadBack();
   OpenGL = saved;
   OpenGL13 = savedUnits;
 
   EXPECT_EQ(BoundAtDraws, (std::vector<GLuint>{images[InFront], images[AcrossLeft]}));
-  ASSERT_EQ(level.DrawLists.Batches.size(), 6u);
-  EXPECT_EQ(level.DrawLists.Batches[AcrossLeft].LargeFaces.size(), 1u);
+  ASSERT_EQ(cache.DrawLists.Batches.size(), 6u);
+  EXPECT_EQ(cache.DrawLists.Batches[AcrossLeft].LargeFaces.size(), 1u);
   EXPECT_EQ(FastFrame.FacesDrawn, 2);
   EXPECT_EQ(FastFrame.FacesCulled, 4);
   EXPECT_EQ(VisibleFaceCount, 6) << "every admitted face is counted, culled or not";
@@ -229,6 +232,7 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
 // Two clusters on either side of x = 0, each seeing only itself.
 TEST_F(FastPath, KeepsTheListsWhileTheClusterStays) {
   TQuake3BSP level;
+  TRenderCache cache;
   rendertest::SetFaceCount(level, 2);
   for (std::int32_t f = 0; f < 2; ++f) {
     const float x = f == 0 ? 10.0f : -30.0f;
@@ -251,17 +255,17 @@ TEST_F(FastPath, KeepsTheListsWhileTheClusterStays) {
     bool Built;
   } steps[] = {{10, 1, true}, {20, 1, false}, {-10, 2, true}, {-20, 2, false}, {5, 3, true}};
   for (const auto& step : steps) {
-    level.RenderLevel({step.X, 0, 0}, Fast());
-    EXPECT_EQ(level.DrawLists.Builds, step.Builds) << step.X;
+    level.RenderLevel({step.X, 0, 0}, Fast(), cache);
+    EXPECT_EQ(cache.DrawLists.Builds, step.Builds) << step.X;
     EXPECT_EQ(FastFrame.ListsBuilt, step.Built) << step.X;
     EXPECT_EQ(VisibleFaceCount, 1) << step.X;
-    ASSERT_EQ(level.DrawLists.Batches.size(), 1u);
-    EXPECT_EQ(level.DrawLists.Batches[0].Positions[0].X, step.X > 0 ? 10.0f : -30.0f) << step.X;
+    ASSERT_EQ(cache.DrawLists.Batches.size(), 1u);
+    EXPECT_EQ(cache.DrawLists.Batches[0].Positions[0].X, step.X > 0 ? 10.0f : -30.0f) << step.X;
   }
   TRenderOptions all = Fast();
   all.Surfaces = TSurfaceSet::All;
-  level.RenderLevel({5, 0, 0}, all);
-  EXPECT_EQ(level.DrawLists.Builds, 4) << "other options, other lists";
+  level.RenderLevel({5, 0, 0}, all, cache);
+  EXPECT_EQ(cache.DrawLists.Builds, 4) << "other options, other lists";
 }
 
 }  // namespace

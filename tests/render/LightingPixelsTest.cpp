@@ -14,6 +14,7 @@
 #include "level/VertexLight.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_lighting.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/LightmapFileWriter.h"
 #include "support/TestSupport.h"
@@ -93,7 +94,7 @@ class LightingPixels : public ::testing::Test {
 
   void Draw(const TRenderOptions& render) {
     app::BeginFrameView(Size, Size, TCamera{0, 0, 0, 90, 270});
-    Level.RenderLevel(TVector{0, 0, 0}, render);
+    Level.RenderLevel(TVector{0, 0, 0}, render, LevelCache);
     glPopMatrix();
     Pixels.assign(Size * Size * 4, 0);
     glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
@@ -114,6 +115,7 @@ class LightingPixels : public ::testing::Test {
   testsupport::TTempDir Folder;
   std::unique_ptr<testsupport::TScopedWorkingDir> WorkingDir;
   TQuake3BSP Level;
+  TRenderCache LevelCache;
   std::vector<std::uint8_t> Pixels;
 };
 

@@ -9,6 +9,7 @@
 
 #include "gl/OpenGL.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/TestLevels.h"
 
 namespace {
@@ -133,6 +134,7 @@ TQuake3BSP SmallLevel() {
 
 TEST_F(RenderCallOrder, OneFrameOfASmallLevel) {
   TQuake3BSP level = SmallLevel();
+  TRenderCache cache;
   NameArrays(level);
   const std::vector<std::string> expected = {
       "glEnableClientState(GL_VERTEX_ARRAY)",
@@ -169,38 +171,40 @@ TEST_F(RenderCallOrder, OneFrameOfASmallLevel) {
       "glDepthFunc(GL_LESS)",
   };
   VisibleFaceCount = 99;
-  level.RenderLevel({0, 0, 0});
+  level.RenderLevel({0, 0, 0}, {}, cache);
   EXPECT_EQ(Log, expected);
   EXPECT_EQ(VisibleFaceCount, 4) << "faces 0, 2, 5 and 1; not 3 (hidden) nor 4 (no texture)";
   EXPECT_EQ(level.FaceVisible, (std::vector<std::int32_t>{-1, -1, -1, 0, -1, -1}));
 
   Log.clear();
-  level.RenderLevel({0, 0, 0});
+  level.RenderLevel({0, 0, 0}, {}, cache);
   EXPECT_EQ(Log, expected) << "second frame";
   EXPECT_EQ(VisibleFaceCount, 4) << "reset every frame";
 }
 
 TEST_F(RenderCallOrder, FlagsOfTheLastFrameAreCleared) {
   TQuake3BSP level = SmallLevel();
+  TRenderCache cache;
   // Two leaves now: x >= 0 in cluster 0 sees only itself (face 0), x < 0 in cluster -1 sees all.
   level.Nodes[0].Back = -2;
   rendertest::AddLeaf(level, -1, {1, 2, 5});
   level.Leaves[0].NumLeafFaces = 1;
   rendertest::SetVisData(level, 1, 1);
   rendertest::SetVisible(level, 0, 0);
-  level.RenderLevel({-1, 0, 0});
+  level.RenderLevel({-1, 0, 0}, {}, cache);
   EXPECT_EQ(VisibleFaceCount, 4);
-  level.RenderLevel({1, 0, 0});
+  level.RenderLevel({1, 0, 0}, {}, cache);
   EXPECT_EQ(VisibleFaceCount, 1);
   EXPECT_EQ(level.FaceVisible, (std::vector<std::int32_t>{-1, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(RenderCallOrder, ALevelWithoutNodesBindsButDrawsNothing) {
   TQuake3BSP level = SmallLevel();
+  TRenderCache cache;
   level.Nodes.clear();
   level.NodeCount = 0;
   level.FaceVisible.assign(6, -1);  // last frame's flags must not survive
-  level.RenderLevel({0, 0, 0});
+  level.RenderLevel({0, 0, 0}, {}, cache);
   EXPECT_EQ(Log, (std::vector<std::string>{
                      "glEnableClientState(GL_VERTEX_ARRAY)",
                      "glEnableClientState(GL_TEXTURE_COORD_ARRAY)",
@@ -221,8 +225,9 @@ TEST_F(RenderCallOrder, ALevelWithoutNodesBindsButDrawsNothing) {
 
 TEST_F(RenderCallOrder, NoLightmapsStillSwitchesTheDepthTestAndBlending) {
   TQuake3BSP level = SmallLevel();
+  TRenderCache cache;
   rendertest::GroupFaces(level, 0, 0);
-  level.RenderLevel({0, 0, 0});
+  level.RenderLevel({0, 0, 0}, {}, cache);
   EXPECT_EQ(Log, (std::vector<std::string>{
                      "glEnableClientState(GL_VERTEX_ARRAY)",
                      "glEnableClientState(GL_TEXTURE_COORD_ARRAY)",

@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/RealLevels.h"
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
+#include "render/RenderCache.h"
+#include "support/RealLevels.h"
 
 namespace {
 
@@ -107,7 +108,8 @@ TCoverage Cover(TQuake3BSP& level, std::int32_t face) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE);
   glColor4ub(1, 0, 0, 0);
-  level.RenderLevel(Outside);
+  TRenderCache cache;
+  level.RenderLevel(Outside, {}, cache);
   std::vector<std::uint8_t> red(Size * Size);
   glReadPixels(0, 0, Size, Size, GL_RED, GL_UNSIGNED_BYTE, red.data());
   TCoverage coverage;

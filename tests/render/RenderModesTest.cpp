@@ -10,6 +10,7 @@
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_viewmodes.h"
+#include "render/RenderCache.h"
 #include "support/TestLevels.h"
 
 namespace {
@@ -70,7 +71,8 @@ class RenderModes : public ::testing::Test {
     glOrtho(0, Size, 0, Size, -1, 1);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    level.RenderLevel(camera, options);
+    TRenderCache cache;
+    level.RenderLevel(camera, options, cache);
     Pixels.assign(Size * Size * 4, 0);
     glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
   }

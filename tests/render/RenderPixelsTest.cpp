@@ -9,8 +9,9 @@
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
-#include "support/TestLevels.h"
+#include "render/RenderCache.h"
 #include "support/OrthoStartUp.h"
+#include "support/TestLevels.h"
 
 namespace {
 
@@ -120,8 +121,9 @@ TQuake3BSP PixelLevel() {
 
 TEST_F(RenderPixels, TwiceTheProductOfSurfaceAndLightmap) {
   TQuake3BSP level = PixelLevel();
+  TRenderCache cache;
   StartUpState();
-  level.RenderLevel({0, 0, 1});
+  level.RenderLevel({0, 0, 1}, {}, cache);
   ReadBack();
 
   EXPECT_PRED3(Near, Centre(HalfLightmap), Surface, 2) << Show(Centre(HalfLightmap));
@@ -141,8 +143,9 @@ TEST_F(RenderPixels, TwiceTheProductOfSurfaceAndLightmap) {
 
 TEST_F(RenderPixels, PolygonsAreDrawnFromTheirTriangles) {
   TQuake3BSP level = PixelLevel();
+  TRenderCache cache;
   StartUpState();
-  level.RenderLevel({0, 0, 1});
+  level.RenderLevel({0, 0, 1}, {}, cache);
   ReadBack();
   const TRect r = RegionRect(ScrambledOrder);
   int covered = 0;
@@ -155,8 +158,9 @@ TEST_F(RenderPixels, PolygonsAreDrawnFromTheirTriangles) {
 
 TEST_F(RenderPixels, LeavesTheStateItPromises) {
   TQuake3BSP level = PixelLevel();
+  TRenderCache cache;
   StartUpState();
-  level.RenderLevel({0, 0, 1});
+  level.RenderLevel({0, 0, 1}, {}, cache);
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
   GLint value = 0;
   glGetIntegerv(GL_DEPTH_FUNC, &value);

@@ -11,6 +11,7 @@
 #include "gl/OpenGL.h"
 #include "platform/Files.h"
 #include "platform/OffscreenContext.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
@@ -127,11 +128,12 @@ TEST(ShadedPixels, GrateAdditiveTwoSidedAndSky) {
   ASSERT_EQ(loaded.Shading.SkyBox.size(), 6u);
 
   std::vector<std::uint8_t> pixels(Size * Size * 4);
+  TRenderCache cache;
   const auto draw = [&](float yaw) {
     app::BeginFrameView(Size, Size, TCamera{0, 0, 0, yaw, 270});
     TRenderOptions render;
     render.Shaders = true;
-    loaded.RenderLevel(TVector{0, 0, 0}, render);
+    loaded.RenderLevel(TVector{0, 0, 0}, render, cache);
     glPopMatrix();
     glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
   };

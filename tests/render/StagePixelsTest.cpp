@@ -17,6 +17,7 @@
 #include "gl/OpenGL.h"
 #include "platform/OffscreenContext.h"
 #include "render/FastPath.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
@@ -100,7 +101,7 @@ class TScene {
     render.Shaders = true;
     render.Time = seconds;
     render.Fast = fast;
-    Loaded.RenderLevel(eye, render);
+    Loaded.RenderLevel(eye, render, LoadedCache);
     glPopMatrix();
     Pixels.resize(Size * Size * 4);
     glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
@@ -113,6 +114,7 @@ class TScene {
   testsupport::TTempDir Folder;
   TBspWriter Level;
   TQuake3BSP Loaded;
+  TRenderCache LoadedCache;
   std::vector<std::uint8_t> Pixels;
 
  private:

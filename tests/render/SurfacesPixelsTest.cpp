@@ -15,6 +15,7 @@
 #include "level/Q3BSP_surfaces.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/RealLevels.h"
 #include "support/TestSupport.h"
@@ -89,7 +90,8 @@ class SurfacesPixels : public ::testing::Test {
     glViewport(0, 0, width, height);
     glClearColor(1, 0, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    level.RenderLevel(eye, options);
+    TRenderCache cache;
+    level.RenderLevel(eye, options, cache);
     return ReadBack(width, height);
   }
   static std::vector<std::uint8_t> ReadBack(int width, int height) {

@@ -12,9 +12,10 @@
 #include "level/Things.h"
 #include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
+#include "render/RenderCache.h"
 #include "support/Md3Writer.h"
-#include "support/TestLevels.h"
 #include "support/OrthoStartUp.h"
+#include "support/TestLevels.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ class ThingsPixels : public ::testing::Test {
     testsupport::OrthographicStartUp(Size);
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    level.RenderLevel(kCamera, options);
+    TRenderCache cache;
+    level.RenderLevel(kCamera, options, cache);
     Pixels.assign(Size * Size * 4, 0);
     glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
   }

@@ -7,7 +7,8 @@
 
 #include "app/runs/Benchmark.h"
 #include "app/runs/Json.h"
-#include "app/runs/LevelFile.h"
+#include "level/LevelFile.h"
+#include "level/SpawnPoints.h"
 
 namespace {
 
@@ -105,10 +106,10 @@ TEST(Entities, SpawnPointsInFileOrderFromAToleratedText) {
       "{\"classname\" \"weapon_rocketlauncher\" \"origin\" \"5 5 5\"}\n"
       "{\"classname\" \"team_CTF_redspawn\" \"origin\" \"1e2 0 -3.5\"}\n"
       "{\"classname\" \"info_player_start\" \"origin\" \"7 8 9";  // cut short
-  const std::vector<app::TEntity> entities = app::ParseEntities(text);
+  const std::vector<TEntity> entities = ParseEntities(text);
   ASSERT_GE(entities.size(), 5u);
   EXPECT_EQ(entities[0][0], (std::pair<std::string, std::string>{"classname", "worldspawn"}));
-  const std::vector<app::TSpawnPoint> spawns = app::FindSpawnPoints(entities);
+  const std::vector<TSpawnPoint> spawns = FindSpawnPoints(entities);
   ASSERT_EQ(spawns.size(), 2u);
   EXPECT_EQ(spawns[0].ClassName, "info_player_deathmatch");
   EXPECT_EQ(spawns[0].Origin.X, -64);
@@ -120,7 +121,7 @@ TEST(Entities, SpawnPointsInFileOrderFromAToleratedText) {
   EXPECT_EQ(spawns[1].Origin.Z, -3.5f);
 
   for (const char* junk : {"", "{", "}", "{\"", "\"a\" \"b\"", "{\"a\"}", "{{{{\"x\" \"y\"}"})
-    EXPECT_NO_THROW(app::ParseEntities(junk)) << junk;
+    EXPECT_NO_THROW(ParseEntities(junk)) << junk;
 }
 
 TEST(Json, TextsAndNumbersAreAlwaysValid) {

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/runs/LevelFile.h"
 #include "app/runs/Overview.h"
 #include "app/viewer/frmMain.h"
 #include "app/viewer/ViewModes.h"
+#include "level/LevelFile.h"
+#include "level/SpawnPoints.h"
 #include "support/BspWriter.h"
 #include "support/Picture.h"
 #include "support/TestSupport.h"
@@ -118,11 +119,10 @@ TEST_F(Overview, RealMapShowsItsSpawnPointsWhereTheEntitiesPutThem) {
   const TPicture p = ReadPNG(Dir / "dm4.png");
   ASSERT_EQ(p.Width, 320);
   ASSERT_EQ(p.Height, 240);
-  const std::vector<app::TSpawnPoint> spawns =
-      app::FindSpawnPoints(app::ParseEntities(app::TLevelFile(level).EntitiesText()));
+  const std::vector<TSpawnPoint> spawns = LevelSpawnPoints(TLevelFile(level));
   ASSERT_EQ(spawns.size(), 7u);
   const app::TOverviewFrame frame = app::FitOverview(Level, spawns, 320, 240);
-  for (const app::TSpawnPoint& spawn : spawns) {
+  for (const TSpawnPoint& spawn : spawns) {
     const int x = static_cast<int>(frame.PixelX(spawn.Origin.X));
     const int y = 240 - 1 - static_cast<int>(frame.PixelY(spawn.Origin.Y));
     EXPECT_EQ(p.At(x, y), Colour(app::SpawnMarkColour(spawn.ClassName))) << x << "," << y;

@@ -1,10 +1,11 @@
+#include "level/SpawnPoints.h"
+#include "level/LevelFile.h"
 #include "support/RealLevels.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
-#include "app/runs/LevelFile.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -36,9 +37,8 @@ TRealLevel::TRealLevel(const std::string& mapName, bool withSurfaceImages, const
   Impl->WorkingDir = std::make_unique<testsupport::TScopedWorkingDir>(Impl->Folder.Path());
   if (!Level.LoadBSP(path, options)) throw std::runtime_error("cannot load " + path);
 
-  const app::TLevelFile file(path);
-  for (const app::TSpawnPoint& spawn :
-       app::FindSpawnPoints(app::ParseEntities(file.EntitiesText()))) {
+  const TLevelFile file(path);
+  for (const TSpawnPoint& spawn : LevelSpawnPoints(file)) {
     SpawnEyes.push_back({spawn.Origin.X, spawn.Origin.Y, spawn.Origin.Z + 32});
     SpawnAngles.push_back(spawn.Angle);
   }

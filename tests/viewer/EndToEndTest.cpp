@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/runs/LevelFile.h"
+#include "level/LevelFile.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 #include "support/XServer.h"
@@ -88,7 +88,7 @@ class EndToEndTest : public ::testing::Test {
     fs::create_directory(Folder / "maps");
     fs::copy_file(data / kLevel, Folder / "maps/testmap.BSP");
     testsupport::InstallOpenArenaImages(
-        app::TLevelFile(Folder / "maps/testmap.BSP").TextureNames(), Folder.Path());
+        TLevelFile(Folder / "maps/testmap.BSP").TextureNames(), Folder.Path());
   }
 
   // The program as a person starts it: no arguments, in the folder, on the private display.

@@ -176,7 +176,8 @@ void AddOptions(CLI::App& cli, TRawOptions& raw) {
 // ---- Headless runs. ----
 
 // Which run the line asks for (at most one of --info, --at, --screenshot, --benchmark, --list and
-// --overview), the picture names, and whether --json applies to it.
+// --entities; --overview and --export are checked apart), the picture names, and whether --json
+// applies to it.
 void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
   const std::pair<bool, TRunMode> modes[] = {{raw.Info, TRunMode::Info},
                                              {!raw.At.empty(), TRunMode::At},
@@ -217,8 +218,7 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
   if (raw.Json && options.Mode != TRunMode::Info && options.Mode != TRunMode::At &&
       options.Mode != TRunMode::Benchmark && options.Mode != TRunMode::List &&
       options.Mode != TRunMode::Entities)
-    throw EUsage(raw.List ? "--json applies to --info, --at, --benchmark and --list only"
-                          : "--json applies to --info, --at and --benchmark only");
+    throw EUsage("--json applies to --info, --at, --benchmark, --list and --entities only");
 }
 
 // The positions of --at, the screenshot's file, the frames to draw, --json and --verbose.

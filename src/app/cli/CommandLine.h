@@ -31,7 +31,7 @@ void AddAtPositions(const std::vector<std::string>& texts, bool fast, TCommandLi
 // Bounds of --fov, in degrees (both excluded values would make no picture).
 inline constexpr double kLeastFov = 1, kMostFov = 179;
 // --tess takes 1 to this many segments.
-inline constexpr int kMostTessellationSegments = 64;
+inline constexpr int kMostTessellationSegments = kMostTessellation;
 
 // Frames drawn when --frames is not given: a screenshot needs the second frame (the first one is
 // drawn before the heads-up text has switched the alpha test on); a benchmark wants enough frames

@@ -28,8 +28,8 @@ std::string ApplyEntityOptions(const TEntityOptionsGiven& given, TCommandLine& o
   return {};
 }
 
-std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const std::string& target, std::string& why) {
-  why.clear();
+TGotoPose GotoCameraPose(const std::string& levelPath, const std::string& target) {
+  TGotoPose result;
   TQuake3BSP tree;
   std::vector<TPlacedEntity> places;
   try {
@@ -41,19 +41,21 @@ std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const st
     std::vector<std::string> warnings;
     places = PlaceEntities(ParseEntities(file.EntitiesText()), ReadModelRecords(file.Data(), file.Lump(kModels), warnings),
                            warnings);
-  } catch (const std::exception&) {
-    return std::nullopt;
+  } catch (const std::exception& error) {
+    result.Unreadable = error.what();
+    return result;
   }
-  const std::optional<std::size_t> found = FindPlace(places, target, why);
-  if (!found) return std::nullopt;
+  const std::optional<std::size_t> found = FindPlace(places, target, result.Why);
+  if (!found) return result;
   const TViewPose pose = PoseLookingAt(tree, places[*found]);
   // A hostile model box (NaN, or so large its centre overflows) has no place to look from.
   if (!std::isfinite(pose.Eye.X) || !std::isfinite(pose.Eye.Y) || !std::isfinite(pose.Eye.Z) ||
       !std::isfinite(pose.Yaw)) {
-    why = "entity " + target + " has no usable place: its position is not a finite number";
-    return std::nullopt;
+    result.Why = "entity " + target + " has no usable place: its position is not a finite number";
+    return result;
   }
-  return TCameraPose{pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch};
+  result.Pose = TCameraPose{pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch};
+  return result;
 }
 
 }  // namespace app

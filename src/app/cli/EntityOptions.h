@@ -22,9 +22,15 @@ struct TEntityOptionsGiven {
 // with --camera or --spawn, and applies to the viewer, --screenshot and --benchmark.
 std::string ApplyEntityOptions(const TEntityOptionsGiven& given, TCommandLine& options);
 
-// The pose of --goto ENTITY in the level: kLookBackDistance units back from the entity, looking at
-// it (level/Things.h). Nothing with the reason in `why` when no entity matches; nothing with `why`
-// empty when the level cannot be read (the run that loads it says why).
-std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const std::string& target, std::string& why);
+// What --goto ENTITY found in the level: the pose kLookBackDistance units back from the entity,
+// looking at it (level/Things.h); or, when no entity matches, the reason in Why; or, when the level
+// cannot be read or parsed, the reader's reason in Unreadable (the run that loads the level reports
+// the file in its own words, so the caller leaves it unsaid).
+struct TGotoPose {
+  std::optional<TCameraPose> Pose;
+  std::string Why;
+  std::string Unreadable;
+};
+TGotoPose GotoCameraPose(const std::string& levelPath, const std::string& target);
 
 }  // namespace app

@@ -62,4 +62,6 @@ void ApplyTime(const std::string& text, TCommandLine& options) {
   options.Time = seconds;
 }
 
+bool FastAsked(bool given, bool value, bool full) { return given ? value : full; }
+
 }  // namespace app

@@ -15,6 +15,7 @@
 #include "data/SearchPath.h"
 #include "level/BSPFile.h"
 #include "level/LightmapFiles.h"
+#include "level/SpawnPoints.h"
 #include "level/Things.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -170,7 +171,7 @@ void Report(const TCommandLine& options, const std::string& text) {
 std::vector<TSpawnPoint> SpawnPointsOf(const std::string& levelPath) {
   try {
     const TLevelFile file(levelPath);
-    return FindSpawnPoints(ParseEntities(file.EntitiesText()));
+    return LevelSpawnPoints(file);
   } catch (const std::exception&) {
     return {};
   }
@@ -302,12 +303,14 @@ int RunWithGameData(TCommandLine options) {
   const bool posed = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
                      (options.Mode == TRunMode::Benchmark && (options.Spawn || !options.Goto.empty()));
   if (!options.Camera && posed && !options.Goto.empty()) {
-    std::string why;
-    options.Camera = GotoCameraPose(options.LevelPath, options.Goto, why);
-    if (!why.empty()) {
-      Report(options, options.LevelPath + ": --goto " + options.Goto + ": " + why);
+    const TGotoPose found = GotoCameraPose(options.LevelPath, options.Goto);
+    if (!found.Why.empty()) {
+      Report(options, options.LevelPath + ": --goto " + options.Goto + ": " + found.Why);
       return 1;
     }
+    // found.Unreadable is left to the run's own load, which names the file's problem as it does
+    // without --goto (and gives the same exit code).
+    options.Camera = found.Pose;
   }
   if (!options.Camera && posed) {
     const std::vector<TSpawnPoint> spawns = SpawnPointsOf(options.LevelPath);

@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "app/cli/CommandLine.h"
-#include "app/runs/LevelFile.h"
 #include "data/SearchPath.h"
+#include "level/LevelFile.h"
 #include "level/Q3BSP.h"
+#include "level/SpawnPoints.h"
 #include "level/Things.h"
 
 namespace app {

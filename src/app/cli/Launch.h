@@ -23,8 +23,9 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options);
 // The interactive viewer for the command line (after InitOpenGLEntryPoints); returns the exit code.
 int RunViewerFor(const TCommandLine& options);
 
-// --info, --at, --screenshot, --benchmark or --overview (app/runs/HeadlessRuns.h), with the load
-// and render options worked out from the command line first. Returns the exit code.
+// --info, --at, --screenshot, --benchmark, --overview, --list, --entities or --export
+// (app/runs/HeadlessRuns.h), with the load and render options worked out from the command line
+// first. Returns the exit code.
 int RunHeadlessFor(TCommandLine& options);
 
 }  // namespace app

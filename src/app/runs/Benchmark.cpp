@@ -56,7 +56,7 @@ std::vector<TCameraPose> FlightPath(const std::vector<TVector>& waypoints, int f
   if (frames <= 0) return poses;
   poses.reserve(static_cast<std::size_t>(frames));
   if (waypoints.empty()) {
-    poses.assign(static_cast<std::size_t>(frames), TCameraPose{200, 500, 700, 0, 180});
+    poses.assign(static_cast<std::size_t>(frames), kStartPose);
     return poses;
   }
   const std::size_t n = waypoints.size();

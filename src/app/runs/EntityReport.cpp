@@ -7,6 +7,7 @@
 #include <iostream>
 #include <map>
 
+#include "app/runs/LevelFile.h"
 #include "app/runs/TerminalText.h"
 #include "level/Things.h"
 

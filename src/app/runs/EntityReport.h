@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/runs/Json.h"
-#include "app/runs/LevelFile.h"
 #include "app/runs/RunOptions.h"
+#include "level/LevelFile.h"
 #include "level/Q3BSP.h"
 
 namespace app {

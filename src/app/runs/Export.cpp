@@ -19,6 +19,7 @@
 #include "level/LightmapFiles.h"
 #include "level/ModelLoad.h"
 #include "level/Q3BSP_lightmaps.h"
+#include "level/SpawnPoints.h"
 
 namespace app {
 namespace {
@@ -160,7 +161,7 @@ TGltfScene BuildScene(TExportInputs& inputs, const TLoadedRecords& loaded, const
   const std::vector<TBSPModel> models = ReadModels(loaded.File.Data(), loaded.Records.Faces.size());
   scene.Meshes = BuildExportMeshes(inputs.Level, plan, atlases, FaceModels(models, loaded.Records.Faces.size()),
                                    models, options.ExportScale);
-  scene.Spawns = FindSpawnPoints(ParseEntities(loaded.File.EntitiesText()));
+  scene.Spawns = LevelSpawnPoints(loaded.File);
   return scene;
 }
 

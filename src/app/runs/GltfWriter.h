@@ -12,6 +12,7 @@
 #include "app/runs/ExportImages.h"
 #include "level/ExportGeometry.h"
 #include "level/LevelFile.h"
+#include "level/SpawnPoints.h"
 
 namespace app {
 

@@ -11,8 +11,8 @@
 #include "app/runs/EntityReport.h"
 #include "app/runs/Export.h"
 #include "app/runs/HeadlessRuns.h"
-#include "app/runs/LevelFile.h"
 #include "app/runs/LevelReport.h"
+#include "app/runs/PositionReport.h"
 #include "app/runs/Limits.h"
 #include "app/runs/LoadSummary.h"
 #include "app/runs/OffscreenViewer.h"
@@ -21,7 +21,9 @@
 #include "app/viewer/Screenshot.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
+#include "level/LevelFile.h"
 #include "level/Q3BSP_surfaces.h"
+#include "level/SpawnPoints.h"
 #include "platform/Messages.h"
 #include "render/FastPath.h"
 #include "render/Q3BSP_render.h"
@@ -121,8 +123,7 @@ int RunScreenshot(const TRunOptions& options) {
 int RunBenchmark(const TRunOptions& options) {
   const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
   if (!loaded) return 1;
-  const std::vector<TSpawnPoint> spawns =
-      FindSpawnPoints(ParseEntities(loaded->File.EntitiesText()));
+  const std::vector<TSpawnPoint> spawns = LevelSpawnPoints(loaded->File);
   int exitCode = 1;
   const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options, exitCode);
   if (!viewer) return exitCode;

@@ -1,6 +1,6 @@
 #pragma once
-// The runs that need nobody at the screen: --info, --at, --screenshot, --benchmark and --overview,
-// each on a loaded level and without a window.
+// The runs that need nobody at the screen: --info, --at, --screenshot, --benchmark, --overview,
+// --entities and --export, each on a loaded level and without a window (and --list, on none).
 #include "app/runs/RunOptions.h"
 
 namespace app {

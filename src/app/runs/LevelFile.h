@@ -1,22 +1,12 @@
 #pragma once
-// The level reader as the command-line modes use it: the reader itself lives with the level
-// (level/LevelFile.h); what is left here is how a refusal is told to a person.
+// How the command-line modes tell a person that a level file was refused; the reader itself is
+// level/LevelFile.h.
 #include <optional>
 #include <string>
 
 #include "level/LevelFile.h"
 
 namespace app {
-
-using ::DuplicateSpawnPoints;
-using ::ELevelFile;
-using ::FindSpawnPoints;
-using ::IsTeamSpawn;
-using ::ParseEntities;
-using ::PrintableID;
-using ::TEntity;
-using ::TLevelFile;
-using ::TSpawnPoint;
 
 // Reads and checks the level for the modes without the interactive viewer. A refusal prints one
 // line naming the file and the problem on standard error and gives nothing; a header other than

@@ -51,6 +51,7 @@ bool TOffscreenViewer::Load(const std::string& fontPath, const std::string& leve
                             const TLevelOptions& levelOptions) {
   LoadHudFont(fontPath, ViewModes.LevelRun);
   const auto start = std::chrono::steady_clock::now();
+  LevelRenderCache = {};
   const bool loaded = Level.LoadBSP(levelPath, levelOptions);
   ViewModes.LevelPath = levelPath;
   ViewModes.LevelOptions = levelOptions;

@@ -19,12 +19,13 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "genom/genom.h"
+#include "level/Q3BSP_surfaces.h"
+#include "level/SpawnPoints.h"
 
 namespace app {
 namespace {
 
 constexpr double kMargin = 0.05;  // of each side, around the level's bounds
-constexpr std::int32_t PolygonFace = 1;
 // Darker than any lit surface a level is likely to have, but not black, so that the empty
 // picture can be told from one whose faces came out black.
 constexpr std::uint8_t kBackground[3] = {24, 24, 32};
@@ -115,7 +116,7 @@ TOverviewFrame FitOverview(const TQuake3BSP& level, const std::vector<TSpawnPoin
   };
   std::size_t faces = 0;
   for (std::size_t f = 0; f < level.Faces.size() && f < level.FaceVertices.size(); ++f) {
-    if (level.Faces[f].FaceType != PolygonFace || level.FaceVertices[f].empty()) continue;
+    if (level.Faces[f].FaceType != kPolygonFace || level.FaceVertices[f].empty()) continue;
     ++faces;
     for (const TVector& v : level.FaceVertices[f]) include(v);
   }
@@ -166,8 +167,7 @@ std::array<std::uint8_t, 3> SpawnMarkColour(const std::string& className) {
 int RunOverview(const TRunOptions& options) {
   const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
   if (!loaded) return 1;
-  const std::vector<TSpawnPoint> spawns =
-      FindSpawnPoints(ParseEntities(loaded->File.EntitiesText()));
+  const std::vector<TSpawnPoint> spawns = LevelSpawnPoints(loaded->File);
   const TWindowSize size = options.Size.value_or(kDefaultSize);
   const auto fail = [&](const std::string& reason) {
     std::cerr << "bspwalk: --overview " << options.LevelPath << ": " << reason << "\n";
@@ -203,7 +203,7 @@ int RunOverview(const TRunOptions& options) {
   TRenderOptions render = WithViewModes(options.RenderOptions);
   render.AllFaces = true;
   render.FreezeVisibility = false;
-  Level.RenderLevel({0, 0, 0}, render);
+  Level.RenderLevel({0, 0, 0}, render, LevelRenderCache);
 
   std::vector<std::uint8_t> pixels = ReadFramePixels(size.Width, size.Height);
   bool drawn = false;

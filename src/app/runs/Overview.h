@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/runs/LevelFile.h"
 #include "app/runs/RunOptions.h"
+#include "level/LevelFile.h"
 #include "level/Q3BSP.h"
+#include "level/SpawnPoints.h"
 
 namespace app {
 

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "camera/CameraClass.h"
 #include "genom/genom.h"
+#include "level/ExportGeometry.h"
 #include "level/Q3BSP.h"
 
 namespace app {
@@ -26,9 +28,8 @@ enum class TRunMode {
   Export,      // --export: the level as a glTF 2.0 file
 };
 
-struct TCameraPose {
-  float X, Y, Z, Yaw, Pitch;
-};
+// A start pose as --camera gives it: the camera's own five values.
+using TCameraPose = TCamera;
 
 // A view direction of --at (with --fast): level along +Y unless given.
 struct TAtDirection {
@@ -62,7 +63,7 @@ struct TRunOptions {
   bool Watch = false;                  // --watch
   std::string OverviewPath;            // --overview
   bool AllSurfaces = false;            // --surfaces all: curved surfaces and meshes drawn too
-  int Tessellation = 8;                // --tess: segments per side of a curved-surface piece
+  int Tessellation = kDefaultTessellation;  // --tess: segments per side of a curved-surface piece
   double Time = 0;                     // --time: the shaders' clock for the pictures, in seconds
   bool ExternalLightmaps = false;      // --external-lightmaps: lightmaps from lm_NNNN files
   bool VertexLight = false;            // --vertex-light: faces lit by their vertex colours
@@ -74,7 +75,7 @@ struct TRunOptions {
   bool Items = false;                  // items drawn as their models: --full
   std::string Goto;                    // --goto ENTITY; empty: none
   std::string ExportPath;              // --export: FILE.glb or FILE.gltf
-  float ExportScale = 0.0254f;         // --export-scale: metres per level unit (an inch)
+  float ExportScale = kMetresPerUnit;  // --export-scale: metres per level unit (an inch)
   bool Fast = false;                   // --fast, or --full: one pass, faces in view only
   std::vector<TAtDirection> AtDirections;  // with --fast: one per AtPositions entry
   // Not options: how the level is loaded and drawn, which the command line works out from the game

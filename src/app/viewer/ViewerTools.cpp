@@ -124,19 +124,20 @@ std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevel
   // Whatever the loaders would show in a box (a missing image, a missing file) is kept instead:
   // the first message becomes the reason when the load fails.
   std::vector<std::string> messages;
-  const platform::TMessageTarget previous = platform::SetMessageTarget(
-      [&messages](const std::string& text, const std::string&, platform::TMessageIcon) {
-        messages.push_back(text);
-      });
   TQuake3BSP fresh;
   std::string reason;
-  try {
-    if (options.Budget) options.Budget->Restart();  // the old level goes, and its account with it
-    if (!fresh.LoadBSP(path, options)) reason = messages.empty() ? "cannot be opened" : messages.front();
-  } catch (const std::exception& error) {
-    reason = error.what();
+  {
+    const platform::TScopedMessageTarget capture(
+        [&messages](const std::string& text, const std::string&, platform::TMessageIcon) {
+          messages.push_back(text);
+        });
+    try {
+      if (options.Budget) options.Budget->Restart();  // the old level goes, and its account with it
+      if (!fresh.LoadBSP(path, options)) reason = messages.empty() ? "cannot be opened" : messages.front();
+    } catch (const std::exception& error) {
+      reason = error.what();
+    }
   }
-  platform::SetMessageTarget(previous);
   if (!reason.empty()) {
     DeleteLevelTextures(fresh);
     // A file --watch saw change may still be being written: where it ends tells how far it got.
@@ -164,6 +165,7 @@ void RunToolsBeforeFrame(float now) {
   if (ViewModes.Watch) watched = StampOf(ViewModes.LevelPath);
   // A failure stays on screen until the next reload: the level shown is not the file's.
   if (reason.empty()) {
+    LevelRenderCache = {};
     SetNote("Reloaded " + ViewModes.LevelPath, now + kNoteMs);
     RestartClock();
   } else {

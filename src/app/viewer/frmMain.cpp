@@ -19,6 +19,7 @@
 std::array<bool, 256> Keys{};
 GLuint FontTexture = 0;
 TQuake3BSP Level;
+TRenderCache LevelRenderCache;
 float CurrentTime = 0;
 float LastFrameTime = 0;
 float LastFpsTime = 0;
@@ -161,7 +162,7 @@ void PaintPass(const TPaintSurface& surface) {
     const int height = surface.ClientHeight();
     BeginFrameView(width, height, Camera);
     LevelRenderOptions.Time = AdvanceClock(CurrentTime);
-    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, WithViewModes(LevelRenderOptions));
+    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, WithViewModes(LevelRenderOptions), LevelRenderCache);
 
     const float dt = CurrentTime - LastFrameTime;
     MoveCameraFromKeys(dt);
@@ -255,6 +256,7 @@ void Tfrmcube::FormCreate() {
   app::LoadHudFont(Options.FontPath, app::ViewModes.LevelRun);
   // A missing level has been reported by LoadBSP; start-up still completes so that shutdown
   // restores what it changed, and the quit request ends the program before any frame.
+  LevelRenderCache = {};
   if (!Level.LoadBSP(Options.LevelPath, Options.LevelOptions)) platform::PostQuitMessage(0);
   app::LevelRenderOptions = Options.RenderOptions;
   app::RestartClock();

@@ -15,6 +15,7 @@
 #include "platform/Input.h"
 #include "platform/PixelFormat.h"
 #include "platform/Window.h"
+#include "render/RenderCache.h"
 
 // ---- Globals of the running viewer; all zero or empty at program start. ----
 
@@ -24,6 +25,8 @@ extern std::array<bool, 256> Keys;
 extern GLuint FontTexture;
 // The one level. Camera lives with the camera code.
 extern TQuake3BSP Level;
+// What the renderer keeps from one frame of Level to the next; made anew whenever Level is loaded.
+extern TRenderCache LevelRenderCache;
 // Frame timing, in milliseconds held as 32-bit floats, as the tick count gives them.
 extern float CurrentTime;    // the tick count at the start of this pass
 extern float LastFrameTime;  // CurrentTime of the last frame drawn
@@ -52,7 +55,7 @@ struct TStartupOptions {
   std::uint16_t Width = 1024;
   std::uint16_t Height = 768;
   std::uint16_t BitsPerPixel = 32;
-  TCamera StartPose{200, 500, 700, 0, 180};
+  TCamera StartPose = kStartPose;
   // Called once start-up has loaded font and level, before the message loop (for --verbose).
   std::function<void()> Loaded;
   // How the level is loaded and drawn beyond the plain load and frame.
