@@ -50,15 +50,16 @@ void TCollisionWorld::SweepBrush(TSweep& sweep, const TBrush& brush) const {
     const float distance = side.Plane.Distance + BoxReach(side.Plane.Normal, sweep.Half);
     const float s = Dot(sweep.Start, side.Plane.Normal) - distance;
     const float e = Dot(sweep.End, side.Plane.Normal) - distance;
-    if (s > 0) startsOut = true;
-    if (e > 0) endsOut = true;
+    // A box that only touches a plane is outside it: a player put exactly on a floor is not stuck.
+    if (s >= 0) startsOut = true;
+    if (e >= 0) endsOut = true;
     if (sweep.ContentsOnly) {
       if (s >= 0) return;
       continue;
     }
     // Wholly in front of one plane: the box never enters.
     if (s > 0 && (e >= kClipEpsilon || e >= s)) return;
-    if (s <= 0 && e <= 0) continue;
+    if (s < 0 && e <= 0) continue;
     if (s > e) {
       const float f = (s - kClipEpsilon) / (s - e);
       if (f > enter) {

@@ -25,6 +25,9 @@ inline constexpr float kJumpSpeed = 270;        // units/s up
 inline constexpr float kStepHeight = 18;
 inline constexpr float kMinGroundNormal = 0.7f;  // the least normal z of a surface stood on
 inline constexpr float kTeleportSpeed = 400;
+// A player put at a spawn point starts this far over it, so that one placed touching a sloped clip
+// brush is not stuck in it.
+inline constexpr float kSpawnLift = 9;
 
 // What the keys ask for this step.
 struct TMoveInput {

@@ -34,6 +34,7 @@ bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
   if (!options.ScreenshotPath.empty()) options.ScreenshotPath = absolute(options.ScreenshotPath);
   if (!options.OverviewPath.empty()) options.OverviewPath = absolute(options.OverviewPath);
   if (!options.ExportPath.empty()) options.ExportPath = absolute(options.ExportPath);
+  if (!options.WalkPathFile.empty()) options.WalkPathFile = absolute(options.WalkPathFile);
   const std::string base = platform::ResolvePath(options.BaseDir);
   fs::current_path(base, ec);
   if (ec) {
