@@ -14,6 +14,7 @@
 #include "app/runs/LoadSummary.h"
 #include "app/viewer/DataFiles.h"
 #include "app/viewer/ViewModes.h"
+#include "app/viewer/WalkMode.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
@@ -96,6 +97,7 @@ int RunViewerFor(const TCommandLine& options) {
       if (!FitsGLViewport(size, std::cerr)) platform::PostQuitMessage(2);
     };
   }
+  if (options.Walk) RequestWalkingAtStart();
   if (options.FrameTimes)
     startup.FrameDrawn = [](double ms) {
       std::printf("%.3f\n", ms);
