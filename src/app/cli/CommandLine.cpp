@@ -334,7 +334,8 @@ void ApplyViewTools(const CLI::App& cli, const TRawOptions& raw, TCommandLine& o
     throw EUsage("--frame-times applies to the viewer only");
   options.FrameTimes = raw.FrameTimes;
   const bool drawing = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
-                       options.Mode == TRunMode::Benchmark;
+                       options.Mode == TRunMode::Benchmark ||
+                       (options.Mode == TRunMode::WalkPath && cli.count("--screenshot"));
   for (const char* name : {"--mode", "--freeze", "--no-hud", "--fov"})
     if (cli.count(name) && !drawing &&
         !(options.Mode == TRunMode::Overview && std::string(name) == "--mode"))
