@@ -66,7 +66,7 @@ void TCollisionWorld::SweepBrush(TSweep& sweep, const TBrush& brush) const {
         enter = f;
         hit = &side;
       }
-    } else {
+    } else if (s < e) {
       leave = std::min(leave, (s + kClipEpsilon) / (s - e));
     }
   }

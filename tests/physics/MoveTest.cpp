@@ -161,6 +161,23 @@ TEST(Move, ATeleporterSendsThePlayerOnFacingTheDestination) {
   EXPECT_NEAR(player.Velocity.Y, 400, 0.01);
 }
 
+TEST(Move, WaterFloatsThePlayerAndOtherTriggersAreNamed) {
+  TBrushLevel level = FloorLevel();
+  level.World.push_back(TBrushLevel::Box({-512, -512, 0}, {512, 512, 200}, level.AddTexture("textures/test/water", 0x20)));
+  level.Models.push_back({TBrushLevel::Box({-32, -32, 0}, {32, 32, 400}, level.AddTexture("textures/test/trigger", 0x40000000))});
+  level.Entities = "{\n\"classname\" \"trigger_hurt\"\n\"model\" \"*1\"\n}\n";
+  const TWalkLevel walk = Read(level);
+  TPlayer player = PlayerAtEye({0, 0, 150});
+  TStepReport report;
+  for (int step = 0; step < 500; ++step) StepPlayer(walk.World, &walk.Movers, player, {}, &report);
+  // Head out, waist in: floating at the surface rather than resting on the floor 200 below it.
+  EXPECT_GT(EyeOf(player).Z, 200);
+  EXPECT_LT(player.Origin.Z, 200);
+  EXPECT_EQ(player.WaterLevel, 2);
+  EXPECT_EQ(report.Touched, "trigger_hurt");
+  EXPECT_FALSE(report.Pushed || report.Teleported);
+}
+
 TEST(Move, HostileBrushesCostLittle) {
   TBrushLevel level = FloorLevel();
   TBrushLevel::Box({0, 0, 0}, {1, 1, 1});
