@@ -15,12 +15,13 @@ cmake_minimum_required(VERSION 3.20)
 # ---- The rule, in one place. ----
 # Each room, from the top of the picture down, and the rooms it may include; a room includes its
 # own files freely. app/main.cpp is the room "main"; app/<room>/ and <room>/ are the others.
-set(rooms main cli runs viewer render level shaders textures data camera gl genom platform)
+set(rooms main cli runs viewer render physics level shaders textures data camera gl genom platform)
 set(may_main cli gl)
-set(may_cli runs viewer render level data shaders textures camera gl genom platform)
-set(may_runs viewer render level data shaders textures camera gl genom platform)
-set(may_viewer render level shaders textures camera gl genom platform)
+set(may_cli runs viewer render physics level data shaders textures camera gl genom platform)
+set(may_runs viewer render physics level data shaders textures camera gl genom platform)
+set(may_viewer render physics level shaders textures camera gl genom platform)
 set(may_render level shaders textures gl genom platform)
+set(may_physics level data shaders genom platform)
 set(may_level data shaders genom platform)
 set(may_shaders genom platform)
 set(may_textures platform)
@@ -30,7 +31,7 @@ set(may_gl platform)
 set(may_genom "")
 set(may_platform "")
 # Rooms that never see the GL, and what counts as a GL header.
-set(gl_free level shaders data)
+set(gl_free physics level shaders data)
 set(gl_header "^(GL|EGL|GLES[0-9]*)/")
 set(most_lines 500)
 # The documents that show the picture, between these two lines.

@@ -156,6 +156,10 @@ int TWindow::RunMessageLoop(const TWindowEvents& events) {
           if (handler) handler(key);
           break;
         }
+        case SDL_MOUSEWHEEL:
+          if (events.Wheel && event.wheel.y != 0)
+            events.Wheel(event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y);
+          break;
         default:
           break;
       }

@@ -31,6 +31,7 @@ struct TWindowEvents {
   std::function<void()> Paint;
   std::function<void(std::uint16_t virtualKey)> KeyDown;
   std::function<void(std::uint16_t virtualKey)> KeyUp;
+  std::function<void(int notches)> Wheel;  // the mouse wheel, away from the user positive
 };
 
 // How a window sits on the desktop.

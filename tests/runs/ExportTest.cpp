@@ -191,7 +191,7 @@ TEST(Export, UsageMistakesAreNamed) {
        "--export cannot be combined with --info, --at, --screenshot, --benchmark, --list or --overview"},
       {{"--export-scale", "1", "--info", "s.bsp"}, "--export-scale applies to --export only"},
       {{"--export", "s.glb", "--export-scale", "0", "s.bsp"}, "--export-scale: '0' is not a number above 0 and at most 1000 (metres)"},
-      {{"--export", "s.glb", "--json", "s.bsp"}, "--json applies to --info, --at, --benchmark, --list and --entities only"},
+      {{"--export", "s.glb", "--json", "s.bsp"}, "--json applies to --info, --at, --benchmark, --list, --entities, --drop, --trace and --walk-path only"},
   };
   testsupport::TTempDir dir;
   for (const auto& [args, message] : cases) {

@@ -20,6 +20,7 @@
 #include "app/cli/Fidelity.h"
 #include "app/cli/Help.h"
 #include "app/cli/OptionValues.h"
+#include "app/cli/WalkOptions.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 
@@ -52,6 +53,8 @@ struct TRawOptions {
   std::string Surfaces, Tess, Time;
   bool Entities = false, BrushModels = false;  // entities, brush models and items
   std::string Class, Goto;
+  bool Walk = false;  // walking
+  std::string Drop, Trace, WalkPath;
 };
 
 // One option: its name, the raw field it fills (a flag, a value, or one value per use), the name
@@ -152,6 +155,14 @@ constexpr TOptionRow kOptions[] = {
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
     {"--fast", &TRawOptions::Fast, "", "One pass, faces in view only; --fast=off: two passes"},  // fidelity
+    {"--walk", &TRawOptions::Walk, "", "Start walking (collision, gravity) instead of flying; V switches"},  // view
+    {"--drop", &TRawOptions::Drop, "X,Y,Z",  // headless runs
+     "Drop the player whose eye is at X,Y,Z until it rests: print the eye, the fall and the ground"},
+    {"--trace", &TRawOptions::Trace, "X1,Y1,Z1:X2,Y2,Z2",  // headless runs
+     "Sweep the player's box between two eye positions: print how far it got and what it hit"},
+    {"--walk-path", &TRawOptions::WalkPath, "FILE",  // headless runs
+     "Walk the moves of FILE (forward/back/left/right SECONDS, jump, crouch, turn DEGREES, wait "
+     "SECONDS) from the spawn point; print the eye after each; --screenshot saves the last view"},
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -179,9 +190,13 @@ void AddOptions(CLI::App& cli, TRawOptions& raw) {
 // --entities; --overview and --export are checked apart), the picture names, and whether --json
 // applies to it.
 void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
+  const bool walkPath = cli.count("--walk-path") > 0;  // its --screenshot is its last view
   const std::pair<bool, TRunMode> modes[] = {{raw.Info, TRunMode::Info},
                                              {!raw.At.empty(), TRunMode::At},
-                                             {cli.count("--screenshot") > 0, TRunMode::Screenshot},
+                                             {cli.count("--screenshot") > 0 && !walkPath, TRunMode::Screenshot},
+                                             {cli.count("--drop") > 0, TRunMode::Drop},
+                                             {cli.count("--trace") > 0, TRunMode::Trace},
+                                             {walkPath, TRunMode::WalkPath},
                                              {raw.Benchmark, TRunMode::Benchmark},
                                              {raw.List, TRunMode::List},
                                              {raw.Entities, TRunMode::Entities}};
@@ -191,6 +206,9 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
     options.Mode = mode;
     ++chosen;
   }
+  if (chosen > 1 && (cli.count("--drop") || cli.count("--trace") || walkPath))
+    throw EUsage("--drop, --trace and --walk-path cannot be combined with each other or with --info, --at, "
+                 "--screenshot, --benchmark, --list or --entities");
   if (chosen > 1 && raw.Entities)
     throw EUsage("--entities cannot be combined with --info, --at, --screenshot, --benchmark or --list");
   if (chosen > 1)
@@ -217,8 +235,9 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
     throw EUsage("--screenshot: '" + raw.Screenshot + "' does not end in .png");
   if (raw.Json && options.Mode != TRunMode::Info && options.Mode != TRunMode::At &&
       options.Mode != TRunMode::Benchmark && options.Mode != TRunMode::List &&
-      options.Mode != TRunMode::Entities)
-    throw EUsage("--json applies to --info, --at, --benchmark, --list and --entities only");
+      options.Mode != TRunMode::Entities && options.Mode != TRunMode::Drop &&
+      options.Mode != TRunMode::Trace && options.Mode != TRunMode::WalkPath)
+    throw EUsage("--json applies to --info, --at, --benchmark, --list, --entities, --drop, --trace and --walk-path only");
 }
 
 // The positions of --at, the screenshot's file, the frames to draw, --json and --verbose.
@@ -315,7 +334,8 @@ void ApplyViewTools(const CLI::App& cli, const TRawOptions& raw, TCommandLine& o
     throw EUsage("--frame-times applies to the viewer only");
   options.FrameTimes = raw.FrameTimes;
   const bool drawing = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
-                       options.Mode == TRunMode::Benchmark;
+                       options.Mode == TRunMode::Benchmark ||
+                       (options.Mode == TRunMode::WalkPath && cli.count("--screenshot"));
   for (const char* name : {"--mode", "--freeze", "--no-hud", "--fov"})
     if (cli.count(name) && !drawing &&
         !(options.Mode == TRunMode::Overview && std::string(name) == "--mode"))
@@ -445,6 +465,9 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     ApplyDataAndSpawn(cli, raw, options);
     const TEntityOptionsGiven given{cli.count("--class") > 0, raw.Class, raw.BrushModels, cli.count("--goto") > 0, raw.Goto};
     if (const std::string problem = ApplyEntityOptions(given, options); !problem.empty()) throw EUsage(problem);
+    const TWalkOptionsGiven walk{raw.Walk, cli.count("--drop") > 0, cli.count("--trace") > 0,
+                                 cli.count("--walk-path") > 0, raw.Drop, raw.Trace, raw.WalkPath};
+    if (const std::string problem = ApplyWalkOptions(walk, options); !problem.empty()) throw EUsage(problem);
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};

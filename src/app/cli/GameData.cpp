@@ -301,6 +301,7 @@ int RunWithGameData(TCommandLine options) {
   // The start pose: the chosen spawn point, else the first, else the fixed pose. The benchmark
   // flies its own path unless --spawn holds it at one point.
   const bool posed = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
+                     options.Mode == TRunMode::WalkPath ||
                      (options.Mode == TRunMode::Benchmark && (options.Spawn || !options.Goto.empty()));
   if (!options.Camera && posed && !options.Goto.empty()) {
     const TGotoPose found = GotoCameraPose(options.LevelPath, options.Goto);

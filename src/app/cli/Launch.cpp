@@ -14,6 +14,7 @@
 #include "app/runs/LoadSummary.h"
 #include "app/viewer/DataFiles.h"
 #include "app/viewer/ViewModes.h"
+#include "app/viewer/WalkMode.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
@@ -34,6 +35,7 @@ bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
   if (!options.ScreenshotPath.empty()) options.ScreenshotPath = absolute(options.ScreenshotPath);
   if (!options.OverviewPath.empty()) options.OverviewPath = absolute(options.OverviewPath);
   if (!options.ExportPath.empty()) options.ExportPath = absolute(options.ExportPath);
+  if (!options.WalkPathFile.empty()) options.WalkPathFile = absolute(options.WalkPathFile);
   const std::string base = platform::ResolvePath(options.BaseDir);
   fs::current_path(base, ec);
   if (ec) {
@@ -95,6 +97,7 @@ int RunViewerFor(const TCommandLine& options) {
       if (!FitsGLViewport(size, std::cerr)) platform::PostQuitMessage(2);
     };
   }
+  if (options.Walk) RequestWalkingAtStart();
   if (options.FrameTimes)
     startup.FrameDrawn = [](double ms) {
       std::printf("%.3f\n", ms);

@@ -17,6 +17,7 @@
 #include "app/runs/LoadSummary.h"
 #include "app/runs/OffscreenViewer.h"
 #include "app/runs/Overview.h"
+#include "app/runs/WalkRuns.h"
 #include "app/viewer/DataFiles.h"
 #include "app/viewer/Screenshot.h"
 #include "app/viewer/ViewModes.h"
@@ -187,6 +188,9 @@ int RunHeadless(const TRunOptions& options) {
     case TRunMode::Overview: return RunOverview(options);
     case TRunMode::Entities: return RunEntities(options);
     case TRunMode::Export: return RunExport(options);
+    case TRunMode::Drop: return RunDrop(options);
+    case TRunMode::Trace: return RunTrace(options);
+    case TRunMode::WalkPath: return RunWalkPath(options);
     case TRunMode::Viewer:
     case TRunMode::List: break;
   }

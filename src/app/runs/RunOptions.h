@@ -26,6 +26,9 @@ enum class TRunMode {
   Overview,    // --overview: a top-down picture of the whole level as PNG
   Entities,    // --entities: the entity list, no window
   Export,      // --export: the level as a glTF 2.0 file
+  Drop,        // --drop: the player dropped until it rests, no window
+  Trace,       // --trace: the player's box swept between two eye positions, no window
+  WalkPath,    // --walk-path: moves read from a file walked from the start pose
 };
 
 // A start pose as --camera gives it: the camera's own five values.
@@ -78,6 +81,11 @@ struct TRunOptions {
   float ExportScale = kMetresPerUnit;  // --export-scale: metres per level unit (an inch)
   bool Fast = false;                   // --fast, or --full: one pass, faces in view only
   std::vector<TAtDirection> AtDirections;  // with --fast: one per AtPositions entry
+  // Walking (app/cli/WalkOptions.h).
+  bool Walk = false;                   // --walk: the viewer starts walking
+  TVector DropEye{0, 0, 0};            // --drop
+  TVector TraceFrom{0, 0, 0}, TraceTo{0, 0, 0};  // --trace
+  std::string WalkPathFile;            // --walk-path
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain

@@ -2,6 +2,7 @@
 #include "app/viewer/KeyTable.h"
 
 #include "app/viewer/ViewModes.h"
+#include "app/viewer/WalkMode.h"
 
 namespace app {
 namespace {
@@ -16,6 +17,10 @@ constexpr TKeyRow kKeys[] = {
     {"mouse", "look around", {0, 0}},
     {"E, Space", "fly straight up", {VK_E, VK_SPACE}},
     {"Q, C", "fly straight down", {VK_Q, VK_C}},
+    {"V", "walk (collision, gravity; W, S, A, D on the ground, Space jumps, C crouches) or fly",
+     {VK_V, 0}},
+    {"Shift", "held: four times the speed, flying and walking", {VK_SHIFT, 0}},
+    {"wheel", "flying speed up or down", {0, 0}},
     {"F1", "surface images only, no lightmaps (again: the plain picture)", {VK_F1, 0}},
     {"F2", "lightmaps only (again: the plain picture)", {VK_F2, 0}},
     {"F3", "wireframe over the picture, on or off", {VK_F3, 0}},

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "app/viewer/ViewModes.h"
+#include "app/viewer/WalkMode.h"
 #include "platform/Files.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
@@ -74,7 +75,7 @@ std::array<std::string, 8> HudLines() {
           UrlLine(),
           "  " + FpsText,
           FacesLine(),
-          Format("  col:%d", static_cast<int>(Level.FaceCount)),
+          Format("  col:%d", static_cast<int>(Level.FaceCount)) + WalkHudText(),
           Format("  X:%5.5f", static_cast<double>(Camera.X)),
           Format("  Y:%5.5f", static_cast<double>(Camera.Y)),
           Format("  Z:%5.5f", static_cast<double>(Camera.Z))};
@@ -165,9 +166,10 @@ void PaintPass(const TPaintSurface& surface) {
     Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, WithViewModes(LevelRenderOptions), LevelRenderCache);
 
     const float dt = CurrentTime - LastFrameTime;
-    MoveCameraFromKeys(dt);
+    MoveFromKeys(dt, Camera, ViewModes.LevelPath);  // flying as always, or walking (V)
     if (Keys[VK_ESCAPE]) surface.Close();  // this frame still runs to its end
     MouseLook(Camera);
+    KeepWalkingPitch(Camera);
     EndFrameView();
 
     // Tool modes, overlay and notes get the extra lines and the shadow, and a run with LEVEL the
@@ -322,6 +324,7 @@ int Tfrmcube::Run() {
       [this] { WMPaint(); },
       [this](std::uint16_t key) { FormKeyDown(key, 0); },
       [this](std::uint16_t key) { FormKeyUp(key, 0); },
+      [](int notches) { app::HandleWheel(notches); },
   };
   return MainWindow->RunMessageLoop(events);
 }
@@ -347,6 +350,7 @@ void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) {
   // frame's look at Keys.
   if (app::ViewModes.LevelRun && (key & 255) == app::VK_ESCAPE && MainWindow) MainWindow->Close();
   app::HandleToolKey(key, wasDown, TVector{Camera.X, Camera.Y, Camera.Z});
+  app::HandleWalkKey(key, wasDown, Camera, app::ViewModes.LevelPath, CurrentTime);
   app::HandleEntityKey(key, wasDown, Level, Camera, CurrentTime);
 }
 
