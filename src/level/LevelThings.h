@@ -61,6 +61,7 @@ struct TItemModels {
   std::vector<std::int32_t> Markers;  // places of items whose model was not found
   std::int32_t Items = 0;             // item entities with a model drawn
   std::int32_t ModelsLoaded = 0;      // model files read
+  std::int32_t GridLit = 0;           // items lit by the light grid (TLevelOptions::GridLight)
   double LoadMs = 0;
   double ImagesMs = 0;                // of LoadMs: decoding and uploading their images
   std::vector<std::uint32_t> Batch;   // a frame's indices of one group, kept between frames

@@ -8,6 +8,7 @@
 
 #include "level/BSPFile.h"
 #include "level/FogVolumes.h"
+#include "level/GameLight.h"
 
 namespace {
 
@@ -98,6 +99,9 @@ void JoinArrays(TQuake3BSP& level) {
     append(arrays.LightmapCoords, level.FaceLightmapCoords[f]);
     append(arrays.Colours, level.FaceColors[f]);
   }
+  // rgbGen vertex reads the vertex colours as light: the game's rule makes them four times as bright.
+  if (level.Lighting.GameLight)
+    for (auto& c : arrays.Colours) std::copy_n(GameLightColour(c[0], c[1], c[2]).begin(), 3, c.begin());
   if (AnyStage(level.Shading, shaders::TVertexColours::OneMinus))
     for (const auto& c : arrays.Colours)
       arrays.OneMinusColours.push_back({static_cast<std::uint8_t>(255 - c[0]), static_cast<std::uint8_t>(255 - c[1]),
@@ -150,7 +154,7 @@ TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTe
     shading.Origins.push_back(surface.Origin);
     TShadedSurface& shaded = shading.Surfaces[t];
     shaded.Shader = surface.Shader ? *surface.Shader : DefaultShader(TextureBaseName(textures[t]));
-    shaded.Plan = shaders::PlanStages(*shaded.Shader, surface.State);
+    shaded.Plan = shaders::PlanStages(*shaded.Shader, surface.State, {!level.Lighting.GameLight, shading.GameStages});
     // Only the images of surfaces that are drawn are loaded.
     if (!surface.State.Drawn) continue;
     images.Surfaces[t] = std::move(surface.Images);

@@ -9,6 +9,7 @@
 
 #include "level/Items.h"
 #include "level/Things.h"
+#include "render/ItemLight.h"
 #include "platform/Budget.h"
 #include "platform/Files.h"
 #include "render/Q3BSP_images.h"
@@ -59,6 +60,7 @@ class TItemLoader {
     const TSolidBrushes brushes =
         ReadSolidBrushes(*Load.Bytes, Load.File.Lumps, Load.File.Textures, Warnings);
     TBoxDescent descent(Level);
+    const std::optional<TLightGrid> grid = Load.Options.GridLight ? LevelLightGrid(Level, Load) : std::nullopt;
     const std::vector<TPlacedEntity>& places = Level.Things.Places;
     for (std::size_t p = 0; p < places.size(); ++p) {
       const TPlacedEntity& place = places[p];
@@ -77,11 +79,13 @@ class TItemLoader {
       const std::int32_t leaf = Level.FindLeaf(rest);
       const std::int32_t cluster =
           leaf >= 0 && static_cast<std::size_t>(leaf) < Level.Leaves.size() ? Level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1;
-      AddItemInstance(Items, item.Model, item.Groups, rest, place.Angle, cluster);
+      const TItemShade shade = grid ? GridShade(SampleLightGrid(*grid, rest, Level.Lighting.GameLight)) : TItemShade{};
+      AddItemInstance(Items, item.Model, item.Groups, rest, place.Angle, cluster, shade);
       if (kind->Models[1]) {
         const TModelFile& extra = Model(kind->Models[1]);
-        if (extra.Usable) AddItemInstance(Items, extra.Model, extra.Groups, rest, place.Angle, cluster);
+        if (extra.Usable) AddItemInstance(Items, extra.Model, extra.Groups, rest, place.Angle, cluster, shade);
       }
+      Items.GridLit += grid ? 1 : 0;
       ++Items.Items;
     }
   }

@@ -30,5 +30,9 @@ void UploadLightmapMipmaps(std::uint32_t width, std::uint32_t height, const std:
 // test and blend. Texturing, the texture-coordinate array and the current colour are as before.
 void DrawVertexLitFaces(TQuake3BSP& level, const std::vector<std::int32_t>& faces, bool allSurfaces);
 
+// The blend that multiplies light (a lightmap or the vertex colours) into the picture: twice the
+// product under the design's light, the product once under the game's (level/GameLight.h).
+void SetLightBlend(const TQuake3BSP& level);
+
 // With shader scripts: the one-sided faces, then the two-sided ones without culling.
 void DrawShadedVertexLitFaces(TQuake3BSP& level, bool allSurfaces);

@@ -107,7 +107,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   // texel of one half leaves the surface colour as it is.
   OpenGL.glDepthFunc(GL_EQUAL);
   OpenGL.glEnable(GL_BLEND);
-  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+  SetLightBlend(*this);  // the product once under the game's light
 
   for (std::int32_t m = 0; m < LightmapCount; ++m) {
     glBindTexture(GL_TEXTURE_2D, LightmapTextures[static_cast<std::size_t>(m)]);

@@ -104,7 +104,7 @@ void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool all
     // The faces lit by their vertices, multiplied in over their images as the lightmap stage is.
     OpenGL.glDepthFunc(GL_EQUAL);
     OpenGL.glEnable(GL_BLEND);
-    OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+    SetLightBlend(level);
     DrawShadedVertexLitFaces(level, allSurfaces);  // Q3BSP_vertexlight.cpp
     OpenGL.glDisable(GL_BLEND);
     OpenGL.glDepthFunc(GL_LESS);

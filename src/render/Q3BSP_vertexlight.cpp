@@ -58,6 +58,10 @@ void DrawVertexLitFaces(TQuake3BSP& level, const std::vector<std::int32_t>& face
   OpenGL.glEnable(GL_TEXTURE_2D);
 }
 
+void SetLightBlend(const TQuake3BSP& level) {
+  OpenGL.glBlendFunc(GL_DST_COLOR, level.Lighting.GameLight ? GL_ZERO : GL_SRC_COLOR);
+}
+
 void DrawShadedVertexLitFaces(TQuake3BSP& level, bool allSurfaces) {
   DrawVertexLitFaces(level, level.Lighting.OneSidedShadedFaces, allSurfaces);
   if (level.Lighting.TwoSidedShadedFaces.empty()) return;

@@ -48,8 +48,10 @@ struct TRawOptions {
   std::vector<std::string> At;
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
-  bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false, Fast = false;
-  std::string Surfaces, Tess, Time;
+  bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false, Fast = false, GreyTGA = false,
+       SkipNoDraw = false, JoinedSky = false, GameStages = false,
+       GridLight = false;
+  std::string Surfaces, Tess, Time, Light;
   bool Entities = false, BrushModels = false;  // entities, brush models and items
   std::string Class, Goto;
 };
@@ -102,7 +104,7 @@ constexpr TOptionRow kOptions[] = {
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
      "Every fidelity option at once (today: --shaders, --surfaces all, --external-lightmaps, "
-     "--vertex-light, --brush-models, items, --fast)"},
+     "--vertex-light, --brush-models, items, --fast, --light game, --greyscale-tga, --skip-nodraw, --joined-sky, --game-stages, --grid-light)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
@@ -152,6 +154,18 @@ constexpr TOptionRow kOptions[] = {
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
     {"--fast", &TRawOptions::Fast, "", "One pass, faces in view only; --fast=off: two passes"},  // fidelity
+    {"--light", &TRawOptions::Light, "design|game",  // fidelity
+     "design (default): lightmaps brightened, twice the product; game: light x4 kept in hue, once"},
+    {"--greyscale-tga", &TRawOptions::GreyTGA, "",  // fidelity
+     "8-bit greyscale TGA images decoded; runs without a window tell TGA problems as warnings"},
+    {"--skip-nodraw", &TRawOptions::SkipNoDraw, "",  // fidelity
+     "Leave out faces whose texture record is flagged nodraw, curved surfaces untessellated"},
+    {"--joined-sky", &TRawOptions::JoinedSky, "",  // fidelity
+     "Sky box sides placed so that their images' edges meet (rt, ft, lf, bk turning right)"},
+    {"--game-stages", &TRawOptions::GameStages, "",  // fidelity
+     "With --shaders: a $lightmap stage without blendFunc after an opaque image multiplies it"},
+    {"--grid-light", &TRawOptions::GridLight, "",  // fidelity
+     "Items lit by the level's light grid at their place, by their normals"},
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -362,6 +376,11 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
   options.Shaders = raw.Shaders;
   options.ExternalLightmaps = raw.ExternalLightmaps;
   options.VertexLight = raw.VertexLight;
+  options.GreyscaleTGA = raw.GreyTGA;
+  options.SkipNoDraw = raw.SkipNoDraw;
+  options.JoinedSky = raw.JoinedSky;
+  options.GameStages = raw.GameStages;
+  options.GridLight = raw.GridLight;
   if (raw.Full) ApplyFullFidelity(options);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")
@@ -376,6 +395,8 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
       throw EUsage(std::string("--tess: ") + e.what());
     }
   }
+  if (cli.count("--light")) try { ApplyLight(raw.Light, options); }
+    catch (const std::invalid_argument& e) { throw EUsage(e.what()); }
   if (cli.count("--time")) try { ApplyTime(raw.Time, options); }
     catch (const std::invalid_argument& e) { throw EUsage(e.what()); }
 }

@@ -77,6 +77,13 @@ struct TRunOptions {
   float ExportScale = 0.0254f;         // --export-scale: metres per level unit (an inch)
   bool Fast = false;                   // --fast, or --full: one pass, faces in view only
   std::vector<TAtDirection> AtDirections;  // with --fast: one per AtPositions entry
+  bool GameLight = false;              // --light game, or --full: light as the game shows it
+  bool LightAsked = false;             // --light or --full was given: --info names the mode
+  bool GreyscaleTGA = false;           // --greyscale-tga, or --full
+  bool SkipNoDraw = false;             // --skip-nodraw, or --full: nodraw-flagged faces left out
+  bool JoinedSky = false;              // --joined-sky, or --full: sky box sides as their edges join
+  bool GameStages = false;             // --game-stages, or --full: stage rules as the game's scripts mean
+  bool GridLight = false;              // --grid-light, or --full: items lit by the light grid
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain
