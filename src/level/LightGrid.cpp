@@ -47,8 +47,12 @@ std::optional<TLightGrid> ReadLightGrid(std::span<const std::uint8_t> bytes, con
   for (int k = 0; k < 3; ++k) {
     const double first = std::ceil(low[k] / grid.Size[k]), last = std::floor(high[k] / grid.Size[k]);
     const double count = last - first + 1;
-    if (!std::isfinite(count) || count < 1 || count > kMostGridCells) {
+    if (!std::isfinite(count) || count < 1) {
       warning = "light grid: the world's box holds no cells";
+      return std::nullopt;
+    }
+    if (count > kMostGridCells) {
+      warning = "light grid: more than " + std::to_string(kMostGridCells) + " cells";
       return std::nullopt;
     }
     origin[k] = static_cast<float>(first * grid.Size[k]);
