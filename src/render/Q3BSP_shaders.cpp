@@ -112,9 +112,9 @@ void DrawShadedPasses(TQuake3BSP& level, const TVector& cameraPosition, bool all
   DrawSky(level.Shading, cameraPosition, SkyArea(level));
   DrawFog(level, cameraPosition);
   {
-    // Blended surfaces over everything opaque, not sorted by distance.
+    // Blended surfaces over everything opaque, not sorted by distance (far to near with --game-stages).
     TStageState state;
-    DrawShadedGroups(level, state, true);
+    DrawShadedGroups(level, state, true, level.Shading.GameStages ? &cameraPosition : nullptr);
     state.Finish();
   }
   if (allSurfaces) DrawBillboards(level, cameraPosition);

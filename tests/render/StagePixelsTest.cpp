@@ -83,7 +83,7 @@ class TScene {
     Level.LeafFaces.push_back(static_cast<std::int32_t>(Level.Faces.size()) - 1);
   }
 
-  void Load(bool joinedSky = false) {
+  void Load(bool joinedSky = false, bool gameStages = false) {
     Level.Leaves = {TBspWriter::Leaf(0, 0, static_cast<std::int32_t>(Level.Faces.size())), TBspWriter::Leaf(1, 0, 0)};
     Level.WriteTo(Folder / "maps/test.bsp");
     Context = std::make_unique<platform::TOffscreenGLContext>(Size, Size);
@@ -94,6 +94,7 @@ class TScene {
     options.Shaders = true;
     options.ShaderSource = shaders::BaseFolderSource();
     options.JoinedSky = joinedSky;
+    options.GameStages = gameStages;
     ASSERT_TRUE(Loaded.LoadBSP("maps/test.bsp", options));
   }
 
@@ -276,6 +277,24 @@ TEST(StagePixels, JoinedSkyBoxSidesMeetAtTheirImagesOwnEdges) {
   scene.Draw({0, 0, 0}, 90, 0);
   EXPECT_TRUE(Near(scene.At(2, 32), Yellow, 8));
   EXPECT_TRUE(Near(scene.At(61, 32), Red, 8));
+}
+
+// Two half-transparent panes, the near one first in the scripts' order: drawn so, the far one
+// lands over the near; --game-stages draws them far to near.
+TEST(StagePixels, GameStagesDrawBlendedSurfacesFarToNear) {
+  for (const bool game : {false, true}) {
+    TScene scene;
+    scene.Script("t/near { { map t/red.tga\n blendFunc blend\n alphaGen const 0.5 } }\n"
+                 "t/far { { map t/blue.tga\n blendFunc blend\n alphaGen const 0.5 } }\n");
+    scene.Write("t/red.tga", Image({Red}));
+    scene.Write("t/blue.tga", Image({Blue}));
+    scene.Quad(scene.Texture("t/near"), 100, -Fill, Fill, -Fill, Fill);
+    scene.Quad(scene.Texture("t/far"), 200, -2 * Fill, 2 * Fill, -2 * Fill, 2 * Fill);
+    scene.Load(false, game);
+    scene.Draw({0, 0, 0}, 90, 0);
+    // Over black: far then near is red over blue (128, 0, 64); near then far blue over red.
+    EXPECT_TRUE(Near(scene.At(32, 32), game ? TColour{128, 0, 64} : TColour{64, 0, 128}, 6)) << game;
+  }
 }
 
 // --fast folds image, lightmap and a detail stage (scaled, twice the product) into one pass with a

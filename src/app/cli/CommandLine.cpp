@@ -163,7 +163,8 @@ constexpr TOptionRow kOptions[] = {
     {"--joined-sky", &TRawOptions::JoinedSky, "",  // fidelity
      "Sky box sides placed so that their images' edges meet (rt, ft, lf, bk turning right)"},
     {"--game-stages", &TRawOptions::GameStages, "",  // fidelity
-     "With --shaders: a $lightmap stage without blendFunc after an opaque image multiplies it"},
+     "With --shaders: a $lightmap stage without blendFunc after an opaque image multiplies it; "
+     "blended surfaces far to near"},
     {"--grid-light", &TRawOptions::GridLight, "",  // fidelity
      "Items lit by the level's light grid at their place, by their normals"},
 };
