@@ -92,6 +92,33 @@ TEST(TimeOption, ParsedOrRefusedWithTheReason) {
   }
 }
 
+// The options of the game's picture: each on its own, all with --full, --light taking --full's back.
+TEST(GameOptions, ParsedOrRefusedWithTheReason) {
+  const auto flags = [](const app::TCommandLine& o) {
+    std::string f;
+    for (const bool b : {o.GameLight, o.LightAsked, o.GreyscaleTGA, o.SkipNoDraw, o.JoinedSky, o.GameStages, o.GridLight})
+      f += b ? '1' : '0';
+    return f;
+  };
+  const std::pair<std::vector<const char*>, std::string> cases[] = {
+      {{}, "0000000"},
+      {{"--light", "game"}, "1100000"},
+      {{"--light=design"}, "0100000"},
+      {{"--greyscale-tga", "--skip-nodraw"}, "0011000"},
+      {{"--joined-sky", "--game-stages", "--grid-light"}, "0000111"},
+      {{"--full"}, "1111111"},
+      {{"--full", "--light", "design"}, "0111111"},
+      {{"--light", "bright"}, "bspwalk: --light: 'bright' is not design or game"},
+  };
+  for (const auto& [args, expected] : cases) {
+    std::vector<const char*> argv{"bspwalk"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::ostringstream out, err;
+    const app::TParseResult r = app::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+    EXPECT_EQ(r.Options ? flags(*r.Options) : err.str(), r.Options ? expected : expected + " (see bspwalk --help)\n");
+  }
+}
+
 TEST(SurfacesOptions, InfoAtAndBenchmarkWithEverySurface) {
   testsupport::TTempDir dir;
   fs::create_directory(dir / "lgmp");
