@@ -187,6 +187,7 @@ void AddItemInstance(TItemModels& items, const TMd3Model& model, std::span<const
       const TVector& n = surface.Normals[v];
       group.Positions.push_back({c * p.X - s * p.Y + position.X, s * p.X + c * p.Y + position.Y, p.Z + position.Z});
       const TVector turned{c * n.X - s * n.Y, s * n.X + c * n.Y, n.Z};
+      if (group.Shader) group.Normals.push_back(turned);
       if (shade) {
         group.Colours.push_back(shade(turned));
         continue;

@@ -193,6 +193,10 @@ struct TLevelOptions {
   bool GameStages = false;
   // --grid-light: items lit by the level's light grid at their place (render/ItemLight.h).
   bool GridLight = false;
+  // --model-stages: every surface of an item's model drawn by its shader's stages (render/ItemStages.h).
+  bool ModelStages = false;
+  // --sky-in-view: a level of several sky shaders draws the one whose faces are in view.
+  bool SkyInView = false;
   // --skip-nodraw: faces of textures flagged nodraw in their records left out (level/NoDraw.h).
   bool SkipNoDraw = false;
   // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
@@ -306,6 +310,17 @@ struct TLevelShading {
   std::vector<std::vector<std::int32_t>> OneSidedLightmapFaces;
   std::vector<std::vector<std::int32_t>> TwoSidedLightmapFaces;
   std::vector<std::uint32_t> SkyBox;  // rt, bk, lf, ft, up, dn; empty without a complete far box
+  // --sky-in-view: every sky texture's box and layers; a frame swaps the one most of whose faces are
+  // in view into SkyBox, SkyClouds and Sky (render/SkyChoice.h), its own entry then holding nothing.
+  struct TLevelSky {
+    std::int32_t Texture = -1;
+    std::vector<std::uint32_t> SkyBox;
+    std::uint32_t SkyClouds = 0;
+    TShadedSurface Sky;
+  };
+  std::vector<TLevelSky> Skies;
+  std::size_t SkyShown = 0;
+  bool SkyInView = false;
   std::uint32_t SkyClouds = 0;        // the first cloud image, when there is no far box
   bool JoinedSky = false;             // TLevelOptions::JoinedSky: the box's sides as their edges join
   bool GameStages = false;            // TLevelOptions::GameStages

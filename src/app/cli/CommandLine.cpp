@@ -50,7 +50,7 @@ struct TRawOptions {
   // Fidelity.
   bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false, Fast = false, GreyTGA = false,
        SkipNoDraw = false, JoinedSky = false, GameStages = false,
-       GridLight = false;
+       GridLight = false, ModelStages = false, SkyInView = false;
   std::string Surfaces, Tess, Time, Light;
   bool Entities = false, BrushModels = false;  // entities, brush models and items
   std::string Class, Goto;
@@ -104,7 +104,7 @@ constexpr TOptionRow kOptions[] = {
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
      "Every fidelity option at once (today: --shaders, --surfaces all, --external-lightmaps, "
-     "--vertex-light, --brush-models, items, --fast, --light game, --greyscale-tga, --skip-nodraw, --joined-sky, --game-stages, --grid-light)"},
+     "--vertex-light, --brush-models, items, --fast, --light game, --greyscale-tga, --skip-nodraw, --joined-sky, --game-stages, --grid-light, --model-stages, --sky-in-view)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
@@ -167,6 +167,10 @@ constexpr TOptionRow kOptions[] = {
      "blended surfaces far to near"},
     {"--grid-light", &TRawOptions::GridLight, "",  // fidelity
      "Items lit by the level's light grid at their place, by their normals"},
+    {"--model-stages", &TRawOptions::ModelStages, "",  // fidelity
+     "Every surface of an item's model drawn with its shader's stages, blended ones after the opaque ones"},
+    {"--sky-in-view", &TRawOptions::SkyInView, "",  // fidelity
+     "With several sky shaders, the sky of the sky faces in view (the most of them)"},
 };
 
 void AddOption(CLI::App& cli, const TOptionRow& row, bool& flag) {
@@ -382,6 +386,8 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
   options.JoinedSky = raw.JoinedSky;
   options.GameStages = raw.GameStages;
   options.GridLight = raw.GridLight;
+  options.ModelStages = raw.ModelStages;
+  options.SkyInView = raw.SkyInView;
   if (raw.Full) ApplyFullFidelity(options);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")

@@ -20,6 +20,8 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.JoinedSky = true;
   options.GameStages = true;
   options.GridLight = true;
+  options.ModelStages = true;
+  options.SkyInView = true;
   // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
 }
 
@@ -41,6 +43,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   level.JoinedSky = options.JoinedSky;
   level.GameStages = options.GameStages;
   level.GridLight = options.GridLight;
+  level.ModelStages = options.ModelStages;
+  level.SkyInView = options.SkyInView;
   return level;
 }
 

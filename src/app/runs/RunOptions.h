@@ -84,6 +84,8 @@ struct TRunOptions {
   bool JoinedSky = false;              // --joined-sky, or --full: sky box sides as their edges join
   bool GameStages = false;             // --game-stages, or --full: stage rules as the game's scripts mean
   bool GridLight = false;              // --grid-light, or --full: items lit by the light grid
+  bool ModelStages = false;            // --model-stages, or --full: item surfaces by their shaders' stages
+  bool SkyInView = false;              // --sky-in-view, or --full: the sky of the sky faces in view
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain
