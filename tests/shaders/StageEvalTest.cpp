@@ -361,7 +361,9 @@ TEST(StagePlans, LightmapStageUnderTheRules) {
     const TStagePlan plan = PlanStages(s, DrawStateOf(&s), c.Rules);
     ASSERT_EQ(plan.Stages.size(), 2u) << c.Body;
     EXPECT_EQ(plan.Stages[1].Blend, c.Blend) << c.Body;
-    if (c.Blend) EXPECT_EQ(plan.Stages[1].Destination, c.Destination) << c.Body;
+    if (c.Blend) {
+      EXPECT_EQ(plan.Stages[1].Destination, c.Destination) << c.Body;
+    }
     EXPECT_EQ(plan.OnePass, c.OnePass) << c.Body;
   }
 }
