@@ -98,9 +98,7 @@ std::uint8_t SpecularAlpha(const TVector& position, const TVector& normal, const
 void DrawItemStages(TQuake3BSP& level, std::int32_t cameraCluster, bool everything, bool blended,
                     const TVector& eye, double seconds) {
   TItemModels& items = level.Things.ItemModels;
-  const bool blendWas = OpenGL.glIsEnabled(GL_BLEND) == GL_TRUE;
-  const bool coloursWere = OpenGL.glIsEnabled(GL_COLOR_ARRAY) == GL_TRUE;
-  bool started = false;
+  bool started = false, blendWas = false, coloursWere = false;
   std::optional<TStageState> state;
   for (TItemGroup& group : items.Groups) {
     if (!group.Shader || group.State.Blended != blended || group.Positions.empty()) continue;
@@ -111,7 +109,10 @@ void DrawItemStages(TQuake3BSP& level, std::int32_t cameraCluster, bool everythi
         batch.insert(batch.end(), group.Indices.begin() + run.First, group.Indices.begin() + run.First + run.Count);
     if (batch.empty()) continue;
     if (!started) {
-      // The stage state starts from the frame's: no blending, no colour array.
+      // The stage state starts from the frame's: no blending, no colour array. Asked only here, so
+      // that items without shaders' stages cost no call.
+      blendWas = OpenGL.glIsEnabled(GL_BLEND) == GL_TRUE;
+      coloursWere = OpenGL.glIsEnabled(GL_COLOR_ARRAY) == GL_TRUE;
       if (blendWas) OpenGL.glDisable(GL_BLEND);
       if (coloursWere) OpenGL.glDisableClientState(GL_COLOR_ARRAY);
       state.emplace();
