@@ -182,7 +182,8 @@ TVector RestingPlace(const TQuake3BSP& level, const TSolidBrushes& brushes, TBox
 }
 
 void AddItemInstance(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups,
-                     const TVector& position, float angle, std::int32_t cluster) {
+                     const TVector& position, float angle, std::int32_t cluster,
+                     const TItemShade& shade) {
   const double radians = angle * std::numbers::pi / 180;
   const float c = static_cast<float>(std::cos(radians)), s = static_cast<float>(std::sin(radians));
   // Light from above and a little aside: faces towards it full, faces away at 55 %.
@@ -196,7 +197,13 @@ void AddItemInstance(TItemModels& items, const TMd3Model& model, std::span<const
       const TVector& p = surface.Positions[v];
       const TVector& n = surface.Normals[v];
       group.Positions.push_back({c * p.X - s * p.Y + position.X, s * p.X + c * p.Y + position.Y, p.Z + position.Z});
-      const float lit = (c * n.X - s * n.Y) * light.X + (s * n.X + c * n.Y) * light.Y + n.Z * light.Z;
+      const TVector turned{c * n.X - s * n.Y, s * n.X + c * n.Y, n.Z};
+      if (group.Shader) group.Normals.push_back(turned);
+      if (shade) {
+        group.Colours.push_back(shade(turned));
+        continue;
+      }
+      const float lit = turned.X * light.X + turned.Y * light.Y + turned.Z * light.Z;
       const auto level = static_cast<std::uint8_t>(255.0f * (0.55f + 0.45f * std::clamp(lit, 0.0f, 1.0f)));
       group.Colours.push_back({level, level, level, 255});
     }

@@ -5,6 +5,7 @@
 // the models and images and fills the groups' textures.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -56,6 +57,9 @@ TVector RestingPlace(const TQuake3BSP& level, const TSolidBrushes& brushes, TBox
 // Appends the model's surfaces, turned by `angle` degrees about the vertical and moved to
 // `position`, each into the group `groups[s]` names for its surface s (skipped when it is npos),
 // as one run per surface with the cluster the item stands in. The colours light the model from a
-// fixed direction above.
+// fixed direction above, or are `shade`'s for each vertex's turned normal when it is given (the
+// level's light grid, render/ItemLight.h).
+using TItemShade = std::function<std::array<std::uint8_t, 4>(const TVector& normal)>;
 void AddItemInstance(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups,
-                     const TVector& position, float angle, std::int32_t cluster);
+                     const TVector& position, float angle, std::int32_t cluster,
+                     const TItemShade& shade = {});

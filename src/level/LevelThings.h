@@ -5,6 +5,7 @@
 // (TQuake3BSP::Things); texture names are the GL's unsigned 32-bit names, as everywhere there.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "level/BrushModels.h"
 #include "level/Entities.h"
 #include "shaders/Shaders.h"
+#include "shaders/StagePlan.h"
 
 // The families the markers tell apart, each with its colour.
 enum class TEntityFamily : std::uint8_t {
@@ -55,12 +57,22 @@ struct TItemGroup {
   AGLbyt4 Colours;  // the model lit from a fixed direction
   std::vector<std::uint32_t> Indices;
   std::vector<TItemRun> Runs;
+  // With TLevelOptions::ModelStages and a shader for the surface: its stages, each stage's frames'
+  // textures (0: none, drawn white), the normals as placed (AddItemInstance fills them only then),
+  // and the frame's coordinates from the eye and stage colours (render/ItemStages.h).
+  std::optional<shaders::TShader> Shader;
+  shaders::TStagePlan Plan;
+  std::vector<std::vector<std::uint32_t>> StageTextures;
+  AGLNrf3 Normals;
+  AGLNrf2 EnvCoords;
+  AGLbyt4 StageColours;
 };
 struct TItemModels {
   std::vector<TItemGroup> Groups;
   std::vector<std::int32_t> Markers;  // places of items whose model was not found
   std::int32_t Items = 0;             // item entities with a model drawn
   std::int32_t ModelsLoaded = 0;      // model files read
+  std::int32_t GridLit = 0;           // items lit by the light grid (TLevelOptions::GridLight)
   double LoadMs = 0;
   double ImagesMs = 0;                // of LoadMs: decoding and uploading their images
   std::vector<std::uint32_t> Batch;   // a frame's indices of one group, kept between frames

@@ -186,6 +186,22 @@ struct TLevelOptions {
   bool ExternalLightmaps = false;
   std::string LightmapFolder;
   bool VertexLight = false;
+  // --light game: lightmaps, vertex colours and the light grid by the game's rule (level/GameLight.h),
+  // multiplied into the images once; false: the design's brightening, twice the product.
+  bool GameLight = false;
+  // --joined-sky: the sky box's sides placed so that their images' edges meet (render/Q3BSP_sky.cpp).
+  bool JoinedSky = false;
+  // --game-stages: a $lightmap stage without blendFunc after an opaque image multiplies it
+  // (shaders/StagePlan.h).
+  bool GameStages = false;
+  // --grid-light: items lit by the level's light grid at their place (render/ItemLight.h).
+  bool GridLight = false;
+  // --model-stages: every surface of an item's model drawn by its shader's stages (render/ItemStages.h).
+  bool ModelStages = false;
+  // --sky-in-view: a level of several sky shaders draws the one whose faces are in view.
+  bool SkyInView = false;
+  // --skip-nodraw: faces of textures flagged nodraw in their records left out (level/NoDraw.h).
+  bool SkipNoDraw = false;
   // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
   // with TRenderOptions::BrushModels can mark their faces where their boxes are visible.
   bool BrushModels = false;
@@ -294,7 +310,20 @@ struct TLevelShading {
   std::vector<std::vector<std::int32_t>> OneSidedLightmapFaces;
   std::vector<std::vector<std::int32_t>> TwoSidedLightmapFaces;
   std::vector<std::uint32_t> SkyBox;  // rt, bk, lf, ft, up, dn; empty without a complete far box
+  // --sky-in-view: every sky texture's box and layers; a frame swaps the one most of whose faces are
+  // in view into SkyBox, SkyClouds and Sky (render/SkyChoice.h), its own entry then holding nothing.
+  struct TLevelSky {
+    std::int32_t Texture = -1;
+    std::vector<std::uint32_t> SkyBox;
+    std::uint32_t SkyClouds = 0;
+    TShadedSurface Sky;
+  };
+  std::vector<TLevelSky> Skies;
+  std::size_t SkyShown = 0;
+  bool SkyInView = false;
   std::uint32_t SkyClouds = 0;        // the first cloud image, when there is no far box
+  bool JoinedSky = false;             // TLevelOptions::JoinedSky: the box's sides as their edges join
+  bool GameStages = false;            // TLevelOptions::GameStages
   // The sky's cloud layers: its shader's stages drawn over the box as a dome.
   TShadedSurface Sky;
   std::vector<TShadedSurface> Surfaces;  // per texture

@@ -17,6 +17,9 @@ struct TLightmapFile {
 };
 
 struct TLevelLighting {
+  // The load's TLevelOptions::GameLight: how every light of the level was turned into texels and
+  // colours, and so how the passes multiply them in (once, not twice).
+  bool GameLight = false;
   // --external-lightmaps: true when the lightmaps came from files (the lump held none).
   bool FromFiles = false;
   std::string Folder;                 // where the files were looked for, ending in '/'

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "level/GameLight.h"
 #include "level/Q3BSP.h"
 #include "platform/AtomicFile.h"
 #include "platform/ByteReader.h"
@@ -106,11 +107,13 @@ void TQuake3BSP::ExportLightmap(std::uint8_t* pixels, std::int32_t highestX, std
   const int height = highestY + 1;
   // The image: `height` rows of `width` RGB pixels. Lightmap row r becomes image column r.
   std::vector<std::uint8_t> image(static_cast<std::size_t>(width) * height * 3);
+  const bool game = Lighting.GameLight;
+  if (game) LightTexels({pixels, sizeof(TBSPLightmap)}, true);
   for (int r = 0; r < kLightmapSize; ++r) {
     std::uint8_t* pixel = pixels + r * kRowBytes;
     for (int c = 0; c < kLightmapSize; ++c, pixel += 3) {
       std::uint8_t* target = &image[(static_cast<std::size_t>(c) * width + r) * 3];
-      for (int k = 0; k < 3; ++k) target[k] = pixel[k] = kBrighten[pixel[k]];
+      for (int k = 0; k < 3; ++k) target[k] = pixel[k] = game ? pixel[k] : kBrighten[pixel[k]];
     }
   }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "level/LightmapFiles.h"
+#include "level/NoDraw.h"
 #include "level/Q3BSP_shading.h"
 #include "level/Q3BSP_surfaces.h"
 #include "level/VertexLight.h"
@@ -106,6 +107,10 @@ void BuildLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   // Built from scratch, so that loading into a level that already holds one keeps nothing of it.
   level = TQuake3BSP{};
   level.LightmapFilesWritten = !options.LightmapFilesOptional || platform::DirectoryExists("lgmp");
+  level.Lighting.GameLight = options.GameLight;
+  level.Shading.JoinedSky = options.JoinedSky;
+  level.Shading.GameStages = options.GameStages;
+  level.Shading.SkyInView = options.SkyInView;
   level.Header = file.Header;
   level.VertexCount = static_cast<std::int32_t>(file.Vertices.size());
   level.FaceCount = static_cast<std::int32_t>(file.Faces.size());
@@ -117,7 +122,8 @@ void BuildLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   BuildFaceArrays(level, file);
   if (options.Surfaces == TSurfaceSet::All) {
     load.Timings.ReadingMs = load.Stopwatch.LapMs();
-    TessellatePatches(level, file, options.Tessellation, &load.Budget, load.Bytes ? load.Bytes->size() : 0);
+    TessellatePatches(level, file, options.Tessellation, &load.Budget, load.Bytes ? load.Bytes->size() : 0,
+                      options.SkipNoDraw);
     load.Timings.TessellationMs = load.Stopwatch.LapMs();
   }
   if (options.VertexLight) BuildVertexLightColours(level, file);
@@ -141,6 +147,7 @@ void FinishLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   GroupFaces(level.Faces, level.LightmapCount, level.LightmapFaceCounts, level.LightmapFaces,
              [](const TBSPFace& face) { return face.LightmapIndex; });
   if (level.Lighting.FromFiles) LeaveOutUnusableLightmaps(level);
+  if (load.Options.SkipNoDraw) LeaveOutNoDrawFaces(level, file.Textures);
   if (load.Options.Shaders && load.Bytes) GroupShadedFaces(level, *load.Bytes, file.Lumps, file.Planes);
   if (load.Options.VertexLight) GroupVertexLitFaces(level, load.Options.Shaders);
 

@@ -8,31 +8,58 @@
 
 #include "level/BSPFile.h"
 #include "level/FogVolumes.h"
+#include "level/GameLight.h"
 
 namespace {
 
-// The sky of the first sky texture that has faces and images: its far box (six images), and its
-// stages' images for the cloud layers.
+// A sky texture's far box (six images) and its stages' images for the cloud layers; false when it
+// has neither.
+bool DescribeOneSky(const shaders::TShader& shader, TShadedSurface& sky, std::vector<std::string>& boxImages,
+                    std::vector<std::vector<std::string>>& stageImages, const shaders::TShaderTable& table,
+                    const shaders::TShaderSource& source) {
+  const auto box = shaders::FindSkyBox(shader, source.ImageExists);
+  if (box) boxImages.assign(box->begin(), box->end());
+  shaders::TShader clouds = shader;
+  const shaders::TTextureSurface described = shaders::DescribeTexture(shader.Name, table, source.ImageExists);
+  shaders::TDrawState state;  // the layers are drawn as their stages say
+  state.Blended = !clouds.Stages.empty() && clouds.Stages.front().HasBlend;
+  sky.Plan = shaders::PlanStages(clouds, state);
+  sky.Shader = std::move(clouds);
+  stageImages = described.StageImages;
+  const bool anyCloud = std::any_of(stageImages.begin(), stageImages.end(), [](const auto& frames) {
+    return std::any_of(frames.begin(), frames.end(), [](const std::string& f) { return !f.empty(); });
+  });
+  if (box || anyCloud) return true;
+  sky = {};
+  stageImages.clear();
+  return false;
+}
+
+// The sky of the first sky texture that has images; with SkyInView every such texture's too (the
+// first one's entry is the one shown, left empty).
 void DescribeSky(TLevelShading& shading, TShadedImages& images, const std::vector<TBSPTexture>& textures,
                  const shaders::TShaderTable& table, const shaders::TShaderSource& source) {
+  bool found = false;
   for (std::size_t t = 0; t < textures.size(); ++t) {
     if (!shading.States[t].Sky) continue;
     const shaders::TShader* shader = table.Find(TextureBaseName(textures[t]));
-    const auto box = shaders::FindSkyBox(*shader, source.ImageExists);
-    if (box) images.Sky.assign(box->begin(), box->end());
-    shaders::TShader clouds = *shader;
-    const shaders::TTextureSurface described = shaders::DescribeTexture(shader->Name, table, source.ImageExists);
-    shaders::TDrawState state;  // the layers are drawn as their stages say
-    state.Blended = !clouds.Stages.empty() && clouds.Stages.front().HasBlend;
-    shading.Sky.Plan = shaders::PlanStages(clouds, state);
-    shading.Sky.Shader = std::move(clouds);
-    images.SkyStages = described.StageImages;
-    const bool anyCloud = std::any_of(images.SkyStages.begin(), images.SkyStages.end(), [](const auto& frames) {
-      return std::any_of(frames.begin(), frames.end(), [](const std::string& f) { return !f.empty(); });
-    });
-    if (box || anyCloud) return;
-    shading.Sky = {};
-    images.SkyStages.clear();
+    if (!found) {
+      found = DescribeOneSky(*shader, shading.Sky, images.Sky, images.SkyStages, table, source);
+      if (found && shading.SkyInView) {
+        shading.SkyShown = shading.Skies.size();
+        shading.Skies.emplace_back().Texture = static_cast<std::int32_t>(t);
+        images.Skies.emplace_back();
+      }
+      if (!shading.SkyInView && found) return;
+      continue;
+    }
+    TLevelShading::TLevelSky other;
+    other.Texture = static_cast<std::int32_t>(t);
+    auto& otherImages = images.Skies.emplace_back();
+    if (DescribeOneSky(*shader, other.Sky, otherImages.first, otherImages.second, table, source))
+      shading.Skies.push_back(std::move(other));
+    else
+      images.Skies.pop_back();
   }
 }
 
@@ -98,6 +125,9 @@ void JoinArrays(TQuake3BSP& level) {
     append(arrays.LightmapCoords, level.FaceLightmapCoords[f]);
     append(arrays.Colours, level.FaceColors[f]);
   }
+  // rgbGen vertex reads the vertex colours as light: the game's rule makes them four times as bright.
+  if (level.Lighting.GameLight)
+    for (auto& c : arrays.Colours) std::copy_n(GameLightColour(c[0], c[1], c[2]).begin(), 3, c.begin());
   if (AnyStage(level.Shading, shaders::TVertexColours::OneMinus))
     for (const auto& c : arrays.Colours)
       arrays.OneMinusColours.push_back({static_cast<std::uint8_t>(255 - c[0]), static_cast<std::uint8_t>(255 - c[1]),
@@ -150,7 +180,7 @@ TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTe
     shading.Origins.push_back(surface.Origin);
     TShadedSurface& shaded = shading.Surfaces[t];
     shaded.Shader = surface.Shader ? *surface.Shader : DefaultShader(TextureBaseName(textures[t]));
-    shaded.Plan = shaders::PlanStages(*shaded.Shader, surface.State);
+    shaded.Plan = shaders::PlanStages(*shaded.Shader, surface.State, {!level.Lighting.GameLight, shading.GameStages});
     // Only the images of surfaces that are drawn are loaded.
     if (!surface.State.Drawn) continue;
     images.Surfaces[t] = std::move(surface.Images);
@@ -166,6 +196,12 @@ TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTe
   for (const auto& frames : images.SkyStages)
     for (const std::string& frame : frames)
       if (!frame.empty()) toRead.push_back(frame);
+  for (const auto& [box, stages] : images.Skies) {
+    toRead.insert(toRead.end(), box.begin(), box.end());
+    for (const auto& frames : stages)
+      for (const std::string& frame : frames)
+        if (!frame.empty()) toRead.push_back(frame);
+  }
   if (source.ReadAhead) source.ReadAhead(toRead);
   if (keep) *keep = std::move(table);
   return images;

@@ -6,6 +6,7 @@
 #include <array>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "level/Q3BSP.h"
@@ -22,6 +23,8 @@ struct TShadedImages {
   std::vector<std::string> Sky;
   // Its cloud stages' images, per stage, per frame.
   std::vector<std::vector<std::string>> SkyStages;
+  // --sky-in-view: per entry of TLevelShading::Skies, its box and its stages' images likewise.
+  std::vector<std::pair<std::vector<std::string>, std::vector<std::vector<std::string>>>> Skies;
 };
 
 // Loads the shader table from the source (the base folder's when empty) and describes every

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "level/NoDraw.h"
 #include "level/Patch.h"
 
 namespace {
@@ -70,12 +71,13 @@ TSurfacePlan PlanSurfaces(std::span<const TBSPFace> faces, std::int32_t n, std::
 }
 
 void TessellatePatches(TQuake3BSP& level, const TBSPFile& file, std::int32_t n,
-                       platform::TBudget* budget, std::uint64_t fileSize) {
+                       platform::TBudget* budget, std::uint64_t fileSize, bool skipNoDraw) {
   using platform::TBudgetKind;
   const std::uint64_t allowance =
       budget ? TessellationAllowance(budget->Limits(), budget->Left(TBudgetKind::Tessellation), fileSize)
              : UINT64_MAX;
-  TSurfacePlan plan = PlanSurfaces(level.Faces, n, allowance);
+  TSurfacePlan plan = skipNoDraw ? PlanSurfaces(WithoutNoDrawPatches(level.Faces, file.Textures), n, allowance)
+                                  : PlanSurfaces(level.Faces, n, allowance);
   if (budget) {
     budget->Take(TBudgetKind::Tessellation, plan.PatchBytes, "");
     for (const std::int32_t face : plan.OverBudget)

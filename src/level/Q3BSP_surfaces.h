@@ -52,8 +52,9 @@ std::uint64_t TessellationAllowance(const platform::TBudgetLimits& limits, std::
 // FaceIndices replaced by its tessellation (the texture's t negated as for every face), the
 // refused ones left without FaceIndices; fills level.Surfaces. With a budget, the memory is
 // taken from it (within TessellationAllowance of `fileSize`) and the surfaces left out are noted.
+// With skipNoDraw (--skip-nodraw), curved surfaces of nodraw textures are not planned at all.
 void TessellatePatches(TQuake3BSP& level, const TBSPFile& file, std::int32_t n,
-                       platform::TBudget* budget = nullptr, std::uint64_t fileSize = 0);
+                       platform::TBudget* budget = nullptr, std::uint64_t fileSize = 0, bool skipNoDraw = false);
 
 // Whether a frame with TSurfaceSet::All draws the loaded face: a polygon always (by its triangles
 // or as a fan), any other type when it has triangles.

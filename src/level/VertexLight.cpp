@@ -4,23 +4,20 @@
 #include <span>
 #include <vector>
 
+#include "level/GameLight.h"
 #include "level/Patch.h"
 #include "level/Q3BSP_lightmaps.h"
 #include "level/Q3BSP_surfaces.h"
 
 namespace {
 
-std::array<std::uint8_t, 4> Brightened(const std::uint8_t* colour) {
-  return {BrightenedLightmapByte(colour[0]), BrightenedLightmapByte(colour[1]),
-          BrightenedLightmapByte(colour[2]), 255};
-}
 
 // A tessellated curved surface: its control grid with brightened colours, evaluated as its
 // positions were (the same grid, size and segment count give the same vertices in the same order).
-AGLbyt4 TessellatedColours(const TBSPFace& face, const TBSPFile& file, std::int32_t segments) {
+AGLbyt4 TessellatedColours(const TBSPFace& face, const TBSPFile& file, std::int32_t segments, bool game) {
   std::vector<TBSPVertex> grid(file.Vertices.begin() + face.FirstVertex,
                                file.Vertices.begin() + face.FirstVertex + face.NumVertices);
-  for (TBSPVertex& vertex : grid) std::memcpy(vertex.Color, Brightened(vertex.Color).data(), 4);
+  for (TBSPVertex& vertex : grid) std::memcpy(vertex.Color, LitVertexColour(vertex.Color, game).data(), 4);
   const TPatchMesh mesh = TessellatePatch(grid, face.PatchSize[0], face.PatchSize[1], segments);
   AGLbyt4 colours(mesh.Vertices.size());
   for (std::size_t j = 0; j < colours.size(); ++j) std::memcpy(colours[j].data(), mesh.Vertices[j].Color, 4);
@@ -40,12 +37,12 @@ void BuildVertexLightColours(TQuake3BSP& level, const TBSPFile& file) {
     const bool tessellated = face.FaceType == kPatchFace && level.Surfaces.Tessellation > 0 &&
                              !level.FaceIndices[f].empty();
     if (tessellated) {
-      lighting.FaceColours[f] = TessellatedColours(face, file, level.Surfaces.Tessellation);
+      lighting.FaceColours[f] = TessellatedColours(face, file, level.Surfaces.Tessellation, lighting.GameLight);
       continue;
     }
     const AGLbyt4& colours = level.FaceColors[f];
     lighting.FaceColours[f].resize(colours.size());
-    for (std::size_t j = 0; j < colours.size(); ++j) lighting.FaceColours[f][j] = Brightened(colours[j].data());
+    for (std::size_t j = 0; j < colours.size(); ++j) lighting.FaceColours[f][j] = LitVertexColour(colours[j].data(), lighting.GameLight);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "gl/OpenGL.h"
 #include "level/Things.h"
 #include "render/ItemModels.h"
+#include "render/ItemStages.h"
 #include "render/Q3BSP_shaders.h"
 
 namespace {
@@ -109,7 +110,7 @@ void DrawGroup(const TQuake3BSP& level, TItemGroup& group, std::vector<std::uint
   if (group.State.TwoSided) OpenGL.glEnable(GL_CULL_FACE);
 }
 
-void DrawItems(TQuake3BSP& level, std::int32_t cameraCluster, bool everything) {
+void DrawItems(TQuake3BSP& level, std::int32_t cameraCluster, bool everything, const TVector& eye, double seconds) {
   TItemModels& items = level.Things.ItemModels;
   if (items.Groups.empty()) return;
   // The alpha test and blend factors are the heads-up text's and the lightmap pass's: put back.
@@ -122,14 +123,16 @@ void DrawItems(TQuake3BSP& level, std::int32_t cameraCluster, bool everything) {
   OpenGL.glGetIntegerv(GL_BLEND_DST, &blendDestinationWas);
   OpenGL.glEnableClientState(GL_COLOR_ARRAY);
   for (TItemGroup& group : items.Groups)
-    if (!group.State.Blended) DrawGroup(level, group, items.Batch, cameraCluster, everything);
+    if (!group.State.Blended && !group.Shader) DrawGroup(level, group, items.Batch, cameraCluster, everything);
+  DrawItemStages(level, cameraCluster, everything, false, eye, seconds);
   OpenGL.glEnable(GL_BLEND);
   OpenGL.glDepthMask(GL_FALSE);
   for (TItemGroup& group : items.Groups) {
-    if (!group.State.Blended) continue;
+    if (!group.State.Blended || group.Shader) continue;
     OpenGL.glBlendFunc(static_cast<GLenum>(group.State.BlendSource), static_cast<GLenum>(group.State.BlendDestination));
     DrawGroup(level, group, items.Batch, cameraCluster, everything);
   }
+  DrawItemStages(level, cameraCluster, everything, true, eye, seconds);
   OpenGL.glDepthMask(GL_TRUE);
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glBlendFunc(static_cast<GLenum>(blendSourceWas), static_cast<GLenum>(blendDestinationWas));
@@ -158,12 +161,13 @@ TMarkerColour FamilyColour(TEntityFamily family) {
   return kColours[static_cast<std::size_t>(family)];
 }
 
-void DrawLevelThings(TQuake3BSP& level, const TVector& position, const TRenderOptions& options) {
+void DrawLevelThings(TQuake3BSP& level, const TVector& position, const TRenderOptions& options, const TVector& eye) {
   const std::int32_t leaf = level.FindLeaf(position);
   const bool inLeaf = leaf >= 0 && static_cast<std::size_t>(leaf) < level.Leaves.size();
   // The faces' own rule: from no leaf nothing is marked, so no item is drawn either.
   if (options.Items && (inLeaf || options.AllFaces))
-    DrawItems(level, inLeaf ? level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1, options.AllFaces);
+    DrawItems(level, inLeaf ? level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1, options.AllFaces, eye,
+              options.Time);
   if (options.Markers)
     DrawMarkers(level.Things.Places, nullptr);
   else if (options.Items)

@@ -207,7 +207,7 @@ bool HasDetail(const TQuake3BSP& level, const TDrawLists& lists, bool shaded) {
 }
 
 void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, GLint units, TFastFrame& frame) {
-  BeginModulateUnit(GL_TEXTURE1, 2);
+  BeginModulateUnit(GL_TEXTURE1, level.Lighting.GameLight ? 1 : 2);
   const bool detailPass = HasDetail(level, lists, shaded);
   const bool thirdUnit = detailPass && units >= 3;
   if (thirdUnit) BeginModulateUnit(GL_TEXTURE2, 1);
@@ -263,7 +263,7 @@ void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded
   if (shaded) OpenGL.glDisable(GL_ALPHA_TEST);
   OpenGL.glDepthFunc(GL_EQUAL);
   OpenGL.glEnable(GL_BLEND);
-  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+  SetLightBlend(level);
   for (const TDrawBatch& batch : lists.Batches) {
     if (batch.FacesInView == 0 || batch.Lightmap < 0) continue;
     OpenGL.glBindTexture(GL_TEXTURE_2D, level.LightmapTextures[static_cast<std::size_t>(batch.Lightmap)]);
@@ -316,7 +316,7 @@ void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVecto
     // follows the stages of the other opaque surfaces.
     OpenGL.glDepthFunc(GL_EQUAL);
     OpenGL.glEnable(GL_BLEND);
-    OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+    SetLightBlend(level);
     DrawVertexLitFaces(level, cache.VertexLit, level.Lighting.VertexLitFaces, key.AllSurfaces);
     OpenGL.glDisable(GL_BLEND);
     OpenGL.glDepthFunc(GL_LESS);

@@ -11,6 +11,7 @@
 
 #include "level/Items.h"
 #include "level/Things.h"
+#include "render/ItemLight.h"
 #include "platform/Budget.h"
 #include "platform/Files.h"
 #include "render/Q3BSP_images.h"
@@ -70,6 +71,7 @@ class TItemLoader {
     const TSolidBrushes brushes =
         ReadSolidBrushes(*Load.Bytes, Load.File.Lumps, Load.File.Textures, Warnings);
     TBoxDescent descent(Level);
+    const std::optional<TLightGrid> grid = Load.Options.GridLight ? LevelLightGrid(Level, Load) : std::nullopt;
     const std::vector<TPlacedEntity>& places = Level.Things.Places;
     for (std::size_t p = 0; p < places.size(); ++p) {
       const TPlacedEntity& place = places[p];
@@ -97,11 +99,13 @@ class TItemLoader {
       const std::int32_t leaf = Level.FindLeaf(rest);
       const std::int32_t cluster =
           leaf >= 0 && static_cast<std::size_t>(leaf) < Level.Leaves.size() ? Level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1;
-      AddItemInstance(Items, item.Model, item.Groups, rest, place.Angle, cluster);
+      const TItemShade shade = grid ? GridShade(SampleLightGrid(*grid, rest, Level.Lighting.GameLight)) : TItemShade{};
+      AddItemInstance(Items, item.Model, item.Groups, rest, place.Angle, cluster, shade);
       if (kind->Models[1]) {
         const TModelFile& extra = Model(kind->Models[1]);
-        if (extra.Usable) AddItemInstance(Items, extra.Model, extra.Groups, rest, place.Angle, cluster);
+        if (extra.Usable) AddItemInstance(Items, extra.Model, extra.Groups, rest, place.Angle, cluster, shade);
       }
+      Items.GridLit += grid ? 1 : 0;
       ++Items.Items;
     }
   }
@@ -115,6 +119,7 @@ class TItemLoader {
   std::map<std::string, TModelFile> Models;
   std::map<std::string, std::size_t> GroupOfName;  // a shader or image name's group
   std::vector<std::vector<std::string>> GroupImages;  // per group, the images to load
+  std::vector<std::vector<std::vector<std::string>>> GroupStageImages;  // per group, stage, frame
   TImageOnce Images;
 
   const TModelFile& Model(const std::string& path) {
@@ -169,8 +174,15 @@ class TItemLoader {
     std::size_t group = kNoGroup;
     if (surface.State.Drawn) {
       group = Items.Groups.size();
-      Items.Groups.emplace_back().State = surface.State;
+      TItemGroup& made = Items.Groups.emplace_back();
+      made.State = surface.State;
       GroupImages.push_back(surface.Images);
+      GroupStageImages.emplace_back();
+      if (Load.Options.ModelStages && surface.Shader) {
+        made.Shader = *surface.Shader;
+        made.Plan = shaders::PlanStages(*surface.Shader, surface.State, {!Load.Options.GameLight, false});
+        GroupStageImages.back() = surface.StageImages;
+      }
     }
     GroupOfName.emplace(Lower(base), group);
     return group;
@@ -180,6 +192,10 @@ class TItemLoader {
   void LoadImages() {
     std::vector<std::string> all;
     for (const std::vector<std::string>& images : GroupImages) all.insert(all.end(), images.begin(), images.end());
+    for (const auto& stages : GroupStageImages)
+      for (const std::vector<std::string>& frames : stages)
+        for (const std::string& frame : frames)
+          if (!frame.empty()) all.push_back(frame);
     const platform::TFileSource* files = Load.Options.Files;
     if (files && files->ReadAhead) files->ReadAhead(all);
     for (std::size_t g = 0; g < GroupImages.size(); ++g)
@@ -192,6 +208,25 @@ class TItemLoader {
         } catch (const std::exception& e) {
           Warnings.push_back(image + ": " + e.what());
         }
+      }
+    for (std::size_t g = 0; g < GroupStageImages.size(); ++g) LoadStageImages(Items.Groups[g], GroupStageImages[g]);
+  }
+
+  // Every stage's frames of a group drawn by its stages, each file once; a clampMap stage's own.
+  void LoadStageImages(TItemGroup& group, const std::vector<std::vector<std::string>>& stages) {
+    group.StageTextures.assign(stages.size(), {});
+    for (std::size_t s = 0; s < stages.size(); ++s)
+      for (const std::string& frame : stages[s]) {
+        std::uint32_t texture = 0;
+        const bool clamp = group.Shader && s < group.Shader->Stages.size() && group.Shader->Stages[s].Clamp;
+        try {
+          if (!frame.empty()) Images.Load(frame, texture, clamp);
+        } catch (const platform::EBudgetSpent&) {
+          // left out: the budget's own warning names it
+        } catch (const std::exception& e) {
+          Warnings.push_back(frame + ": " + e.what());
+        }
+        group.StageTextures[s].push_back(texture);
       }
   }
 };

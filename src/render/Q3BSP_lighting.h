@@ -39,5 +39,9 @@ struct TVertexLitBatch {
 void DrawVertexLitFaces(const TQuake3BSP& level, TVertexLitBatch& batch, const std::vector<std::int32_t>& faces,
                         bool allSurfaces);
 
+// The blend that multiplies light (a lightmap or the vertex colours) into the picture: twice the
+// product under the design's light, the product once under the game's (level/GameLight.h).
+void SetLightBlend(const TQuake3BSP& level);
+
 // With shader scripts: the one-sided faces, then the two-sided ones without culling.
 void DrawShadedVertexLitFaces(const TQuake3BSP& level, TVertexLitBatch& batch, bool allSurfaces);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gl/OpenGL.h"
+#include "level/GameLight.h"
 #include "level/LightmapFiles.h"
 #include "level/Q3BSP_lightmaps.h"
 #include "platform/Files.h"
@@ -73,7 +74,7 @@ void UploadLightmapFile(TQuake3BSP& level, std::size_t m) {
   bytes.reset();
   if (picture.LeftOutByBudget) return;  // the budget's warning names it
   if (!picture.Ok()) return Warn(lighting, file.Name + ": " + picture.Error + withoutLightmap);
-  BrightenLightmap(picture.Rgb);
+  LightTexels(picture.Rgb, level.Lighting.GameLight);
   level.LightmapTextures[m] = UploadLightmapPicture(picture);
   file.Width = static_cast<std::int32_t>(picture.Width);
   file.Height = static_cast<std::int32_t>(picture.Height);

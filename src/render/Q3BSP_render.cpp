@@ -44,8 +44,8 @@ inline void DrawPolygon(const TQuake3BSP& level, std::int32_t face) {
 }
 
 // After the faces: the things (items, markers), then the wireframe over everything (view modes).
-void FinishFrame(TQuake3BSP& level, const TVector& markFrom, const TRenderOptions& options) {
-  if (options.Items || options.Markers) DrawLevelThings(level, markFrom, options);
+void FinishFrame(TQuake3BSP& level, const TVector& markFrom, const TRenderOptions& options, const TVector& eye) {
+  if (options.Items || options.Markers) DrawLevelThings(level, markFrom, options, eye);
   if (options.Wireframe) DrawWireframe(level, options.Surfaces == TSurfaceSet::All);
 }
 
@@ -72,17 +72,17 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   // scripts included.
   if (options.Colouring != TRenderOptions::TColouring::Plain) {
     RenderColouredFaces(*this, options.Colouring, allSurfaces);
-    FinishFrame(*this, markFrom, options);
+    FinishFrame(*this, markFrom, options, cameraPosition);
     return;
   }
   if (options.Shaders && !Shading.States.empty()) {
     RenderShaded(*this, cache, cameraPosition, options);
-    FinishFrame(*this, markFrom, options);
+    FinishFrame(*this, markFrom, options, cameraPosition);
     return;
   }
   if (options.Fast) {  // render/FastPath.cpp
     DrawFastSurfaces(*this, cache, cameraPosition, options);
-    FinishFrame(*this, markFrom, options);
+    FinishFrame(*this, markFrom, options, cameraPosition);
     return;
   }
 
@@ -107,7 +107,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   // texel of one half leaves the surface colour as it is.
   OpenGL.glDepthFunc(GL_EQUAL);
   OpenGL.glEnable(GL_BLEND);
-  OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+  SetLightBlend(*this);  // the product once under the game's light
 
   for (std::int32_t m = 0; m < LightmapCount; ++m) {
     glBindTexture(GL_TEXTURE_2D, LightmapTextures[static_cast<std::size_t>(m)]);
@@ -126,5 +126,5 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);
 
-  FinishFrame(*this, markFrom, options);
+  FinishFrame(*this, markFrom, options, cameraPosition);
 }

@@ -21,6 +21,7 @@
 #include "render/Q3BSP_sky.h"
 #include "render/RenderCache.h"
 #include "render/ShaderStages.h"
+#include "render/SkyChoice.h"
 
 namespace {
 
@@ -51,16 +52,27 @@ void LoadStages(TShadedSurface& surface, const std::vector<std::vector<std::stri
   }
 }
 
-void LoadSky(TLevelShading& shading, const TShadedImages& described, TImageOnce& images) {
-  if (described.Sky.size() == 6) {
+void LoadOneSky(TLevelShading& shading, const std::vector<std::string>& box,
+                const std::vector<std::vector<std::string>>& stages, std::vector<std::uint32_t>& skyBox,
+                std::uint32_t& skyClouds, TShadedSurface& sky, TImageOnce& images) {
+  if (box.size() == 6) {
     // Clamped to their edges: the sides meet without a seam of the opposite edge's texels.
-    shading.SkyBox.assign(6, 0);
-    for (std::size_t side = 0; side < 6; ++side)
-      LoadImage(described.Sky[side], shading.SkyBox[side], shading, images, true);
+    skyBox.assign(6, 0);
+    for (std::size_t side = 0; side < 6; ++side) LoadImage(box[side], skyBox[side], shading, images, true);
   }
-  LoadStages(shading.Sky, described.SkyStages, shading, images);
-  for (const auto& frames : shading.Sky.StageTextures)
-    if (!frames.empty() && frames.front() != 0 && shading.SkyClouds == 0) shading.SkyClouds = frames.front();
+  LoadStages(sky, stages, shading, images);
+  for (const auto& frames : sky.StageTextures)
+    if (!frames.empty() && frames.front() != 0 && skyClouds == 0) skyClouds = frames.front();
+}
+
+void LoadSky(TLevelShading& shading, const TShadedImages& described, TImageOnce& images) {
+  LoadOneSky(shading, described.Sky, described.SkyStages, shading.SkyBox, shading.SkyClouds, shading.Sky, images);
+  for (std::size_t k = 0; k < shading.Skies.size() && k < described.Skies.size(); ++k) {
+    if (k == shading.SkyShown) continue;
+    TLevelShading::TLevelSky& other = shading.Skies[k];
+    LoadOneSky(shading, described.Skies[k].first, described.Skies[k].second, other.SkyBox, other.SkyClouds,
+               other.Sky, images);
+  }
 }
 
 // $whiteimage, and the stand-in for an image that is missing: one white texel.
@@ -107,7 +119,7 @@ void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVecto
     // The faces lit by their vertices, multiplied in over their images as the lightmap stage is.
     OpenGL.glDepthFunc(GL_EQUAL);
     OpenGL.glEnable(GL_BLEND);
-    OpenGL.glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+    SetLightBlend(level);
     DrawShadedVertexLitFaces(level, cache.VertexLit, allSurfaces);  // Q3BSP_vertexlight.cpp
     OpenGL.glDisable(GL_BLEND);
     OpenGL.glDepthFunc(GL_LESS);
@@ -115,9 +127,9 @@ void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVecto
   DrawSky(level.Shading, frame, cameraPosition, SkyArea(level, frame));
   DrawFog(level, frame, cameraPosition);
   {
-    // Blended surfaces over everything opaque, not sorted by distance.
+    // Blended surfaces over everything opaque, not sorted by distance (far to near with --game-stages).
     TStageState state;
-    DrawShadedGroups(level, frame, state, true);
+    DrawShadedGroups(level, frame, state, true, level.Shading.GameStages ? &cameraPosition : nullptr);
     state.Finish();
   }
   if (allSurfaces) DrawBillboards(level, frame, cameraPosition);
@@ -137,6 +149,7 @@ void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraP
   VisibleFaceCount += visible;
   frame.VertexLight = options.VertexLight;
   frame.OnePassDrawn = options.Fast;
+  ShowSkyInView(level, frame);  // render/SkyChoice.h: nothing without --sky-in-view
   EvaluateShadedFrame(level, frame, cameraPosition, options.Time);
   // --fast: the surfaces that are only an image and its lightmap in one pass from the kept, culled
   // batches (render/FastPath.h); the stages draw the rest. Drawn counts both.

@@ -58,6 +58,10 @@ void DrawVertexLitFaces(const TQuake3BSP& level, TVertexLitBatch& batch, const s
   OpenGL.glEnable(GL_TEXTURE_2D);
 }
 
+void SetLightBlend(const TQuake3BSP& level) {
+  OpenGL.glBlendFunc(GL_DST_COLOR, level.Lighting.GameLight ? GL_ZERO : GL_SRC_COLOR);
+}
+
 void DrawShadedVertexLitFaces(const TQuake3BSP& level, TVertexLitBatch& batch, bool allSurfaces) {
   DrawVertexLitFaces(level, batch, level.Lighting.OneSidedShadedFaces, allSurfaces);
   if (level.Lighting.TwoSidedShadedFaces.empty()) return;

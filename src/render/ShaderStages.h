@@ -106,4 +106,7 @@ class TStageState {
 };
 
 // The groups drawn before the sky (sort up to opaque) or after it, in the plans' order.
-void DrawShadedGroups(const TQuake3BSP& level, const TShadedFrame& frame, TStageState& state, bool afterSky);
+// With farToNearFrom (--game-stages, the blended groups) the groups are drawn far to near from that
+// eye (render/BlendOrder.h) instead of in the plans' sort order.
+void DrawShadedGroups(const TQuake3BSP& level, const TShadedFrame& frame, TStageState& state, bool afterSky,
+                      const TVector* farToNearFrom = nullptr);

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "gl/OpenGL.h"
+#include "render/BlendOrder.h"
 #include "render/Q3BSP_shaders.h"
 #include "render/ShaderStages.h"
 
@@ -200,8 +201,15 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
 
 }  // namespace
 
-void DrawShadedGroups(const TQuake3BSP& level, const TShadedFrame& frame, TStageState& state, bool afterSky) {
-  for (const std::int32_t t : level.Shading.DrawOrder) {
+void DrawShadedGroups(const TQuake3BSP& level, const TShadedFrame& frame, TStageState& state, bool afterSky,
+                      const TVector* farToNearFrom) {
+  std::vector<std::int32_t> order;
+  if (farToNearFrom) {
+    for (const std::int32_t t : level.Shading.DrawOrder)
+      if (level.Shading.Surfaces[static_cast<std::size_t>(t)].Plan.AfterSky == afterSky) order.push_back(t);
+    order = FarToNear(level, frame, *farToNearFrom, order);
+  }
+  for (const std::int32_t t : farToNearFrom ? order : level.Shading.DrawOrder) {
     const std::size_t texture = static_cast<std::size_t>(t);
     const TShadedSurface& surface = level.Shading.Surfaces[texture];
     if (texture >= frame.Groups.size() || (frame.Groups[texture].Indices.empty() && frame.Groups[texture].Large.empty()) || !surface.Shader ||

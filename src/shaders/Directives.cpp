@@ -68,6 +68,8 @@ std::optional<std::string> ColourGen(TStage& stage, const std::string& keyword, 
   TColourGen& gen = rgb ? stage.RgbGen : stage.AlphaGen;
   const std::string kind = args.empty() ? "" : args[0];
   if (rgb) stage.VertexColours = kind == "vertex" || kind == "exactvertex";
+  if (rgb) stage.LightingDiffuse = kind == "lightingdiffuse";
+  else stage.LightingSpecular = kind == "lightingspecular";
   // Lighting from the game's entities and its light grid is not modelled: such colours are
   // taken as full intensity, like identity.
   static const char* const identities[] = {"identity", "identitylighting", "lightingdiffuse", "entity",

@@ -62,6 +62,9 @@ struct TStage {
   TTcGen TcGen = TTcGen::Base;  // $lightmap stages read the lightmap coordinates by default
   std::vector<TTcMod> TcMods;
   bool VertexColours = false;  // rgbGen vertex or exactVertex: lit by the vertices' colours
+  // rgbGen lightingDiffuse and alphaGen lightingSpecular, which a model's stages follow
+  // (render/ItemStages.h); a level's surfaces take them as identity.
+  bool LightingDiffuse = false, LightingSpecular = false;
 };
 
 // Bounds on what one shader keeps, whatever its script says (the game's scripts stay far below):

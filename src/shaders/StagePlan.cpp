@@ -33,7 +33,8 @@ bool FoldsPair(const TShader& shader, const TPlannedStage& image, const TPlanned
   return still(image) && still(lightmap) && image.Texture == TStageTexture::Image && !image.Blend &&
          image.DepthWrite && !image.DepthEqual && !image.LightmapCoords &&
          lightmap.Texture == TStageTexture::Lightmap && lightmap.LightmapCoords && lightmap.Blend &&
-         lightmap.Source == TBlendFactor::DstColor && lightmap.Destination == TBlendFactor::SrcColor &&
+         lightmap.Source == TBlendFactor::DstColor &&
+         (lightmap.Destination == TBlendFactor::SrcColor || lightmap.Destination == TBlendFactor::Zero) &&
          lightmap.AlphaTest == TAlphaTest::None;
 }
 
@@ -57,7 +58,7 @@ void PlanOnePass(const TShader& shader, TStagePlan& plan) {
                      stages[2].Destination == TBlendFactor::SrcColor;
 }
 
-TPlannedStage Plan(const TShader& shader, std::size_t index) {
+TPlannedStage Plan(const TShader& shader, std::size_t index, bool lightTwice) {
   const TStage& s = shader.Stages[index];
   TPlannedStage p;
   p.Stage = index;
@@ -69,7 +70,7 @@ TPlannedStage Plan(const TShader& shader, std::size_t index) {
   p.Destination = s.BlendDestination;
   if (p.Texture == TStageTexture::Lightmap && Multiplies(s)) {
     p.Source = TBlendFactor::DstColor;
-    p.Destination = TBlendFactor::SrcColor;
+    p.Destination = lightTwice ? TBlendFactor::SrcColor : TBlendFactor::Zero;
   }
   p.DepthWrite = !p.Blend || s.DepthWrite;
   p.DepthEqual = s.DepthEqual;
@@ -87,11 +88,12 @@ TPlannedStage Plan(const TShader& shader, std::size_t index) {
 
 }  // namespace
 
-TStagePlan PlanStages(const TShader& shader, const TDrawState& state) {
+TStagePlan PlanStages(const TShader& shader, const TDrawState& state, const TPlanRules& rules) {
+  const bool lightTwice = rules.LightTwice;
   TStagePlan plan;
   if (!state.Drawn) return plan;
   const std::size_t count = std::min(shader.Stages.size(), kMostDrawnStages);
-  for (std::size_t i = 0; i < count; ++i) plan.Stages.push_back(Plan(shader, i));
+  for (std::size_t i = 0; i < count; ++i) plan.Stages.push_back(Plan(shader, i, lightTwice));
   std::vector<TPlannedStage>& stages = plan.Stages;
   if (stages.size() >= 2 && stages[0].Texture == TStageTexture::Lightmap && !stages[0].Blend &&
       stages[1].Texture != TStageTexture::Lightmap && Multiplies(shader.Stages[stages[1].Stage])) {
@@ -101,7 +103,14 @@ TStagePlan PlanStages(const TShader& shader, const TDrawState& state) {
     stages[0].DepthWrite = true;
     stages[1].Blend = true;
     stages[1].Source = TBlendFactor::DstColor;
-    stages[1].Destination = TBlendFactor::SrcColor;
+    stages[1].Destination = lightTwice ? TBlendFactor::SrcColor : TBlendFactor::Zero;
+    stages[1].DepthWrite = false;
+  }
+  if (rules.LightmapMultiplies && stages.size() >= 2 && stages[0].Texture == TStageTexture::Image && !stages[0].Blend &&
+      stages[1].Texture == TStageTexture::Lightmap && !shader.Stages[stages[1].Stage].HasBlend) {
+    stages[1].Blend = true;
+    stages[1].Source = TBlendFactor::DstColor;
+    stages[1].Destination = lightTwice ? TBlendFactor::SrcColor : TBlendFactor::Zero;
     stages[1].DepthWrite = false;
   }
   // The first stage lays the surface over what lies behind it: blended only when the draw state

@@ -54,7 +54,16 @@ struct TStagePlan {
 // product, as the plain frame's lightmap pass does; an opaque $lightmap first stage followed by a
 // multiplying image stage is drawn after it, the image taking the first place (the product is the
 // same either way, and only that order leaves room for twice the product).
-TStagePlan PlanStages(const TShader& shader, const TDrawState& state);
+// The rules beyond the design's frame that a plan may follow. LightTwice false (the game's light,
+// level/GameLight.h): the lightmap multiplies once (GL_DST_COLOR GL_ZERO) wherever it would be twice
+// the product. LightmapMultiplies (--game-stages): a $lightmap stage without blendFunc right after
+// an opaque image first stage multiplies the image, as the scripts that write it mean, instead of
+// replacing it.
+struct TPlanRules {
+  bool LightTwice = true;
+  bool LightmapMultiplies = false;
+};
+TStagePlan PlanStages(const TShader& shader, const TDrawState& state, const TPlanRules& rules = {});
 
 }  // namespace shaders
 

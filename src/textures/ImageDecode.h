@@ -49,14 +49,15 @@ struct TDecoded {
   bool Ok() const { return Error == TError::None; }
 };
 
-// --- TGA: uncompressed (type 2) or run-length encoded (type 10) true colour, 24 or 32 bits ---
+// --- TGA: uncompressed (type 2) or run-length encoded (type 10) true colour, 24 or 32 bits; with
+// greyscale, also 8-bit grey (types 3 and 11), decoded as RGB ---
 
 enum class TTGAError {
   None,
   ShortHeader,    // fewer than 18 bytes
-  NotTrueColour,  // image type neither 2 nor 10 (checked first)
+  NotTrueColour,  // image type neither 2 nor 10 (nor 3 or 11 with greyscale; checked first)
   ColourMapped,   // colour map type not 0
-  BadDepth,       // pixel depth neither 24 nor 32
+  BadDepth,       // pixel depth neither 24 nor 32 (not 8 for a grey image)
   ShortData,      // pixel data or run-length packets end before width x height pixels
   TooLarge,       // more pixels than the caller's limit (or than memory can address)
 };
@@ -65,7 +66,7 @@ enum class TTGAError {
 // red-green-blue(-alpha). The image ID field (length in byte 0) is skipped.
 TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes,
                               std::size_t maxPixels = kNoPixelLimit,
-                              std::uint32_t maxSide = kNoSideLimit);
+                              std::uint32_t maxSide = kNoSideLimit, bool greyscale = false);
 
 // --- BMP: Windows bitmap with 24-bit blue-green-red pixels, rows padded to 4 bytes ---
 

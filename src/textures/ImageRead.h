@@ -32,6 +32,12 @@ std::optional<TReadImage> ReadJPGImage(const std::string& imageFileName, bool fr
 std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fromResource,
                                        TLargestSide largestSide);
 
+// Whether the TGA loader takes 8-bit greyscale images (types 3 and 11) besides true colour, for
+// the rest of the run (--greyscale-tga; off: the design's loader, which refuses them). A setting of
+// the run, like the largest side, so that every path to the loader (surfaces, skies, models,
+// export) reads the same pictures.
+void AcceptGreyscaleTGA(bool accept);
+
 // The loaders' end: a texture made from the image read (CreateTexture) into the slot; false, and
 // the slot as it was, when nothing was read.
 bool UploadImage(const std::optional<TReadImage>& read, GLuint& textureSlot);

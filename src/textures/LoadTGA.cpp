@@ -9,6 +9,16 @@
 #include "textures/Textures.h"
 
 namespace textures {
+namespace {
+
+bool& GreyscaleAccepted() {
+  static bool accepted = false;
+  return accepted;
+}
+
+}  // namespace
+
+void AcceptGreyscaleTGA(bool accept) { GreyscaleAccepted() = accept; }
 
 std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fromResource,
                                        TLargestSide largestSideOf) {
@@ -40,7 +50,7 @@ std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fr
   }
 
   const std::uint32_t largestSide = largestSideOf();
-  auto decoded = DecodeTGA(bytes, PixelsAllowed(), largestSide);
+  auto decoded = DecodeTGA(bytes, PixelsAllowed(), largestSide, GreyscaleAccepted());
   switch (decoded.Error) {
     case TTGAError::None:
       break;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -167,3 +168,41 @@ TEST(LevelVersion, FortySevenReadsAsFortySixWhenItsRecordsMatch) {
 }
 
 }  // namespace
+
+namespace {
+
+// The mean of all channels over a box of the picture (x0, y0 from the top left, to x1, y1).
+double RegionMean(const clitest::TPicture& p, int x0, int y0, int x1, int y1) {
+  double sum = 0;
+  int n = 0;
+  for (int y = y0; y < y1 && y < p.Height; ++y)
+    for (int x = x0; x < x1 && x < p.Width; ++x, ++n)
+      for (const int c : p.At(x, y)) sum += c;
+  return n ? sum / (3.0 * n) : 0;
+}
+
+}  // namespace
+
+// islandctf's sky at 512 x 384 with --sky-in-view and without: the tropical sky of the faces in view
+// (mean grey 145 over the top half) where the first sky shader's starfield was (8). With --full,
+// pul1duel-oa's health item by its stages: the cross environment-mapped and its shell added (99
+// around it, where its one image lit by the grid gave 47).
+TEST(GamePicture, TheSkyInViewAndAModelByItsStages) {
+  const std::string pak = testsupport::OpenArenaArchive("pak0.pk3");
+  if (pak.empty() || !fs::exists(pak)) GTEST_SKIP() << "OpenArena's data is not installed";
+  const std::string baseoa = fs::path(pak).parent_path().string();
+  testsupport::TTempDir dir;
+  const auto mean = [&](std::vector<std::string> args, const char* camera, const char* level, std::array<int, 4> box) {
+    args.insert(args.end(), {"--no-hud", "--size", "512x384", "--data", baseoa, camera, "--screenshot", "shot.png", level});
+    const TRun run = RunProgram(args, dir.Path());
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    return RegionMean(clitest::ReadPNG(dir / "shot.png"), box[0], box[1], box[2], box[3]);
+  };
+  const std::vector<std::string> sky = {"--shaders", "--surfaces", "all", "--joined-sky"};
+  std::vector<std::string> inView = sky;
+  inView.push_back("--sky-in-view");
+  const char* island = "--camera=463,16,706,90,270";
+  EXPECT_NEAR(mean(sky, island, "islandctf", {0, 0, 512, 200}), 8, 5);
+  EXPECT_NEAR(mean(inView, island, "islandctf", {0, 0, 512, 200}), 145, 10);
+  EXPECT_NEAR(mean({"--full"}, "--camera=912,-160,242,291,270", "pul1duel-oa", {370, 265, 420, 325}), 99, 10);
+}

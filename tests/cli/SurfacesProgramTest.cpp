@@ -92,6 +92,35 @@ TEST(TimeOption, ParsedOrRefusedWithTheReason) {
   }
 }
 
+// The options of the game's picture: each on its own, all with --full, --light taking --full's back.
+TEST(GameOptions, ParsedOrRefusedWithTheReason) {
+  const auto flags = [](const app::TCommandLine& o) {
+    std::string f;
+    for (const bool b : {o.GameLight, o.LightAsked, o.GreyscaleTGA, o.SkipNoDraw, o.JoinedSky, o.GameStages, o.GridLight,
+                         o.ModelStages, o.SkyInView})
+      f += b ? '1' : '0';
+    return f;
+  };
+  const std::pair<std::vector<const char*>, std::string> cases[] = {
+      {{}, "000000000"},
+      {{"--light", "game"}, "110000000"},
+      {{"--light=design"}, "010000000"},
+      {{"--greyscale-tga", "--skip-nodraw"}, "001100000"},
+      {{"--joined-sky", "--game-stages", "--grid-light"}, "000011100"},
+      {{"--model-stages", "--sky-in-view"}, "000000011"},
+      {{"--full"}, "111111111"},
+      {{"--full", "--light", "design"}, "011111111"},
+      {{"--light", "bright"}, "bspwalk: --light: 'bright' is not design or game"},
+  };
+  for (const auto& [args, expected] : cases) {
+    std::vector<const char*> argv{"bspwalk"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::ostringstream out, err;
+    const app::TParseResult r = app::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+    EXPECT_EQ(r.Options ? flags(*r.Options) : err.str(), r.Options ? expected : expected + " (see bspwalk --help)\n");
+  }
+}
+
 TEST(SurfacesOptions, InfoAtAndBenchmarkWithEverySurface) {
   testsupport::TTempDir dir;
   fs::create_directory(dir / "lgmp");

@@ -157,6 +157,29 @@ TEST_F(LightingPixels, WithShaderScriptsTheVertexPassFollowsTheFirstStage) {
   Expect(45, 52, {Lit(20, 255), Lit(0, 255), Lit(0, 255)}, "$lightmap from the file");
 }
 
+// The game's light: the light x4 (the largest channel held at 255 with the hue), the image
+// times it once; the same picture from the two passes, --fast's one pass and the stages.
+TEST_F(LightingPixels, GameLightIsTheImageTimesFourTimesTheLightOnce) {
+  testsupport::TMessageCapture messages;
+  for (const bool shaded : {false, true})
+    for (const bool fast : {false, true}) {
+      TLevelOptions options;
+      options.ExternalLightmaps = options.VertexLight = options.GameLight = true;
+      options.Shaders = shaded;
+      ASSERT_TRUE(Level.LoadBSP("maps/test.bsp", options));
+      TRenderOptions render;
+      render.VertexLight = true;
+      render.Shaders = shaded;
+      render.Fast = fast;
+      Draw(render);
+      const std::string what = std::string(shaded ? "stages" : "plain") + (fast ? ", --fast" : "");
+      // 20, 40, 87 x4 = 80, 160, 348: scaled by 255 / 348 to 58, 117, 255.
+      Expect(18, 45, {100 * 58 / 255, 150 * 117 / 255, 200}, ("vertex colours, " + what).c_str());
+      Expect(45, 52, {80, 0, 0}, ("the lightmap file's red row, " + what).c_str());
+      if (!shaded) Expect(18, 18, {0, 0, 0}, ("black vertices stay black, " + what).c_str());
+    }
+}
+
 // The levels of the mipmaps the lightmap files are uploaded with, beside gluBuild2DMipmaps's (which
 // the lump's lightmaps get), on pictures of power-of-two sides, one of them a single row.
 TEST(LightmapMipmaps, TheLevelsGluBuild2DMipmapsMakes) {

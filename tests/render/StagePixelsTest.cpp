@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "app/viewer/frmMain.h"
 #include "gl/Multitexture.h"
@@ -82,7 +84,7 @@ class TScene {
     Level.LeafFaces.push_back(static_cast<std::int32_t>(Level.Faces.size()) - 1);
   }
 
-  void Load() {
+  void Load(bool joinedSky = false, bool gameStages = false) {
     Level.Leaves = {TBspWriter::Leaf(0, 0, static_cast<std::int32_t>(Level.Faces.size())), TBspWriter::Leaf(1, 0, 0)};
     Level.WriteTo(Folder / "maps/test.bsp");
     Context = std::make_unique<platform::TOffscreenGLContext>(Size, Size);
@@ -92,6 +94,8 @@ class TScene {
     TLevelOptions options;
     options.Shaders = true;
     options.ShaderSource = shaders::BaseFolderSource();
+    options.JoinedSky = joinedSky;
+    options.GameStages = gameStages;
     ASSERT_TRUE(Loaded.LoadBSP("maps/test.bsp", options));
   }
 
@@ -246,6 +250,52 @@ TEST(StagePixels, SkyBoxEdgesShowNoSeam) {
       const TColour c = scene.At(x, 32);
       EXPECT_TRUE(Near(c, Red, 8) || Near(c, Blue, 8)) << "yaw " << yaw << ", x " << x << ": " << testing::PrintToString(c);
     }
+  }
+}
+
+// --joined-sky: each side's left and right columns carry the colour of the edge they share when
+// the images join as rt, ft, lf, bk turning right; every corner then shows one colour across it,
+// and the four corners show the four edges.
+TEST(StagePixels, JoinedSkyBoxSidesMeetAtTheirImagesOwnEdges) {
+  TScene scene;
+  scene.Script("t/sky { surfaceparm sky\n skyparms env/s - -\n }\n");
+  const TColour Yellow{255, 255, 0};
+  const std::map<std::string, std::vector<TColour>> sides = {
+      {"rt", {Yellow, Yellow, Red, Red}}, {"ft", {Red, Red, Green, Green}}, {"lf", {Green, Green, Blue, Blue}},
+      {"bk", {Blue, Blue, Yellow, Yellow}}, {"up", {Grey}}, {"dn", {Grey}}};
+  for (const auto& [side, columns] : sides) scene.Write("env/s_" + side + ".tga", Image(columns));
+  scene.Quad(scene.Texture("t/sky"), 100, -Fill, Fill, -Fill, Fill);
+  scene.Load(true);
+  std::set<std::vector<int>> seen;
+  for (const float yaw : {45.0f, 135.0f, 225.0f, 315.0f}) {
+    scene.Draw({0, 0, 0}, yaw, 0);
+    const TColour corner = scene.At(32, 32);
+    for (int x = 26; x <= 38; ++x) EXPECT_TRUE(Near(scene.At(x, 32), corner, 8)) << "yaw " << yaw << ", x " << x;
+    for (const TColour& edge : {Red, Green, Blue, Yellow})
+      if (Near(corner, edge, 8)) seen.insert({edge[0], edge[1], edge[2]});
+  }
+  EXPECT_EQ(seen.size(), 4u);
+  // The first frame's turn: rt ahead along +X (yaw 90), ft to its right.
+  scene.Draw({0, 0, 0}, 90, 0);
+  EXPECT_TRUE(Near(scene.At(2, 32), Yellow, 8));
+  EXPECT_TRUE(Near(scene.At(61, 32), Red, 8));
+}
+
+// Two half-transparent panes, the near one first in the scripts' order: drawn so, the far one
+// lands over the near; --game-stages draws them far to near.
+TEST(StagePixels, GameStagesDrawBlendedSurfacesFarToNear) {
+  for (const bool game : {false, true}) {
+    TScene scene;
+    scene.Script("t/near { { map t/red.tga\n blendFunc blend\n alphaGen const 0.5 } }\n"
+                 "t/far { { map t/blue.tga\n blendFunc blend\n alphaGen const 0.5 } }\n");
+    scene.Write("t/red.tga", Image({Red}));
+    scene.Write("t/blue.tga", Image({Blue}));
+    scene.Quad(scene.Texture("t/near"), 100, -Fill, Fill, -Fill, Fill);
+    scene.Quad(scene.Texture("t/far"), 200, -2 * Fill, 2 * Fill, -2 * Fill, 2 * Fill);
+    scene.Load(false, game);
+    scene.Draw({0, 0, 0}, 90, 0);
+    // Over black: far then near is red over blue (128, 0, 64); near then far blue over red.
+    EXPECT_TRUE(Near(scene.At(32, 32), game ? TColour{128, 0, 64} : TColour{64, 0, 128}, 6)) << game;
   }
 }
 

@@ -11,8 +11,10 @@
 #include "level/Items.h"
 #include "level/Things.h"
 #include "platform/OffscreenContext.h"
+#include "render/ItemStages.h"
 #include "render/Q3BSP_render.h"
 #include "render/RenderCache.h"
+#include "shaders/StagePlan.h"
 #include "support/Md3Writer.h"
 #include "support/OrthoStartUp.h"
 #include "support/TestLevels.h"
@@ -152,6 +154,59 @@ TEST_F(ThingsPixels, ItemModelRoundTrip) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
   EXPECT_TRUE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+}
+
+// A model of two surfaces, each by its own shader's stages: an opaque red one and a shell that adds
+// green over it. The shell comes after the opaque surface (red + green); drawn before, the opaque
+// stage would replace it (red alone).
+TEST_F(ThingsPixels, ModelSurfacesByTheirStagesBlendedLast) {
+  TQuake3BSP level = Level({});
+  testsupport::TMd3Writer writer;
+  writer.Surfaces = {testsupport::TMd3Writer::Square(16)};
+  const TMd3Model model = ParseMd3(writer.Bytes());
+  TItemModels& items = level.Things.ItemModels;
+  items.Groups.resize(2);
+  shaders::TShader opaque, shell;
+  opaque.Stages.resize(1);
+  shell.Stages.resize(1);
+  opaque.Stages[0].Map = "red";  // image stages: their textures are the groups' StageTextures
+  shell.Stages[0].Map = "shell";
+  shell.Stages[0].HasBlend = true;
+  shell.Stages[0].BlendSource = shell.Stages[0].BlendDestination = shaders::TBlendFactor::One;
+  shell.Stages[0].RgbGen = shaders::TColourGen::Const;
+  shell.Stages[0].RgbConst[0] = shell.Stages[0].RgbConst[2] = 0;
+  shell.Stages[0].RgbConst[1] = 0.5f;
+  const TColour red{255, 0, 0};
+  for (const std::size_t g : {0, 1}) {  // the shell first in the list: the order is the stages'
+    TItemGroup& group = items.Groups[g];
+    group.Shader = g == 1 ? opaque : shell;
+    group.State = shaders::DrawStateOf(&*group.Shader);
+    group.Plan = shaders::PlanStages(*group.Shader, group.State);
+    group.StageTextures = {{rendertest::SolidTexture(g == 1 ? red : TColour{255, 255, 255})}};
+  }
+  for (const std::size_t group : {0, 1}) AddItemInstance(items, model, {&group, 1}, {24, 40, 0}, 0, 0);
+  ASSERT_EQ(items.Groups[1].Normals.size(), 4u) << "normals kept for a group drawn by its stages";
+  TRenderOptions options;
+  options.Items = true;
+  Draw(level, options);
+  EXPECT_EQ(At(24, 40)[0], 255);
+  EXPECT_NEAR(At(24, 40)[1], 128, 2);
+  EXPECT_EQ(At(24, 40)[2], 0);
+  EXPECT_EQ(At(48, 16), Background);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY) || glIsEnabled(GL_BLEND));
+}
+
+// alphaGen lightingSpecular: the light mirrored straight into the eye is full, away from it none.
+TEST(ItemStages, SpecularAlphaAtItsEdges) {
+  const struct {
+    TVector Eye, Normal;
+    int Alpha;
+  } cases[] = {{{0.37f, 0.28f, 0.886f}, {0.37f, 0.28f, 0.886f}, 255},  // light, normal and eye one line
+               {{-0.37f, -0.28f, 0.886f}, {0, 0, 1}, 255},            // mirrored in a flat top
+               {{0.37f, 0.28f, -0.886f}, {0, 0, 1}, 0},               // the eye below: mirrored away
+               {{0, 0, 0}, {0, 0, 1}, 0}};                             // the eye on the vertex
+  for (const auto& c : cases) EXPECT_NEAR(SpecularAlpha({0, 0, 0}, c.Normal, c.Eye), c.Alpha, 1);
 }
 
 }  // namespace

@@ -121,7 +121,8 @@ TEST_F(ExportReal, ThreeJsInChromiumDrawsWhatBspwalkDrawsFromASpawnPoint) {
     pose << spawn["Origin"][0].get<double>() << "," << spawn["Origin"][1].get<double>() << ","
          << spawn["Origin"][2].get<double>() + 26 << "," << 90 - spawn["Angle"].get<double>() << ",270";
     const testsupport::TRun shot = testsupport::RunProgram(
-        BSPWALK_PROGRAM, WithData({"--screenshot", level + ".png", "--full", "--no-hud", "--size", "320x240", level}), Dir->Path());
+        BSPWALK_PROGRAM, WithData({"--screenshot", level + ".png", "--full", "--light", "design", "--no-hud", "--size", "320x240", level}),
+        Dir->Path());  // the export's lightmaps carry the design's light
     ASSERT_EQ(shot.ExitCode, 0) << shot.Err;
     const std::string url = "file://" BSPWALK_WEB_DIR "/view.html?size=320x240&pose=" + pose.str() + "&glb=file://" + File(level);
     const testsupport::TRun page = testsupport::RunProgram(

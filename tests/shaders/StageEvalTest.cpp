@@ -332,3 +332,40 @@ TEST(StagePlans, OnePassOnlyForAStillImageAndItsLightmap) {
 }
 
 }  // namespace
+
+namespace {
+
+// How the lightmap stage blends under the rules: the design's twice the product, the game's light
+// once, and --game-stages' multiply for a $lightmap stage without blendFunc after an opaque image.
+TEST(StagePlans, LightmapStageUnderTheRules) {
+  const struct {
+    const char* Body;
+    TPlanRules Rules;
+    bool Blend;
+    TBlendFactor Destination;
+    bool OnePass;
+  } cases[] = {
+      {"{ map t/w.tga } { map $lightmap\n blendFunc filter }", {true, false}, true, TBlendFactor::SrcColor, true},
+      {"{ map t/w.tga } { map $lightmap\n blendFunc filter }", {false, false}, true, TBlendFactor::Zero, true},
+      {"{ map $lightmap } { map t/w.tga\n blendFunc filter }", {false, false}, true, TBlendFactor::Zero, true},
+      {"{ map t/w.tga } { map $lightmap }", {true, false}, false, TBlendFactor::Zero, false},  // replaces
+      {"{ map t/w.tga } { map $lightmap }", {true, true}, true, TBlendFactor::SrcColor, true},
+      {"{ map t/w.tga } { map $lightmap }", {false, true}, true, TBlendFactor::Zero, true},
+      {"{ map t/w.tga\n blendFunc add } { map $lightmap }", {true, true}, false, TBlendFactor::Zero, false},
+      {"{ map t/w.tga } { map $lightmap\n blendFunc add }", {true, true}, true, TBlendFactor::One, false},
+  };
+  for (const auto& c : cases) {
+    TShaderTable table;
+    ReadShaderScript("s", std::string("t/x {\n") + c.Body + "\n}\n", table);
+    const TShader& s = table.Shaders.at("t/x");
+    const TStagePlan plan = PlanStages(s, DrawStateOf(&s), c.Rules);
+    ASSERT_EQ(plan.Stages.size(), 2u) << c.Body;
+    EXPECT_EQ(plan.Stages[1].Blend, c.Blend) << c.Body;
+    if (c.Blend) {
+      EXPECT_EQ(plan.Stages[1].Destination, c.Destination) << c.Body;
+    }
+    EXPECT_EQ(plan.OnePass, c.OnePass) << c.Body;
+  }
+}
+
+}  // namespace

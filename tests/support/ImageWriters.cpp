@@ -43,7 +43,7 @@ TBytes TGAHeader(int width, int height, const TTGAOptions& options) {
 
 TBytes MakeTGA(int width, int height, const TBytes& pixels, const TTGAOptions& options) {
   TBytes out = TGAHeader(width, height, options);
-  if (options.ImageType != 10) {
+  if (options.ImageType != 10 && options.ImageType != 11) {
     out.insert(out.end(), pixels.begin(), pixels.end());
     return out;
   }

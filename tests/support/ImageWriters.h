@@ -9,7 +9,7 @@ namespace testsupport {
 using TBytes = std::vector<std::uint8_t>;
 
 struct TTGAOptions {
-  std::uint8_t ImageType = 2;  // 2 stored, 10 run-length encoded
+  std::uint8_t ImageType = 2;  // 2 stored, 10 run-length encoded (3 and 11: the same, grey)
   std::uint8_t ColourMapType = 0;
   std::uint8_t Depth = 24;
   std::uint8_t Descriptor = 0;  // bit 5 set: top-left origin

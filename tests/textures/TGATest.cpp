@@ -129,6 +129,27 @@ TEST(TGADecodeTest, HeaderChecksInTheirOrder) {
   EXPECT_EQ(DecodeTGA(MakeTGA(300, 300, TBytes(0)), 1000).Error, TTGAError::TooLarge);
 }
 
+// 8-bit grey, stored (3) and run-length encoded (11), becomes RGB when the caller accepts it; the
+// design's loader refuses it by its type, and a grey image of another depth by its depth.
+TEST(TGADecodeTest, GreyscaleOnlyWhenAccepted) {
+  const TBytes grey{0, 7, 7, 7, 200, 255};
+  const TBytes rgb{0, 0, 0, 7, 7, 7, 7, 7, 7, 7, 7, 7, 200, 200, 200, 255, 255, 255};
+  for (const std::uint8_t type : {3, 11}) {
+    const TBytes file = MakeTGA(3, 2, grey, {.ImageType = type, .Depth = 8});
+    EXPECT_EQ(DecodeTGA(file).Error, TTGAError::NotTrueColour);
+    const auto decoded = DecodeTGA(file, textures::kNoPixelLimit, textures::kNoSideLimit, true);
+    ASSERT_TRUE(decoded.Ok()) << int{type};
+    EXPECT_EQ(decoded.Image.Format, GL_RGB);
+    EXPECT_EQ(decoded.Image.Pixels, rgb);
+    const TBytes cut(file.begin(), file.end() - 1);
+    EXPECT_EQ(DecodeTGA(cut, textures::kNoPixelLimit, textures::kNoSideLimit, true).Error, TTGAError::ShortData);
+  }
+  EXPECT_EQ(DecodeTGA(MakeTGA(1, 1, {1, 2}, {.ImageType = 3, .Depth = 16}), textures::kNoPixelLimit,
+                      textures::kNoSideLimit, true).Error, TTGAError::BadDepth);
+  EXPECT_EQ(DecodeTGA(MakeTGA(1, 1, {1}, {.ImageType = 3, .ColourMapType = 1, .Depth = 8}), textures::kNoPixelLimit,
+                      textures::kNoSideLimit, true).Error, TTGAError::ColourMapped);
+}
+
 TEST(TGADecodeTest, TheImageIdIsSkipped) {
   const auto decoded = DecodeTGA(MakeTGA(1, 1, {1, 2, 3}, {.ImageId = {'h', 'i', '!'}}));
   ASSERT_TRUE(decoded.Ok());

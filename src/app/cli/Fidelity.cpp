@@ -13,6 +13,15 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.VertexLight = true;
   options.BrushModels = true;
   options.Items = true;
+  options.GameLight = true;
+  options.LightAsked = true;
+  options.GreyscaleTGA = true;
+  options.SkipNoDraw = true;
+  options.JoinedSky = true;
+  options.GameStages = true;
+  options.GridLight = true;
+  options.ModelStages = true;
+  options.SkyInView = true;
   // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
 }
 
@@ -29,6 +38,13 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   level.VertexLight = options.VertexLight;
   level.BrushModels = options.BrushModels;
   level.Items = options.Items;
+  level.GameLight = options.GameLight;
+  level.SkipNoDraw = options.SkipNoDraw;
+  level.JoinedSky = options.JoinedSky;
+  level.GameStages = options.GameStages;
+  level.GridLight = options.GridLight;
+  level.ModelStages = options.ModelStages;
+  level.SkyInView = options.SkyInView;
   return level;
 }
 
@@ -42,6 +58,12 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   render.Items = options.Items;
   render.Fast = options.Fast;
   return render;
+}
+
+void ApplyLight(const std::string& text, TCommandLine& options) {
+  if (text != "design" && text != "game") throw std::invalid_argument("--light: '" + text + "' is not design or game");
+  options.GameLight = text == "game";
+  options.LightAsked = true;
 }
 
 void ApplyTime(const std::string& text, TCommandLine& options) {

@@ -16,4 +16,8 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options);
 // watching only, 0 to 1e6. Raises std::invalid_argument with the usage error's text.
 void ApplyTime(const std::string& text, TCommandLine& options);
 
+// --light design|game into options.GameLight (after --full, which it may take back); marks the
+// mode as asked so that --info names it. Raises std::invalid_argument with the usage error's text.
+void ApplyLight(const std::string& text, TCommandLine& options);
+
 }  // namespace app

@@ -18,6 +18,7 @@
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
+#include "textures/ImageRead.h"
 
 namespace fs = std::filesystem;
 
@@ -77,6 +78,7 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options) {
 }
 
 int RunViewerFor(const TCommandLine& options) {
+  textures::AcceptGreyscaleTGA(options.GreyscaleTGA);
   TStartupOptions startup = StartupOptionsFor(options);
   startup.FontPath = FindDataFile(startup.FontPath);
   if (options.Verbose)
@@ -109,6 +111,7 @@ int RunViewerFor(const TCommandLine& options) {
 int RunHeadlessFor(TCommandLine& options) {
   options.LevelOptions = LevelOptionsFor(options);
   options.RenderOptions = RenderOptionsFor(options);
+  textures::AcceptGreyscaleTGA(options.GreyscaleTGA);
   return RunHeadless(options);
 }
 

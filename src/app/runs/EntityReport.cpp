@@ -145,6 +145,7 @@ void PrintThingsSummary(const TQuake3BSP& level) {
                "%.1f ms), %zu as markers\n",
                things.Entities.Entities.size(), things.BrushModels.size(), items.Items, items.ModelsLoaded,
                items.LoadMs, items.Markers.size());
+  if (items.GridLit > 0) std::fprintf(stderr, "bspwalk: %d items lit by the level's light grid\n", items.GridLit);
 }
 
 }  // namespace app

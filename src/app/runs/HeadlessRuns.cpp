@@ -32,6 +32,17 @@
 namespace app {
 namespace {
 
+// --greyscale-tga: a TGA the loader refuses costs its surface only, so it is told as the load's
+// other warnings are; every other message as before.
+void MessageAsWarning(const std::string& text, const std::string& caption, platform::TMessageIcon icon) {
+  if (caption.starts_with("TGA ")) {
+    std::fprintf(stderr, "bspwalk: warning: %s\n", text.c_str());
+    std::fflush(stderr);
+    return;
+  }
+  platform::MessageToStandardError(text, caption, icon);
+}
+
 // Waypoints taken from the leaves when the entities name no spawn point.
 constexpr int kLeafWaypoints = 16;
 
@@ -179,7 +190,7 @@ int RunBenchmark(const TRunOptions& options) {
 }
 
 int RunHeadless(const TRunOptions& options) {
-  platform::SetMessageTarget(platform::MessageToStandardError);
+  platform::SetMessageTarget(options.GreyscaleTGA ? MessageAsWarning : platform::MessageToStandardError);
   switch (options.Mode) {
     case TRunMode::Info: return RunInfo(options);
     case TRunMode::At: return RunAt(options);

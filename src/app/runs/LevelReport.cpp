@@ -211,6 +211,7 @@ std::string LevelInfoText(const TLevelInfo& info) {
     out += "Lightmaps       " + LightmapReportText(*info.Lightmaps) + "\n";
   else
     out += Format("Lightmaps       %d\n", info.LightmapCount);
+  if (info.GameLight) out += "Light           " + LightModeText(*info.GameLight) + "\n";
   return out;
 }
 
@@ -283,6 +284,7 @@ std::string LevelInfoJson(const TLevelInfo& info) {
     out["FacesWithoutImage"] = info.FacesWithoutImage;
   }
   if (info.Lightmaps) AddLightmapReport(out, *info.Lightmaps);
+  if (info.GameLight) out["LightMode"] = *info.GameLight ? "game" : "design";
   return JsonLine(out);
 }
 
@@ -339,6 +341,7 @@ int RunInfo(const TRunOptions& options) {
     info.Lightmaps = GatherLightmapReport(loaded->Records, LightmapFolderFor(options));
     for (const std::string& warning : info.Lightmaps->Warnings) std::cerr << "bspwalk: warning: " << warning << "\n";
   }
+  if (options.LightAsked) info.GameLight = options.GameLight;
   std::cout << (options.Json ? LevelInfoJson(info) : LevelInfoText(info)) << std::flush;
   return 0;
 }

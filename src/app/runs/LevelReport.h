@@ -68,6 +68,8 @@ struct TLevelInfo {
   std::optional<TDrawn> Drawn;
   // With --external-lightmaps: where the lightmaps come from, how many, their sizes.
   std::optional<TLightmapReport> Lightmaps;
+  // With --light or --full: true for the game's light, false for the design's.
+  std::optional<bool> GameLight;
 };
 
 // The level file checked and parsed into its records, for every mode but the viewer; a refusal

@@ -162,3 +162,13 @@ void AddLightmapReport(TJson& out, const TLightmapReport& report) {
 }
 
 }  // namespace app
+
+namespace app {
+
+std::string LightModeText(bool game) {
+  return game ? "game: lightmaps, vertex colours and light grid x4, largest channel at most 255 with the hue kept; "
+                "image x light once"
+              : "design: lightmaps and vertex colours 2v + 80 (at most 255); twice image x light";
+}
+
+}  // namespace app

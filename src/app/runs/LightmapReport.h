@@ -33,6 +33,9 @@ TLightmapReport GatherLightmapReport(const TBSPFile& records, const std::string&
 // "... sizes 512 x 512 to 1024 x 1024, 1 unusable".
 std::string LightmapReportText(const TLightmapReport& report);
 
+// The light mode as --info names it: "game: ..." or "design: ..." with its rule.
+std::string LightModeText(bool game);
+
 // "LightmapCount" (the count a load has), "LightmapSource" ("lump" or "files"), "LightmapSize"
 // ([w, h], null when they differ or there are none) and, from files, "LightmapFiles".
 void AddLightmapReport(TJson& out, const TLightmapReport& report);

@@ -86,6 +86,15 @@ struct TRunOptions {
   TVector DropEye{0, 0, 0};            // --drop
   TVector TraceFrom{0, 0, 0}, TraceTo{0, 0, 0};  // --trace
   std::string WalkPathFile;            // --walk-path
+  bool GameLight = false;              // --light game, or --full: light as the game shows it
+  bool LightAsked = false;             // --light or --full was given: --info names the mode
+  bool GreyscaleTGA = false;           // --greyscale-tga, or --full
+  bool SkipNoDraw = false;             // --skip-nodraw, or --full: nodraw-flagged faces left out
+  bool JoinedSky = false;              // --joined-sky, or --full: sky box sides as their edges join
+  bool GameStages = false;             // --game-stages, or --full: stage rules as the game's scripts mean
+  bool GridLight = false;              // --grid-light, or --full: items lit by the light grid
+  bool ModelStages = false;            // --model-stages, or --full: item surfaces by their shaders' stages
+  bool SkyInView = false;              // --sky-in-view, or --full: the sky of the sky faces in view
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain
