@@ -20,6 +20,7 @@
 #include "app/cli/Fidelity.h"
 #include "app/cli/Help.h"
 #include "app/cli/OptionValues.h"
+#include "level/EditorView.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 
@@ -42,7 +43,7 @@ struct TRawOptions {
   bool List = false;
   // View.
   bool Windowed = false, FrameTimes = false, NoHud = false, Watch = false;
-  std::string Size, Camera, ModeList, Freeze, Fov;
+  std::string Size, Camera, View, ModeList, Freeze, Fov;
   // Headless runs.
   std::string Screenshot, Frames, Overview, Export, ExportScale;
   std::vector<std::string> At;
@@ -81,6 +82,9 @@ constexpr TOptionRow kOptions[] = {
      "Window or picture size (default 1024x768); implies --windowed"},
     {"--camera", &TRawOptions::Camera, "X,Y,Z,YAW,PITCH",  // view
      "Start pose instead of 200,500,700,0,180; negative values as --camera=-64,128,40,90,270"},
+    {"--view", &TRawOptions::View, "X,Y,Z,ANGLE,PITCH",  // view
+     "Start pose as the level editor gives it: ANGLE 0 along +X, 90 along +Y; PITCH 0 level, "
+     "positive looking down (--view=-64,128,40,0,0 is --camera=-64,128,40,90,270)"},
     {"--screenshot", &TRawOptions::Screenshot, "FILE.png",  // headless runs
      "Draw --frames frames (default 2), save the last as a PNG file, exit"},
     {"--frames", &TRawOptions::Frames, "N",  // headless runs
@@ -287,7 +291,7 @@ void ApplyDataAndSpawn(const CLI::App& cli, const TRawOptions& raw, TCommandLine
 
 // ---- View. ----
 
-// --windowed, --size and --camera.
+// --windowed, --size, --camera and --view.
 void ApplyWindowAndPose(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
   options.Windowed = raw.Windowed;
   if (cli.count("--size")) {
@@ -304,6 +308,15 @@ void ApplyWindowAndPose(const CLI::App& cli, const TRawOptions& raw, TCommandLin
       options.Camera = TCameraPose{v[0], v[1], v[2], v[3], v[4]};
     } catch (const std::invalid_argument& e) {
       throw EUsage(std::string("--camera: ") + e.what());
+    }
+  }
+  if (cli.count("--view")) {
+    if (options.Camera) throw EUsage("--view and --camera cannot be combined");
+    try {
+      const std::vector<float> v = ParseFloatList(raw.View, 5);
+      options.Camera = TCameraPose{v[0], v[1], v[2], CameraYawOfAngle(v[3]), CameraPitchOfEditor(v[4])};
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--view: ") + e.what());
     }
   }
 }

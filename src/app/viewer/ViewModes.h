@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "camera/CameraClass.h"
 #include "level/Q3BSP.h"
@@ -56,6 +57,8 @@ struct TViewModes {
   std::optional<float> ClockTick;  // the tick of the last frame that advanced it
   // PageDown and PageUp: the spawn point gone to last (-1: none yet).
   std::int32_t SpawnPoint = -1;
+  // A run with LEVEL says once, in the note, that H shows the keys.
+  bool KeysHintPending = false;
 };
 
 // The one set of modes of the running viewer (and of the offscreen frames).
@@ -116,6 +119,14 @@ std::int32_t AdmittedClusterCount(const TQuake3BSP& level, std::int32_t cluster)
 // with a dark one-pixel shadow below and to the right.
 void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines,
                        const std::string& overlay, const std::string& note);
+
+// The text cut into lines of at most `columns` characters, after a space (dropped) or a slash
+// where there is one; never no line.
+std::vector<std::string> WrapText(const std::string& text, std::size_t columns);
+
+// The note under the heads-up lines: ViewModes.Note, else while the clock is paused (P), a line
+// that says so.
+std::string NoteShown();
 
 // The heads-up line where the key reference (H) starts: below the eight heads-up lines, the
 // overlay line, the note and one free line, so that it never moves when they come and go.
