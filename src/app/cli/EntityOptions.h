@@ -22,8 +22,8 @@ struct TEntityOptionsGiven {
 // with --camera or --spawn, and applies to the viewer, --screenshot and --benchmark.
 std::string ApplyEntityOptions(const TEntityOptionsGiven& given, TCommandLine& options);
 
-// The pose of --goto ENTITY in the level: kLookBackDistance units back from the entity, looking at
-// it (level/Things.h). Nothing with the reason in `why` when no entity matches; nothing with `why`
+// The pose of --goto ENTITY in the level: the one that frames it (PoseLookingAt, level/Things.h),
+// looking down at it. Nothing with the reason in `why` when no entity matches; nothing with `why`
 // empty when the level cannot be read (the run that loads it says why).
 std::optional<TCameraPose> GotoCameraPose(const std::string& levelPath, const std::string& target, std::string& why);
 

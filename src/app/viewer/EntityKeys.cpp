@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/viewer/ViewModes.h"
+#include "level/Framing.h"
 #include "level/Things.h"
 
 namespace app {
@@ -34,19 +35,18 @@ bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, T
   if (key != VK_PRIOR && key != VK_NEXT && key != VK_G) return false;
   if (wasDown) return true;
   if (key == VK_G) {
+    // Only what can be seen: in sight of the eye, and a trigger (invisible in play) only when the
+    // entity markers are on. It lands where --goto lands for the same entity.
     const std::vector<TPlacedEntity>& places = level.Things.Places;
-    const std::optional<std::size_t> nearest =
-        PlaceNearestView(places, {camera.X, camera.Y, camera.Z}, ViewDirection(camera.Yaw, camera.Pitch), false);
-    if (!nearest) {
+    const std::optional<std::size_t> seen = PlaceInSight(level, places, {camera.X, camera.Y, camera.Z},
+                                                         ViewDirection(camera.Yaw, camera.Pitch),
+                                                         ViewModes.Render.Markers);
+    if (!seen) {
       Note("No entity near the view centre", now);
       return true;
     }
-    // Approached the way the view points, rather than along the entity's own angle: the view
-    // keeps its heading and the entity comes to its centre.
-    TPlacedEntity ahead = places[*nearest];
-    ahead.Angle = 90.0f - camera.Yaw;
-    MoveTo(camera, PoseLookingAt(level, ahead));
-    Note("Entity " + std::to_string(places[*nearest].Index) + ": " + places[*nearest].ClassName, now);
+    MoveTo(camera, PoseLookingAt(level, places[*seen]));
+    Note("Entity " + std::to_string(places[*seen].Index) + ": " + places[*seen].ClassName, now);
     return true;
   }
   const std::vector<TSpawnPoint> spawns = FindSpawnPoints(level.Things.Entities.Entities);

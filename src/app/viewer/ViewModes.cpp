@@ -61,7 +61,16 @@ bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
     case VK_F12: ViewModes.ScreenshotRequested = true; break;
     case VK_TAB: ViewModes.Overlay = !ViewModes.Overlay; break;
     case VK_H: ViewModes.KeyReference = !ViewModes.KeyReference; break;
-    case VK_P: ViewModes.ClockPaused = !ViewModes.ClockPaused; break;
+    case VK_P:
+      // A paused clock looks like a broken level: the note says so until P runs it again.
+      ViewModes.ClockPaused = !ViewModes.ClockPaused;
+      if (ViewModes.ClockPaused) {
+        ViewModes.Note = kClockPausedNote;
+        ViewModes.NoteUntil = 3.0e38f;
+      } else if (ViewModes.Note == kClockPausedNote) {
+        ViewModes.Note.clear();
+      }
+      break;
   }
   return true;
 }
@@ -192,11 +201,6 @@ std::vector<std::string> WrapText(const std::string& text, std::size_t columns) 
   }
   lines.push_back(text.substr(start));
   return lines;
-}
-
-std::string NoteShown() {
-  if (ViewModes.Note.empty() && ViewModes.ClockPaused) return "Clock paused: P runs it again";
-  return ViewModes.Note;
 }
 
 void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines,

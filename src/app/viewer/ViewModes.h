@@ -105,8 +105,7 @@ std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera);
 std::string NearestEntityText(const TQuake3BSP& level, const TCamera& camera);
 
 // PageDown and PageUp (the next and previous spawn point, as --spawn numbers them) and G (the
-// entity nearest the view centre, looked at from kLookBackDistance units back along the view's
-// heading) move the camera,
+// entity in sight nearest the view centre, framed as --goto frames it) move the camera,
 // with a note saying where to; on the key's first down event. False for any other key.
 inline constexpr std::uint16_t VK_PRIOR = 33, VK_NEXT = 34, VK_G = 71;
 bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now);
@@ -124,9 +123,8 @@ void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::
 // where there is one; never no line.
 std::vector<std::string> WrapText(const std::string& text, std::size_t columns);
 
-// The note under the heads-up lines: ViewModes.Note, else while the clock is paused (P), a line
-// that says so.
-std::string NoteShown();
+// The note while P has paused the clock.
+inline constexpr const char* kClockPausedNote = "Clock paused: P runs it again";
 
 // The heads-up line where the key reference (H) starts: below the eight heads-up lines, the
 // overlay line, the note and one free line, so that it never moves when they come and go.

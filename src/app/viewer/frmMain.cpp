@@ -172,9 +172,9 @@ void PaintPass(const TPaintSurface& surface) {
     // Tool modes, overlay and notes get the extra lines and the shadow, and a run with LEVEL the
     // shadow always (white text is lost over white surfaces); otherwise the plain text.
     const bool extraLine = ExtraLineShown();
-    if (ViewModes.Hud && (ViewModes.LevelRun || extraLine || !NoteShown().empty()))
+    if (ViewModes.Hud && (ViewModes.LevelRun || extraLine || !ViewModes.Note.empty()))
       DrawHudWithShadow(width, height, HudLines(), extraLine ? OverlayLine(Level, Camera) : "",
-                        NoteShown());
+                        ViewModes.Note);
     else if (ViewModes.Hud)
       DrawHud(width, height, HudLines());
     if (ViewModes.KeyReference) DrawKeyReference(width, height);  // H
