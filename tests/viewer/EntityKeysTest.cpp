@@ -55,4 +55,25 @@ TEST(EntityKeys, SpawnPointsInTurnAndTheEntityAhead) {
   EXPECT_FALSE(app::HandleEntityKey(app::VK_F7, false, level, camera, 0));
 }
 
+TEST(EntityKeys, IInspectsTheEntityInSightAndGGoesToIt) {
+  app::ViewModes = {};
+  const TQuake3BSP level = LevelWithThings();
+  TCamera camera{0, 0, 10, 0, 270};  // looking along +Y at the quad damage
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0));
+  ASSERT_EQ(app::ViewModes.Inspected, 1u);
+  EXPECT_EQ(app::ViewModes.InspectorLines,
+            (std::vector<std::string>{"Entity 2: item_quad", "  \"classname\" \"item_quad\"", "  \"origin\" \"0 300 10\""}));
+  camera = {0, 0, 10, 180, 270};  // turned away: G still goes to the inspected one
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_G, false, level, camera, 0));
+  EXPECT_EQ(app::ViewModes.Note, "Entity 2: item_quad");
+  EXPECT_NEAR(camera.Y, 300, 1e-3);
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0));
+  EXPECT_FALSE(app::ViewModes.Inspected) << "I again hides it";
+  camera = {0, 0, 10, 180, 270};
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0));
+  EXPECT_FALSE(app::ViewModes.Inspected);
+  EXPECT_EQ(app::ViewModes.Note, "No entity in sight near the view centre");
+  app::ViewModes = {};
+}
+
 }  // namespace

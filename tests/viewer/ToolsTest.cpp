@@ -289,6 +289,18 @@ TEST_F(ToolsTest, ReloadTakesTheNewFileAndKeepsTheOldOneWhenItFails) {
   EXPECT_EQ(Level.FaceCount, 2) << "not polled yet";
   PaintAt(tick += 600);
   EXPECT_EQ(Level.FaceCount, 3);
+
+  // Another level in the file's place with the pose outside it (below its floor, in a leaf
+  // without a cluster): the view starts again at its first spawn point.
+  writer.Leaves[1].Cluster = -1;
+  writer.Entities = "{\"classname\" \"info_player_deathmatch\" \"origin\" \"32 40 8\" \"angle\" \"90\"}";
+  Camera.Z = -500;
+  writer.WriteTo(path);
+  PaintAt(tick += 1100);
+  EXPECT_EQ(app::ViewModes.Note, "Reloaded " + path);
+  EXPECT_NEAR(Camera.X, 32, 1e-3);
+  EXPECT_NEAR(Camera.Z, 8 + 26, 1e-3);
+  EXPECT_EQ(app::ViewModes.SpawnPoint, 0) << "PageDown goes on to the second";
 }
 
 }  // namespace

@@ -218,4 +218,9 @@ void DrawKeyReference(int clientWidth, int clientHeight) {
   DrawShadowedLines(clientWidth, clientHeight, KeyReferenceLines(), kKeyReferenceFirstLine);
 }
 
+void DrawInspector(int clientWidth, int clientHeight) {
+  if (ViewModes.Inspected && !ViewModes.KeyReference)
+    DrawShadowedLines(clientWidth, clientHeight, ViewModes.InspectorLines, kKeyReferenceFirstLine);
+}
+
 }  // namespace app

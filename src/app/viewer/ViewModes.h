@@ -59,6 +59,9 @@ struct TViewModes {
   std::int32_t SpawnPoint = -1;
   // A run with LEVEL says once, in the note, that H shows the keys.
   bool KeysHintPending = false;
+  // I: the place (in Level.Things.Places) inspected and its panel's lines; none while hidden.
+  std::optional<std::size_t> Inspected;
+  std::vector<std::string> InspectorLines;
 };
 
 // The one set of modes of the running viewer (and of the offscreen frames).
@@ -107,7 +110,9 @@ std::string NearestEntityText(const TQuake3BSP& level, const TCamera& camera);
 // PageDown and PageUp (the next and previous spawn point, as --spawn numbers them) and G (the
 // entity in sight nearest the view centre, framed as --goto frames it) move the camera,
 // with a note saying where to; on the key's first down event. False for any other key.
-inline constexpr std::uint16_t VK_PRIOR = 33, VK_NEXT = 34, VK_G = 71;
+// I inspects the entity in sight at the view centre (a trigger only with the markers on): its
+// index, class and every key in a panel, until I again; G then goes to it.
+inline constexpr std::uint16_t VK_PRIOR = 33, VK_NEXT = 34, VK_G = 71, VK_I = 73;
 bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now);
 
 // The number of clusters the row of `cluster` admits; every cluster for a negative one or a
@@ -132,6 +137,14 @@ inline constexpr int kKeyReferenceFirstLine = 11;
 
 // The key reference, in the heads-up font with the same shadow, from kKeyReferenceFirstLine on.
 void DrawKeyReference(int clientWidth, int clientHeight);
+
+// The inspector's panel (I) where the key reference would stand; nothing while it is hidden.
+void DrawInspector(int clientWidth, int clientHeight);
+
+// The panel's lines for a place: "Entity 37: item_quad", then each key and value as the level
+// writes them, at most kMostInspectorLines in all, each cut at kInspectorColumns characters.
+inline constexpr std::size_t kMostInspectorLines = 30, kInspectorColumns = 100;
+std::vector<std::string> InspectorText(const TQuake3BSP& level, const TPlacedEntity& place);
 
 // ---- Screenshots and reload (ViewerTools.cpp). ----
 
