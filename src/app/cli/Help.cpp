@@ -78,7 +78,7 @@ std::string HelpFooter(std::size_t keyColumn) {
                                  "--data is given (a run with arguments only)",
                  keyColumn);
   text += "\n*Examples*\n"
-          "  $ bspwalk --full --data /usr/share/games/openarena/baseoa oa_dm4\n"
+          "  $ bspwalk --data /usr/share/games/openarena/baseoa --full oa_dm4\n"
           "      Fly through oa_dm4 of the OpenArena data as players see it (--full), from its\n"
           "      first spawn point; without --full the plain frame: faces, images and lightmaps.\n"
           "  $ export BSPWALK_DATA=/usr/share/games/openarena/baseoa\n"
