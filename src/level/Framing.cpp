@@ -73,8 +73,7 @@ std::optional<std::size_t> PlaceInSight(const TQuake3BSP& level, const std::vect
   const double length = Length(direction.X, direction.Y, direction.Z);
   if (!(length > 0)) return std::nullopt;
   const double leastCosine = std::cos(30 * std::numbers::pi / 180);
-  std::optional<std::size_t> best;
-  double bestCosine = leastCosine;
+  std::vector<std::pair<double, std::size_t>> candidates;  // (cosine, place), nearest the centre first
   for (std::size_t p = 0; p < places.size(); ++p) {
     if (!triggers && places[p].Family == TEntityFamily::Trigger) continue;
     const double dx = places[p].Position.X - eye.X, dy = places[p].Position.Y - eye.Y,
@@ -82,10 +81,13 @@ std::optional<std::size_t> PlaceInSight(const TQuake3BSP& level, const std::vect
     const double distance = Length(dx, dy, dz);
     if (!(distance > 0)) continue;
     const double cosine = (dx * direction.X + dy * direction.Y + dz * direction.Z) / (distance * length);
-    if (cosine > bestCosine && SightClear(level, eye, places[p].Position)) {
-      bestCosine = cosine;
-      best = p;
-    }
+    if (cosine > leastCosine) candidates.emplace_back(-cosine, p);
   }
-  return best;
+  // Each line of sight costs up to kMostSightSamples descents: a level crowded with entities in
+  // view has only the kMostSightTests nearest the centre traced.
+  const std::size_t traced = std::min(candidates.size(), kMostSightTests);
+  std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(traced), candidates.end());
+  for (std::size_t i = 0; i < traced; ++i)
+    if (SightClear(level, eye, places[candidates[i].second].Position)) return candidates[i].second;
+  return std::nullopt;
 }

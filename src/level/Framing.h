@@ -25,6 +25,8 @@ bool SightClear(const TQuake3BSP& level, const TVector& from, const TVector& to)
 bool InSealedSpace(const TQuake3BSP& level, const TVector& point);
 
 // The place, among those within 30 degrees of the view direction and in sight of the eye, with
-// the smallest angle to it; triggers (invisible in play) only with `triggers`.
+// the smallest angle to it (ties: the first); triggers (invisible in play) only with `triggers`.
+// Only the kMostSightTests places nearest the view centre are traced.
+inline constexpr std::size_t kMostSightTests = 64;
 std::optional<std::size_t> PlaceInSight(const TQuake3BSP& level, const std::vector<TPlacedEntity>& places,
                                         const TVector& eye, const TVector& direction, bool triggers);
