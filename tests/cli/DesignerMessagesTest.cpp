@@ -63,6 +63,18 @@ TEST(DesignerMessages, RunsThatFindNothingSaySo) {
   }
 }
 
+TEST(DesignerMessages, InfoNamesTexturesDrawnByTheirStages) {
+  const std::string data = GameData();
+  if (data.empty()) GTEST_SKIP() << "OpenArena's data is not installed";
+  const TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, {"--data", data, "--info", "--shaders", "kaos2"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Out.find("  textures/skies/pj_arena4_sky                             stages     36 faces  shader      sky\n"),
+            std::string::npos) << run.Out;
+  const TRun plain = testsupport::RunProgram(BSPWALK_PROGRAM, {"--data", data, "--info", "kaos2"});
+  EXPECT_NE(plain.Out.find("  textures/skies/pj_arena4_sky                             none      36 faces\n"),
+            std::string::npos) << "without --shaders, as always";
+}
+
 TEST(DesignerMessages, ViewTakesTheEditorsAngleAndPitch) {
   const struct {
     const char* View;
