@@ -7,9 +7,9 @@
 #   cmake -DROOT=<repository> -DMODE=picture -DPICTURE=<file> -P Layout.cmake
 #       writes the picture (a Mermaid flowchart in Markdown) to PICTURE
 #   cmake -DROOT=<repository> -DMODE=compare -DPICTURE=<file> -P Layout.cmake
-#       the same, then fails when README.md or docs/layout.md holds another picture
+#       the same, then fails when docs/layout.md holds another picture
 #   cmake -DROOT=<repository> -DMODE=update -P Layout.cmake
-#       writes the picture into README.md and docs/layout.md
+#       writes the picture into docs/layout.md
 cmake_minimum_required(VERSION 3.20)
 
 # ---- The rule, in one place. ----
@@ -35,7 +35,7 @@ set(gl_free physics level shaders data)
 set(gl_header "^(GL|EGL|GLES[0-9]*)/")
 set(most_lines 500)
 # The documents that show the picture, between these two lines.
-set(documents README.md docs/layout.md)
+set(documents docs/layout.md)
 set(begin_mark "<!-- module picture: generated from the includes by cmake/Layout.cmake -->")
 set(end_mark "<!-- end of module picture -->")
 

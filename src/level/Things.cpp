@@ -61,12 +61,6 @@ bool IsSpawnClass(std::string_view name) {
          name == "team_CTF_blueplayer" || name == "team_CTF_redspawn" || name == "team_CTF_bluespawn";
 }
 
-bool InCluster(const TQuake3BSP& level, const TVector& point) {
-  const std::int32_t leaf = level.FindLeaf(point);
-  return leaf >= 0 && static_cast<std::size_t>(leaf) < level.Leaves.size() &&
-         level.Leaves[static_cast<std::size_t>(leaf)].Cluster >= 0;
-}
-
 }  // namespace
 
 std::string EntityLumpText(std::span<const std::uint8_t> bytes, const TBSPLump& lump,
@@ -170,24 +164,6 @@ TVector ViewDirection(float yaw, float pitch) {
   const double y = yaw * std::numbers::pi / 180, p = pitch * std::numbers::pi / 180;
   return {static_cast<float>(-std::sin(p) * std::sin(y)), static_cast<float>(-std::sin(p) * std::cos(y)),
           static_cast<float>(-std::cos(p))};
-}
-
-TViewPose PoseLookingAt(const TQuake3BSP& level, const TPlacedEntity& place) {
-  std::optional<TViewPose> first;
-  for (int quarter = 0; quarter < 4; ++quarter) {
-    const float angle = place.Angle + 90.0f * static_cast<float>(quarter);
-    const double radians = angle * std::numbers::pi / 180;
-    // From a brush entity's box rather than its centre: a door is seen, not stood in.
-    const double back = kLookBackDistance + std::fabs(place.HalfSize.X * std::cos(radians)) +
-                        std::fabs(place.HalfSize.Y * std::sin(radians));
-    const TViewPose pose{{place.Position.X - static_cast<float>(back * std::cos(radians)),
-                          place.Position.Y - static_cast<float>(back * std::sin(radians)),
-                          place.Position.Z},
-                         90.0f - angle, 270.0f};
-    if (InCluster(level, pose.Eye)) return pose;
-    if (!first) first = pose;
-  }
-  return *first;
 }
 
 std::optional<std::size_t> FindPlace(const std::vector<TPlacedEntity>& places, const std::string& target,

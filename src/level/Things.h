@@ -90,11 +90,11 @@ inline constexpr float kSpawnEyeHeight = 26;
 // At the spawn point's eye height, looking the way it faces.
 TViewPose SpawnViewPose(const TSpawnPoint& spawn);
 
-// How far back --goto, G and the key table's "go to" stand from a thing.
-inline constexpr float kLookBackDistance = 64;
-// kLookBackDistance units back from the place (from its box, for a brush entity) along its angle,
-// level, looking at it; when that point lies in no cluster (inside a wall, outside the level) the
-// other three quarter turns are tried in order, and the first kept when none is better.
+// The pose --goto and G frame a thing from (level/Framing.cpp): kFrameBack units back along its
+// angle and kFrameUp up (further for a brush entity, to fit its box in the view), looking down
+// at it; of the eight headings from its angle on in eighths of a turn, the first whose eye lies
+// in the level's sealed space and sees it (SightClear), else the first whose eye lies in that
+// space, else the entity's own.
 TViewPose PoseLookingAt(const TQuake3BSP& level, const TPlacedEntity& place);
 
 // --goto's ENTITY among the places: an entity index ("37"), a class name ("team_CTF_redflag", the

@@ -45,10 +45,35 @@ TEST(EntityKeys, SpawnPointsInTurnAndTheEntityAhead) {
   EXPECT_EQ(app::NearestEntityText(level, camera), " near: #2 item_quad");
   EXPECT_TRUE(app::HandleEntityKey(app::VK_G, false, level, camera, 0));
   EXPECT_EQ(app::ViewModes.Note, "Entity 2: item_quad");
-  EXPECT_NEAR(camera.X, 0, 1e-4);
-  EXPECT_EQ(camera.Y, 300 - 64) << "64 units back along the view's heading";
-  EXPECT_NEAR(camera.Yaw, 0, 1e-4);
+  // No tree: no heading's eye is inside, so the entity's own (angle 0, along +X) is kept, 96
+  // back and 48 up, looking down at it, where --goto stands.
+  EXPECT_NEAR(camera.X, -96, 1e-4);
+  EXPECT_NEAR(camera.Y, 300, 1e-4);
+  EXPECT_NEAR(camera.Z, 58, 1e-4);
+  EXPECT_NEAR(camera.Yaw, 90, 1e-4);
+  EXPECT_NEAR(camera.Pitch, 270 + 26.5651, 1e-3);
   EXPECT_FALSE(app::HandleEntityKey(app::VK_F7, false, level, camera, 0));
+}
+
+TEST(EntityKeys, IInspectsTheEntityInSightAndGGoesToIt) {
+  app::ViewModes = {};
+  const TQuake3BSP level = LevelWithThings();
+  TCamera camera{0, 0, 10, 0, 270};  // looking along +Y at the quad damage
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0));
+  ASSERT_EQ(app::ViewModes.Inspected, 1u);
+  EXPECT_EQ(app::ViewModes.InspectorLines,
+            (std::vector<std::string>{"Entity 2: item_quad", "  \"classname\" \"item_quad\"", "  \"origin\" \"0 300 10\""}));
+  camera = {0, 0, 10, 180, 270};  // turned away: G still goes to the inspected one
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_G, false, level, camera, 0));
+  EXPECT_EQ(app::ViewModes.Note, "Entity 2: item_quad");
+  EXPECT_NEAR(camera.Y, 300, 1e-3);
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0));
+  EXPECT_FALSE(app::ViewModes.Inspected) << "I again hides it";
+  camera = {0, 0, 10, 180, 270};
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0));
+  EXPECT_FALSE(app::ViewModes.Inspected);
+  EXPECT_EQ(app::ViewModes.Note, "No entity in sight near the view centre");
+  app::ViewModes = {};
 }
 
 }  // namespace

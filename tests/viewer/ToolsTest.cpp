@@ -168,7 +168,7 @@ TEST_F(ToolsTest, OverlayAddsANinthLineAndAShadowUnderEveryLine) {
     }
   }
   EXPECT_EQ(app::OverlayLine(Level, Camera),
-            "  plain leaf:-1 cluster:-1 sees:0/0 --camera=100,200,300,0,270");
+            "  plain leaf:-1 cluster:-1 sees:0/0 --camera=100,200,300,0,270 --view=100,200,300,90,0");
 }
 
 // H shows the key table below the heads-up block, shadowed as the overlay is, and hides it again;
@@ -223,7 +223,7 @@ TEST_F(ToolsTest, F12SavesNumberedPicturesAndNeverReplacesAFile) {
   for (const char* expected : {"bspwalk-Q3DM1-1.png", "bspwalk-Q3DM1-3.png"}) {
     Press(app::VK_F12);
     PaintAt(tick += 16);
-    EXPECT_EQ(app::ViewModes.Note, std::string("Saved ") + expected);
+    EXPECT_EQ(app::ViewModes.Note, "Saved " + (std::filesystem::current_path() / expected).string());
     const std::vector<std::uint8_t> png = testsupport::ReadFile(Dir / expected);
     ASSERT_GT(png.size(), 8u);
     EXPECT_EQ(png[1], 'P');
@@ -231,7 +231,8 @@ TEST_F(ToolsTest, F12SavesNumberedPicturesAndNeverReplacesAFile) {
   EXPECT_EQ(testsupport::ReadFile(Dir / "bspwalk-Q3DM1-2.png"),
             (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
   PaintAt(tick += 1000);
-  EXPECT_EQ(app::ViewModes.Note, "Saved bspwalk-Q3DM1-3.png") << "shown for two seconds";
+  EXPECT_EQ(app::ViewModes.Note, "Saved " + (std::filesystem::current_path() / "bspwalk-Q3DM1-3.png").string())
+      << "shown for two seconds";
   PaintAt(tick += 1001);
   EXPECT_EQ(app::ViewModes.Note, "");
 }
@@ -288,6 +289,18 @@ TEST_F(ToolsTest, ReloadTakesTheNewFileAndKeepsTheOldOneWhenItFails) {
   EXPECT_EQ(Level.FaceCount, 2) << "not polled yet";
   PaintAt(tick += 600);
   EXPECT_EQ(Level.FaceCount, 3);
+
+  // Another level in the file's place with the pose outside it (below its floor, in a leaf
+  // without a cluster): the view starts again at its first spawn point.
+  writer.Leaves[1].Cluster = -1;
+  writer.Entities = "{\"classname\" \"info_player_deathmatch\" \"origin\" \"32 40 8\" \"angle\" \"90\"}";
+  Camera.Z = -500;
+  writer.WriteTo(path);
+  PaintAt(tick += 1100);
+  EXPECT_EQ(app::ViewModes.Note, "Reloaded " + path);
+  EXPECT_NEAR(Camera.X, 32, 1e-3);
+  EXPECT_NEAR(Camera.Z, 8 + 26, 1e-3);
+  EXPECT_EQ(app::ViewModes.SpawnPoint, 0) << "PageDown goes on to the second";
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "app/cli/OptionValues.h"
 #include "app/cli/RawOptions.h"
 #include "app/cli/WalkOptions.h"
+#include "level/EditorView.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 
@@ -181,7 +182,7 @@ void ApplyDataAndSpawn(const CLI::App& cli, const TRawOptions& raw, TCommandLine
 
 // ---- View. ----
 
-// --windowed, --size and --camera.
+// --windowed, --size, --camera and --view.
 void ApplyWindowAndPose(const CLI::App& cli, const TRawOptions& raw, TCommandLine& options) {
   options.Windowed = raw.Windowed;
   if (cli.count("--size")) {
@@ -198,6 +199,15 @@ void ApplyWindowAndPose(const CLI::App& cli, const TRawOptions& raw, TCommandLin
       options.Camera = TCameraPose{v[0], v[1], v[2], v[3], v[4]};
     } catch (const std::invalid_argument& e) {
       throw EUsage(std::string("--camera: ") + e.what());
+    }
+  }
+  if (cli.count("--view")) {
+    if (options.Camera) throw EUsage("--view and --camera cannot be combined");
+    try {
+      const std::vector<float> v = ParseFloatList(raw.View, 5);
+      options.Camera = TCameraPose{v[0], v[1], v[2], CameraYawOfAngle(v[3]), CameraPitchOfEditor(v[4])};
+    } catch (const std::invalid_argument& e) {
+      throw EUsage(std::string("--view: ") + e.what());
     }
   }
 }

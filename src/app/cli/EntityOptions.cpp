@@ -1,12 +1,30 @@
 #include "app/cli/EntityOptions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
+#include "app/cli/Help.h"
 #include "level/BSPFile.h"
 #include "level/Things.h"
 
 namespace app {
+namespace {
+
+// "; did you mean item_quad?" for a class typed a little wrong, as a level's name gets; the
+// classes are those with a place, each once.
+std::string ClassesCloseTo(const std::vector<TPlacedEntity>& places, const std::string& typed) {
+  std::vector<std::string> classes;
+  for (const TPlacedEntity& place : places)
+    if (std::find(classes.begin(), classes.end(), place.ClassName) == classes.end()) classes.push_back(place.ClassName);
+  const std::vector<std::string> near = CloseNames(typed, classes, 3);
+  if (near.empty()) return {};
+  std::string list;
+  for (const std::string& name : near) list += (list.empty() ? "" : ", ") + name;
+  return "; did you mean " + list + "?";
+}
+
+}  // namespace
 
 std::string ApplyEntityOptions(const TEntityOptionsGiven& given, TCommandLine& options) {
   if (given.ClassGiven) {
@@ -46,7 +64,11 @@ TGotoPose GotoCameraPose(const std::string& levelPath, const std::string& target
     return result;
   }
   const std::optional<std::size_t> found = FindPlace(places, target, result.Why);
-  if (!found) return result;
+  if (!found) {
+    if (result.Why.starts_with("no entity of class "))
+      result.Why += ClassesCloseTo(places, target.substr(0, target.rfind(':')));
+    return result;
+  }
   const TViewPose pose = PoseLookingAt(tree, places[*found]);
   // A hostile model box (NaN, or so large its centre overflows) has no place to look from.
   if (!std::isfinite(pose.Eye.X) || !std::isfinite(pose.Eye.Y) || !std::isfinite(pose.Eye.Z) ||

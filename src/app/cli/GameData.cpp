@@ -322,8 +322,10 @@ int RunWithGameData(TCommandLine options) {
         return 1;
       }
       options.Camera = SpawnCameraPose(spawns[static_cast<std::size_t>(*options.Spawn - 1)]);
+      options.StartSpawn = *options.Spawn;
     } else if (!spawns.empty()) {
       options.Camera = SpawnCameraPose(spawns.front());
+      options.StartSpawn = 1;
     }
   }
   const int exitCode = options.Mode != TRunMode::Viewer ? RunHeadlessFor(options) : RunViewerFor(options);

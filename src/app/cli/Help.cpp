@@ -83,8 +83,9 @@ std::string HelpFooter(std::size_t keyColumn) {
                                  "--data is given (a run with arguments only)",
                  keyColumn);
   text += "\n*Examples*\n"
-          "  $ bspwalk --data /usr/share/games/openarena/baseoa oa_dm4\n"
-          "      Fly through oa_dm4 of the OpenArena data, from its first spawn point.\n"
+          "  $ bspwalk --data /usr/share/games/openarena/baseoa --full oa_dm4\n"
+          "      Fly through oa_dm4 of the OpenArena data as players see it (--full), from its\n"
+          "      first spawn point; without --full the plain frame: faces, images and lightmaps.\n"
           "  $ export BSPWALK_DATA=/usr/share/games/openarena/baseoa\n"
           "  $ bspwalk --list\n"
           "      The same data for the runs that follow; list its levels.\n"

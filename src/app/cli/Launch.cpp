@@ -80,6 +80,9 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options) {
 int RunViewerFor(const TCommandLine& options) {
   textures::AcceptGreyscaleTGA(options.GreyscaleTGA);
   TStartupOptions startup = StartupOptionsFor(options);
+  // PageDown from the spawn point the run starts at goes on to the next one.
+  ViewModes.SpawnPoint = options.StartSpawn - 1;
+  ViewModes.KeysHintPending = ViewModes.LevelRun && ViewModes.Hud;
   startup.FontPath = FindDataFile(startup.FontPath);
   if (options.Verbose)
     startup.Loaded = [shaders = options.Shaders, budget = options.LevelOptions.Budget,

@@ -16,7 +16,7 @@ struct TRawOptions {
   bool List = false;
   // View.
   bool Windowed = false, FrameTimes = false, NoHud = false, Watch = false;
-  std::string Size, Camera, ModeList, Freeze, Fov;
+  std::string Size, Camera, View, ModeList, Freeze, Fov;
   // Headless runs.
   std::string Screenshot, Frames, Overview, Export, ExportScale;
   std::vector<std::string> At;
@@ -59,6 +59,9 @@ inline constexpr TOptionRow kOptions[] = {
      "Window or picture size (default 1024x768); implies --windowed"},
     {"--camera", &TRawOptions::Camera, "X,Y,Z,YAW,PITCH",  // view
      "Start pose instead of 200,500,700,0,180; negative values as --camera=-64,128,40,90,270"},
+    {"--view", &TRawOptions::View, "X,Y,Z,ANGLE,PITCH",  // view
+     "Start pose as the level editor gives it: ANGLE 0 along +X, 90 along +Y; PITCH 0 level, "
+     "positive looking down (--view=-64,128,40,0,0 is --camera=-64,128,40,90,270)"},
     {"--screenshot", &TRawOptions::Screenshot, "FILE.png",  // headless runs
      "Draw --frames frames (default 2), save the last as a PNG file, exit"},
     {"--frames", &TRawOptions::Frames, "N",  // headless runs

@@ -64,6 +64,14 @@ int RunEntities(const TRunOptions& options) {
   std::cout << (options.Json ? EntityListJson(entities, options.EntityClass)
                              : EntityListText(entities, options.EntityClass))
             << std::flush;
+  // An empty list is an answer, not a failure; but silence reads as a broken pattern.
+  if (!options.EntityClass.empty()) {
+    bool any = false;
+    for (const TEntity& entity : entities.Entities) any = any || ClassMatches(options.EntityClass, ClassNameOf(entity));
+    if (!any)
+      std::cerr << "bspwalk: " << options.LevelPath << ": no entity's class matches '"
+                << TerminalText(options.EntityClass) << "' (bspwalk --info lists the classes)\n";
+  }
   return 0;
 }
 

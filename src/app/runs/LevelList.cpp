@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -16,6 +17,16 @@ int PrintList(const TRunOptions& options, const data::TSearchPath& path) {
     std::cerr << "bspwalk: --list: no game data was given; name its folders with --data DIR or "
                  "BSPWALK_DATA (see bspwalk --help)\n";
     return 2;
+  }
+  // A folder that holds no levels is most often the parent of the game's data folder: say where
+  // the search looked, so the right folder is one step away.
+  if (levels.empty()) {
+    std::error_code ec;
+    std::string places = std::filesystem::current_path(ec).string();
+    for (auto data = options.DataPaths.rbegin(); data != options.DataPaths.rend(); ++data) places += ", " + *data;
+    std::cerr << "bspwalk: --list: no levels (maps/*.bsp) found in " << places
+              << "; --data names the folder that holds maps/ or the .pk3 files\n";
+    return 1;
   }
   std::string out;
   if (options.Json) {

@@ -200,9 +200,13 @@ std::string LevelInfoText(const TLevelInfo& info) {
     (t.Image == ".jpg" ? jpg : t.Image == ".tga" ? tga : missing)++;
   out += Format("Textures        %d: %d .jpg, %d .tga, %d without an image\n", info.TextureCount,
                 jpg, tga, missing);
+  // A shader drawn by its stages has no one image of the texture's name, yet is drawn: "stages".
+  const auto imageText = [&info](const TTextureReport& t) {
+    if (!t.Image.empty()) return t.Image.c_str();
+    return info.Shaders && t.Origin == "shader" ? "stages" : "none";
+  };
   for (const TTextureReport& t : info.Textures)
-    out += Format("  %-56s %-5s %6d faces", TerminalText(t.Name).c_str(),
-                  t.Image.empty() ? "none" : t.Image.c_str(), t.FaceCount) +
+    out += Format("  %-56s %-5s %6d faces", TerminalText(t.Name).c_str(), imageText(t), t.FaceCount) +
            (info.Shaders ? Format("  %-11s %s", t.Origin.c_str(), t.Flags.c_str()) : "") + "\n";
   if (info.Shaders)
     out += Format("Shaders         TexturesWithoutImage %d, FacesWithoutImage %d\n",

@@ -14,6 +14,7 @@
 #include "app/runs/LevelReport.h"
 #include "app/runs/Limits.h"
 #include "app/runs/OffscreenViewer.h"
+#include "app/runs/OverviewPlan.h"
 #include "app/viewer/DataFiles.h"
 #include "app/viewer/Screenshot.h"
 #include "app/viewer/ViewModes.h"
@@ -216,10 +217,13 @@ int RunOverview(const TRunOptions& options) {
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_CULL_FACE);
+  // With the entity markers the picture is a plan: a grid under the marks, numbers and names over.
+  if (render.Markers) DrawPlanGrid(frame);
   const double barUnits = ScaleBarUnits(frame);
   DrawScaleBar(frame, barUnits);
   // Last, so that the bar's label (always drawn now that the font is built in) hides no mark.
   DrawSpawnMarks(frame, spawns);
+  if (render.Markers) DrawPlanLabels(PlanLabels(frame, Level.Things.Places, spawns));
   try {
     WritePNG(options.OverviewPath, size.Width, size.Height,
              ReadFramePixels(size.Width, size.Height), true);

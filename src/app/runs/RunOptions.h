@@ -72,6 +72,7 @@ struct TRunOptions {
   bool VertexLight = false;            // --vertex-light: faces lit by their vertex colours
   std::vector<std::string> DataPaths;  // --data, absolute, in command-line order
   std::optional<int> Spawn;            // --spawn: 1-based spawn point to start at
+  int StartSpawn = 0;                  // not an option: the 1-based spawn point the run starts at; 0: none
   // Entities, brush models and items (app/cli/EntityOptions.h).
   std::string EntityClass;             // --class: a shell pattern of class names for --entities
   bool BrushModels = false;            // --brush-models, or --full

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/viewer/ViewModes.h"
+#include "level/Entities.h"
+#include "level/Framing.h"
 #include "level/Things.h"
 
 namespace app {
@@ -30,23 +32,56 @@ std::string NearestEntityText(const TQuake3BSP& level, const TCamera& camera) {
   return " near: #" + std::to_string(places[*nearest].Index) + " " + places[*nearest].ClassName;
 }
 
+std::vector<std::string> InspectorText(const TQuake3BSP& level, const TPlacedEntity& place) {
+  std::vector<std::string> lines{"Entity " + std::to_string(place.Index) + ": " + place.ClassName};
+  const std::vector<TEntity>& entities = level.Things.Entities.Entities;
+  if (place.Index >= 0 && static_cast<std::size_t>(place.Index) < entities.size())
+    for (const auto& [key, value] : entities[static_cast<std::size_t>(place.Index)]) {
+      if (lines.size() == kMostInspectorLines) {
+        lines.back() = "  ...";
+        break;
+      }
+      std::string line = "  \"" + key + "\" \"" + value + "\"";
+      if (line.size() > kInspectorColumns) line = line.substr(0, kInspectorColumns - 3) + "...";
+      lines.push_back(std::move(line));
+    }
+  return lines;
+}
+
 bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now) {
-  if (key != VK_PRIOR && key != VK_NEXT && key != VK_G) return false;
+  if (key != VK_PRIOR && key != VK_NEXT && key != VK_G && key != VK_I) return false;
   if (wasDown) return true;
+  const std::vector<TPlacedEntity>& places = level.Things.Places;
+  if (ViewModes.Inspected && *ViewModes.Inspected >= places.size()) ViewModes.Inspected.reset();  // reloaded
+  if (key == VK_I) {
+    if (ViewModes.Inspected) {
+      ViewModes.Inspected.reset();
+      return true;
+    }
+    ViewModes.Inspected = PlaceInSight(level, places, {camera.X, camera.Y, camera.Z},
+                                       ViewDirection(camera.Yaw, camera.Pitch), ViewModes.Render.Markers);
+    if (ViewModes.Inspected) ViewModes.InspectorLines = InspectorText(level, places[*ViewModes.Inspected]);
+    else Note("No entity in sight near the view centre", now);
+    return true;
+  }
+  if (key == VK_G && ViewModes.Inspected) {
+    MoveTo(camera, PoseLookingAt(level, places[*ViewModes.Inspected]));
+    Note("Entity " + std::to_string(places[*ViewModes.Inspected].Index) + ": " +
+             places[*ViewModes.Inspected].ClassName, now);
+    return true;
+  }
   if (key == VK_G) {
-    const std::vector<TPlacedEntity>& places = level.Things.Places;
-    const std::optional<std::size_t> nearest =
-        PlaceNearestView(places, {camera.X, camera.Y, camera.Z}, ViewDirection(camera.Yaw, camera.Pitch), false);
-    if (!nearest) {
+    // Only what can be seen: in sight of the eye, and a trigger (invisible in play) only when the
+    // entity markers are on. It lands where --goto lands for the same entity.
+    const std::optional<std::size_t> seen = PlaceInSight(level, places, {camera.X, camera.Y, camera.Z},
+                                                         ViewDirection(camera.Yaw, camera.Pitch),
+                                                         ViewModes.Render.Markers);
+    if (!seen) {
       Note("No entity near the view centre", now);
       return true;
     }
-    // Approached the way the view points, rather than along the entity's own angle: the view
-    // keeps its heading and the entity comes to its centre.
-    TPlacedEntity ahead = places[*nearest];
-    ahead.Angle = 90.0f - camera.Yaw;
-    MoveTo(camera, PoseLookingAt(level, ahead));
-    Note("Entity " + std::to_string(places[*nearest].Index) + ": " + places[*nearest].ClassName, now);
+    MoveTo(camera, PoseLookingAt(level, places[*seen]));
+    Note("Entity " + std::to_string(places[*seen].Index) + ": " + places[*seen].ClassName, now);
     return true;
   }
   const std::vector<TSpawnPoint> spawns = FindSpawnPoints(level.Things.Entities.Entities);

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -10,6 +11,7 @@
 #include "app/viewer/KeyTable.h"
 #include "app/viewer/frmMain.h"
 #include "genom/genom.h"
+#include "level/EditorView.h"
 
 namespace app {
 
@@ -59,7 +61,16 @@ bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
     case VK_F12: ViewModes.ScreenshotRequested = true; break;
     case VK_TAB: ViewModes.Overlay = !ViewModes.Overlay; break;
     case VK_H: ViewModes.KeyReference = !ViewModes.KeyReference; break;
-    case VK_P: ViewModes.ClockPaused = !ViewModes.ClockPaused; break;
+    case VK_P:
+      // A paused clock looks like a broken level: the note says so until P runs it again.
+      ViewModes.ClockPaused = !ViewModes.ClockPaused;
+      if (ViewModes.ClockPaused) {
+        ViewModes.Note = kClockPausedNote;
+        ViewModes.NoteUntil = 3.0e38f;
+      } else if (ViewModes.Note == kClockPausedNote) {
+        ViewModes.Note.clear();
+      }
+      break;
   }
   return true;
 }
@@ -111,7 +122,7 @@ void ApplyModeList(const std::string& list, TRenderOptions& options) {
     else if (name == "entities") options.Markers = true;
     else
       throw std::invalid_argument("'" + name +
-                                  "' is not one of textures, lightmaps, wireframe, clusters");
+                                  "' is not one of textures, lightmaps, wireframe, clusters, entities");
     if (colouring) {
       if (colouringGiven && options.Colouring != *colouring)
         throw std::invalid_argument("textures, lightmaps and clusters cannot be combined");
@@ -136,12 +147,15 @@ std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera) {
   const std::int32_t cluster = inLeaf ? level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1;
   char text[256];
   // %g keeps the pose short and exact enough to paste back (six significant digits).
-  std::snprintf(text, sizeof text, "  %s leaf:%d cluster:%d sees:%d/%d --camera=%g,%g,%g,%g,%g",
+  // The pose twice: as --camera takes it, and as --view takes it (the level editor's angle).
+  std::snprintf(text, sizeof text, "  %s leaf:%d cluster:%d sees:%d/%d --camera=%g,%g,%g,%g,%g --view=%g,%g,%g,%g,%g",
                 ModeNames(ViewModes.Render).c_str(), static_cast<int>(inLeaf ? leaf : -1),
                 static_cast<int>(cluster), static_cast<int>(AdmittedClusterCount(level, cluster)),
                 static_cast<int>(level.VisData.ClusterCount), static_cast<double>(camera.X),
                 static_cast<double>(camera.Y), static_cast<double>(camera.Z),
-                static_cast<double>(camera.Yaw), static_cast<double>(camera.Pitch));
+                static_cast<double>(camera.Yaw), static_cast<double>(camera.Pitch), static_cast<double>(camera.X),
+                static_cast<double>(camera.Y), static_cast<double>(camera.Z),
+                static_cast<double>(EditorAngleOfYaw(camera.Yaw)), static_cast<double>(EditorPitchOfCamera(camera.Pitch)));
   if (ViewModes.Render.Markers) return text + NearestEntityText(level, camera);  // F7
   return text;
 }
@@ -170,16 +184,43 @@ void DrawShadowedLines(int clientWidth, int clientHeight, const std::vector<std:
 
 }  // namespace
 
+std::vector<std::string> WrapText(const std::string& text, std::size_t columns) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (text.size() - start > columns) {
+    // The last space or slash that keeps the line within the columns; a word longer than a
+    // line is cut where the line ends.
+    std::size_t cut = start + columns;
+    for (std::size_t i = start + columns; i > start; --i)
+      if (text[i] == ' ' || text[i - 1] == '/') {
+        cut = i;
+        break;
+      }
+    lines.push_back(text.substr(start, cut - start));
+    start = cut + (text[cut] == ' ' ? 1 : 0);
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
 void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines,
                        const std::string& overlay, const std::string& note) {
   std::vector<std::string> all(lines.begin(), lines.end());
   if (!overlay.empty()) all.push_back(overlay);
-  if (!note.empty()) all.push_back("  " + note);
+  // A long note (a reload's reason with its path) wraps rather than running off the screen.
+  if (!note.empty())
+    for (const std::string& line : WrapText(note, static_cast<std::size_t>(std::max(clientWidth / 8 - 2, 20))))
+      all.push_back("  " + line);
   DrawShadowedLines(clientWidth, clientHeight, all, 0);
 }
 
 void DrawKeyReference(int clientWidth, int clientHeight) {
   DrawShadowedLines(clientWidth, clientHeight, KeyReferenceLines(), kKeyReferenceFirstLine);
+}
+
+void DrawInspector(int clientWidth, int clientHeight) {
+  if (ViewModes.Inspected && !ViewModes.KeyReference)
+    DrawShadowedLines(clientWidth, clientHeight, ViewModes.InspectorLines, kKeyReferenceFirstLine);
 }
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "camera/CameraClass.h"
 #include "level/Q3BSP.h"
@@ -56,6 +57,11 @@ struct TViewModes {
   std::optional<float> ClockTick;  // the tick of the last frame that advanced it
   // PageDown and PageUp: the spawn point gone to last (-1: none yet).
   std::int32_t SpawnPoint = -1;
+  // A run with LEVEL says once, in the note, that H shows the keys.
+  bool KeysHintPending = false;
+  // I: the place (in Level.Things.Places) inspected and its panel's lines; none while hidden.
+  std::optional<std::size_t> Inspected;
+  std::vector<std::string> InspectorLines;
 };
 
 // The one set of modes of the running viewer (and of the offscreen frames).
@@ -102,10 +108,11 @@ std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera);
 std::string NearestEntityText(const TQuake3BSP& level, const TCamera& camera);
 
 // PageDown and PageUp (the next and previous spawn point, as --spawn numbers them) and G (the
-// entity nearest the view centre, looked at from kLookBackDistance units back along the view's
-// heading) move the camera,
+// entity in sight nearest the view centre, framed as --goto frames it) move the camera,
 // with a note saying where to; on the key's first down event. False for any other key.
-inline constexpr std::uint16_t VK_PRIOR = 33, VK_NEXT = 34, VK_G = 71;
+// I inspects the entity in sight at the view centre (a trigger only with the markers on): its
+// index, class and every key in a panel, until I again; G then goes to it.
+inline constexpr std::uint16_t VK_PRIOR = 33, VK_NEXT = 34, VK_G = 71, VK_I = 73;
 bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now);
 
 // The number of clusters the row of `cluster` admits; every cluster for a negative one or a
@@ -117,12 +124,27 @@ std::int32_t AdmittedClusterCount(const TQuake3BSP& level, std::int32_t cluster)
 void DrawHudWithShadow(int clientWidth, int clientHeight, const std::array<std::string, 8>& lines,
                        const std::string& overlay, const std::string& note);
 
+// The text cut into lines of at most `columns` characters, after a space (dropped) or a slash
+// where there is one; never no line.
+std::vector<std::string> WrapText(const std::string& text, std::size_t columns);
+
+// The note while P has paused the clock.
+inline constexpr const char* kClockPausedNote = "Clock paused: P runs it again";
+
 // The heads-up line where the key reference (H) starts: below the eight heads-up lines, the
 // overlay line, the note and one free line, so that it never moves when they come and go.
 inline constexpr int kKeyReferenceFirstLine = 11;
 
 // The key reference, in the heads-up font with the same shadow, from kKeyReferenceFirstLine on.
 void DrawKeyReference(int clientWidth, int clientHeight);
+
+// The inspector's panel (I) where the key reference would stand; nothing while it is hidden.
+void DrawInspector(int clientWidth, int clientHeight);
+
+// The panel's lines for a place: "Entity 37: item_quad", then each key and value as the level
+// writes them, at most kMostInspectorLines in all, each cut at kInspectorColumns characters.
+inline constexpr std::size_t kMostInspectorLines = 30, kInspectorColumns = 100;
+std::vector<std::string> InspectorText(const TQuake3BSP& level, const TPlacedEntity& place);
 
 // ---- Screenshots and reload (ViewerTools.cpp). ----
 

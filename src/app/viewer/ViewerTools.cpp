@@ -14,6 +14,7 @@
 #include "app/viewer/frmMain.h"
 #include "camera/CameraClass.h"
 #include "level/BSPFile.h"
+#include "level/Things.h"
 #include "platform/AtomicFile.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -56,6 +57,20 @@ void DeleteLevelTextures(const TQuake3BSP& level) {
 void SetNote(const std::string& text, float until) {
   ViewModes.Note = text;
   ViewModes.NoteUntil = until;
+}
+
+// After a reload: a pose that lies in no cluster of the new level (another level put in the
+// file's place) would show only the void; the new level's first spawn point shows it.
+void KeepCameraInside() {
+  const std::int32_t leaf = Level.FindLeaf({Camera.X, Camera.Y, Camera.Z});
+  if (leaf >= 0 && static_cast<std::size_t>(leaf) < Level.Leaves.size() &&
+      Level.Leaves[static_cast<std::size_t>(leaf)].Cluster >= 0)
+    return;
+  const std::vector<TSpawnPoint> spawns = FindSpawnPoints(Level.Things.Entities.Entities);
+  if (spawns.empty()) return;
+  const TViewPose pose = SpawnViewPose(spawns.front());
+  InitCamera(Camera, pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch);
+  ViewModes.SpawnPoint = 0;
 }
 
 
@@ -152,6 +167,10 @@ std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevel
 }
 
 void RunToolsBeforeFrame(float now) {
+  if (ViewModes.KeysHintPending && ViewModes.Note.empty()) {
+    SetNote("H shows the keys", now + 3 * kNoteMs);
+    ViewModes.KeysHintPending = false;
+  }
   std::optional<TFileStamp>& watched = ViewModes.WatchedStamp;
   if (ViewModes.Watch && (now - ViewModes.LastWatchPoll >= kWatchPollMs || now < ViewModes.LastWatchPoll)) {
     ViewModes.LastWatchPoll = now;
@@ -168,6 +187,7 @@ void RunToolsBeforeFrame(float now) {
     LevelRenderCache = {};
     SetNote("Reloaded " + ViewModes.LevelPath, now + kNoteMs);
     RestartClock();
+    if (ViewModes.Watch) KeepCameraInside();
   } else {
     SetNote("Reload failed, old level kept: " + reason, 3.0e38f);
   }
@@ -178,7 +198,10 @@ void RunToolsAfterFrame(float now, int width, int height) {
   if (!ViewModes.ScreenshotRequested) return;
   ViewModes.ScreenshotRequested = false;
   try {
-    SetNote("Saved " + SaveNumberedScreenshot(ViewModes.LevelPath, width, height), now + kNoteMs);
+    // The whole path: the picture goes to the base folder, which is seldom where one looks.
+    std::error_code ec;
+    const fs::path saved = fs::absolute(SaveNumberedScreenshot(ViewModes.LevelPath, width, height), ec);
+    SetNote("Saved " + saved.string(), now + kNoteMs);
   } catch (const std::exception& error) {
     SetNote(error.what(), now + kNoteMs);
   }

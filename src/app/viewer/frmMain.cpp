@@ -181,6 +181,7 @@ void PaintPass(const TPaintSurface& surface) {
     else if (ViewModes.Hud)
       DrawHud(width, height, HudLines());
     if (ViewModes.KeyReference) DrawKeyReference(width, height);  // H
+    if (ViewModes.Hud) DrawInspector(width, height);  // I
     RunToolsAfterFrame(CurrentTime, width, height);  // F12 saves the finished picture
     surface.SwapBuffers();
     surface.EndPaint();
