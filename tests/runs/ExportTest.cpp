@@ -185,7 +185,7 @@ TEST(Export, ReplacesItsOwnGltfAndWritesLatin1Names) {
 
 TEST(Export, UsageMistakesAreNamed) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"--export", "s.obj", "s.bsp"}, "--export: 's.obj' does not end in .glb or .gltf"},
+      {{"--export", "s.obj", "s.bsp"}, "--export: 's.obj' does not end in .glb, .gltf or .html"},
       {{"--export", "", "s.bsp"}, "--export needs a file name"},
       {{"--export", "s.glb", "--info", "s.bsp"},
        "--export cannot be combined with --info, --at, --screenshot, --benchmark, --list or --overview"},

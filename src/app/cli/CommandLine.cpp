@@ -147,8 +147,9 @@ constexpr TOptionRow kOptions[] = {
      "Draw doors, platforms and other brush models wherever their boxes are visible"},
     {"--goto", &TRawOptions::Goto, "ENTITY",  // level and data
      "Start looking at an entity: its index, its class, or class:N (item_quad:2)"},
-    {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf",  // headless runs
-     "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},
+    {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf|FILE.html",  // headless runs
+     "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it; "
+     ".html: a page that flies through it, opened from disk)"},
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
     {"--fast", &TRawOptions::Fast, "", "One pass, faces in view only; --fast=off: two passes"},  // fidelity
