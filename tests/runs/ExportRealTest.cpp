@@ -214,4 +214,37 @@ TEST_F(ExportReal, PageWithoutThreeJsSaysHowToInstallItAndWritesNothing) {
   EXPECT_FALSE(fs::exists(*Dir / "none.html"));
 }
 
+std::string ReadText(const fs::path& path) {
+  const std::vector<std::uint8_t> bytes = testsupport::ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST_F(ExportReal, GalleryOfThreeLevelsLinksEveryPageAndListsTheLevelThatFails) {
+  if (const std::string missing = MissingWebTools(); !missing.empty()) GTEST_SKIP() << missing;
+  const std::vector<std::string> levels = {"ctf_inyard", "kaos2", "oa_dm4"};
+  std::vector<std::string> members;
+  for (const std::string& level : levels) members.push_back("maps/" + level + ".bsp");
+  const std::string data = testsupport::ExtractOpenArena("pak1-maps.pk3", members);
+  const testsupport::TTempDir broken;
+  fs::create_directories(broken / "maps");
+  testsupport::WriteFile(broken / "maps/broken.bsp", {'I', 'B', 'S', 'P'});
+  const testsupport::TRun run = testsupport::RunProgram(
+      BSPWALK_PROGRAM, {"--gallery", "gallery", "--data", data, "--data", broken.Path(), "--full"}, Dir->Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Err, "bspwalk: --gallery: 1 of 4 levels failed:\n  broken: maps/broken.bsp: not a BSP file (4 "
+                     "bytes, shorter than the header and lump directory)\n");
+  const std::vector<std::string> lines = testsupport::Lines(run.Out);
+  ASSERT_EQ(lines.size(), 5u) << run.Out;
+  EXPECT_TRUE(lines[0].starts_with("level 1 of 4: maps/broken.bsp: failed: ")) << lines[0];
+  const std::string index = ReadText(*Dir / "gallery/index.html");
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    EXPECT_TRUE(lines[i + 1].starts_with("level " + std::to_string(i + 2) + " of 4: maps/" + levels[i] + ".bsp, "))
+        << lines[i + 1];
+    EXPECT_NE(index.find("<a href=\"" + levels[i] + ".html\">" + levels[i] + "</a>"), std::string::npos) << levels[i];
+    EXPECT_NE(index.find("<img src=\"" + levels[i] + ".png\""), std::string::npos) << levels[i];
+    EXPECT_TRUE(ReadText(*Dir / ("gallery/" + levels[i] + ".html")).starts_with("<!doctype html>\n<!-- bspwalk page:"));
+  }
+  EXPECT_NE(index.find("<li>broken: maps/broken.bsp: not a BSP file"), std::string::npos);
+}
+
 }  // namespace

@@ -192,6 +192,10 @@ TEST(Export, UsageMistakesAreNamed) {
       {{"--export-scale", "1", "--info", "s.bsp"}, "--export-scale applies to --export only"},
       {{"--export", "s.glb", "--export-scale", "0", "s.bsp"}, "--export-scale: '0' is not a number above 0 and at most 1000 (metres)"},
       {{"--export", "s.glb", "--json", "s.bsp"}, "--json applies to --info, --at and --benchmark only"},
+      {{"--gallery", "g", "s.bsp"}, "--gallery makes a page of every level of the game data; it takes no LEVEL"},
+      {{"--gallery", "g", "--list"},
+       "--gallery cannot be combined with --info, --at, --screenshot, --benchmark, --list, --overview or --export"},
+      {{"--gallery", ""}, "--gallery needs a folder name"},
   };
   testsupport::TTempDir dir;
   for (const auto& [args, message] : cases) {

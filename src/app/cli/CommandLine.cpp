@@ -44,7 +44,7 @@ struct TRawOptions {
   bool Windowed = false, FrameTimes = false, NoHud = false, Watch = false;
   std::string Size, Camera, ModeList, Freeze, Fov;
   // Headless runs.
-  std::string Screenshot, Frames, Overview, Export, ExportScale;
+  std::string Screenshot, Frames, Overview, Export, ExportScale, Gallery;
   std::vector<std::string> At;
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
@@ -150,6 +150,9 @@ constexpr TOptionRow kOptions[] = {
     {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf|FILE.html",  // headless runs
      "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it; "
      ".html: a page that flies through it, opened from disk)"},
+    {"--gallery", &TRawOptions::Gallery, "DIR",  // headless runs
+     "Write a web page (as --export FILE.html) of every level of the game data into DIR, with an "
+     "index page linking them"},
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
     {"--fast", &TRawOptions::Fast, "", "One pass, faces in view only; --fast=off: two passes"},  // fidelity
@@ -210,6 +213,13 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
     if (cli.count("--export")) ApplyExportFile(raw.Export, chosen > 0 || options.Mode == TRunMode::Overview, options);
   } catch (const std::invalid_argument& e) {
     throw EUsage(e.what());
+  }
+  if (cli.count("--gallery")) {
+    if (options.Mode != TRunMode::Viewer)
+      throw EUsage("--gallery cannot be combined with --info, --at, --screenshot, --benchmark, --list, --overview or --export");
+    if (raw.Gallery.empty()) throw EUsage("--gallery needs a folder name");
+    options.Mode = TRunMode::Gallery;
+    options.GalleryPath = raw.Gallery;
   }
   if (cli.count("--screenshot") && raw.Screenshot.empty())
     throw EUsage("--screenshot needs a file name");
@@ -401,6 +411,22 @@ void CheckExtras(const CLI::App& cli) {
   throw EUsage("unknown option " + name + (near.empty() ? "" : "; did you mean --" + near[0] + "?"));
 }
 
+// What each level's run of a gallery is given: the line less --gallery and --data (the runs get
+// the game data's folders as found, BSPWALK_DATA's too); a LEVEL makes no sense there.
+std::vector<std::string> GalleryArgsOf(int argc, const char* const argv[], const std::string& level) {
+  if (!level.empty()) throw EUsage("--gallery makes a page of every level of the game data; it takes no LEVEL");
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--gallery" || arg == "--data") {
+      ++i;
+    } else if (!arg.starts_with("--gallery=") && !arg.starts_with("--data=")) {
+      args.push_back(arg);
+    }
+  }
+  return args;
+}
+
 }  // namespace
 
 TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& out,
@@ -446,6 +472,7 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     ApplyDataAndSpawn(cli, raw, options);
     const TEntityOptionsGiven given{cli.count("--class") > 0, raw.Class, raw.BrushModels, cli.count("--goto") > 0, raw.Goto};
     if (const std::string problem = ApplyEntityOptions(given, options); !problem.empty()) throw EUsage(problem);
+    if (options.Mode == TRunMode::Gallery) options.GalleryArgs = GalleryArgsOf(argc, argv, raw.Level);
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};

@@ -187,6 +187,7 @@ int RunHeadless(const TRunOptions& options) {
     case TRunMode::Entities: return RunEntities(options);
     case TRunMode::Export: return RunExport(options);
     case TRunMode::Viewer:
+    case TRunMode::Gallery:
     case TRunMode::List: break;
   }
   return 2;

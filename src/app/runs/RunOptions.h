@@ -24,6 +24,7 @@ enum class TRunMode {
   Overview,    // --overview: a top-down picture of the whole level as PNG
   Entities,    // --entities: the entity list, no window
   Export,      // --export: the level as a glTF 2.0 file
+  Gallery,     // --gallery: a web page of every level of the game data and an index
 };
 
 struct TCameraPose {
@@ -75,6 +76,8 @@ struct TRunOptions {
   std::string Goto;                    // --goto ENTITY; empty: none
   std::string ExportPath;              // --export: FILE.glb or FILE.gltf
   float ExportScale = 0.0254f;         // --export-scale: metres per level unit (an inch)
+  std::string GalleryPath;             // --gallery: the folder of the pages
+  std::vector<std::string> GalleryArgs;  // --gallery: the line's other options, given to each page's run
   bool Fast = false;                   // --fast, or --full: one pass, faces in view only
   std::vector<TAtDirection> AtDirections;  // with --fast: one per AtPositions entry
   // Not options: how the level is loaded and drawn, which the command line works out from the game

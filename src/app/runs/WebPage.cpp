@@ -55,20 +55,6 @@ std::string Base64(const std::string& bytes) {
   return text;
 }
 
-std::string HtmlText(const std::string& text) {
-  std::string escaped;
-  for (const char c : text) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
-}
-
 // JSON inside a <script> element: a '<' (only ever inside strings) written as an escape, so no
 // text of the level can close the element.
 std::string ScriptJson(const TJson& value) {
@@ -101,6 +87,20 @@ std::string Renamed(std::string text, const std::string& from, const std::string
 std::string DataUrl(const std::string& script) { return "data:text/javascript;base64," + Base64(script); }
 
 }  // namespace
+
+std::string HtmlText(const std::string& text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
 
 bool IsPageName(const std::string& path) { return LowerTail(path, 5) == ".html" || LowerTail(path, 4) == ".htm"; }
 

@@ -38,6 +38,9 @@ struct TPageInfo {
   double FovDegrees = 80;
 };
 
+// Text as HTML shows it: '&', '<', '>' and '"' written as references.
+std::string HtmlText(const std::string& text);
+
 // The whole page.
 std::string BuildPage(const TPageLibrary& library, const std::string& glb, const TPageInfo& info);
 
