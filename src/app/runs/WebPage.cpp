@@ -37,20 +37,23 @@ std::string LowerTail(const std::string& text, std::size_t count) {
 
 std::string Base64(const std::string& bytes) {
   static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
-  text.reserve((bytes.size() + 2) / 3 * 4);
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::string text((bytes.size() + 2) / 3 * 4, '=');
+  char* out = text.data();
   std::size_t i = 0;
-  const auto at = [&](std::size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[k])); };
-  for (; i + 3 <= bytes.size(); i += 3) {
-    const unsigned v = at(i) << 16 | at(i + 1) << 8 | at(i + 2);
-    for (int shift = 18; shift >= 0; shift -= 6) text += kDigits[(v >> shift) & 63];
+  for (; i + 3 <= bytes.size(); i += 3, out += 4) {
+    const unsigned v = unsigned{in[i]} << 16 | unsigned{in[i + 1]} << 8 | in[i + 2];
+    out[0] = kDigits[v >> 18];
+    out[1] = kDigits[(v >> 12) & 63];
+    out[2] = kDigits[(v >> 6) & 63];
+    out[3] = kDigits[v & 63];
   }
+  // The last one or two bytes: padded with '=' as the text already is.
   if (const std::size_t left = bytes.size() - i; left > 0) {
-    const unsigned v = at(i) << 16 | (left == 2 ? at(i + 1) << 8 : 0);
-    text += kDigits[v >> 18];
-    text += kDigits[(v >> 12) & 63];
-    text += left == 2 ? kDigits[(v >> 6) & 63] : '=';
-    text += '=';
+    const unsigned v = unsigned{in[i]} << 16 | (left == 2 ? unsigned{in[i + 1]} << 8 : 0u);
+    out[0] = kDigits[v >> 18];
+    out[1] = kDigits[(v >> 12) & 63];
+    if (left == 2) out[2] = kDigits[(v >> 6) & 63];
   }
   return text;
 }
