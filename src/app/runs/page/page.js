@@ -48,10 +48,13 @@ function setPose(text) {
 }
 
 // The viewer's pass: image x lightmap x 2. MeshBasicMaterial adds lightMap x intensity / pi.
+// Faces lit by their vertices (--vertex-light) carry the brightened colours, drawn at twice the
+// product as well.
 async function viewerMaterial(source, parser) {
   const material = new THREE.MeshBasicMaterial({
-    map: source.map, color: source.color, alphaTest: source.alphaTest, transparent: source.transparent,
-    depthWrite: source.depthWrite, side: source.side,
+    map: source.map, alphaTest: source.alphaTest, transparent: source.transparent,
+    depthWrite: source.depthWrite, side: source.side, vertexColors: source.vertexColors,
+    color: source.vertexColors ? source.color.clone().multiplyScalar(2) : source.color,
   });
   if (material.map) material.map.colorSpace = THREE.NoColorSpace;
   const lightmap = source.userData.lightmapTexture;
