@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <numbers>
 #include <sstream>
 #include <utility>
 
@@ -111,15 +112,22 @@ double AgreeingPixels(const clitest::TPicture& a, const clitest::TPicture& b) {
   return static_cast<double>(agreeing) / static_cast<double>(a.Rgb.size() / 3);
 }
 
+// The first spawn point of the level, as the program poses it: eye height 26, yaw 90 - angle,
+// level pitch.
+std::string FirstSpawnPose(const std::string& level) {
+  const json spawn = json::parse(testsupport::RunProgram(BSPWALK_PROGRAM, WithData({"--info", "--json", level})).Out)["Spawns"][0];
+  std::ostringstream pose;
+  pose << spawn["Origin"][0].get<double>() << "," << spawn["Origin"][1].get<double>() << ","
+       << spawn["Origin"][2].get<double>() + 26 << "," << 90 - spawn["Angle"].get<double>() << ",270";
+  return pose.str();
+}
+
 TEST_F(ExportReal, ThreeJsInChromiumDrawsWhatBspwalkDrawsFromASpawnPoint) {
   if (const std::string missing = MissingWebTools(); !missing.empty()) GTEST_SKIP() << missing;
   const std::pair<std::string, double> cases[] = {{"oa_dm4", 0.75}, {"kaos2", 0.90}};
   for (const auto& [level, least] : cases) {
-    // The first spawn point, as the program poses it: eye height 26, yaw 90 - angle, level pitch.
-    const json spawn = json::parse(testsupport::RunProgram(BSPWALK_PROGRAM, WithData({"--info", "--json", level})).Out)["Spawns"][0];
     std::ostringstream pose;
-    pose << spawn["Origin"][0].get<double>() << "," << spawn["Origin"][1].get<double>() << ","
-         << spawn["Origin"][2].get<double>() + 26 << "," << 90 - spawn["Angle"].get<double>() << ",270";
+    pose << FirstSpawnPose(level);
     const testsupport::TRun shot = testsupport::RunProgram(
         BSPWALK_PROGRAM, WithData({"--screenshot", level + ".png", "--full", "--light", "design", "--no-hud", "--size", "320x240", level}),
         Dir->Path());  // the export's lightmaps carry the design's light
@@ -132,6 +140,114 @@ TEST_F(ExportReal, ThreeJsInChromiumDrawsWhatBspwalkDrawsFromASpawnPoint) {
     EXPECT_GE(agreeing, least) << level;
     std::printf("%s: %.1f %% of the pixels agree\n", level.c_str(), 100 * agreeing);
   }
+}
+
+// The page of --export FILE.html, opened from disk in headless Chromium: its first frame, its
+// console, and the pose line after W is held (tests/web/page.mjs).
+json OpenPage(const std::string& page, const std::string& fragment, const std::string& picture, int holdMs) {
+  const testsupport::TRun run = testsupport::RunProgram(
+      BSPWALK_NODE, {BSPWALK_WEB_DIR "/page.mjs", BSPWALK_CHROMIUM, "file://" + page + "#" + fragment, picture,
+                     std::to_string(holdMs)});
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  return run.ExitCode == 0 ? json::parse(run.Out) : json();
+}
+
+std::vector<double> PoseOf(const std::string& line) {
+  std::vector<double> values;
+  std::istringstream text(line.substr(line.find('=') + 1));
+  for (std::string value; std::getline(text, value, ',');) values.push_back(std::stod(value));
+  return values;
+}
+
+TEST_F(ExportReal, PageFromDiskDrawsWhatBspwalkDrawsAtItsPoseLine) {
+  if (const std::string missing = MissingWebTools(); !missing.empty()) GTEST_SKIP() << missing;
+  const std::pair<std::string, double> cases[] = {{"oa_dm4", 0.75}, {"kaos2", 0.90}};
+  for (const auto& [level, least] : cases) {
+    const std::string pose = FirstSpawnPose(level);
+    const testsupport::TRun page =
+        testsupport::RunProgram(BSPWALK_PROGRAM, WithData({"--export", level + ".html", "--full", level}), Dir->Path());
+    ASSERT_EQ(page.ExitCode, 0) << page.Err;
+    const testsupport::TRun shot = testsupport::RunProgram(
+        BSPWALK_PROGRAM, WithData({"--screenshot", level + "-off.png", "--full", "--fast=off", "--light", "design", "--no-hud", "--size",
+                                   "320x240", "--camera=" + pose, level}), Dir->Path());
+    ASSERT_EQ(shot.ExitCode, 0) << shot.Err;
+    const json opened = OpenPage(*Dir / (level + ".html"), "size=320x240&pose=" + pose, *Dir / (level + "-page.png"), 0);
+    EXPECT_EQ(opened["errors"], json::array()) << level;
+    const double agreeing =
+        AgreeingPixels(clitest::ReadPNG(*Dir / (level + "-off.png")), clitest::ReadPNG(*Dir / (level + "-page.png")));
+    EXPECT_GE(agreeing, least) << level;
+    std::printf("%s page: %.1f %% of the pixels agree; first frame %.0f ms after opening\n", level.c_str(),
+                100 * agreeing, opened["firstFrameMs"].get<double>());
+  }
+}
+
+TEST_F(ExportReal, HeldWMovesThePageAlongTheView) {
+  if (const std::string missing = MissingWebTools(); !missing.empty()) GTEST_SKIP() << missing;
+  const testsupport::TRun page =
+      testsupport::RunProgram(BSPWALK_PROGRAM, WithData({"--export", "fly.html", "oa_dm4"}), Dir->Path());
+  ASSERT_EQ(page.ExitCode, 0) << page.Err;
+  const json opened = OpenPage(*Dir / "fly.html", "size=320x240", *Dir / "fly.png", 1000);
+  EXPECT_EQ(opened["errors"], json::array());
+  // The page starts where the program does; a second of W at 150 units a second, level, goes
+  // along the view (fewer frames than asked slow it, never more than the time held).
+  EXPECT_EQ(opened["before"], "--camera=" + FirstSpawnPose("oa_dm4"));
+  const std::vector<double> before = PoseOf(opened["before"]), after = PoseOf(opened["after"]);
+  ASSERT_EQ(before.size(), 5u);
+  ASSERT_EQ(after.size(), 5u);
+  const double yaw = before[3] * std::numbers::pi / 180, dx = after[0] - before[0], dy = after[1] - before[1];
+  const double ahead = dx * std::sin(yaw) + dy * std::cos(yaw), aside = dx * std::cos(yaw) - dy * std::sin(yaw);
+  EXPECT_GT(ahead, 50);
+  EXPECT_LT(ahead, 150 * 3);
+  EXPECT_NEAR(aside, 0, 0.5);
+  EXPECT_EQ(after[2], before[2]);
+  EXPECT_EQ(after[3], before[3]);
+  EXPECT_EQ(after[4], before[4]);
+}
+
+TEST_F(ExportReal, PageWithoutThreeJsSaysHowToInstallItAndWritesNothing) {
+  std::vector<std::string> args = WithData({"--export", "none.html", "oa_dm4"});
+  args.insert(args.begin(), {"BSPWALK_THREE=/nowhere", BSPWALK_PROGRAM});
+  const testsupport::TRun run = testsupport::RunProgram("/usr/bin/env", args, Dir->Path());
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Err, "bspwalk: three.js is not installed: /nowhere/build/three.core.js cannot be read "
+                     "(scripts/install-web-tools installs it; BSPWALK_THREE names another copy of the npm "
+                     "package three)\n");
+  EXPECT_FALSE(fs::exists(*Dir / "none.html"));
+}
+
+std::string ReadText(const fs::path& path) {
+  const std::vector<std::uint8_t> bytes = testsupport::ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST_F(ExportReal, GalleryOfThreeLevelsLinksEveryPageAndListsTheLevelThatFails) {
+  if (const std::string missing = MissingWebTools(); !missing.empty()) GTEST_SKIP() << missing;
+  const std::vector<std::string> levels = {"ctf_inyard", "kaos2", "oa_dm4"};
+  std::vector<std::string> members;
+  for (const std::string& level : levels) members.push_back("maps/" + level + ".bsp");
+  // The extraction folder is shared with other tests' levels: the gallery's data holds these only.
+  const std::string extracted = testsupport::ExtractOpenArena("pak1-maps.pk3", members);
+  const testsupport::TTempDir data;
+  fs::create_directories(data / "maps");
+  for (const std::string& member : members) fs::copy_file(fs::path(extracted) / member, data / member);
+  testsupport::WriteFile(data / "maps/broken.bsp", {'I', 'B', 'S', 'P'});
+  const testsupport::TRun run = testsupport::RunProgram(
+      BSPWALK_PROGRAM, {"--gallery", "gallery", "--data", data.Path(), "--full"}, Dir->Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Err, "bspwalk: --gallery: 1 of 4 levels failed:\n  broken: maps/broken.bsp: not a BSP file (4 "
+                     "bytes, shorter than the header and lump directory)\n");
+  const std::vector<std::string> lines = testsupport::Lines(run.Out);
+  ASSERT_EQ(lines.size(), 5u) << run.Out;
+  EXPECT_TRUE(lines[0].starts_with("level 1 of 4: maps/broken.bsp: failed: ")) << lines[0];
+  const std::string index = ReadText(*Dir / "gallery/index.html");
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    EXPECT_TRUE(lines[i + 1].starts_with("level " + std::to_string(i + 2) + " of 4: maps/" + levels[i] + ".bsp, "))
+        << lines[i + 1];
+    EXPECT_NE(index.find("<a href=\"" + levels[i] + ".html\">" + levels[i] + "</a>"), std::string::npos) << levels[i];
+    EXPECT_NE(index.find("<img src=\"" + levels[i] + ".png\""), std::string::npos) << levels[i];
+    EXPECT_TRUE(ReadText(*Dir / ("gallery/" + levels[i] + ".html")).starts_with("<!doctype html>\n<!-- bspwalk page:"));
+  }
+  EXPECT_NE(index.find("<li>broken: maps/broken.bsp: not a BSP file"), std::string::npos);
 }
 
 }  // namespace

@@ -185,13 +185,17 @@ TEST(Export, ReplacesItsOwnGltfAndWritesLatin1Names) {
 
 TEST(Export, UsageMistakesAreNamed) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"--export", "s.obj", "s.bsp"}, "--export: 's.obj' does not end in .glb or .gltf"},
+      {{"--export", "s.obj", "s.bsp"}, "--export: 's.obj' does not end in .glb, .gltf or .html"},
       {{"--export", "", "s.bsp"}, "--export needs a file name"},
       {{"--export", "s.glb", "--info", "s.bsp"},
        "--export cannot be combined with --info, --at, --screenshot, --benchmark, --list or --overview"},
       {{"--export-scale", "1", "--info", "s.bsp"}, "--export-scale applies to --export only"},
       {{"--export", "s.glb", "--export-scale", "0", "s.bsp"}, "--export-scale: '0' is not a number above 0 and at most 1000 (metres)"},
       {{"--export", "s.glb", "--json", "s.bsp"}, "--json applies to --info, --at, --benchmark, --list, --entities, --drop, --trace and --walk-path only"},
+      {{"--gallery", "g", "s.bsp"}, "--gallery makes a page of every level of the game data; it takes no LEVEL"},
+      {{"--gallery", "g", "--list"},
+       "--gallery cannot be combined with --info, --at, --screenshot, --benchmark, --list, --overview or --export"},
+      {{"--gallery", ""}, "--gallery needs a folder name"},
   };
   testsupport::TTempDir dir;
   for (const auto& [args, message] : cases) {

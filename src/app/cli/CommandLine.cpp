@@ -105,6 +105,13 @@ void ChooseRun(const CLI::App& cli, const TRawOptions& raw, TCommandLine& option
   } catch (const std::invalid_argument& e) {
     throw EUsage(e.what());
   }
+  if (cli.count("--gallery")) {
+    if (options.Mode != TRunMode::Viewer)
+      throw EUsage("--gallery cannot be combined with --info, --at, --screenshot, --benchmark, --list, --overview or --export");
+    if (raw.Gallery.empty()) throw EUsage("--gallery needs a folder name");
+    options.Mode = TRunMode::Gallery;
+    options.GalleryPath = raw.Gallery;
+  }
   if (cli.count("--screenshot") && raw.Screenshot.empty())
     throw EUsage("--screenshot needs a file name");
   if (cli.count("--screenshot") && !IsPictureName(raw.Screenshot))
@@ -314,6 +321,22 @@ void CheckExtras(const CLI::App& cli) {
   throw EUsage("unknown option " + name + (near.empty() ? "" : "; did you mean --" + near[0] + "?"));
 }
 
+// What each level's run of a gallery is given: the line less --gallery and --data (the runs get
+// the game data's folders as found, BSPWALK_DATA's too); a LEVEL makes no sense there.
+std::vector<std::string> GalleryArgsOf(int argc, const char* const argv[], const std::string& level) {
+  if (!level.empty()) throw EUsage("--gallery makes a page of every level of the game data; it takes no LEVEL");
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--gallery" || arg == "--data") {
+      ++i;
+    } else if (!arg.starts_with("--gallery=") && !arg.starts_with("--data=")) {
+      args.push_back(arg);
+    }
+  }
+  return args;
+}
+
 }  // namespace
 
 TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& out,
@@ -362,6 +385,7 @@ TParseResult ParseCommandLine(int argc, const char* const argv[], std::ostream& 
     const TWalkOptionsGiven walk{raw.Walk, cli.count("--drop") > 0, cli.count("--trace") > 0,
                                  cli.count("--walk-path") > 0, raw.Drop, raw.Trace, raw.WalkPath};
     if (const std::string problem = ApplyWalkOptions(walk, options); !problem.empty()) throw EUsage(problem);
+    if (options.Mode == TRunMode::Gallery) options.GalleryArgs = GalleryArgsOf(argc, argv, raw.Level);
   } catch (const EUsage& e) {
     err << "bspwalk: " << e.what() << " (see bspwalk --help)\n";
     return {std::nullopt, 2};

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/runs/GltfWriter.h"
+#include "app/runs/WebPage.h"
 
 namespace app {
 
@@ -12,7 +13,8 @@ void ApplyExportFile(const std::string& file, bool otherRun, TCommandLine& optio
     throw std::invalid_argument(
         "--export cannot be combined with --info, --at, --screenshot, --benchmark, --list or --overview");
   if (file.empty()) throw std::invalid_argument("--export needs a file name");
-  if (!IsGltfName(file)) throw std::invalid_argument("--export: '" + file + "' does not end in .glb or .gltf");
+  if (!IsGltfName(file) && !IsPageName(file))
+    throw std::invalid_argument("--export: '" + file + "' does not end in .glb, .gltf or .html");
   options.Mode = TRunMode::Export;
   options.ExportPath = file;
 }

@@ -11,6 +11,7 @@
 #include "app/cli/EntityOptions.h"
 #include "app/cli/Help.h"
 #include "app/cli/Launch.h"
+#include "app/runs/Gallery.h"
 #include "app/runs/LevelList.h"
 #include "data/SearchPath.h"
 #include "level/BSPFile.h"
@@ -258,7 +259,8 @@ bool AddEnvironmentData(TCommandLine& options, const char* value, std::ostream& 
 }
 
 bool UsesGameData(const TCommandLine& options) {
-  return options.LevelGiven || !options.DataPaths.empty() || options.Mode == TRunMode::List;
+  return options.LevelGiven || !options.DataPaths.empty() || options.Mode == TRunMode::List ||
+         options.Mode == TRunMode::Gallery;
 }
 
 TCameraPose SpawnCameraPose(const TSpawnPoint& spawn) {
@@ -275,6 +277,7 @@ int RunWithGameData(TCommandLine options) {
   run.Path = std::make_unique<data::TSearchPath>(options.DataPaths, base, warn, &run.Budget);
   run.DataPaths = options.DataPaths;
   if (options.Mode == TRunMode::List) return PrintList(options, *run.Path);
+  if (options.Mode == TRunMode::Gallery) return RunGallery(options, *run.Path);
 
   if (const std::optional<std::string> problem = FindLevel(run, options.LevelPath)) {
     if (options.Mode == TRunMode::Viewer) {

@@ -18,7 +18,7 @@ struct TRawOptions {
   bool Windowed = false, FrameTimes = false, NoHud = false, Watch = false;
   std::string Size, Camera, View, ModeList, Freeze, Fov;
   // Headless runs.
-  std::string Screenshot, Frames, Overview, Export, ExportScale;
+  std::string Screenshot, Frames, Overview, Export, ExportScale, Gallery;
   std::vector<std::string> At;
   bool Info = false, Benchmark = false, Json = false, Verbose = false;
   // Fidelity.
@@ -128,8 +128,12 @@ inline constexpr TOptionRow kOptions[] = {
      "Draw doors, platforms and other brush models wherever their boxes are visible"},
     {"--goto", &TRawOptions::Goto, "ENTITY",  // level and data
      "Start looking at an entity: its index, its class, or class:N (item_quad:2)"},
-    {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf",  // headless runs
-     "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it)"},
+    {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf|FILE.html",  // headless runs
+     "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it; "
+     ".html: a page that flies through it, opened from disk)"},
+    {"--gallery", &TRawOptions::Gallery, "DIR",  // headless runs
+     "Write a web page (as --export FILE.html) of every level of the game data into DIR, with an "
+     "index page linking them"},
     {"--export-scale", &TRawOptions::ExportScale, "METRES",  // headless runs
      "Metres per level unit in the --export file (default 0.0254, an inch)"},
     {"--fast", &TRawOptions::Fast, "", "One pass, faces in view only; --fast=off: two passes"},  // fidelity

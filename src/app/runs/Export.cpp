@@ -12,6 +12,7 @@
 #include "app/runs/LevelReport.h"
 #include "app/runs/Limits.h"
 #include "app/runs/LoadSummary.h"
+#include "app/runs/WebPage.h"
 #include "app/viewer/frmMain.h"
 #include "level/BrushModels.h"
 #include "level/ExportGeometry.h"
@@ -165,12 +166,37 @@ TGltfScene BuildScene(TExportInputs& inputs, const TLoadedRecords& loaded, const
   return scene;
 }
 
+// The file the options ask for: the glTF, or the page carrying it.
+std::uint64_t WriteExport(TGltfScene& scene, const TExportPlan& plan, const TPageLibrary* library,
+                          const std::string& path) {
+  if (!library) return WriteGltf(scene, path);
+  TPageInfo info;
+  info.Name = scene.LevelName;
+  info.Generator = scene.Generator;
+  info.Faces = plan.Faces;
+  info.Triangles = plan.Triangles;
+  info.Materials = scene.Materials.size();
+  info.Images = scene.Images.size();
+  info.Atlases = scene.Atlases.size();
+  info.Scale = scene.Scale;
+  return WritePage(BuildPage(*library, GltfBinary(scene), info), path);
+}
+
 }  // namespace
 
 int RunExport(const TRunOptions& options) {
   const auto start = std::chrono::steady_clock::now();
   const std::string& path = options.ExportPath;
-  if (!MayWriteGltf(path, std::cerr)) return 1;
+  const bool page = IsPageName(path);
+  if (!(page ? MayWritePage(path, std::cerr) : MayWriteGltf(path, std::cerr))) return 1;
+  // Read first: without three.js a page cannot be made, and nothing else need be.
+  std::optional<TPageLibrary> library;
+  try {
+    if (page) library = ReadPageLibrary(PageLibraryFolder());
+  } catch (const std::exception& e) {
+    std::cerr << "bspwalk: " << e.what() << "\n";
+    return 1;
+  }
   const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
   if (!loaded) return 1;
   // Counted before anything large is built: every face the options draw, whatever its shader.
@@ -208,7 +234,7 @@ int RunExport(const TRunOptions& options) {
   const std::size_t images = scene.Images.size(), atlases = scene.Atlases.size(), spawns = scene.Spawns.size();
   std::uint64_t bytes = 0;
   try {
-    bytes = WriteGltf(scene, path);
+    bytes = WriteExport(scene, plan, library ? &*library : nullptr, path);
   } catch (const std::exception& e) {
     std::cerr << "bspwalk: " << e.what() << "\n";
     return 1;

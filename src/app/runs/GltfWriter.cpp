@@ -318,6 +318,16 @@ bool MayWriteGltf(const std::string& path, std::ostream& err) {
   return false;
 }
 
+std::string GltfBinary(TGltfScene& scene) {
+  std::vector<TSideFile> sideFiles;
+  tinygltf::Model model = BuildModel(scene, fs::path(), sideFiles);
+  std::ostringstream out;
+  tinygltf::TinyGLTF writer;
+  writer.SetImageWriter(nullptr, nullptr);
+  if (!writer.WriteGltfSceneToStream(&model, out, false, true)) throw std::runtime_error("cannot write the level's glTF");
+  return std::move(out).str();
+}
+
 std::uint64_t WriteGltf(TGltfScene& scene, const std::string& path) {
   const bool binary = IsBinaryName(path);
   std::vector<TSideFile> sideFiles;

@@ -48,4 +48,7 @@ bool MayWriteGltf(const std::string& path, std::ostream& err);
 // file that could not be written, or a side file that exists beside a new .gltf (it is left alone).
 std::uint64_t WriteGltf(TGltfScene& scene, const std::string& path);
 
+// The scene as the bytes of a .glb, for a file that carries it inside (the web page).
+std::string GltfBinary(TGltfScene& scene);
+
 }  // namespace app

@@ -203,6 +203,7 @@ int RunHeadless(const TRunOptions& options) {
     case TRunMode::Trace: return RunTrace(options);
     case TRunMode::WalkPath: return RunWalkPath(options);
     case TRunMode::Viewer:
+    case TRunMode::Gallery:
     case TRunMode::List: break;
   }
   return 2;

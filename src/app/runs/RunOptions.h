@@ -29,6 +29,7 @@ enum class TRunMode {
   Drop,        // --drop: the player dropped until it rests, no window
   Trace,       // --trace: the player's box swept between two eye positions, no window
   WalkPath,    // --walk-path: moves read from a file walked from the start pose
+  Gallery,     // --gallery: a web page of every level of the game data and an index
 };
 
 // A start pose as --camera gives it: the camera's own five values.
@@ -80,6 +81,8 @@ struct TRunOptions {
   std::string Goto;                    // --goto ENTITY; empty: none
   std::string ExportPath;              // --export: FILE.glb or FILE.gltf
   float ExportScale = kMetresPerUnit;  // --export-scale: metres per level unit (an inch)
+  std::string GalleryPath;             // --gallery: the folder of the pages
+  std::vector<std::string> GalleryArgs;  // --gallery: the line's other options, given to each page's run
   bool Fast = false;                   // --fast, or --full: one pass, faces in view only
   std::vector<TAtDirection> AtDirections;  // with --fast: one per AtPositions entry
   // Walking (app/cli/WalkOptions.h).
