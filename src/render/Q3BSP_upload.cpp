@@ -73,7 +73,8 @@ void UploadLightmaps(TQuake3BSP& level, const std::vector<TBSPLightmap>& lightma
 bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& options) {
   TLevelLoad load(options);
   // Every picture this load decodes (surface images, lightmap files, model skins) counts against
-  // the run's budget of pixels; a level file with its own loose images keeps the loaders' end.
+  // the run's budget of pixels; the design's run without arguments has none and keeps the loaders'
+  // end.
   const textures::TScopedPixelBudget pixels(options.Budget);
   if (!ReadLevelFile(load, fileName)) return false;
   BuildLevelModel(*this, load);

@@ -128,7 +128,10 @@ TJPEGDecoded DecodeJPEG(std::span<const std::uint8_t> bytes, std::size_t maxPixe
   jpeg_progress_mgr progress{};
   progress.progress_monitor = CountScans;
   RunDecoder(&decompressor.Info, &errors, bytes, maxPixels, maxSide, &progress, &result);
-  if (!result.Ok()) result.Image = {};
+  // A refused picture holds no pixels; one refused for its size keeps the sides it claimed.
+  if (!result.Ok()) result.Image = result.Error == TJPEGError::TooLarge
+                                       ? TImage{result.Image.Width, result.Image.Height, GL_RGB, {}}
+                                       : TImage{};
   return result;
 }
 

@@ -21,6 +21,7 @@
 #include "level/ModelLoad.h"
 #include "level/Q3BSP_lightmaps.h"
 #include "level/SpawnPoints.h"
+#include "textures/PixelBudget.h"
 
 namespace app {
 namespace {
@@ -216,6 +217,8 @@ int RunExport(const TRunOptions& options) {
     const auto readImages = [&](const TSurfaceImageNames& names) {
       inputs->Images.Read(names, shaded, gameData, inputs->Level.Shading.Problems);
     };
+    // The pictures count against the run's budget of pixels as the viewer's do, in the same words.
+    const textures::TScopedPixelBudget pixels(options.LevelOptions.Budget);
     if (!LoadLevelModel(inputs->Level, options.LevelPath, options.LevelOptions, readImages, inputs->Lightmaps)) {
       std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
       return 1;
