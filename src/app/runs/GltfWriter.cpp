@@ -304,18 +304,7 @@ bool IsGltfName(const std::string& path) {
 }
 
 bool MayWriteGltf(const std::string& path, std::ostream& err) {
-  if (!OutputFolderExists(path, err)) return false;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) return true;
-  if (fs::is_directory(status)) {
-    err << "bspwalk: " << path << " is a folder; give the export a file name\n";
-    return false;
-  }
-  // Only a regular file is opened: opening a FIFO to read waits for a writer that never comes.
-  if (fs::is_regular_file(status) && IsGltfFile(path)) return true;
-  err << "bspwalk: " << path << " exists and is not a glTF file; it is left as it is\n";
-  return false;
+  return MayReplaceOutput(path, err, IsGltfFile, "a glTF file");
 }
 
 std::string GltfBinary(TGltfScene& scene) {

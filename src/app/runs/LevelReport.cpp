@@ -10,6 +10,7 @@
 #include "app/runs/Json.h"
 #include "app/runs/LevelFile.h"
 #include "app/runs/TerminalText.h"
+#include "app/runs/TextFormat.h"
 #include "level/LightmapFiles.h"
 #include "level/Q3BSP_visibility.h"
 #include "level/SpawnPoints.h"
@@ -19,15 +20,6 @@
 #include "platform/Messages.h"
 
 namespace app {
-namespace {
-
-std::string Format(const char* format, auto... values) {
-  char line[512];
-  std::snprintf(line, sizeof line, format, values...);
-  return line;
-}
-
-}  // namespace
 
 std::optional<TLoadedRecords> LoadLevelRecords(const std::string& path) {
   std::optional<TLevelFile> file = OpenLevelFile(path);

@@ -41,6 +41,22 @@ bool OutputFolderExists(const std::string& path, std::ostream& err) {
   return false;
 }
 
+bool MayReplaceOutput(const std::string& path, std::ostream& err, const std::function<bool(const std::string&)>& isOurs,
+                      const std::string& kind) {
+  namespace fs = std::filesystem;
+  if (!OutputFolderExists(path, err)) return false;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) return true;
+  if (fs::is_directory(status)) {
+    err << "bspwalk: " << path << " is a folder; give the export a file name\n";
+    return false;
+  }
+  if (fs::is_regular_file(status) && isOurs(path)) return true;
+  err << "bspwalk: " << path << " exists and is not " << kind << "; it is left as it is\n";
+  return false;
+}
+
 bool FitsGLViewport(const TWindowSize& size, std::ostream& err) {
   static const std::array<GLint, 2> largest = [] {
     std::array<GLint, 2> dims{0, 0};

@@ -1,6 +1,7 @@
 #pragma once
 // What a run may cost or touch: the pictures it may replace, the sizes the GL can draw, and the
 // memory the process has used.
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -16,6 +17,12 @@ bool MayWritePicture(const std::string& path, std::ostream& err);
 // Whether the folder an output goes to is there, asked before anything is loaded so that a typo
 // in it costs nothing; "cannot write PATH: REASON" on `err` when not.
 bool OutputFolderExists(const std::string& path, std::ostream& err);
+
+// Whether an export may be written at `path`: its folder is there, and nothing is at the path or a
+// regular file that `isOurs` recognises (only regular files are opened: a FIFO would wait for a
+// writer). A folder, and anything else, is left alone with one line on `err` naming `kind`.
+bool MayReplaceOutput(const std::string& path, std::ostream& err, const std::function<bool(const std::string&)>& isOurs,
+                      const std::string& kind);
 
 // Whether the GL of the current context can draw a viewport of this size (GL_MAX_VIEWPORT_DIMS,
 // asked once per process); one line on `err` when not.

@@ -6,20 +6,12 @@
 
 #include "app/runs/Json.h"
 #include "app/runs/LevelReport.h"
+#include "app/runs/TextFormat.h"
 #include "level/Q3BSP_load.h"
 #include "level/Q3BSP_visibility.h"
 #include "render/Frustum.h"
 
 namespace app {
-namespace {
-
-std::string Format(const char* format, auto... values) {
-  char line[512];
-  std::snprintf(line, sizeof line, format, values...);
-  return line;
-}
-
-}  // namespace
 
 TQuake3BSP VisibilityModel(const TBSPFile& records) {
   TQuake3BSP level;

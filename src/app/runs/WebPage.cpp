@@ -108,21 +108,12 @@ std::string HtmlText(const std::string& text) {
 bool IsPageName(const std::string& path) { return LowerTail(path, 5) == ".html" || LowerTail(path, 4) == ".htm"; }
 
 bool MayWritePage(const std::string& path, std::ostream& err) {
-  if (!OutputFolderExists(path, err)) return false;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) return true;
-  if (fs::is_directory(status)) {
-    err << "bspwalk: " << path << " is a folder; give the export a file name\n";
-    return false;
-  }
-  if (fs::is_regular_file(status)) {
-    std::ifstream file(path, std::ios::binary);
+  const auto ours = [](const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
     std::string start(sizeof kPageMark - 1, '\0');
-    if (file.read(start.data(), static_cast<std::streamsize>(start.size())) && start == kPageMark) return true;
-  }
-  err << "bspwalk: " << path << " exists and is not a page of bspwalk; it is left as it is\n";
-  return false;
+    return in.read(start.data(), static_cast<std::streamsize>(start.size())) && start == kPageMark;
+  };
+  return MayReplaceOutput(path, err, ours, "a page of bspwalk");
 }
 
 std::string PageLibraryFolder() {
