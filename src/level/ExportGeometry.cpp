@@ -54,7 +54,7 @@ void AppendFace(const TQuake3BSP& level, std::size_t f, const std::array<float, 
 
 void AppendLightmapCoords(const TQuake3BSP& level, std::size_t f, const TAtlasLayout& atlases,
                           TExportPrimitive& primitive) {
-  const std::int32_t page = level.Faces[f].LightmapIndex;
+  const std::int32_t page = atlases.PageOf(level.Faces[f].LightmapIndex);
   for (const TTexCoord& coord : level.FaceLightmapCoords[f]) {
     const TTexCoord mapped = atlases.Map(page, coord);
     primitive.LightmapCoords.insert(primitive.LightmapCoords.end(), {mapped.S, mapped.T});

@@ -37,11 +37,12 @@ std::optional<TExportMaterial> MaterialOf(const TExportSource& source, std::size
   if (source.VertexLight && m == kVertexLitFace &&
       (!state || (!state->Blended && (state->Lightmap || state->VertexColours))))
     return TExportMaterial{t, kVertexLitAtlas};
-  const bool lightmapped = m >= 0 && m < source.LightmapCount && (!state || state->Lightmap) &&
-                           (source.PageUsable.empty() ||
-                            (static_cast<std::size_t>(m) < source.PageUsable.size() &&
-                             source.PageUsable[static_cast<std::size_t>(m)] != 0));
-  return TExportMaterial{t, lightmapped ? m / source.PagesPerAtlas : -1};
+  const std::int32_t page = source.PageSlots.empty() ? m
+                            : m >= 0 && static_cast<std::size_t>(m) < source.PageSlots.size()
+                                ? source.PageSlots[static_cast<std::size_t>(m)]
+                                : -1;
+  const bool lightmapped = m >= 0 && m < source.LightmapCount && (!state || state->Lightmap) && page >= 0;
+  return TExportMaterial{t, lightmapped ? page / source.PagesPerAtlas : -1};
 }
 
 }  // namespace

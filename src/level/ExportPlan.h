@@ -44,9 +44,9 @@ struct TExportSource {
   bool BrushModels = false;
   std::int32_t LightmapCount = 0;
   std::int32_t PagesPerAtlas = 1;
-  // Per lightmap, whether it has a page (lightmap files may not); empty: every one below
-  // LightmapCount has.
-  std::span<const std::uint8_t> PageUsable = {};
+  // Per lightmap, its page, or -1 for none (lightmap files that cannot be used); empty: lightmap
+  // m is page m.
+  std::span<const std::int32_t> PageSlots = {};
   // --vertex-light: faces with lightmap index -3 that the vertex pass draws get materials of their
   // own, with kVertexLitAtlas.
   bool VertexLight = false;

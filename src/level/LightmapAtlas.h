@@ -24,6 +24,13 @@ struct TAtlasLayout {
   std::int32_t PageWidth = 0, PageHeight = 0;
   std::int32_t PagesPerAtlas = 0;
   std::vector<std::int32_t> Columns, Rows;  // per atlas, powers of two
+  // Per lightmap, its page when lightmaps and pages differ (files that cannot be used have none);
+  // empty: lightmap m is page m.
+  std::vector<std::int32_t> Slots;
+
+  std::int32_t PageOf(std::int32_t lightmap) const {
+    return Slots.empty() ? lightmap : Slots[static_cast<std::size_t>(lightmap)];
+  }
 
   std::int32_t AtlasCount() const { return static_cast<std::int32_t>(Columns.size()); }
   std::int32_t AtlasOf(std::int32_t page) const { return page / PagesPerAtlas; }

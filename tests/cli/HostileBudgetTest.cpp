@@ -230,6 +230,22 @@ std::vector<TBudgetCase> FileCases() {
   };
 }
 
+const std::vector<std::string> kExportFiles = {"--export", "lgmp/level.glb", "--external-lightmaps", "maps/hostile.bsp"};
+
+// A level whose lightmaps are files: one PNG of 4096 x 4096, then `more` files of `bytes`.
+std::function<void(const fs::path&)> LargeLightmapAnd(int more, const TBytes& bytes) {
+  return [=](const fs::path& base) {
+    TBspWriter w = TBspWriter::SmallLevel("tex/img");
+    w.Lightmaps.clear();
+    w.Faces[0].LightmapIndex = more;
+    w.WriteTo(base / "maps/hostile.bsp");
+    fs::create_directories(base / "maps/hostile");
+    testsupport::WriteFile((base / "maps/hostile/lm_0000.png").string(),
+                           testsupport::MakePNG(4096, 4096, 3, TBytes(4096 * 4096 * 3, 9)));
+    for (int i = 1; i <= more; ++i) testsupport::WriteFile((base / "maps/hostile" / Numbered("lm_%04d.png", i)).string(), bytes);
+  };
+}
+
 // What small files claim to build: pictures of 8192 x 8192 pixels in a few bytes of run-length
 // TGA, one large model placed 150 times, scripts of shaders of 32 stages of 8 tcMods each.
 std::vector<TBudgetCase> BuiltCases() {
@@ -273,6 +289,11 @@ std::vector<TBudgetCase> BuiltCases() {
        0, 1,
        "the budget of 16 MiB of item geometry is spent; left out: item_armor_body (entity 11), item_armor_body "
        "(entity 12), item_armor_body (entity 13) and 137 more"},
+      {"--export of a 4096 x 4096 lightmap file and 23 empty ones", kExportFiles, LargeLightmapAnd(23, {}), 0, 23,
+       "lm_0023.png: not a PNG picture (); the faces of lightmap 23 are exported without lightmap"},
+      {"... and 7 of one pixel, each a page of 4096 x 4096", kExportFiles,
+       LargeLightmapAnd(7, testsupport::MakePNG(1, 1, 3, TBytes(3, 9))), 0, 1,
+       "the budget of 192 MiB of decoded pixels is spent; left out: maps/hostile/lm_0003.png, "},
       {"3,000 shaders of 32 stages of 8 tcMods", With({"--info", "--full"}, kFromData),
        Scripts({testsupport::DeflatedEntry("scripts/a.shader", script)}), 0, 1,
        "the budget of 32 MiB of shader stages is spent; left out: the rest of scripts/a.shader"},

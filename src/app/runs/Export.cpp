@@ -124,10 +124,10 @@ TExportPlan PlanExportOf(const TLevelFile& file, const TBSPFile& records, const 
   source.Tessellation = options.Tessellation;
   source.FaceModels = faceModels;
   source.BrushModels = BrushModelsDrawn(options);
-  source.LightmapCount = static_cast<std::int32_t>(files ? files->Pages.size() : records.Lightmaps.size());
+  source.LightmapCount = static_cast<std::int32_t>(files ? files->Slots.size() : records.Lightmaps.size());
   source.PagesPerAtlas = files ? LayoutAtlases(0, files->Width, files->Height).PagesPerAtlas
                                : LayoutAtlases(0, 128, 128).PagesPerAtlas;
-  if (files) source.PageUsable = files->Usable;
+  if (files) source.PageSlots = files->Slots;
   source.VertexLight = options.VertexLight;
   return PlanExport(source);
 }
@@ -154,8 +154,9 @@ TGltfScene BuildScene(TExportInputs& inputs, const TLoadedRecords& loaded, const
                       files ? &*files : nullptr);
   const std::vector<TLightmapPage> pages = files ? std::move(files->Pages) : LightmapPages(inputs.Lightmaps);
   inputs.Lightmaps = {};
-  const TAtlasLayout atlases = LayoutAtlases(static_cast<std::int32_t>(pages.size()), files ? files->Width : 128,
-                                             files ? files->Height : 128);
+  TAtlasLayout atlases = LayoutAtlases(static_cast<std::int32_t>(pages.size()), files ? files->Width : 128,
+                                       files ? files->Height : 128);
+  if (files) atlases.Slots = std::move(files->Slots);
   for (std::int32_t a = 0; a < atlases.AtlasCount(); ++a)
     scene.Atlases.push_back({"lightmap atlas " + std::to_string(a), "image/png",
                              EncodePNG(atlases.Width(a), atlases.Height(a), 3, PackAtlas(atlases, a, pages), false)});

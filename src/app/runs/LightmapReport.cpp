@@ -6,6 +6,7 @@
 #include "level/LightmapFiles.h"
 #include "level/Q3BSP_lightmaps.h"
 #include "platform/Files.h"
+#include "textures/PixelBudget.h"
 #include "textures/TopFirstPicture.h"
 
 namespace app {
@@ -45,20 +46,34 @@ textures::TTopFirstPicture DecodeLightmapFile(const std::string& name) {
 // The picture at width x height: each texel the bilinear mean of the picture's four texels nearest
 // its centre, the edges clamped.
 std::vector<std::uint8_t> Scaled(const textures::TTopFirstPicture& from, std::int32_t width, std::int32_t height) {
+  // The taps of each column and row are found once: a page may be 4096 a side.
+  struct TTap {
+    std::size_t Near, Far;
+    double Weight;
+  };
+  const auto taps = [](std::int32_t count, std::uint32_t fromCount) {
+    std::vector<TTap> list(static_cast<std::size_t>(count));
+    const double last = fromCount - 1.0;
+    for (std::int32_t i = 0; i < count; ++i) {
+      const double at = (i + 0.5) * fromCount / count - 0.5, first = std::floor(at);
+      list[static_cast<std::size_t>(i)] = {static_cast<std::size_t>(std::clamp(first, 0.0, last)),
+                                           static_cast<std::size_t>(std::clamp(first + 1, 0.0, last)), at - first};
+    }
+    return list;
+  };
+  const std::vector<TTap> columns = taps(width, from.Width), rows = taps(height, from.Height);
   std::vector<std::uint8_t> out(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-  const auto texel = [&](double x, double y, std::size_t c) {
-    const std::size_t cx = static_cast<std::size_t>(std::clamp(x, 0.0, from.Width - 1.0));
-    const std::size_t cy = static_cast<std::size_t>(std::clamp(y, 0.0, from.Height - 1.0));
-    return static_cast<double>(from.Rgb[(cy * from.Width + cx) * 3 + c]);
+  const auto texel = [&](std::size_t x, std::size_t y, std::size_t c) {
+    return static_cast<double>(from.Rgb[(y * from.Width + x) * 3 + c]);
   };
   std::size_t i = 0;
-  for (std::int32_t y = 0; y < height; ++y) {
-    const double sy = (y + 0.5) * from.Height / height - 0.5, y0 = std::floor(sy), fy = sy - y0;
-    for (std::int32_t x = 0; x < width; ++x) {
-      const double sx = (x + 0.5) * from.Width / width - 0.5, x0 = std::floor(sx), fx = sx - x0;
+  for (const TTap& row : rows) {
+    const double fy = row.Weight;
+    for (const TTap& column : columns) {
+      const double fx = column.Weight;
       for (std::size_t c = 0; c < 3; ++c, ++i) {
-        const double top = texel(x0, y0, c) * (1 - fx) + texel(x0 + 1, y0, c) * fx;
-        const double bottom = texel(x0, y0 + 1, c) * (1 - fx) + texel(x0 + 1, y0 + 1, c) * fx;
+        const double top = texel(column.Near, row.Near, c) * (1 - fx) + texel(column.Far, row.Near, c) * fx;
+        const double bottom = texel(column.Near, row.Far, c) * (1 - fx) + texel(column.Far, row.Far, c) * fx;
         out[i] = static_cast<std::uint8_t>(top * (1 - fy) + bottom * fy + 0.5);
       }
     }
@@ -94,12 +109,18 @@ TLightmapFilePages ReadLightmapFilePages(const TBSPFile& records, const std::str
     result.Width = static_cast<std::int32_t>(std::min<std::uint32_t>(width, kLargestAtlasSide));
     result.Height = static_cast<std::int32_t>(std::min<std::uint32_t>(height, kLargestAtlasSide));
   }
-  for (textures::TTopFirstPicture& picture : pictures) {
+  const std::size_t pageBytes = static_cast<std::size_t>(result.Width) * static_cast<std::size_t>(result.Height) * 3;
+  for (std::size_t m = 0; m < pictures.size(); ++m) {
+    textures::TTopFirstPicture& picture = pictures[m];
+    const bool sameSize = std::cmp_equal(picture.Width, result.Width) && std::cmp_equal(picture.Height, result.Height);
+    if (!picture.Ok() || (!sameSize && !textures::ChargePixels(pageBytes, list.Names[m]))) {
+      result.Slots.push_back(-1);
+      picture = {};
+      continue;
+    }
+    result.Slots.push_back(static_cast<std::int32_t>(result.Pages.size()));
     TLightmapPage& page = result.Pages.emplace_back(TLightmapPage{result.Width, result.Height, {}});
-    result.Usable.push_back(picture.Ok() ? 1 : 0);
-    const bool sameSize = std::cmp_equal(picture.Width, page.Width) && std::cmp_equal(picture.Height, page.Height);
-    if (!picture.Ok()) page.Rgb.assign(static_cast<std::size_t>(page.Width) * static_cast<std::size_t>(page.Height) * 3, 0);
-    else page.Rgb = sameSize ? std::move(picture.Rgb) : Scaled(picture, page.Width, page.Height);
+    page.Rgb = sameSize ? std::move(picture.Rgb) : Scaled(picture, page.Width, page.Height);
     picture = {};
     BrightenLightmap(page.Rgb);
   }

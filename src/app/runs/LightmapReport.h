@@ -43,12 +43,13 @@ void AddLightmapReport(TJson& out, const TLightmapReport& report);
 // The lightmap files as the export's atlas pages, as the viewer shows them: each decoded top row
 // first and brightened by the lump's rule. The pages have one size, the largest of the usable
 // files' (at most an atlas's side); a file of another size is scaled to it, as the GL stretches a
-// smaller texture over the same coordinates. A file that cannot be used has a black page and
-// Usable 0 (its faces go without lightmap) and one warning naming it.
+// smaller texture over the same coordinates. A file that cannot be used has no page (its faces go
+// without lightmap) and one warning naming it, so that empty files cost no atlas room; a scaled
+// copy counts against the run's pixel budget, and one past it is left out as the budget says.
 struct TLightmapFilePages {
   std::int32_t Width = 128, Height = 128;
-  std::vector<TLightmapPage> Pages;
-  std::vector<std::uint8_t> Usable;  // per page
+  std::vector<TLightmapPage> Pages;  // the usable files' only
+  std::vector<std::int32_t> Slots;   // per file: its page, or -1
   std::vector<std::string> Warnings;
 };
 TLightmapFilePages ReadLightmapFilePages(const TBSPFile& records, const std::string& folder);
