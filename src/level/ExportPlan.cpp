@@ -54,16 +54,16 @@ TExportPlan PlanExport(const TExportSource& source) {
   std::map<TExportMaterial, std::int32_t> index;
   for (std::size_t f = 0; f < source.Faces.size(); ++f) {
     chosen[f] = MaterialOf(source, f);
-    if (!chosen[f]) continue;
-    index.emplace(*chosen[f], 0);
+    if (chosen[f]) index.emplace(*chosen[f], 0);
+  }
+  for (auto& [material, number] : index) {
+    number = plan.Materials.size() < source.MostMaterials ? static_cast<std::int32_t>(plan.Materials.size()) : -1;
+    (number >= 0 ? plan.Materials : plan.LeftOut).push_back(material);
+  }
+  for (std::size_t f = 0; f < chosen.size(); ++f) {
+    if (!chosen[f] || (plan.FaceMaterial[f] = index.at(*chosen[f])) < 0) continue;
     ++plan.Faces;
     plan.Triangles += DrawnTriangles(source.Faces[f], true, source.Tessellation);
   }
-  for (auto& [material, number] : index) {
-    number = static_cast<std::int32_t>(plan.Materials.size());
-    plan.Materials.push_back(material);
-  }
-  for (std::size_t f = 0; f < chosen.size(); ++f)
-    if (chosen[f]) plan.FaceMaterial[f] = index.at(*chosen[f]);
   return plan;
 }

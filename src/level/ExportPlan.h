@@ -4,6 +4,7 @@
 // --surfaces all also curved surfaces and meshes), less sky and nodraw surfaces, each in one
 // material, a pair of surface texture and lightmap atlas. Pure: records in, a plan out.
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -50,6 +51,8 @@ struct TExportSource {
   // --vertex-light: faces with lightmap index -3 that the vertex pass draws get materials of their
   // own, with kVertexLitAtlas.
   bool VertexLight = false;
+  // The most materials the export keeps: the faces of the rest are left out.
+  std::size_t MostMaterials = SIZE_MAX;
 };
 
 struct TExportPlan {
@@ -57,6 +60,7 @@ struct TExportPlan {
   std::vector<TExportMaterial> Materials;  // in ascending order
   std::int64_t Triangles = 0;
   std::int32_t Faces = 0;
+  std::vector<TExportMaterial> LeftOut;  // past MostMaterials, in ascending order
 };
 
 TExportPlan PlanExport(const TExportSource& source);

@@ -37,6 +37,7 @@ std::string BudgetName(TBudgetKind kind, const TBudgetLimits& limits) {
     case TBudgetKind::Pixels: return figure + " of decoded pixels";
     case TBudgetKind::ItemGeometry: return figure + " of item geometry";
     case TBudgetKind::ShaderBytes: return figure + " of shader stages";
+    case TBudgetKind::ExportMaterials: return figure + " of an export";
   }
   return figure;
 }
@@ -52,12 +53,15 @@ std::uint64_t TBudgetLimits::Of(TBudgetKind kind) const {
     case TBudgetKind::Pixels: return PixelBytes;
     case TBudgetKind::ItemGeometry: return ItemGeometryBytes;
     case TBudgetKind::ShaderBytes: return ShaderBytes;
+    case TBudgetKind::ExportMaterials: return ExportMaterials;
   }
   return 0;
 }
 
 std::string BudgetFigure(TBudgetKind kind, std::uint64_t amount) {
-  return kind == TBudgetKind::Shaders ? WithCommas(amount) + " shaders" : Mebibytes(amount);
+  if (kind == TBudgetKind::Shaders) return WithCommas(amount) + " shaders";
+  if (kind == TBudgetKind::ExportMaterials) return WithCommas(amount) + " materials";
+  return Mebibytes(amount);
 }
 
 TBudget::TBudget(TBudgetLimits limits) : Figures(limits) {}

@@ -27,8 +27,10 @@ inline constexpr std::uint64_t kMaxScriptBytes = 16ull << 20;
 // are drawn from the level's own arrays, so a frame never copies a group's vertices whole.
 inline constexpr std::uint64_t kDrawBufferBytes = 1ull << 20;
 
-enum class TBudgetKind : int { Inflated, ReadFromDisk, Shaders, Tessellation, Pixels, ItemGeometry, ShaderBytes };
-inline constexpr int kBudgetKinds = 7;
+enum class TBudgetKind : int {
+  Inflated, ReadFromDisk, Shaders, Tessellation, Pixels, ItemGeometry, ShaderBytes, ExportMaterials
+};
+inline constexpr int kBudgetKinds = 8;
 
 struct TBudgetLimits {
   std::uint64_t InflatedBytes = 256ull << 20;   // inflated from archives, all entries together
@@ -46,6 +48,9 @@ struct TBudgetLimits {
   std::uint64_t ItemGeometryBytes = 16ull << 20;
   // What the shaders kept hold in memory: stages, texture-coordinate changes, waves, deforms.
   std::uint64_t ShaderBytes = 32ull << 20;
+  // Materials of one export: each costs about 16 kB while the file is put together, and the most
+  // a level of the game has is a few hundred.
+  std::uint64_t ExportMaterials = 16384;
 
   std::uint64_t Of(TBudgetKind kind) const;
 };

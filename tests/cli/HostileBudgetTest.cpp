@@ -294,6 +294,21 @@ std::vector<TBudgetCase> BuiltCases() {
       {"... and 7 of one pixel, each a page of 4096 x 4096", kExportFiles,
        LargeLightmapAnd(7, testsupport::MakePNG(1, 1, 3, TBytes(3, 9))), 0, 1,
        "the budget of 192 MiB of decoded pixels is spent; left out: maps/hostile/lm_0003.png, "},
+      {"--export of 60,000 textures of one face each", {"--export", "lgmp/level.glb", "maps/hostile.bsp"},
+       [](const fs::path& base) {
+         TBspWriter w = TBspWriter::SmallLevel("tex/img");
+         for (int i = 1; i < 60000; ++i) {
+           w.Textures.push_back(TBspWriter::Texture(Numbered("tex/t%05d", i)));
+           w.Faces.push_back(w.Faces[0]);
+           w.Faces.back().TextureIndex = i;
+           w.LeafFaces.push_back(i);
+         }
+         w.Leaves[0].NumLeafFaces = static_cast<std::int32_t>(w.LeafFaces.size());
+         w.WriteTo(base / "maps/hostile.bsp");
+       },
+       0, 1,
+       "the budget of 16,384 materials of an export is spent; left out: tex/t16384, tex/t16385, tex/t16386 and "
+       "43,613 more"},
       {"3,000 shaders of 32 stages of 8 tcMods", With({"--info", "--full"}, kFromData),
        Scripts({testsupport::DeflatedEntry("scripts/a.shader", script)}), 0, 1,
        "the budget of 32 MiB of shader stages is spent; left out: the rest of scripts/a.shader"},

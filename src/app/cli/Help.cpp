@@ -75,7 +75,9 @@ std::string HelpFooter(std::size_t keyColumn) {
                                 " of decoded pixels (surface images, lightmap files, model skins), " +
                                 BudgetFigure(TBudgetKind::ItemGeometry, limits.ItemGeometryBytes) +
                                 " of item geometry, " + BudgetFigure(TBudgetKind::ShaderBytes, limits.ShaderBytes) +
-                                " of shader stages; what passes them is left out with "
+                                " of shader stages, " +
+                                BudgetFigure(TBudgetKind::ExportMaterials, limits.ExportMaterials) +
+                                " of an export; what passes them is left out with "
                                 "one warning (see README.md, \"What input may cost\")",
                  keyColumn);
   text += "\n*Environment*\n";

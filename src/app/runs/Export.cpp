@@ -111,7 +111,8 @@ std::string LevelNameOf(const std::string& levelPath) {
 }
 
 TExportPlan PlanExportOf(const TLevelFile& file, const TBSPFile& records, const TRunOptions& options,
-                         std::span<const shaders::TDrawState> states, const TLightmapFilePages* files) {
+                         std::span<const shaders::TDrawState> states, const TLightmapFilePages* files,
+                         std::size_t mostMaterials) {
   std::optional<TSurfacePlan> surfaces;
   if (options.AllSurfaces) surfaces = PlanSurfaces(records.Faces, options.Tessellation);
   const std::vector<TBSPModel> models = ReadModels(file.Data(), records.Faces.size());
@@ -129,6 +130,7 @@ TExportPlan PlanExportOf(const TLevelFile& file, const TBSPFile& records, const 
                                : LayoutAtlases(0, 128, 128).PagesPerAtlas;
   if (files) source.PageSlots = files->Slots;
   source.VertexLight = options.VertexLight;
+  source.MostMaterials = mostMaterials;
   return PlanExport(source);
 }
 
@@ -151,7 +153,10 @@ TGltfScene BuildScene(TExportInputs& inputs, const TLoadedRecords& loaded, const
   plan = PlanExportOf(loaded.File, loaded.Records, options,
                       shaded ? std::span<const shaders::TDrawState>(inputs.Level.Shading.States)
                              : std::span<const shaders::TDrawState>(),
-                      files ? &*files : nullptr);
+                      files ? &*files : nullptr,
+                      options.LevelOptions.Budget
+                          ? options.LevelOptions.Budget->Left(platform::TBudgetKind::ExportMaterials)
+                          : SIZE_MAX);
   const std::vector<TLightmapPage> pages = files ? std::move(files->Pages) : LightmapPages(inputs.Lightmaps);
   inputs.Lightmaps = {};
   TAtlasLayout atlases = LayoutAtlases(static_cast<std::int32_t>(pages.size()), files ? files->Width : 128,
@@ -160,6 +165,12 @@ TGltfScene BuildScene(TExportInputs& inputs, const TLoadedRecords& loaded, const
   for (std::int32_t a = 0; a < atlases.AtlasCount(); ++a)
     scene.Atlases.push_back({"lightmap atlas " + std::to_string(a), "image/png",
                              EncodePNG(atlases.Width(a), atlases.Height(a), 3, PackAtlas(atlases, a, pages), false)});
+  if (platform::TBudget* budget = options.LevelOptions.Budget) {
+    budget->Take(platform::TBudgetKind::ExportMaterials, plan.Materials.size(), "");
+    for (const TExportMaterial& m : plan.LeftOut)
+      budget->LeftOut(platform::TBudgetKind::ExportMaterials,
+                      TextureBaseName(loaded.Records.Textures[static_cast<std::size_t>(m.Texture)]));
+  }
   AddMaterials(plan, loaded.Records, inputs, shaded, scene);
   const std::vector<TBSPModel> models = ReadModels(loaded.File.Data(), loaded.Records.Faces.size());
   scene.Meshes = BuildExportMeshes(inputs.Level, plan, atlases, FaceModels(models, loaded.Records.Faces.size()),
