@@ -150,7 +150,8 @@ int RunBenchmark(const TRunOptions& options) {
 }
 
 int RunHeadless(const TRunOptions& options) {
-  platform::SetMessageTarget(options.GreyscaleTGA ? MessageAsWarning : platform::MessageToStandardError);
+  const platform::TScopedMessageTarget target(options.GreyscaleTGA ? MessageAsWarning
+                                                                  : platform::MessageToStandardError);
   switch (options.Mode) {
     case TRunMode::Info: return RunInfo(options);
     case TRunMode::At: return RunAt(options);
