@@ -104,7 +104,7 @@ void BM_Frame(benchmark::State& state, const std::string& bsp) {
     app::EndFrameView();
     glFinish();
     const TClock::time_point levelDone = TClock::now();
-    app::DrawHud(kWidth, kHeight, app::HudLines());
+    app::DrawHud(kWidth, kHeight, app::HudLines(app::TViewerState{}));
     glFinish();
     const TClock::time_point hudDone = TClock::now();
     platform::SwapBuffers(dc);
@@ -120,7 +120,7 @@ void BM_Frame(benchmark::State& state, const std::string& bsp) {
     Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, {}, LevelRenderCache);
     MouseLook(Camera);
     app::EndFrameView();
-    app::DrawHud(kWidth, kHeight, app::HudLines());
+    app::DrawHud(kWidth, kHeight, app::HudLines(app::TViewerState{}));
     platform::SwapBuffers(dc);
     glFinish();
     frameMs += Ms(TClock::now() - plain);

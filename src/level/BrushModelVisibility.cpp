@@ -107,13 +107,12 @@ std::vector<TBrushModel> PlanBrushModels(const TQuake3BSP& level, const std::vec
   return planned;
 }
 
-TBrushModelMarks MarkBrushModels(TQuake3BSP& level, const TVector& position) {
+TBrushModelMarks MarkBrushModels(TQuake3BSP& level, const TVector& position, TVisibleBrushModels& visibleModels) {
   TBrushModelMarks marked;
   const std::int32_t cameraLeaf = level.FindLeaf(position);
   if (cameraLeaf < 0 || static_cast<std::size_t>(cameraLeaf) >= level.Leaves.size()) return marked;
   const std::int32_t cameraCluster = level.Leaves[static_cast<std::size_t>(cameraLeaf)].Cluster;
   const std::size_t faceCount = level.FaceVisible.size();
-  TLevelThings::TVisibleModels& visibleModels = level.Things.VisibleBrushModels;
   if (visibleModels.Cluster != cameraCluster) {
     visibleModels.Cluster = cameraCluster;
     visibleModels.Models.clear();

@@ -83,12 +83,6 @@ struct TLevelThings {
   std::vector<TPlacedEntity> Places;
   std::vector<TBSPModel> Models;          // the models lump as read (lenient: see Things.h)
   std::vector<TBrushModel> BrushModels;   // with TLevelOptions::BrushModels
-  // The brush models visible from one camera cluster (indices into BrushModels): a frame in the
-  // same cluster as the last marks them without testing every model against every cluster.
-  struct TVisibleModels {
-    std::int32_t Cluster = -2;  // none yet (-1 is the cluster of a leaf outside any)
-    std::vector<std::int32_t> Models;
-  } VisibleBrushModels;
   TItemModels ItemModels;                 // with TLevelOptions::Items
   std::vector<std::string> Warnings;      // places, brush models and items that were skipped
 };

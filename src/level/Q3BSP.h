@@ -410,6 +410,10 @@ struct TQuake3BSP {
   // level/Q3BSP_load.cpp; the images and lightmaps are uploaded between its steps by
   // render/Q3BSP_upload.cpp, where this call is defined.
   bool LoadBSP(const std::string& fileName, const TLevelOptions& options = {});
+  // The same load of a file its caller has read (`bytes`) and parsed (`records`, ParseBSP's of
+  // those bytes) already, so that a run reads its level once; true, or raised as above.
+  bool LoadBSP(const std::string& fileName, const TLevelOptions& options, std::vector<std::uint8_t> bytes,
+               struct TBSPFile&& records);
 
   // The leaf holding the position, found by descending the tree from node 0; NoLeaf (-1,
   // level/Q3BSP_visibility.h) when the level has no nodes or its tree leaves its arrays.

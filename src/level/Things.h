@@ -71,7 +71,14 @@ std::vector<TBrushModel> PlanBrushModels(const TQuake3BSP& level, const std::vec
 struct TBrushModelMarks {
   std::int32_t Models = 0, Faces = 0;
 };
-TBrushModelMarks MarkBrushModels(TQuake3BSP& level, const TVector& position);
+// `visible` keeps the models visible from one camera cluster (indices into Things.BrushModels), so
+// that a frame in the same cluster as the last marks them without testing every model against
+// every cluster; one per level (the render cache's), made anew when the level is.
+struct TVisibleBrushModels {
+  std::int32_t Cluster = -2;  // none yet (-1 is the cluster of a leaf outside any)
+  std::vector<std::int32_t> Models;
+};
+TBrushModelMarks MarkBrushModels(TQuake3BSP& level, const TVector& position, TVisibleBrushModels& visible);
 
 // The load step after the level model is complete: the entities read and placed, the models lump
 // read and, with options.BrushModels, the brush models planned.

@@ -12,22 +12,12 @@
 #include "render/ItemModels.h"
 #include "render/ItemStages.h"
 #include "render/Q3BSP_shaders.h"
+#include "render/RenderCache.h"
 
 namespace {
 
 constexpr float kMarkerHalfSize = 8;    // a 16-unit box: half a player's width
 constexpr float kAngleStroke = 24;      // from the centre, the way the entity faces
-
-// Where the frame's markers are built; kept between frames so that a frame allocates nothing once
-// the largest set of markers has been seen. The renderer runs on one thread.
-struct TMarkerArrays {
-  AGLNrf3 Quads, Lines;
-  AGLbyt4 QuadColours, LineColours;
-};
-TMarkerArrays& MarkerArrays() {
-  static TMarkerArrays arrays;
-  return arrays;
-}
 
 std::array<std::uint8_t, 4> Shade(TMarkerColour colour, float light) {
   const auto scale = [light](std::uint8_t c) { return static_cast<std::uint8_t>(static_cast<float>(c) * light); };
@@ -59,8 +49,8 @@ void AppendMarker(TMarkerArrays& arrays, const TPlacedEntity& place) {
   arrays.LineColours.insert(arrays.LineColours.end(), 2, Shade(colour, 1.0f));
 }
 
-void DrawMarkers(const std::vector<TPlacedEntity>& places, const std::vector<std::int32_t>* only) {
-  TMarkerArrays& arrays = MarkerArrays();
+void DrawMarkers(TMarkerArrays& arrays, const std::vector<TPlacedEntity>& places,
+                 const std::vector<std::int32_t>* only) {
   arrays.Quads.clear();
   arrays.Lines.clear();
   arrays.QuadColours.clear();
@@ -161,7 +151,8 @@ TMarkerColour FamilyColour(TEntityFamily family) {
   return kColours[static_cast<std::size_t>(family)];
 }
 
-void DrawLevelThings(TQuake3BSP& level, const TVector& position, const TRenderOptions& options, const TVector& eye) {
+void DrawLevelThings(TQuake3BSP& level, TMarkerArrays& markers, const TVector& position, const TRenderOptions& options,
+                     const TVector& eye) {
   const std::int32_t leaf = level.FindLeaf(position);
   const bool inLeaf = leaf >= 0 && static_cast<std::size_t>(leaf) < level.Leaves.size();
   // The faces' own rule: from no leaf nothing is marked, so no item is drawn either.
@@ -169,8 +160,8 @@ void DrawLevelThings(TQuake3BSP& level, const TVector& position, const TRenderOp
     DrawItems(level, inLeaf ? level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1, options.AllFaces, eye,
               options.Time);
   if (options.Markers)
-    DrawMarkers(level.Things.Places, nullptr);
+    DrawMarkers(markers, level.Things.Places, nullptr);
   else if (options.Items)
-    DrawMarkers(level.Things.Places, &level.Things.ItemModels.Markers);
+    DrawMarkers(markers, level.Things.Places, &level.Things.ItemModels.Markers);
   OpenGL.glColor4ub(255, 255, 255, 255);
 }

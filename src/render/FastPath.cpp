@@ -12,7 +12,6 @@
 #include "render/Q3BSP_shaders.h"
 #include "render/RenderCache.h"
 
-TFastFrame FastFrame;
 
 namespace {
 
@@ -293,22 +292,22 @@ void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame
 
 void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition,
                       const TRenderOptions& options) {
-  FastFrame = {};
+  cache.Fast = {};
   TDrawLists& lists = cache.DrawLists;
   const TDrawListKey key = DrawListKey(level, MarkedFrom(cameraPosition, options), options);
   if (!lists.Built || !(lists.Key == key)) {
     BuildDrawLists(lists, level, key);
-    FastFrame.ListsBuilt = true;
+    cache.Fast.ListsBuilt = true;
   }
   // Under --shaders the stages' groups count the frame's faces.
   if (!key.Shaded) VisibleFaceCount += lists.VisibleFaces;
   // Every batch is culled before the first draw, against the view the caller set up.
-  CullDrawLists(lists, FrustumOf(CurrentClipMatrix()), FastFrame);
+  CullDrawLists(lists, FrustumOf(CurrentClipMatrix()), cache.Fast);
   const TMultitextureSupport support = CheckMultitexture();
   if (support.Usable)
-    DrawOnePass(level, lists, key.Shaded, support.Units, FastFrame);
+    DrawOnePass(level, lists, key.Shaded, support.Units, cache.Fast);
   else
-    DrawTwoPasses(level, lists, key.Shaded, FastFrame);
+    DrawTwoPasses(level, lists, key.Shaded, cache.Fast);
   if (key.Shaded) OpenGL.glDisable(GL_ALPHA_TEST);
   if (options.VertexLight && !key.Shaded) {
     // Faces lit by their vertex colours are batched without a lightmap; their own pass multiplies

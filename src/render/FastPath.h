@@ -9,21 +9,12 @@
 
 #include "level/DrawLists.h"
 #include "level/Q3BSP.h"
-
-// What the last --fast frame did, for the heads-up text, --at and the benchmark.
-struct TFastFrame {
-  std::int32_t Passes = 0;       // 1 with two (or three) texture units; more in the fallbacks
-  std::int32_t FacesDrawn = 0;   // batched faces in view
-  std::int32_t FacesCulled = 0;  // batched faces outside the view
-  std::int32_t Batches = 0;      // draws of the opaque surfaces (per pass)
-  bool ListsBuilt = false;       // the draw lists were built for this frame, not kept
-};
-extern TFastFrame FastFrame;
+#include "render/RenderCache.h"
 
 // Draws the opaque surfaces of a frame whose faces are marked and adds the marked faces to
 // VisibleFaceCount as the two passes count them. With --shaders, only the surfaces whose stages
 // fold into the one pass are drawn, each with its alpha test and culling; the stages draw (and
-// count) the rest.
+// count) the rest. What it did goes to cache.Fast.
 void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition,
                       const TRenderOptions& options);
 

@@ -26,5 +26,7 @@ TMarkerColour FamilyColour(TEntityFamily family);
 // items without a model with options.Items), with the visibility the frame's faces had: nothing
 // when the camera (or the frozen position) is in no leaf. Leaves the GL state as it found it but
 // for the current colour, which is white again. Items drawn by their stages (render/ItemStages.h)
-// take their coordinates from the eye at `eye`.
-void DrawLevelThings(TQuake3BSP& level, const TVector& position, const TRenderOptions& options, const TVector& eye);
+// take their coordinates from the eye at `eye`. The markers are built in `markers`.
+struct TMarkerArrays;
+void DrawLevelThings(TQuake3BSP& level, TMarkerArrays& markers, const TVector& position, const TRenderOptions& options,
+                     const TVector& eye);

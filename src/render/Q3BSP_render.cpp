@@ -44,8 +44,9 @@ inline void DrawPolygon(const TQuake3BSP& level, std::int32_t face) {
 }
 
 // After the faces: the things (items, markers), then the wireframe over everything (view modes).
-void FinishFrame(TQuake3BSP& level, const TVector& markFrom, const TRenderOptions& options, const TVector& eye) {
-  if (options.Items || options.Markers) DrawLevelThings(level, markFrom, options, eye);
+void FinishFrame(TQuake3BSP& level, TRenderCache& cache, const TVector& markFrom, const TRenderOptions& options,
+                 const TVector& eye) {
+  if (options.Items || options.Markers) DrawLevelThings(level, cache.Markers, markFrom, options, eye);
   if (options.Wireframe) DrawWireframe(level, options.Surfaces == TSurfaceSet::All);
 }
 
@@ -60,29 +61,29 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glEnableClientState(GL_VERTEX_ARRAY);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   VisibleFaceCount = 0;
-  FastFrame = {};
+  cache.Fast = {};
   const TVector markFrom = options.FreezeVisibility ? options.FreezePosition : cameraPosition;
   if (options.AllFaces)  // view mode
     std::fill(FaceVisible.begin(), FaceVisible.end(), -1);
   else
     MarkVisibleFaces(*this, markFrom);
-  if (options.BrushModels && !options.AllFaces) MarkBrushModels(*this, markFrom);
+  if (options.BrushModels && !options.AllFaces) MarkBrushModels(*this, markFrom, cache.VisibleBrushModels);
 
   // View modes (Q3BSP_viewmodes.cpp): another colouring replaces the passes below, shader
   // scripts included.
   if (options.Colouring != TRenderOptions::TColouring::Plain) {
     RenderColouredFaces(*this, options.Colouring, allSurfaces);
-    FinishFrame(*this, markFrom, options, cameraPosition);
+    FinishFrame(*this, cache, markFrom, options, cameraPosition);
     return;
   }
   if (options.Shaders && !Shading.States.empty()) {
     RenderShaded(*this, cache, cameraPosition, options);
-    FinishFrame(*this, markFrom, options, cameraPosition);
+    FinishFrame(*this, cache, markFrom, options, cameraPosition);
     return;
   }
   if (options.Fast) {  // render/FastPath.cpp
     DrawFastSurfaces(*this, cache, cameraPosition, options);
-    FinishFrame(*this, markFrom, options, cameraPosition);
+    FinishFrame(*this, cache, markFrom, options, cameraPosition);
     return;
   }
 
@@ -126,5 +127,5 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glDisable(GL_BLEND);
   OpenGL.glDepthFunc(GL_LESS);
 
-  FinishFrame(*this, markFrom, options, cameraPosition);
+  FinishFrame(*this, cache, markFrom, options, cameraPosition);
 }

@@ -155,7 +155,7 @@ void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraP
   // batches (render/FastPath.h); the stages draw the rest. Drawn counts both.
   if (options.Fast) DrawFastSurfaces(level, cache, cameraPosition, options);
   DrawShadedPasses(level, cache, cameraPosition, allSurfaces, options.VertexLight);
-  if (options.Fast) FastFrame.FacesDrawn = visible - FastFrame.FacesCulled;
+  if (options.Fast) cache.Fast.FacesDrawn = visible - cache.Fast.FacesCulled;
 
   OpenGL.glAlphaFunc(static_cast<GLenum>(alphaFuncWas), alphaRefWas);
   if (alphaTestWas) OpenGL.glEnable(GL_ALPHA_TEST);

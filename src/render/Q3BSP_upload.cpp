@@ -68,6 +68,26 @@ void UploadLightmaps(TQuake3BSP& level, const std::vector<TBSPLightmap>& lightma
                                 lightmaps[static_cast<std::size_t>(m)], 127, 127, m);
 }
 
+// Everything of a load after the file has been read and parsed into `load`.
+void LoadFromRecords(TQuake3BSP& level, TLevelLoad& load, const std::string& fileName) {
+  const TLevelOptions& options = load.Options;
+  BuildLevelModel(level, load);
+  PrepareSurfaceImages(level, load);
+  LoadSurfaceImages(level, load);
+  load.Timings.SurfaceImagesMs = load.Stopwatch.LapMs();
+  GroupTextureFaces(level);
+  UploadLightmaps(level, load.File.Lightmaps);
+  UploadLightmapFiles(level, load, fileName);  // --external-lightmaps (Q3BSP_lightmapfiles.cpp)
+  load.Timings.LightmapsMs = load.Stopwatch.LapMs();
+  FinishLevelModel(level, load);
+  // The entities and what the opt-in extensions build from them; no GL call without them.
+  LoadLevelThings(level, *load.Bytes, load.File.Lumps, options);
+  if (options.Items) {
+    LoadItemModels(level, load);
+    load.Budget.Report();  // what the items' pixels and geometry left out
+  }
+}
+
 }  // namespace
 
 bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& options) {
@@ -77,21 +97,17 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
   // end.
   const textures::TScopedPixelBudget pixels(options.Budget);
   if (!ReadLevelFile(load, fileName)) return false;
-  BuildLevelModel(*this, load);
-  PrepareSurfaceImages(*this, load);
-  LoadSurfaceImages(*this, load);
-  load.Timings.SurfaceImagesMs = load.Stopwatch.LapMs();
-  GroupTextureFaces(*this);
-  UploadLightmaps(*this, load.File.Lightmaps);
-  UploadLightmapFiles(*this, load, fileName);  // --external-lightmaps (Q3BSP_lightmapfiles.cpp)
-  load.Timings.LightmapsMs = load.Stopwatch.LapMs();
-  FinishLevelModel(*this, load);
-  // The entities and what the opt-in extensions build from them; no GL call without them.
-  LoadLevelThings(*this, *load.Bytes, load.File.Lumps, options);
-  if (options.Items) {
-    LoadItemModels(*this, load);
-    load.Budget.Report();  // what the items' pixels and geometry left out
-  }
+  LoadFromRecords(*this, load, fileName);
+  return true;
+}
+
+bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& options, std::vector<std::uint8_t> bytes,
+                         TBSPFile&& records) {
+  TLevelLoad load(options);
+  const textures::TScopedPixelBudget pixels(options.Budget);
+  load.Bytes = std::move(bytes);
+  load.File = std::move(records);
+  LoadFromRecords(*this, load, fileName);
   return true;
 }
 

@@ -4,9 +4,29 @@
 // marks). Every part is rebuilt on demand, so a cache made anew (= {}) costs one slower frame and
 // changes no picture; one cache serves one level and is made anew whenever that level is loaded
 // again or replaced.
+#include <cstdint>
+
+#include "genom/genom.h"
 #include "level/DrawLists.h"
+#include "level/Things.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/ShaderStages.h"
+
+// What the last --fast frame did, for the heads-up text and the benchmark; made anew by every frame.
+struct TFastFrame {
+  std::int32_t Passes = 0;       // 1 with two (or three) texture units; more in the fallbacks
+  std::int32_t FacesDrawn = 0;   // batched faces in view
+  std::int32_t FacesCulled = 0;  // batched faces outside the view
+  std::int32_t Batches = 0;      // draws of the opaque surfaces (per pass)
+  bool ListsBuilt = false;       // the draw lists were built for this frame, not kept
+};
+
+// Where the frame's entity markers are built; kept between frames so that a frame allocates nothing
+// once the largest set of markers has been seen.
+struct TMarkerArrays {
+  AGLNrf3 Quads, Lines;
+  AGLbyt4 QuadColours, LineColours;
+};
 
 struct TRenderCache {
   // The batches of --fast, kept while the camera's cluster and the options stay (level/DrawLists.h).
@@ -15,4 +35,9 @@ struct TRenderCache {
   TShadedFrame Shaded;
   // The faces of the vertex pass gathered for one draw (--vertex-light).
   TVertexLitBatch VertexLit;
+  // The brush models visible from the last camera cluster (--brush-models, level/Things.h).
+  TVisibleBrushModels VisibleBrushModels;
+  TMarkerArrays Markers;
+  // The figures of the frame just drawn (--fast).
+  TFastFrame Fast;
 };

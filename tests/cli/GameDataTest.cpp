@@ -385,13 +385,11 @@ TEST(GameData, AWatchedLevelThatIsGoneOrCutShortSaysSo) {
   const app::TRunLevel run{path, path, std::nullopt};
   const platform::TFileSource files = app::RunFileSource(run, search);
   const platform::TScopedFileSource source(files);
-  app::ViewModes.Watch = true;
   TQuake3BSP level;
-  EXPECT_EQ(app::ReloadLevel(level, path, {}),
+  EXPECT_EQ(app::ReloadLevel(level, path, {}, true),
             path + ": Read beyond end of file; cut short inside lump 1 (textures), which ends at byte 216");
   fs::remove(path);
-  EXPECT_EQ(app::ReloadLevel(level, path, {}), path + ": the file is gone");
-  app::ViewModes.Watch = false;
+  EXPECT_EQ(app::ReloadLevel(level, path, {}, true), path + ": the file is gone");
 }
 
 }  // namespace

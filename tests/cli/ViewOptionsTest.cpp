@@ -50,11 +50,10 @@ TEST(ViewOptions, AcceptedAndRefused) {
       continue;
     }
     ASSERT_TRUE(r.Options);
-    app::ViewModes = {};
-    app::ApplyViewOptions(*r.Options);
-    EXPECT_EQ(app::ModeNames(app::ViewModes.Render), c.Modes);
+    app::TCommandLine options = *r.Options;
+    app::ApplyViewOptions(options);
+    EXPECT_EQ(app::ModeNames(options.Viewer.Render), c.Modes);
   }
-  app::ViewModes = {};
 }
 
 }  // namespace

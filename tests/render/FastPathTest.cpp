@@ -110,10 +110,10 @@ TEST_F(FastPath, OnePassGivesTheTwoPassesPictureOrFallsBackToThem) {
   level.RenderLevel({0, 0, 1}, Fast(), cache);
   const std::vector<std::uint8_t> onePass = ReadBack();
 
-  EXPECT_EQ(FastFrame.Passes, 1);
+  EXPECT_EQ(cache.Fast.Passes, 1);
   EXPECT_EQ(VisibleFaceCount, counted) << "the count keeps its meaning";
-  EXPECT_EQ(FastFrame.FacesDrawn, 7) << "all but the curved surface";
-  EXPECT_EQ(FastFrame.Batches, 6) << "(image, lightmap) pairs: (0,-1) (0,0) (0,1) (0,2) (1,3) (2,0)";
+  EXPECT_EQ(cache.Fast.FacesDrawn, 7) << "all but the curved surface";
+  EXPECT_EQ(cache.Fast.Batches, 6) << "(image, lightmap) pairs: (0,-1) (0,0) (0,1) (0,2) (1,3) (2,0)";
   EXPECT_LE(LargestDifference(twoPasses, onePass), 2);
   // Where they part, rounding: the blend rounds each product to 8 bits before adding the two
   // (200 x 128 / 255 = 100.4 stored as 100, twice that 200), the unit doubles the product before
@@ -140,7 +140,7 @@ TEST_F(FastPath, OnePassGivesTheTwoPassesPictureOrFallsBackToThem) {
             "bspwalk: --fast: glActiveTexture missing, drawing image and lightmap in two passes\n");
   Clear();
   level.RenderLevel({0, 0, 1}, Fast(), cache);
-  EXPECT_EQ(FastFrame.Passes, 2);
+  EXPECT_EQ(cache.Fast.Passes, 2);
   EXPECT_EQ(LargestDifference(twoPasses, ReadBack()), 0) << "the same two passes, batched";
   OpenGL13 = units;
 }
@@ -222,8 +222,8 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
   EXPECT_EQ(BoundAtDraws, (std::vector<GLuint>{images[InFront], images[AcrossLeft]}));
   ASSERT_EQ(cache.DrawLists.Batches.size(), 6u);
   EXPECT_EQ(cache.DrawLists.Batches[AcrossLeft].LargeFaces.size(), 1u);
-  EXPECT_EQ(FastFrame.FacesDrawn, 2);
-  EXPECT_EQ(FastFrame.FacesCulled, 4);
+  EXPECT_EQ(cache.Fast.FacesDrawn, 2);
+  EXPECT_EQ(cache.Fast.FacesCulled, 4);
   EXPECT_EQ(VisibleFaceCount, 6) << "every admitted face is counted, culled or not";
   EXPECT_EQ(At(pixels, 0, Size / 2), (TColour{120, 135, 100})) << "the face across the left plane shows at the edge";
   EXPECT_EQ(At(pixels, Size / 2, Size / 2), (TColour{0, 255, 100}));
@@ -257,7 +257,7 @@ TEST_F(FastPath, KeepsTheListsWhileTheClusterStays) {
   for (const auto& step : steps) {
     level.RenderLevel({step.X, 0, 0}, Fast(), cache);
     EXPECT_EQ(cache.DrawLists.Builds, step.Builds) << step.X;
-    EXPECT_EQ(FastFrame.ListsBuilt, step.Built) << step.X;
+    EXPECT_EQ(cache.Fast.ListsBuilt, step.Built) << step.X;
     EXPECT_EQ(VisibleFaceCount, 1) << step.X;
     ASSERT_EQ(cache.DrawLists.Batches.size(), 1u);
     EXPECT_EQ(cache.DrawLists.Batches[0].Positions[0].X, step.X > 0 ? 10.0f : -30.0f) << step.X;

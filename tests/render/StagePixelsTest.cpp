@@ -321,13 +321,13 @@ TEST(StagePixels, FastFoldsADetailStageOrDrawsItAsAPass) {
   EXPECT_TRUE(Near(scene.At(4, 32), {120, 0, 0}, 16)) << "twice grey x red, the pattern twice across";
   EXPECT_TRUE(Near(scene.At(36, 32), {120, 0, 0}, 16));
   scene.Draw({0, 0, 0}, 90, 0, true);
-  EXPECT_EQ(FastFrame.Passes, 1);
+  EXPECT_EQ(scene.LoadedCache.Fast.Passes, 1);
   EXPECT_LE(largest(), 2);
   const TMultitextureEntryPoints units = OpenGL13;
   OpenGL13 = {};
   scene.Draw({0, 0, 0}, 90, 0, true);
   OpenGL13 = units;
-  EXPECT_EQ(FastFrame.Passes, 3) << "image, lightmap, detail";
+  EXPECT_EQ(scene.LoadedCache.Fast.Passes, 3) << "image, lightmap, detail";
   EXPECT_LE(largest(), 2);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

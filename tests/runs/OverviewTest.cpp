@@ -31,7 +31,6 @@ const TColour Background{24, 24, 32};
 class Overview : public ::testing::Test {
  protected:
   Overview() { fs::create_directory(Dir / "lgmp"); }
-  ~Overview() override { app::ViewModes = {}; }
 
   int Run(const std::string& level, const std::string& picture, int width, int height) {
     app::TRunOptions options;

@@ -20,7 +20,7 @@ TQuake3BSP LevelWithThings() {
 }
 
 TEST(EntityKeys, SpawnPointsInTurnAndTheEntityAhead) {
-  app::ViewModes = {};
+  app::TViewerState state;
   const TQuake3BSP level = LevelWithThings();
   TCamera camera{0, 0, 0, 0, 270};
   const struct {
@@ -32,19 +32,19 @@ TEST(EntityKeys, SpawnPointsInTurnAndTheEntityAhead) {
                  {app::VK_NEXT, 100, 26, 0, "Spawn point 1 of 2: info_player_deathmatch"},
                  {app::VK_PRIOR, -100, 26, 90, "Spawn point 2 of 2: team_CTF_redspawn"}};
   for (const auto& press : presses) {
-    EXPECT_TRUE(app::HandleEntityKey(press.Key, false, level, camera, 0));
+    EXPECT_TRUE(app::HandleEntityKey(press.Key, false, level, camera, 0, state));
     EXPECT_EQ(camera.X, press.X);
     EXPECT_EQ(camera.Z, press.Z);
     EXPECT_EQ(camera.Yaw, press.Yaw);
-    EXPECT_EQ(app::ViewModes.Note, press.Note);
+    EXPECT_EQ(state.Note, press.Note);
   }
-  EXPECT_TRUE(app::HandleEntityKey(app::VK_NEXT, true, level, camera, 0)) << "held: no repeat";
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_NEXT, true, level, camera, 0, state)) << "held: no repeat";
   EXPECT_EQ(camera.X, -100);
 
   camera = {0, 0, 10, 0, 270};  // looking along +Y at the quad damage
   EXPECT_EQ(app::NearestEntityText(level, camera), " near: #2 item_quad");
-  EXPECT_TRUE(app::HandleEntityKey(app::VK_G, false, level, camera, 0));
-  EXPECT_EQ(app::ViewModes.Note, "Entity 2: item_quad");
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_G, false, level, camera, 0, state));
+  EXPECT_EQ(state.Note, "Entity 2: item_quad");
   // No tree: no heading's eye is inside, so the entity's own (angle 0, along +X) is kept, 96
   // back and 48 up, looking down at it, where --goto stands.
   EXPECT_NEAR(camera.X, -96, 1e-4);
@@ -52,28 +52,27 @@ TEST(EntityKeys, SpawnPointsInTurnAndTheEntityAhead) {
   EXPECT_NEAR(camera.Z, 58, 1e-4);
   EXPECT_NEAR(camera.Yaw, 90, 1e-4);
   EXPECT_NEAR(camera.Pitch, 270 + 26.5651, 1e-3);
-  EXPECT_FALSE(app::HandleEntityKey(app::VK_F7, false, level, camera, 0));
+  EXPECT_FALSE(app::HandleEntityKey(app::VK_F7, false, level, camera, 0, state));
 }
 
 TEST(EntityKeys, IInspectsTheEntityInSightAndGGoesToIt) {
-  app::ViewModes = {};
+  app::TViewerState state;
   const TQuake3BSP level = LevelWithThings();
   TCamera camera{0, 0, 10, 0, 270};  // looking along +Y at the quad damage
-  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0));
-  ASSERT_EQ(app::ViewModes.Inspected, 1u);
-  EXPECT_EQ(app::ViewModes.InspectorLines,
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0, state));
+  ASSERT_EQ(state.Inspected, 1u);
+  EXPECT_EQ(state.InspectorLines,
             (std::vector<std::string>{"Entity 2: item_quad", "  \"classname\" \"item_quad\"", "  \"origin\" \"0 300 10\""}));
   camera = {0, 0, 10, 180, 270};  // turned away: G still goes to the inspected one
-  EXPECT_TRUE(app::HandleEntityKey(app::VK_G, false, level, camera, 0));
-  EXPECT_EQ(app::ViewModes.Note, "Entity 2: item_quad");
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_G, false, level, camera, 0, state));
+  EXPECT_EQ(state.Note, "Entity 2: item_quad");
   EXPECT_NEAR(camera.Y, 300, 1e-3);
-  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0));
-  EXPECT_FALSE(app::ViewModes.Inspected) << "I again hides it";
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0, state));
+  EXPECT_FALSE(state.Inspected) << "I again hides it";
   camera = {0, 0, 10, 180, 270};
-  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0));
-  EXPECT_FALSE(app::ViewModes.Inspected);
-  EXPECT_EQ(app::ViewModes.Note, "No entity in sight near the view centre");
-  app::ViewModes = {};
+  EXPECT_TRUE(app::HandleEntityKey(app::VK_I, false, level, camera, 0, state));
+  EXPECT_FALSE(state.Inspected);
+  EXPECT_EQ(state.Note, "No entity in sight near the view centre");
 }
 
 }  // namespace

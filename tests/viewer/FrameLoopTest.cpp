@@ -56,10 +56,11 @@ class FrameLoopTest : public ::testing::Test {
 
   void PaintAt(std::uint32_t tick) {
     Tick = tick;
-    app::PaintPass(Surface);
+    app::PaintPass(Surface, State);
   }
 
   platform::TOffscreenGLContext Context{kWidth, kHeight};
+  app::TViewerState State;
   std::uint32_t Tick = 0;
   platform::TPoint Cursor{160, 120};
   int CursorReads = 0;
@@ -288,7 +289,7 @@ TEST(HudTextTest, LinesHaveTheirFormats) {
   Level = TQuake3BSP{};
   Level.FaceCount = -7;
   InitCamera(Camera, 1.5f, -2.0f, 123456.78f, 0, 0);
-  const auto lines = app::HudLines();
+  const auto lines = app::HudLines(app::TViewerState{});
   EXPECT_EQ(lines[0], "  bspwalk 0.1.0 (README.md)");
   EXPECT_EQ(lines[1], "  url: README.md");
   EXPECT_EQ(lines[2], "  llvmpipe Fps: 62.5000");
@@ -298,7 +299,7 @@ TEST(HudTextTest, LinesHaveTheirFormats) {
   EXPECT_EQ(lines[6], "  Y:-2.00000");
   EXPECT_EQ(lines[7], "  Z:123456.78125");
   Camera.X = 0;
-  EXPECT_EQ(app::HudLines()[5], "  X:0.00000");
+  EXPECT_EQ(app::HudLines(app::TViewerState{})[5], "  X:0.00000");
   Level = TQuake3BSP{};
 }
 

@@ -25,7 +25,6 @@ void ResetGlobals() {
   FpsText.clear();
   FontTexture = 0;
   Level = TQuake3BSP{};
-  app::ViewModes = {};
 }
 
 // The pointer where the display starts it turns the first frame of the run without arguments
@@ -54,8 +53,8 @@ TEST(LevelRun, FirstFrameEscTapAndFontBesideTheRunWithoutArguments) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.LevelRun);
     ResetGlobals();
-    app::ViewModes.LevelRun = app::ViewModes.OwnStartPose = c.LevelRun;
     app::TStartupOptions options;
+    options.Viewer.LevelRun = options.Viewer.OwnStartPose = c.LevelRun;
     options.StartPose = TCamera{32, 32, 40, 0, 270};
     std::vector<TCamera> poses;
     options.FrameDrawn = [&](double) {

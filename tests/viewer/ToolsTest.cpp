@@ -32,7 +32,6 @@ class ToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     apptest::ResetFrameLoopGlobals();
-    app::ViewModes = {};
     app::SetFixedGLState();
     PreviousTicks = platform::SetTickSource([this] { return Tick; });
     PreviousCursor = platform::SetCursorSource(
@@ -44,7 +43,6 @@ class ToolsTest : public ::testing::Test {
   void TearDown() override {
     platform::SetTickSource(std::move(PreviousTicks));
     platform::SetCursorSource(std::move(PreviousCursor));
-    app::ViewModes = {};
     Level = TQuake3BSP{};
   }
 
@@ -60,8 +58,10 @@ class ToolsTest : public ::testing::Test {
 
   void PaintAt(std::uint32_t tick) {
     Tick = tick;
-    app::PaintPass(Surface);
+    app::PaintPass(Surface, State());
   }
+  // The form's own state, which its keys and these paint passes share.
+  app::TViewerState& State() { return Form.ViewerState(); }
   void Press(std::uint16_t key) {
     Form.FormKeyDown(key, 0);
     Form.FormKeyUp(key, 0);
@@ -93,26 +93,26 @@ TEST_F(ToolsTest, ModeKeysToggleOncePerPress) {
       {{app::VK_TAB, app::VK_TAB, app::VK_F4, app::VK_F4}, "plain", false},
   };
   for (const TKeyCase& c : cases) {
-    app::ViewModes = {};
+    State() = {};
     for (const std::uint16_t key : c.Keys) Press(key);
-    EXPECT_EQ(app::ModeNames(app::ViewModes.Render), c.Modes) << c.Keys.size();
-    EXPECT_EQ(app::ViewModes.Overlay, c.Overlay);
-    EXPECT_EQ(app::ExtraLineShown(), c.Overlay || c.Modes != "plain");
+    EXPECT_EQ(app::ModeNames(State().Render), c.Modes) << c.Keys.size();
+    EXPECT_EQ(State().Overlay, c.Overlay);
+    EXPECT_EQ(app::ExtraLineShown(State()), c.Overlay || c.Modes != "plain");
   }
   // A held key repeats its down event: still one toggle.
-  app::ViewModes = {};
+  State() = {};
   std::uint16_t f3 = app::VK_F3;
   Form.FormKeyDown(f3, 0);
   Form.FormKeyDown(f3, 0);
-  EXPECT_TRUE(app::ViewModes.Render.Wireframe);
+  EXPECT_TRUE(State().Render.Wireframe);
   EXPECT_TRUE(Keys[app::VK_F3]);
   Form.FormKeyUp(f3, 0);
 
   // F4 freezes where the camera is when it is pressed.
-  app::ViewModes = {};
+  State() = {};
   Press(app::VK_F4);
-  EXPECT_EQ(app::ViewModes.Render.FreezePosition.X, 100.0f);
-  EXPECT_EQ(app::ViewModes.Render.FreezePosition.Z, 300.0f);
+  EXPECT_EQ(State().Render.FreezePosition.X, 100.0f);
+  EXPECT_EQ(State().Render.FreezePosition.Z, 300.0f);
 }
 
 TEST_F(ToolsTest, UpAndDownKeysBesideTheDesignKeys) {
@@ -155,7 +155,7 @@ TEST_F(ToolsTest, OverlayAddsANinthLineAndAShadowUnderEveryLine) {
   };
   std::uint32_t tick = 1000;
   for (const bool overlay : {false, true, false}) {
-    app::ViewModes.Overlay = overlay;
+    State().Overlay = overlay;
     glClearColor(1, 1, 1, 1);
     PaintAt(tick += 16);
     if (overlay) {
@@ -167,7 +167,7 @@ TEST_F(ToolsTest, OverlayAddsANinthLineAndAShadowUnderEveryLine) {
       EXPECT_EQ(darkPixelsInLine(8), 0);
     }
   }
-  EXPECT_EQ(app::OverlayLine(Level, Camera),
+  EXPECT_EQ(app::OverlayLine(Level, Camera, State()),
             "  plain leaf:-1 cluster:-1 sees:0/0 --camera=100,200,300,0,270 --view=100,200,300,90,0");
 }
 
@@ -178,8 +178,8 @@ TEST_F(ToolsTest, HTogglesTheKeyReferenceFromTheKeyTable) {
   ASSERT_TRUE(LoadTexture(std::string(BSPWALK_SOURCE_DIR) + "/font.tga", FontTexture, false));
   std::uint32_t tick = 1000;
   for (const bool shown : {false, true, false}) {
-    if (shown != app::ViewModes.KeyReference) Press(app::VK_H);
-    ASSERT_EQ(app::ViewModes.KeyReference, shown);
+    if (shown != State().KeyReference) Press(app::VK_H);
+    ASSERT_EQ(State().KeyReference, shown);
     glClearColor(1, 1, 1, 1);
     PaintAt(tick += 16);
     EXPECT_EQ(DarkPixelsInLine(0), 0) << "the heads-up lines keep their plain look";
@@ -193,37 +193,37 @@ TEST_F(ToolsTest, HTogglesTheKeyReferenceFromTheKeyTable) {
   std::set<std::uint16_t> inTable;
   for (const app::TKeyRow& row : app::KeyTable()) inTable.insert(row.Codes.begin(), row.Codes.end());
   for (std::uint16_t key = 1; key < 256; ++key) {
-    app::ViewModes = {};
-    EXPECT_TRUE(!app::HandleToolKey(key, false, TVector{0, 0, 0}) || inTable.count(key)) << key;
+    State() = {};
+    EXPECT_TRUE(!app::HandleToolKey(key, false, TVector{0, 0, 0}, State()) || inTable.count(key)) << key;
   }
 }
 
 // The shaders' clock runs with the tick clock from the level's load; P stops and starts it.
 TEST_F(ToolsTest, PPausesTheClockOfMovingSurfaces) {
-  app::RestartClock();
+  app::RestartClock(State());
   std::uint32_t tick = 1000;
   PaintAt(tick);
   PaintAt(tick += 500);
-  EXPECT_DOUBLE_EQ(app::LevelRenderOptions.Time, 0.5);
+  EXPECT_DOUBLE_EQ(State().LevelRender.Time, 0.5);
   Press(app::VK_P);
   PaintAt(tick += 2000);
-  EXPECT_DOUBLE_EQ(app::LevelRenderOptions.Time, 0.5);
+  EXPECT_DOUBLE_EQ(State().LevelRender.Time, 0.5);
   Press(app::VK_P);
   PaintAt(tick += 250);
-  EXPECT_DOUBLE_EQ(app::LevelRenderOptions.Time, 0.75);
+  EXPECT_DOUBLE_EQ(State().LevelRender.Time, 0.75);
   const std::vector<std::string> lines = app::KeyReferenceLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "    P         the clock of moving surfaces (--shaders) paused or running"),
             lines.end());
 }
 
 TEST_F(ToolsTest, F12SavesNumberedPicturesAndNeverReplacesAFile) {
-  app::ViewModes.LevelPath = "maps\\Q3DM1.bsp";
+  State().LevelPath = "maps\\Q3DM1.bsp";
   testsupport::WriteFile(Dir / "bspwalk-Q3DM1-2.png", {'m', 'i', 'n', 'e'});
   std::uint32_t tick = 1000;
   for (const char* expected : {"bspwalk-Q3DM1-1.png", "bspwalk-Q3DM1-3.png"}) {
     Press(app::VK_F12);
     PaintAt(tick += 16);
-    EXPECT_EQ(app::ViewModes.Note, "Saved " + (std::filesystem::current_path() / expected).string());
+    EXPECT_EQ(State().Note, "Saved " + (std::filesystem::current_path() / expected).string());
     const std::vector<std::uint8_t> png = testsupport::ReadFile(Dir / expected);
     ASSERT_GT(png.size(), 8u);
     EXPECT_EQ(png[1], 'P');
@@ -231,10 +231,10 @@ TEST_F(ToolsTest, F12SavesNumberedPicturesAndNeverReplacesAFile) {
   EXPECT_EQ(testsupport::ReadFile(Dir / "bspwalk-Q3DM1-2.png"),
             (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
   PaintAt(tick += 1000);
-  EXPECT_EQ(app::ViewModes.Note, "Saved " + (std::filesystem::current_path() / "bspwalk-Q3DM1-3.png").string())
+  EXPECT_EQ(State().Note, "Saved " + (std::filesystem::current_path() / "bspwalk-Q3DM1-3.png").string())
       << "shown for two seconds";
   PaintAt(tick += 1001);
-  EXPECT_EQ(app::ViewModes.Note, "");
+  EXPECT_EQ(State().Note, "");
 }
 
 TEST_F(ToolsTest, ReloadTakesTheNewFileAndKeepsTheOldOneWhenItFails) {
@@ -243,16 +243,16 @@ TEST_F(ToolsTest, ReloadTakesTheNewFileAndKeepsTheOldOneWhenItFails) {
   testsupport::TBspWriter writer = testsupport::TBspWriter::SmallLevel();
   writer.WriteTo(path);
   ASSERT_TRUE(Level.LoadBSP(path));
-  app::ViewModes.LevelPath = path;
-  app::ViewModes.Render.Wireframe = true;
+  State().LevelPath = path;
+  State().Render.Wireframe = true;
   writer.Faces.push_back(writer.Faces[0]);
   writer.WriteTo(path);
   std::uint32_t tick = 1000;
   Press(app::VK_F5);
   PaintAt(tick += 16);
   EXPECT_EQ(Level.FaceCount, 2);
-  EXPECT_EQ(app::ViewModes.Note, "Reloaded " + path);
-  EXPECT_TRUE(app::ViewModes.Render.Wireframe) << "modes are kept";
+  EXPECT_EQ(State().Note, "Reloaded " + path);
+  EXPECT_TRUE(State().Render.Wireframe) << "modes are kept";
   EXPECT_EQ(Camera.X, 100.0f) << "the pose is kept";
 
   const std::vector<std::uint8_t> good = writer.Bytes();
@@ -272,15 +272,15 @@ TEST_F(ToolsTest, ReloadTakesTheNewFileAndKeepsTheOldOneWhenItFails) {
     Press(app::VK_F5);
     PaintAt(tick += 16);
     EXPECT_EQ(Level.FaceCount, 2);
-    EXPECT_EQ(app::ViewModes.Note, "Reload failed, old level kept: " + path + ": " + b.Reason);
+    EXPECT_EQ(State().Note, "Reload failed, old level kept: " + path + ": " + b.Reason);
     PaintAt(tick += 5000);
-    EXPECT_FALSE(app::ViewModes.Note.empty()) << "the reason stays while the old level is shown";
+    EXPECT_FALSE(State().Note.empty()) << "the reason stays while the old level is shown";
   }
   EXPECT_TRUE(messages.Messages().empty()) << messages.Messages().front().Text;
 
   // --watch: a change of the file is noticed at the next poll, about a second later.
   fs::remove_all(path);
-  app::ViewModes.Watch = true;
+  State().Watch = true;
   testsupport::WriteFile(path, good);
   PaintAt(tick += 1000);  // the first poll only notes the file
   writer.Faces.push_back(writer.Faces[0]);
@@ -297,10 +297,10 @@ TEST_F(ToolsTest, ReloadTakesTheNewFileAndKeepsTheOldOneWhenItFails) {
   Camera.Z = -500;
   writer.WriteTo(path);
   PaintAt(tick += 1100);
-  EXPECT_EQ(app::ViewModes.Note, "Reloaded " + path);
+  EXPECT_EQ(State().Note, "Reloaded " + path);
   EXPECT_NEAR(Camera.X, 32, 1e-3);
   EXPECT_NEAR(Camera.Z, 8 + 26, 1e-3);
-  EXPECT_EQ(app::ViewModes.SpawnPoint, 0) << "PageDown goes on to the second";
+  EXPECT_EQ(State().SpawnPoint, 0) << "PageDown goes on to the second";
 }
 
 }  // namespace

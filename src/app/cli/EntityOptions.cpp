@@ -46,12 +46,12 @@ std::string ApplyEntityOptions(const TEntityOptionsGiven& given, TCommandLine& o
   return {};
 }
 
-TGotoPose GotoCameraPose(const std::string& levelPath, const std::string& target) {
+TGotoPose GotoCameraPose(const std::string& levelPath, const std::string& target, const TLevelBytes& bytes) {
   TGotoPose result;
   TQuake3BSP tree;
   std::vector<TPlacedEntity> places;
   try {
-    const TLevelFile file(levelPath);
+    const TLevelFile file = LevelFileOf(levelPath, bytes);
     TBSPFile records = ParseBSP(file.Data());
     tree.Nodes = std::move(records.Nodes);
     tree.Planes = std::move(records.Planes);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/cli/CommandLine.h"
+#include "app/runs/LevelFile.h"
 
 namespace app {
 
@@ -31,6 +32,7 @@ struct TGotoPose {
   std::string Why;
   std::string Unreadable;
 };
-TGotoPose GotoCameraPose(const std::string& levelPath, const std::string& target);
+// `bytes`: the level as the run read it (app/runs/LevelFile.h); none: read here.
+TGotoPose GotoCameraPose(const std::string& levelPath, const std::string& target, const TLevelBytes& bytes = nullptr);
 
 }  // namespace app

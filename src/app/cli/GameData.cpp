@@ -12,6 +12,7 @@
 #include "app/cli/Help.h"
 #include "app/cli/Launch.h"
 #include "app/runs/Gallery.h"
+#include "app/runs/LevelFile.h"
 #include "app/runs/LevelList.h"
 #include "data/SearchPath.h"
 #include "level/BSPFile.h"
@@ -169,9 +170,9 @@ void Report(const TCommandLine& options, const std::string& text) {
 
 // The spawn points of the level, read quietly: a level that cannot be read is reported by the
 // mode that loads it.
-std::vector<TSpawnPoint> SpawnPointsOf(const std::string& levelPath) {
+std::vector<TSpawnPoint> SpawnPointsOf(const std::string& levelPath, const TLevelBytes& bytes) {
   try {
-    const TLevelFile file(levelPath);
+    const TLevelFile file = LevelFileOf(levelPath, bytes);
     return LevelSpawnPoints(file);
   } catch (const std::exception&) {
     return {};
@@ -180,9 +181,9 @@ std::vector<TSpawnPoint> SpawnPointsOf(const std::string& levelPath) {
 
 // The viewer's level check: the headless modes check the level themselves, with their messages on
 // standard error; the viewer would otherwise show the parser's text without the path and carry on.
-std::optional<std::string> ViewerLevelProblem(const std::string& levelPath) {
+std::optional<std::string> ViewerLevelProblem(const std::string& levelPath, const TLevelBytes& bytes) {
   try {
-    const TLevelFile file(levelPath);
+    const TLevelFile file = LevelFileOf(levelPath, bytes);
     ParseBSP(file.Data());
   } catch (const ELevelFile& e) {
     return e.what();
@@ -294,9 +295,11 @@ int RunWithGameData(TCommandLine options) {
   // Everything the run reads (level, images, font) comes through the search path from here on.
   const platform::TScopedFileSource source(run.Files);
   ApplyGameData(*run.Path, run.Files, run.Budget, options.LevelOptions);
+  // Read once here for every step below and the run's own that reads the level.
+  options.LevelBytes = ReadLevelBytes(options.LevelPath);
 
   if (options.Mode == TRunMode::Viewer) {
-    if (const std::optional<std::string> problem = ViewerLevelProblem(options.LevelPath)) {
+    if (const std::optional<std::string> problem = ViewerLevelProblem(options.LevelPath, options.LevelBytes)) {
       Report(options, *problem);
       return 1;
     }
@@ -307,7 +310,7 @@ int RunWithGameData(TCommandLine options) {
                      options.Mode == TRunMode::WalkPath ||
                      (options.Mode == TRunMode::Benchmark && (options.Spawn || !options.Goto.empty()));
   if (!options.Camera && posed && !options.Goto.empty()) {
-    const TGotoPose found = GotoCameraPose(options.LevelPath, options.Goto);
+    const TGotoPose found = GotoCameraPose(options.LevelPath, options.Goto, options.LevelBytes);
     if (!found.Why.empty()) {
       Report(options, options.LevelPath + ": --goto " + options.Goto + ": " + found.Why);
       return 1;
@@ -317,7 +320,7 @@ int RunWithGameData(TCommandLine options) {
     options.Camera = found.Pose;
   }
   if (!options.Camera && posed) {
-    const std::vector<TSpawnPoint> spawns = SpawnPointsOf(options.LevelPath);
+    const std::vector<TSpawnPoint> spawns = SpawnPointsOf(options.LevelPath, options.LevelBytes);
     if (options.Spawn) {
       if (static_cast<std::size_t>(*options.Spawn) > spawns.size()) {
         Report(options, options.LevelPath + ": --spawn " + std::to_string(*options.Spawn) +

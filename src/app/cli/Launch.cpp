@@ -8,7 +8,6 @@
 #include <system_error>
 
 #include "app/cli/Fidelity.h"
-#include "app/runs/EntityReport.h"
 #include "app/runs/HeadlessRuns.h"
 #include "app/runs/Limits.h"
 #include "app/runs/LoadSummary.h"
@@ -46,17 +45,19 @@ bool EnterBaseFolder(TCommandLine& options, std::ostream& err) {
   return true;
 }
 
-void ApplyViewOptions(const TCommandLine& options) {
-  if (!options.ModeList.empty()) ApplyModeList(options.ModeList, ViewModes.Render);
+void ApplyViewOptions(TCommandLine& options) {
+  TViewerState& state = options.Viewer;
+  state = {};
+  if (!options.ModeList.empty()) ApplyModeList(options.ModeList, state.Render);
   if (options.Freeze) {
-    ViewModes.Render.FreezeVisibility = true;
-    ViewModes.Render.FreezePosition = *options.Freeze;
+    state.Render.FreezeVisibility = true;
+    state.Render.FreezePosition = *options.Freeze;
   }
-  ViewModes.Hud = !options.NoHud;
-  ViewModes.FovDegrees = options.FovDegrees;
-  ViewModes.Watch = options.Watch;
-  ViewModes.LevelRun = options.LevelGiven || !options.DataPaths.empty();
-  ViewModes.OwnStartPose = ViewModes.LevelRun || options.Camera.has_value();
+  state.Hud = !options.NoHud;
+  state.FovDegrees = options.FovDegrees;
+  state.Watch = options.Watch;
+  state.LevelRun = options.LevelGiven || !options.DataPaths.empty();
+  state.OwnStartPose = state.LevelRun || options.Camera.has_value();
 }
 
 TStartupOptions StartupOptionsFor(const TCommandLine& options) {
@@ -74,6 +75,7 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options) {
   }
   startup.LevelOptions = LevelOptionsFor(options);
   startup.RenderOptions = RenderOptionsFor(options);
+  startup.Viewer = options.Viewer;
   return startup;
 }
 
@@ -81,19 +83,17 @@ int RunViewerFor(const TCommandLine& options) {
   textures::AcceptGreyscaleTGA(options.GreyscaleTGA);
   TStartupOptions startup = StartupOptionsFor(options);
   // PageDown from the spawn point the run starts at goes on to the next one.
-  ViewModes.SpawnPoint = options.StartSpawn - 1;
-  ViewModes.KeysHintPending = ViewModes.LevelRun && ViewModes.Hud;
+  startup.Viewer.SpawnPoint = options.StartSpawn - 1;
+  startup.Viewer.KeysHintPending = startup.Viewer.LevelRun && startup.Viewer.Hud;
   startup.FontPath = FindDataFile(startup.FontPath);
-  if (options.Verbose)
-    startup.Loaded = [shaders = options.Shaders, budget = options.LevelOptions.Budget,
-                      things = options.BrushModels || options.Items, fast = options.Fast] {
+  if (options.Verbose) {
+    TVerboseParts parts = VerbosePartsOf(options);
+    parts.FastBeforeThings = false;
+    startup.Loaded = [parts] {
       const TLoadTimings& t = Level.LoadTimings;
-      PrintLoadSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs);
-      if (shaders) PrintShadingSummary(Level);
-      PrintBudgetSummary(budget);
-      if (things) PrintThingsSummary(Level);
-      if (fast) PrintFastSummary();
+      PrintVerboseSummary(Level, t.ReadingMs + t.SurfaceImagesMs + t.LightmapsMs + t.TessellationMs, parts);
     };
+  }
   if (options.Size) {
     // The window's size against what the GL can draw, once the context exists.
     const TWindowSize size = *options.Size;

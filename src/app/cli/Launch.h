@@ -14,8 +14,9 @@ namespace app {
 // be entered. Without --base nothing changes.
 bool EnterBaseFolder(TCommandLine& options, std::ostream& err);
 
-// Sets the modes from --mode, --freeze, --no-hud, --fov and --watch, and what kind of run it is.
-void ApplyViewOptions(const TCommandLine& options);
+// Sets the viewer's state at the start (options.Viewer) from --mode, --freeze, --no-hud, --fov and
+// --watch, and what kind of run it is.
+void ApplyViewOptions(TCommandLine& options);
 
 // The viewer's start-up: the fixed settings, changed only where an option says so.
 TStartupOptions StartupOptionsFor(const TCommandLine& options);

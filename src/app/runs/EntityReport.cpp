@@ -57,7 +57,7 @@ void PrintEntityProblems(const std::string& path, const TEntityText& entities, b
 }
 
 int RunEntities(const TRunOptions& options) {
-  const std::optional<TLevelFile> file = OpenLevelFile(options.LevelPath);
+  const std::optional<TLevelFile> file = OpenLevelFile(options.LevelPath, options.LevelBytes);
   if (!file) return 1;
   const TEntityText entities = ReadEntityText(file->EntitiesText());
   PrintEntityProblems(options.LevelPath, entities, options.Verbose);
@@ -140,7 +140,6 @@ void AddBrushModels(TQuake3BSP& level, const TLevelFile& file) {
   TLevelThings& things = level.Things;
   things.Models = ReadModelRecords(file.Data(), file.Lump(kModels), things.Warnings);
   things.BrushModels = PlanBrushModels(level, things.Models, things.Warnings);
-  things.VisibleBrushModels = {};
 }
 
 void PrintThingsSummary(const TQuake3BSP& level) {

@@ -210,7 +210,7 @@ int RunExport(const TRunOptions& options) {
     std::cerr << "bspwalk: " << e.what() << "\n";
     return 1;
   }
-  const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath, options.LevelBytes);
   if (!loaded) return 1;
   // Counted before anything large is built: every face the options draw, whatever its shader.
   const std::int64_t triangles = PlanExportOf(loaded->File, loaded->Records, options, {}).Triangles;

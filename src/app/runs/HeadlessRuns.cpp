@@ -14,11 +14,9 @@
 #include "app/runs/LevelReport.h"
 #include "app/runs/PositionReport.h"
 #include "app/runs/Limits.h"
-#include "app/runs/LoadSummary.h"
 #include "app/runs/OffscreenViewer.h"
 #include "app/runs/Overview.h"
 #include "app/runs/WalkRuns.h"
-#include "app/viewer/DataFiles.h"
 #include "app/viewer/Screenshot.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
@@ -46,46 +44,6 @@ void MessageAsWarning(const std::string& text, const std::string& caption, platf
 // Waypoints taken from the leaves when the entities name no spawn point.
 constexpr int kLeafWaypoints = 16;
 
-// The offscreen viewer with font and level loaded, or nothing after a one-line message and with
-// the exit code set: 2 for a size the GL cannot draw, 1 otherwise.
-std::unique_ptr<TOffscreenViewer> StartViewer(const TRunOptions& options, int& exitCode) {
-  exitCode = 1;
-  const TWindowSize size = options.Size.value_or(kDefaultSize);
-  std::unique_ptr<TOffscreenViewer> viewer;
-  try {
-    viewer = std::make_unique<TOffscreenViewer>(size.Width, size.Height);
-  } catch (const std::exception& e) {
-    std::cerr << "bspwalk: cannot draw offscreen: " << e.what() << "\n";
-    return nullptr;
-  }
-  if (!FitsGLViewport(size, std::cerr)) {
-    exitCode = 2;
-    return nullptr;
-  }
-  try {
-    LevelRenderOptions = options.RenderOptions;
-    // The pictures' clock stands at --time, so that every frame and every run shows the same.
-    ViewModes.ClockSeconds = options.RenderOptions.Time;
-    ViewModes.ClockPaused = true;
-    const TLevelOptions& levelOptions = options.LevelOptions;
-    if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath, levelOptions)) {
-      std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
-      return nullptr;
-    }
-  } catch (const std::exception& e) {
-    std::cerr << "bspwalk: " << options.LevelPath << ": " << e.what() << "\n";
-    return nullptr;
-  }
-  if (options.Verbose) {
-    PrintLoadSummary(Level, viewer->LevelLoadMs());
-    if (options.Shaders) PrintShadingSummary(Level);
-    PrintBudgetSummary(options.LevelOptions.Budget);
-    if (options.Fast) PrintFastSummary();
-    if (options.BrushModels || options.Items) PrintThingsSummary(Level);
-  }
-  return viewer;
-}
-
 TCamera PoseOf(const TCameraPose& pose) { return {pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch}; }
 
 // A camera in a leaf without a cluster is outside the level's sealed space: every face is drawn
@@ -105,19 +63,21 @@ void WarnOutsideSealedSpace(const TCamera& pose) {
 // What the --fast frame just drawn did; a frame of a view mode, which draws its own way, adds
 // nothing.
 void AddFastFrame(TBenchmarkResult& result) {
-  if (FastFrame.Passes == 0) return;
-  result.PassesPerFrame.push_back(FastFrame.Passes);
-  result.FacesDrawnPerFrame.push_back(FastFrame.FacesDrawn);
-  result.FacesCulledPerFrame.push_back(FastFrame.FacesCulled);
-  result.BatchesPerFrame.push_back(FastFrame.Batches);
+  const TFastFrame& frame = LevelRenderCache.Fast;
+  if (frame.Passes == 0) return;
+  result.PassesPerFrame.push_back(frame.Passes);
+  result.FacesDrawnPerFrame.push_back(frame.FacesDrawn);
+  result.FacesCulledPerFrame.push_back(frame.FacesCulled);
+  result.BatchesPerFrame.push_back(frame.Batches);
 }
 
 int RunScreenshot(const TRunOptions& options) {
   if (!MayWritePicture(options.ScreenshotPath, std::cerr)) return 1;
   // Checked before any GL: a refused level is then the only message.
-  if (!LoadLevelRecords(options.LevelPath)) return 1;
+  std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath, options.LevelBytes);
+  if (!loaded) return 1;
   int exitCode = 1;
-  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options, exitCode);
+  const std::unique_ptr<TOffscreenViewer> viewer = StartOffscreenViewer(options, false, exitCode, std::move(*loaded));
   if (!viewer) return exitCode;
   const TCamera pose = options.Camera ? PoseOf(*options.Camera) : TStartupOptions{}.StartPose;
   WarnOutsideSealedSpace(pose);
@@ -133,11 +93,11 @@ int RunScreenshot(const TRunOptions& options) {
 }
 
 int RunBenchmark(const TRunOptions& options) {
-  const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath, options.LevelBytes);
   if (!loaded) return 1;
   const std::vector<TSpawnPoint> spawns = LevelSpawnPoints(loaded->File);
   int exitCode = 1;
-  const std::unique_ptr<TOffscreenViewer> viewer = StartViewer(options, exitCode);
+  const std::unique_ptr<TOffscreenViewer> viewer = StartOffscreenViewer(options, false, exitCode, std::move(*loaded));
   if (!viewer) return exitCode;
 
   TBenchmarkResult result;
@@ -148,7 +108,7 @@ int RunBenchmark(const TRunOptions& options) {
   result.Width = viewer->Width();
   result.Height = viewer->Height();
   result.LoadTotalMs = viewer->LevelLoadMs();
-  if (!options.ModeList.empty() || options.Freeze) result.Mode = ModeNames(ViewModes.Render);
+  if (!options.ModeList.empty() || options.Freeze) result.Mode = ModeNames(options.Viewer.Render);
   result.LoadStagesMs = {{"reading", Level.LoadTimings.ReadingMs},
                          {"surface_images", Level.LoadTimings.SurfaceImagesMs},
                          {"lightmaps", Level.LoadTimings.LightmapsMs}};
@@ -190,7 +150,8 @@ int RunBenchmark(const TRunOptions& options) {
 }
 
 int RunHeadless(const TRunOptions& options) {
-  platform::SetMessageTarget(options.GreyscaleTGA ? MessageAsWarning : platform::MessageToStandardError);
+  const platform::TScopedMessageTarget target(options.GreyscaleTGA ? MessageAsWarning
+                                                                  : platform::MessageToStandardError);
   switch (options.Mode) {
     case TRunMode::Info: return RunInfo(options);
     case TRunMode::At: return RunAt(options);

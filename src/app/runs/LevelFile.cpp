@@ -2,11 +2,24 @@
 
 #include <iostream>
 
+#include "platform/Files.h"
+
 namespace app {
 
-std::optional<TLevelFile> OpenLevelFile(const std::string& path) {
+TLevelBytes ReadLevelBytes(const std::string& path) {
+  if (!platform::FileExists(path)) return nullptr;
+  std::optional<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(path);
+  if (!bytes) return nullptr;
+  return std::make_shared<const std::vector<std::uint8_t>>(std::move(*bytes));
+}
+
+TLevelFile LevelFileOf(const std::string& path, const TLevelBytes& bytes) {
+  return bytes ? TLevelFile(path, *bytes) : TLevelFile(path);
+}
+
+std::optional<TLevelFile> OpenLevelFile(const std::string& path, const TLevelBytes& bytes) {
   try {
-    TLevelFile file(path);
+    TLevelFile file = LevelFileOf(path, bytes);
     if (!file.IsQuake3Header())
       std::cerr << "bspwalk: warning: " << path << ": header '" << PrintableID(file.Header())
                 << "' version " << file.Header().Version

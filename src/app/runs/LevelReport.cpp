@@ -21,8 +21,8 @@
 
 namespace app {
 
-std::optional<TLoadedRecords> LoadLevelRecords(const std::string& path) {
-  std::optional<TLevelFile> file = OpenLevelFile(path);
+std::optional<TLoadedRecords> LoadLevelRecords(const std::string& path, const TLevelBytes& bytes) {
+  std::optional<TLevelFile> file = OpenLevelFile(path, bytes);
   if (!file) return std::nullopt;
   try {
     TBSPFile records = ParseBSP(file->Data());
@@ -289,7 +289,7 @@ std::string LevelInfoJson(const TLevelInfo& info) {
 // loaded in these modes, so that is the whole load.
 std::optional<TLoadedRecords> LoadForReport(const TRunOptions& options) {
   const auto start = std::chrono::steady_clock::now();
-  std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath, options.LevelBytes);
   if (loaded && options.Verbose)
     std::cerr << "bspwalk: level read and checked in "
               << Format("%.1f", std::chrono::duration<double, std::milli>(

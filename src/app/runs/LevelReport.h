@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/runs/EntityReport.h"
+#include "app/runs/LevelFile.h"
 #include "app/runs/LightmapReport.h"
 #include "app/runs/RunOptions.h"
 #include "level/BSPFile.h"
@@ -78,7 +79,8 @@ struct TLoadedRecords {
   TLevelFile File;
   TBSPFile Records;
 };
-std::optional<TLoadedRecords> LoadLevelRecords(const std::string& path);
+// `bytes`: the file as the run read it already (app/runs/LevelFile.h).
+std::optional<TLoadedRecords> LoadLevelRecords(const std::string& path, const TLevelBytes& bytes = nullptr);
 
 // Gathers the statistics; image files are looked up relative to the working directory, as the
 // loader looks them up.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/runs/EntityReport.h"
 #include "gl/Multitexture.h"
 
 namespace app {
@@ -74,6 +75,24 @@ void PrintFastSummary() {
   if (!support.Usable)
     std::fprintf(stderr, "bspwalk: --fast: %s missing, drawing image and lightmap in two passes\n",
                  support.Missing.c_str());
+}
+
+TVerboseParts VerbosePartsOf(const TRunOptions& options) {
+  TVerboseParts parts;
+  parts.Shaders = options.Shaders;
+  parts.Fast = options.Fast;
+  parts.Things = options.BrushModels || options.Items;
+  parts.Budget = options.LevelOptions.Budget;
+  return parts;
+}
+
+void PrintVerboseSummary(const TQuake3BSP& level, double loadMs, const TVerboseParts& parts) {
+  PrintLoadSummary(level, loadMs);
+  if (parts.Shaders) PrintShadingSummary(level);
+  PrintBudgetSummary(parts.Budget);
+  if (parts.Fast && parts.FastBeforeThings) PrintFastSummary();
+  if (parts.Things) PrintThingsSummary(level);
+  if (parts.Fast && !parts.FastBeforeThings) PrintFastSummary();
 }
 
 }  // namespace app

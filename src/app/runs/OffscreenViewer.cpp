@@ -2,6 +2,11 @@
 
 #include <GL/gl.h>
 
+#include <iostream>
+
+#include "app/runs/Limits.h"
+#include "app/runs/LoadSummary.h"
+#include "app/viewer/DataFiles.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
@@ -19,7 +24,8 @@ double MillisecondsSince(std::chrono::steady_clock::time_point start,
 
 }  // namespace
 
-TOffscreenViewer::TOffscreenViewer(int width, int height) : Context(width, height) {
+TOffscreenViewer::TOffscreenViewer(int width, int height, TViewerState state)
+    : Context(width, height), State(std::move(state)) {
   PreviousTicks = platform::SetTickSource([this] { return Ticks; });
   PreviousCursor = platform::SetCursorSource(
       {[] { return platform::TPoint{MouseHomeX, MouseHomeY}; }, [](platform::TPoint) {}});
@@ -49,12 +55,25 @@ TOffscreenViewer::~TOffscreenViewer() {
 
 bool TOffscreenViewer::Load(const std::string& fontPath, const std::string& levelPath,
                             const TLevelOptions& levelOptions) {
-  LoadHudFont(fontPath, ViewModes.LevelRun);
+  LoadHudFont(fontPath, State.LevelRun);
   const auto start = std::chrono::steady_clock::now();
   LevelRenderCache = {};
   const bool loaded = Level.LoadBSP(levelPath, levelOptions);
-  ViewModes.LevelPath = levelPath;
-  ViewModes.LevelOptions = levelOptions;
+  State.LevelPath = levelPath;
+  State.LevelOptions = levelOptions;
+  LevelMs = MillisecondsSince(start, std::chrono::steady_clock::now());
+  return loaded;
+}
+
+bool TOffscreenViewer::Load(const std::string& fontPath, TLoadedRecords&& level, const TLevelOptions& levelOptions) {
+  LoadHudFont(fontPath, State.LevelRun);
+  const auto start = std::chrono::steady_clock::now();
+  LevelRenderCache = {};
+  const std::span<const std::uint8_t> data = level.File.Data();
+  const bool loaded = Level.LoadBSP(level.File.Path(), levelOptions, std::vector<std::uint8_t>(data.begin(), data.end()),
+                                    std::move(level.Records));
+  State.LevelPath = level.File.Path();
+  State.LevelOptions = levelOptions;
   LevelMs = MillisecondsSince(start, std::chrono::steady_clock::now());
   return loaded;
 }
@@ -64,11 +83,45 @@ double TOffscreenViewer::DrawFrame(const TCamera& pose) {
   Ticks += kTicksPerFrame;
   const auto start = std::chrono::steady_clock::now();
   SwapDone = start;
-  PaintPass(Surface);
+  PaintPass(Surface, State);
   // The rate the pass worked out comes from the fixed step, not from the time frames take: the
   // next frame shows the renderer's name alone rather than a made-up figure.
   FpsText = RendererName;
   return MillisecondsSince(start, SwapDone);
+}
+
+std::unique_ptr<TOffscreenViewer> StartOffscreenViewer(const TRunOptions& options, bool overview, int& exitCode,
+                                                       TLoadedRecords&& loaded) {
+  exitCode = 1;
+  const TWindowSize size = options.Size.value_or(kDefaultSize);
+  // The pictures' clock stands at --time, so that every frame and every run shows the same.
+  TViewerState state = options.Viewer;
+  state.LevelRender = options.RenderOptions;
+  state.ClockSeconds = options.RenderOptions.Time;
+  state.ClockPaused = true;
+  const std::string failed = std::string("bspwalk: ") + (overview ? "--overview " : "") + options.LevelPath + ": ";
+  std::unique_ptr<TOffscreenViewer> viewer;
+  try {
+    viewer = std::make_unique<TOffscreenViewer>(size.Width, size.Height, std::move(state));
+  } catch (const std::exception& e) {
+    std::cerr << (overview ? failed : "bspwalk: cannot draw offscreen: ") << e.what() << "\n";
+    return nullptr;
+  }
+  if (!FitsGLViewport(size, std::cerr)) {
+    exitCode = 2;
+    return nullptr;
+  }
+  try {
+    if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), std::move(loaded), options.LevelOptions)) {
+      std::cerr << failed << "the level could not be opened\n";
+      return nullptr;
+    }
+  } catch (const std::exception& e) {
+    std::cerr << failed << e.what() << "\n";
+    return nullptr;
+  }
+  if (options.Verbose && !overview) PrintVerboseSummary(Level, viewer->LevelLoadMs(), VerbosePartsOf(options));
+  return viewer;
 }
 
 }  // namespace app

@@ -8,8 +8,12 @@
 // The display mode is never touched and no window is opened.
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "app/runs/LevelReport.h"
+#include "app/runs/RunOptions.h"
+#include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "camera/CameraClass.h"
 #include "platform/Input.h"
@@ -19,8 +23,8 @@ namespace app {
 
 class TOffscreenViewer {
  public:
-  // Raises std::runtime_error when no GL context can be made.
-  TOffscreenViewer(int width, int height);
+  // Raises std::runtime_error when no GL context can be made. The frames run in `state`.
+  TOffscreenViewer(int width, int height, TViewerState state = {});
   ~TOffscreenViewer();
   TOffscreenViewer(const TOffscreenViewer&) = delete;
   TOffscreenViewer& operator=(const TOffscreenViewer&) = delete;
@@ -29,6 +33,8 @@ class TOffscreenViewer {
   // (after the loader's message). Errors of the loaders pass on.
   bool Load(const std::string& fontPath, const std::string& levelPath,
             const TLevelOptions& levelOptions = {});
+  // The same with the level read and parsed already (LoadLevelRecords), so that it is not read again.
+  bool Load(const std::string& fontPath, TLoadedRecords&& level, const TLevelOptions& levelOptions);
   // The whole LoadBSP call, in milliseconds.
   double LevelLoadMs() const { return LevelMs; }
 
@@ -41,6 +47,7 @@ class TOffscreenViewer {
 
  private:
   platform::TOffscreenGLContext Context;
+  TViewerState State;
   TPaintSurface Surface;
   platform::TTickSource PreviousTicks;
   platform::TCursorSource PreviousCursor;
@@ -49,5 +56,14 @@ class TOffscreenViewer {
   std::string RendererName;  // the heads-up rate line of every frame after the first
   std::chrono::steady_clock::time_point SwapDone;
 };
+
+// The offscreen viewer of a run with font and level loaded (the frames' state from the run's
+// options, the clock standing at --time), or nothing after a one-line message and with the exit
+// code set: 2 for a size the GL cannot draw, 1 otherwise. `overview`: the messages name
+// --overview and the level, and --verbose adds nothing; otherwise --verbose prints the load's
+// summary.
+// The level is `loaded`'s, as the run read it.
+std::unique_ptr<TOffscreenViewer> StartOffscreenViewer(const TRunOptions& options, bool overview, int& exitCode,
+                                                       TLoadedRecords&& loaded);
 
 }  // namespace app

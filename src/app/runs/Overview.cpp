@@ -15,7 +15,6 @@
 #include "app/runs/Limits.h"
 #include "app/runs/OffscreenViewer.h"
 #include "app/runs/OverviewPlan.h"
-#include "app/viewer/DataFiles.h"
 #include "app/viewer/Screenshot.h"
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
@@ -166,25 +165,18 @@ std::array<std::uint8_t, 3> SpawnMarkColour(const std::string& className) {
 }
 
 int RunOverview(const TRunOptions& options) {
-  const std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath);
+  std::optional<TLoadedRecords> loaded = LoadLevelRecords(options.LevelPath, options.LevelBytes);
   if (!loaded) return 1;
   const std::vector<TSpawnPoint> spawns = LevelSpawnPoints(loaded->File);
-  const TWindowSize size = options.Size.value_or(kDefaultSize);
   const auto fail = [&](const std::string& reason) {
     std::cerr << "bspwalk: --overview " << options.LevelPath << ": " << reason << "\n";
     return 1;
   };
   if (!MayWritePicture(options.OverviewPath, std::cerr)) return 1;
-  std::unique_ptr<TOffscreenViewer> viewer;
-  try {
-    viewer = std::make_unique<TOffscreenViewer>(size.Width, size.Height);
-    if (!FitsGLViewport(size, std::cerr)) return 2;
-    if (!viewer->Load(FindDataFile(TStartupOptions{}.FontPath), options.LevelPath,
-                      options.LevelOptions))
-      return fail("the level could not be opened");
-  } catch (const std::exception& e) {
-    return fail(e.what());
-  }
+  int exitCode = 1;
+  const std::unique_ptr<TOffscreenViewer> viewer = StartOffscreenViewer(options, true, exitCode, std::move(*loaded));
+  if (!viewer) return exitCode;
+  const TWindowSize size = options.Size.value_or(kDefaultSize);
 
   TOverviewFrame frame;
   try {
@@ -201,7 +193,7 @@ int RunOverview(const TRunOptions& options) {
   glLoadIdentity();
   glOrtho(frame.Left, frame.Right, frame.Bottom, frame.Top, frame.Near, frame.Far);
   // The surface options of the command line with the view modes over them.
-  TRenderOptions render = WithViewModes(options.RenderOptions);
+  TRenderOptions render = WithViewModes(options.RenderOptions, options.Viewer.Render);
   render.AllFaces = true;
   render.FreezeVisibility = false;
   Level.RenderLevel({0, 0, 0}, render, LevelRenderCache);

@@ -42,7 +42,8 @@ TPositionReport ReportAt(TQuake3BSP& level, const TVector& position,
   if (report.Leaf >= 0 && static_cast<std::size_t>(report.Leaf) < level.Leaves.size())
     report.Cluster = level.Leaves[static_cast<std::size_t>(report.Leaf)].Cluster;
   MarkVisibleFaces(level, position);
-  if (brushModels) report.BrushModels = MarkBrushModels(level, position);
+  TVisibleBrushModels visibleModels;
+  if (brushModels) report.BrushModels = MarkBrushModels(level, position, visibleModels);
   report.MarkedFaces = static_cast<std::int32_t>(
       std::count_if(level.FaceVisible.begin(), level.FaceVisible.end(), [](std::int32_t v) { return v != 0; }));
   // Counted as the texture pass counts: every visible face met in a texture group (that is drawn,

@@ -2,10 +2,13 @@
 // What a run of the program was asked to do: the command line's options as the runs read them.
 // The command line fills them (app/CommandLine.h); the runs without anybody at the screen read
 // them (app/runs/); the viewer gets its own start-up options from them (app/viewer/frmMain.h).
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/viewer/ViewModes.h"
 #include "camera/CameraClass.h"
 #include "genom/genom.h"
 #include "level/ExportGeometry.h"
@@ -105,6 +108,13 @@ struct TRunOptions {
   // load and frame.
   TLevelOptions LevelOptions;
   TRenderOptions RenderOptions;
+  // Not options either: the viewer's state at the start, from --mode, --freeze, --no-hud, --fov,
+  // --watch and the kind of run (app/cli/Launch.h: ApplyViewOptions); the viewer and the runs
+  // that draw its frames start from it.
+  TViewerState Viewer;
+  // The level file's bytes when the run has read them already (app/runs/LevelFile.h), so that
+  // each step that reads the level takes them instead of reading the file again; none: each reads.
+  std::shared_ptr<const std::vector<std::uint8_t>> LevelBytes;
 };
 
 // The size that --screenshot and --benchmark draw at, and a --windowed window's, unless --size.

@@ -46,7 +46,7 @@ std::string Numbers(const TVector& v) { return Number(v.X) + " " + Number(v.Y) +
 TJson JsonVector(const TVector& v) { return TJson::array({JsonRounded(v.X), JsonRounded(v.Y), JsonRounded(v.Z)}); }
 
 std::optional<TWalkLevel> ReadLevel(const TRunOptions& options) {
-  const std::optional<TLevelFile> file = OpenLevelFile(options.LevelPath);
+  const std::optional<TLevelFile> file = OpenLevelFile(options.LevelPath, options.LevelBytes);
   if (!file) return std::nullopt;
   try {
     return physics::ReadWalkLevel(*file);

@@ -13,10 +13,6 @@ namespace {
 
 constexpr float kNoteMs = 2000;
 
-void Note(const std::string& text, float now) {
-  ViewModes.Note = text;
-  ViewModes.NoteUntil = now + kNoteMs;
-}
 
 void MoveTo(TCamera& camera, const TViewPose& pose) {
   InitCamera(camera, pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch);
@@ -48,26 +44,28 @@ std::vector<std::string> InspectorText(const TQuake3BSP& level, const TPlacedEnt
   return lines;
 }
 
-bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now) {
+bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now,
+                     TViewerState& state) {
+  const auto Note = [&state](const std::string& text, float at) { SetNote(state, text, at + kNoteMs); };
   if (key != VK_PRIOR && key != VK_NEXT && key != VK_G && key != VK_I) return false;
   if (wasDown) return true;
   const std::vector<TPlacedEntity>& places = level.Things.Places;
-  if (ViewModes.Inspected && *ViewModes.Inspected >= places.size()) ViewModes.Inspected.reset();  // reloaded
+  if (state.Inspected && *state.Inspected >= places.size()) state.Inspected.reset();  // reloaded
   if (key == VK_I) {
-    if (ViewModes.Inspected) {
-      ViewModes.Inspected.reset();
+    if (state.Inspected) {
+      state.Inspected.reset();
       return true;
     }
-    ViewModes.Inspected = PlaceInSight(level, places, {camera.X, camera.Y, camera.Z},
-                                       ViewDirection(camera.Yaw, camera.Pitch), ViewModes.Render.Markers);
-    if (ViewModes.Inspected) ViewModes.InspectorLines = InspectorText(level, places[*ViewModes.Inspected]);
+    state.Inspected = PlaceInSight(level, places, {camera.X, camera.Y, camera.Z},
+                                       ViewDirection(camera.Yaw, camera.Pitch), state.Render.Markers);
+    if (state.Inspected) state.InspectorLines = InspectorText(level, places[*state.Inspected]);
     else Note("No entity in sight near the view centre", now);
     return true;
   }
-  if (key == VK_G && ViewModes.Inspected) {
-    MoveTo(camera, PoseLookingAt(level, places[*ViewModes.Inspected]));
-    Note("Entity " + std::to_string(places[*ViewModes.Inspected].Index) + ": " +
-             places[*ViewModes.Inspected].ClassName, now);
+  if (key == VK_G && state.Inspected) {
+    MoveTo(camera, PoseLookingAt(level, places[*state.Inspected]));
+    Note("Entity " + std::to_string(places[*state.Inspected].Index) + ": " +
+             places[*state.Inspected].ClassName, now);
     return true;
   }
   if (key == VK_G) {
@@ -75,7 +73,7 @@ bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, T
     // entity markers are on. It lands where --goto lands for the same entity.
     const std::optional<std::size_t> seen = PlaceInSight(level, places, {camera.X, camera.Y, camera.Z},
                                                          ViewDirection(camera.Yaw, camera.Pitch),
-                                                         ViewModes.Render.Markers);
+                                                         state.Render.Markers);
     if (!seen) {
       Note("No entity near the view centre", now);
       return true;
@@ -90,7 +88,7 @@ bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, T
     return true;
   }
   const std::int32_t count = static_cast<std::int32_t>(spawns.size());
-  std::int32_t& current = ViewModes.SpawnPoint;
+  std::int32_t& current = state.SpawnPoint;
   if (current < 0 || current >= count)
     current = key == VK_NEXT ? 0 : count - 1;
   else

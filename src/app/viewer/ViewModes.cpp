@@ -15,22 +15,19 @@
 
 namespace app {
 
-TViewModes ViewModes;
-
 namespace {
 
 using TColouring = TRenderOptions::TColouring;
 
-void ToggleColouring(TColouring colouring) {
-  TColouring& current = ViewModes.Render.Colouring;
+void ToggleColouring(TViewerState& state, TColouring colouring) {
+  TColouring& current = state.Render.Colouring;
   current = current == colouring ? TColouring::Plain : colouring;
 }
 
 }  // namespace
 
-TRenderOptions WithViewModes(const TRenderOptions& base) {
+TRenderOptions WithViewModes(const TRenderOptions& base, const TRenderOptions& modes) {
   TRenderOptions options = base;
-  const TRenderOptions& modes = ViewModes.Render;
   options.Colouring = modes.Colouring;
   options.Wireframe = modes.Wireframe;
   options.FreezeVisibility = modes.FreezeVisibility;
@@ -39,57 +36,57 @@ TRenderOptions WithViewModes(const TRenderOptions& base) {
   return options;
 }
 
-bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera) {
+bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera, TViewerState& state) {
   switch (key) {
     case VK_F1: case VK_F2: case VK_F3: case VK_F4: case VK_F5: case VK_F6: case VK_F7: case VK_F12:
     case VK_TAB: case VK_H: case VK_P: break;
     default: return false;
   }
   if (wasDown) return true;  // held keys repeat; a toggle happens once per press
-  TRenderOptions& render = ViewModes.Render;
+  TRenderOptions& render = state.Render;
   switch (key) {
-    case VK_F1: ToggleColouring(TColouring::SurfaceImages); break;
-    case VK_F2: ToggleColouring(TColouring::Lightmaps); break;
-    case VK_F6: ToggleColouring(TColouring::Clusters); break;
+    case VK_F1: ToggleColouring(state, TColouring::SurfaceImages); break;
+    case VK_F2: ToggleColouring(state, TColouring::Lightmaps); break;
+    case VK_F6: ToggleColouring(state, TColouring::Clusters); break;
     case VK_F3: render.Wireframe = !render.Wireframe; break;
     case VK_F4:
       render.FreezeVisibility = !render.FreezeVisibility;
       render.FreezePosition = camera;
       break;
-    case VK_F5: ViewModes.ReloadRequested = true; break;
+    case VK_F5: state.ReloadRequested = true; break;
     case VK_F7: render.Markers = !render.Markers; break;
-    case VK_F12: ViewModes.ScreenshotRequested = true; break;
-    case VK_TAB: ViewModes.Overlay = !ViewModes.Overlay; break;
-    case VK_H: ViewModes.KeyReference = !ViewModes.KeyReference; break;
+    case VK_F12: state.ScreenshotRequested = true; break;
+    case VK_TAB: state.Overlay = !state.Overlay; break;
+    case VK_H: state.KeyReference = !state.KeyReference; break;
     case VK_P:
       // A paused clock looks like a broken level: the note says so until P runs it again.
-      ViewModes.ClockPaused = !ViewModes.ClockPaused;
-      if (ViewModes.ClockPaused) {
-        ViewModes.Note = kClockPausedNote;
-        ViewModes.NoteUntil = 3.0e38f;
-      } else if (ViewModes.Note == kClockPausedNote) {
-        ViewModes.Note.clear();
+      state.ClockPaused = !state.ClockPaused;
+      if (state.ClockPaused) {
+        state.Note = kClockPausedNote;
+        state.NoteUntil = 3.0e38f;
+      } else if (state.Note == kClockPausedNote) {
+        state.Note.clear();
       }
       break;
   }
   return true;
 }
 
-double AdvanceClock(float now) {
-  if (ViewModes.ClockTick && !ViewModes.ClockPaused && now > *ViewModes.ClockTick)
-    ViewModes.ClockSeconds += static_cast<double>(now - *ViewModes.ClockTick) / 1000.0;
-  ViewModes.ClockTick = now;
-  return ViewModes.ClockSeconds;
+double AdvanceClock(TViewerState& state, float now) {
+  if (state.ClockTick && !state.ClockPaused && now > *state.ClockTick)
+    state.ClockSeconds += static_cast<double>(now - *state.ClockTick) / 1000.0;
+  state.ClockTick = now;
+  return state.ClockSeconds;
 }
 
-void RestartClock() {
-  ViewModes.ClockSeconds = 0;
-  ViewModes.ClockTick.reset();
+void RestartClock(TViewerState& state) {
+  state.ClockSeconds = 0;
+  state.ClockTick.reset();
 }
 
-bool ExtraLineShown() {
-  const TRenderOptions& r = ViewModes.Render;
-  return ViewModes.Overlay || r.Colouring != TColouring::Plain || r.Wireframe || r.FreezeVisibility ||
+bool ExtraLineShown(const TViewerState& state) {
+  const TRenderOptions& r = state.Render;
+  return state.Overlay || r.Colouring != TColouring::Plain || r.Wireframe || r.FreezeVisibility ||
          r.Markers;
 }
 
@@ -141,7 +138,7 @@ std::int32_t AdmittedClusterCount(const TQuake3BSP& level, std::int32_t cluster)
   return count;
 }
 
-std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera) {
+std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera, const TViewerState& state) {
   const std::int32_t leaf = level.FindLeaf({camera.X, camera.Y, camera.Z});
   const bool inLeaf = leaf >= 0 && static_cast<std::size_t>(leaf) < level.Leaves.size();
   const std::int32_t cluster = inLeaf ? level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1;
@@ -149,14 +146,14 @@ std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera) {
   // %g keeps the pose short and exact enough to paste back (six significant digits).
   // The pose twice: as --camera takes it, and as --view takes it (the level editor's angle).
   std::snprintf(text, sizeof text, "  %s leaf:%d cluster:%d sees:%d/%d --camera=%g,%g,%g,%g,%g --view=%g,%g,%g,%g,%g",
-                ModeNames(ViewModes.Render).c_str(), static_cast<int>(inLeaf ? leaf : -1),
+                ModeNames(state.Render).c_str(), static_cast<int>(inLeaf ? leaf : -1),
                 static_cast<int>(cluster), static_cast<int>(AdmittedClusterCount(level, cluster)),
                 static_cast<int>(level.VisData.ClusterCount), static_cast<double>(camera.X),
                 static_cast<double>(camera.Y), static_cast<double>(camera.Z),
                 static_cast<double>(camera.Yaw), static_cast<double>(camera.Pitch), static_cast<double>(camera.X),
                 static_cast<double>(camera.Y), static_cast<double>(camera.Z),
                 static_cast<double>(EditorAngleOfYaw(camera.Yaw)), static_cast<double>(EditorPitchOfCamera(camera.Pitch)));
-  if (ViewModes.Render.Markers) return text + NearestEntityText(level, camera);  // F7
+  if (state.Render.Markers) return text + NearestEntityText(level, camera);  // F7
   return text;
 }
 
@@ -218,9 +215,9 @@ void DrawKeyReference(int clientWidth, int clientHeight) {
   DrawShadowedLines(clientWidth, clientHeight, KeyReferenceLines(), kKeyReferenceFirstLine);
 }
 
-void DrawInspector(int clientWidth, int clientHeight) {
-  if (ViewModes.Inspected && !ViewModes.KeyReference)
-    DrawShadowedLines(clientWidth, clientHeight, ViewModes.InspectorLines, kKeyReferenceFirstLine);
+void DrawInspector(int clientWidth, int clientHeight, const TViewerState& state) {
+  if (state.Inspected && !state.KeyReference)
+    DrawShadowedLines(clientWidth, clientHeight, state.InspectorLines, kKeyReferenceFirstLine);
 }
 
 }  // namespace app

@@ -16,6 +16,9 @@
 
 namespace app {
 
+// The vertical field of view of the design's frame, and of every run without --fov.
+inline constexpr double kDesignFovDegrees = 80;
+
 // What --watch compares: the file's existence, kind, size and modification time.
 struct TFileStamp {
   bool Exists = false;
@@ -25,12 +28,21 @@ struct TFileStamp {
   bool operator==(const TFileStamp&) const = default;
 };
 
-struct TViewModes {
+// The viewer's state: the view modes, the tools' requests and notes, the watch, the clock and the
+// kind of run. One value, owned by the program that runs the frames (the window's Tfrmcube, or
+// the offscreen viewer of the runs without a screen) and passed to what reads or changes it; the
+// command line sets its start (app/cli/Launch.h).
+struct TViewerState {
+  // The load's own render options (--shaders, --fast, the fidelity options, the clock's time):
+  // what every paint pass hands to RenderLevel, with the view modes below over them.
+  TRenderOptions LevelRender;
+  // The view modes (F1 F2 F3 F4 F6 F7, --mode, --freeze): only their colouring, wireframe, freeze
+  // and markers count.
   TRenderOptions Render;
   bool Overlay = false;   // Tab: the extra heads-up line and the shadow under every line
   bool KeyReference = false;  // H: the key table over the view
   bool Hud = true;        // false for --no-hud: no heads-up text at all
-  double FovDegrees = 80; // vertical field of view
+  double FovDegrees = kDesignFovDegrees; // vertical field of view
   bool Watch = false;     // --watch: reload when the level file changes
   std::string LevelPath;  // what F5 and --watch reload
   TLevelOptions LevelOptions;  // and how it was loaded
@@ -64,11 +76,9 @@ struct TViewModes {
   std::vector<std::string> InspectorLines;
 };
 
-// The one set of modes of the running viewer (and of the offscreen frames).
-extern TViewModes ViewModes;
-
-// The frame's render options: `base` (the load's own, such as --shaders) with the view modes.
-TRenderOptions WithViewModes(const TRenderOptions& base);
+// The frame's render options: `base` (the load's own, such as --shaders) with the view modes of
+// `modes` over them.
+TRenderOptions WithViewModes(const TRenderOptions& base, const TRenderOptions& modes);
 
 // Virtual-key codes of the tool keys.
 inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, VK_H = 72, VK_P = 80, VK_Q = 81,
@@ -79,15 +89,15 @@ inline constexpr std::uint16_t VK_TAB = 9, VK_SPACE = 32, VK_C = 67, VK_E = 69, 
 // event (`wasDown`: the key was already held, an auto-repeat). F1, F2 and F6 choose the colouring
 // one at a time (pressing the active one goes back to the plain frame); F3 and F4 combine with
 // everything. F4 freezes at `camera`. False for a key that is not a tool key.
-bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera);
+bool HandleToolKey(std::uint16_t key, bool wasDown, const TVector& camera, TViewerState& state);
 
 // The level's clock at tick `now` (milliseconds): advanced by the ticks since the last call unless
 // paused; a tick count that went back (its wrap) advances nothing.
-double AdvanceClock(float now);
-void RestartClock();
+double AdvanceClock(TViewerState& state, float now);
+void RestartClock(TViewerState& state);
 
 // True when any view mode is on, or the overlay: the heads-up text then has its extra line.
-bool ExtraLineShown();
+bool ExtraLineShown(const TViewerState& state);
 
 // "textures", "lightmaps", "clusters", "wireframe", "freeze", "entities", joined by '+' in that order;
 // "plain" when none is on.
@@ -100,7 +110,7 @@ void ApplyModeList(const std::string& list, TRenderOptions& options);
 
 // The overlay line: modes, the camera's leaf and cluster, the clusters its row admits, and the
 // pose as a --camera option; with the markers on (F7), the entity nearest the view centre.
-std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera);
+std::string OverlayLine(const TQuake3BSP& level, const TCamera& camera, const TViewerState& state);
 
 // ---- The level's things (EntityKeys.cpp). ----
 
@@ -113,7 +123,8 @@ std::string NearestEntityText(const TQuake3BSP& level, const TCamera& camera);
 // I inspects the entity in sight at the view centre (a trigger only with the markers on): its
 // index, class and every key in a panel, until I again; G then goes to it.
 inline constexpr std::uint16_t VK_PRIOR = 33, VK_NEXT = 34, VK_G = 71, VK_I = 73;
-bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now);
+bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now,
+                     TViewerState& state);
 
 // The number of clusters the row of `cluster` admits; every cluster for a negative one or a
 // level without rows (outside sees everything).
@@ -139,7 +150,7 @@ inline constexpr int kKeyReferenceFirstLine = 11;
 void DrawKeyReference(int clientWidth, int clientHeight);
 
 // The inspector's panel (I) where the key reference would stand; nothing while it is hidden.
-void DrawInspector(int clientWidth, int clientHeight);
+void DrawInspector(int clientWidth, int clientHeight, const TViewerState& state);
 
 // The panel's lines for a place: "Entity 37: item_quad", then each key and value as the level
 // writes them, at most kMostInspectorLines in all, each cut at kInspectorColumns characters.
@@ -154,15 +165,19 @@ std::vector<std::string> InspectorText(const TQuake3BSP& level, const TPlacedEnt
 std::string SaveNumberedScreenshot(const std::string& levelPath, int width, int height);
 
 // Loads the level anew into `level`, keeping the old one when the new file fails; returns the
-// empty string on success, else the reason (no message box is shown either way).
+// empty string on success, else the reason (no message box is shown either way). `watching`
+// (--watch): the reason says where a file cut short ends.
 std::string ReloadLevel(TQuake3BSP& level, const std::string& path,
-                        const TLevelOptions& options = {});
+                        const TLevelOptions& options = {}, bool watching = false);
 
 TFileStamp StampOf(const std::string& path);
 
 // Once per frame: before drawing, the F5 request and the --watch poll (about once a second);
 // after the heads-up text and before the swap, the F12 request on the finished picture.
-void RunToolsBeforeFrame(float now);
-void RunToolsAfterFrame(float now, int width, int height);
+void RunToolsBeforeFrame(TViewerState& state, float now);
+void RunToolsAfterFrame(TViewerState& state, float now, int width, int height);
+
+// Shows `text` under the heads-up lines until `until` on the tick clock.
+void SetNote(TViewerState& state, const std::string& text, float until);
 
 }  // namespace app

@@ -54,14 +54,9 @@ void DeleteLevelTextures(const TQuake3BSP& level) {
   for (const std::vector<GLuint>& frames : level.Shading.Sky.StageTextures) DeleteTextures(frames);
 }
 
-void SetNote(const std::string& text, float until) {
-  ViewModes.Note = text;
-  ViewModes.NoteUntil = until;
-}
-
 // After a reload: a pose that lies in no cluster of the new level (another level put in the
 // file's place) would show only the void; the new level's first spawn point shows it.
-void KeepCameraInside() {
+void KeepCameraInside(TViewerState& state) {
   const std::int32_t leaf = Level.FindLeaf({Camera.X, Camera.Y, Camera.Z});
   if (leaf >= 0 && static_cast<std::size_t>(leaf) < Level.Leaves.size() &&
       Level.Leaves[static_cast<std::size_t>(leaf)].Cluster >= 0)
@@ -70,11 +65,16 @@ void KeepCameraInside() {
   if (spawns.empty()) return;
   const TViewPose pose = SpawnViewPose(spawns.front());
   InitCamera(Camera, pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch);
-  ViewModes.SpawnPoint = 0;
+  state.SpawnPoint = 0;
 }
 
 
 }  // namespace
+
+void SetNote(TViewerState& state, const std::string& text, float until) {
+  state.Note = text;
+  state.NoteUntil = until;
+}
 
 std::string SaveNumberedScreenshot(const std::string& levelPath, int width, int height) {
   const std::vector<std::uint8_t> pixels = ReadFramePixels(width, height);
@@ -125,7 +125,7 @@ TFileStamp StampOf(const std::string& path) {
   return stamp;
 }
 
-std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevelOptions& options) {
+std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevelOptions& options, bool watching) {
   const TFileStamp stamp = StampOf(path);
   // A level named in the game data is no file on disk (a folder of its name may be); it reloads
   // through the search path.
@@ -156,7 +156,7 @@ std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevel
   if (!reason.empty()) {
     DeleteLevelTextures(fresh);
     // A file --watch saw change may still be being written: where it ends tells how far it got.
-    if (ViewModes.Watch)
+    if (watching)
       if (const auto bytes = platform::ReadWholeFile(path))
         if (const std::optional<std::string> cut = CutShortText(*bytes)) reason += "; " + *cut;
     return path + ": " + reason;
@@ -166,44 +166,44 @@ std::string ReloadLevel(TQuake3BSP& level, const std::string& path, const TLevel
   return {};
 }
 
-void RunToolsBeforeFrame(float now) {
-  if (ViewModes.KeysHintPending && ViewModes.Note.empty()) {
-    SetNote("H shows the keys", now + 3 * kNoteMs);
-    ViewModes.KeysHintPending = false;
+void RunToolsBeforeFrame(TViewerState& state, float now) {
+  if (state.KeysHintPending && state.Note.empty()) {
+    SetNote(state, "H shows the keys", now + 3 * kNoteMs);
+    state.KeysHintPending = false;
   }
-  std::optional<TFileStamp>& watched = ViewModes.WatchedStamp;
-  if (ViewModes.Watch && (now - ViewModes.LastWatchPoll >= kWatchPollMs || now < ViewModes.LastWatchPoll)) {
-    ViewModes.LastWatchPoll = now;
-    const TFileStamp stamp = StampOf(ViewModes.LevelPath);
-    if (watched && !(stamp == *watched)) ViewModes.ReloadRequested = true;
+  std::optional<TFileStamp>& watched = state.WatchedStamp;
+  if (state.Watch && (now - state.LastWatchPoll >= kWatchPollMs || now < state.LastWatchPoll)) {
+    state.LastWatchPoll = now;
+    const TFileStamp stamp = StampOf(state.LevelPath);
+    if (watched && !(stamp == *watched)) state.ReloadRequested = true;
     watched = stamp;
   }
-  if (!ViewModes.ReloadRequested) return;
-  ViewModes.ReloadRequested = false;
-  const std::string reason = ReloadLevel(Level, ViewModes.LevelPath, ViewModes.LevelOptions);
-  if (ViewModes.Watch) watched = StampOf(ViewModes.LevelPath);
+  if (!state.ReloadRequested) return;
+  state.ReloadRequested = false;
+  const std::string reason = ReloadLevel(Level, state.LevelPath, state.LevelOptions, state.Watch);
+  if (state.Watch) watched = StampOf(state.LevelPath);
   // A failure stays on screen until the next reload: the level shown is not the file's.
   if (reason.empty()) {
     LevelRenderCache = {};
-    SetNote("Reloaded " + ViewModes.LevelPath, now + kNoteMs);
-    RestartClock();
-    if (ViewModes.Watch) KeepCameraInside();
+    SetNote(state, "Reloaded " + state.LevelPath, now + kNoteMs);
+    RestartClock(state);
+    if (state.Watch) KeepCameraInside(state);
   } else {
-    SetNote("Reload failed, old level kept: " + reason, 3.0e38f);
+    SetNote(state, "Reload failed, old level kept: " + reason, 3.0e38f);
   }
 }
 
-void RunToolsAfterFrame(float now, int width, int height) {
-  if (!ViewModes.Note.empty() && now >= ViewModes.NoteUntil) ViewModes.Note.clear();
-  if (!ViewModes.ScreenshotRequested) return;
-  ViewModes.ScreenshotRequested = false;
+void RunToolsAfterFrame(TViewerState& state, float now, int width, int height) {
+  if (!state.Note.empty() && now >= state.NoteUntil) state.Note.clear();
+  if (!state.ScreenshotRequested) return;
+  state.ScreenshotRequested = false;
   try {
     // The whole path: the picture goes to the base folder, which is seldom where one looks.
     std::error_code ec;
-    const fs::path saved = fs::absolute(SaveNumberedScreenshot(ViewModes.LevelPath, width, height), ec);
-    SetNote("Saved " + saved.string(), now + kNoteMs);
+    const fs::path saved = fs::absolute(SaveNumberedScreenshot(state.LevelPath, width, height), ec);
+    SetNote(state, "Saved " + saved.string(), now + kNoteMs);
   } catch (const std::exception& error) {
-    SetNote(error.what(), now + kNoteMs);
+    SetNote(state, error.what(), now + kNoteMs);
   }
 }
 

@@ -34,14 +34,10 @@ struct TWalkView {
 
 TWalkView Walk;
 
-void Note(const std::string& text, float now) {
-  ViewModes.Note = text;
-  ViewModes.NoteUntil = now + kNoteMs;
-}
-
-bool StartWalking(TCamera& camera, const std::string& levelPath, float now) {
+bool StartWalking(TCamera& camera, TViewerState& state, float now) {
+  const auto Note = [&state](const std::string& text, float at) { SetNote(state, text, at + kNoteMs); };
   try {
-    Walk.Level = physics::ReadWalkLevel(TLevelFile(levelPath));
+    Walk.Level = physics::ReadWalkLevel(TLevelFile(state.LevelPath));
   } catch (const std::exception& e) {
     Note(std::string("Cannot walk: ") + e.what(), now);
     return false;
@@ -61,8 +57,7 @@ bool StartWalking(TCamera& camera, const std::string& levelPath, float now) {
 
 void RequestWalkingAtStart() { Walk.StartRequested = Walk.Used = true; }
 
-bool HandleWalkKey(std::uint16_t key, bool wasDown, TCamera& camera, const std::string& levelPath,
-                   float now) {
+bool HandleWalkKey(std::uint16_t key, bool wasDown, TCamera& camera, TViewerState& state, float now) {
   if ((key & 255) != VK_V) return false;
   if (wasDown) return true;
   Walk.Used = true;
@@ -70,7 +65,7 @@ bool HandleWalkKey(std::uint16_t key, bool wasDown, TCamera& camera, const std::
     Walk.Walking = false;
     return true;
   }
-  StartWalking(camera, levelPath, now);
+  StartWalking(camera, state, now);
   return true;
 }
 
@@ -82,10 +77,10 @@ void HandleWheel(int notches) {
 
 float FlySpeedFactor() { return (Keys[VK_SHIFT] ? kShiftSpeedFactor : 1.0f) * Walk.WheelFactor; }
 
-void MoveFromKeys(float dt, TCamera& camera, const std::string& levelPath) {
+void MoveFromKeys(float dt, TCamera& camera, TViewerState& state) {
   if (Walk.StartRequested) {
     Walk.StartRequested = false;
-    StartWalking(camera, levelPath, CurrentTime);
+    StartWalking(camera, state, CurrentTime);
   }
   if (!Walk.Walking) {
     // Without Shift and the wheel the factor is exactly 1: the design's movement, call for call.

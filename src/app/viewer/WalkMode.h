@@ -11,6 +11,8 @@ namespace app {
 
 inline constexpr std::uint16_t VK_SHIFT = 16, VK_V = 86;
 
+struct TViewerState;  // app/viewer/ViewModes.h
+
 // Speed of Shift, in both modes.
 inline constexpr float kShiftSpeedFactor = 4;
 // Each wheel notch multiplies the flying speed by this, within kLeast.. kMostWheelFactor.
@@ -20,17 +22,16 @@ inline constexpr float kWheelStep = 1.25f, kLeastWheelFactor = 0.125f, kMostWhee
 void RequestWalkingAtStart();
 
 // V on its first down event: walking starts at the camera (the level's collision read from
-// `levelPath`), or flying resumes where the player's eye is. A start inside solid, or a level whose
-// brushes cannot be read, keeps flying with a note. False for any other key.
-bool HandleWalkKey(std::uint16_t key, bool wasDown, TCamera& camera, const std::string& levelPath,
-                   float now);
+// state.LevelPath), or flying resumes where the player's eye is. A start inside solid, or a level
+// whose brushes cannot be read, keeps flying with a note in `state`. False for any other key.
+bool HandleWalkKey(std::uint16_t key, bool wasDown, TCamera& camera, TViewerState& state, float now);
 
 // The wheel turned by `notches` (up positive): the flying speed up or down.
 void HandleWheel(int notches);
 
 // The frame's movement from the keys, dt milliseconds: the player's fixed steps while walking
 // (the camera put at its eye), else the fly keys at the speed Shift and the wheel give.
-void MoveFromKeys(float dt, TCamera& camera, const std::string& levelPath);
+void MoveFromKeys(float dt, TCamera& camera, TViewerState& state);
 
 // While walking, the view is kept between straight up and straight down.
 void KeepWalkingPitch(TCamera& camera);

@@ -28,8 +28,6 @@ float Fps = 0;
 std::string FpsText;
 
 namespace app {
-
-TRenderOptions LevelRenderOptions;
 namespace {
 
 // The project has no web address of its own; its README is where a person finds out more.
@@ -62,19 +60,20 @@ std::string UrlLine() { return std::string("  url: ") + kProjectAddress; }
 namespace {
 
 // With --fast the faces a frame drew after culling follow the count of the faces admitted.
-std::string FacesLine() {
+std::string FacesLine(bool fast) {
   std::string line = Format("  Faces: %d", static_cast<int>(VisibleFaceCount));
-  if (LevelRenderOptions.Fast && FastFrame.Passes > 0) line += Format(", drawn %d", static_cast<int>(FastFrame.FacesDrawn));
+  const TFastFrame& frame = LevelRenderCache.Fast;
+  if (fast && frame.Passes > 0) line += Format(", drawn %d", static_cast<int>(frame.FacesDrawn));
   return line;
 }
 
 }  // namespace
 
-std::array<std::string, 8> HudLines() {
+std::array<std::string, 8> HudLines(const TViewerState& state) {
   return {CreditLine(),
           UrlLine(),
           "  " + FpsText,
-          FacesLine(),
+          FacesLine(state.LevelRender.Fast),
           Format("  col:%d", static_cast<int>(Level.FaceCount)) + WalkHudText(),
           Format("  X:%5.5f", static_cast<double>(Camera.X)),
           Format("  Y:%5.5f", static_cast<double>(Camera.Y)),
@@ -93,10 +92,10 @@ std::string ErrorMessageText(const std::string& message) {
   return message;
 }
 
-void BeginFrameView(int clientWidth, int clientHeight, const TCamera& camera) {
+void BeginFrameView(int clientWidth, int clientHeight, const TCamera& camera, double fovDegrees) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(ViewModes.FovDegrees, static_cast<double>(clientWidth) / static_cast<double>(clientHeight), 5.0,
+  gluPerspective(fovDegrees, static_cast<double>(clientWidth) / static_cast<double>(clientHeight), 5.0,
                  20000.0);
   glMatrixMode(GL_PROJECTION);
   glViewport(0, 0, clientWidth, clientHeight);
@@ -147,7 +146,7 @@ void DrawHud(int clientWidth, int clientHeight, const std::array<std::string, 8>
   EndHudText();
 }
 
-void PaintPass(const TPaintSurface& surface) {
+void PaintPass(const TPaintSurface& surface, TViewerState& state) {
   CurrentTime = static_cast<float>(platform::GetTickCount());
   // The tick count returns to 0 after 2^32 ms. Compared as they are, the times would stop every
   // frame until the count caught up again, 49.7 days later; the first pass after the return is
@@ -157,16 +156,17 @@ void PaintPass(const TPaintSurface& surface) {
     LastFpsTime = LastFrameTime;
   }
   if (CurrentTime - LastFrameTime > 0) {
-    RunToolsBeforeFrame(CurrentTime);  // F5 and --watch: reload before drawing
+    RunToolsBeforeFrame(state, CurrentTime);  // F5 and --watch: reload before drawing
     surface.BeginPaint();
     const int width = surface.ClientWidth();
     const int height = surface.ClientHeight();
-    BeginFrameView(width, height, Camera);
-    LevelRenderOptions.Time = AdvanceClock(CurrentTime);
-    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, WithViewModes(LevelRenderOptions), LevelRenderCache);
+    BeginFrameView(width, height, Camera, state.FovDegrees);
+    state.LevelRender.Time = AdvanceClock(state, CurrentTime);
+    Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, WithViewModes(state.LevelRender, state.Render),
+                      LevelRenderCache);
 
     const float dt = CurrentTime - LastFrameTime;
-    MoveFromKeys(dt, Camera, ViewModes.LevelPath);  // flying as always, or walking (V)
+    MoveFromKeys(dt, Camera, state);  // flying as always, or walking (V)
     if (Keys[VK_ESCAPE]) surface.Close();  // this frame still runs to its end
     MouseLook(Camera);
     KeepWalkingPitch(Camera);
@@ -174,15 +174,15 @@ void PaintPass(const TPaintSurface& surface) {
 
     // Tool modes, overlay and notes get the extra lines and the shadow, and a run with LEVEL the
     // shadow always (white text is lost over white surfaces); otherwise the plain text.
-    const bool extraLine = ExtraLineShown();
-    if (ViewModes.Hud && (ViewModes.LevelRun || extraLine || !ViewModes.Note.empty()))
-      DrawHudWithShadow(width, height, HudLines(), extraLine ? OverlayLine(Level, Camera) : "",
-                        ViewModes.Note);
-    else if (ViewModes.Hud)
-      DrawHud(width, height, HudLines());
-    if (ViewModes.KeyReference) DrawKeyReference(width, height);  // H
-    if (ViewModes.Hud) DrawInspector(width, height);  // I
-    RunToolsAfterFrame(CurrentTime, width, height);  // F12 saves the finished picture
+    const bool extraLine = ExtraLineShown(state);
+    if (state.Hud && (state.LevelRun || extraLine || !state.Note.empty()))
+      DrawHudWithShadow(width, height, HudLines(state), extraLine ? OverlayLine(Level, Camera, state) : "",
+                        state.Note);
+    else if (state.Hud)
+      DrawHud(width, height, HudLines(state));
+    if (state.KeyReference) DrawKeyReference(width, height);  // H
+    if (state.Hud) DrawInspector(width, height, state);  // I
+    RunToolsAfterFrame(state, CurrentTime, width, height);  // F12 saves the finished picture
     surface.SwapBuffers();
     surface.EndPaint();
 
@@ -200,7 +200,7 @@ void PaintPass(const TPaintSurface& surface) {
 
 // ---- Tfrmcube ----
 
-Tfrmcube::Tfrmcube(app::TStartupOptions options) : Options(std::move(options)) {}
+Tfrmcube::Tfrmcube(app::TStartupOptions options) : Options(std::move(options)), State(Options.Viewer) {}
 
 Tfrmcube::~Tfrmcube() {
   if (MainWindow) FormDestroy();
@@ -256,15 +256,15 @@ void Tfrmcube::FormCreate() {
       [&window] { window.Close(); },
   };
 
-  app::LoadHudFont(Options.FontPath, app::ViewModes.LevelRun);
+  app::LoadHudFont(Options.FontPath, State.LevelRun);
   // A missing level has been reported by LoadBSP; start-up still completes so that shutdown
   // restores what it changed, and the quit request ends the program before any frame.
   LevelRenderCache = {};
   if (!Level.LoadBSP(Options.LevelPath, Options.LevelOptions)) platform::PostQuitMessage(0);
-  app::LevelRenderOptions = Options.RenderOptions;
-  app::RestartClock();
-  app::ViewModes.LevelPath = Options.LevelPath;  // what F5 and --watch reload
-  app::ViewModes.LevelOptions = Options.LevelOptions;
+  State.LevelRender = Options.RenderOptions;
+  app::RestartClock(State);
+  State.LevelPath = Options.LevelPath;  // what F5 and --watch reload
+  State.LevelOptions = Options.LevelOptions;
 
   const TCamera& pose = Options.StartPose;
   InitCamera(Camera, pose.X, pose.Y, pose.Z, pose.Yaw, pose.Pitch);
@@ -272,7 +272,7 @@ void Tfrmcube::FormCreate() {
     ChangeResolution(Options.Width, Options.Height, Options.BitsPerPixel);
     // Read after the switch: the new mode when it took effect, the desktop's otherwise.
     MainWindow->SetClientSize(platform::ScreenWidth(), platform::ScreenHeight());
-    if (app::ViewModes.OwnStartPose) {
+    if (State.OwnStartPose) {
       // Where the pointer was before the first frame (the middle of the screen when the display
       // has just started) is no turn: the view starts as the pose says.
       PreviousCursor = platform::SetCursorSource({});
@@ -332,12 +332,12 @@ int Tfrmcube::Run() {
 
 void Tfrmcube::WMPaint() {
   if (!Options.FrameDrawn) {
-    app::PaintPass(Surface);
+    app::PaintPass(Surface, State);
     return;
   }
   const float lastFrame = LastFrameTime;
   const auto start = std::chrono::steady_clock::now();
-  app::PaintPass(Surface);
+  app::PaintPass(Surface, State);
   // A pass that found the tick count where it was drew nothing.
   if (LastFrameTime != lastFrame)
     Options.FrameDrawn(
@@ -349,10 +349,10 @@ void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) {
   Keys[key & 255] = true;
   // A run with LEVEL ends at the key's own event: a tap shorter than a frame is never seen by the
   // frame's look at Keys.
-  if (app::ViewModes.LevelRun && (key & 255) == app::VK_ESCAPE && MainWindow) MainWindow->Close();
-  app::HandleToolKey(key, wasDown, TVector{Camera.X, Camera.Y, Camera.Z});
-  app::HandleWalkKey(key, wasDown, Camera, app::ViewModes.LevelPath, CurrentTime);
-  app::HandleEntityKey(key, wasDown, Level, Camera, CurrentTime);
+  if (State.LevelRun && (key & 255) == app::VK_ESCAPE && MainWindow) MainWindow->Close();
+  app::HandleToolKey(key, wasDown, TVector{Camera.X, Camera.Y, Camera.Z}, State);
+  app::HandleWalkKey(key, wasDown, Camera, State, CurrentTime);
+  app::HandleEntityKey(key, wasDown, Level, Camera, CurrentTime, State);
 }
 
 void Tfrmcube::FormKeyUp(std::uint16_t& key, TShiftState) { Keys[key & 255] = false; }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/viewer/ViewModes.h"
 #include "camera/CameraClass.h"
 #include "level/Q3BSP.h"
 #include "platform/Input.h"
@@ -64,10 +65,10 @@ struct TStartupOptions {
   // Called after each frame the window draws with the milliseconds the paint pass took (for
   // --frame-times); when empty the paint pass runs untimed.
   std::function<void(double)> FrameDrawn;
+  // The viewer's state at the start (the command line's view options and the kind of run); the
+  // form keeps its own from here, with the level's path and options and RenderOptions added.
+  TViewerState Viewer;
 };
-
-// What every paint pass hands to RenderLevel; the plain frame unless start-up set it.
-extern TRenderOptions LevelRenderOptions;
 
 // The OpenGL state start-up sets once for the whole run, also for frames drawn offscreen: black
 // clear colour, depth test, front faces culled, 2D texturing, nicest perspective correction.
@@ -83,8 +84,9 @@ void LoadHudFont(const std::string& path, bool quietWhenMissing);
 std::string CreditLine();
 std::string UrlLine();
 
-// The eight heads-up lines of this frame, from the globals and the camera.
-std::array<std::string, 8> HudLines();
+// The eight heads-up lines of this frame, from the globals, the camera and the render cache (with
+// --fast in the state's LevelRender, the faces the frame drew).
+std::array<std::string, 8> HudLines(const TViewerState& state);
 
 // The renderer's name (empty for none), " Fps: ", then the rate with four decimals in at least
 // seven characters; cut to FpsTextLimit characters.
@@ -96,9 +98,10 @@ std::string ErrorMessageText(const std::string& message);
 
 // ---- The pieces of one frame, in the order a paint pass runs them. ----
 
-// Perspective for the client area, viewport, clear, then (pushed) the camera transform, all on
-// the projection matrix; the model-view matrix stays the identity.
-void BeginFrameView(int clientWidth, int clientHeight, const TCamera& camera);
+// Perspective for the client area (`fovDegrees` vertically), viewport, clear, then (pushed) the
+// camera transform, all on the projection matrix; the model-view matrix stays the identity.
+void BeginFrameView(int clientWidth, int clientHeight, const TCamera& camera,
+                    double fovDegrees = kDesignFovDegrees);
 // W, S, D and A from Keys, each on its own, for a frame of dt milliseconds.
 void MoveCameraFromKeys(float dt);
 // Pops the camera transform: the projection matrix is the bare perspective again.
@@ -122,9 +125,9 @@ struct TPaintSurface {
   std::function<void()> Close;  // Esc: end the application once this frame is done
 };
 
-// One paint pass: a frame when the tick count has advanced since the last one, and in any case
-// a request for the next pass.
-void PaintPass(const TPaintSurface& surface);
+// One paint pass of the viewer in `state`: a frame when the tick count has advanced since the
+// last one, and in any case a request for the next pass.
+void PaintPass(const TPaintSurface& surface, TViewerState& state);
 
 }  // namespace app
 
@@ -157,6 +160,8 @@ class Tfrmcube {
   void FormKeyUp(std::uint16_t& key, TShiftState shift);
 
   platform::TWindow* Window() const { return MainWindow.get(); }
+  // The viewer's state, which every paint pass and key of this form reads and changes.
+  app::TViewerState& ViewerState() { return State; }
 
   platform::TDeviceContext DC = nullptr;
   std::unique_ptr<platform::TGLContext> RC;
@@ -164,6 +169,7 @@ class Tfrmcube {
 
  private:
   app::TStartupOptions Options;
+  app::TViewerState State;
   std::unique_ptr<platform::TWindow> MainWindow;
   app::TPaintSurface Surface;
   bool Destroyed = false;
