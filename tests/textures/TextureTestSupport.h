@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/OffscreenContext.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace texturetest {
 
