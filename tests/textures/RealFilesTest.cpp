@@ -11,7 +11,7 @@
 #include "textures/ImageDecode.h"
 #include "textures/Textures.h"
 
-namespace texturetest {
+namespace testsupport {
 namespace {
 
 const std::vector<std::string> kPak0TGA = {
@@ -129,4 +129,4 @@ TEST_F(RealFilesTest, LoadTextureUploadsTheDecodedPixels) {
 }
 
 }  // namespace
-}  // namespace texturetest
+}  // namespace testsupport

@@ -12,9 +12,7 @@
 #include "support/TestSupport.h"
 #include "window/OffscreenContext.h"
 
-namespace texturetest {
-
-using testsupport::TBytes;
+namespace testsupport {
 
 struct TTexel {
   int Width = 0;
@@ -59,4 +57,4 @@ class TTextureTest : public ::testing::Test {
   static std::unique_ptr<platform::TOffscreenGLContext> Context;
 };
 
-}  // namespace texturetest
+}  // namespace testsupport
