@@ -1,7 +1,8 @@
 # The layout of src/ kept true, from the #include lines themselves: every include goes one way down
-# the rooms, no GL header reaches the rooms that stay without the GL (not even through the headers
-# they include), no source file is longer than 500 lines; and the picture of which room includes
-# which, drawn from the same lines.
+# the rooms, no GL or SDL header reaches the pure rooms (not even through the headers they include),
+# no source file is longer than 500 lines; and the picture of which room includes which, drawn from
+# the same lines. The same table gives each room's library its link line (src/CMakeLists.txt
+# includes this file for the table alone), so what a room may include is what it links.
 #   cmake -DROOT=<repository> -DMODE=check -P Layout.cmake
 #       fails naming the file and line of every include against the rule, and every long file
 #   cmake -DROOT=<repository> -DMODE=picture -DPICTURE=<file> -P Layout.cmake
@@ -13,37 +14,59 @@
 cmake_minimum_required(VERSION 3.20)
 
 # ---- The rule, in one place. ----
-# Each room, from the top of the picture down, and the rooms it may include; a room includes its
-# own files freely. app/main.cpp is the room "main"; app/<room>/ and <room>/ are the others.
-set(rooms main cli runs viewer render physics level shaders textures data camera gl genom platform)
-set(may_main cli gl)
-set(may_cli runs viewer render physics level data shaders textures camera gl genom platform)
-set(may_runs viewer render physics level data shaders textures camera gl genom platform)
-set(may_viewer render physics level shaders textures camera gl genom platform)
+# Each room, from the top of the picture down, and the rooms it may include and links; a room
+# includes its own files freely. app/main.cpp is the room "main"; app/<room>/ and <room>/ are the
+# others, each the library bspwalk_<room>.
+set(rooms main cli runs viewer render physics level shaders textures data camera gl window genom platform)
+set(may_main cli gl window)
+set(may_cli runs viewer render physics level data shaders textures camera gl window genom platform)
+set(may_runs viewer render physics level data shaders textures camera gl window genom platform)
+set(may_viewer render physics level shaders textures camera gl window genom platform)
 set(may_render level shaders textures gl genom platform)
 set(may_physics level data shaders genom platform)
 set(may_level data shaders genom platform)
 set(may_shaders genom platform)
 set(may_textures platform)
 set(may_data platform)
-set(may_camera genom platform)
+set(may_camera window genom platform)
 set(may_gl platform)
+set(may_window platform)
 set(may_genom "")
 set(may_platform "")
-# Rooms that never see the GL, and what counts as a GL header.
-set(gl_free physics level shaders data)
-set(gl_header "^(GL|EGL|GLES[0-9]*)/")
+# The pure rooms: they neither include nor link the GL or SDL, and may include only pure rooms,
+# so that their tests and fuzz targets run without either. What counts as such a header:
+set(pure physics level shaders data genom platform)
+set(gl_header "^(GL|EGL|GLES[0-9]*)/|^SDL")
+# The GL calls the render room makes directly, as the design makes them; every other call of a
+# frame goes through the entry-point table (the rule in gl/OpenGL.h).
+set(direct_room render)
+set(direct_calls glBindTexture glGenTextures)
 set(most_lines 500)
 # The documents that show the picture, between these two lines.
 set(documents docs/layout.md)
 set(begin_mark "<!-- module picture: generated from the includes by cmake/Layout.cmake -->")
 set(end_mark "<!-- end of module picture -->")
 
+# Included by the build for the table: the checks below are for the script.
+if(NOT CMAKE_SCRIPT_MODE_FILE)
+  return()
+endif()
+
 if(NOT ROOT OR NOT MODE)
   message(FATAL_ERROR
           "usage: cmake -DROOT=<repository> -DMODE=check|picture|compare|update -P Layout.cmake")
 endif()
 set(src "${ROOT}/src")
+
+set(problems "")
+# A pure room that may include another room would link it, and with it what that room links.
+foreach(room IN LISTS pure)
+  foreach(to IN LISTS may_${room})
+    if(NOT to IN_LIST pure)
+      list(APPEND problems "cmake/Layout.cmake: the pure room ${room}/ may include ${to}/, which is not pure")
+    endif()
+  endforeach()
+endforeach()
 
 function(room_of path out)
   if(path STREQUAL "app/main.cpp")
@@ -71,7 +94,6 @@ endfunction()
 # ---- Reading every include. ----
 file(GLOB_RECURSE files RELATIVE "${src}" "${src}/*.h" "${src}/*.cpp" "${src}/*.inc")
 list(SORT files)
-set(problems "")
 set(edges "")
 foreach(file IN LISTS files)
   if(file STREQUAL "empty.cpp")
@@ -88,6 +110,16 @@ foreach(file IN LISTS files)
   if(lines GREATER most_lines)
     list(APPEND problems "${file}: ${lines} lines, more than ${most_lines}")
   endif()
+  if(room STREQUAL direct_room)
+    string(REGEX MATCHALL "[^.A-Za-z0-9_:>]gl[A-Z][A-Za-z0-9_]*\\(" calls "${content}")
+    foreach(call IN LISTS calls)
+      string(REGEX REPLACE "^.(gl[A-Za-z0-9_]*).$" "\\1" call "${call}")
+      if(NOT call IN_LIST direct_calls)
+        line_of("${content}" "${call}(" line)
+        list(APPEND problems "${file}:${line}: ${room}/ calls ${call} directly, where the rule of gl/OpenGL.h wants OpenGL.${call}")
+      endif()
+    endforeach()
+  endif()
   string(REGEX MATCHALL "\n#include [<\"][^>\"\n]+[>\"]" includes "\n${content}")
   set(deps_${id} "")
   set(gl_${id} "")
@@ -97,10 +129,10 @@ foreach(file IN LISTS files)
       set(system_header "${CMAKE_MATCH_1}")
       if(system_header MATCHES "${gl_header}")
         set(gl_${id} "<${system_header}>")
-        if(room IN_LIST gl_free)
+        if(room IN_LIST pure)
           line_of("${content}" "${include}" line)
           list(APPEND problems
-               "${file}:${line}: ${room}/ never includes a GL header, here <${system_header}>")
+               "${file}:${line}: ${room}/ never includes a GL or SDL header, here <${system_header}>")
         endif()
       endif()
       continue()
@@ -130,18 +162,18 @@ foreach(file IN LISTS files)
   endforeach()
 endforeach()
 
-# ---- The GL kept out of the GL-free rooms, through every header they reach. ----
+# ---- The GL and SDL kept out of the pure rooms, through every header they reach. ----
 # Named where the GL comes in: a file of such a room that includes a header of another room from
 # which a GL header can be reached.
 foreach(file IN LISTS files)
   room_of("${file}" room)
-  if(NOT room IN_LIST gl_free)
+  if(NOT room IN_LIST pure)
     continue()
   endif()
   string(MAKE_C_IDENTIFIER "${file}" id)
   foreach(first IN LISTS deps_${id})
     room_of("${first}" first_room)
-    if(first_room IN_LIST gl_free)
+    if(first_room IN_LIST pure)
       continue()
     endif()
     set(queue "${first}")
@@ -161,7 +193,7 @@ foreach(file IN LISTS files)
           set(through " through ${header}")
         endif()
         list(APPEND problems
-             "${file}:${line}: ${room}/ never sees the GL, but ${first} brings ${gl_${hid}}${through}")
+             "${file}:${line}: ${room}/ never sees the GL or SDL, but ${first} brings ${gl_${hid}}${through}")
         break()
       endif()
       list(APPEND queue ${deps_${hid}})

@@ -18,9 +18,9 @@
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "platform/Files.h"
-#include "platform/OffscreenContext.h"
 #include "shaders/Shaders.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 

@@ -26,9 +26,9 @@
 #include "level/BSPFile.h"
 #include "level/Q3BSP.h"
 #include "platform/Files.h"
-#include "platform/OffscreenContext.h"
 #include "support/TestSupport.h"
 #include "textures/ImageDecode.h"
+#include "window/OffscreenContext.h"
 
 #include <jpeglib.h>
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "level/Q3BSP.h"
-#include "platform/OffscreenContext.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace bench {
 

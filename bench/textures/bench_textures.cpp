@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/OffscreenContext.h"
 #include "support/TestSupport.h"
 #include "textures/ImageDecode.h"
 #include "textures/Textures.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 

@@ -17,12 +17,12 @@
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "level/LevelFile.h"
-#include "platform/Input.h"
 #include "platform/Messages.h"
-#include "platform/Window.h"
 #include "render/Q3BSP_render.h"
 #include "support/TestSupport.h"
 #include "textures/Textures.h"
+#include "window/Input.h"
+#include "window/Window.h"
 
 namespace fs = std::filesystem;
 

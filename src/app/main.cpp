@@ -8,8 +8,11 @@
 #include "app/cli/GameData.h"
 #include "app/cli/Launch.h"
 #include "gl/OpenGL.h"
+#include "window/MessageBox.h"
 
 int main(int argc, char* argv[]) {
+  // The program's messages are boxes; the libraries alone write them to standard error.
+  platform::UseMessageBoxes();
   app::TParseResult parsed = app::ParseCommandLine(argc, argv, std::cout, std::cerr);
   if (!parsed.Options) return parsed.ExitCode;
   app::TCommandLine& options = *parsed.Options;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/Input.h"
+#include "window/Input.h"
 
 TCamera Camera{};
 

@@ -1,9 +1,8 @@
 #pragma once
-// Shared value types and small helpers: the growable arrays of the level model, vector
-// normalisation and the bitmap-font text writer.
+// Shared value types and small helpers: the growable arrays of the level model and vector
+// normalisation; nothing here draws (the bitmap-font text writer is gl/PrintText.h).
 #include <array>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // Three 32-bit floats: positions, normals, the camera position.
@@ -25,7 +24,3 @@ using AGLbyt4 = std::vector<std::array<std::uint8_t, 4>>;
 
 // Scales the vector in place to unit length (a zero vector becomes NaNs).
 void Normalize(TVector& vector);
-
-// Draws one line of text as textured quads from a 16 x 16-glyph font, starting at the current
-// origin and running along +x; sets no state of its own.
-void PrintText(const std::string& text, float advance, float height);

@@ -3,12 +3,14 @@
 // system's GL library at start, plus ChoosePixelFormat. The lightmap upload and the level
 // renderer call through it; tests point entries at recorders to check the order of calls.
 //
-// The rule, which tests/render/RenderCallOrderTest.cpp checks for the plain frame: a frame of the
-// level makes its GL calls through this table (OpenGL.glDrawElements, OpenGL.glEnable, ...), apart
-// from glBindTexture, which the design calls directly and the test sees by putting its own in front
-// of the system's. Code that draws a level calls through the table so that such a test sees every
-// call it makes; set-up outside a frame (uploads through GLU, the heads-up text, read-back) may call
-// the GL directly.
+// The rule for which GL calls go through the table: the level's drawing (render/) calls every GL
+// function through it (OpenGL.glDrawElements, OpenGL.glEnable, ...), apart from glBindTexture and
+// glGenTextures, which the design calls directly; a test sees those by putting its own in front of
+// the system's. So a test that points entries at recorders sees every call a frame makes
+// (tests/render/RenderCallOrderTest.cpp checks the plain frame), and the layout check
+// (cmake/Layout.cmake) names any other direct call in render/. Code of the other rooms that draws
+// no level (uploads through GLU, the heads-up text, the overview's marks, read-back) may call the
+// GL directly.
 #include <GL/gl.h>
 
 #include <array>

@@ -1,22 +1,19 @@
 #include "platform/Messages.h"
 
-#include <SDL.h>
-
 #include <cstdio>
 
 namespace platform {
 namespace {
 
-void ShowMessageBox(const std::string& text, const std::string& caption, TMessageIcon icon) {
-  const Uint32 flags = icon == TMessageIcon::Error ? SDL_MESSAGEBOX_ERROR : 0;
-  // SDL can fail to show a box (no display, no X core fonts and no zenity); the text must still
-  // reach the person, so it goes to standard error then.
-  if (SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), nullptr) != 0)
-    MessageToStandardError(text, caption, icon);
+// Where messages go when nothing else was asked for: standard error, until the program puts its
+// message boxes here (window/MessageBox.h), so that the rooms without a display link no SDL.
+TMessageTarget& DefaultTarget() {
+  static TMessageTarget target = MessageToStandardError;
+  return target;
 }
 
 TMessageTarget& Target() {
-  static TMessageTarget target = ShowMessageBox;
+  static TMessageTarget target = DefaultTarget();
   return target;
 }
 
@@ -37,8 +34,13 @@ void ShowMessage(const std::string& text, const std::string& caption, TMessageIc
 
 TMessageTarget SetMessageTarget(TMessageTarget target) {
   TMessageTarget previous = std::move(Target());
-  Target() = target ? std::move(target) : TMessageTarget(ShowMessageBox);
+  Target() = target ? std::move(target) : DefaultTarget();
   return previous;
+}
+
+void SetDefaultMessageTarget(TMessageTarget target) {
+  DefaultTarget() = std::move(target);
+  Target() = DefaultTarget();
 }
 
 TScopedMessageTarget::TScopedMessageTarget(TMessageTarget target) : Previous(SetMessageTarget(std::move(target))) {}

@@ -16,9 +16,13 @@ using TMessageTarget =
 void ShowMessage(const std::string& text, const std::string& caption,
                  TMessageIcon icon = TMessageIcon::None);
 
-// Replaces where messages go; returns the previous target. An empty target restores the default
-// (an SDL message box, falling back to standard error when no box can be shown).
+// Replaces where messages go; returns the previous target. An empty target restores the default:
+// standard error, or what SetDefaultMessageTarget made the default (the program's message boxes).
 TMessageTarget SetMessageTarget(TMessageTarget target);
+
+// Makes `target` the default and the present target; the program calls it once at start, through
+// window/MessageBox.h, so that only the rooms with a display link SDL for the boxes.
+void SetDefaultMessageTarget(TMessageTarget target);
 
 // Sends the messages to `target` while the guard lives; the target before it comes back after.
 class TScopedMessageTarget {

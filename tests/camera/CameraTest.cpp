@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "camera/CameraClass.h"
-#include "platform/Input.h"
-#include "platform/OffscreenContext.h"
+#include "window/Input.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 

@@ -30,7 +30,7 @@ testsupport::TRun Bspwalk(const std::vector<std::string>& args, const std::strin
 }
 
 // The share of pixels whose channels all lie within 2 of the other picture's.
-double PixelsWithin2(const clitest::TPicture& a, const clitest::TPicture& b) {
+double PixelsWithin2(const testsupport::TPicture& a, const testsupport::TPicture& b) {
   if (a.Rgb.size() != b.Rgb.size() || a.Rgb.empty()) return 0;
   std::size_t same = 0;
   for (std::size_t i = 0; i < a.Rgb.size(); i += 3)
@@ -98,8 +98,8 @@ TEST(FastPictures, EqualTheTwoPassesWithinRounding) {
     const testsupport::TRun one = fast.get();
     ASSERT_EQ(plain.ExitCode, 0) << plain.Err;
     ASSERT_EQ(one.ExitCode, 0) << one.Err;
-    const double within = PixelsWithin2(clitest::ReadPNG(dir / (shot.Name + ".png")),
-                                        clitest::ReadPNG(dir / (shot.Name + "-fast.png")));
+    const double within = PixelsWithin2(testsupport::ReadPNG(dir / (shot.Name + ".png")),
+                                        testsupport::ReadPNG(dir / (shot.Name + "-fast.png")));
     // The rest is rounding (the blend rounds each product before doubling, the unit after: a
     // channel apart by 1, rarely 2) and, with every surface, curved surfaces lying in the plane of
     // a polygon: at exactly equal depth the two passes multiply in the lightmap of each, the one

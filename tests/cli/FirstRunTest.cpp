@@ -14,8 +14,8 @@
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
-using clitest::ReadPNG;
-using clitest::TPicture;
+using testsupport::ReadPNG;
+using testsupport::TPicture;
 
 namespace {
 

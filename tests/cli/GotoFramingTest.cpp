@@ -20,7 +20,7 @@ std::string GameData() {
 }
 
 // Pixels of the middle half of the picture in one of the shades a marker of `colour` is drawn in.
-int MarkerPixels(const clitest::TPicture& picture, std::array<int, 3> colour) {
+int MarkerPixels(const testsupport::TPicture& picture, std::array<int, 3> colour) {
   int count = 0;
   for (int y = picture.Height / 4; y < picture.Height * 3 / 4; ++y)
     for (int x = picture.Width / 4; x < picture.Width * 3 / 4; ++x) {
@@ -61,7 +61,7 @@ TEST(GotoFraming, ThePoseSeesItsEntity) {
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_EQ(run.Err.find("outside the level's sealed space"), std::string::npos) << run.Err;
     if (c.Colour[0] == 0) continue;
-    const clitest::TPicture picture = clitest::ReadPNG(work.Path() + "/goto.png");
+    const testsupport::TPicture picture = testsupport::ReadPNG(work.Path() + "/goto.png");
     ASSERT_EQ(picture.Width, 96);
     EXPECT_GE(MarkerPixels(picture, c.Colour), 4);
   }

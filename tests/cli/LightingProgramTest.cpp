@@ -30,7 +30,7 @@ TRun RunProgram(const std::vector<std::string>& args, const std::string& working
 }
 
 // The largest difference of any channel of two pictures of one size.
-int LargestDifference(const clitest::TPicture& a, const clitest::TPicture& b) {
+int LargestDifference(const testsupport::TPicture& a, const testsupport::TPicture& b) {
   if (a.Width != b.Width || a.Height != b.Height || a.Rgb.empty()) return 256;
   int largest = 0;
   for (std::size_t i = 0; i < a.Rgb.size(); ++i) largest = std::max(largest, std::abs(a.Rgb[i] - b.Rgb[i]));
@@ -38,17 +38,17 @@ int LargestDifference(const clitest::TPicture& a, const clitest::TPicture& b) {
 }
 
 // The export's first lightmap atlas, as a picture.
-clitest::TPicture ExportedAtlas(const std::string& dir, const std::string& name, std::vector<std::string> args) {
+testsupport::TPicture ExportedAtlas(const std::string& dir, const std::string& name, std::vector<std::string> args) {
   args.insert(args.begin(), {"--export", name});
   const TRun run = RunProgram(args, dir);
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   const testsupport::TGltfFile gltf = testsupport::ReadGltf(dir + "/" + name);
   for (int i = 0; i < static_cast<int>(gltf.Json["images"].size()); ++i)
     if (gltf.Json["images"][i]["name"] == "lightmap atlas 0") testsupport::WriteFile(dir + "/" + name + ".png", gltf.ImageBytes(i));
-  return clitest::ReadPNG(dir + "/" + name + ".png");
+  return testsupport::ReadPNG(dir + "/" + name + ".png");
 }
 
-double MeanBrightness(const clitest::TPicture& picture) {
+double MeanBrightness(const testsupport::TPicture& picture) {
   double sum = 0;
   for (const std::uint8_t value : picture.Rgb) sum += value;
   return picture.Rgb.empty() ? 0 : sum / static_cast<double>(picture.Rgb.size());
@@ -80,15 +80,15 @@ TEST(ExternalLightmaps, AnOpenArenaLevelLitByFilesDrawsAsLitByItsLump) {
     const TRun run = RunProgram(args, dir.Path());
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_EQ(run.Err, "");
-    return clitest::ReadPNG(dir / name);
+    return testsupport::ReadPNG(dir / name);
   };
-  const clitest::TPicture lump = screenshot("lump.png", {"maps/oa_dm4.bsp"});
+  const testsupport::TPicture lump = screenshot("lump.png", {"maps/oa_dm4.bsp"});
   EXPECT_LE(LargestDifference(lump, screenshot("tga.png", {"--external-lightmaps", "maps/ext.bsp"})), 1);
   EXPECT_LE(LargestDifference(lump, screenshot("png.png", {"--data", dir / "data", "--external-lightmaps", "lit"})), 1);
   // Without the option the level has no lightmap at all.
   EXPECT_GT(LargestDifference(lump, screenshot("unlit.png", {"maps/ext.bsp"})), 50);
   // The export's atlas holds the files' lightmaps as the lump's, brightened alike.
-  const clitest::TPicture atlas = ExportedAtlas(dir.Path(), "lump.glb", {"maps/oa_dm4.bsp"});
+  const testsupport::TPicture atlas = ExportedAtlas(dir.Path(), "lump.glb", {"maps/oa_dm4.bsp"});
   EXPECT_EQ(atlas.Width, 1024);
   EXPECT_EQ(LargestDifference(atlas, ExportedAtlas(dir.Path(), "files.glb", {"--external-lightmaps", "maps/ext.bsp"})), 0);
 
@@ -123,7 +123,7 @@ TEST(VertexLight, TheVertexLitCbctf1IsNoLongerDrawnUnlit) {
     args.push_back(maps + "/cbctf1.bsp");
     const TRun run = RunProgram(args, dir.Path());
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
-    return MeanBrightness(clitest::ReadPNG(dir / name));
+    return MeanBrightness(testsupport::ReadPNG(dir / name));
   };
   const double unlit = mean("plain.png", {});
   const double lit = mean("lit.png", {"--vertex-light"});
@@ -172,7 +172,7 @@ TEST(LevelVersion, FortySevenReadsAsFortySixWhenItsRecordsMatch) {
 namespace {
 
 // The mean of all channels over a box of the picture (x0, y0 from the top left, to x1, y1).
-double RegionMean(const clitest::TPicture& p, int x0, int y0, int x1, int y1) {
+double RegionMean(const testsupport::TPicture& p, int x0, int y0, int x1, int y1) {
   double sum = 0;
   int n = 0;
   for (int y = y0; y < y1 && y < p.Height; ++y)
@@ -196,7 +196,7 @@ TEST(GamePicture, TheSkyInViewAndAModelByItsStages) {
     args.insert(args.end(), {"--no-hud", "--size", "512x384", "--data", baseoa, camera, "--screenshot", "shot.png", level});
     const TRun run = RunProgram(args, dir.Path());
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
-    return RegionMean(clitest::ReadPNG(dir / "shot.png"), box[0], box[1], box[2], box[3]);
+    return RegionMean(testsupport::ReadPNG(dir / "shot.png"), box[0], box[1], box[2], box[3]);
   };
   const std::vector<std::string> sky = {"--shaders", "--surfaces", "all", "--joined-sky"};
   std::vector<std::string> inView = sky;

@@ -54,7 +54,7 @@ TEST(OverviewPlan, TheLabelsShowInThePicture) {
     args.insert(args.begin(), extra.begin(), extra.end());
     const testsupport::TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, args, work.Path());
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
-    const clitest::TPicture picture = clitest::ReadPNG(work.Path() + "/o.png");
+    const testsupport::TPicture picture = testsupport::ReadPNG(work.Path() + "/o.png");
     int count = 0;
     for (int y = 0; y < picture.Height; ++y)
       for (int x = 0; x < picture.Width; ++x) count += picture.At(x, y) == std::array<int, 3>{255, 255, 255};

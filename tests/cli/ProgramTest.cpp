@@ -13,17 +13,17 @@
 #include "level/LevelFile.h"
 #include "level/Q3BSP.h"
 #include "level/SpawnPoints.h"
-#include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
 #include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/Picture.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace fs = std::filesystem;
-using clitest::ReadPNG;
-using clitest::TPicture;
+using testsupport::ReadPNG;
+using testsupport::TPicture;
 using nlohmann::json;
 using testsupport::Lines;
 using testsupport::TBspWriter;

@@ -14,10 +14,7 @@ namespace {
 using nlohmann::json;
 using testsupport::TBspWriter;
 
-void Write(const std::string& path, const std::string& text) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  testsupport::WriteFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
-}
+using testsupport::Write;
 
 TEST(ShadersProgram, InfoReportsImageOriginFlagsAndTotals) {
   testsupport::TTempDir dir;

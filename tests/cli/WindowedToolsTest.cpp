@@ -78,7 +78,7 @@ TEST(WindowedTools, InsideTheDesktopResizableAndTheFirstFrameTurnsNothing) {
   headless.insert(headless.end(), pose.begin(), pose.end());
   const testsupport::TRun run = testsupport::RunProgram(BSPWALK_PROGRAM, headless, folder.Path());
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
-  const clitest::TPicture windowed = clitest::ReadPNG(saved), expected = clitest::ReadPNG(folder / "headless.png");
+  const testsupport::TPicture windowed = testsupport::ReadPNG(saved), expected = testsupport::ReadPNG(folder / "headless.png");
   ASSERT_EQ(windowed.Width, expected.Width);
   ASSERT_EQ(windowed.Height, expected.Height);
   std::size_t differing = 0, lit = 0;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/Library.h"
-#include "platform/OffscreenContext.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 

@@ -19,7 +19,7 @@ bool Shell(const std::string& command, const std::string& log) {
   return std::system((command + " >" + log + " 2>&1").c_str()) == 0;
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+using testsupport::Quote;
 
 std::string ReadText(const std::string& path) {
   const std::vector<std::uint8_t> bytes = testsupport::ReadFile(path);

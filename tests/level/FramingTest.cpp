@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace rendertest;
+using namespace testsupport;
 
 // Open space on both sides of a wall from x = 100 to x = 110.
 TQuake3BSP WalledLevel() {

@@ -13,8 +13,8 @@
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
-#include "platform/OffscreenContext.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 #include <jpeglib.h>
 

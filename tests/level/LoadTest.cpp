@@ -13,11 +13,11 @@
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 #include "platform/ByteReader.h"
-#include "platform/OffscreenContext.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
 #include "support/ZipWriter.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 

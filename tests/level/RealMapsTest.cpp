@@ -14,8 +14,8 @@
 #include "level/BSPFile.h"
 #include "level/Q3BSP.h"
 #include "platform/Files.h"
-#include "platform/OffscreenContext.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 

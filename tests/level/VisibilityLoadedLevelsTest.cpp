@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <set>
 
-#include "support/RealLevels.h"
-#include "support/TestSupport.h"
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_visibility.h"
-#include "platform/OffscreenContext.h"
 #include "support/BspWriter.h"
+#include "support/RealLevels.h"
+#include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
@@ -70,12 +70,12 @@ TFaceSet Marked(TQuake3BSP& level, TVector position) {
 TEST_F(LoadedLevels, MarkedFacesAreThoseOfTheCameraClustersRow) {
   for (const std::string map : {"oa_dm4", "ctf_inyard", "oa_rpg3dm2"}) {
     SCOPED_TRACE(map);
-    rendertest::TRealLevel real(map);
+    testsupport::TRealLevel real(map);
     TQuake3BSP& level = real.Level;
     ASSERT_FALSE(level.VisData.Bits.empty());
     const TFaceSet listed = FacesSeenFrom(level, -1);
     std::vector<TVector> positions = real.SpawnEyes;
-    const std::vector<TVector> beforeFaces = rendertest::PositionsBeforeFaces(level, 40);
+    const std::vector<TVector> beforeFaces = testsupport::PositionsBeforeFaces(level, 40);
     positions.insert(positions.end(), beforeFaces.begin(), beforeFaces.end());
     ASSERT_GE(positions.size(), 40u);
     int inACluster = 0, seeingPart = 0;

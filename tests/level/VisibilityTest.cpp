@@ -9,11 +9,11 @@
 #include "support/TestLevels.h"
 #include "level/Q3BSP_visibility.h"
 
-using rendertest::AddLeaf;
-using rendertest::AddNode;
-using rendertest::AddPlane;
-using rendertest::SetVisible;
-using rendertest::VisibleFaces;
+using testsupport::AddLeaf;
+using testsupport::AddNode;
+using testsupport::AddPlane;
+using testsupport::SetVisible;
+using testsupport::VisibleFaces;
 using Faces = std::vector<std::int32_t>;
 
 namespace {
@@ -91,7 +91,7 @@ TEST(FindLeaf, TreesThatLeaveTheirArraysFindNoLeaf) {
 // Ten clusters, two bytes per row.
 TQuake3BSP ClusterLevel() {
   TQuake3BSP level;
-  rendertest::SetVisData(level, 10, 2);
+  testsupport::SetVisData(level, 10, 2);
   return level;
 }
 
@@ -147,7 +147,7 @@ TEST(IsClusterVisible, BytesOutsideBitsCountAsVisible) {
 
 TEST(IsClusterVisible, RowStartDoesNotWrapAround32Bits) {
   TQuake3BSP level;
-  rendertest::SetVisData(level, 5, 4);
+  testsupport::SetVisData(level, 5, 4);
   // 2^30 * 4 wraps to 0 in 32 bits, which would read row 0 (all clear).
   EXPECT_EQ(level.IsClusterVisible(1 << 30, 0), 1);
 }
@@ -157,7 +157,7 @@ TEST(IsClusterVisible, RowStartDoesNotWrapAround32Bits) {
 // Face 4 is listed by no leaf; face 0 by two.
 TQuake3BSP MarkingLevel() {
   TQuake3BSP level;
-  rendertest::SetFaceCount(level, 6);
+  testsupport::SetFaceCount(level, 6);
   AddNode(level, AddPlane(level, {1, 0, 0}, 0), -1, 1);
   AddNode(level, AddPlane(level, {0, 1, 0}, 0), -2, -3);
   AddLeaf(level, 0, {0, 1});
@@ -185,7 +185,7 @@ TEST(MarkVisibleFaces, WithoutVisDataEveryListedFaceIsMarked) {
 
 TEST(MarkVisibleFaces, FollowsTheCameraClustersRow) {
   TQuake3BSP level = MarkingLevel();
-  rendertest::SetVisData(level, 10, 2);
+  testsupport::SetVisData(level, 10, 2);
   SetVisible(level, 0, 0);
   SetVisible(level, 1, 1);
   SetVisible(level, 1, 9);
@@ -198,7 +198,7 @@ TEST(MarkVisibleFaces, FollowsTheCameraClustersRow) {
 
 TEST(MarkVisibleFaces, NeverClearsAFlag) {
   TQuake3BSP level = MarkingLevel();
-  rendertest::SetVisData(level, 10, 2);
+  testsupport::SetVisData(level, 10, 2);
   level.FaceVisible[4] = -1;
   MarkVisibleFaces(level, InLeaf0);
   EXPECT_EQ(VisibleFaces(level), (Faces{4}));

@@ -13,40 +13,37 @@
 #include "camera/CameraClass.h"
 #include "gl/Multitexture.h"
 #include "gl/OpenGL.h"
-#include "platform/OffscreenContext.h"
 #include "render/FastPath.h"
 #include "render/Frustum.h"
 #include "render/Q3BSP_render.h"
 #include "render/RenderCache.h"
 #include "support/OrthoStartUp.h"
+#include "support/PixelTest.h"
 #include "support/TestLevels.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
-using rendertest::SolidTexture;
+using testsupport::SolidTexture;
 using TColour = std::array<int, 3>;
 constexpr int Size = 64;
 
-class FastPath : public ::testing::Test {
+class FastPath : public testsupport::TPixelTest {
  protected:
-  FastPath() : Context(Size, Size) { LoadOpenGL("opengl32.dll"); }
-  ~FastPath() override { UnloadOpenGL(); }
+  FastPath() : TPixelTest(Size, Size) {}
 
   static void Clear() {
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   }
-  std::vector<std::uint8_t> ReadBack() const {
-    std::vector<std::uint8_t> pixels(Size * Size * 4);
-    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
+  std::vector<std::uint8_t> ReadBack() {
+    TPixelTest::ReadBack();
+    return Pixels;
   }
   static TColour At(const std::vector<std::uint8_t>& pixels, int x, int y) {
     const auto i = static_cast<std::size_t>((y * Size + x) * 4);
     return {pixels[i], pixels[i + 1], pixels[i + 2]};
   }
-
-  platform::TOffscreenGLContext Context;
 };
 
 // The largest difference of any channel of any pixel.
@@ -68,7 +65,7 @@ TQuake3BSP PlainCases() {
                          {0, 0, 2, 0}, {2, 0, 1, 0.5f}, {0, 2, 1, -0.5f}};
   constexpr auto kCount = static_cast<std::int32_t>(std::size(cases));
   TQuake3BSP level;
-  rendertest::SetFaceCount(level, kCount);
+  testsupport::SetFaceCount(level, kCount);
   for (std::int32_t f = 0; f < kCount; ++f) {
     const TCase& c = cases[f];
     const int region = f < 6 ? f : 6;
@@ -76,15 +73,15 @@ TQuake3BSP PlainCases() {
     level.Faces[static_cast<std::size_t>(f)].TextureIndex = c.Texture;
     level.Faces[static_cast<std::size_t>(f)].LightmapIndex = c.Lightmap;
     level.Faces[static_cast<std::size_t>(f)].FaceType = c.Type;
-    rendertest::SetFaceGeometry(level, f, {{x0, y0, c.Z}, {x0, y0 + 12, c.Z}, {x0 + 12, y0 + 12, c.Z}, {x0 + 12, y0, c.Z}},
+    testsupport::SetFaceGeometry(level, f, {{x0, y0, c.Z}, {x0, y0 + 12, c.Z}, {x0 + 12, y0 + 12, c.Z}, {x0 + 12, y0, c.Z}},
                                 f == 3 ? std::vector<GLuint>{} : std::vector<GLuint>{0, 1, 2, 0, 2, 3});
   }
-  rendertest::GroupFaces(level, 3, 4);
+  testsupport::GroupFaces(level, 3, 4);
   level.SurfaceTextures = {SolidTexture({200, 100, 40}), 0, SolidTexture({30, 160, 250})};
   level.LightmapTextures = {SolidTexture({128, 128, 128}), SolidTexture({64, 64, 64}),
                             SolidTexture({255, 192, 128}), SolidTexture({60, 90, 120})};
-  rendertest::AddNode(level, rendertest::AddPlane(level, {0, 0, 1}, 0), -1, -1);
-  rendertest::AddLeaf(level, 0, {0, 1, 2, 3, 4, 5, 6, 7});
+  testsupport::AddNode(level, testsupport::AddPlane(level, {0, 0, 1}, 0), -1, -1);
+  testsupport::AddLeaf(level, 0, {0, 1, 2, 3, 4, 5, 6, 7});
   return level;
 }
 
@@ -165,7 +162,7 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
   }};
   TQuake3BSP level;
   TRenderCache cache;
-  rendertest::SetFaceCount(level, CulledCount);
+  testsupport::SetFaceCount(level, CulledCount);
   std::vector<GLuint> images;
   // The face across the plane is large (1,100 vertices round its outline), so it is drawn from
   // its own arrays rather than copied.
@@ -179,13 +176,13 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
     }
   for (std::int32_t f = 0; f < CulledCount; ++f) {
     level.Faces[static_cast<std::size_t>(f)].TextureIndex = f;
-    rendertest::SetFaceGeometry(level, f, f == AcrossLeft ? outline : quads[static_cast<std::size_t>(f)], {});
+    testsupport::SetFaceGeometry(level, f, f == AcrossLeft ? outline : quads[static_cast<std::size_t>(f)], {});
     images.push_back(SolidTexture({40 * f, 255 - 40 * f, 100}));
   }
-  rendertest::GroupFaces(level, CulledCount, 0);
+  testsupport::GroupFaces(level, CulledCount, 0);
   level.SurfaceTextures = images;
-  rendertest::AddNode(level, rendertest::AddPlane(level, {0, 0, 1}, 0), -1, -1);
-  rendertest::AddLeaf(level, 0, {0, 1, 2, 3, 4, 5});
+  testsupport::AddNode(level, testsupport::AddPlane(level, {0, 0, 1}, 0), -1, -1);
+  testsupport::AddLeaf(level, 0, {0, 1, 2, 3, 4, 5});
 
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_TEXTURE_2D);
@@ -233,20 +230,20 @@ TEST_F(FastPath, CullsExactlyTheFacesOutsideTheViewAndKeepsOneAcrossAPlane) {
 TEST_F(FastPath, KeepsTheListsWhileTheClusterStays) {
   TQuake3BSP level;
   TRenderCache cache;
-  rendertest::SetFaceCount(level, 2);
+  testsupport::SetFaceCount(level, 2);
   for (std::int32_t f = 0; f < 2; ++f) {
     const float x = f == 0 ? 10.0f : -30.0f;
     level.Faces[static_cast<std::size_t>(f)].TextureIndex = 0;
-    rendertest::SetFaceGeometry(level, f, {{x, 50, 0}, {x, 50, 10}, {x + 20, 50, 10}}, {});
+    testsupport::SetFaceGeometry(level, f, {{x, 50, 0}, {x, 50, 10}, {x + 20, 50, 10}}, {});
   }
-  rendertest::GroupFaces(level, 1, 0);
+  testsupport::GroupFaces(level, 1, 0);
   level.SurfaceTextures = {SolidTexture({255, 255, 255})};
-  const std::int32_t front = rendertest::AddLeaf(level, 0, {0});
-  const std::int32_t back = rendertest::AddLeaf(level, 1, {1});
-  rendertest::AddNode(level, rendertest::AddPlane(level, {1, 0, 0}, 0), -(front + 1), -(back + 1));
-  rendertest::SetVisData(level, 2, 1);
-  rendertest::SetVisible(level, 0, 0);
-  rendertest::SetVisible(level, 1, 1);
+  const std::int32_t front = testsupport::AddLeaf(level, 0, {0});
+  const std::int32_t back = testsupport::AddLeaf(level, 1, {1});
+  testsupport::AddNode(level, testsupport::AddPlane(level, {1, 0, 0}, 0), -(front + 1), -(back + 1));
+  testsupport::SetVisData(level, 2, 1);
+  testsupport::SetVisible(level, 0, 0);
+  testsupport::SetVisible(level, 1, 1);
 
   OrthographicStartUp();
   const struct {

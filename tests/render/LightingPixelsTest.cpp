@@ -12,12 +12,13 @@
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "level/VertexLight.h"
-#include "platform/OffscreenContext.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/LightmapFileWriter.h"
+#include "support/PixelTest.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
@@ -26,10 +27,7 @@ using testsupport::TBytes;
 using TColour = std::array<int, 3>;
 constexpr int Size = 64;
 
-void Write(const std::string& path, const TBytes& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  testsupport::WriteFile(path, bytes);
-}
+using testsupport::Write;
 
 // A 4 x 4 picture file, its top two rows `top` and its bottom two `bottom`.
 TBytes Picture(TColour top, TColour bottom, const std::string& extension = ".tga") {
@@ -39,29 +37,12 @@ TBytes Picture(TColour top, TColour bottom, const std::string& extension = ".tga
   return testsupport::LightmapPicture(4, 4, rgb, extension);
 }
 
-// A quad 100 units ahead of a camera looking along +X, over y0..y1 and z0..z1, with the lightmap's
-// first row (t = 0) along its top edge; every vertex in `colour`.
-void AddQuad(TBspWriter& level, int texture, int lightmap, float y0, float y1, float z0, float z1,
-             std::array<std::uint8_t, 4> colour) {
-  const std::int32_t first = static_cast<std::int32_t>(level.Vertices.size());
-  const float corners[4][2] = {{y1, z0}, {y1, z1}, {y0, z1}, {y0, z0}};
-  for (const auto& [y, z] : corners) {
-    TBSPVertex v = TBspWriter::Vertex(100, y, z, y, z);
-    v.LightmapCoord = {(y1 - y) / (y1 - y0), (z1 - z) / (z1 - z0)};
-    std::copy(colour.begin(), colour.end(), v.Color);
-    level.Vertices.push_back(v);
-  }
-  level.Faces.push_back(TBspWriter::Face(texture, first, 4, lightmap));
-  level.LeafFaces.push_back(static_cast<std::int32_t>(level.Faces.size()) - 1);
-}
-
 // 2 x brightened x texture, as the blend of the lightmap pass makes it.
 int Lit(int raw, int texture) { return std::min(255, 2 * std::min(255, 2 * raw + 80) * texture / 255); }
 
-class LightingPixels : public ::testing::Test {
+class LightingPixels : public testsupport::TPixelTest {
  protected:
-  LightingPixels() : Context(Size, Size) {
-    LoadOpenGL("opengl32.dll");
+  LightingPixels() : TPixelTest(Size, Size) {
     const std::string script =
         "t/vert { { map t/vert.tga\n rgbGen vertex } }\n"
         "t/novert { { map t/novert.tga } }\n";
@@ -80,28 +61,22 @@ class LightingPixels : public ::testing::Test {
     level.LeafFaces.clear();
     level.MeshVertices.clear();
     level.Lightmaps.clear();
-    AddQuad(level, 0, kVertexLitFace, 10, 60, 10, 60, {20, 40, 87, 0});   // top left
-    AddQuad(level, 2, 0, -60, -10, 10, 60, {255, 255, 255, 255});         // top right
-    AddQuad(level, 1, kVertexLitFace, 10, 60, -60, -10, {0, 0, 0, 255});  // bottom left
-    AddQuad(level, 2, 1, -60, -10, -60, -10, {0, 0, 0, 255});             // bottom right
-    AddQuad(level, 2, 3, -5, 5, 300, 310, {0, 0, 0, 255});                // out of sight
+    level.AddQuad(0, kVertexLitFace, 100, 10, 60, 10, 60, {20, 40, 87, 0});   // top left
+    level.AddQuad(2, 0, 100, -60, -10, 10, 60, {255, 255, 255, 255});         // top right
+    level.AddQuad(1, kVertexLitFace, 100, 10, 60, -60, -10, {0, 0, 0, 255});  // bottom left
+    level.AddQuad(2, 1, 100, -60, -10, -60, -10, {0, 0, 0, 255});             // bottom right
+    level.AddQuad(2, 3, 100, -5, 5, 300, 310, {0, 0, 0, 255});                // out of sight
     level.Leaves = {TBspWriter::Leaf(0, 0, static_cast<std::int32_t>(level.Faces.size())), TBspWriter::Leaf(1, 0, 0)};
     level.WriteTo(Folder / "maps/test.bsp");
     WorkingDir = std::make_unique<testsupport::TScopedWorkingDir>(Folder.Path());
     app::SetFixedGLState();
   }
-  ~LightingPixels() override { UnloadOpenGL(); }
 
   void Draw(const TRenderOptions& render) {
     app::BeginFrameView(Size, Size, TCamera{0, 0, 0, 90, 270});
     Level.RenderLevel(TVector{0, 0, 0}, render, LevelCache);
     glPopMatrix();
-    Pixels.assign(Size * Size * 4, 0);
-    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
-  }
-  TColour At(int x, int y) const {
-    const std::size_t i = static_cast<std::size_t>((y * Size + x) * 4);
-    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
+    ReadBack();
   }
   void Expect(int x, int y, TColour expected, const char* what) const {
     const TColour actual = At(x, y);
@@ -111,12 +86,10 @@ class LightingPixels : public ::testing::Test {
 
   static constexpr TColour Surface{100, 150, 200}, White{255, 255, 255};
   static constexpr TColour LightmapTop{20, 0, 0}, LightmapBottom{0, 0, 20};
-  platform::TOffscreenGLContext Context;
   testsupport::TTempDir Folder;
   std::unique_ptr<testsupport::TScopedWorkingDir> WorkingDir;
   TQuake3BSP Level;
   TRenderCache LevelCache;
-  std::vector<std::uint8_t> Pixels;
 };
 
 TEST_F(LightingPixels, LightmapFilesAndVertexColoursAsTheLumpsLightmapsWouldBe) {

@@ -109,26 +109,26 @@ std::vector<TVector> Square() { return {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 
 // 5: no lightmap. Texture 12 has no face at all.
 TQuake3BSP SmallLevel() {
   TQuake3BSP level;
-  rendertest::SetFaceCount(level, 6);
+  testsupport::SetFaceCount(level, 6);
   const std::int32_t texture[6] = {0, 2, 0, 2, 7, 0};
   const std::int32_t lightmap[6] = {0, 1, 0, 1, 0, -1};
   for (std::size_t f = 0; f < 6; ++f) {
     level.Faces[f].TextureIndex = texture[f];
     level.Faces[f].LightmapIndex = lightmap[f];
   }
-  rendertest::SetFaceGeometry(level, 0, Square(), {0, 1, 2, 0, 2, 3});
-  rendertest::SetFaceGeometry(level, 1, {{0, 0, 0}, {0, 1, 0}, {1, 2, 0}, {2, 1, 0}, {2, 0, 0}}, {});
-  rendertest::SetFaceGeometry(level, 2, Square(), {});
+  testsupport::SetFaceGeometry(level, 0, Square(), {0, 1, 2, 0, 2, 3});
+  testsupport::SetFaceGeometry(level, 1, {{0, 0, 0}, {0, 1, 0}, {1, 2, 0}, {2, 1, 0}, {2, 0, 0}}, {});
+  testsupport::SetFaceGeometry(level, 2, Square(), {});
   level.Faces[2].FaceType = 2;
-  rendertest::SetFaceGeometry(level, 3, Square(), {});
-  rendertest::SetFaceGeometry(level, 4, {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {});
-  rendertest::SetFaceGeometry(level, 5, Square(), {0, 1, 2, 0, 2, 3});
-  rendertest::GroupFaces(level, 3, 2);
+  testsupport::SetFaceGeometry(level, 3, Square(), {});
+  testsupport::SetFaceGeometry(level, 4, {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {});
+  testsupport::SetFaceGeometry(level, 5, Square(), {0, 1, 2, 0, 2, 3});
+  testsupport::GroupFaces(level, 3, 2);
   level.SurfaceTextures = {11, 12, 13};
   level.LightmapTextures = {21, 22};
   // One leaf everywhere, lists everything but face 3; no vis data.
-  rendertest::AddNode(level, rendertest::AddPlane(level, {1, 0, 0}, 0), -1, -1);
-  rendertest::AddLeaf(level, 0, {0, 1, 2, 4, 5, 0});
+  testsupport::AddNode(level, testsupport::AddPlane(level, {1, 0, 0}, 0), -1, -1);
+  testsupport::AddLeaf(level, 0, {0, 1, 2, 4, 5, 0});
   return level;
 }
 
@@ -187,10 +187,10 @@ TEST_F(RenderCallOrder, FlagsOfTheLastFrameAreCleared) {
   TRenderCache cache;
   // Two leaves now: x >= 0 in cluster 0 sees only itself (face 0), x < 0 in cluster -1 sees all.
   level.Nodes[0].Back = -2;
-  rendertest::AddLeaf(level, -1, {1, 2, 5});
+  testsupport::AddLeaf(level, -1, {1, 2, 5});
   level.Leaves[0].NumLeafFaces = 1;
-  rendertest::SetVisData(level, 1, 1);
-  rendertest::SetVisible(level, 0, 0);
+  testsupport::SetVisData(level, 1, 1);
+  testsupport::SetVisible(level, 0, 0);
   level.RenderLevel({-1, 0, 0}, {}, cache);
   EXPECT_EQ(VisibleFaceCount, 4);
   level.RenderLevel({1, 0, 0}, {}, cache);
@@ -226,7 +226,7 @@ TEST_F(RenderCallOrder, ALevelWithoutNodesBindsButDrawsNothing) {
 TEST_F(RenderCallOrder, NoLightmapsStillSwitchesTheDepthTestAndBlending) {
   TQuake3BSP level = SmallLevel();
   TRenderCache cache;
-  rendertest::GroupFaces(level, 0, 0);
+  testsupport::GroupFaces(level, 0, 0);
   level.RenderLevel({0, 0, 0}, {}, cache);
   EXPECT_EQ(Log, (std::vector<std::string>{
                      "glEnableClientState(GL_VERTEX_ARRAY)",

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "gl/OpenGL.h"
-#include "platform/OffscreenContext.h"
 #include "render/RenderCache.h"
 #include "support/RealLevels.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ TCoverage Cover(TQuake3BSP& level, std::int32_t face) {
 TEST(RenderLoadedLevels, PolygonTrianglesNeverOverlap) {
   platform::TOffscreenGLContext context(Size, Size);
   LoadOpenGL("opengl32.dll");
-  rendertest::TRealLevel real("oa_dm4");
+  testsupport::TRealLevel real("oa_dm4");
   TQuake3BSP& level = real.Level;
   level.TextureCount = 1;
   level.SurfaceTextures = {0};

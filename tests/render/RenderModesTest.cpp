@@ -7,15 +7,16 @@
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_visibility.h"
-#include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_viewmodes.h"
 #include "render/RenderCache.h"
+#include "support/PixelTest.h"
 #include "support/TestLevels.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
-using rendertest::SolidTexture;
+using testsupport::SolidTexture;
 using TColour = std::array<int, 3>;
 using TColouring = TRenderOptions::TColouring;
 constexpr int Size = 64;
@@ -35,31 +36,30 @@ const TColour Background{0, 0, 0};
 
 TQuake3BSP ModesLevel() {
   TQuake3BSP level;
-  rendertest::SetFaceCount(level, 4);
+  testsupport::SetFaceCount(level, 4);
   const std::int32_t textures[4] = {0, 0, 1, 0}, lightmaps[4] = {0, -1, 1, 0};
   for (std::int32_t f = 0; f < 4; ++f) {
     const float x0 = static_cast<float>(16 * f + 2), x1 = x0 + 12;
     level.Faces[static_cast<std::size_t>(f)].TextureIndex = textures[f];
     level.Faces[static_cast<std::size_t>(f)].LightmapIndex = lightmaps[f];
-    rendertest::SetFaceGeometry(level, f, {{x0, 2, 0}, {x0, 62, 0}, {x1, 62, 0}, {x1, 2, 0}},
+    testsupport::SetFaceGeometry(level, f, {{x0, 2, 0}, {x0, 62, 0}, {x1, 62, 0}, {x1, 2, 0}},
                                 {0, 1, 2, 0, 2, 3});
   }
-  rendertest::GroupFaces(level, 2, 2);
+  testsupport::GroupFaces(level, 2, 2);
   level.SurfaceTextures = {SolidTexture(SurfaceColour), 0};
   level.LightmapTextures = {SolidTexture(BrightLightmap), SolidTexture(BlueLightmap)};
-  rendertest::AddNode(level, rendertest::AddPlane(level, {1, 0, 0}, 32), -2, -1);
-  rendertest::AddLeaf(level, 2, {0, 1, 2});
-  rendertest::AddLeaf(level, 7, {3});
-  rendertest::SetVisData(level, 8, 1);
-  rendertest::SetVisible(level, 2, 2);
-  rendertest::SetVisible(level, 7, 7);
+  testsupport::AddNode(level, testsupport::AddPlane(level, {1, 0, 0}, 32), -2, -1);
+  testsupport::AddLeaf(level, 2, {0, 1, 2});
+  testsupport::AddLeaf(level, 7, {3});
+  testsupport::SetVisData(level, 8, 1);
+  testsupport::SetVisible(level, 2, 2);
+  testsupport::SetVisible(level, 7, 7);
   return level;
 }
 
-class RenderModes : public ::testing::Test {
+class RenderModes : public testsupport::TPixelTest {
  protected:
-  RenderModes() : Context(Size, Size) { LoadOpenGL("opengl32.dll"); }
-  ~RenderModes() override { UnloadOpenGL(); }
+  RenderModes() : TPixelTest(Size, Size) {}
 
   void Draw(TQuake3BSP& level, const TRenderOptions& options, TVector camera = {8, 8, 1}) {
     glEnable(GL_DEPTH_TEST);
@@ -73,17 +73,9 @@ class RenderModes : public ::testing::Test {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     TRenderCache cache;
     level.RenderLevel(camera, options, cache);
-    Pixels.assign(Size * Size * 4, 0);
-    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
-  }
-  TColour At(int x, int y) const {
-    const std::size_t i = static_cast<std::size_t>((y * Size + x) * 4);
-    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
+    ReadBack();
   }
   TColour FaceCentre(int face) const { return At(16 * face + 8, 32); }
-
-  platform::TOffscreenGLContext Context;
-  std::vector<std::uint8_t> Pixels;
 };
 
 bool Near(TColour actual, TColour expected) {
@@ -170,20 +162,20 @@ TEST_F(RenderModes, FrozenVisibilityMarksFromTheFrozenPosition) {
   options.FreezeVisibility = true;
   options.FreezePosition = {48, 8, 1};  // leaf 1, cluster 7
   Draw(level, options, {8, 8, 1});      // the camera in leaf 0
-  const std::vector<std::int32_t> marked = rendertest::VisibleFaces(level);
+  const std::vector<std::int32_t> marked = testsupport::VisibleFaces(level);
   std::fill(level.FaceVisible.begin(), level.FaceVisible.end(), 0);
   MarkVisibleFaces(level, options.FreezePosition);
-  EXPECT_EQ(marked, rendertest::VisibleFaces(level));
+  EXPECT_EQ(marked, testsupport::VisibleFaces(level));
   EXPECT_EQ(marked, std::vector<std::int32_t>{3});
   EXPECT_EQ(FaceCentre(0), Background);
   EXPECT_EQ(FaceCentre(3), SurfaceColour);
 
   // Outside every leaf with a cluster sees everything.
-  rendertest::AddLeaf(level, -1, {});
+  testsupport::AddLeaf(level, -1, {});
   level.Nodes[0].Front = -3;
   options.FreezePosition = {48, 8, 1};
   Draw(level, options);
-  EXPECT_EQ(rendertest::VisibleFaces(level), (std::vector<std::int32_t>{0, 1, 2, 3}));
+  EXPECT_EQ(testsupport::VisibleFaces(level), (std::vector<std::int32_t>{0, 1, 2, 3}));
 }
 
 }  // namespace

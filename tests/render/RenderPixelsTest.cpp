@@ -7,15 +7,16 @@
 #include <string>
 
 #include "gl/OpenGL.h"
-#include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
 #include "render/RenderCache.h"
 #include "support/OrthoStartUp.h"
+#include "support/PixelTest.h"
 #include "support/TestLevels.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
-using rendertest::SolidTexture;
+using testsupport::SolidTexture;
 using TColour = std::array<int, 3>;
 constexpr int Size = 64;
 constexpr int Region = 16;  // the picture is a 4 x 4 grid of regions, one case in each
@@ -45,25 +46,13 @@ std::vector<TVector> Anticlockwise(TRect r) {
   return {{r.X0, r.Y0, r.Z}, {r.X1, r.Y0, r.Z}, {r.X1, r.Y1, r.Z}, {r.X0, r.Y1, r.Z}};
 }
 
-class RenderPixels : public ::testing::Test {
+class RenderPixels : public testsupport::TPixelTest {
  protected:
-  RenderPixels() : Context(Size, Size) { LoadOpenGL("opengl32.dll"); }
-  ~RenderPixels() override { UnloadOpenGL(); }
+  RenderPixels() : TPixelTest(Size, Size) {}
 
-  void ReadBack() {
-    Pixels.assign(Size * Size * 4, 0);
-    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
-  }
-  TColour At(int x, int y) const {
-    const std::size_t i = static_cast<std::size_t>((y * Size + x) * 4);
-    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
-  }
   TColour Centre(int region) const {
     return At(region % 4 * Region + Region / 2, region / 4 * Region + Region / 2);
   }
-
-  platform::TOffscreenGLContext Context;
-  std::vector<std::uint8_t> Pixels;
 };
 
 bool Near(TColour actual, TColour expected, int tolerance) {
@@ -87,7 +76,7 @@ const TColour Background{128, 128, 128};
 
 TQuake3BSP PixelLevel() {
   TQuake3BSP level;
-  rendertest::SetFaceCount(level, FaceCountInLevel);
+  testsupport::SetFaceCount(level, FaceCountInLevel);
   struct TCase {
     std::int32_t Texture, Lightmap;
   };
@@ -98,24 +87,24 @@ TQuake3BSP PixelLevel() {
   for (std::int32_t f = 0; f < FaceCountInLevel; ++f) {
     level.Faces[static_cast<std::size_t>(f)].TextureIndex = cases[f].Texture;
     level.Faces[static_cast<std::size_t>(f)].LightmapIndex = cases[f].Lightmap;
-    rendertest::SetFaceGeometry(level, f, Clockwise(RegionRect(f)), {0, 1, 2, 0, 2, 3});
+    testsupport::SetFaceGeometry(level, f, Clockwise(RegionRect(f)), {0, 1, 2, 0, 2, 3});
   }
-  rendertest::SetFaceGeometry(level, FrontFace, Anticlockwise(RegionRect(FrontFace)), {});
+  testsupport::SetFaceGeometry(level, FrontFace, Anticlockwise(RegionRect(FrontFace)), {});
   // Stored in an order whose fan overlaps itself and leaves the upper right half uncovered.
   const TRect r = RegionRect(ScrambledOrder);
-  rendertest::SetFaceGeometry(level, ScrambledOrder,
+  testsupport::SetFaceGeometry(level, ScrambledOrder,
                               {{r.X0, r.Y0, 0}, {r.X1, r.Y1, 0}, {r.X0, r.Y1, 0}, {r.X1, r.Y0, 0}},
                               {0, 2, 1, 0, 1, 3});
   level.Faces[Patch].FaceType = 2;
-  rendertest::SetFaceGeometry(level, Nearer, Clockwise(RegionRect(Nearer, 0.5f)), {0, 1, 2, 0, 2, 3});
-  rendertest::SetFaceGeometry(level, Farther, Clockwise(RegionRect(Nearer, -0.5f)), {});
-  rendertest::GroupFaces(level, 3, 5);
+  testsupport::SetFaceGeometry(level, Nearer, Clockwise(RegionRect(Nearer, 0.5f)), {0, 1, 2, 0, 2, 3});
+  testsupport::SetFaceGeometry(level, Farther, Clockwise(RegionRect(Nearer, -0.5f)), {});
+  testsupport::GroupFaces(level, 3, 5);
   level.SurfaceTextures = {SolidTexture(Surface), 0, SolidTexture({255, 255, 255})};
   level.LightmapTextures = {SolidTexture({128, 128, 128}), SolidTexture({64, 64, 64}),
                             SolidTexture({255, 192, 128}), SolidTexture({60, 90, 120}),
                             SolidTexture({255, 0, 0})};
-  rendertest::AddNode(level, rendertest::AddPlane(level, {0, 0, 1}, 0), -1, -1);
-  rendertest::AddLeaf(level, 0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  testsupport::AddNode(level, testsupport::AddPlane(level, {0, 0, 1}, 0), -1, -1);
+  testsupport::AddLeaf(level, 0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   return level;
 }
 

@@ -10,11 +10,11 @@
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "platform/Files.h"
-#include "platform/OffscreenContext.h"
 #include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
@@ -35,24 +35,7 @@ testsupport::TBytes Image(TColour c, int leftAlpha = 255, int rightAlpha = 255) 
   return testsupport::MakeTGA(4, 4, pixels, options);
 }
 
-void Write(const std::string& path, const testsupport::TBytes& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  testsupport::WriteFile(path, bytes);
-}
-
-// A quad at distance x from the camera, spanning y0..y1 and z0..z1, clockwise on screen when the
-// camera looks along +X (so kept by the front-face culling), or the other way round.
-void AddQuad(TBspWriter& level, int texture, float x, float y0, float y1, float z0, float z1,
-             bool clockwise = true) {
-  const std::int32_t first = static_cast<std::int32_t>(level.Vertices.size());
-  level.Vertices.push_back(TBspWriter::Vertex(x, y1, z0, 0, 0));
-  level.Vertices.push_back(TBspWriter::Vertex(x, y1, z1, 0, 1));
-  level.Vertices.push_back(TBspWriter::Vertex(x, y0, z1, 1, 1));
-  level.Vertices.push_back(TBspWriter::Vertex(x, y0, z0, 1, 0));
-  if (!clockwise) std::swap(level.Vertices[static_cast<std::size_t>(first) + 1], level.Vertices.back());
-  level.Faces.push_back(TBspWriter::Face(texture, first, 4, -1));
-  level.LeafFaces.push_back(static_cast<std::int32_t>(level.Faces.size()) - 1);
-}
+using testsupport::Write;
 
 const TColour Red{255, 0, 0}, Blue{0, 0, 255}, Green{0, 200, 0}, Yellow{255, 255, 0};
 const std::array<TColour, 6> SkySides = {{{10, 20, 30}, {40, 50, 60}, {70, 80, 90},
@@ -87,11 +70,11 @@ TEST(ShadedPixels, GrateAdditiveTwoSidedAndSky) {
   level.LeafFaces.clear();
   level.MeshVertices.clear();
   level.Lightmaps.clear();
-  AddQuad(level, 0, 200, -200, 200, 0, 200);        // the wall behind the top half
-  AddQuad(level, 1, 100, 10, 60, 10, 60);           // top left: the grate
-  AddQuad(level, 2, 100, -60, -10, 10, 60);         // top right: additive
-  AddQuad(level, 3, 100, 10, 60, -60, -10, false);  // bottom left: two-sided, seen from behind
-  AddQuad(level, 4, 300, -10, 10, -300, -290);      // a sky face, out of sight
+  level.AddQuad(0, -1, 200, -200, 200, 0, 200);             // the wall behind the top half
+  level.AddQuad(1, -1, 100, 10, 60, 10, 60);                // top left: the grate
+  level.AddQuad(2, -1, 100, -60, -10, 10, 60);              // top right: additive
+  level.AddQuad(3, -1, 100, 10, 60, -60, -10, {}, false);   // bottom left: two-sided, seen from behind
+  level.AddQuad(4, -1, 300, -10, 10, -300, -290);           // a sky face, out of sight
   level.Leaves = {TBspWriter::Leaf(0, 0, static_cast<std::int32_t>(level.Faces.size())), TBspWriter::Leaf(1, 0, 0)};
   level.WriteTo(folder / "maps/test.bsp");
 

@@ -17,12 +17,12 @@
 #include "app/viewer/frmMain.h"
 #include "gl/Multitexture.h"
 #include "gl/OpenGL.h"
-#include "platform/OffscreenContext.h"
 #include "render/FastPath.h"
 #include "render/RenderCache.h"
 #include "support/BspWriter.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 

@@ -13,12 +13,13 @@
 
 #include "gl/OpenGL.h"
 #include "level/Q3BSP_surfaces.h"
-#include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
 #include "render/RenderCache.h"
 #include "support/BspWriter.h"
+#include "support/PixelTest.h"
 #include "support/RealLevels.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
@@ -73,10 +74,9 @@ TBspWriter CurvedLevel() {
   return writer;
 }
 
-class SurfacesPixels : public ::testing::Test {
+class SurfacesPixels : public testsupport::TPixelTest {
  protected:
-  SurfacesPixels() : Context(320, 240) { LoadOpenGL("opengl32.dll"); }
-  ~SurfacesPixels() override { UnloadOpenGL(); }
+  SurfacesPixels() : TPixelTest(320, 240) {}
 
   // The fixed state of start-up and lightmap loading, the projection already set; a frame with
   // `options` on the background, read back from the lower left corner.
@@ -100,7 +100,6 @@ class SurfacesPixels : public ::testing::Test {
     return pixels;
   }
 
-  platform::TOffscreenGLContext Context;
   testsupport::TTempDir Dir;
   testsupport::TScopedWorkingDir WorkingDir{Dir.Path()};
 };
@@ -174,7 +173,7 @@ TEST_F(SurfacesPixels, NoCracksBetweenCurvedSurfacePiecesOnRealLevels) {
   constexpr int width = 320, height = 240;
   for (const std::string map : {"oa_dm5", "pul1ctf", "delta"}) {
     SCOPED_TRACE(map);
-    rendertest::TRealLevel real(map, false, EverySurface());
+    testsupport::TRealLevel real(map, false, EverySurface());
     TQuake3BSP& level = real.Level;
     std::vector<std::pair<std::int32_t, std::size_t>> patches;
     for (std::size_t f = 0; f < level.Faces.size(); ++f)

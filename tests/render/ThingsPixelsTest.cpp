@@ -10,14 +10,15 @@
 #include "gl/OpenGL.h"
 #include "level/Items.h"
 #include "level/Things.h"
-#include "platform/OffscreenContext.h"
 #include "render/ItemStages.h"
 #include "render/Q3BSP_render.h"
 #include "render/RenderCache.h"
 #include "shaders/StagePlan.h"
 #include "support/Md3Writer.h"
 #include "support/OrthoStartUp.h"
+#include "support/PixelTest.h"
 #include "support/TestLevels.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
@@ -38,34 +39,33 @@ const TVector kBoxes[ModelCount][2] = {{},
                                        {{-20, -20, 0}, {-1, -10, 8}}};   // in C only
 const TVector kCamera{32, 0, 0};
 
-class ThingsPixels : public ::testing::Test {
+class ThingsPixels : public testsupport::TPixelTest {
  protected:
-  ThingsPixels() : Context(Size, Size) { LoadOpenGL("opengl32.dll"); }
-  ~ThingsPixels() override { UnloadOpenGL(); }
+  ThingsPixels() : TPixelTest(Size, Size) {}
 
   // The level with the clusters the camera's cluster 0 admits besides its own.
   static TQuake3BSP Level(std::initializer_list<std::int32_t> admitted) {
     TQuake3BSP level;
-    rendertest::SetFaceCount(level, ModelCount);
+    testsupport::SetFaceCount(level, ModelCount);
     std::vector<TBSPModel> models(ModelCount);
     for (std::int32_t m = 1; m < ModelCount; ++m) {
       const float x = static_cast<float>(m % 4 * Region), y = static_cast<float>(m / 4 * Region);
-      rendertest::SetFaceGeometry(level, m, {{x + 2, y + 2, 0}, {x + 2, y + 14, 0}, {x + 14, y + 14, 0}, {x + 14, y + 2, 0}},
+      testsupport::SetFaceGeometry(level, m, {{x + 2, y + 2, 0}, {x + 2, y + 14, 0}, {x + 14, y + 14, 0}, {x + 14, y + 2, 0}},
                                   {0, 1, 2, 0, 2, 3});
       level.Faces[static_cast<std::size_t>(m)].TextureIndex = 0;
       models[static_cast<std::size_t>(m)] = {kBoxes[m][0], kBoxes[m][1], m, 1, 0, 0};
     }
-    rendertest::GroupFaces(level, 1, 0);
-    level.SurfaceTextures = {rendertest::SolidTexture(Model)};
-    const std::int32_t root = rendertest::AddNode(level, rendertest::AddPlane(level, {1, 0, 0}, 0), -1, 1);
-    rendertest::AddNode(level, rendertest::AddPlane(level, {0, 1, 0}, 0), -2, -3);
+    testsupport::GroupFaces(level, 1, 0);
+    level.SurfaceTextures = {testsupport::SolidTexture(Model)};
+    const std::int32_t root = testsupport::AddNode(level, testsupport::AddPlane(level, {1, 0, 0}, 0), -1, 1);
+    testsupport::AddNode(level, testsupport::AddPlane(level, {0, 1, 0}, 0), -2, -3);
     EXPECT_EQ(root, 0);
-    rendertest::AddLeaf(level, 0, {});
-    rendertest::AddLeaf(level, 1, {});
-    rendertest::AddLeaf(level, 2, {});
-    rendertest::SetVisData(level, 3, 1);
-    rendertest::SetVisible(level, 0, 0);
-    for (const std::int32_t cluster : admitted) rendertest::SetVisible(level, 0, cluster);
+    testsupport::AddLeaf(level, 0, {});
+    testsupport::AddLeaf(level, 1, {});
+    testsupport::AddLeaf(level, 2, {});
+    testsupport::SetVisData(level, 3, 1);
+    testsupport::SetVisible(level, 0, 0);
+    for (const std::int32_t cluster : admitted) testsupport::SetVisible(level, 0, cluster);
     std::vector<std::string> warnings;
     level.Things.BrushModels = PlanBrushModels(level, models, warnings);
     EXPECT_TRUE(warnings.empty());
@@ -78,12 +78,7 @@ class ThingsPixels : public ::testing::Test {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     TRenderCache cache;
     level.RenderLevel(kCamera, options, cache);
-    Pixels.assign(Size * Size * 4, 0);
-    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
-  }
-  TColour At(int x, int y) const {
-    const std::size_t i = static_cast<std::size_t>((y * Size + x) * 4);
-    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
+    ReadBack();
   }
   // The models whose face shows, as a string of their numbers.
   std::string Drawn() const {
@@ -92,9 +87,6 @@ class ThingsPixels : public ::testing::Test {
       if (At(m % 4 * Region + Region / 2, m / 4 * Region + Region / 2) == Model) drawn += std::to_string(m);
     return drawn;
   }
-
-  platform::TOffscreenGLContext Context;
-  std::vector<std::uint8_t> Pixels;
 };
 
 TEST_F(ThingsPixels, BrushModelsWhereTheirLeavesAreAdmitted) {
@@ -137,7 +129,7 @@ TEST_F(ThingsPixels, ItemModelRoundTrip) {
   const TMd3Model model = ParseMd3(writer.Bytes());
   TItemModels& items = level.Things.ItemModels;
   items.Groups.resize(1);
-  items.Groups[0].Texture = rendertest::SolidTexture({255, 255, 255});
+  items.Groups[0].Texture = testsupport::SolidTexture({255, 255, 255});
   const std::size_t group = 0;
   AddItemInstance(items, model, {&group, 1}, {24, 40, 0}, 45, 0);  // cluster 0: drawn
   AddItemInstance(items, model, {&group, 1}, {48, 16, 0}, 0, 2);   // cluster 2: not admitted
@@ -182,7 +174,7 @@ TEST_F(ThingsPixels, ModelSurfacesByTheirStagesBlendedLast) {
     group.Shader = g == 1 ? opaque : shell;
     group.State = shaders::DrawStateOf(&*group.Shader);
     group.Plan = shaders::PlanStages(*group.Shader, group.State);
-    group.StageTextures = {{rendertest::SolidTexture(g == 1 ? red : TColour{255, 255, 255})}};
+    group.StageTextures = {{testsupport::SolidTexture(g == 1 ? red : TColour{255, 255, 255})}};
   }
   for (const std::size_t group : {0, 1}) AddItemInstance(items, model, {&group, 1}, {24, 40, 0}, 0, 0);
   ASSERT_EQ(items.Groups[1].Normals.size(), 4u) << "normals kept for a group drawn by its stages";

@@ -101,7 +101,7 @@ TEST_F(ExportReal, KhronosValidatorFindsNoErrorAndNoWarning) {
 // glTF can only blend by alpha, and the shader stages beyond image and lightmap that bspwalk
 // draws and a material cannot hold (oa_dm4's first view is mostly zinc walls that show an
 // environment map through their image's alpha, over a floor with a detail texture).
-double AgreeingPixels(const clitest::TPicture& a, const clitest::TPicture& b) {
+double AgreeingPixels(const testsupport::TPicture& a, const testsupport::TPicture& b) {
   if (a.Width != b.Width || a.Height != b.Height || a.Rgb.empty()) return 0;
   std::size_t agreeing = 0;
   for (std::size_t i = 0; i < a.Rgb.size(); i += 3) {
@@ -136,7 +136,7 @@ TEST_F(ExportReal, ThreeJsInChromiumDrawsWhatBspwalkDrawsFromASpawnPoint) {
     const testsupport::TRun page = testsupport::RunProgram(
         BSPWALK_NODE, {BSPWALK_WEB_DIR "/render.mjs", BSPWALK_CHROMIUM, url, *Dir / (level + "-web.png")});
     ASSERT_EQ(page.ExitCode, 0) << page.Err;
-    const double agreeing = AgreeingPixels(clitest::ReadPNG(*Dir / (level + ".png")), clitest::ReadPNG(*Dir / (level + "-web.png")));
+    const double agreeing = AgreeingPixels(testsupport::ReadPNG(*Dir / (level + ".png")), testsupport::ReadPNG(*Dir / (level + "-web.png")));
     EXPECT_GE(agreeing, least) << level;
     std::printf("%s: %.1f %% of the pixels agree\n", level.c_str(), 100 * agreeing);
   }
@@ -174,7 +174,7 @@ TEST_F(ExportReal, PageFromDiskDrawsWhatBspwalkDrawsAtItsPoseLine) {
     const json opened = OpenPage(*Dir / (level + ".html"), "size=320x240&pose=" + pose, *Dir / (level + "-page.png"), 0);
     EXPECT_EQ(opened["errors"], json::array()) << level;
     const double agreeing =
-        AgreeingPixels(clitest::ReadPNG(*Dir / (level + "-off.png")), clitest::ReadPNG(*Dir / (level + "-page.png")));
+        AgreeingPixels(testsupport::ReadPNG(*Dir / (level + "-off.png")), testsupport::ReadPNG(*Dir / (level + "-page.png")));
     EXPECT_GE(agreeing, least) << level;
     std::printf("%s page: %.1f %% of the pixels agree; first frame %.0f ms after opening\n", level.c_str(),
                 100 * agreeing, opened["firstFrameMs"].get<double>());

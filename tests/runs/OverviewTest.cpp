@@ -22,8 +22,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using TColour = std::array<int, 3>;
-using clitest::ReadPNG;
-using clitest::TPicture;
+using testsupport::ReadPNG;
+using testsupport::TPicture;
 
 TColour Colour(std::array<std::uint8_t, 3> c) { return {c[0], c[1], c[2]}; }
 const TColour Background{24, 24, 32};

@@ -38,6 +38,21 @@ TBSPVertex TBspWriter::Vertex(float x, float y, float z, float s, float t) {
   return vertex;
 }
 
+void TBspWriter::AddQuad(std::int32_t texture, std::int32_t lightmap, float x, float y0, float y1, float z0,
+                         float z1, std::array<std::uint8_t, 4> colour, bool clockwise) {
+  const std::int32_t first = static_cast<std::int32_t>(Vertices.size());
+  const float corners[4][2] = {{y1, z0}, {y1, z1}, {y0, z1}, {y0, z0}};
+  for (const auto& [y, z] : corners) {
+    TBSPVertex v = Vertex(x, y, z, (y1 - y) / (y1 - y0), (z - z0) / (z1 - z0));
+    v.LightmapCoord = {(y1 - y) / (y1 - y0), (z1 - z) / (z1 - z0)};
+    std::copy(colour.begin(), colour.end(), v.Color);
+    Vertices.push_back(v);
+  }
+  if (!clockwise) std::swap(Vertices[static_cast<std::size_t>(first) + 1], Vertices.back());
+  Faces.push_back(Face(texture, first, 4, lightmap));
+  LeafFaces.push_back(static_cast<std::int32_t>(Faces.size()) - 1);
+}
+
 TBSPFace TBspWriter::Face(std::int32_t textureIndex, std::int32_t firstVertex,
                           std::int32_t numVertices, std::int32_t lightmapIndex,
                           std::int32_t faceType) {

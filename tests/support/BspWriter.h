@@ -45,6 +45,13 @@ class TBspWriter {
   // and visibility data in which each of the two clusters sees both.
   static TBspWriter SmallLevel(const std::string& textureName = "textures/base/wall");
 
+  // Appends a quad face in the plane at `x` over y0..y1 and z0..z1 and lists it in LeafFaces. Its
+  // corners (y1, z0), (y1, z1), (y0, z1), (y0, z0) run clockwise on screen for a camera looking
+  // along +X (so the front-face culling keeps it), or the other way round; the texture spans it
+  // once, the lightmap too with its first row (t = 0) along the top edge; every vertex `colour`.
+  void AddQuad(std::int32_t texture, std::int32_t lightmap, float x, float y0, float y1, float z0, float z1,
+               std::array<std::uint8_t, 4> colour = {}, bool clockwise = true);
+
   // Replaces the bytes written for lump `index` (the records of that lump are ignored).
   void SetRawLump(int index, std::vector<std::uint8_t> bytes);
   // Overrides what the directory says about a lump, after the layout is done.

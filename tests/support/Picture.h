@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace clitest {
+namespace testsupport {
 
 struct TPicture {
   int Width = 0, Height = 0;
@@ -32,4 +32,4 @@ inline TPicture ReadPNG(const std::string& path) {
   return picture;
 }
 
-}  // namespace clitest
+}  // namespace testsupport

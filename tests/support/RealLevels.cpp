@@ -10,7 +10,7 @@
 
 namespace fs = std::filesystem;
 
-namespace rendertest {
+namespace testsupport {
 
 namespace {
 
@@ -81,4 +81,4 @@ std::vector<TVector> PositionsBeforeFaces(const TQuake3BSP& level, std::size_t c
   return positions;
 }
 
-}  // namespace rendertest
+}  // namespace testsupport

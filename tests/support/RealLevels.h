@@ -6,7 +6,7 @@
 
 #include "level/Q3BSP.h"
 
-namespace rendertest {
+namespace testsupport {
 
 // A level of pak1-maps.pk3 ("oa_dm4") loaded by LoadBSP inside a temporary working folder that
 // has the "lgmp" folder for the lightmap files; with `withSurfaceImages` the folder also shows
@@ -38,4 +38,4 @@ std::vector<std::string> MapsBySize();
 // up to `count`, spread over the face list.
 std::vector<TVector> PositionsBeforeFaces(const TQuake3BSP& level, std::size_t count);
 
-}  // namespace rendertest
+}  // namespace testsupport

@@ -2,9 +2,7 @@
 
 #include <cstddef>
 
-#include "gl/OpenGL.h"
-
-namespace rendertest {
+namespace testsupport {
 
 void SetFaceCount(TQuake3BSP& level, std::int32_t count) {
   const std::size_t n = static_cast<std::size_t>(count);
@@ -105,18 +103,4 @@ std::vector<std::int32_t> VisibleFaces(const TQuake3BSP& level) {
   return visible;
 }
 
-GLuint SolidTexture(std::array<int, 3> colour) {
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  const std::uint8_t texel[3] = {static_cast<std::uint8_t>(colour[0]),
-                                 static_cast<std::uint8_t>(colour[1]),
-                                 static_cast<std::uint8_t>(colour[2])};
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  return name;
-}
-
-}  // namespace rendertest
+}  // namespace testsupport

@@ -2,14 +2,13 @@
 // Small levels assembled in memory for the visibility and rendering tests.
 #include <GL/gl.h>
 
-#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
 
 #include "level/Q3BSP.h"
 
-namespace rendertest {
+namespace testsupport {
 
 // Sizes every per-face array to `count` faces (all polygons without vertices, texture and
 // lightmap -1) and empties the groups.
@@ -41,7 +40,4 @@ void GroupFaces(TQuake3BSP& level, std::int32_t textures, std::int32_t lightmaps
 // The indices of the faces whose FaceVisible flag is set, ascending.
 std::vector<std::int32_t> VisibleFaces(const TQuake3BSP& level);
 
-// A new 1 x 1 RGB texture of one colour (0 to 255 each), sampled nearest; left bound.
-GLuint SolidTexture(std::array<int, 3> colour);
-
-}  // namespace rendertest
+}  // namespace testsupport

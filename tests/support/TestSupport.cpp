@@ -52,6 +52,21 @@ void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+void Write(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  WriteFile(path, bytes);
+}
+
+void Write(const std::string& path, std::string_view text) {
+  Write(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+std::string Quote(const std::string& s) {
+  std::string quoted = "'";
+  for (char c : s) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
@@ -67,12 +82,6 @@ std::string OpenArenaArchive(const std::string& pk3Name) {
 }
 
 namespace {
-
-std::string Quote(const std::string& s) {
-  std::string quoted = "'";
-  for (char c : s) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 // Holds an exclusive lock on a file while it lives, so that test programs running side by side
 // extract each archive member set once.

@@ -3,6 +3,7 @@
 // real game data of Debian's OpenArena packages, extracted at test time.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Messages.h"
@@ -56,6 +57,11 @@ class TScopedWorkingDir {
 };
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// The same, making the folders of the path first; the text as its bytes.
+void Write(const std::string& path, const std::vector<std::uint8_t>& bytes);
+void Write(const std::string& path, std::string_view text);
+// The text in single quotes for a shell command line, quotes in it escaped.
+std::string Quote(const std::string& s);
 std::vector<std::uint8_t> ReadFile(const std::string& path);
 
 // Full path of an OpenArena archive such as "pak1-maps.pk3"; empty when it is not installed.

@@ -5,7 +5,7 @@
 #include "textures/ImageDecode.h"
 #include "textures/Textures.h"
 
-namespace texturetest {
+namespace testsupport {
 namespace {
 
 using testsupport::MakeBMP;
@@ -152,4 +152,4 @@ TEST_F(BMPLoadTest, EveryRefusalMessage) {
 }
 
 }  // namespace
-}  // namespace texturetest
+}  // namespace testsupport

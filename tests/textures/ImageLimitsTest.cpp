@@ -7,7 +7,7 @@
 #include "textures/ImageDecode.h"
 #include "textures/Textures.h"
 
-namespace texturetest {
+namespace testsupport {
 namespace {
 
 using testsupport::MakeBMP;
@@ -49,4 +49,4 @@ TEST(ImageLimits, AJPEGHeaderClaimingMoreBlocksThanItsDataIsRefused) {
 }
 
 }  // namespace
-}  // namespace texturetest
+}  // namespace testsupport

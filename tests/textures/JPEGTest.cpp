@@ -10,7 +10,7 @@
 #include "textures/ImageDecode.h"
 #include "textures/Textures.h"
 
-namespace texturetest {
+namespace testsupport {
 namespace {
 
 using testsupport::MakeJPEG;
@@ -159,4 +159,4 @@ TEST_F(JPEGLoadTest, ALibraryErrorAfterTheHeaderRaisesJPEGError) {
 }
 
 }  // namespace
-}  // namespace texturetest
+}  // namespace testsupport

@@ -11,7 +11,7 @@
 #include "textures/ImageDecode.h"
 #include "textures/Textures.h"
 
-namespace texturetest {
+namespace testsupport {
 namespace {
 
 const std::vector<std::string> kPak0TGA = {
@@ -32,7 +32,7 @@ const std::vector<std::string> kPak4JPG = {
     "textures/cosmo_sfx/stoerung.jpg",               // greyscale
 };
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+using testsupport::Quote;
 
 // Runs a command that writes `output`, and returns that file's bytes.
 TBytes RunTool(const std::string& command, const std::string& output) {
@@ -129,4 +129,4 @@ TEST_F(RealFilesTest, LoadTextureUploadsTheDecodedPixels) {
 }
 
 }  // namespace
-}  // namespace texturetest
+}  // namespace testsupport

@@ -7,7 +7,7 @@
 #include "textures/PixelBudget.h"
 #include "textures/Textures.h"
 
-namespace texturetest {
+namespace testsupport {
 namespace {
 
 using testsupport::MakeTGA;
@@ -262,4 +262,4 @@ TEST_F(TGALoadTest, AnEmptyPictureStillMakesATexture) {
 }
 
 }  // namespace
-}  // namespace texturetest
+}  // namespace testsupport

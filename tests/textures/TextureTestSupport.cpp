@@ -1,6 +1,6 @@
 #include "TextureTestSupport.h"
 
-namespace texturetest {
+namespace testsupport {
 
 std::unique_ptr<platform::TOffscreenGLContext> TTextureTest::Context;
 
@@ -54,4 +54,4 @@ void TTextureTest::ExpectOneMessage(const std::string& text, const std::string& 
   EXPECT_EQ(Messages->Messages()[0].Caption, caption);
 }
 
-}  // namespace texturetest
+}  // namespace testsupport

@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/OffscreenContext.h"
 #include "support/ImageWriters.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
-namespace texturetest {
-
-using testsupport::TBytes;
+namespace testsupport {
 
 struct TTexel {
   int Width = 0;
@@ -59,4 +57,4 @@ class TTextureTest : public ::testing::Test {
   static std::unique_ptr<platform::TOffscreenGLContext> Context;
 };
 
-}  // namespace texturetest
+}  // namespace testsupport

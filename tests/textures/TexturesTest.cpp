@@ -5,7 +5,7 @@
 #include "textures/TextureResources.h"
 #include "textures/Textures.h"
 
-namespace texturetest {
+namespace testsupport {
 namespace {
 
 using testsupport::MakeBMP;
@@ -233,4 +233,4 @@ TEST_F(ResourceTest, ANameWithoutDotIsNeverFound) {
 }
 
 }  // namespace
-}  // namespace texturetest
+}  // namespace testsupport

@@ -29,11 +29,7 @@ constexpr int kHeight = 768;
 // The level whose fixed start point (200, 500, 700) lies inside it.
 constexpr const char* kLevel = "maps/kaos2.bsp";
 
-std::string Quote(const std::string& s) {
-  std::string quoted = "'";
-  for (char c : s) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using testsupport::Quote;
 
 struct TScreen {
   std::vector<std::uint8_t> Rgb;  // top row first

@@ -8,11 +8,11 @@
 
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
-#include "platform/Input.h"
-#include "platform/Window.h"
 #include "render/Q3BSP_render.h"
 #include "support/TestSupport.h"
 #include "support/XServer.h"
+#include "window/Input.h"
+#include "window/Window.h"
 
 namespace fs = std::filesystem;
 

@@ -10,11 +10,11 @@
 #include "FrameLoopGlobals.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
-#include "platform/Input.h"
-#include "platform/OffscreenContext.h"
 #include "render/Q3BSP_render.h"
 #include "support/TestSupport.h"
 #include "textures/Textures.h"
+#include "window/Input.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 

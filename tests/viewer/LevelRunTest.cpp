@@ -9,11 +9,11 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
-#include "platform/Input.h"
-#include "platform/Window.h"
 #include "support/BspWriter.h"
 #include "support/TestSupport.h"
 #include "support/XServer.h"
+#include "window/Input.h"
+#include "window/Window.h"
 
 namespace fs = std::filesystem;
 

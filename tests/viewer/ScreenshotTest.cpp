@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/viewer/Screenshot.h"
-#include "platform/OffscreenContext.h"
 #include "support/Picture.h"
 #include "support/TestSupport.h"
+#include "window/OffscreenContext.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ TEST(WritePNG, StoresTheTopRowFirstWhateverTheMemoryOrder) {
   app::WritePNG(dir / "a.png", 3, 2, topDown, false);
   app::WritePNG(dir / "b.png", 3, 2, bottomUp, true);
   for (const char* name : {"a.png", "b.png"}) {
-    const clitest::TPicture picture = clitest::ReadPNG(dir / name);
+    const testsupport::TPicture picture = testsupport::ReadPNG(dir / name);
     EXPECT_EQ(picture.Rgb, topDown) << name;
     EXPECT_EQ(picture.Width, 3);
     EXPECT_EQ(picture.Height, 2);

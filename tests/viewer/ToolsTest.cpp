@@ -14,11 +14,11 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
-#include "platform/Input.h"
-#include "platform/OffscreenContext.h"
 #include "support/BspWriter.h"
 #include "support/TestSupport.h"
 #include "textures/Textures.h"
+#include "window/Input.h"
+#include "window/OffscreenContext.h"
 
 namespace fs = std::filesystem;
 

@@ -16,8 +16,8 @@
 #include "app/viewer/WalkMode.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
-#include "platform/Window.h"
 #include "textures/ImageRead.h"
+#include "window/Window.h"
 
 namespace fs = std::filesystem;
 

@@ -16,8 +16,8 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "camera/CameraClass.h"
-#include "platform/Input.h"
-#include "platform/OffscreenContext.h"
+#include "window/Input.h"
+#include "window/OffscreenContext.h"
 
 namespace app {
 

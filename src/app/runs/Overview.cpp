@@ -19,6 +19,7 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "genom/genom.h"
+#include "gl/PrintText.h"
 #include "level/Q3BSP_surfaces.h"
 #include "level/SpawnPoints.h"
 

@@ -8,6 +8,7 @@
 
 #include "app/viewer/frmMain.h"
 #include "genom/genom.h"
+#include "gl/PrintText.h"
 
 namespace app {
 namespace {

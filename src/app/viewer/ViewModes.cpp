@@ -11,6 +11,7 @@
 #include "app/viewer/KeyTable.h"
 #include "app/viewer/frmMain.h"
 #include "genom/genom.h"
+#include "gl/PrintText.h"
 #include "level/EditorView.h"
 
 namespace app {

@@ -9,13 +9,14 @@
 
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/WalkMode.h"
+#include "gl/PrintText.h"
 #include "platform/Files.h"
-#include "platform/Input.h"
 #include "platform/Messages.h"
-#include "platform/Window.h"
 #include "render/FastPath.h"
 #include "render/Q3BSP_render.h"
 #include "textures/Textures.h"
+#include "window/Input.h"
+#include "window/Window.h"
 
 std::array<bool, 256> Keys{};
 GLuint FontTexture = 0;

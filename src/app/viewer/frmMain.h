@@ -13,10 +13,10 @@
 #include "app/viewer/ViewModes.h"
 #include "camera/CameraClass.h"
 #include "level/Q3BSP.h"
-#include "platform/Input.h"
 #include "platform/PixelFormat.h"
-#include "platform/Window.h"
 #include "render/RenderCache.h"
+#include "window/Input.h"
+#include "window/Window.h"
 
 // ---- Globals of the running viewer; all zero or empty at program start. ----
 

@@ -1,4 +1,4 @@
-#include "platform/Input.h"
+#include "window/Input.h"
 
 #include <SDL.h>
 

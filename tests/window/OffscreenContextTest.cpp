@@ -1,7 +1,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include "platform/OffscreenContext.h"
+#include "window/OffscreenContext.h"
 
 TEST(OffscreenContext, RendersAndHasADepthBuffer) {
   platform::TOffscreenGLContext context(32, 16);

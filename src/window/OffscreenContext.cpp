@@ -1,4 +1,4 @@
-#include "platform/OffscreenContext.h"
+#include "window/OffscreenContext.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
