@@ -200,6 +200,8 @@ struct TLevelOptions {
   bool ModelStages = false;
   // --sky-in-view: a level of several sky shaders draws the one whose faces are in view.
   bool SkyInView = false;
+  // --vertex-turb: tcMod turb ripples each vertex by its place (render/TurbCoords.h).
+  bool VertexTurb = false;
   // --skip-nodraw: faces of textures flagged nodraw in their records left out (level/NoDraw.h).
   bool SkipNoDraw = false;
   // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
@@ -324,6 +326,7 @@ struct TLevelShading {
   std::uint32_t SkyClouds = 0;        // the first cloud image, when there is no far box
   bool JoinedSky = false;             // TLevelOptions::JoinedSky: the box's sides as their edges join
   bool GameStages = false;            // TLevelOptions::GameStages
+  bool VertexTurb = false;            // TLevelOptions::VertexTurb
   // The sky's cloud layers: its shader's stages drawn over the box as a dome.
   TShadedSurface Sky;
   std::vector<TShadedSurface> Surfaces;  // per texture

@@ -22,6 +22,7 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.GridLight = true;
   options.ModelStages = true;
   options.SkyInView = true;
+  options.VertexTurb = true;
   // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
 }
 
@@ -45,6 +46,7 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   level.GridLight = options.GridLight;
   level.ModelStages = options.ModelStages;
   level.SkyInView = options.SkyInView;
+  level.VertexTurb = options.VertexTurb;
   return level;
 }
 
