@@ -88,6 +88,7 @@ bool TQuake3BSP::LoadBSP(const std::string& fileName, const TLevelOptions& optio
   FinishLevelModel(*this, load);
   // The entities and what the opt-in extensions build from them; no GL call without them.
   LoadLevelThings(*this, *load.Bytes, load.File.Lumps, options);
+  if (options.WorldFog) Shading.WorldFog = ReadWorldFog(Things.Entities.Entities, Things.Warnings).value_or(TWorldFog{});
   if (options.Items) {
     LoadItemModels(*this, load);
     load.Budget.Report();  // what the items' pixels and geometry left out

@@ -1,5 +1,5 @@
 // The game's picture beyond the design's, read back on levels written to a folder with their
-// scripts and images: turbulence per vertex. A 64 x 64 picture from the origin along +X: the
+// scripts and images: turbulence per vertex, the worldspawn's haze, glow images. A 64 x 64 picture from the origin along +X: the
 // level's +Y is the picture's left, +Z its top.
 #include <gtest/gtest.h>
 
@@ -10,9 +10,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sstream>
 
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
+#include "level/Entities.h"
+#include "level/WorldFog.h"
 #include "platform/OffscreenContext.h"
 #include "render/RenderCache.h"
 #include "shaders/VertexTurb.h"
@@ -62,6 +65,10 @@ class TScene {
   std::int32_t Texture(const std::string& name) {
     Level.Textures.push_back(TBspWriter::Texture(name));
     return static_cast<std::int32_t>(Level.Textures.size()) - 1;
+  }
+  // A quad at x = 100 spanning y0..y1 and z0..z1, s 0 .. 1 from y1 to y0: -84 .. 84 fills the view.
+  void Wall(std::int32_t texture, float y0, float y1, float z0 = -84, float z1 = 84) {
+    Quad(texture, {{{100, y1, z0, 0, 0}, {100, y1, z1, 0, 1}, {100, y0, z1, 1, 1}, {100, y0, z0, 1, 0}}});
   }
   // A quad of four corners (x, y, z, s, t) facing the eye.
   void Quad(std::int32_t texture, const std::array<std::array<float, 5>, 4>& corners) {
@@ -174,6 +181,67 @@ TEST(GamePicture, TurbulenceRipplesEachVertexByItsPlace) {
     scene.Draw(3.7);
     EXPECT_TRUE(Near(scene.At(26, 32), perVertex ? Blue : Green)) << perVertex;
     EXPECT_TRUE(Near(scene.At(42, 32), perVertex ? Red : Green)) << perVertex;
+  }
+}
+
+// The key's forms: four or five numbers in range, else a warning and no haze.
+TEST(WorldFog, ReadFromTheWorldspawn) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"0.15 0.3 0.3 0.3 0.8", "0.15 0.3 0.3 0.3 0.8"},
+      {"1 0 0.5 1", "1 0 0.5 1 1"},
+      {"0.15 0.3 0.3", "warning"},
+      {"0.15 0.3 0.3 0.3 0.8 9", "warning"},
+      {"0 0.3 0.3 0.3", "warning"},
+      {"0.5 1.5 0 0", "warning"},
+      {"0.5 nan 0 0", "warning"},
+      {"0.5 0 0 0 x", "warning"},
+  };
+  for (const auto& [text, want] : cases) {
+    std::vector<std::string> warnings;
+    const std::optional<TWorldFog> fog =
+        ReadWorldFog(ParseEntities("{\n\"classname\" \"worldspawn\"\n\"fog\" \"" + text + "\"\n}\n"), warnings);
+    std::ostringstream got;
+    if (fog) got << fog->Density << " " << fog->Colour[0] << " " << fog->Colour[1] << " " << fog->Colour[2] << " " << fog->Alpha;
+    EXPECT_EQ(fog ? got.str() : warnings.size() == 1 ? "warning" : "?", want) << text;
+  }
+  std::vector<std::string> warnings;
+  EXPECT_FALSE(ReadWorldFog(ParseEntities("{\n\"classname\" \"worldspawn\"\n}\n"), warnings));
+  EXPECT_TRUE(warnings.empty());
+  const TWorldFog fog{0.64f, {0, 1, 0}, 0.5f};
+  EXPECT_NEAR(fog.Cover(100), 0.5 * (1 - std::exp(-1.0)), 1e-6);
+  EXPECT_NEAR(fog.DistanceOf(fog.Cover(250)), 250, 1e-3);
+}
+
+// A red wall 100 units away over the left half, nothing over the right: with the haze the wall
+// takes the fog colour by its distance (density 0.64 reaches exp(-1) at 100 units), the empty half
+// (where the sky would be) the haze's most, alpha 0.5; to within a layer's step.
+TEST(GamePicture, WorldFogHazesByDistanceAndOverTheSky) {
+  for (const bool fogged : {false, true}) {
+    TScene scene;
+    scene.Level.Entities = "{\n\"classname\" \"worldspawn\"\n\"fog\" \"0.64 0 1 0 0.5\"\n}\n";
+    scene.Script("t/red { { map t/red.tga } }\n");
+    scene.Write("t/red.tga", Image({Red}));
+    scene.Wall(scene.Texture("t/red"), 0, 84);
+    scene.Load([&](TLevelOptions& o) { o.WorldFog = fogged; });
+    scene.Draw();
+    const double cover = fogged ? 0.5 * (1 - std::exp(-1.0)) : 0;
+    const int red = static_cast<int>(std::lround(255 * (1 - cover))), green = static_cast<int>(std::lround(255 * cover));
+    EXPECT_TRUE(Near(scene.At(16, 32), {red, green, 0})) << fogged;
+    EXPECT_TRUE(Near(scene.At(48, 32), {0, fogged ? 128 : 0, 0})) << fogged;
+  }
+}
+
+// A surface no script describes, with t/wall_glow beside t/wall: the glow is added on top.
+TEST(GamePicture, GlowImageAddedOverASurfaceWithoutScript) {
+  for (const bool glow : {false, true}) {
+    TScene scene;
+    scene.Script("t/other { { map t/wall.tga } }\n");
+    scene.Write("t/wall.tga", Image({{60, 70, 80}}));
+    scene.Write("t/wall_glow.tga", Image({{100, 0, 20}}));
+    scene.Wall(scene.Texture("t/wall"), -84, 84);
+    scene.Load([&](TLevelOptions& o) { o.GlowImages = glow; });
+    scene.Draw();
+    EXPECT_TRUE(Near(scene.At(32, 32), glow ? TColour{160, 70, 100} : TColour{60, 70, 80})) << glow;
   }
 }
 

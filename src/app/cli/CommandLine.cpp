@@ -282,6 +282,8 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
   options.ModelStages = raw.ModelStages;
   options.SkyInView = raw.SkyInView;
   options.VertexTurb = raw.VertexTurb;
+  options.WorldFog = raw.WorldFog;
+  options.GlowImages = raw.GlowImages;
   if (raw.Full) ApplyFullFidelity(options);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")

@@ -23,6 +23,8 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.ModelStages = true;
   options.SkyInView = true;
   options.VertexTurb = true;
+  options.WorldFog = true;
+  options.GlowImages = true;
   // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
 }
 
@@ -47,6 +49,8 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   level.ModelStages = options.ModelStages;
   level.SkyInView = options.SkyInView;
   level.VertexTurb = options.VertexTurb;
+  level.WorldFog = options.WorldFog;
+  level.GlowImages = options.GlowImages;
   return level;
 }
 
