@@ -208,6 +208,8 @@ struct TLevelOptions {
   // --glow-images: a surface no script describes gets its image NAME_glow, where there is one,
   // added on top unlit (level/Q3BSP_shading.cpp).
   bool GlowImages = false;
+  // --clamp-coords: clampMap stages read their image, not its edge (shaders/StagePlan.h).
+  bool ClampCoords = false;
   // --skip-nodraw: faces of textures flagged nodraw in their records left out (level/NoDraw.h).
   bool SkipNoDraw = false;
   // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
@@ -334,6 +336,7 @@ struct TLevelShading {
   bool GameStages = false;            // TLevelOptions::GameStages
   bool VertexTurb = false;            // TLevelOptions::VertexTurb
   bool GlowImages = false;            // TLevelOptions::GlowImages
+  bool ClampCoords = false;           // TLevelOptions::ClampCoords
   TWorldFog WorldFog;                 // with TLevelOptions::WorldFog, the worldspawn's haze
   // The sky's cloud layers: its shader's stages drawn over the box as a dome.
   TShadedSurface Sky;

@@ -204,7 +204,7 @@ TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTe
         toRead.push_back(glow);
       }
     }
-    shaded.Plan = shaders::PlanStages(*shaded.Shader, surface.State, {!level.Lighting.GameLight, shading.GameStages});
+    shaded.Plan = shaders::PlanStages(*shaded.Shader, surface.State, {!level.Lighting.GameLight, shading.GameStages, shading.ClampCoords});
     // Only the images of surfaces that are drawn are loaded.
     if (!surface.State.Drawn) continue;
     images.Surfaces[t] = std::move(surface.Images);

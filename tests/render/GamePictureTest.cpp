@@ -1,5 +1,5 @@
 // The game's picture beyond the design's, read back on levels written to a folder with their
-// scripts and images: turbulence per vertex, the worldspawn's haze, glow images. A 64 x 64 picture from the origin along +X: the
+// scripts and images: turbulence per vertex, the worldspawn's haze, glow images, clampMap stages. A 64 x 64 picture from the origin along +X: the
 // level's +Y is the picture's left, +Z its top.
 #include <gtest/gtest.h>
 
@@ -242,6 +242,35 @@ TEST(GamePicture, GlowImageAddedOverASurfaceWithoutScript) {
     scene.Load([&](TLevelOptions& o) { o.GlowImages = glow; });
     scene.Draw();
     EXPECT_TRUE(Near(scene.At(32, 32), glow ? TColour{160, 70, 100} : TColour{60, 70, 80})) << glow;
+  }
+}
+
+// A clampMap image and the same image repeating, side by side: with --clamp-coords the clamped one
+// shows the image as the repeating one does; without, the level's turned t reads its edge row
+// everywhere, one colour from top to bottom.
+TEST(GamePicture, ClampMapReadsItsImageNotItsEdge) {
+  for (const bool shift : {false, true}) {
+    TScene scene;
+    scene.Script("t/clamped { { clampMap t/rows.tga } }\nt/repeated { { map t/rows.tga } }\n");
+    testsupport::TBytes pixels;
+    for (const TColour& c : {Red, Green, Blue, Yellow})
+      for (int x = 0; x < 4; ++x)
+        pixels.insert(pixels.end(), {static_cast<std::uint8_t>(c[2]), static_cast<std::uint8_t>(c[1]),
+                                     static_cast<std::uint8_t>(c[0]), 255});
+    testsupport::TTGAOptions options;
+    options.Depth = 32;
+    scene.Write("t/rows.tga", testsupport::MakeTGA(4, 4, pixels, options));
+    scene.Wall(scene.Texture("t/clamped"), 0, 84);
+    scene.Wall(scene.Texture("t/repeated"), -84, 0);
+    scene.Load([&](TLevelOptions& o) { o.ClampCoords = shift; });
+    scene.Draw();
+    if (shift) {
+      EXPECT_TRUE(Near(scene.At(16, 24), scene.At(48, 24)));
+      EXPECT_TRUE(Near(scene.At(16, 40), scene.At(48, 40)));
+      EXPECT_FALSE(Near(scene.At(16, 24), scene.At(16, 40)));
+    } else {
+      EXPECT_TRUE(Near(scene.At(16, 24), scene.At(16, 40)));
+    }
   }
 }
 

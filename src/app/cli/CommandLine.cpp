@@ -284,6 +284,7 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
   options.VertexTurb = raw.VertexTurb;
   options.WorldFog = raw.WorldFog;
   options.GlowImages = raw.GlowImages;
+  options.ClampCoords = raw.ClampCoords;
   if (raw.Full) ApplyFullFidelity(options);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")
