@@ -16,6 +16,7 @@
 #include "genom/genom.h"
 #include "level/LevelThings.h"
 #include "level/Q3BSP_lighting.h"
+#include "level/WorldFog.h"
 #include "shaders/Shaders.h"
 #include "shaders/StagePlan.h"
 #include "platform/Budget.h"
@@ -200,6 +201,15 @@ struct TLevelOptions {
   bool ModelStages = false;
   // --sky-in-view: a level of several sky shaders draws the one whose faces are in view.
   bool SkyInView = false;
+  // --vertex-turb: tcMod turb ripples each vertex by its place (render/TurbCoords.h).
+  bool VertexTurb = false;
+  // --world-fog: the worldspawn's "fog" key as a haze over the frame (render/WorldFog.h).
+  bool WorldFog = false;
+  // --glow-images: a surface no script describes gets its image NAME_glow, where there is one,
+  // added on top unlit (level/Q3BSP_shading.cpp).
+  bool GlowImages = false;
+  // --clamp-coords: clampMap stages read their image, not its edge (shaders/StagePlan.h).
+  bool ClampCoords = false;
   // --skip-nodraw: faces of textures flagged nodraw in their records left out (level/NoDraw.h).
   bool SkipNoDraw = false;
   // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
@@ -324,6 +334,10 @@ struct TLevelShading {
   std::uint32_t SkyClouds = 0;        // the first cloud image, when there is no far box
   bool JoinedSky = false;             // TLevelOptions::JoinedSky: the box's sides as their edges join
   bool GameStages = false;            // TLevelOptions::GameStages
+  bool VertexTurb = false;            // TLevelOptions::VertexTurb
+  bool GlowImages = false;            // TLevelOptions::GlowImages
+  bool ClampCoords = false;           // TLevelOptions::ClampCoords
+  TWorldFog WorldFog;                 // with TLevelOptions::WorldFog, the worldspawn's haze
   // The sky's cloud layers: its shader's stages drawn over the box as a dome.
   TShadedSurface Sky;
   std::vector<TShadedSurface> Surfaces;  // per texture

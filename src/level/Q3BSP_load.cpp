@@ -111,6 +111,9 @@ void BuildLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   level.Shading.JoinedSky = options.JoinedSky;
   level.Shading.GameStages = options.GameStages;
   level.Shading.SkyInView = options.SkyInView;
+  level.Shading.VertexTurb = options.VertexTurb;
+  level.Shading.GlowImages = options.GlowImages;
+  level.Shading.ClampCoords = options.ClampCoords;
   level.Header = file.Header;
   level.VertexCount = static_cast<std::int32_t>(file.Vertices.size());
   level.FaceCount = static_cast<std::int32_t>(file.Faces.size());

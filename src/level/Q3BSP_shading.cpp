@@ -85,6 +85,23 @@ shaders::TShader DefaultShader(const std::string& name) {
   return shader;
 }
 
+// --glow-images: the image NAME_glow beside a surface's image NAME that no script describes,
+// added over the lit image at full strength (it glows: no light darkens it). Empty when none.
+std::string GlowImage(const std::string& name, const shaders::TShaderSource& source) {
+  for (const char* extension : {".jpg", ".tga"})
+    if (source.ImageExists(name + "_glow" + extension)) return name + "_glow" + extension;
+  return {};
+}
+
+void AddGlowStage(shaders::TShader& shader, const std::string& image) {
+  shaders::TStage glow;
+  glow.Map = image;
+  glow.HasBlend = true;
+  glow.BlendSource = shaders::TBlendFactor::One;
+  glow.BlendDestination = shaders::TBlendFactor::One;
+  shader.Stages.push_back(glow);
+}
+
 bool AnyStage(const TLevelShading& shading, shaders::TVertexColours colours) {
   return std::any_of(shading.Surfaces.begin(), shading.Surfaces.end(), [&](const TShadedSurface& s) {
     return std::any_of(s.Plan.Stages.begin(), s.Plan.Stages.end(),
@@ -180,7 +197,14 @@ TShadedImages DescribeShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTe
     shading.Origins.push_back(surface.Origin);
     TShadedSurface& shaded = shading.Surfaces[t];
     shaded.Shader = surface.Shader ? *surface.Shader : DefaultShader(TextureBaseName(textures[t]));
-    shaded.Plan = shaders::PlanStages(*shaded.Shader, surface.State, {!level.Lighting.GameLight, shading.GameStages});
+    if (!surface.Shader && shading.GlowImages && surface.State.Drawn) {
+      const std::string glow = GlowImage(TextureBaseName(textures[t]), source);
+      if (!glow.empty()) {
+        AddGlowStage(*shaded.Shader, glow);
+        toRead.push_back(glow);
+      }
+    }
+    shaded.Plan = shaders::PlanStages(*shaded.Shader, surface.State, {!level.Lighting.GameLight, shading.GameStages, shading.ClampCoords});
     // Only the images of surfaces that are drawn are loaded.
     if (!surface.State.Drawn) continue;
     images.Surfaces[t] = std::move(surface.Images);

@@ -22,6 +22,7 @@
 #include "render/RenderCache.h"
 #include "render/ShaderStages.h"
 #include "render/SkyChoice.h"
+#include "render/WorldFog.h"
 
 namespace {
 
@@ -101,7 +102,15 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
     LoadStages(surface, described.Stages[t], shading, images);
     // A name no script defines is drawn as the plain frame draws it: its own image, then its
     // lightmap (the default shader's first stage is the texture's slot).
-    if (surface.Shader && surface.Shader->File.empty()) surface.StageTextures = {{level.SurfaceTextures[t]}, {}};
+    if (surface.Shader && surface.Shader->File.empty()) {
+      surface.StageTextures = {{level.SurfaceTextures[t]}, {}};
+      // --glow-images: its glow image, added over the lit image (level/Q3BSP_shading.cpp).
+      if (surface.Shader->Stages.size() > 2) {
+        GLuint glow = 0;
+        LoadImage(surface.Shader->Stages[2].Map, glow, shading, images);
+        surface.StageTextures.push_back({glow});
+      }
+    }
   }
   LoadSky(shading, described, images);
   shading.WhiteTexture = MakeWhiteTexture();
@@ -125,6 +134,7 @@ void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVecto
     OpenGL.glDepthFunc(GL_LESS);
   }
   DrawSky(level.Shading, frame, cameraPosition, SkyArea(level, frame));
+  DrawWorldFog(level.Shading.WorldFog);  // render/WorldFog.h: nothing without --world-fog
   DrawFog(level, frame, cameraPosition);
   {
     // Blended surfaces over everything opaque, not sorted by distance (far to near with --game-stages).

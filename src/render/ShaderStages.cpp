@@ -190,6 +190,7 @@ std::array<GLint, 4> SkyArea(const TQuake3BSP& level, const TShadedFrame& frame)
 void EvaluateShadedFrame(const TQuake3BSP& level, TShadedFrame& frame, const TVector& eye, double seconds) {
   const TLevelShading& shading = level.Shading;
   SizeBuffers(shading, frame);
+  frame.Seconds = seconds;
   frame.Values.resize(frame.Groups.size());
   for (std::size_t t = 0; t < frame.Groups.size(); ++t) {
     const TShadedGroup& group = frame.Groups[t];

@@ -56,6 +56,10 @@ struct TShadedFrame {
   AGLNrf3 DomePositions;
   AGLNrf2 DomeCoords;
   std::vector<GLuint> DomeIndices;
+  // The time the values were evaluated at, and --vertex-turb's coordinates, worked out while a
+  // stage is drawn (render/TurbCoords.h): room kept from frame to frame, not part of its state.
+  double Seconds = 0;
+  mutable AGLNrf2 TurbCoords, LargeTurbCoords;
 };
 
 // Appends the face's triangles as indices into the joined arrays (its own triangle list, or a fan).

@@ -5,6 +5,7 @@
 #include "render/BlendOrder.h"
 #include "render/Q3BSP_shaders.h"
 #include "render/ShaderStages.h"
+#include "render/TurbCoords.h"
 
 TStageState::TStageState() {
   OpenGL.glGetIntegerv(GL_MATRIX_MODE, &MatrixMode);
@@ -137,9 +138,11 @@ void DrawLightmapStage(const TQuake3BSP& level, TStageState& state, const TShade
 
 // The group's large faces for one stage, each from its own arrays with the stage's state; the
 // texture is the stage's, or each face's lightmap for a lightmap stage.
-void DrawLargeFaces(const TQuake3BSP& level, TStageState& state, const TShadedGroup& group,
-                    const shaders::TPlannedStage& stage, const shaders::TStageValues& values, GLuint texture,
-                    bool vertexLight) {
+void DrawLargeFaces(const TQuake3BSP& level, const TShadedFrame& frame, TStageState& state,
+                    const TShadedGroup& group, const shaders::TPlannedStage& stage,
+                    const shaders::TStageValues& values, GLuint texture,
+                    const std::optional<shaders::TVertexTexMods>& turb) {
+  const bool vertexLight = frame.VertexLight;
   const bool multiplies = stage.Blend && stage.Source == shaders::TBlendFactor::DstColor;
   for (const std::int32_t f : group.Large) {
     const std::size_t face = static_cast<std::size_t>(f);
@@ -152,8 +155,10 @@ void DrawLargeFaces(const TQuake3BSP& level, TStageState& state, const TShadedGr
     state.Texture(texture);
     const bool asStored = stage.Colours == shaders::TVertexColours::AsStored && !vertexLight;
     state.Colours(asStored ? level.FaceColors[face].data() : nullptr, values.Colour);
+    const AGLNrf2& coords = stage.LightmapCoords ? level.FaceLightmapCoords[face] : level.FaceTexCoords[face];
     state.Pointers(level.FaceVertices[face].data(),
-                   stage.LightmapCoords ? level.FaceLightmapCoords[face].data() : level.FaceTexCoords[face].data());
+                   turb ? FaceTurbCoords(*turb, coords, level.FaceVertices[face], frame.LargeTurbCoords)
+                        : coords.data());
     const std::vector<GLuint>& indices = level.FaceIndices[face];
     if (!indices.empty())
       OpenGL.glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
@@ -169,7 +174,7 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
   const TShadedArrays& arrays = shading.Arrays;
   state.Cull(shading.States[t].TwoSided);
   state.Offset(surface.Shader->PolygonOffset);
-  const void* positions = surface.Plan.Deformed ? frame.Positions.data() : arrays.Positions.data();
+  const TVector* positions = surface.Plan.Deformed ? frame.Positions.data() : arrays.Positions.data();
   for (std::size_t i = 0; i < surface.Plan.Stages.size(); ++i) {
     const shaders::TPlannedStage& stage = surface.Plan.Stages[i];
     const shaders::TStageValues& values = frame.Values[t][i];
@@ -178,14 +183,18 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
     state.Depth(stage.DepthWrite, stage.DepthEqual);
     const bool stored = stage.Colours == shaders::TVertexColours::AsStored;
     state.Colours(stored && frame.VertexLight ? nullptr : ColourArray(arrays, stage.Colours), values.Colour);
-    const void* coords = stage.Environment      ? frame.EnvCoords.data()
-                         : stage.LightmapCoords ? arrays.LightmapCoords.data()
-                                                : arrays.TexCoords.data();
+    const TTexCoord* coords = stage.Environment      ? frame.EnvCoords.data()
+                              : stage.LightmapCoords ? arrays.LightmapCoords.data()
+                                                     : arrays.TexCoords.data();
+    const std::optional<shaders::TVertexTexMods> turb = VertexTurbFor(level, *surface.Shader, stage, frame.Seconds);
+    if (turb)
+      coords = JoinedTurbCoords(level, group, *turb, coords, positions, frame.TurbCoords);
     state.Pointers(positions, coords);
-    state.TexMatrix(values);
+    // Turbulent coordinates carry the stage's changes already.
+    state.TexMatrix(turb ? shaders::TStageValues{} : values);
     if (stage.Texture == shaders::TStageTexture::Lightmap) {
       DrawLightmapStage(level, state, group, stage);
-      if (!group.Large.empty()) DrawLargeFaces(level, state, group, stage, values, 0, frame.VertexLight);
+      if (!group.Large.empty()) DrawLargeFaces(level, frame, state, group, stage, values, 0, turb);
       continue;
     }
     GLuint texture = shading.WhiteTexture;
@@ -195,7 +204,7 @@ void DrawGroupStages(const TQuake3BSP& level, const TShadedFrame& frame, TStageS
     }
     state.Texture(texture);
     DrawRange(group, 0, group.Indices.size());
-    if (!group.Large.empty()) DrawLargeFaces(level, state, group, stage, values, texture, frame.VertexLight);
+    if (!group.Large.empty()) DrawLargeFaces(level, frame, state, group, stage, values, texture, turb);
   }
 }
 

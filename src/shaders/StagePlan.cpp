@@ -28,7 +28,7 @@ bool StillCoords(const TStage& s) {
 // The pair's own test: a still, white, opaque image, then the lightmap at twice the product.
 bool FoldsPair(const TShader& shader, const TPlannedStage& image, const TPlannedStage& lightmap) {
   const auto still = [&](const TPlannedStage& p) {
-    return !p.Moves && !p.Environment && p.Colours == TVertexColours::None && White(shader.Stages[p.Stage]);
+    return !p.Moves && !p.Environment && !p.ClampShift && p.Colours == TVertexColours::None && White(shader.Stages[p.Stage]);
   };
   return still(image) && still(lightmap) && image.Texture == TStageTexture::Image && !image.Blend &&
          image.DepthWrite && !image.DepthEqual && !image.LightmapCoords &&
@@ -95,6 +95,8 @@ TStagePlan PlanStages(const TShader& shader, const TDrawState& state, const TPla
   const std::size_t count = std::min(shader.Stages.size(), kMostDrawnStages);
   for (std::size_t i = 0; i < count; ++i) plan.Stages.push_back(Plan(shader, i, lightTwice));
   std::vector<TPlannedStage>& stages = plan.Stages;
+  if (rules.ClampCoords)
+    for (TPlannedStage& p : stages) p.ClampShift = shader.Stages[p.Stage].Clamp && !p.LightmapCoords;
   if (stages.size() >= 2 && stages[0].Texture == TStageTexture::Lightmap && !stages[0].Blend &&
       stages[1].Texture != TStageTexture::Lightmap && Multiplies(shader.Stages[stages[1].Stage])) {
     // The usual pair: the image first, opaque, then the lightmap at twice the product.
@@ -148,9 +150,12 @@ TStageValues EvaluateStage(const TShader& shader, const TPlannedStage& planned, 
     values.Colour[0] = values.Colour[1] = values.Colour[2] = Unit(WaveValue(s.RgbWave, seconds));
   if (s.AlphaGen == TColourGen::Const) values.Colour[3] = Unit(s.AlphaConst);
   if (s.AlphaGen == TColourGen::Wave) values.Colour[3] = Unit(WaveValue(s.AlphaWave, seconds));
-  if (!s.TcMods.empty()) {
+  if (!s.TcMods.empty() || planned.ClampShift) {
     const TTexMatrix m = StageTexMatrix(s.TcMods, seconds);
-    const TTexMatrix drawn = planned.LightmapCoords ? m : FlippedT(m);
+    TTexMatrix drawn = planned.LightmapCoords ? m : FlippedT(m);
+    // The turned t runs from 0 down to -1, which a repeating image reads as 1 down to 0; a clamped
+    // one would read its edge row there.
+    if (planned.ClampShift) drawn = Then(drawn, TTexMatrix{1, 0, 0, 0, 1, 1});
     values.Identity = drawn == TTexMatrix{};
     ToGLMatrix(drawn, values.Matrix);
   }

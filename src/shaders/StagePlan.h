@@ -31,6 +31,9 @@ struct TPlannedStage {
   bool Environment = false;  // tcGen environment: coordinates from the eye, per frame
   bool LightmapCoords = false;
   bool Moves = false;        // a tcMod, an animMap or a wave colour: values change with time
+  // --clamp-coords: a clampMap stage reading the level's turned t (surface or environment
+  // coordinates), moved one texture up so that it reads the image, not its edge.
+  bool ClampShift = false;
 };
 
 struct TStagePlan {
@@ -59,9 +62,11 @@ struct TStagePlan {
 // the product. LightmapMultiplies (--game-stages): a $lightmap stage without blendFunc right after
 // an opaque image first stage multiplies the image, as the scripts that write it mean, instead of
 // replacing it.
+// ClampCoords (--clamp-coords): TPlannedStage::ClampShift.
 struct TPlanRules {
   bool LightTwice = true;
   bool LightmapMultiplies = false;
+  bool ClampCoords = false;
 };
 TStagePlan PlanStages(const TShader& shader, const TDrawState& state, const TPlanRules& rules = {});
 

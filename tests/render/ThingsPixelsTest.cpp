@@ -9,7 +9,9 @@
 
 #include "gl/OpenGL.h"
 #include "level/Items.h"
+#include "level/LightGrid.h"
 #include "level/Things.h"
+#include "render/ItemLight.h"
 #include "render/ItemStages.h"
 #include "render/Q3BSP_render.h"
 #include "render/RenderCache.h"
@@ -199,6 +201,35 @@ TEST(ItemStages, SpecularAlphaAtItsEdges) {
                {{0.37f, 0.28f, -0.886f}, {0, 0, 1}, 0},               // the eye below: mirrored away
                {{0, 0, 0}, {0, 0, 1}, 0}};                             // the eye on the vertex
   for (const auto& c : cases) EXPECT_NEAR(SpecularAlpha({0, 0, 0}, c.Normal, c.Eye), c.Alpha, 1);
+}
+
+// --grid-light on screen: a white square 24 units along a grid of two cells 64 apart takes
+// 5/8 of the first cell's light and 3/8 of the second's, by the game's rule (x4): ambient
+// (8, 16, 32) and (40, 16, 0) give (80, 64, 80), the light from straight above (16, 16, 16) x 4 on
+// its upward face 64 more.
+TEST_F(ThingsPixels, ItemLitByItsLightGridCells) {
+  TQuake3BSP level = Level({});
+  testsupport::TMd3Writer writer;
+  writer.Surfaces = {testsupport::TMd3Writer::Square(16)};
+  const TMd3Model model = ParseMd3(writer.Bytes());
+  std::vector<std::uint8_t> bytes(16, 0);
+  for (const std::array<std::uint8_t, 8>& cell : {std::array<std::uint8_t, 8>{8, 16, 32, 16, 16, 16, 0, 0},
+                                                   std::array<std::uint8_t, 8>{40, 16, 0, 16, 16, 16, 0, 0}})
+    bytes.insert(bytes.end(), cell.begin(), cell.end());
+  std::string warning;
+  const std::optional<TLightGrid> grid = ReadLightGrid(bytes, {16, 16}, {0, 0, 0}, {64, 10, 100}, nullptr, warning);
+  ASSERT_TRUE(grid) << warning;
+  TItemModels& items = level.Things.ItemModels;
+  items.Groups.resize(1);
+  items.Groups[0].Texture = rendertest::SolidTexture({255, 255, 255});
+  const std::size_t group = 0;
+  AddItemInstance(items, model, {&group, 1}, {24, 40, 0}, 0, 0, GridShade(SampleLightGrid(*grid, {24, 40, 0}, true)));
+  TRenderOptions options;
+  options.Items = true;
+  Draw(level, options);
+  const TColour want{144, 128, 144};
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(At(24, 40)[static_cast<std::size_t>(c)], want[static_cast<std::size_t>(c)], 2);
+  EXPECT_EQ(At(48, 16), Background);
 }
 
 }  // namespace

@@ -281,6 +281,10 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
   options.GridLight = raw.GridLight;
   options.ModelStages = raw.ModelStages;
   options.SkyInView = raw.SkyInView;
+  options.VertexTurb = raw.VertexTurb;
+  options.WorldFog = raw.WorldFog;
+  options.GlowImages = raw.GlowImages;
+  options.ClampCoords = raw.ClampCoords;
   if (raw.Full) ApplyFullFidelity(options);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")

@@ -22,6 +22,10 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.GridLight = true;
   options.ModelStages = true;
   options.SkyInView = true;
+  options.VertexTurb = true;
+  options.WorldFog = true;
+  options.GlowImages = true;
+  options.ClampCoords = true;
   // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
 }
 
@@ -45,6 +49,10 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   level.GridLight = options.GridLight;
   level.ModelStages = options.ModelStages;
   level.SkyInView = options.SkyInView;
+  level.VertexTurb = options.VertexTurb;
+  level.WorldFog = options.WorldFog;
+  level.GlowImages = options.GlowImages;
+  level.ClampCoords = options.ClampCoords;
   return level;
 }
 

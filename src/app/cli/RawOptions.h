@@ -24,7 +24,8 @@ struct TRawOptions {
   // Fidelity.
   bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false, Fast = false, GreyTGA = false,
        SkipNoDraw = false, JoinedSky = false, GameStages = false,
-       GridLight = false, ModelStages = false, SkyInView = false;
+       GridLight = false, ModelStages = false, SkyInView = false, VertexTurb = false,
+       WorldFog = false, GlowImages = false, ClampCoords = false;
   std::string Surfaces, Tess, Time, Light;
   bool Entities = false, BrushModels = false;  // entities, brush models and items
   std::string Class, Goto;
@@ -83,7 +84,7 @@ inline constexpr TOptionRow kOptions[] = {
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
      "Every fidelity option at once (today: --shaders, --surfaces all, --external-lightmaps, "
-     "--vertex-light, --brush-models, items, --fast, --light game, --greyscale-tga, --skip-nodraw, --joined-sky, --game-stages, --grid-light, --model-stages, --sky-in-view)"},
+     "--vertex-light, --brush-models, items, --fast, --light game, --greyscale-tga, --skip-nodraw, --joined-sky, --game-stages, --grid-light, --model-stages, --sky-in-view, --vertex-turb, --world-fog, --glow-images, --clamp-coords)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
@@ -162,6 +163,14 @@ inline constexpr TOptionRow kOptions[] = {
      "Every surface of an item's model drawn with its shader's stages, blended ones after the opaque ones"},
     {"--sky-in-view", &TRawOptions::SkyInView, "",  // fidelity
      "With several sky shaders, the sky of the sky faces in view (the most of them)"},
+    {"--vertex-turb", &TRawOptions::VertexTurb, "",  // fidelity
+     "With --shaders: tcMod turb ripples each vertex's coordinates by its place instead of moving the whole picture"},
+    {"--world-fog", &TRawOptions::WorldFog, "",  // fidelity
+     "With --shaders: the worldspawn's fog key (density, red, green, blue, alpha) as a haze thickening with distance, over the sky too"},
+    {"--glow-images", &TRawOptions::GlowImages, "",  // fidelity
+     "With --shaders: a surface no script describes gets its image NAME_glow, where there is one, added on top unlit"},
+    {"--clamp-coords", &TRawOptions::ClampCoords, "",  // fidelity
+     "With --shaders: clampMap stages of the level's surfaces read their image where the script points, not its edge"},
 };
 
 }  // namespace app::options

@@ -102,6 +102,10 @@ struct TRunOptions {
   bool GridLight = false;              // --grid-light, or --full: items lit by the light grid
   bool ModelStages = false;            // --model-stages, or --full: item surfaces by their shaders' stages
   bool SkyInView = false;              // --sky-in-view, or --full: the sky of the sky faces in view
+  bool VertexTurb = false;             // --vertex-turb, or --full: tcMod turb per vertex
+  bool WorldFog = false;               // --world-fog, or --full: the worldspawn's haze
+  bool GlowImages = false;             // --glow-images, or --full: NAME_glow added unlit
+  bool ClampCoords = false;            // --clamp-coords, or --full: clampMap stages read their image
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain

@@ -1,0 +1,277 @@
+// The game's picture beyond the design's, read back on levels written to a folder with their
+// scripts and images: turbulence per vertex, the worldspawn's haze, glow images, clampMap stages. A 64 x 64 picture from the origin along +X: the
+// level's +Y is the picture's left, +Z its top.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+#include "app/viewer/frmMain.h"
+#include "gl/OpenGL.h"
+#include "level/Entities.h"
+#include "level/WorldFog.h"
+#include "window/OffscreenContext.h"
+#include "render/RenderCache.h"
+#include "shaders/VertexTurb.h"
+#include "support/BspWriter.h"
+#include "support/ImageWriters.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using testsupport::TBspWriter;
+using TColour = std::array<int, 3>;
+constexpr int Size = 64;
+const TColour Red{255, 0, 0}, Green{0, 255, 0}, Blue{0, 0, 255}, Yellow{255, 255, 0};
+
+// A 4 x 4 TGA whose column x has colours[x % colours.size()].
+testsupport::TBytes Image(const std::vector<TColour>& colours) {
+  testsupport::TBytes pixels;
+  for (int y = 0; y < 4; ++y)
+    for (std::size_t x = 0; x < 4; ++x) {
+      const TColour& c = colours[x % colours.size()];
+      pixels.insert(pixels.end(), {static_cast<std::uint8_t>(c[2]), static_cast<std::uint8_t>(c[1]),
+                                   static_cast<std::uint8_t>(c[0]), 255});
+    }
+  testsupport::TTGAOptions options;
+  options.Depth = 32;
+  return testsupport::MakeTGA(4, 4, pixels, options);
+}
+
+class TScene {
+ public:
+  TScene() {
+    Level = TBspWriter::SmallLevel();
+    Level.Vertices.clear();
+    Level.Faces.clear();
+    Level.LeafFaces.clear();
+    Level.MeshVertices.clear();
+    Level.Lightmaps.clear();
+    Level.Textures.clear();
+  }
+  ~TScene() { UnloadOpenGL(); }
+
+  void Write(const std::string& path, const testsupport::TBytes& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(Folder / path).parent_path());
+    testsupport::WriteFile(Folder / path, bytes);
+  }
+  void Script(const std::string& text) { Write("scripts/test.shader", testsupport::TBytes(text.begin(), text.end())); }
+  std::int32_t Texture(const std::string& name) {
+    Level.Textures.push_back(TBspWriter::Texture(name));
+    return static_cast<std::int32_t>(Level.Textures.size()) - 1;
+  }
+  // A quad at x = 100 spanning y0..y1 and z0..z1, s 0 .. 1 from y1 to y0: -84 .. 84 fills the view.
+  void Wall(std::int32_t texture, float y0, float y1, float z0 = -84, float z1 = 84) {
+    Quad(texture, {{{100, y1, z0, 0, 0}, {100, y1, z1, 0, 1}, {100, y0, z1, 1, 1}, {100, y0, z0, 1, 0}}});
+  }
+  // A quad of four corners (x, y, z, s, t) facing the eye.
+  void Quad(std::int32_t texture, const std::array<std::array<float, 5>, 4>& corners) {
+    const auto first = static_cast<std::int32_t>(Level.Vertices.size());
+    for (const auto& [x, y, z, s, t] : corners) {
+      Level.Vertices.push_back(TBspWriter::Vertex(x, y, z, s, t));
+      Level.Vertices.back().Normal = {-1, 0, 0};
+    }
+    Level.Faces.push_back(TBspWriter::Face(texture, first, 4, -1));
+    Level.LeafFaces.push_back(static_cast<std::int32_t>(Level.Faces.size()) - 1);
+  }
+
+  void Load(const std::function<void(TLevelOptions&)>& set) {
+    Level.Leaves = {TBspWriter::Leaf(0, 0, static_cast<std::int32_t>(Level.Faces.size())), TBspWriter::Leaf(1, 0, 0)};
+    Level.WriteTo(Folder / "maps/test.bsp");
+    Context = std::make_unique<platform::TOffscreenGLContext>(Size, Size);
+    LoadOpenGL("opengl32.dll");
+    WorkingDir = std::make_unique<testsupport::TScopedWorkingDir>(Folder.Path());
+    app::SetFixedGLState();
+    TLevelOptions options;
+    options.Shaders = true;
+    options.ShaderSource = shaders::BaseFolderSource();
+    set(options);
+    ASSERT_TRUE(Loaded.LoadBSP("maps/test.bsp", options));
+  }
+
+  void Draw(double seconds = 0) {
+    const TVector eye{0, 0, 0};
+    app::BeginFrameView(Size, Size, TCamera{eye.X, eye.Y, eye.Z, 90, 270});
+    TRenderOptions render;
+    render.Shaders = true;
+    render.Time = seconds;
+    Loaded.RenderLevel(eye, render, Cache);
+    glPopMatrix();
+    Pixels.resize(Size * Size * 4);
+    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
+  }
+  TColour At(int x, int y) const {  // y from the top
+    const std::size_t i = static_cast<std::size_t>(((Size - 1 - y) * Size + x) * 4);
+    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
+  }
+
+  testsupport::TTempDir Folder;
+  TBspWriter Level;
+  TQuake3BSP Loaded;
+  TRenderCache Cache;
+  std::vector<std::uint8_t> Pixels;
+
+ private:
+  std::unique_ptr<platform::TOffscreenGLContext> Context;
+  std::unique_ptr<testsupport::TScopedWorkingDir> WorkingDir;
+};
+
+testing::AssertionResult Near(TColour got, TColour want, int tolerance = 6) {
+  for (int i = 0; i < 3; ++i)
+    if (std::abs(got[i] - want[i]) > tolerance)
+      return testing::AssertionFailure() << testing::PrintToString(got) << " is not " << testing::PrintToString(want);
+  return testing::AssertionSuccess();
+}
+
+// The ripple's offset by place, and the other changes around it in the order written.
+TEST(VertexTurb, OffsetByPlaceAndOrder) {
+  using shaders::TTcMod;
+  using shaders::TTcModKind;
+  TTcMod turb;
+  turb.Kind = TTcModKind::Turb;
+  turb.Wave = {shaders::TWaveForm::Sin, 5, 0.25f, 0, 0};  // the base counts for nothing
+  TTcMod scale;
+  scale.Kind = TTcModKind::Scale;
+  scale.Values[0] = scale.Values[1] = 2;
+  struct TCase {
+    std::vector<TTcMod> Mods;
+    bool FlipT;
+    TVector At;
+    TTexCoord Want;
+  };
+  const TCase cases[] = {
+      {{turb}, false, {0, 0, 0}, {0.5f, 0.5f}},             // sin 0
+      {{turb}, false, {200, 256, 56}, {0.75f, 0.75f}},      // a quarter cycle in both
+      {{turb}, false, {768, 0, 0}, {0.25f, 0.5f}},          // three quarters in s
+      {{turb}, true, {0, 256, 0}, {0.5f, 0.75f}},           // stored t the other way round
+      {{turb, scale}, false, {256, 0, 0}, {1.5f, 1.0f}},    // ripple, then scale
+      {{scale, turb}, false, {256, 0, 0}, {1.25f, 1.0f}},   // scale, then ripple
+  };
+  for (const TCase& c : cases) {
+    const TTexCoord got = shaders::TVertexTexMods(c.Mods, 0, c.FlipT).Apply(c.At, {0.5f, c.FlipT ? -0.5f : 0.5f});
+    const float wantT = c.FlipT ? -c.Want.T : c.Want.T;
+    EXPECT_NEAR(got.S, c.Want.S, 1e-5) << c.At.X << "," << c.At.Y << "," << c.At.Z;
+    EXPECT_NEAR(got.T, wantT, 1e-5) << c.At.X << "," << c.At.Y << "," << c.At.Z;
+  }
+  turb.Wave.Frequency = 1e30f;  // no time or speed makes a coordinate that is not finite
+  const TTexCoord far = shaders::TVertexTexMods({turb}, 1e6, false).Apply({1e30f, -1e30f, 1e30f}, {0, 0});
+  EXPECT_TRUE(std::isfinite(far.S) && std::isfinite(far.T));
+}
+
+// Two quads of one colour-column image, all their corners at s 0.375 (the green column). Each lies
+// in a plane where x + z is the same at every corner, so the ripple moves each as one: a quarter
+// cycle (x + z = 256) a quarter texture on, to blue; three quarters (768) a quarter back, to red.
+// Without --vertex-turb the whole picture moves by the same amount in s (none at phase 0).
+TEST(GamePicture, TurbulenceRipplesEachVertexByItsPlace) {
+  for (const bool perVertex : {false, true}) {
+    TScene scene;
+    scene.Script("t/turb { { map t/columns.tga\n tcMod turb 0 0.25 0 0 } }\n");
+    scene.Write("t/columns.tga", Image({Red, Green, Blue, Yellow}));
+    const std::int32_t t = scene.Texture("t/turb");
+    const float s = 0.375f;
+    scene.Quad(t, {{{296, 60, -40, s, 0}, {216, 60, 40, s, 0}, {216, 20, 40, s, 1}, {296, 20, -40, s, 1}}});
+    scene.Quad(t, {{{888, -100, -120, s, 0}, {648, -100, 120, s, 0}, {648, -300, 120, s, 1}, {888, -300, -120, s, 1}}});
+    scene.Load([&](TLevelOptions& o) { o.VertexTurb = perVertex; });
+    scene.Draw(3.7);
+    EXPECT_TRUE(Near(scene.At(26, 32), perVertex ? Blue : Green)) << perVertex;
+    EXPECT_TRUE(Near(scene.At(42, 32), perVertex ? Red : Green)) << perVertex;
+  }
+}
+
+// The key's forms: four or five numbers in range, else a warning and no haze.
+TEST(WorldFog, ReadFromTheWorldspawn) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"0.15 0.3 0.3 0.3 0.8", "0.15 0.3 0.3 0.3 0.8"},
+      {"1 0 0.5 1", "1 0 0.5 1 1"},
+      {"0.15 0.3 0.3", "warning"},
+      {"0.15 0.3 0.3 0.3 0.8 9", "warning"},
+      {"0 0.3 0.3 0.3", "warning"},
+      {"0.5 1.5 0 0", "warning"},
+      {"0.5 nan 0 0", "warning"},
+      {"0.5 0 0 0 x", "warning"},
+  };
+  for (const auto& [text, want] : cases) {
+    std::vector<std::string> warnings;
+    const std::optional<TWorldFog> fog =
+        ReadWorldFog(ParseEntities("{\n\"classname\" \"worldspawn\"\n\"fog\" \"" + text + "\"\n}\n"), warnings);
+    std::ostringstream got;
+    if (fog) got << fog->Density << " " << fog->Colour[0] << " " << fog->Colour[1] << " " << fog->Colour[2] << " " << fog->Alpha;
+    EXPECT_EQ(fog ? got.str() : warnings.size() == 1 ? "warning" : "?", want) << text;
+  }
+  std::vector<std::string> warnings;
+  EXPECT_FALSE(ReadWorldFog(ParseEntities("{\n\"classname\" \"worldspawn\"\n}\n"), warnings));
+  EXPECT_TRUE(warnings.empty());
+  const TWorldFog fog{0.64f, {0, 1, 0}, 0.5f};
+  EXPECT_NEAR(fog.Cover(100), 0.5 * (1 - std::exp(-1.0)), 1e-6);
+  EXPECT_NEAR(fog.DistanceOf(fog.Cover(250)), 250, 1e-3);
+}
+
+// A red wall 100 units away over the left half, nothing over the right: with the haze the wall
+// takes the fog colour by its distance (density 0.64 reaches exp(-1) at 100 units), the empty half
+// (where the sky would be) the haze's most, alpha 0.5; to within a layer's step.
+TEST(GamePicture, WorldFogHazesByDistanceAndOverTheSky) {
+  for (const bool fogged : {false, true}) {
+    TScene scene;
+    scene.Level.Entities = "{\n\"classname\" \"worldspawn\"\n\"fog\" \"0.64 0 1 0 0.5\"\n}\n";
+    scene.Script("t/red { { map t/red.tga } }\n");
+    scene.Write("t/red.tga", Image({Red}));
+    scene.Wall(scene.Texture("t/red"), 0, 84);
+    scene.Load([&](TLevelOptions& o) { o.WorldFog = fogged; });
+    scene.Draw();
+    const double cover = fogged ? 0.5 * (1 - std::exp(-1.0)) : 0;
+    const int red = static_cast<int>(std::lround(255 * (1 - cover))), green = static_cast<int>(std::lround(255 * cover));
+    EXPECT_TRUE(Near(scene.At(16, 32), {red, green, 0})) << fogged;
+    EXPECT_TRUE(Near(scene.At(48, 32), {0, fogged ? 128 : 0, 0})) << fogged;
+  }
+}
+
+// A surface no script describes, with t/wall_glow beside t/wall: the glow is added on top.
+TEST(GamePicture, GlowImageAddedOverASurfaceWithoutScript) {
+  for (const bool glow : {false, true}) {
+    TScene scene;
+    scene.Script("t/other { { map t/wall.tga } }\n");
+    scene.Write("t/wall.tga", Image({{60, 70, 80}}));
+    scene.Write("t/wall_glow.tga", Image({{100, 0, 20}}));
+    scene.Wall(scene.Texture("t/wall"), -84, 84);
+    scene.Load([&](TLevelOptions& o) { o.GlowImages = glow; });
+    scene.Draw();
+    EXPECT_TRUE(Near(scene.At(32, 32), glow ? TColour{160, 70, 100} : TColour{60, 70, 80})) << glow;
+  }
+}
+
+// A clampMap image and the same image repeating, side by side: with --clamp-coords the clamped one
+// shows the image as the repeating one does; without, the level's turned t reads its edge row
+// everywhere, one colour from top to bottom.
+TEST(GamePicture, ClampMapReadsItsImageNotItsEdge) {
+  for (const bool shift : {false, true}) {
+    TScene scene;
+    scene.Script("t/clamped { { clampMap t/rows.tga } }\nt/repeated { { map t/rows.tga } }\n");
+    testsupport::TBytes pixels;
+    for (const TColour& c : {Red, Green, Blue, Yellow})
+      for (int x = 0; x < 4; ++x)
+        pixels.insert(pixels.end(), {static_cast<std::uint8_t>(c[2]), static_cast<std::uint8_t>(c[1]),
+                                     static_cast<std::uint8_t>(c[0]), 255});
+    testsupport::TTGAOptions options;
+    options.Depth = 32;
+    scene.Write("t/rows.tga", testsupport::MakeTGA(4, 4, pixels, options));
+    scene.Wall(scene.Texture("t/clamped"), 0, 84);
+    scene.Wall(scene.Texture("t/repeated"), -84, 0);
+    scene.Load([&](TLevelOptions& o) { o.ClampCoords = shift; });
+    scene.Draw();
+    if (shift) {
+      EXPECT_TRUE(Near(scene.At(16, 24), scene.At(48, 24)));
+      EXPECT_TRUE(Near(scene.At(16, 40), scene.At(48, 40)));
+      EXPECT_FALSE(Near(scene.At(16, 24), scene.At(16, 40)));
+    } else {
+      EXPECT_TRUE(Near(scene.At(16, 24), scene.At(16, 40)));
+    }
+  }
+}
+
+}  // namespace
