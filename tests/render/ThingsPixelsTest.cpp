@@ -221,7 +221,7 @@ TEST_F(ThingsPixels, ItemLitByItsLightGridCells) {
   ASSERT_TRUE(grid) << warning;
   TItemModels& items = level.Things.ItemModels;
   items.Groups.resize(1);
-  items.Groups[0].Texture = rendertest::SolidTexture({255, 255, 255});
+  items.Groups[0].Texture = testsupport::SolidTexture({255, 255, 255});
   const std::size_t group = 0;
   AddItemInstance(items, model, {&group, 1}, {24, 40, 0}, 0, 0, GridShade(SampleLightGrid(*grid, {24, 40, 0}, true)));
   TRenderOptions options;
