@@ -27,6 +27,7 @@ struct TEncodedImage {
   std::string Name;      // the file it came from
   std::string MimeType;  // "image/jpeg" or "image/png"
   std::vector<std::uint8_t> Bytes;
+  bool Clamp = false;  // sampled clamped to its edges (the sky box's sides), not repeated
 };
 
 // PNG bytes of 8-bit RGB (channels 3) or RGBA (4) pixels, first row the top of the picture or,

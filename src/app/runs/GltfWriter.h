@@ -3,10 +3,12 @@
 // .gltf with its buffer (.bin) and images beside it. Each file is written under a temporary name
 // and put in place only when whole (the .gltf last), so a failed or interrupted export leaves
 // nothing partial.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/runs/ExportImages.h"
@@ -23,6 +25,28 @@ struct TGltfMaterial {
   double AlphaCutoff = 0.5;          // with MASK
   bool DoubleSided = false;
   std::int32_t Atlas = -1;           // index into TGltfScene::Atlases; -1: no lightmap
+  // Written into the material's extras as strings, for the page and any reader that wants them
+  // (how an item's or a sky layer's surface is drawn); none for the level's own materials.
+  std::vector<std::pair<std::string, std::string>> Notes;
+};
+
+// An item's model: each surface's geometry in the model's own frame (glTF's axes, scaled, wound
+// as glTF keeps them), written once and shared by the nodes of its items. Colours stay empty.
+struct TGltfItemModel {
+  std::string Name;  // the model's file
+  std::vector<TExportPrimitive> Surfaces;
+};
+
+// An item: a node of its own at its resting place, turned by its angle, showing its models'
+// surfaces lit as the viewer lights them (four colours per vertex, per model surface in order).
+struct TGltfItem {
+  std::string ClassName;
+  std::int32_t Entity = 0;
+  std::array<float, 3> Place{};  // level units, as the level holds the resting place
+  std::array<float, 3> Translation{};
+  std::array<float, 4> Rotation{0, 0, 0, 1};
+  std::vector<std::int32_t> Models;  // into TGltfScene::ItemModels
+  std::vector<std::vector<std::uint8_t>> Colours;  // per surface of Models[0], then Models[1]
 };
 
 struct TGltfScene {
@@ -33,6 +57,8 @@ struct TGltfScene {
   std::vector<TEncodedImage> Images;   // surface images
   std::vector<TEncodedImage> Atlases;  // lightmap atlases, PNG
   std::vector<TSpawnPoint> Spawns;
+  std::vector<TGltfItemModel> ItemModels;  // with --full
+  std::vector<TGltfItem> Items;
   float Scale = kMetresPerUnit;
 };
 

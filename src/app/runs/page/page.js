@@ -49,13 +49,15 @@ function setPose(text) {
 
 // The viewer's pass: image x lightmap x 2. MeshBasicMaterial adds lightMap x intensity / pi.
 // Faces lit by their vertices (--vertex-light) carry the brightened colours, drawn at twice the
-// product as well.
+// product as well; items carry the colours of their light, drawn times their image once.
 async function viewerMaterial(source, parser) {
+  const twice = source.vertexColors && source.userData.surface !== 'item';
   const material = new THREE.MeshBasicMaterial({
     map: source.map, alphaTest: source.alphaTest, transparent: source.transparent,
     depthWrite: source.depthWrite, side: source.side, vertexColors: source.vertexColors,
-    color: source.vertexColors ? source.color.clone().multiplyScalar(2) : source.color,
+    color: twice ? source.color.clone().multiplyScalar(2) : source.color,
   });
+  material.userData = source.userData;
   if (material.map) material.map.colorSpace = THREE.NoColorSpace;
   const lightmap = source.userData.lightmapTexture;
   if (lightmap) {
@@ -67,6 +69,37 @@ async function viewerMaterial(source, parser) {
   return material;
 }
 
+// The sky's layers as the viewer blends them (the material's blendFunc, in GL's names).
+const factors = {
+  GL_ZERO: THREE.ZeroFactor, GL_ONE: THREE.OneFactor, GL_SRC_COLOR: THREE.SrcColorFactor,
+  GL_ONE_MINUS_SRC_COLOR: THREE.OneMinusSrcColorFactor, GL_SRC_ALPHA: THREE.SrcAlphaFactor,
+  GL_ONE_MINUS_SRC_ALPHA: THREE.OneMinusSrcAlphaFactor, GL_DST_ALPHA: THREE.DstAlphaFactor,
+  GL_ONE_MINUS_DST_ALPHA: THREE.OneMinusDstAlphaFactor, GL_DST_COLOR: THREE.DstColorFactor,
+  GL_ONE_MINUS_DST_COLOR: THREE.OneMinusDstColorFactor, GL_SRC_ALPHA_SATURATE: THREE.SrcAlphaSaturateFactor,
+};
+
+// The node "sky" drawn as the viewer draws its sky: around the eye, behind every surface (first,
+// without depth), its box then its layers in order; scaled to lie well inside the far plane.
+function takeSky(level) {
+  const sky = level.getObjectByName('sky');
+  if (!sky) return null;
+  sky.removeFromParent();
+  sky.position.set(0, 0, 0);
+  const radius = new THREE.Box3().setFromObject(sky).getBoundingSphere(new THREE.Sphere()).radius;
+  sky.scale.setScalar(radius > 0 ? (1000 * info.scale) / radius : 1);
+  let order = -1000;
+  sky.traverse((object) => {
+    if (!object.isMesh) return;
+    object.renderOrder = order++;
+    object.frustumCulled = false;
+    const m = object.material;
+    m.depthTest = m.depthWrite = m.transparent = false;
+    const blend = m.userData.blendFunc?.split(' ');
+    if (blend) Object.assign(m, { blending: THREE.CustomBlending, blendSrc: factors[blend[0]], blendDst: factors[blend[1]] });
+  });
+  return sky;
+}
+
 async function loadLevel() {
   const text = document.getElementById('bspwalk-level').textContent.trim();
   const bytes = await (await fetch(`data:application/octet-stream;base64,${text}`)).arrayBuffer();
@@ -75,7 +108,7 @@ async function loadLevel() {
   gltf.scene.traverse((object) => { if (object.isMesh) meshes.push(object); });
   for (const mesh of meshes) mesh.material = await viewerMaterial(mesh.material, gltf.parser);
   const spawns = (gltf.parser.json.nodes ?? []).map((node) => node.extras).filter((e) => e?.origin);
-  return { scene: gltf.scene, spawns };
+  return { scene: gltf.scene, spawns, sky: takeSky(gltf.scene) };
 }
 
 function goToSpawn(spawn) {
@@ -88,7 +121,7 @@ function fillPanel(spawns) {
   document.getElementById('name').textContent = info.name;
   document.getElementById('counts').textContent =
     `${info.faces} faces, ${info.triangles} triangles, ${info.materials} materials, ${info.images} images, ` +
-    `${spawns.length} spawn points`;
+    `${info.items ? `${info.items} items, ` : ''}${spawns.length} spawn points`;
   const list = document.getElementById('spawns');
   spawns.forEach((spawn, i) => list.add(new Option(`${i + 1}: ${spawn.classname} (${spawn.origin.map(g).join(' ')})`, i)));
   list.addEventListener('change', () => { goToSpawn(spawns[Number(list.value)]); list.blur(); });
@@ -129,10 +162,11 @@ async function start() {
   renderer.setPixelRatio(fixedSize ? 1 : devicePixelRatio);
   renderer.outputColorSpace = THREE.LinearSRGBColorSpace;
   document.getElementById('view').appendChild(renderer.domElement);
-  const { scene: level, spawns } = await loadLevel();
+  const { scene: level, spawns, sky } = await loadLevel();
   const scene = new THREE.Scene();
   scene.background = new THREE.Color(0, 0, 0);
   scene.add(level);
+  if (sky) scene.add(sky);
   const camera = new THREE.PerspectiveCamera(info.fov, 1, 5 * info.scale, 20000 * info.scale);
   const resize = () => {
     const [w, h] = fixedSize ?? [innerWidth, innerHeight];
@@ -154,6 +188,7 @@ async function start() {
     last = now;
     if (document.activeElement !== line) line.value = poseText();
     placeCamera(camera);
+    sky?.position.copy(camera.position);
     renderer.render(scene, camera);
     ++frames;
     if (now - counted >= 1000) {
