@@ -182,6 +182,10 @@ TGltfScene BuildScene(TExportInputs& inputs, const TLoadedRecords& loaded, const
   scene.Meshes = BuildExportMeshes(inputs.Level, plan, atlases, FaceModels(models, loaded.Records.Faces.size()),
                                    models, options.ExportScale);
   scene.Spawns = LevelSpawnPoints(loaded.File);
+  TThingsWanted wanted;
+  wanted.GameData = options.LevelOptions.Files != nullptr;
+  wanted.Seconds = options.Time;
+  AddStages(plan, inputs.Level, inputs.Things, wanted, scene, inputs.Things.Warnings);
   AddThings(inputs.Things, scene);
   return scene;
 }

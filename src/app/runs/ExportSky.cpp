@@ -28,6 +28,8 @@ constexpr std::array<std::array<float, 12>, 6> kSides = {{
 constexpr std::array<std::size_t, 6> kJoined = {3, 2, 1, 0, 4, 5};
 constexpr std::array<const char*, 6> kSideNames = {"rt", "bk", "lf", "ft", "up", "dn"};
 
+}  // namespace
+
 const char* FactorName(shaders::TBlendFactor factor) {
   using shaders::TBlendFactor;
   switch (factor) {
@@ -45,6 +47,8 @@ const char* FactorName(shaders::TBlendFactor factor) {
   }
   return "GL_ONE";
 }
+
+namespace {
 
 void AddVertex(TExportPrimitive& primitive, const TVector& at, const TVector& inward, float u, float v, float scale) {
   const std::array<float, 3> p = GltfPoint(at, scale);

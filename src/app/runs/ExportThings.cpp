@@ -250,7 +250,10 @@ class TItemGatherer {
 void GatherThings(TExportThings& things, const TThingsWanted& wanted, TQuake3BSP& level, const TLevelLoad& load,
                   const TShadedImages* shaded) {
   if (wanted.Items) TItemGatherer(things, wanted, level, load).Run();
-  if (wanted.Sky && shaded) GatherSky(things, wanted, level, *shaded);
+  if (wanted.Sky && shaded) {
+    GatherSky(things, wanted, level, *shaded);
+    things.StageImages = shaded->Stages;
+  }
 }
 
 void AddThings(TExportThings& things, TGltfScene& scene) {
@@ -270,7 +273,9 @@ void AddThings(TExportThings& things, TGltfScene& scene) {
     for (TExportPrimitive& primitive : things.Sky->Primitives) primitive.Material += materials;
     scene.Meshes.push_back(std::move(*things.Sky));
   }
+  std::vector<std::string> warnings = std::move(things.Warnings);
   things = {};
+  things.Warnings = std::move(warnings);  // for --verbose, after the file is made
 }
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/runs/GltfWriter.h"
+#include "level/ExportPlan.h"
 #include "level/ModelLoad.h"
 
 namespace app {
@@ -21,12 +22,15 @@ struct TExportThings {
   std::vector<TGltfItemModel> ItemModels;
   std::vector<TGltfItem> Items;
   std::optional<TExportMesh> Sky;
+  // With --shaders: per texture, per stage, per frame, the image the stage shows (TShadedImages).
+  std::vector<std::vector<std::vector<std::string>>> StageImages;
   std::vector<std::string> Warnings;  // models and images that could not be used
 };
 
 struct TThingsWanted {
   bool Items = false;  // --full: every item entity's models
-  bool Sky = false;    // --shaders: the sky of the first sky texture that has images
+  bool Sky = false;    // --shaders: the sky of the first sky texture that has images, and the
+                       // stages of the level's surfaces for the page
   bool GameData = false;
   bool JoinedSky = false;  // --joined-sky: the box's sides as their images' edges join
   double Seconds = 0;      // the clock the cloud layers' texture coordinates are taken at (--time)
@@ -36,6 +40,16 @@ struct TThingsWanted {
 // The material glTF can give a surface of this draw state (none: opaque), and how its image's
 // alpha must read for it.
 TGltfMaterial MaterialLookOf(const shaders::TDrawState* state, TAlphaUse& use);
+
+// A blend factor as GL names it ("GL_DST_COLOR").
+const char* FactorName(shaders::TBlendFactor factor);
+
+// The stages the page draws for the level's materials (plan order, as scene.Materials holds them)
+// whose shader draws more than image and lightmap and that the page can draw as the viewer does: an
+// opaque first stage, nothing deformed, one colour a stage, no alpha test. Their images (the frame
+// of things.Seconds) go after the scene's.
+void AddStages(const TExportPlan& plan, const TQuake3BSP& level, const TExportThings& things,
+               const TThingsWanted& wanted, TGltfScene& scene, std::vector<std::string>& warnings);
 
 // The step LoadLevelModel takes when the level is complete (TAfterLevelModel).
 void GatherThings(TExportThings& things, const TThingsWanted& wanted, TQuake3BSP& level, const TLevelLoad& load,

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -176,6 +177,26 @@ class TBuilder {
   tinygltf::Model& Model;
 };
 
+tinygltf::Value Numbers(std::span<const float> values) {
+  tinygltf::Value::Array array;
+  for (const float v : values) array.emplace_back(static_cast<double>(Finite(v)));
+  return tinygltf::Value(std::move(array));
+}
+
+tinygltf::Value StagesValue(const std::vector<TGltfStage>& stages) {
+  tinygltf::Value::Array array;
+  for (const TGltfStage& stage : stages) {
+    tinygltf::Value::Object object{{"matrix", Numbers(stage.Matrix)}, {"colour", Numbers(stage.Colour)}};
+    if (stage.Image >= 0) object.emplace("texture", tinygltf::Value(stage.Image));
+    if (stage.Lightmap) object.emplace("lightmap", tinygltf::Value(true));
+    if (stage.Environment) object.emplace("environment", tinygltf::Value(true));
+    if (stage.Clamp) object.emplace("clamp", tinygltf::Value(true));
+    if (!stage.BlendFunc.empty()) object.emplace("blendFunc", tinygltf::Value(stage.BlendFunc));
+    array.emplace_back(std::move(object));
+  }
+  return tinygltf::Value(std::move(array));
+}
+
 tinygltf::Material Material(const TGltfMaterial& source, int atlasTextures) {
   tinygltf::Material material;
   material.name = Latin1ToUtf8(source.Name);
@@ -195,6 +216,7 @@ tinygltf::Material Material(const TGltfMaterial& source, int atlasTextures) {
     extras.emplace("lightmapTexture", tinygltf::Value(lightmap));
   }
   for (const auto& [key, value] : source.Notes) extras.emplace(key, tinygltf::Value(Latin1ToUtf8(value)));
+  if (!source.Stages.empty()) extras.emplace("stages", StagesValue(source.Stages));
   if (!extras.empty()) material.extras = tinygltf::Value(std::move(extras));
   return material;
 }

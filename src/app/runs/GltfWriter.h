@@ -18,6 +18,20 @@
 
 namespace app {
 
+// One of the shader stages a material's surface is drawn with, for the page (extras "stages"):
+// each stage's texel times its colour, blended over the stages before it as its blendFunc says.
+struct TGltfStage {
+  std::int32_t Image = -1;    // index into TGltfScene::Images; -1: white (or the lightmap)
+  bool Lightmap = false;      // the material's lightmap atlas over TEXCOORD_1
+  bool Environment = false;   // coordinates from the eye's direction mirrored in the normal
+  bool Clamp = false;         // clampMap: the image's edges stretched past it, not repeated
+  std::string BlendFunc;      // "GL_DST_COLOR GL_ZERO" and the like; empty: the stage replaces
+  // The stage's texture matrix at the export's time, on the viewer's (s, t), t counted up the
+  // image: s' = m0 s + m2 t + m4, t' = m1 s + m3 t + m5.
+  std::array<float, 6> Matrix{1, 0, 0, 1, 0, 0};
+  std::array<float, 4> Colour{1, 1, 1, 1};
+};
+
 struct TGltfMaterial {
   std::string Name;
   std::int32_t Image = -1;           // index into TGltfScene::Images; -1: plain white
@@ -28,6 +42,7 @@ struct TGltfMaterial {
   // Written into the material's extras as strings, for the page and any reader that wants them
   // (how an item's or a sky layer's surface is drawn); none for the level's own materials.
   std::vector<std::pair<std::string, std::string>> Notes;
+  std::vector<TGltfStage> Stages;  // with --shaders, for surfaces drawn by more than image and lightmap
 };
 
 // An item's model: each surface's geometry in the model's own frame (glTF's axes, scaled, wound
