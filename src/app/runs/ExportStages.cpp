@@ -15,7 +15,10 @@ bool PageDraws(const TShadedSurface& surface, const shaders::TDrawState& state, 
   if (!surface.Shader || plan.Stages.empty() || plan.Deformed || plan.Stages.size() > shaders::kMostDrawnStages) return false;
   // Image times lightmap is the material itself.
   if (plan.OnePass && !plan.OnePassDetail) return false;
-  if (plan.Stages.front().Blend) return false;
+  // What a blended first stage blends with is the surfaces behind, which one shader cannot see.
+  const std::size_t first = plan.Stages.front().Stage;
+  if (plan.Stages.front().Blend || (first < surface.Shader->Stages.size() && surface.Shader->Stages[first].HasBlend))
+    return false;
   for (const shaders::TPlannedStage& stage : plan.Stages) {
     if (stage.Colours != shaders::TVertexColours::None || stage.AlphaTest != shaders::TAlphaTest::None) return false;
     if (stage.Texture == shaders::TStageTexture::Lightmap && (atlas < 0 || !stage.LightmapCoords)) return false;
