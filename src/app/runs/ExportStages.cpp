@@ -72,11 +72,15 @@ void AddStages(const TExportPlan& plan, const TQuake3BSP& level, const TExportTh
   std::vector<shaders::TProblem> problems;
   images.Read(names, true, wanted.GameData, problems);
   for (const shaders::TProblem& problem : problems) warnings.push_back(problem.File + ": " + problem.Text);
-  std::map<std::int32_t, std::int32_t> encoded;
+  // A stage's image is most often its surface's own, already in the file as it is.
+  std::map<std::string, std::int32_t> kept;
+  for (std::size_t i = 0; i < scene.Images.size(); ++i)
+    if (scene.Images[i].Use == TAlphaUse::Keep && !scene.Images[i].Clamp)
+      kept.try_emplace(scene.Images[i].Name, static_cast<std::int32_t>(i));
   for (TPending& stage : pending) {
     if (stage.Entry >= 0)
       if (const std::int32_t image = images.Chosen()[static_cast<std::size_t>(stage.Entry)]; image >= 0) {
-        const auto [entry, first] = encoded.try_emplace(image, static_cast<std::int32_t>(scene.Images.size()));
+        const auto [entry, first] = kept.try_emplace(images.NameOf(image), static_cast<std::int32_t>(scene.Images.size()));
         if (first) scene.Images.push_back(images.Encode(image, TAlphaUse::Keep));
         stage.Stage.Image = entry->second;
       }
