@@ -207,6 +207,32 @@ TEST(Export, ItemsAndSkyAreNodesOfTheirOwnWithTheirMaterials) {
   EXPECT_EQ(layer["alphaMode"], "BLEND");
 }
 
+// A surface drawn by more than image and lightmap carries its stages for the page: an
+// environment map added, its texture matrix, and the lightmap at twice the product (the
+// file's lightmaps carry the design's light, even under --full's game light).
+TEST(Export, StagesBeyondImageAndLightmapAreInTheMaterialsExtras) {
+  testsupport::TTempDir dir;
+  WriteExportLevel(dir);
+  WriteBytes(dir / "tex/env.tga", testsupport::MakeTGA(1, 1, {1, 2, 3}, {.Depth = 24}));
+  WriteText(dir / "scripts/c.shader",
+            "tex/opaque {\n { map tex/opaque.jpg }\n { map tex/env.tga\n tcGen environment\n blendFunc add\n"
+            " tcMod scale 2 3 }\n { map $lightmap\n blendFunc filter }\n}\n");
+  const TRun run = Bspwalk({"--export", "s.glb", "--full", "s.bsp"}, dir.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  const testsupport::TGltfFile file = testsupport::ReadGltf(dir / "s.glb");
+  const json& material = file.Json["materials"][0];
+  EXPECT_EQ(material["name"], "tex/opaque");
+  EXPECT_EQ(material["pbrMetallicRoughness"]["baseColorTexture"]["index"], 0);
+  EXPECT_EQ(material["extras"], json::parse(R"({"lightmapTexture": {"index": 3, "texCoord": 1}, "stages": [
+      {"texture": 0, "matrix": [1, 0, 0, 1, 0, 0], "colour": [1, 1, 1, 1]},
+      {"texture": 2, "environment": true, "blendFunc": "GL_ONE GL_ONE", "matrix": [2, 0, 0, 3, 0, 0],
+       "colour": [1, 1, 1, 1]},
+      {"lightmap": true, "blendFunc": "GL_DST_COLOR GL_SRC_COLOR", "matrix": [1, 0, 0, 1, 0, 0],
+       "colour": [1, 1, 1, 1]}]})"));
+  // The cut-out surface (an alpha test) is left to its material.
+  EXPECT_FALSE(file.Json["materials"][1].contains("extras"));
+}
+
 TEST(Export, GltfWithFilesBesideItAndTheScaleAsked) {
   testsupport::TTempDir dir;
   WriteExportLevel(dir);
