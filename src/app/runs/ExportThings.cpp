@@ -118,12 +118,12 @@ class TItemGatherer {
     try {
       const std::optional<std::vector<std::uint8_t>> bytes = platform::ReadWholeFile(path);
       if (!bytes) {
-        Things.Warnings.push_back(path + ": not found: its items are left out");
+        Things.Warnings.push_back(path + ": not found: left out of the items");
         return file;
       }
       file.Model = ParseMd3(*bytes);
     } catch (const std::exception& e) {
-      Things.Warnings.push_back(path + ": " + e.what() + ": its items are left out");
+      Things.Warnings.push_back(path + ": " + e.what() + ": left out of the items");
       return file;
     }
     for (const std::string& warning : file.Model.Warnings) Things.Warnings.push_back(path + ": " + warning);
