@@ -162,6 +162,9 @@ TEST(Export, ItemsAndSkyAreNodesOfTheirOwnWithTheirMaterials) {
   WriteBytes(dir / "sky/cloud.tga", texel);
   WriteText(dir / "scripts/b.shader",
             "tex/sky { surfaceparm sky\n skyparms env/box 512 -\n { map sky/cloud.tga\n blendFunc filter\n } }\n");
+  // The item's ring: a model that cannot be read is left out, the item kept.
+  WriteBytes(dir / "models/powerups/health/medium_sphere.md3", {'I', 'D', 'P', '3', 15, 0, 0, 0});
+  std::vector<float> firstCorner;  // of the sky's rt side, as the viewer places it
   for (const bool shaders : {false, true}) {
     const std::vector<std::string> args = shaders ? std::vector<std::string>{"--export", "plain.glb", "--shaders", "s.bsp"}
                                                   : std::vector<std::string>{"--export", "plain.glb", "s.bsp"};
@@ -171,10 +174,12 @@ TEST(Export, ItemsAndSkyAreNodesOfTheirOwnWithTheirMaterials) {
     for (const json& node : plain.Json["nodes"]) names.push_back(node["name"]);
     EXPECT_EQ(names, (shaders ? std::vector<std::string>{"world", "sky", "info_player_deathmatch"}
                               : std::vector<std::string>{"world", "info_player_deathmatch"}));
+    if (shaders) firstCorner = plain.Values<float>(plain.Json["meshes"][1]["primitives"][0]["attributes"]["POSITION"]);
   }
-  const TRun run = Bspwalk({"--export", "s.glb", "--full", "s.bsp"}, dir.Path());
+  const TRun run = Bspwalk({"--export", "s.glb", "--full", "--verbose", "s.bsp"}, dir.Path());
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
-  EXPECT_EQ(run.Err, "");
+  EXPECT_NE(run.Err.find("bspwalk: warning: models/powerups/health/medium_sphere.md3: not an MD3 model (8 bytes): "
+                         "left out of the items\n"), std::string::npos) << run.Err;
   const testsupport::TGltfFile file = testsupport::ReadGltf(dir / "s.glb");
   const json& j = file.Json;
   ASSERT_EQ(j["nodes"].size(), 5u);
@@ -186,6 +191,7 @@ TEST(Export, ItemsAndSkyAreNodesOfTheirOwnWithTheirMaterials) {
   EXPECT_NEAR(item["rotation"][1].get<double>(), std::sqrt(0.5), 1e-6);
   EXPECT_NEAR(item["rotation"][3].get<double>(), std::sqrt(0.5), 1e-6);
   // The square in the model's frame, wound the other way round for glTF, lit as the viewer does.
+  ASSERT_EQ(j["meshes"][item["mesh"].get<int>()]["primitives"].size(), 1u);
   const json& square = j["meshes"][item["mesh"].get<int>()]["primitives"][0];
   EXPECT_EQ(file.Values<std::uint32_t>(square["indices"]), (std::vector<std::uint32_t>{0, 2, 3, 0, 1, 2}));
   EXPECT_EQ(file.Values<float>(square["attributes"]["POSITION"])[0], -4 * kInch);
@@ -199,6 +205,12 @@ TEST(Export, ItemsAndSkyAreNodesOfTheirOwnWithTheirMaterials) {
   std::vector<std::string> materials;
   for (const json& primitive : sky) materials.push_back(j["materials"][primitive["material"].get<int>()]["name"]);
   EXPECT_EQ(materials, (std::vector<std::string>{"sky rt", "sky bk", "sky lf", "sky ft", "sky up", "sky dn", "sky layer 1"}));
+  // A world without a box of its own: 4096 units around the origin. --full joins the sides as
+  // their images' edges join (rt towards +X, not -Y).
+  EXPECT_EQ(std::vector<float>(firstCorner.begin(), firstCorner.begin() + 3),
+            (std::vector<float>{4096 * kInch, -4096 * kInch, 4096 * kInch}));
+  const auto joined = file.Values<float>(sky[0]["attributes"]["POSITION"]);
+  EXPECT_EQ(std::vector<float>(joined.begin(), joined.begin() + 3), (std::vector<float>{4096 * kInch, -4096 * kInch, -4096 * kInch}));
   const json& side = j["materials"][sky[0]["material"].get<int>()];
   EXPECT_EQ(j["samplers"][j["textures"][side["pbrMetallicRoughness"]["baseColorTexture"]["index"].get<int>()]["sampler"].get<int>()]["wrapS"],
             33071);
