@@ -12,6 +12,7 @@
 #include "support/BspWriter.h"
 #include "support/Gltf.h"
 #include "support/ImageWriters.h"
+#include "support/Md3Writer.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 
@@ -141,6 +142,107 @@ TEST(Export, FileHoldsTheDrawnFacesInGltfFrameWithImagesLightmapsAndSpawnPoints)
   // --info counts what the file holds.
   const json info = json::parse(Bspwalk({"--info", "--json", "--full", "--tess", "2", "s.bsp"}, dir.Path()).Out);
   EXPECT_EQ(info["Drawn"], json::parse(R"({"Faces": 4, "Triangles": 14, "Materials": 3})"));
+}
+
+// --full adds the items (an item_health, suspended: where it stands plus the hover; its second
+// model missing) and --shaders the sky (a far box of six images and one cloud layer that
+// multiplies); without them the file is the level's alone.
+TEST(Export, ItemsAndSkyAreNodesOfTheirOwnWithTheirMaterials) {
+  testsupport::TTempDir dir;
+  WriteExportLevel(dir);
+  TBspWriter level = ExportLevel();
+  level.Entities += "{\n\"classname\" \"item_health\"\n\"origin\" \"16 16 40\"\n\"angle\" \"90\"\n\"spawnflags\" \"1\"\n}\n";
+  level.WriteTo(dir / "s.bsp");
+  testsupport::TMd3Writer model;
+  model.Surfaces = {testsupport::TMd3Writer::Square(8)};
+  WriteBytes(dir / "models/powerups/health/medium_cross.md3", model.Bytes());
+  const std::vector<std::uint8_t> texel = testsupport::MakeTGA(1, 1, {9, 8, 7}, {.Depth = 24});
+  WriteBytes(dir / "models/test/skin.tga", texel);
+  for (const char* side : {"rt", "bk", "lf", "ft", "up", "dn"}) WriteBytes(dir / (std::string("env/box_") + side + ".tga"), texel);
+  WriteBytes(dir / "sky/cloud.tga", texel);
+  WriteText(dir / "scripts/b.shader",
+            "tex/sky { surfaceparm sky\n skyparms env/box 512 -\n { map sky/cloud.tga\n blendFunc filter\n } }\n");
+  // The item's ring: a model that cannot be read is left out, the item kept.
+  WriteBytes(dir / "models/powerups/health/medium_sphere.md3", {'I', 'D', 'P', '3', 15, 0, 0, 0});
+  std::vector<float> firstCorner;  // of the sky's rt side, as the viewer places it
+  for (const bool shaders : {false, true}) {
+    const std::vector<std::string> args = shaders ? std::vector<std::string>{"--export", "plain.glb", "--shaders", "s.bsp"}
+                                                  : std::vector<std::string>{"--export", "plain.glb", "s.bsp"};
+    ASSERT_EQ(Bspwalk(args, dir.Path()).ExitCode, 0);
+    std::vector<std::string> names;
+    const testsupport::TGltfFile plain = testsupport::ReadGltf(dir / "plain.glb");
+    for (const json& node : plain.Json["nodes"]) names.push_back(node["name"]);
+    EXPECT_EQ(names, (shaders ? std::vector<std::string>{"world", "sky", "info_player_deathmatch"}
+                              : std::vector<std::string>{"world", "info_player_deathmatch"}));
+    if (shaders) firstCorner = plain.Values<float>(plain.Json["meshes"][1]["primitives"][0]["attributes"]["POSITION"]);
+  }
+  const TRun run = Bspwalk({"--export", "s.glb", "--full", "--verbose", "s.bsp"}, dir.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Err.find("bspwalk: warning: models/powerups/health/medium_sphere.md3: not an MD3 model (8 bytes): "
+                         "left out of the items\n"), std::string::npos) << run.Err;
+  const testsupport::TGltfFile file = testsupport::ReadGltf(dir / "s.glb");
+  const json& j = file.Json;
+  ASSERT_EQ(j["nodes"].size(), 5u);
+  EXPECT_EQ(j["nodes"][2]["name"], "sky");
+  const json& item = j["nodes"][3];
+  EXPECT_EQ(item["name"], "item_health");
+  EXPECT_EQ(item["extras"], json::parse(R"({"classname": "item_health", "entity": 1, "place": [16, 16, 44]})"));
+  EXPECT_EQ(item["translation"], (std::vector<double>{16 * kInch, 44 * kInch, -16 * kInch}));
+  EXPECT_NEAR(item["rotation"][1].get<double>(), std::sqrt(0.5), 1e-6);
+  EXPECT_NEAR(item["rotation"][3].get<double>(), std::sqrt(0.5), 1e-6);
+  // The square in the model's frame, wound the other way round for glTF, lit as the viewer does.
+  ASSERT_EQ(j["meshes"][item["mesh"].get<int>()]["primitives"].size(), 1u);
+  const json& square = j["meshes"][item["mesh"].get<int>()]["primitives"][0];
+  EXPECT_EQ(file.Values<std::uint32_t>(square["indices"]), (std::vector<std::uint32_t>{0, 2, 3, 0, 1, 2}));
+  EXPECT_EQ(file.Values<float>(square["attributes"]["POSITION"])[0], -4 * kInch);
+  EXPECT_EQ(j["accessors"][square["attributes"]["COLOR_0"].get<int>()]["count"], 4);
+  const json& skin = j["materials"][square["material"].get<int>()];
+  EXPECT_EQ(skin["name"], "models/test/skin");
+  EXPECT_EQ(skin["extras"], json::parse(R"({"surface": "item"})"));
+  // The sky: six clamped sides, then the layer with its blend for the page.
+  const json& sky = j["meshes"][j["nodes"][2]["mesh"].get<int>()]["primitives"];
+  ASSERT_EQ(sky.size(), 7u);
+  std::vector<std::string> materials;
+  for (const json& primitive : sky) materials.push_back(j["materials"][primitive["material"].get<int>()]["name"]);
+  EXPECT_EQ(materials, (std::vector<std::string>{"sky rt", "sky bk", "sky lf", "sky ft", "sky up", "sky dn", "sky layer 1"}));
+  // A world without a box of its own: 4096 units around the origin. --full joins the sides as
+  // their images' edges join (rt towards +X, not -Y).
+  EXPECT_EQ(std::vector<float>(firstCorner.begin(), firstCorner.begin() + 3),
+            (std::vector<float>{4096 * kInch, -4096 * kInch, 4096 * kInch}));
+  const auto joined = file.Values<float>(sky[0]["attributes"]["POSITION"]);
+  EXPECT_EQ(std::vector<float>(joined.begin(), joined.begin() + 3), (std::vector<float>{4096 * kInch, -4096 * kInch, -4096 * kInch}));
+  const json& side = j["materials"][sky[0]["material"].get<int>()];
+  EXPECT_EQ(j["samplers"][j["textures"][side["pbrMetallicRoughness"]["baseColorTexture"]["index"].get<int>()]["sampler"].get<int>()]["wrapS"],
+            33071);
+  const json& layer = j["materials"][sky[6]["material"].get<int>()];
+  EXPECT_EQ(layer["extras"], json::parse(R"({"surface": "sky layer", "blendFunc": "GL_DST_COLOR GL_ZERO"})"));
+  EXPECT_EQ(layer["alphaMode"], "BLEND");
+}
+
+// A surface drawn by more than image and lightmap carries its stages for the page: an
+// environment map added, its texture matrix, and the lightmap at twice the product (the
+// file's lightmaps carry the design's light, even under --full's game light).
+TEST(Export, StagesBeyondImageAndLightmapAreInTheMaterialsExtras) {
+  testsupport::TTempDir dir;
+  WriteExportLevel(dir);
+  WriteBytes(dir / "tex/env.tga", testsupport::MakeTGA(1, 1, {1, 2, 3}, {.Depth = 24}));
+  WriteText(dir / "scripts/c.shader",
+            "tex/opaque {\n { map tex/opaque.jpg }\n { map tex/env.tga\n tcGen environment\n blendFunc add\n"
+            " tcMod scale 2 3 }\n { map $lightmap\n blendFunc filter }\n}\n");
+  const TRun run = Bspwalk({"--export", "s.glb", "--full", "s.bsp"}, dir.Path());
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  const testsupport::TGltfFile file = testsupport::ReadGltf(dir / "s.glb");
+  const json& material = file.Json["materials"][0];
+  EXPECT_EQ(material["name"], "tex/opaque");
+  EXPECT_EQ(material["pbrMetallicRoughness"]["baseColorTexture"]["index"], 0);
+  EXPECT_EQ(material["extras"], json::parse(R"({"lightmapTexture": {"index": 3, "texCoord": 1}, "stages": [
+      {"texture": 0, "matrix": [1, 0, 0, 1, 0, 0], "colour": [1, 1, 1, 1]},
+      {"texture": 2, "environment": true, "blendFunc": "GL_ONE GL_ONE", "matrix": [2, 0, 0, 3, 0, 0],
+       "colour": [1, 1, 1, 1]},
+      {"lightmap": true, "blendFunc": "GL_DST_COLOR GL_SRC_COLOR", "matrix": [1, 0, 0, 1, 0, 0],
+       "colour": [1, 1, 1, 1]}]})"));
+  // The cut-out surface (an alpha test) is left to its material.
+  EXPECT_FALSE(file.Json["materials"][1].contains("extras"));
 }
 
 TEST(Export, GltfWithFilesBesideItAndTheScaleAsked) {

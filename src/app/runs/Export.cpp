@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/runs/ExportImages.h"
+#include "app/runs/ExportThings.h"
 #include "app/runs/GltfWriter.h"
 #include "app/runs/LevelReport.h"
 #include "app/runs/Limits.h"
@@ -42,8 +43,10 @@ std::vector<TLightmapPage> LightmapPages(const std::vector<TBSPLightmap>& lightm
   return pages;
 }
 
+}  // namespace
+
 // glTF's alpha modes for the viewer's draw state, and how the image's alpha must read for them.
-TGltfMaterial LookOf(const shaders::TDrawState* state, TAlphaUse& use) {
+TGltfMaterial MaterialLookOf(const shaders::TDrawState* state, TAlphaUse& use) {
   TGltfMaterial look;
   use = TAlphaUse::Keep;
   if (!state) return look;
@@ -65,10 +68,13 @@ TGltfMaterial LookOf(const shaders::TDrawState* state, TAlphaUse& use) {
   return look;
 }
 
+namespace {
+
 struct TExportInputs {
   TQuake3BSP Level;
   std::vector<TBSPLightmap> Lightmaps;
   TSurfaceImageStore Images;
+  TExportThings Things;  // the items (--full) and the sky (--shaders)
 };
 
 // The materials of the plan with their images encoded once per (image, alpha use).
@@ -80,7 +86,7 @@ void AddMaterials(const TExportPlan& plan, const TBSPFile& records, const TExpor
   for (const TExportMaterial& m : plan.Materials) {
     const std::size_t t = static_cast<std::size_t>(m.Texture);
     TAlphaUse use = TAlphaUse::Keep;
-    TGltfMaterial material = LookOf(shaded ? &inputs.Level.Shading.States[t] : nullptr, use);
+    TGltfMaterial material = MaterialLookOf(shaded ? &inputs.Level.Shading.States[t] : nullptr, use);
     material.Name = TextureBaseName(records.Textures[t]);
     // A texture drawn with and without a lightmap, or over two atlases, names each material apart.
     if (perTexture[m.Texture] > 1)
@@ -176,7 +182,27 @@ TGltfScene BuildScene(TExportInputs& inputs, const TLoadedRecords& loaded, const
   scene.Meshes = BuildExportMeshes(inputs.Level, plan, atlases, FaceModels(models, loaded.Records.Faces.size()),
                                    models, options.ExportScale);
   scene.Spawns = LevelSpawnPoints(loaded.File);
+  TThingsWanted wanted;
+  wanted.GameData = options.LevelOptions.Files != nullptr;
+  wanted.Seconds = options.Time;
+  AddStages(plan, inputs.Level, inputs.Things, wanted, scene, inputs.Things.Warnings);
+  AddThings(inputs.Things, scene);
   return scene;
+}
+
+// The items with --full, the sky with --shaders: gathered when the level model is complete.
+TAfterLevelModel ThingsStep(const TRunOptions& options, TExportThings& things) {
+  TThingsWanted wanted;
+  wanted.Items = options.Items;
+  wanted.Sky = options.LevelOptions.Shaders;
+  if (!wanted.Items && !wanted.Sky) return {};
+  wanted.GameData = options.LevelOptions.Files != nullptr;
+  wanted.JoinedSky = options.JoinedSky;
+  wanted.Seconds = options.Time;
+  wanted.Scale = options.ExportScale;
+  return [wanted, &things](TQuake3BSP& level, const TLevelLoad& load, const TShadedImages* shaded) {
+    GatherThings(things, wanted, level, load, shaded);
+  };
 }
 
 // The file the options ask for: the glTF, or the page carrying it.
@@ -191,6 +217,7 @@ std::uint64_t WriteExport(TGltfScene& scene, const TExportPlan& plan, const TPag
   info.Materials = scene.Materials.size();
   info.Images = scene.Images.size();
   info.Atlases = scene.Atlases.size();
+  info.Items = scene.Items.size();
   info.Scale = scene.Scale;
   return WritePage(BuildPage(*library, GltfBinary(scene), info), path);
 }
@@ -231,7 +258,8 @@ int RunExport(const TRunOptions& options) {
     };
     // The pictures count against the run's budget of pixels as the viewer's do, in the same words.
     const textures::TScopedPixelBudget pixels(options.LevelOptions.Budget);
-    if (!LoadLevelModel(inputs->Level, options.LevelPath, options.LevelOptions, readImages, inputs->Lightmaps)) {
+    if (!LoadLevelModel(inputs->Level, options.LevelPath, options.LevelOptions, readImages, inputs->Lightmaps,
+                        ThingsStep(options, inputs->Things))) {
       std::cerr << "bspwalk: " << options.LevelPath << ": the level could not be opened\n";
       return 1;
     }
@@ -241,6 +269,7 @@ int RunExport(const TRunOptions& options) {
     return 1;
   }
   if (options.Verbose) {
+    for (const std::string& warning : inputs->Things.Warnings) std::cerr << "bspwalk: warning: " << warning << "\n";
     PrintSurfaceSummary(inputs->Level.Surfaces, inputs->Level.LoadTimings.TessellationMs);
     if (options.Shaders) PrintShadingSummary(inputs->Level);
   }

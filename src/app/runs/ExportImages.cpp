@@ -114,7 +114,7 @@ TEncodedImage TSurfaceImageStore::Encode(std::int32_t image, TAlphaUse use) cons
     rgba[i * 4 + 3] = use == TAlphaUse::Inverted ? static_cast<std::uint8_t>(255 - alpha)
                                                 : std::max({from[0], from[1], from[2]});
   }
-  return {stored.Name, "image/png", EncodePNG(pixels->Width, pixels->Height, 4, rgba, true)};
+  return {stored.Name, "image/png", EncodePNG(pixels->Width, pixels->Height, 4, rgba, true), false, use};
 }
 
 }  // namespace app

@@ -27,6 +27,8 @@ struct TEncodedImage {
   std::string Name;      // the file it came from
   std::string MimeType;  // "image/jpeg" or "image/png"
   std::vector<std::uint8_t> Bytes;
+  bool Clamp = false;  // sampled clamped to its edges (the sky box's sides), not repeated
+  TAlphaUse Use = TAlphaUse::Keep;
 };
 
 // PNG bytes of 8-bit RGB (channels 3) or RGBA (4) pixels, first row the top of the picture or,
@@ -46,6 +48,7 @@ class TSurfaceImageStore {
   // Per texture, the image it shows: an index for Encode, or -1 for none (drawn white).
   const std::vector<std::int32_t>& Chosen() const { return ChosenImages; }
   std::size_t ImageCount() const { return Images.size(); }
+  const std::string& NameOf(std::int32_t image) const { return Images[static_cast<std::size_t>(image)].Name; }
   // The picture as the viewer shows it (rows turned top first) for glTF's uses: a JPEG kept
   // as its bytes where its alpha is kept.
   TEncodedImage Encode(std::int32_t image, TAlphaUse use) const;

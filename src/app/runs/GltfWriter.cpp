@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -82,6 +83,11 @@ class TBuilder {
                       p.Indices.size()) + p.Colours.size() + 24;
     for (const std::vector<TEncodedImage>* images : {&scene.Images, &scene.Atlases})
       for (const TEncodedImage& image : *images) bytes += image.Bytes.size() + 4;
+    for (const TGltfItemModel& model : scene.ItemModels)
+      for (const TExportPrimitive& p : model.Surfaces)
+        bytes += 4 * (p.Positions.size() + p.Normals.size() + p.TexCoords.size() + p.Indices.size()) + 16;
+    for (const TGltfItem& item : scene.Items)
+      for (const std::vector<std::uint8_t>& colours : item.Colours) bytes += colours.size() + 4;
     Model.buffers[0].data.reserve(bytes);
   }
 
@@ -135,6 +141,23 @@ class TBuilder {
     return primitive;
   }
 
+  // A surface that many nodes show: its accessors written once, a primitive without colours that
+  // each item's own mesh copies.
+  tinygltf::Primitive SharedPrimitive(TExportPrimitive& source) {
+    std::vector<std::uint8_t> noColours;
+    std::swap(noColours, source.Colours);
+    return Primitive(source);
+  }
+
+  // The shared primitive with the item's own colours.
+  tinygltf::Primitive Coloured(tinygltf::Primitive primitive, const std::vector<std::uint8_t>& colours) {
+    const int accessor = Accessor(colours, 4, TINYGLTF_TYPE_VEC4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE,
+                                  TINYGLTF_TARGET_ARRAY_BUFFER);
+    Model.accessors[static_cast<std::size_t>(accessor)].normalized = true;
+    primitive.attributes["COLOR_0"] = accessor;
+    return primitive;
+  }
+
   // An image, in the buffer (binary glTF) or as a file of its own named by `uri`.
   void Image(const TEncodedImage& source, const std::string& name, const std::string& uri) {
     tinygltf::Image image;
@@ -154,6 +177,26 @@ class TBuilder {
   tinygltf::Model& Model;
 };
 
+tinygltf::Value Numbers(std::span<const float> values) {
+  tinygltf::Value::Array array;
+  for (const float v : values) array.emplace_back(static_cast<double>(Finite(v)));
+  return tinygltf::Value(std::move(array));
+}
+
+tinygltf::Value StagesValue(const std::vector<TGltfStage>& stages) {
+  tinygltf::Value::Array array;
+  for (const TGltfStage& stage : stages) {
+    tinygltf::Value::Object object{{"matrix", Numbers(stage.Matrix)}, {"colour", Numbers(stage.Colour)}};
+    if (stage.Image >= 0) object.emplace("texture", tinygltf::Value(stage.Image));
+    if (stage.Lightmap) object.emplace("lightmap", tinygltf::Value(true));
+    if (stage.Environment) object.emplace("environment", tinygltf::Value(true));
+    if (stage.Clamp) object.emplace("clamp", tinygltf::Value(true));
+    if (!stage.BlendFunc.empty()) object.emplace("blendFunc", tinygltf::Value(stage.BlendFunc));
+    array.emplace_back(std::move(object));
+  }
+  return tinygltf::Value(std::move(array));
+}
+
 tinygltf::Material Material(const TGltfMaterial& source, int atlasTextures) {
   tinygltf::Material material;
   material.name = Latin1ToUtf8(source.Name);
@@ -166,24 +209,36 @@ tinygltf::Material Material(const TGltfMaterial& source, int atlasTextures) {
   material.pbrMetallicRoughness.metallicFactor = 0.0;
   material.pbrMetallicRoughness.roughnessFactor = 1.0;
   if (source.Image >= 0) material.pbrMetallicRoughness.baseColorTexture.index = source.Image;
+  tinygltf::Value::Object extras;
   if (source.Atlas >= 0) {
     tinygltf::Value::Object lightmap{{"index", tinygltf::Value(atlasTextures + source.Atlas)},
                                      {"texCoord", tinygltf::Value(1)}};
-    material.extras = tinygltf::Value(tinygltf::Value::Object{{"lightmapTexture", tinygltf::Value(lightmap)}});
+    extras.emplace("lightmapTexture", tinygltf::Value(lightmap));
   }
+  for (const auto& [key, value] : source.Notes) extras.emplace(key, tinygltf::Value(Latin1ToUtf8(value)));
+  if (!source.Stages.empty()) extras.emplace("stages", StagesValue(source.Stages));
+  if (!extras.empty()) material.extras = tinygltf::Value(std::move(extras));
   return material;
 }
 
-void AddSamplers(tinygltf::Model& model, std::size_t surfaceImages) {
+void AddSamplers(tinygltf::Model& model, const std::vector<TEncodedImage>& surfaceImages) {
   // Surface images repeat and are mipmapped, as the viewer draws them; an atlas is not, so that no
-  // lightmap takes colour from its neighbours.
+  // lightmap takes colour from its neighbours; the sky box's sides are clamped, so that they meet
+  // without a seam of the opposite edge's texels.
   tinygltf::Sampler surfaces, atlases;
   surfaces.magFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
   surfaces.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR_MIPMAP_LINEAR;
   atlases.magFilter = atlases.minFilter = TINYGLTF_TEXTURE_FILTER_LINEAR;
   atlases.wrapS = atlases.wrapT = TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE;
   model.samplers = {surfaces, atlases};
-  for (std::size_t t = 0; t < model.textures.size(); ++t) model.textures[t].sampler = t < surfaceImages ? 0 : 1;
+  const bool clamped = std::any_of(surfaceImages.begin(), surfaceImages.end(), [](const TEncodedImage& i) { return i.Clamp; });
+  if (clamped) {
+    tinygltf::Sampler sides = surfaces;
+    sides.wrapS = sides.wrapT = TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE;
+    model.samplers.push_back(sides);
+  }
+  for (std::size_t t = 0; t < model.textures.size(); ++t)
+    model.textures[t].sampler = t >= surfaceImages.size() ? 1 : surfaceImages[t].Clamp ? 2 : 0;
 }
 
 // A spawn point as an empty node: at its origin, turned about the up axis so that its -Z (where a
@@ -202,6 +257,41 @@ tinygltf::Node SpawnNode(const TSpawnPoint& spawn, float scale) {
                                                          tinygltf::Value(static_cast<double>(Finite(spawn.Origin.Z)))})},
       {"angle", tinygltf::Value(static_cast<double>(Finite(spawn.Angle)))}});
   return node;
+}
+
+// Each item as a node of its own, its mesh made of its models' surfaces (written once each) with
+// its own colours.
+void AddItems(TGltfScene& scene, TBuilder& builder, tinygltf::Model& model, tinygltf::Scene& root) {
+  std::vector<std::vector<tinygltf::Primitive>> shared;
+  for (TGltfItemModel& source : scene.ItemModels) {
+    shared.emplace_back();
+    for (TExportPrimitive& surface : source.Surfaces) shared.back().push_back(builder.SharedPrimitive(surface));
+  }
+  for (const TGltfItem& item : scene.Items) {
+    tinygltf::Mesh mesh;
+    mesh.name = Latin1ToUtf8(item.ClassName);
+    std::size_t colours = 0;
+    for (const std::int32_t m : item.Models)
+      for (const tinygltf::Primitive& primitive : shared[static_cast<std::size_t>(m)])
+        if (colours < item.Colours.size()) mesh.primitives.push_back(builder.Coloured(primitive, item.Colours[colours++]));
+    tinygltf::Node node;
+    node.name = Latin1ToUtf8(item.ClassName);
+    node.translation = {item.Translation[0], item.Translation[1], item.Translation[2]};
+    node.rotation = {item.Rotation[0], item.Rotation[1], item.Rotation[2], item.Rotation[3]};
+    node.extras = tinygltf::Value(tinygltf::Value::Object{
+        {"classname", tinygltf::Value(Latin1ToUtf8(item.ClassName))},
+        {"entity", tinygltf::Value(item.Entity)},
+        {"place", tinygltf::Value(tinygltf::Value::Array{tinygltf::Value(static_cast<double>(item.Place[0])),
+                                                        tinygltf::Value(static_cast<double>(item.Place[1])),
+                                                        tinygltf::Value(static_cast<double>(item.Place[2]))})}});
+    if (!mesh.primitives.empty()) {
+      model.meshes.push_back(std::move(mesh));
+      node.mesh = static_cast<int>(model.meshes.size() - 1);
+    }
+    model.nodes.push_back(std::move(node));
+    root.nodes.push_back(static_cast<int>(model.nodes.size() - 1));
+  }
+  scene.ItemModels.clear();
 }
 
 // The images' names in the file (their file names) and, for a .gltf, the side files they go to.
@@ -229,7 +319,7 @@ tinygltf::Model BuildModel(TGltfScene& scene, const fs::path& gltfPath, std::vec
       builder.Image(image, image.Name, sideImages ? UriOf(file) : "");
       if (sideImages) sideFiles.push_back({(gltfPath.parent_path() / file).string(), &image.Bytes});
     }
-  AddSamplers(model, scene.Images.size());
+  AddSamplers(model, scene.Images);
   for (const TGltfMaterial& material : scene.Materials)
     model.materials.push_back(Material(material, static_cast<int>(scene.Images.size())));
   tinygltf::Scene root;
@@ -250,6 +340,7 @@ tinygltf::Model BuildModel(TGltfScene& scene, const fs::path& gltfPath, std::vec
     root.nodes.push_back(static_cast<int>(model.nodes.size() - 1));
   }
   scene.Meshes.clear();
+  AddItems(scene, builder, model, root);
   for (const TSpawnPoint& spawn : scene.Spawns) {
     model.nodes.push_back(SpawnNode(spawn, scene.Scale));
     root.nodes.push_back(static_cast<int>(model.nodes.size() - 1));

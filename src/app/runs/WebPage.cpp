@@ -146,6 +146,7 @@ std::string BuildPage(const TPageLibrary& library, const std::string& glb, const
   const TJson details = {{"name", Latin1ToUtf8(info.Name)}, {"faces", info.Faces},
                          {"triangles", info.Triangles},     {"materials", info.Materials},
                          {"images", info.Images},           {"atlases", info.Atlases},
+                         {"items", info.Items},
                          {"scale", info.Scale},             {"fov", info.FovDegrees}};
   const std::map<std::string, std::string> values = {
       {"@GENERATOR@", HtmlText(info.Generator)}, {"@TITLE@", HtmlText(Latin1ToUtf8(info.Name))},

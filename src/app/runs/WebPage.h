@@ -33,7 +33,7 @@ struct TPageInfo {
   std::string Name;  // the level's name, as the export records it
   std::string Generator;
   std::int64_t Faces = 0, Triangles = 0;
-  std::size_t Materials = 0, Images = 0, Atlases = 0;
+  std::size_t Materials = 0, Images = 0, Atlases = 0, Items = 0;
   float Scale = 0.0254f;  // metres per level unit of the .glb
   double FovDegrees = 80;
 };

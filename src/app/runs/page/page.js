@@ -49,13 +49,16 @@ function setPose(text) {
 
 // The viewer's pass: image x lightmap x 2. MeshBasicMaterial adds lightMap x intensity / pi.
 // Faces lit by their vertices (--vertex-light) carry the brightened colours, drawn at twice the
-// product as well.
+// product as well; items carry the colours of their light, drawn times their image once.
 async function viewerMaterial(source, parser) {
+  if (source.userData.stages) return stagedMaterial(source, parser);
+  const twice = source.vertexColors && source.userData.surface !== 'item';
   const material = new THREE.MeshBasicMaterial({
     map: source.map, alphaTest: source.alphaTest, transparent: source.transparent,
     depthWrite: source.depthWrite, side: source.side, vertexColors: source.vertexColors,
-    color: source.vertexColors ? source.color.clone().multiplyScalar(2) : source.color,
+    color: twice ? source.color.clone().multiplyScalar(2) : source.color,
   });
+  material.userData = source.userData;
   if (material.map) material.map.colorSpace = THREE.NoColorSpace;
   const lightmap = source.userData.lightmapTexture;
   if (lightmap) {
@@ -67,6 +70,103 @@ async function viewerMaterial(source, parser) {
   return material;
 }
 
+// A surface drawn by its shader's stages (extras "stages"): the viewer draws one pass a stage,
+// each blended over the ones before; here one shader composes them, as the passes' blends would.
+// Coordinates are the viewer's (s, t), t up the image, moved by the stage's matrix; tcGen
+// environment mirrors the eye's direction in the normal, in the level's axes.
+const blendTerms = {
+  GL_ZERO: 'vec4(0.0)', GL_ONE: 'vec4(1.0)', GL_SRC_COLOR: 'src', GL_ONE_MINUS_SRC_COLOR: '(1.0 - src)',
+  GL_SRC_ALPHA: 'vec4(src.a)', GL_ONE_MINUS_SRC_ALPHA: 'vec4(1.0 - src.a)', GL_DST_COLOR: 'dst',
+  GL_ONE_MINUS_DST_COLOR: '(1.0 - dst)', GL_DST_ALPHA: 'vec4(dst.a)', GL_ONE_MINUS_DST_ALPHA: 'vec4(1.0 - dst.a)',
+  GL_SRC_ALPHA_SATURATE: 'vec4(vec3(min(src.a, 1.0 - dst.a)), 1.0)',
+};
+const stagedVertex = (lightmapped) => `precision highp float;
+uniform mat4 modelMatrix, viewMatrix, projectionMatrix;
+uniform vec3 cameraPosition;
+attribute vec3 position, normal;
+attribute vec2 uv;
+${lightmapped ? 'attribute vec2 uv1;' : ''}
+varying vec2 vUv, vUv1, vEnv;
+void main() {
+  vec4 world = modelMatrix * vec4(position, 1.0);
+  vec3 v = normalize(cameraPosition - world.xyz), n = normalize(mat3(modelMatrix) * normal);
+  vec3 r = n * 2.0 * dot(n, v) - v;  // the level's y and z are glTF's -z and y
+  vEnv = vec2(0.5 - 0.5 * r.z, 0.5 - 0.5 * r.y);
+  vUv = uv;
+  vUv1 = ${lightmapped ? 'uv1' : 'vec2(0.0)'};
+  gl_Position = projectionMatrix * viewMatrix * world;
+}`;
+
+async function stagedMaterial(source, parser) {
+  const uniforms = {};
+  let declarations = '', body = '';
+  for (const [k, stage] of source.userData.stages.entries()) {
+    const index = stage.lightmap ? source.userData.lightmapTexture.index : stage.texture;
+    const m = stage.matrix;
+    uniforms[`m${k}`] = { value: new THREE.Matrix3().set(m[0], m[2], m[4], m[1], m[3], m[5], 0, 0, 1) };
+    uniforms[`c${k}`] = { value: new THREE.Vector4(...stage.colour) };
+    declarations += `uniform mat3 m${k};\nuniform vec4 c${k};\n`;
+    let texel = 'vec4(1.0)';
+    if (index !== undefined) {
+      let texture = await parser.getDependency('texture', index);
+      if (stage.clamp) {
+        texture = texture.clone();
+        texture.wrapS = texture.wrapT = THREE.ClampToEdgeWrapping;
+      }
+      texture.colorSpace = THREE.NoColorSpace;
+      uniforms[`t${k}`] = { value: texture };
+      declarations += `uniform sampler2D t${k};\n`;
+      texel = `texture2D(t${k}, ${stage.lightmap ? 'vUv1' : `moved(m${k}, ${stage.environment ? 'vEnv' : 'vUv'})`})`;
+    }
+    body += `  src = ${texel} * c${k};\n`;
+    const [from, to] = stage.blendFunc?.split(' ') ?? [];
+    body += from ? `  dst = clamp(src * ${blendTerms[from]} + dst * ${blendTerms[to]}, 0.0, 1.0);\n` : '  dst = src;\n';
+  }
+  return new THREE.RawShaderMaterial({
+    uniforms, side: source.side,
+    vertexShader: stagedVertex(source.userData.lightmapTexture !== undefined),
+    fragmentShader: `precision highp float;
+varying vec2 vUv, vUv1, vEnv;
+${declarations}
+vec2 moved(mat3 m, vec2 uv) { vec3 st = m * vec3(uv.x, -uv.y, 1.0); return vec2(st.x, -st.y); }
+void main() {
+  vec4 src, dst = vec4(0.0);
+${body}  gl_FragColor = vec4(dst.rgb, 1.0);
+}`,
+  });
+}
+
+// The sky's layers as the viewer blends them (the material's blendFunc, in GL's names).
+const factors = {
+  GL_ZERO: THREE.ZeroFactor, GL_ONE: THREE.OneFactor, GL_SRC_COLOR: THREE.SrcColorFactor,
+  GL_ONE_MINUS_SRC_COLOR: THREE.OneMinusSrcColorFactor, GL_SRC_ALPHA: THREE.SrcAlphaFactor,
+  GL_ONE_MINUS_SRC_ALPHA: THREE.OneMinusSrcAlphaFactor, GL_DST_ALPHA: THREE.DstAlphaFactor,
+  GL_ONE_MINUS_DST_ALPHA: THREE.OneMinusDstAlphaFactor, GL_DST_COLOR: THREE.DstColorFactor,
+  GL_ONE_MINUS_DST_COLOR: THREE.OneMinusDstColorFactor, GL_SRC_ALPHA_SATURATE: THREE.SrcAlphaSaturateFactor,
+};
+
+// The node "sky" drawn as the viewer draws its sky: around the eye, behind every surface (first,
+// without depth), its box then its layers in order; scaled to lie well inside the far plane.
+function takeSky(level) {
+  const sky = level.getObjectByName('sky');
+  if (!sky) return null;
+  sky.removeFromParent();
+  sky.position.set(0, 0, 0);
+  const radius = new THREE.Box3().setFromObject(sky).getBoundingSphere(new THREE.Sphere()).radius;
+  sky.scale.setScalar(radius > 0 ? (1000 * info.scale) / radius : 1);
+  let order = -1000;
+  sky.traverse((object) => {
+    if (!object.isMesh) return;
+    object.renderOrder = order++;
+    object.frustumCulled = false;
+    const m = object.material;
+    m.depthTest = m.depthWrite = m.transparent = false;
+    const blend = m.userData.blendFunc?.split(' ');
+    if (blend) Object.assign(m, { blending: THREE.CustomBlending, blendSrc: factors[blend[0]], blendDst: factors[blend[1]] });
+  });
+  return sky;
+}
+
 async function loadLevel() {
   const text = document.getElementById('bspwalk-level').textContent.trim();
   const bytes = await (await fetch(`data:application/octet-stream;base64,${text}`)).arrayBuffer();
@@ -75,7 +175,7 @@ async function loadLevel() {
   gltf.scene.traverse((object) => { if (object.isMesh) meshes.push(object); });
   for (const mesh of meshes) mesh.material = await viewerMaterial(mesh.material, gltf.parser);
   const spawns = (gltf.parser.json.nodes ?? []).map((node) => node.extras).filter((e) => e?.origin);
-  return { scene: gltf.scene, spawns };
+  return { scene: gltf.scene, spawns, sky: takeSky(gltf.scene) };
 }
 
 function goToSpawn(spawn) {
@@ -88,7 +188,7 @@ function fillPanel(spawns) {
   document.getElementById('name').textContent = info.name;
   document.getElementById('counts').textContent =
     `${info.faces} faces, ${info.triangles} triangles, ${info.materials} materials, ${info.images} images, ` +
-    `${spawns.length} spawn points`;
+    `${info.items ? `${info.items} items, ` : ''}${spawns.length} spawn points`;
   const list = document.getElementById('spawns');
   spawns.forEach((spawn, i) => list.add(new Option(`${i + 1}: ${spawn.classname} (${spawn.origin.map(g).join(' ')})`, i)));
   list.addEventListener('change', () => { goToSpawn(spawns[Number(list.value)]); list.blur(); });
@@ -129,10 +229,11 @@ async function start() {
   renderer.setPixelRatio(fixedSize ? 1 : devicePixelRatio);
   renderer.outputColorSpace = THREE.LinearSRGBColorSpace;
   document.getElementById('view').appendChild(renderer.domElement);
-  const { scene: level, spawns } = await loadLevel();
+  const { scene: level, spawns, sky } = await loadLevel();
   const scene = new THREE.Scene();
   scene.background = new THREE.Color(0, 0, 0);
   scene.add(level);
+  if (sky) scene.add(sky);
   const camera = new THREE.PerspectiveCamera(info.fov, 1, 5 * info.scale, 20000 * info.scale);
   const resize = () => {
     const [w, h] = fixedSize ?? [innerWidth, innerHeight];
@@ -154,6 +255,7 @@ async function start() {
     last = now;
     if (document.activeElement !== line) line.value = poseText();
     placeCamera(camera);
+    sky?.position.copy(camera.position);
     renderer.render(scene, camera);
     ++frames;
     if (now - counted >= 1000) {
