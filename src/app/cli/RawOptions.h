@@ -130,8 +130,9 @@ inline constexpr TOptionRow kOptions[] = {
     {"--goto", &TRawOptions::Goto, "ENTITY",  // level and data
      "Start looking at an entity: its index, its class, or class:N (item_quad:2)"},
     {"--export", &TRawOptions::Export, "FILE.glb|FILE.gltf|FILE.html",  // headless runs
-     "Write the level with images, lightmaps and spawn points as glTF 2.0 (.gltf: files beside it; "
-     ".html: a page that flies through it, opened from disk)"},
+     "Write the level with images, lightmaps and spawn points as glTF 2.0, with --shaders its sky "
+     "and stages, with --full its items too (.gltf: files beside it; .html: a page that flies "
+     "through it, opened from disk)"},
     {"--gallery", &TRawOptions::Gallery, "DIR",  // headless runs
      "Write a web page (as --export FILE.html) of every level of the game data into DIR, with an "
      "index page linking them"},
