@@ -17,6 +17,7 @@
 #include <set>
 
 #include "app/cli/GameData.h"
+#include "app/cli/StartPose.h"
 #include "app/viewer/ViewModes.h"
 #include "level/BSPFile.h"
 #include "support/BspWriter.h"

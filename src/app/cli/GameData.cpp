@@ -11,6 +11,7 @@
 #include "app/cli/EntityOptions.h"
 #include "app/cli/Help.h"
 #include "app/cli/Launch.h"
+#include "app/cli/StartPose.h"
 #include "app/runs/Gallery.h"
 #include "app/runs/LevelFile.h"
 #include "app/runs/LevelList.h"
@@ -168,17 +169,6 @@ void Report(const TCommandLine& options, const std::string& text) {
     std::cerr << "bspwalk: " << text << "\n";
 }
 
-// The spawn points of the level, read quietly: a level that cannot be read is reported by the
-// mode that loads it.
-std::vector<TSpawnPoint> SpawnPointsOf(const std::string& levelPath, const TLevelBytes& bytes) {
-  try {
-    const TLevelFile file = LevelFileOf(levelPath, bytes);
-    return LevelSpawnPoints(file);
-  } catch (const std::exception&) {
-    return {};
-  }
-}
-
 // The viewer's level check: the headless modes check the level themselves, with their messages on
 // standard error; the viewer would otherwise show the parser's text without the path and carry on.
 std::optional<std::string> ViewerLevelProblem(const std::string& levelPath, const TLevelBytes& bytes) {
@@ -264,11 +254,6 @@ bool UsesGameData(const TCommandLine& options) {
          options.Mode == TRunMode::Gallery;
 }
 
-TCameraPose SpawnCameraPose(const TSpawnPoint& spawn) {
-  const TViewPose pose = SpawnViewPose(spawn);
-  return {pose.Eye.X, pose.Eye.Y, pose.Eye.Z, pose.Yaw, pose.Pitch};
-}
-
 int RunWithGameData(TCommandLine options) {
   TRunData run;
   std::error_code ec;
@@ -304,35 +289,9 @@ int RunWithGameData(TCommandLine options) {
       return 1;
     }
   }
-  // The start pose: the chosen spawn point, else the first, else the fixed pose. The benchmark
-  // flies its own path unless --spawn holds it at one point.
-  const bool posed = options.Mode == TRunMode::Viewer || options.Mode == TRunMode::Screenshot ||
-                     options.Mode == TRunMode::WalkPath ||
-                     (options.Mode == TRunMode::Benchmark && (options.Spawn || !options.Goto.empty()));
-  if (!options.Camera && posed && !options.Goto.empty()) {
-    const TGotoPose found = GotoCameraPose(options.LevelPath, options.Goto, options.LevelBytes);
-    if (!found.Why.empty()) {
-      Report(options, options.LevelPath + ": --goto " + options.Goto + ": " + found.Why);
-      return 1;
-    }
-    // found.Unreadable is left to the run's own load, which names the file's problem as it does
-    // without --goto (and gives the same exit code).
-    options.Camera = found.Pose;
-  }
-  if (!options.Camera && posed) {
-    const std::vector<TSpawnPoint> spawns = SpawnPointsOf(options.LevelPath, options.LevelBytes);
-    if (options.Spawn) {
-      if (static_cast<std::size_t>(*options.Spawn) > spawns.size()) {
-        Report(options, options.LevelPath + ": --spawn " + std::to_string(*options.Spawn) +
-                            ": the level has " + std::to_string(spawns.size()) + " spawn points");
-        return 1;
-      }
-      options.Camera = SpawnCameraPose(spawns[static_cast<std::size_t>(*options.Spawn - 1)]);
-      options.StartSpawn = *options.Spawn;
-    } else if (!spawns.empty()) {
-      options.Camera = SpawnCameraPose(spawns.front());
-      options.StartSpawn = 1;
-    }
+  if (const std::optional<std::string> problem = ChooseStartPose(options)) {
+    Report(options, *problem);
+    return 1;
   }
   const int exitCode = options.Mode != TRunMode::Viewer ? RunHeadlessFor(options) : RunViewerFor(options);
   run.Budget.Report();  // what was left out after the load (the load reports its own)

@@ -40,10 +40,6 @@ bool AddEnvironmentData(TCommandLine& options, const char* value, std::ostream& 
 // True when the run reads game data: LEVEL, --data (or BSPWALK_DATA) or --list.
 bool UsesGameData(const TCommandLine& options);
 
-// The camera pose at a spawn point: eye height over its origin, looking along its angle (degrees
-// from +X towards +Y), level pitch. The camera's yaw turns from +Y towards +X, so it is 90 - angle.
-TCameraPose SpawnCameraPose(const TSpawnPoint& spawn);
-
 // The whole run of a command line for which UsesGameData holds; returns the exit code. The options
 // are the run's own copy: its load options point into the search path, which ends with the run.
 int RunWithGameData(TCommandLine options);
