@@ -246,6 +246,33 @@ std::function<void(const fs::path&)> LargeLightmapAnd(int more, const TBytes& by
   };
 }
 
+// A chain of 8,192 nodes splitting along x, each with a leaf of its own cluster behind it, and
+// 4,095 brush models of one face (the most read), each box over half the chain: each model is in
+// 4,096 clusters.
+void ManyBrushModels(const fs::path& base) {
+  TBspWriter w = TBspWriter::SmallLevel("tex/img");
+  w.Planes.clear();
+  w.Nodes.clear();
+  w.Leaves.clear();
+  w.VisData.reset();
+  constexpr int kNodes = 8192;
+  for (int i = 0; i < kNodes; ++i) {
+    w.Planes.push_back({{1, 0, 0}, 4.0f * i});
+    w.Nodes.push_back(TBspWriter::Node(i, i + 1 < kNodes ? i + 1 : ~kNodes, ~i));
+    w.Leaves.push_back(TBspWriter::Leaf(i, 0, i == 0 ? 1 : 0));
+  }
+  w.Leaves.push_back(TBspWriter::Leaf(kNodes, 0, 0));
+  TBytes models(40 * 4096, 0);
+  for (std::size_t m = 1; m < 4096; ++m) {
+    const std::size_t at = 40 * m;
+    const float box[6] = {-8, -64, -64, 2.0f * kNodes, 64, 64};
+    for (std::size_t k = 0; k < 6; ++k) testsupport::PutFloat(models, at + 4 * k, box[k]);
+    models[at + 28] = 1;  // one face: face 0
+  }
+  w.SetRawLump(kModels, models);
+  w.WriteTo(base / "maps/hostile.bsp");
+}
+
 // What small files claim to build: pictures of 8192 x 8192 pixels in a few bytes of run-length
 // TGA, one large model placed 150 times, scripts of shaders of 32 stages of 8 tcMods each.
 std::vector<TBudgetCase> BuiltCases() {
@@ -309,6 +336,8 @@ std::vector<TBudgetCase> BuiltCases() {
        0, 1,
        "the budget of 16,384 materials of an export is spent; left out: tex/t16384, tex/t16385, tex/t16386 and "
        "43,613 more"},
+      {"4,095 brush models over 8,193 clusters, 22 frames",
+       With(kShot, {"--brush-models", "--frames", "22", "maps/hostile.bsp"}), ManyBrushModels, 0, 0, ""},
       {"3,000 shaders of 32 stages of 8 tcMods", With({"--info", "--full"}, kFromData),
        Scripts({testsupport::DeflatedEntry("scripts/a.shader", script)}), 0, 1,
        "the budget of 32 MiB of shader stages is spent; left out: the rest of scripts/a.shader"},
