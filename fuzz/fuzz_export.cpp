@@ -68,13 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TSurfacePlan surfaces = PlanSurfaces(records.Faces, options.Tessellation);
     const std::vector<TBSPModel> models = ReadModels(bytes, records.Faces.size());
     const std::vector<std::int32_t> faceModels = FaceModels(models, records.Faces.size());
-    const TAtlasLayout atlases = LayoutAtlases(static_cast<std::int32_t>(lightmaps.size()), 128, 128);
     // Every other lightmap without a page, as lightmap files that cannot be used.
-    std::vector<std::uint8_t> usable(lightmaps.size());
-    for (std::size_t m = 0; m < usable.size(); ++m) usable[m] = (m + size) % 2 == 0;
+    std::vector<std::int32_t> slots(lightmaps.size());
+    std::int32_t pages = 0;
+    for (std::size_t m = 0; m < slots.size(); ++m) slots[m] = (m + size) % 2 == 0 ? pages++ : -1;
+    TAtlasLayout atlases = LayoutAtlases(pages, 128, 128);
+    atlases.Slots = slots;
     const TExportPlan plan = PlanExport({records.Faces, records.Textures, {}, &surfaces, options.Tessellation,
                                          faceModels, size % 2 == 0, level.LightmapCount, atlases.PagesPerAtlas,
-                                         usable, options.VertexLight});
+                                         slots, options.VertexLight});
     CheckMeshes(BuildExportMeshes(level, plan, atlases, faceModels, models, 0.0254f), plan.Triangles);
   } catch (const EBSPFormatError&) {
   } catch (const platform::EInOutError&) {
