@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "level/EntityLinks.h"
 #include "level/Things.h"
 
 namespace {
@@ -142,4 +143,6 @@ void LoadLevelThings(TQuake3BSP& level, std::span<const std::uint8_t> bytes,
   things.Models = ReadModelRecords(bytes, lumps[kModels], things.Warnings);
   things.Places = PlaceEntities(things.Entities.Entities, things.Models, things.Warnings);
   if (options.BrushModels) things.BrushModels = PlanBrushModels(level, things.Models, things.Warnings);
+  things.Links = FindEntityLinks(things.Entities.Entities, things.Places);
+  things.TriggerBoxes = FindTriggerBoxes(level, bytes, lumps);
 }

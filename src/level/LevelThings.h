@@ -78,11 +78,25 @@ struct TItemModels {
   std::vector<std::uint32_t> Batch;   // a frame's indices of one group, kept between frames
 };
 
+// A link from the place that names a target to a place that carries that name (indices into
+// TLevelThings::Places).
+struct TEntityLink {
+  std::int32_t From = 0, To = 0;
+};
+
+// A trigger's volume as one box: a brush's box from its axial sides, or the model's own box.
+struct TTriggerBox {
+  std::int32_t Place = 0;  // into TLevelThings::Places
+  TVector Mins{}, Maxs{};
+};
+
 struct TLevelThings {
   TEntityText Entities;
   std::vector<TPlacedEntity> Places;
   std::vector<TBSPModel> Models;          // the models lump as read (lenient: see Things.h)
   std::vector<TBrushModel> BrushModels;   // with TLevelOptions::BrushModels
   TItemModels ItemModels;                 // with TLevelOptions::Items
+  std::vector<TEntityLink> Links;         // target to targetname (level/EntityLinks.h)
+  std::vector<TTriggerBox> TriggerBoxes;  // the trigger_* entities' brushes
   std::vector<std::string> Warnings;      // places, brush models and items that were skipped
 };

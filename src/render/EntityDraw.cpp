@@ -9,6 +9,7 @@
 
 #include "gl/OpenGL.h"
 #include "level/Things.h"
+#include "render/EntityLinks.h"
 #include "render/ItemModels.h"
 #include "render/ItemStages.h"
 #include "render/Q3BSP_shaders.h"
@@ -159,9 +160,11 @@ void DrawLevelThings(TQuake3BSP& level, TMarkerArrays& markers, const TVector& p
   if (options.Items && (inLeaf || options.AllFaces))
     DrawItems(level, inLeaf ? level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1, options.AllFaces, eye,
               options.Time);
-  if (options.Markers)
+  if (options.Markers) {
     DrawMarkers(markers, level.Things.Places, nullptr);
-  else if (options.Items)
+    DrawEntityLinks(level, markers, std::nullopt, false);
+    DrawTriggerBoxes(level, markers);  // translucent: last
+  } else if (options.Items)
     DrawMarkers(markers, level.Things.Places, &level.Things.ItemModels.Markers);
   OpenGL.glColor4ub(255, 255, 255, 255);
 }

@@ -119,6 +119,8 @@ void TWindow::SetClientSize(int width, int height) {
     height = std::min(height, usable.h);
   }
   SDL_SetWindowSize(Window, width, height);
+  WantedWidth = width;
+  WantedHeight = height;
   SDL_SetWindowPosition(Window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
 }
 
@@ -134,9 +136,19 @@ void TWindow::Close() { PostQuitMessage(0); }
 
 void TWindow::InvalidateRect() { Invalid = true; }
 
+bool TWindow::ReadyForFirstPaint(std::uint32_t waitingSince) const {
+  if (SDL_GetTicks() - waitingSince >= kFirstPaintWaitMs) return true;
+  if (!Visible()) return false;
+  int width = 0, height = 0;
+  SDL_GetWindowSize(Window, &width, &height);
+  return WantedWidth == 0 || (width == WantedWidth && height == WantedHeight);
+}
+
 int TWindow::RunMessageLoop(const TWindowEvents& events) {
   if (!QuitPosted && !Visible()) Show();
   Invalid = Invalid || Visible();
+  const std::uint32_t shownAt = SDL_GetTicks();
+  bool painted = false;
   for (;;) {
     SDL_Event event;
     while (!QuitPosted && SDL_PollEvent(&event)) {
@@ -156,6 +168,16 @@ int TWindow::RunMessageLoop(const TWindowEvents& events) {
           if (handler) handler(key);
           break;
         }
+        case SDL_MOUSEBUTTONDOWN:
+          if (events.LeftClick && event.button.button == SDL_BUTTON_LEFT) {
+            // Window coordinates are points; the surface may have more pixels than points.
+            int pointsWide = 0, pointsHigh = 0;
+            SDL_GetWindowSize(Window, &pointsWide, &pointsHigh);
+            const int x = pointsWide > 0 ? event.button.x * ClientWidth() / pointsWide : event.button.x;
+            const int y = pointsHigh > 0 ? event.button.y * ClientHeight() / pointsHigh : event.button.y;
+            events.LeftClick(x, y);
+          }
+          break;
         case SDL_MOUSEWHEEL:
           if (events.Wheel && event.wheel.y != 0)
             events.Wheel(event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y);
@@ -166,7 +188,12 @@ int TWindow::RunMessageLoop(const TWindowEvents& events) {
     }
     // A quit request goes before any paint, so a start-up that asked to quit draws no frame.
     if (QuitPosted) break;
+    if (Invalid && !painted && !ReadyForFirstPaint(shownAt)) {
+      SDL_WaitEventTimeout(nullptr, 10);
+      continue;
+    }
     if (Invalid) {
+      painted = true;
       Invalid = false;
       if (events.Paint) events.Paint();
     } else {

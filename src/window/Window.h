@@ -32,6 +32,8 @@ struct TWindowEvents {
   std::function<void(std::uint16_t virtualKey)> KeyDown;
   std::function<void(std::uint16_t virtualKey)> KeyUp;
   std::function<void(int notches)> Wheel;  // the mouse wheel, away from the user positive
+  // The left button pressed at (x, y) of the drawing surface, in pixels from its top left.
+  std::function<void(int x, int y)> LeftClick;
 };
 
 // How a window sits on the desktop.
@@ -73,17 +75,25 @@ class TWindow {
   void InvalidateRect();
 
   // Shows the window (unless a quit request is already waiting) and dispatches events until a
-  // quit request; paints run while the window is invalid and nothing else is waiting. Returns the
-  // quit request's exit code and consumes the request.
+  // quit request; paints run while the window is invalid and nothing else is waiting. The first
+  // paint waits (at most kFirstPaintWaitMs) until the window is shown at the size SetClientSize
+  // last asked for: a window manager resizes a window after the request, and a frame drawn at the
+  // size the window was made with would fill only a corner of it. Returns the quit request's exit
+  // code and consumes the request.
   int RunMessageLoop(const TWindowEvents& events);
 
   SDL_Window* Handle() const { return Window; }
 
  private:
+  bool ReadyForFirstPaint(std::uint32_t waitingSince) const;
+
   SDL_Window* Window = nullptr;
   bool Invalid = false;
+  int WantedWidth = 0, WantedHeight = 0;  // of the last SetClientSize; 0: none asked for
   TWindowStyle Style = TWindowStyle::Popup;
 };
+
+inline constexpr std::uint32_t kFirstPaintWaitMs = 1000;
 
 // The window the display-mode switch applies to, or null.
 TWindow* MainWindow();

@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "level/EntityLinks.h"
 #include "level/Items.h"
 #include "level/Md3.h"
 #include "level/Things.h"
 #include "support/Md3Writer.h"
+#include "support/TestLevels.h"
 
 namespace {
 
@@ -228,6 +231,54 @@ TEST(Items, TableNamesModelsOfTheGameData) {
     EXPECT_NE(FamilyOf(kind.ClassName), TEntityFamily::Other) << kind.ClassName;
     EXPECT_TRUE(std::string(kind.Models[0]).ends_with(".md3")) << kind.ClassName;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Links from target to every targetname, and trigger boxes from the brushes' axial sides: a whole
+// box moved by the entity's origin; a brush short of an axial side or outside its lump gives the
+// model's box instead.
+TEST(EntityLinks, TargetsAndTriggerVolumes) {
+  TQuake3BSP level;
+  const TVector axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (int a = 0; a < 3; ++a) {
+    testsupport::AddPlane(level, axes[a], 30.0f + static_cast<float>(a));  // max 30 31 32
+    testsupport::AddPlane(level, {-axes[a].X, -axes[a].Y, -axes[a].Z}, -10);  // min 10
+  }
+  // Brush 0: the six planes; brush 1: five of them; brush 2 lies outside the lump.
+  const std::int32_t brushes[] = {0, 6, 0, 0, 5, 0};
+  const std::int32_t sides[] = {0, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0};
+  std::vector<std::uint8_t> bytes(sizeof brushes + sizeof sides);
+  std::memcpy(bytes.data(), brushes, sizeof brushes);
+  std::memcpy(bytes.data() + sizeof brushes, sides, sizeof sides);
+  std::array<TBSPLump, kLumpCount> lumps{};
+  lumps[kBrushes] = {0, static_cast<std::int32_t>(sizeof brushes)};
+  lumps[kBrushSides] = {static_cast<std::int32_t>(sizeof brushes), static_cast<std::int32_t>(sizeof sides)};
+  TLevelThings& things = level.Things;
+  things.Entities = ReadEntityText(
+      "{\"classname\" \"trigger_multiple\" \"model\" \"*1\" \"origin\" \"100 0 0\" \"target\" \"t1\"}"
+      "{\"classname\" \"target_speaker\" \"origin\" \"0 0 0\" \"targetname\" \"t1\"}"
+      "{\"classname\" \"func_door\" \"model\" \"*1\" \"targetname\" \"t1\"}"
+      "{\"classname\" \"trigger_hurt\" \"model\" \"*2\" \"target\" \"nobody\"}"
+      "{\"classname\" \"trigger_push\" \"model\" \"*3\"}");
+  const TVector mins{0, 0, 0}, maxs{40, 40, 40};
+  things.Models = {{}, {mins, maxs, 0, 0, 0, 1}, {mins, maxs, 0, 0, 1, 1}, {mins, maxs, 0, 0, 2, 1}};
+  std::vector<std::string> warnings;
+  things.Places = PlaceEntities(things.Entities.Entities, things.Models, warnings);
+  ASSERT_EQ(things.Places.size(), 5u);
+  const std::vector<TEntityLink> links = FindEntityLinks(things.Entities.Entities, things.Places);
+  ASSERT_EQ(links.size(), 2u);
+  EXPECT_TRUE(links[0].From == 0 && links[1].From == 0);
+  EXPECT_EQ(links[0].To + links[1].To, 1 + 2);
+  const std::vector<TTriggerBox> boxes = FindTriggerBoxes(level, bytes, lumps);
+  ASSERT_EQ(boxes.size(), 3u) << "the door is no trigger";
+  const auto same = [](const TVector& a, const TVector& b) { return a.X == b.X && a.Y == b.Y && a.Z == b.Z; };
+  EXPECT_EQ(boxes[0].Place, 0);
+  EXPECT_TRUE(same(boxes[0].Mins, {110, 10, 10}) && same(boxes[0].Maxs, {130, 31, 32})) << "moved by the origin";
+  EXPECT_TRUE(same(boxes[1].Mins, mins) && same(boxes[1].Maxs, maxs)) << "five sides: the model's box";
+  EXPECT_TRUE(same(boxes[2].Mins, mins) && same(boxes[2].Maxs, maxs)) << "outside the lump: the model's box";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "level/Items.h"
 #include "level/LightGrid.h"
 #include "level/Things.h"
+#include "render/EntityLinks.h"
 #include "render/ItemLight.h"
 #include "render/ItemStages.h"
 #include "render/Q3BSP_render.h"
@@ -74,6 +75,7 @@ class ThingsPixels : public testsupport::TPixelTest {
     return level;
   }
 
+  TMarkerArrays LevelMarkers;
   void Draw(TQuake3BSP& level, const TRenderOptions& options) {
     testsupport::OrthographicStartUp(Size);
     glClearColor(0.5f, 0.5f, 0.5f, 1);
@@ -230,6 +232,48 @@ TEST_F(ThingsPixels, ItemLitByItsLightGridCells) {
   const TColour want{144, 128, 144};
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(At(24, 40)[static_cast<std::size_t>(c)], want[static_cast<std::size_t>(c)], 2);
   EXPECT_EQ(At(48, 16), Background);
+}
+
+// The entity view: a target link as a white line with its arrowhead at the named entity, a
+// trigger's box in the triggers' red over the picture with opaque edges; neither without the mode.
+TEST_F(ThingsPixels, LinksAndTriggerBoxesInTheEntityView) {
+  TQuake3BSP level = Level({});
+  for (const TVector at : {TVector{8, 56, 0}, TVector{56, 56, 0}, TVector{16, 16, 0}}) {
+    TPlacedEntity place;
+    place.Position = at;
+    level.Things.Places.push_back(place);
+  }
+  level.Things.Links = {{0, 1}};
+  level.Things.TriggerBoxes = {{2, {4, 4, -0.5f}, {28, 28, 0.5f}}};
+  const TColour white{255, 255, 255}, red{230, 40, 40};
+  const auto lineAt = [this](int x, int y0, int y1, TColour colour) {
+    for (int y = y0; y <= y1; ++y)
+      if (At(x, y) == colour) return true;
+    return false;
+  };
+  Draw(level, {});
+  EXPECT_EQ(At(32, 56), Background) << "the plain frame draws neither";
+  EXPECT_EQ(At(16, 16), Background);
+  TRenderOptions options;
+  options.Markers = true;
+  Draw(level, options);
+  EXPECT_TRUE(lineAt(32, 55, 57, white)) << "the link";
+  EXPECT_TRUE(lineAt(40, 57, 60, white) && lineAt(40, 52, 55, white)) << "the arrowhead's two strokes";
+  EXPECT_FALSE(lineAt(14, 50, 62, white)) << "short of the naming entity's marker";
+  const TColour inside = At(16, 16);
+  EXPECT_GT(inside[0], Background[0] + 20) << "red blended over the grey, top and bottom side";
+  EXPECT_LT(inside[1], Background[1] - 20);
+  EXPECT_TRUE(lineAt(4, 10, 20, red) || lineAt(3, 10, 20, red)) << "an opaque edge";
+  EXPECT_EQ(At(40, 16), Background);
+  // The inspected entity's links over everything, the rest of the view untouched.
+  Draw(level, {});
+  DrawEntityLinks(level, LevelMarkers, 1, true);
+  ReadBack();
+  EXPECT_TRUE(lineAt(32, 55, 57, white));
+  DrawEntityLinks(level, LevelMarkers, 2, true);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY) || glIsEnabled(GL_BLEND));
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_COORD_ARRAY) && glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_CULL_FACE));
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // The viewer's ways to the level's things: the spawn points one after the other, and the entity
 // the view is pointed at.
+#include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -44,6 +47,34 @@ std::vector<std::string> InspectorText(const TQuake3BSP& level, const TPlacedEnt
   return lines;
 }
 
+TVector ClickDirection(const TCamera& camera, double fovDegrees, int width, int height, int x, int y) {
+  const double yaw = camera.Yaw * std::numbers::pi / 180, pitch = camera.Pitch * std::numbers::pi / 180;
+  const TVector forward = ViewDirection(camera.Yaw, camera.Pitch);
+  // The eye's right and up axes in the world, as ApplyCameraTransform turns them (no roll).
+  const TVector right{static_cast<float>(std::cos(yaw)), static_cast<float>(-std::sin(yaw)), 0};
+  const TVector up{static_cast<float>(std::cos(pitch) * std::sin(yaw)), static_cast<float>(std::cos(pitch) * std::cos(yaw)),
+                   static_cast<float>(-std::sin(pitch))};
+  const double w = std::max(width, 1), h = std::max(height, 1);
+  const double tanHalf = std::tan(fovDegrees * std::numbers::pi / 360);
+  const float across = static_cast<float>((2 * (x + 0.5) / w - 1) * tanHalf * w / h);
+  const float upward = static_cast<float>((1 - 2 * (y + 0.5) / h) * tanHalf);
+  return {forward.X + right.X * across + up.X * upward, forward.Y + right.Y * across + up.Y * upward,
+          forward.Z + right.Z * across + up.Z * upward};
+}
+
+static bool InspectAt(const TQuake3BSP& level, const TCamera& camera, const TVector& direction, TViewerState& state) {
+  const std::vector<TPlacedEntity>& places = level.Things.Places;
+  state.Inspected = PlaceInSight(level, places, {camera.X, camera.Y, camera.Z}, direction, state.Render.Markers);
+  if (state.Inspected) state.InspectorLines = InspectorText(level, places[*state.Inspected]);
+  return state.Inspected.has_value();
+}
+
+void HandleEntityClick(int x, int y, int width, int height, const TQuake3BSP& level, const TCamera& camera, float now,
+                       TViewerState& state) {
+  if (!InspectAt(level, camera, ClickDirection(camera, state.FovDegrees, width, height, x, y), state))
+    SetNote(state, "No entity in sight under the pointer", now + kNoteMs);
+}
+
 bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now,
                      TViewerState& state) {
   const auto Note = [&state](const std::string& text, float at) { SetNote(state, text, at + kNoteMs); };
@@ -56,10 +87,8 @@ bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, T
       state.Inspected.reset();
       return true;
     }
-    state.Inspected = PlaceInSight(level, places, {camera.X, camera.Y, camera.Z},
-                                       ViewDirection(camera.Yaw, camera.Pitch), state.Render.Markers);
-    if (state.Inspected) state.InspectorLines = InspectorText(level, places[*state.Inspected]);
-    else Note("No entity in sight near the view centre", now);
+    if (!InspectAt(level, camera, ViewDirection(camera.Yaw, camera.Pitch), state))
+      Note("No entity in sight near the view centre", now);
     return true;
   }
   if (key == VK_G && state.Inspected) {

@@ -74,6 +74,8 @@ struct TViewerState {
   // I: the place (in Level.Things.Places) inspected and its panel's lines; none while hidden.
   std::optional<std::size_t> Inspected;
   std::vector<std::string> InspectorLines;
+  // M: the pointer shown and the mouse look stopped; a left click then inspects what it points at.
+  bool PointerShown = false;
 };
 
 // The frame's render options: `base` (the load's own, such as --shaders) with the view modes of
@@ -125,6 +127,16 @@ std::string NearestEntityText(const TQuake3BSP& level, const TCamera& camera);
 inline constexpr std::uint16_t VK_PRIOR = 33, VK_NEXT = 34, VK_G = 71, VK_I = 73;
 bool HandleEntityKey(std::uint16_t key, bool wasDown, const TQuake3BSP& level, TCamera& camera, float now,
                      TViewerState& state);
+
+// With the pointer shown (M), a left click at (x, y) of the client area (pixels from the top
+// left) inspects as I does, along the line through that pixel instead of the view centre; a note
+// says when nothing is in sight there.
+inline constexpr std::uint16_t VK_M = 77;
+void HandleEntityClick(int x, int y, int width, int height, const TQuake3BSP& level, const TCamera& camera, float now,
+                       TViewerState& state);
+// The direction (not of unit length) from the eye through the middle of pixel (x, y) of a
+// width x height client area under the vertical field of view.
+TVector ClickDirection(const TCamera& camera, double fovDegrees, int width, int height, int x, int y);
 
 // The number of clusters the row of `cluster` admits; every cluster for a negative one or a
 // level without rows (outside sees everything).

@@ -12,6 +12,7 @@
 #include "gl/PrintText.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
+#include "render/EntityLinks.h"
 #include "render/FastPath.h"
 #include "render/Q3BSP_render.h"
 #include "textures/Textures.h"
@@ -165,11 +166,14 @@ void PaintPass(const TPaintSurface& surface, TViewerState& state) {
     state.LevelRender.Time = AdvanceClock(state, CurrentTime);
     Level.RenderLevel(TVector{Camera.X, Camera.Y, Camera.Z}, WithViewModes(state.LevelRender, state.Render),
                       LevelRenderCache);
+    // I: the inspected entity's links, over the walls so that they show where they lead.
+    if (state.Inspected && *state.Inspected < Level.Things.Places.size())
+      DrawEntityLinks(Level, LevelRenderCache.Markers, *state.Inspected, true);
 
     const float dt = CurrentTime - LastFrameTime;
     MoveFromKeys(dt, Camera, state);  // flying as always, or walking (V)
     if (Keys[VK_ESCAPE]) surface.Close();  // this frame still runs to its end
-    MouseLook(Camera);
+    if (!state.PointerShown) MouseLook(Camera);  // M shows the pointer instead
     KeepWalkingPitch(Camera);
     EndFrameView();
 
@@ -327,6 +331,11 @@ int Tfrmcube::Run() {
       [this](std::uint16_t key) { FormKeyDown(key, 0); },
       [this](std::uint16_t key) { FormKeyUp(key, 0); },
       [](int notches) { app::HandleWheel(notches); },
+      [this](int x, int y) {
+        if (State.PointerShown)
+          app::HandleEntityClick(x, y, MainWindow->ClientWidth(), MainWindow->ClientHeight(), Level, Camera,
+                                 CurrentTime, State);
+      },
   };
   return MainWindow->RunMessageLoop(events);
 }
@@ -354,6 +363,18 @@ void Tfrmcube::FormKeyDown(std::uint16_t& key, TShiftState) {
   app::HandleToolKey(key, wasDown, TVector{Camera.X, Camera.Y, Camera.Z}, State);
   app::HandleWalkKey(key, wasDown, Camera, State, CurrentTime);
   app::HandleEntityKey(key, wasDown, Level, Camera, CurrentTime, State);
+  if ((key & 255) == app::VK_M && !wasDown) ShowPointer(!State.PointerShown);
+}
+
+void Tfrmcube::ShowPointer(bool show) {
+  State.PointerShown = show;
+  if (RelativeMouse) platform::SetRelativeMouseMode(!show);
+  platform::ShowCursor(show);
+  if (show) return;
+  // Back to looking: the pointer home, and the motion while it was shown read away, so that the
+  // view does not jump by where the pointer was left.
+  platform::SetCursorPos(MouseHomeX, MouseHomeY);
+  platform::GetCursorPos();
 }
 
 void Tfrmcube::FormKeyUp(std::uint16_t& key, TShiftState) { Keys[key & 255] = false; }

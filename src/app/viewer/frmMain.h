@@ -158,6 +158,8 @@ class Tfrmcube {
   void WMPaint();
   void FormKeyDown(std::uint16_t& key, TShiftState shift);
   void FormKeyUp(std::uint16_t& key, TShiftState shift);
+  // M: the pointer shown (mouse look stopped, a left click inspects) or hidden (looking again).
+  void ShowPointer(bool show);
 
   platform::TWindow* Window() const { return MainWindow.get(); }
   // The viewer's state, which every paint pass and key of this form reads and changes.
