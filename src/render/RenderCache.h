@@ -19,6 +19,9 @@ struct TFastFrame {
   std::int32_t FacesCulled = 0;  // batched faces outside the view
   std::int32_t Batches = 0;      // draws of the opaque surfaces (per pass)
   bool ListsBuilt = false;       // the draw lists were built for this frame, not kept
+  // With TRenderOptions::CountFragments (render/FragmentCount.h): the fragments of the opaque
+  // surfaces that passed the depth test, and the pixels they cover; 0 when not counted.
+  std::int64_t Fragments = 0, CoveredPixels = 0;
 };
 
 // Where the frame's entity markers are built; kept between frames so that a frame allocates nothing
