@@ -31,7 +31,8 @@ struct TFaceRun {
   std::uint32_t First = 0, Count = 0;
 };
 
-// The admitted faces of one (surface texture, lightmap) pair, in ascending face order.
+// The admitted faces of one (surface texture, lightmap) pair, built in ascending face order (--fast
+// then puts them near to far, render/DrawOrder.h).
 struct TDrawBatch {
   std::int32_t Texture = 0;    // index into SurfaceTextures (and Shading.States)
   std::int32_t Lightmap = -1;  // index into LightmapTextures; -1: drawn without a lightmap

@@ -205,13 +205,15 @@ bool HasDetail(const TQuake3BSP& level, const TDrawLists& lists, bool shaded) {
   });
 }
 
-void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, GLint units, TFastFrame& frame) {
+void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, const TDrawOrder& order, bool shaded, GLint units,
+                 TFastFrame& frame) {
   BeginModulateUnit(GL_TEXTURE1, level.Lighting.GameLight ? 1 : 2);
   const bool detailPass = HasDetail(level, lists, shaded);
   const bool thirdUnit = detailPass && units >= 3;
   if (thirdUnit) BeginModulateUnit(GL_TEXTURE2, 1);
   bool secondUnitOn = false, thirdUnitOn = false;
-  for (const TDrawBatch& batch : lists.Batches) {
+  for (const std::uint32_t b : order.Batches) {
+    const TDrawBatch& batch = lists.Batches[b];
     if (batch.FacesInView == 0) continue;
     const bool lit = batch.Lightmap >= 0;
     OpenGL13.glActiveTexture(GL_TEXTURE1);
@@ -250,8 +252,10 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, 
 
 // Without two units: the batches in the two passes, the lightmap multiplied in where the first
 // pass left its depth, as the plain frame does.
-void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, TFastFrame& frame) {
-  for (const TDrawBatch& batch : lists.Batches) {
+void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, const TDrawOrder& order, bool shaded,
+                   TFastFrame& frame) {
+  for (const std::uint32_t b : order.Batches) {
+    const TDrawBatch& batch = lists.Batches[b];
     if (batch.FacesInView == 0) continue;
     OpenGL.glBindTexture(GL_TEXTURE_2D, BatchImage(level, batch, shaded));
     ApplyTextureState(level, batch, shaded);
@@ -302,12 +306,15 @@ void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVecto
   // Under --shaders the stages' groups count the frame's faces.
   if (!key.Shaded) VisibleFaceCount += lists.VisibleFaces;
   // Every batch is culled before the first draw, against the view the caller set up.
+  // Near to far, so that the depth test turns hidden fragments away before they are textured; the
+  // runs are put in order before the culling gathers them.
+  cache.Fast.Sorted = UpdateDrawOrder(cache.DrawOrder, lists, cameraPosition);
   CullDrawLists(lists, FrustumOf(CurrentClipMatrix()), cache.Fast);
   const TMultitextureSupport support = CheckMultitexture();
   if (support.Usable)
-    DrawOnePass(level, lists, key.Shaded, support.Units, cache.Fast);
+    DrawOnePass(level, lists, cache.DrawOrder, key.Shaded, support.Units, cache.Fast);
   else
-    DrawTwoPasses(level, lists, key.Shaded, cache.Fast);
+    DrawTwoPasses(level, lists, cache.DrawOrder, key.Shaded, cache.Fast);
   if (key.Shaded) OpenGL.glDisable(GL_ALPHA_TEST);
   if (options.VertexLight && !key.Shaded) {
     // Faces lit by their vertex colours are batched without a lightmap; their own pass multiplies
