@@ -321,8 +321,10 @@ void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame
   for (TDrawBatch& batch : lists.Batches) {
     // A shader drawing both sides (cull none) keeps its faces' backs.
     const bool twoSided = shaded != nullptr && shaded->Shading.States[static_cast<std::size_t>(batch.Texture)].TwoSided;
+    const std::int32_t backFaces = frame.BackFaces;
     CullBatch(batch, frustum, twoSided ? TBackFaces{} : back, frame);
-    frame.FacesDrawn += batch.FacesInView;
+    // Faces turned away are in view (as --at counts them), only not sent to the GL.
+    frame.FacesDrawn += batch.FacesInView + frame.BackFaces - backFaces;
   }
   frame.FacesCulled = lists.BatchedFaces - frame.FacesDrawn;
 }

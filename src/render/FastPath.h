@@ -20,7 +20,7 @@ void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVecto
 
 // Culls the lists' batches against the frustum (every batch's View, InView and FacesInView) and
 // counts what is left into `frame`. With back.Side, polygon faces seen from the side the GL culls
-// (see TFaceRun::Winding) are left out too and counted in frame.BackFaces, apart from the batches
+// (see TFaceRun::Winding) are left out too (still counted in view, and in frame.BackFaces), apart from the batches
 // of textures whose shader draws both sides (with `shaded`, the level whose states say so).
 struct TFrustum;
 struct TBackFaces {

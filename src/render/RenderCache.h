@@ -17,8 +17,8 @@
 struct TFastFrame {
   std::int32_t Passes = 0;       // 1 with two (or three) texture units; more in the fallbacks
   std::int32_t FacesDrawn = 0;   // batched faces in view
-  std::int32_t FacesCulled = 0;  // batched faces outside the view or turned away
-  std::int32_t BackFaces = 0;    // of them, polygons in view seen from the side the GL culls
+  std::int32_t FacesCulled = 0;  // batched faces outside the view
+  std::int32_t BackFaces = 0;    // of the faces in view, polygons seen from the side the GL culls (not drawn)
   std::int32_t Batches = 0;      // draws of the opaque surfaces (per pass)
   bool ListsBuilt = false;       // the draw lists were built for this frame, not kept
   bool Sorted = false;           // the batches' near-to-far order was worked out for this frame
