@@ -6,6 +6,7 @@
 #include "gl/OpenGL.h"
 
 TMultitextureEntryPoints OpenGL13;
+TOcclusionQueryEntryPoints OpenGL15;
 
 namespace {
 
@@ -43,6 +44,11 @@ void ResolveMultitexture(void* (*resolve)(const char*, void*), void* context) {
   Resolve(OpenGL13.glActiveTexture, "glActiveTexture", "glActiveTextureARB", resolve, context);
   Resolve(OpenGL13.glClientActiveTexture, "glClientActiveTexture", "glClientActiveTextureARB",
           resolve, context);
+  Resolve(OpenGL15.glGenQueries, "glGenQueries", "glGenQueriesARB", resolve, context);
+  Resolve(OpenGL15.glDeleteQueries, "glDeleteQueries", "glDeleteQueriesARB", resolve, context);
+  Resolve(OpenGL15.glBeginQuery, "glBeginQuery", "glBeginQueryARB", resolve, context);
+  Resolve(OpenGL15.glEndQuery, "glEndQuery", "glEndQueryARB", resolve, context);
+  Resolve(OpenGL15.glGetQueryObjectuiv, "glGetQueryObjectuiv", "glGetQueryObjectuivARB", resolve, context);
 }
 
 TMultitextureSupport CheckMultitexture() {

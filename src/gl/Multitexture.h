@@ -16,7 +16,22 @@ struct TMultitextureEntryPoints {
 // name and its ARB name) stays null.
 extern TMultitextureEntryPoints OpenGL13;
 
-// Fills OpenGL13 through `resolve` (a name to an address, or null), the core name first, then the
+// The occlusion queries of OpenGL 1.5 (ARB_occlusion_query), which count the fragments that pass
+// the depth test: --benchmark --json with --fast counts a frame's depth complexity with them. Null
+// where the library lacks them, and then nothing is counted.
+struct TOcclusionQueryEntryPoints {
+  PFNGLGENQUERIESPROC glGenQueries = nullptr;
+  PFNGLDELETEQUERIESPROC glDeleteQueries = nullptr;
+  PFNGLBEGINQUERYPROC glBeginQuery = nullptr;
+  PFNGLENDQUERYPROC glEndQuery = nullptr;
+  PFNGLGETQUERYOBJECTUIVPROC glGetQueryObjectuiv = nullptr;
+  bool Usable() const {
+    return glGenQueries && glDeleteQueries && glBeginQuery && glEndQuery && glGetQueryObjectuiv;
+  }
+};
+extern TOcclusionQueryEntryPoints OpenGL15;
+
+// Fills OpenGL13 (and OpenGL15) through `resolve` (a name to an address, or null), the core name first, then the
 // ARB one.
 void ResolveMultitexture(void* (*resolve)(const char* name, void* context), void* context);
 

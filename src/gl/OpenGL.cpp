@@ -38,6 +38,7 @@ void Resolve(TFunction& entry, const char* name) {
 void UnloadOpenGL() {
   OpenGL = TOpenGLEntryPoints{};
   OpenGL13 = TMultitextureEntryPoints{};
+  OpenGL15 = TOcclusionQueryEntryPoints{};
   if (!OpenGLLibraryReleased) {
     platform::FreeLibrary(OpenGLLibrary);
     OpenGLLibraryReleased = true;

@@ -43,6 +43,25 @@ TTextureRule RuleFor(const TQuake3BSP& level, std::size_t t, bool shaded) {
   return {state.Drawn && !state.Blended && onePass, state.Lightmap, state.Drawn && state.Blended};
 }
 
+// The normal as wound of the run's largest triangle, (b - a) x (c - a), and its corner a: a thin
+// sliver's would point anywhere.
+void SetWinding(TFaceRun& run, const TDrawBatch& batch) {
+  float largest = 0;
+  for (std::uint32_t t = run.First; t + 2 < run.First + run.Count; t += 3) {
+    const TVector& a = batch.Positions[batch.Indices[t]];
+    const TVector& b = batch.Positions[batch.Indices[t + 1]];
+    const TVector& c = batch.Positions[batch.Indices[t + 2]];
+    const float ux = b.X - a.X, uy = b.Y - a.Y, uz = b.Z - a.Z;
+    const float vx = c.X - a.X, vy = c.Y - a.Y, vz = c.Z - a.Z;
+    const TVector n{uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx};
+    const float area = n.X * n.X + n.Y * n.Y + n.Z * n.Z;
+    if (!(area > largest)) continue;
+    largest = area;
+    run.Winding = n;
+    run.Corner = a;
+  }
+}
+
 void AppendFace(TDrawBatch& batch, const TQuake3BSP& level, std::size_t face) {
   const AGLNrf3& vertices = level.FaceVertices[face];
   const auto base = static_cast<std::uint32_t>(batch.Positions.size());
@@ -70,6 +89,7 @@ void AppendFace(TDrawBatch& batch, const TQuake3BSP& level, std::size_t face) {
     for (std::uint32_t i = 1; i + 1 < vertices.size(); ++i) batch.Indices.insert(batch.Indices.end(), {base, base + i, base + i + 1});
   }
   run.Count = static_cast<std::uint32_t>(batch.Indices.size()) - run.First;
+  if (level.Faces[face].FaceType == kPolygonFace && run.Count >= 3) SetWinding(run, batch);
   batch.Faces.push_back(run);
 }
 

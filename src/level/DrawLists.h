@@ -25,13 +25,17 @@ struct TBox {
 inline constexpr std::size_t kLargeFaceVertices = 1024, kLargeFaceIndices = 3072;
 
 // One face's triangles in its batch: the run Indices[First .. First + Count) and its box; for a
-// large face First is the face's index and Count 0.
+// large face First is the face's index and Count 0. A polygon face (planar) also has the normal of
+// its largest triangle as wound (not normalised; zero for any other face) and that triangle's first
+// corner, which tell from which side the GL sees its front.
 struct TFaceRun {
   TBox Box;
   std::uint32_t First = 0, Count = 0;
+  TVector Winding{}, Corner{};
 };
 
-// The admitted faces of one (surface texture, lightmap) pair, in ascending face order.
+// The admitted faces of one (surface texture, lightmap) pair, built in ascending face order (--fast
+// then puts them near to far, render/DrawOrder.h).
 struct TDrawBatch {
   std::int32_t Texture = 0;    // index into SurfaceTextures (and Shading.States)
   std::int32_t Lightmap = -1;  // index into LightmapTextures; -1: drawn without a lightmap

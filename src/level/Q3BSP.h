@@ -260,6 +260,8 @@ struct TRenderOptions {
   // (image, lightmap) pair, faces outside the view left out, the lists kept while the cluster
   // stays (render/FastPath.h). The picture is that of the two passes within rounding.
   bool Fast = false;
+  // With Fast: the frame's depth complexity counted into the render cache (--benchmark --json).
+  bool CountFragments = false;
   // --brush-models: the faces of every visible brush model marked too (level/Things.h).
   bool BrushModels = false;
   // Markers (--mode entities, F7): a small box per point entity in its family's colour.

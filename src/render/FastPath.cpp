@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "gl/Multitexture.h"
 #include "gl/OpenGL.h"
@@ -17,17 +18,31 @@ namespace {
 
 using TInView = TDrawBatch::TInView;
 
+// How far (level units) in front of a face's culled side the eye must be for the face to be left
+// out: one seen edge on covers no pixel either way, and rounding decides nothing.
+constexpr float kEdgeOn = 0.25f;
+
 // The cluster the faces were marked from: the frozen position's while visibility is frozen.
 TVector MarkedFrom(const TVector& cameraPosition, const TRenderOptions& options) {
   return options.FreezeVisibility ? options.FreezePosition : cameraPosition;
 }
 
-void CullBatch(TDrawBatch& batch, const TFrustum& frustum) {
+// Whether the GL would cull the polygon face seen from the eye (on the side its wound normal
+// points to when side is +1, the other when -1); a face seen edge on is kept.
+bool SeenFromCulledSide(const TFaceRun& run, const TBackFaces& back) {
+  const TVector& n = run.Winding;
+  const float dx = back.Eye.X - run.Corner.X, dy = back.Eye.Y - run.Corner.Y, dz = back.Eye.Z - run.Corner.Z;
+  const float along = back.Side * (n.X * dx + n.Y * dy + n.Z * dz);
+  const float length = std::sqrt(n.X * n.X + n.Y * n.Y + n.Z * n.Z);
+  return along > kEdgeOn * length;
+}
+
+void CullBatch(TDrawBatch& batch, const TFrustum& frustum, const TBackFaces& back, TFastFrame& frame) {
   batch.InView.clear();
   batch.LargeInView.assign(batch.LargeFaces.size(), 0);
   batch.FacesInView = 0;
   const TBoxSide whole = Classify(frustum, batch.Box);
-  if (whole != TBoxSide::Across) {
+  if (whole == TBoxSide::Outside || (whole == TBoxSide::Inside && back.Side == 0)) {
     const bool in = whole == TBoxSide::Inside;
     batch.View = in ? TInView::All : TInView::None;
     std::fill(batch.LargeInView.begin(), batch.LargeInView.end(), in ? 1 : 0);
@@ -36,7 +51,11 @@ void CullBatch(TDrawBatch& batch, const TFrustum& frustum) {
   }
   std::int32_t small = 0;
   for (const TFaceRun& run : batch.Faces) {
-    if (Classify(frustum, run.Box) == TBoxSide::Outside) continue;
+    if (whole == TBoxSide::Across && Classify(frustum, run.Box) == TBoxSide::Outside) continue;
+    if (back.Side != 0 && SeenFromCulledSide(run, back)) {
+      ++frame.BackFaces;
+      continue;
+    }
     ++small;
     batch.InView.insert(batch.InView.end(), batch.Indices.begin() + run.First,
                         batch.Indices.begin() + run.First + run.Count);
@@ -45,9 +64,20 @@ void CullBatch(TDrawBatch& batch, const TFrustum& frustum) {
   batch.View = all ? TInView::All : small == 0 ? TInView::None : TInView::Part;
   batch.FacesInView = small;
   for (std::size_t i = 0; i < batch.LargeFaces.size(); ++i) {
-    batch.LargeInView[i] = Classify(frustum, batch.LargeFaces[i].Box) != TBoxSide::Outside;
+    batch.LargeInView[i] = whole == TBoxSide::Inside || Classify(frustum, batch.LargeFaces[i].Box) != TBoxSide::Outside;
     batch.FacesInView += batch.LargeInView[i];
   }
+}
+
+// Which side of a face the GL culls now: +1 the side its wound normal points to (front faces
+// culled, counter-clockwise front), -1 the other, 0 none (culling off, or both sides culled).
+float CulledSide() {
+  if (!OpenGL.glIsEnabled(GL_CULL_FACE)) return 0;
+  GLint mode = GL_BACK, front = GL_CCW;
+  OpenGL.glGetIntegerv(GL_CULL_FACE_MODE, &mode);
+  OpenGL.glGetIntegerv(GL_FRONT_FACE, &front);
+  if (mode == GL_FRONT_AND_BACK) return 0;
+  return (mode == GL_FRONT) == (front == GL_CCW) ? 1.0f : -1.0f;
 }
 
 // Unit 1's (or 2's) coordinates, leaving unit 0's client state active.
@@ -205,13 +235,15 @@ bool HasDetail(const TQuake3BSP& level, const TDrawLists& lists, bool shaded) {
   });
 }
 
-void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, GLint units, TFastFrame& frame) {
+void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, const TDrawOrder& order, bool shaded, GLint units,
+                 TFastFrame& frame) {
   BeginModulateUnit(GL_TEXTURE1, level.Lighting.GameLight ? 1 : 2);
   const bool detailPass = HasDetail(level, lists, shaded);
   const bool thirdUnit = detailPass && units >= 3;
   if (thirdUnit) BeginModulateUnit(GL_TEXTURE2, 1);
   bool secondUnitOn = false, thirdUnitOn = false;
-  for (const TDrawBatch& batch : lists.Batches) {
+  for (const std::uint32_t b : order.Batches) {
+    const TDrawBatch& batch = lists.Batches[b];
     if (batch.FacesInView == 0) continue;
     const bool lit = batch.Lightmap >= 0;
     OpenGL13.glActiveTexture(GL_TEXTURE1);
@@ -250,8 +282,10 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, 
 
 // Without two units: the batches in the two passes, the lightmap multiplied in where the first
 // pass left its depth, as the plain frame does.
-void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded, TFastFrame& frame) {
-  for (const TDrawBatch& batch : lists.Batches) {
+void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, const TDrawOrder& order, bool shaded,
+                   TFastFrame& frame) {
+  for (const std::uint32_t b : order.Batches) {
+    const TDrawBatch& batch = lists.Batches[b];
     if (batch.FacesInView == 0) continue;
     OpenGL.glBindTexture(GL_TEXTURE_2D, BatchImage(level, batch, shaded));
     ApplyTextureState(level, batch, shaded);
@@ -282,10 +316,15 @@ void DrawTwoPasses(const TQuake3BSP& level, const TDrawLists& lists, bool shaded
 
 }  // namespace
 
-void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame) {
+void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame, const TBackFaces& back,
+                   const TQuake3BSP* shaded) {
   for (TDrawBatch& batch : lists.Batches) {
-    CullBatch(batch, frustum);
-    frame.FacesDrawn += batch.FacesInView;
+    // A shader drawing both sides (cull none) keeps its faces' backs.
+    const bool twoSided = shaded != nullptr && shaded->Shading.States[static_cast<std::size_t>(batch.Texture)].TwoSided;
+    const std::int32_t backFaces = frame.BackFaces;
+    CullBatch(batch, frustum, twoSided ? TBackFaces{} : back, frame);
+    // Faces turned away are in view (as --at counts them), only not sent to the GL.
+    frame.FacesDrawn += batch.FacesInView + frame.BackFaces - backFaces;
   }
   frame.FacesCulled = lists.BatchedFaces - frame.FacesDrawn;
 }
@@ -302,12 +341,17 @@ void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVecto
   // Under --shaders the stages' groups count the frame's faces.
   if (!key.Shaded) VisibleFaceCount += lists.VisibleFaces;
   // Every batch is culled before the first draw, against the view the caller set up.
-  CullDrawLists(lists, FrustumOf(CurrentClipMatrix()), cache.Fast);
+  // Near to far, so that the depth test turns hidden fragments away before they are textured; the
+  // runs are put in order before the culling gathers them.
+  cache.Fast.Sorted = UpdateDrawOrder(cache.DrawOrder, lists, cameraPosition);
+  // Faces turned away from the eye are left out here, on the side the GL would cull them.
+  CullDrawLists(lists, FrustumOf(CurrentClipMatrix()), cache.Fast, {cameraPosition, CulledSide()},
+                key.Shaded ? &level : nullptr);
   const TMultitextureSupport support = CheckMultitexture();
   if (support.Usable)
-    DrawOnePass(level, lists, key.Shaded, support.Units, cache.Fast);
+    DrawOnePass(level, lists, cache.DrawOrder, key.Shaded, support.Units, cache.Fast);
   else
-    DrawTwoPasses(level, lists, key.Shaded, cache.Fast);
+    DrawTwoPasses(level, lists, cache.DrawOrder, key.Shaded, cache.Fast);
   if (key.Shaded) OpenGL.glDisable(GL_ALPHA_TEST);
   if (options.VertexLight && !key.Shaded) {
     // Faces lit by their vertex colours are batched without a lightmap; their own pass multiplies

@@ -19,6 +19,13 @@ void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVecto
                       const TRenderOptions& options);
 
 // Culls the lists' batches against the frustum (every batch's View, InView and FacesInView) and
-// counts what is left into `frame`.
+// counts what is left into `frame`. With back.Side, polygon faces seen from the side the GL culls
+// (see TFaceRun::Winding) are left out too (still counted in view, and in frame.BackFaces), apart from the batches
+// of textures whose shader draws both sides (with `shaded`, the level whose states say so).
 struct TFrustum;
-void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame);
+struct TBackFaces {
+  TVector Eye{};
+  float Side = 0;  // +1: the GL culls the side the wound normal points to; -1 the other; 0 none
+};
+void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame, const TBackFaces& back = {},
+                   const TQuake3BSP* shaded = nullptr);

@@ -11,6 +11,7 @@
 #include "level/Q3BSP_surfaces.h"
 #include "level/Q3BSP_visibility.h"
 #include "render/FastPath.h"
+#include "render/FragmentCount.h"
 #include "level/Things.h"
 #include "render/ItemModels.h"
 #include "render/Q3BSP_lighting.h"
@@ -82,7 +83,9 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     return;
   }
   if (options.Fast) {  // render/FastPath.cpp
+    TFragmentCount count(options);
     DrawFastSurfaces(*this, cache, cameraPosition, options);
+    count.Finish(cache.Fast);
     FinishFrame(*this, cache, markFrom, options, cameraPosition);
     return;
   }

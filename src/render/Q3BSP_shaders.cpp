@@ -15,6 +15,7 @@
 #include "render/Billboards.h"
 #include "render/Fog.h"
 #include "render/FastPath.h"
+#include "render/FragmentCount.h"
 #include "render/Q3BSP_images.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
@@ -117,7 +118,7 @@ void LoadShadedSurfaces(TQuake3BSP& level, const std::vector<TBSPTexture>& textu
 }
 
 void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition, bool allSurfaces,
-                      bool vertexLight) {
+                      bool vertexLight, TFragmentCount* count) {
   TShadedFrame& frame = cache.Shaded;
   {
     TStageState state;
@@ -133,6 +134,7 @@ void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVecto
     OpenGL.glDisable(GL_BLEND);
     OpenGL.glDepthFunc(GL_LESS);
   }
+  if (count != nullptr) count->Finish(cache.Fast);
   DrawSky(level.Shading, frame, cameraPosition, SkyArea(level, frame));
   DrawWorldFog(level.Shading.WorldFog);  // render/WorldFog.h: nothing without --world-fog
   DrawFog(level, frame, cameraPosition);
@@ -163,8 +165,9 @@ void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraP
   EvaluateShadedFrame(level, frame, cameraPosition, options.Time);
   // --fast: the surfaces that are only an image and its lightmap in one pass from the kept, culled
   // batches (render/FastPath.h); the stages draw the rest. Drawn counts both.
+  TFragmentCount count(options);
   if (options.Fast) DrawFastSurfaces(level, cache, cameraPosition, options);
-  DrawShadedPasses(level, cache, cameraPosition, allSurfaces, options.VertexLight);
+  DrawShadedPasses(level, cache, cameraPosition, allSurfaces, options.VertexLight, &count);
   if (options.Fast) cache.Fast.FacesDrawn = visible - cache.Fast.FacesCulled;
 
   OpenGL.glAlphaFunc(static_cast<GLenum>(alphaFuncWas), alphaRefWas);

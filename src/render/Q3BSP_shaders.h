@@ -23,6 +23,8 @@ void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraP
 
 // The draws of a frame from the groups and values it has: the opaque groups' stages, the sky, the
 // fog, the blended groups' stages and, with every surface, the billboards; with vertexLight the
-// vertex-lit faces multiplied in after the opaque groups.
+// vertex-lit faces multiplied in after the opaque groups. A fragment count is finished before the
+// sky (render/FragmentCount.h).
+class TFragmentCount;
 void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition, bool allSurfaces,
-                      bool vertexLight);
+                      bool vertexLight, TFragmentCount* count = nullptr);

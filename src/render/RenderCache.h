@@ -9,6 +9,7 @@
 #include "genom/genom.h"
 #include "level/DrawLists.h"
 #include "level/Things.h"
+#include "render/DrawOrder.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/ShaderStages.h"
 
@@ -17,8 +18,13 @@ struct TFastFrame {
   std::int32_t Passes = 0;       // 1 with two (or three) texture units; more in the fallbacks
   std::int32_t FacesDrawn = 0;   // batched faces in view
   std::int32_t FacesCulled = 0;  // batched faces outside the view
+  std::int32_t BackFaces = 0;    // of the faces in view, polygons seen from the side the GL culls (not drawn)
   std::int32_t Batches = 0;      // draws of the opaque surfaces (per pass)
   bool ListsBuilt = false;       // the draw lists were built for this frame, not kept
+  bool Sorted = false;           // the batches' near-to-far order was worked out for this frame
+  // With TRenderOptions::CountFragments (render/FragmentCount.h): the fragments of the opaque
+  // surfaces that passed the depth test, and the pixels they cover; 0 when not counted.
+  std::int64_t Fragments = 0, CoveredPixels = 0;
 };
 
 // Where the frame's entity markers are built; kept between frames so that a frame allocates nothing
@@ -31,6 +37,8 @@ struct TMarkerArrays {
 struct TRenderCache {
   // The batches of --fast, kept while the camera's cluster and the options stay (level/DrawLists.h).
   TDrawLists DrawLists;
+  // Their order near to far (render/DrawOrder.h), kept while the eye stays near where it was made.
+  TDrawOrder DrawOrder;
   // The stages' groups, values and per-frame buffers (--shaders).
   TShadedFrame Shaded;
   // The faces of the vertex pass gathered for one draw (--vertex-light).

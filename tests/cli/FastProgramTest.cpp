@@ -135,8 +135,11 @@ TEST(FastRuns, AtAndBenchmarkCountTheSameFacesInView) {
   EXPECT_EQ(fast["passes_per_frame"]["max"], 1);
   EXPECT_GT(fast["faces_culled_per_frame"]["min"].get<double>(), 0);
   EXPECT_GT(fast["batches_per_frame"]["min"].get<double>(), 0);
+  EXPECT_GE(fast["fragments_per_pixel"]["min"].get<double>(), 1.0) << "every covered pixel shaded at least once";
+  EXPECT_LT(fast["fragments_per_pixel"]["max"].get<double>(), 4.0);
   json keys = fast;
-  for (const char* key : {"passes_per_frame", "faces_drawn_per_frame", "faces_culled_per_frame", "batches_per_frame"})
+  for (const char* key : {"passes_per_frame", "faces_drawn_per_frame", "faces_culled_per_frame", "batches_per_frame",
+                          "fragments_per_pixel"})
     keys.erase(key);
   for (auto& [key, value] : keys.items()) EXPECT_TRUE(plain.contains(key)) << key;
   EXPECT_EQ(keys.size(), plain.size()) << "no other key comes or goes";

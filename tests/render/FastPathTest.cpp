@@ -1,7 +1,7 @@
 // --fast on levels built in memory, drawn offscreen and read back: the one pass gives the two
 // passes' picture; without the second unit the batches go in two passes; faces behind, beside,
 // above and past the far plane are culled and one across the left plane is kept; the lists are
-// kept while the cluster stays.
+// kept while the cluster stays; the fragments per covered pixel counted, the batches near to far; faces turned away left out unless both sides are drawn.
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
@@ -263,6 +263,95 @@ TEST_F(FastPath, KeepsTheListsWhileTheClusterStays) {
   all.Surfaces = TSurfaceSet::All;
   level.RenderLevel({5, 0, 0}, all, cache);
   EXPECT_EQ(cache.DrawLists.Builds, 4) << "other options, other lists";
+}
+
+// Known overdraw: the whole window at z -0.5, its left half at 0 and its left quarter at 0.5 (the
+// nearest), listed far to near. From above the order is turned near to far and every covered
+// pixel is shaded once; from below (more than the threshold away) the eye sorts them far to near, and each layer is shaded where
+// it lies: 64 x 64 + 32 x 64 + 16 x 64 fragments. The picture is the same either way.
+TEST_F(FastPath, CountsTheFragmentsPerCoveredPixelAndDrawsNearToFar) {
+  TQuake3BSP level;
+  TRenderCache cache;
+  testsupport::SetFaceCount(level, 3);
+  const float widths[] = {64, 32, 16}, depths[] = {-0.5f, 0, 0.5f};
+  for (std::int32_t f = 0; f < 3; ++f) {
+    const float w = widths[f], z = depths[f];
+    level.Faces[static_cast<std::size_t>(f)].TextureIndex = f;
+    testsupport::SetFaceGeometry(level, f, {{0, 0, z}, {0, 64, z}, {w, 64, z}, {w, 0, z}}, {0, 1, 2, 0, 2, 3});
+  }
+  testsupport::GroupFaces(level, 3, 0);
+  level.SurfaceTextures = {SolidTexture({200, 0, 0}), SolidTexture({0, 200, 0}), SolidTexture({0, 0, 200})};
+  testsupport::AddNode(level, testsupport::AddPlane(level, {0, 0, 1}, 0), -1, -1);
+  testsupport::AddLeaf(level, 0, {0, 1, 2});
+  OrthographicStartUp();
+  TRenderOptions counted = Fast();
+  counted.CountFragments = true;
+  const struct {
+    float EyeZ;
+    std::int64_t Fragments;
+    std::vector<std::uint32_t> Order;
+  } views[] = {{100, 64 * 64, {2, 1, 0}}, {-100, 64 * 64 + 32 * 64 + 16 * 64, {0, 1, 2}}};
+  std::vector<std::vector<std::uint8_t>> pictures;
+  for (const auto& view : views) {
+    Clear();
+    // From below the faces are seen from their culled side: the GL culls none, or they are left out.
+    if (view.EyeZ < 0) glDisable(GL_CULL_FACE);
+    level.RenderLevel({0, 0, view.EyeZ}, counted, cache);
+    glEnable(GL_CULL_FACE);
+    pictures.push_back(ReadBack());
+    EXPECT_EQ(cache.DrawOrder.Batches, view.Order) << view.EyeZ;
+    EXPECT_EQ(cache.Fast.Fragments, view.Fragments) << view.EyeZ;
+    EXPECT_EQ(cache.Fast.CoveredPixels, 64 * 64) << view.EyeZ;
+  }
+  EXPECT_EQ(pictures[0], pictures[1]);
+  EXPECT_EQ(At(pictures[0], 8, 8), (TColour{0, 0, 200}));
+  EXPECT_EQ(At(pictures[0], 24, 8), (TColour{0, 200, 0}));
+  EXPECT_EQ(At(pictures[0], 48, 8), (TColour{200, 0, 0}));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  // Not asked: not counted.
+  level.RenderLevel({0, 0, 1}, Fast(), cache);
+  EXPECT_EQ(cache.Fast.CoveredPixels, 0);
+}
+
+// Two polygons side by side: the left wound as the GL draws it from above, the right the other way
+// round (its front culled). The right one is left out before drawing; with culling off, or with a
+// shader that draws both sides, it is kept.
+TEST_F(FastPath, SkipsFacesTurnedAwayUnlessBothSidesAreDrawn) {
+  TQuake3BSP level;
+  TRenderCache cache;
+  testsupport::SetFaceCount(level, 2);
+  testsupport::SetFaceGeometry(level, 0, {{0, 0, 0}, {0, 64, 0}, {32, 64, 0}, {32, 0, 0}}, {0, 1, 2, 0, 2, 3});
+  testsupport::SetFaceGeometry(level, 1, {{32, 0, 0}, {64, 0, 0}, {64, 64, 0}, {32, 64, 0}}, {0, 1, 2, 0, 2, 3});
+  level.Faces[1].TextureIndex = 1;
+  level.Faces[0].TextureIndex = 0;
+  testsupport::GroupFaces(level, 2, 0);
+  level.SurfaceTextures = {SolidTexture({200, 0, 0}), SolidTexture({0, 200, 0})};
+  testsupport::AddNode(level, testsupport::AddPlane(level, {0, 0, 1}, 0), -1, -1);
+  testsupport::AddLeaf(level, 0, {0, 1});
+  OrthographicStartUp();
+  for (const bool culling : {true, false}) {
+    (culling ? glEnable : glDisable)(GL_CULL_FACE);
+    Clear();
+    level.RenderLevel({0, 0, 1}, Fast(), cache);
+    const std::vector<std::uint8_t> pixels = ReadBack();
+    EXPECT_EQ(cache.Fast.BackFaces, culling ? 1 : 0);
+    EXPECT_EQ(cache.Fast.FacesDrawn, 2) << "in view, turned away or not";
+    EXPECT_EQ(At(pixels, 16, 32), (TColour{200, 0, 0}));
+    EXPECT_EQ(At(pixels, 48, 32), culling ? (TColour{128, 128, 128}) : (TColour{0, 200, 0})) << culling;
+  }
+  glEnable(GL_CULL_FACE);
+  // Under --shaders a texture whose shader says cull none keeps its faces' backs.
+  level.Shading.States.resize(2);
+  level.Shading.States[1].TwoSided = true;
+  const TFrustum frustum = FrustumOf(CurrentClipMatrix());
+  for (const bool twoSided : {false, true}) {
+    level.Shading.States[1].TwoSided = twoSided;
+    TFastFrame frame;
+    CullDrawLists(cache.DrawLists, frustum, frame, {{0, 0, 1}, 1.0f}, &level);
+    EXPECT_EQ(frame.BackFaces, twoSided ? 0 : 1);
+    EXPECT_EQ(frame.FacesDrawn, 2);
+    EXPECT_EQ(cache.DrawLists.Batches[1].FacesInView, twoSided ? 1 : 0) << "the batch sent to the GL or not";
+  }
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ TRenderOptions RenderOptionsFor(const TCommandLine& options) {
   render.BrushModels = options.BrushModels;
   render.Items = options.Items;
   render.Fast = options.Fast;
+  render.CountFragments = options.Fast && options.Json && options.Mode == TRunMode::Benchmark;
   return render;
 }
 

@@ -173,6 +173,7 @@ std::string BenchmarkJson(const TBenchmarkResult& r) {
     out["faces_culled_per_frame"] = SummaryJson(r.FacesCulledPerFrame, false, 1);
     out["batches_per_frame"] = SummaryJson(r.BatchesPerFrame, false, 1);
   }
+  if (!r.FragmentsPerPixel.empty()) out["fragments_per_pixel"] = SummaryJson(r.FragmentsPerPixel, false, 3);
   return JsonLine(out);
 }
 

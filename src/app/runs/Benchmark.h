@@ -47,6 +47,8 @@ struct TBenchmarkResult {
   // With --fast only (printed when not empty): passes over the opaque surfaces, batched faces
   // drawn and culled, and draws per pass, each frame.
   std::vector<double> PassesPerFrame, FacesDrawnPerFrame, FacesCulledPerFrame, BatchesPerFrame;
+  // With --json: fragments of the opaque surfaces per pixel they cover (render/FragmentCount.h).
+  std::vector<double> FragmentsPerPixel;
 };
 
 std::string BenchmarkText(const TBenchmarkResult& result);

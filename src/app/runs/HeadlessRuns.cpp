@@ -69,6 +69,8 @@ void AddFastFrame(TBenchmarkResult& result) {
   result.FacesDrawnPerFrame.push_back(frame.FacesDrawn);
   result.FacesCulledPerFrame.push_back(frame.FacesCulled);
   result.BatchesPerFrame.push_back(frame.Batches);
+  if (frame.CoveredPixels > 0)
+    result.FragmentsPerPixel.push_back(static_cast<double>(frame.Fragments) / static_cast<double>(frame.CoveredPixels));
 }
 
 int RunScreenshot(const TRunOptions& options) {
