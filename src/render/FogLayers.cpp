@@ -104,6 +104,7 @@ constexpr int kFogCells = 8;
 void DrawSlice(const TPolygon& slice, const TView& view, double depth, double thickness, double opaque,
                const float (&colour)[3]) {
   TPolygon column, cell, cut;
+  OpenGL.glBegin(GL_TRIANGLES);
   for (int i = 0; i < kFogCells; ++i) {
     column = slice;
     const double x0 = -1 + 2.0 * i / kFogCells, x1 = -1 + 2.0 * (i + 1) / kFogCells;
@@ -112,18 +113,18 @@ void DrawSlice(const TPolygon& slice, const TView& view, double depth, double th
       cell = column;
       const double y0 = -1 + 2.0 * j / kFogCells, y1 = -1 + 2.0 * (j + 1) / kFogCells;
       ClipToColumns(cell, cut, view.Y, view.Y3, view, j == 0 ? -2 : y0, j + 1 == kFogCells ? 2 : y1);
-      if (cell.empty()) continue;
-      OpenGL.glBegin(GL_TRIANGLE_FAN);
-      for (const TPoint& p : cell) {
-        // The ray through p crosses the slice over its thickness x its length over its depth.
-        const TPoint ray = p - view.Eye;
-        const double along = thickness * std::sqrt(Dot(ray, ray)) / depth;
-        OpenGL.glColor4f(colour[0], colour[1], colour[2], FogLayerShare(along / opaque));
-        OpenGL.glVertex3d(p.X, p.Y, p.Z);
-      }
-      OpenGL.glEnd();
+      // The cell as a fan of triangles, all the slice's cells in one batch.
+      for (std::size_t v = 1; v + 1 < cell.size(); ++v)
+        for (const TPoint& p : {cell[0], cell[v], cell[v + 1]}) {
+          // The ray through p crosses the slice over its thickness x its length over its depth.
+          const TPoint ray = p - view.Eye;
+          const double along = thickness * std::sqrt(Dot(ray, ray)) / depth;
+          OpenGL.glColor4f(colour[0], colour[1], colour[2], FogLayerShare(along / opaque));
+          OpenGL.glVertex3d(p.X, p.Y, p.Z);
+        }
     }
   }
+  OpenGL.glEnd();
 }
 
 void DrawVolume(const TFogVolume& fog, const TView& view) {
