@@ -144,12 +144,13 @@ void DrawVolume(const TFogVolume& fog, const TView& view) {
   nearest = std::fmax(nearest, 0.0);
   const double nearPlane = view.Near * 1.001;
   if (!(farthest > nearPlane) || !std::isfinite(farthest)) return;
-  const int layers =
-      std::clamp(static_cast<int>(std::ceil((farthest - nearest) / (opaque / kFogLayers) - 1e-6)), 1, kFogLayers);
+  // Clamped before the conversion: a tiny opaque distance asks for more layers than an int holds.
+  const int layers = static_cast<int>(
+      std::clamp(std::ceil((farthest - nearest) / (opaque / kFogLayers) - 1e-6), 1.0, static_cast<double>(kFogLayers)));
   const double step = (farthest - nearest) / layers;
   double carried = 0;
-  const float colour[3] = {std::clamp(fog.Colour[0], 0.0f, 1.0f), std::clamp(fog.Colour[1], 0.0f, 1.0f),
-                           std::clamp(fog.Colour[2], 0.0f, 1.0f)};
+  const auto channel = [](float c) { return std::isfinite(c) ? std::clamp(c, 0.0f, 1.0f) : 0.0f; };
+  const float colour[3] = {channel(fog.Colour[0]), channel(fog.Colour[1]), channel(fog.Colour[2])};
   for (int k = 0; k < layers; ++k) {
     // Each layer in the middle of its slice, so that the stepped fog is right on average.
     double depth = nearest + (k + 0.5) * step;
