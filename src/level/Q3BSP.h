@@ -210,6 +210,8 @@ struct TLevelOptions {
   bool GlowImages = false;
   // --clamp-coords: clampMap stages read their image, not its edge (shaders/StagePlan.h).
   bool ClampCoords = false;
+  // --fog-layers: fog volumes drawn as layers clipped to their brushes (render/FogLayers.h).
+  bool FogLayers = false;
   // --skip-nodraw: faces of textures flagged nodraw in their records left out (level/NoDraw.h).
   bool SkipNoDraw = false;
   // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
@@ -339,6 +341,7 @@ struct TLevelShading {
   bool VertexTurb = false;            // TLevelOptions::VertexTurb
   bool GlowImages = false;            // TLevelOptions::GlowImages
   bool ClampCoords = false;           // TLevelOptions::ClampCoords
+  bool FogLayers = false;             // TLevelOptions::FogLayers
   TWorldFog WorldFog;                 // with TLevelOptions::WorldFog, the worldspawn's haze
   // The sky's cloud layers: its shader's stages drawn over the box as a dome.
   TShadedSurface Sky;

@@ -110,6 +110,7 @@ void BuildLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   level.Lighting.GameLight = options.GameLight;
   level.Shading.JoinedSky = options.JoinedSky;
   level.Shading.GameStages = options.GameStages;
+  level.Shading.FogLayers = options.FogLayers;
   level.Shading.SkyInView = options.SkyInView;
   level.Shading.VertexTurb = options.VertexTurb;
   level.Shading.GlowImages = options.GlowImages;

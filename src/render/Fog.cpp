@@ -8,6 +8,7 @@
 
 #include "gl/OpenGL.h"
 #include "level/FogVolumes.h"
+#include "render/FogLayers.h"
 #include "render/ShaderStages.h"
 
 namespace {
@@ -77,6 +78,10 @@ float FogAlpha(const TFogVolume& fog, const TVector& eye, const TVector& vertex)
 
 void DrawFog(const TQuake3BSP& level, TShadedFrame& frame, const TVector& eye) {
   const TLevelShading& shading = level.Shading;
+  if (shading.FogLayers) {
+    DrawFogLayers(shading.Fogs, eye);  // render/FogLayers.h: by each pixel's ray, not per vertex
+    return;
+  }
   if (std::none_of(shading.Fogs.begin(), shading.Fogs.end(), [](const TFogVolume& f) { return !f.Planes.empty(); }))
     return;
   FaceBounds(level, frame);

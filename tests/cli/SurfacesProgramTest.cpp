@@ -97,20 +97,21 @@ TEST(GameOptions, ParsedOrRefusedWithTheReason) {
   const auto flags = [](const app::TCommandLine& o) {
     std::string f;
     for (const bool b : {o.GameLight, o.LightAsked, o.GreyscaleTGA, o.SkipNoDraw, o.JoinedSky, o.GameStages, o.GridLight,
-                         o.ModelStages, o.SkyInView, o.VertexTurb, o.WorldFog, o.GlowImages, o.ClampCoords})
+                         o.ModelStages, o.SkyInView, o.VertexTurb, o.WorldFog, o.GlowImages, o.ClampCoords, o.FogLayers})
       f += b ? '1' : '0';
     return f;
   };
   const std::pair<std::vector<const char*>, std::string> cases[] = {
-      {{}, "0000000000000"},
-      {{"--light", "game"}, "1100000000000"},
-      {{"--light=design"}, "0100000000000"},
-      {{"--greyscale-tga", "--skip-nodraw"}, "0011000000000"},
-      {{"--joined-sky", "--game-stages", "--grid-light"}, "0000111000000"},
-      {{"--model-stages", "--sky-in-view", "--vertex-turb"}, "0000000111000"},
-      {{"--world-fog", "--glow-images", "--clamp-coords"}, "0000000000111"},
-      {{"--full"}, "1111111111111"},
-      {{"--full", "--light", "design"}, "0111111111111"},
+      {{}, "00000000000000"},
+      {{"--light", "game"}, "11000000000000"},
+      {{"--light=design"}, "01000000000000"},
+      {{"--greyscale-tga", "--skip-nodraw"}, "00110000000000"},
+      {{"--joined-sky", "--game-stages", "--grid-light"}, "00001110000000"},
+      {{"--model-stages", "--sky-in-view", "--vertex-turb"}, "00000001110000"},
+      {{"--world-fog", "--glow-images", "--clamp-coords"}, "00000000001110"},
+      {{"--fog-layers"}, "00000000000001"},
+      {{"--full"}, "11111111111111"},
+      {{"--full", "--light", "design"}, "01111111111111"},
       {{"--light", "bright"}, "bspwalk: --light: 'bright' is not design or game"},
   };
   for (const auto& [args, expected] : cases) {

@@ -1,5 +1,6 @@
 // The game's picture beyond the design's, read back on levels written to a folder with their
-// scripts and images: turbulence per vertex, the worldspawn's haze, glow images, clampMap stages. A 64 x 64 picture from the origin along +X: the
+// scripts and images: turbulence per vertex, the worldspawn's haze, fog volumes by layers, glow
+// images, clampMap stages. A 64 x 64 picture from the origin along +X: the
 // level's +Y is the picture's left, +Z its top.
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "gl/OpenGL.h"
 #include "level/Entities.h"
 #include "level/WorldFog.h"
+#include "render/FogLayers.h"
 #include "window/OffscreenContext.h"
 #include "render/RenderCache.h"
 #include "shaders/VertexTurb.h"
@@ -95,8 +97,7 @@ class TScene {
     ASSERT_TRUE(Loaded.LoadBSP("maps/test.bsp", options));
   }
 
-  void Draw(double seconds = 0) {
-    const TVector eye{0, 0, 0};
+  void Draw(double seconds = 0, TVector eye = {0, 0, 0}) {
     app::BeginFrameView(Size, Size, TCamera{eye.X, eye.Y, eye.Z, 90, 270});
     TRenderOptions render;
     render.Shaders = true;
@@ -229,6 +230,54 @@ TEST(GamePicture, WorldFogHazesByDistanceAndOverTheSky) {
     EXPECT_TRUE(Near(scene.At(16, 32), {red, green, 0})) << fogged;
     EXPECT_TRUE(Near(scene.At(48, 32), {0, fogged ? 128 : 0, 0})) << fogged;
   }
+}
+
+// A red fog box from x = 50 to 250 (opaque at 400 units) with blue walls inside it at x = 100 on
+// the left and x = 200 on the right, and a green patch at x = 30 in front of it. Each pixel takes
+// the share of 50 or 150 units of depth inside, along its own slanted ray; the patch none. From
+// inside (the eye at x = 150) the far wall has 50 units of fog before it and the near one is behind.
+TEST(GamePicture, FogLayersTintByTheDistanceInsideTheVolume) {
+  TScene scene;
+  scene.Script("t/blue { { map t/blue.tga } }\nt/green { { map t/green.tga } }\n"
+               "t/fog { surfaceparm fog\n fogparms ( 1 0 0 ) 400 }\n");
+  scene.Write("t/blue.tga", Image({Blue}));
+  scene.Write("t/green.tga", Image({Green}));
+  const std::int32_t blue = scene.Texture("t/blue"), green = scene.Texture("t/green");
+  scene.Texture("t/fog");
+  scene.Quad(blue, {{{100, 200, -200, 0, 0}, {100, 200, 200, 0, 1}, {100, 0, 200, 1, 1}, {100, 0, -200, 1, 0}}});
+  scene.Quad(blue, {{{200, 0, -400, 0, 0}, {200, 0, 400, 0, 1}, {200, -400, 400, 1, 1}, {200, -400, -400, 1, 0}}});
+  scene.Quad(green, {{{30, 5, 15, 0, 0}, {30, 5, 30, 0, 1}, {30, -5, 30, 1, 1}, {30, -5, 15, 1, 0}}});
+  scene.Level.Planes = {TBSPPlane{{1, 0, 0}, 250}, TBSPPlane{{-1, 0, 0}, -50}, TBSPPlane{{0, 1, 0}, 1000},
+                        TBSPPlane{{0, -1, 0}, 1000}, TBSPPlane{{0, 0, 1}, 1000}, TBSPPlane{{0, 0, -1}, 1000}};
+  testsupport::TBytes fogs, brushes, sides;
+  const auto append = [](testsupport::TBytes& bytes, const auto& record) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(&record);
+    bytes.insert(bytes.end(), p, p + sizeof record);
+  };
+  char name[64] = "t/fog";
+  append(fogs, name);
+  append(fogs, std::array<std::int32_t, 2>{0, 0});
+  append(brushes, std::array<std::int32_t, 3>{0, 6, 2});
+  for (std::int32_t p = 0; p < 6; ++p) append(sides, std::array<std::int32_t, 2>{p, 2});
+  scene.Level.SetRawLump(kEffects, fogs);
+  scene.Level.SetRawLump(kBrushes, brushes);
+  scene.Level.SetRawLump(kBrushSides, sides);
+  scene.Load([](TLevelOptions& o) { o.FogLayers = true; });
+  ASSERT_EQ(scene.Loaded.Shading.Fogs.size(), 1u);
+  // Pixel (16, 40) and (47, 40) look along (1, +-0.484, -0.266) and its mirror: 1.1425 x the depth.
+  const auto fogged = [](double depthInside) {
+    const double share = FogLayerShare(depthInside * 1.1425 / 400);
+    return TColour{static_cast<int>(std::lround(255 * share)), 0, static_cast<int>(std::lround(255 * (1 - share)))};
+  };
+  scene.Draw();
+  EXPECT_TRUE(Near(scene.At(16, 40), fogged(50)));
+  EXPECT_TRUE(Near(scene.At(47, 40), fogged(150)));
+  EXPECT_TRUE(Near(scene.At(32, 8), Green));
+  scene.Draw(0, {150, 0, 0});  // the layers start at the near plane: to within one layer's 6.25 units
+  EXPECT_TRUE(Near(scene.At(47, 40), fogged(50), 12));
+  EXPECT_FALSE(Near(scene.At(47, 40), fogged(35), 12));
+  EXPECT_NEAR(FogLayerShare(1), 254.0 / 255, 1e-6);
+  EXPECT_EQ(FogLayerShare(0), 0);
 }
 
 // A surface no script describes, with t/wall_glow beside t/wall: the glow is added on top.

@@ -285,6 +285,7 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
   options.WorldFog = raw.WorldFog;
   options.GlowImages = raw.GlowImages;
   options.ClampCoords = raw.ClampCoords;
+  options.FogLayers = raw.FogLayers;
   if (raw.Full) ApplyFullFidelity(options);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")

@@ -24,6 +24,7 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.SkyInView = true;
   options.VertexTurb = true;
   options.WorldFog = true;
+  options.FogLayers = true;
   options.GlowImages = true;
   options.ClampCoords = true;
   // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
@@ -51,6 +52,7 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   level.SkyInView = options.SkyInView;
   level.VertexTurb = options.VertexTurb;
   level.WorldFog = options.WorldFog;
+  level.FogLayers = options.FogLayers;
   level.GlowImages = options.GlowImages;
   level.ClampCoords = options.ClampCoords;
   return level;

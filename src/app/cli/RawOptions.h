@@ -25,7 +25,7 @@ struct TRawOptions {
   bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false, Fast = false, GreyTGA = false,
        SkipNoDraw = false, JoinedSky = false, GameStages = false,
        GridLight = false, ModelStages = false, SkyInView = false, VertexTurb = false,
-       WorldFog = false, GlowImages = false, ClampCoords = false;
+       WorldFog = false, GlowImages = false, ClampCoords = false, FogLayers = false;
   std::string Surfaces, Tess, Time, Light;
   bool Entities = false, BrushModels = false;  // entities, brush models and items
   std::string Class, Goto;
@@ -84,7 +84,7 @@ inline constexpr TOptionRow kOptions[] = {
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
      "Every fidelity option at once (today: --shaders, --surfaces all, --external-lightmaps, "
-     "--vertex-light, --brush-models, items, --fast, --light game, --greyscale-tga, --skip-nodraw, --joined-sky, --game-stages, --grid-light, --model-stages, --sky-in-view, --vertex-turb, --world-fog, --glow-images, --clamp-coords)"},
+     "--vertex-light, --brush-models, items, --fast, --light game, --greyscale-tga, --skip-nodraw, --joined-sky, --game-stages, --grid-light, --model-stages, --sky-in-view, --vertex-turb, --world-fog, --glow-images, --clamp-coords, --fog-layers)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
@@ -172,6 +172,9 @@ inline constexpr TOptionRow kOptions[] = {
      "With --shaders: a surface no script describes gets its image NAME_glow, where there is one, added on top unlit"},
     {"--clamp-coords", &TRawOptions::ClampCoords, "",  // fidelity
      "With --shaders: clampMap stages of the level's surfaces read their image where the script points, not its edge"},
+    {"--fog-layers", &TRawOptions::FogLayers, "",  // fidelity
+     "With --shaders: fog volumes tint each pixel by the distance its ray travels inside them, seen from outside "
+     "and inside, instead of per vertex"},
 };
 
 }  // namespace app::options
