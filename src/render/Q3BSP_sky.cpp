@@ -13,32 +13,6 @@
 
 namespace {
 
-// A cube around the camera, seen from inside, in the level's axes (z up). Looking along +X one sees
-// the "ft" image, along +Y "lf", along -X "bk", along -Y "rt"; "up" and "dn" have their bottom edge
-// towards +X and -X respectively. Each side: four corners from the image's bottom left, anticlockwise.
-// (--joined-sky places the sides as JoinedSides below.)
-constexpr float S = 64.0f;
-constexpr std::array<std::array<float, 12>, 6> SkySides = {{
-    {S, -S, -S, -S, -S, -S, -S, -S, S, S, -S, S},   // rt: -Y
-    {-S, -S, -S, -S, S, -S, -S, S, S, -S, -S, S},   // bk: -X
-    {-S, S, -S, S, S, -S, S, S, S, -S, S, S},       // lf: +Y
-    {S, S, -S, S, -S, -S, S, -S, S, S, S, S},       // ft: +X
-    {S, S, S, S, -S, S, -S, -S, S, -S, S, S},       // up: +Z
-    {-S, S, -S, -S, -S, -S, S, -S, -S, S, S, -S},   // dn: -Z
-}};
-
-// The sides as their images' own edges join: turning right one sees rt, ft, lf, bk, and the edge
-// of up that meets rt's top (its bottom edge) is the one towards +X, as is dn's top edge. So rt
-// looks along +X, ft along -Y, lf along -X and bk along +Y; up and dn stay where they were.
-constexpr std::array<std::array<float, 12>, 6> JoinedSides = {{
-    SkySides[3],  // rt: +X
-    SkySides[2],  // bk: +Y
-    SkySides[1],  // lf: -X
-    SkySides[0],  // ft: -Y
-    SkySides[4],
-    SkySides[5],
-}};
-
 // The dome: a sphere of directions around the eye, 32 steps round and 16 from the zenith down,
 // its coordinates those of the cloud layer in each direction. Made once, at the first frame's cloud
 // height: a level has one sky shader, so the height does not change while the cache lives.
@@ -51,7 +25,7 @@ void BuildDome(TShadedFrame& frame, float height) {
       const double azimuth = 2 * std::numbers::pi * j / kAround;
       const TVector d{static_cast<float>(std::sin(polar) * std::cos(azimuth)),
                       static_cast<float>(std::sin(polar) * std::sin(azimuth)), static_cast<float>(std::cos(polar))};
-      frame.DomePositions.push_back({d.X * S, d.Y * S, d.Z * S});
+      frame.DomePositions.push_back({d.X * kSkyBoxHalfSide, d.Y * kSkyBoxHalfSide, d.Z * kSkyBoxHalfSide});
       frame.DomeCoords.push_back(CloudCoords(d, height));
     }
   }
@@ -67,7 +41,7 @@ void DrawBox(const TLevelShading& shading) {
   OpenGL.glTexCoordPointer(2, GL_FLOAT, 0, coords.data());
   for (std::size_t side = 0; side < 6; ++side) {
     glBindTexture(GL_TEXTURE_2D, shading.SkyBox[side]);
-    OpenGL.glVertexPointer(3, GL_FLOAT, 0, (shading.JoinedSky ? JoinedSides : SkySides)[side].data());
+    OpenGL.glVertexPointer(3, GL_FLOAT, 0, (shading.JoinedSky ? kJoinedSkySides : kSkySides)[side].data());
     OpenGL.glDrawArrays(GL_QUADS, 0, 4);
   }
 }

@@ -13,19 +13,6 @@
 namespace app {
 namespace {
 
-// The viewer's box: each side's corners from its image's bottom left, anticlockwise, in the
-// level's axes, the sides in the order rt, bk, lf, ft, up, dn.
-constexpr float S = 1.0f;
-constexpr std::array<std::array<float, 12>, 6> kSides = {{
-    {S, -S, -S, -S, -S, -S, -S, -S, S, S, -S, S},  // rt: -Y
-    {-S, -S, -S, -S, S, -S, -S, S, S, -S, -S, S},  // bk: -X
-    {-S, S, -S, S, S, -S, S, S, S, -S, S, S},      // lf: +Y
-    {S, S, -S, S, -S, -S, S, -S, S, S, S, S},      // ft: +X
-    {S, S, S, S, -S, S, -S, -S, S, -S, S, S},      // up: +Z
-    {-S, S, -S, -S, -S, -S, S, -S, -S, S, S, -S},  // dn: -Z
-}};
-// --joined-sky: rt, ft, lf and bk go round as their images' edges join.
-constexpr std::array<std::size_t, 6> kJoined = {3, 2, 1, 0, 4, 5};
 constexpr std::array<const char*, 6> kSideNames = {"rt", "bk", "lf", "ft", "up", "dn"};
 
 }  // namespace
@@ -155,7 +142,9 @@ void GatherSky(TExportThings& things, const TThingsWanted& wanted, const TQuake3
     TExportPrimitive& quad = sky.Primitives.emplace_back();
     quad.Material = material(side, std::string("sky ") + kSideNames[side], true);
     things.Materials.back().Notes = {{"surface", "sky"}};
-    const std::array<float, 12>& corners = kSides[wanted.JoinedSky ? kJoined[side] : side];
+    // The viewer's box, sides in the order rt, bk, lf, ft, up, dn, made a unit cube.
+    std::array<float, 12> corners = (wanted.JoinedSky ? kJoinedSkySides : kSkySides)[side];
+    for (float& c : corners) c /= kSkyBoxHalfSide;
     const TVector inward{-(corners[0] + corners[6]) / 2, -(corners[1] + corners[7]) / 2, -(corners[2] + corners[8]) / 2};
     static constexpr float kU[4] = {0, 1, 1, 0}, kV[4] = {1, 1, 0, 0};
     for (int k = 0; k < 4; ++k)
