@@ -214,3 +214,16 @@ void AddItemInstance(TItemModels& items, const TMd3Model& model, std::span<const
     group.Runs.push_back({first, static_cast<std::uint32_t>(surface.Indices.size()), cluster});
   }
 }
+
+std::string LowerModelName(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string WithoutImageExtension(const std::string& name) {
+  const std::string lower = LowerModelName(name);
+  for (const char* extension : {".tga", ".jpg", ".png", ".jpeg"})
+    if (lower.ends_with(extension)) return name.substr(0, name.size() - std::string(extension).size());
+  return name;
+}

@@ -14,6 +14,12 @@
 #include "level/Md3.h"
 #include "level/Things.h"
 
+// A model's surface, skin or image name with A-Z lowered, as names are matched.
+std::string LowerModelName(std::string text);
+// A surface names its image with or without an extension, and not always the one that exists;
+// shaders and images are looked up by the name without it (.tga, .jpg, .png, .jpeg).
+std::string WithoutImageExtension(const std::string& name);
+
 // An item class and its models: the item itself, and what the game draws with it (the sphere
 // around a health cross, the ring around a power-up), or null.
 struct TItemKind {

@@ -18,21 +18,6 @@
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-// A surface names its image with or without an extension, and not always the one that exists;
-// shaders and images are looked up by the name without it.
-std::string WithoutImageExtension(const std::string& name) {
-  const std::string lower = Lower(name);
-  for (const char* extension : {".tga", ".jpg", ".png", ".jpeg"})
-    if (lower.ends_with(extension)) return name.substr(0, name.size() - std::string(extension).size());
-  return name;
-}
-
 constexpr std::size_t kNoGroup = static_cast<std::size_t>(-1);
 
 struct TModelFile {
@@ -140,10 +125,10 @@ class TItemLoader {
     }
     for (const std::string& warning : file.Model.Warnings) Warnings.push_back(path + ": " + warning);
     std::set<std::string> surfaces;
-    for (const TMd3Surface& surface : file.Model.Surfaces) surfaces.insert(Lower(surface.Name));
+    for (const TMd3Surface& surface : file.Model.Surfaces) surfaces.insert(LowerModelName(surface.Name));
     const std::map<std::string, std::string> skin = Skin(path, surfaces);
     for (const TMd3Surface& surface : file.Model.Surfaces) {
-      const auto named = skin.find(Lower(surface.Name));
+      const auto named = skin.find(LowerModelName(surface.Name));
       file.Groups.push_back(GroupFor(named != skin.end() ? named->second : surface.Shader));
     }
     file.Usable = !file.Model.Surfaces.empty();
@@ -169,7 +154,7 @@ class TItemLoader {
   std::size_t GroupFor(const std::string& name) {
     if (name.empty()) return kNoGroup;
     const std::string base = WithoutImageExtension(name);
-    if (const auto known = GroupOfName.find(Lower(base)); known != GroupOfName.end()) return known->second;
+    if (const auto known = GroupOfName.find(LowerModelName(base)); known != GroupOfName.end()) return known->second;
     const shaders::TTextureSurface surface = shaders::DescribeTexture(base, Load.ShaderTable, ImageExists);
     std::size_t group = kNoGroup;
     if (surface.State.Drawn) {
@@ -184,7 +169,7 @@ class TItemLoader {
         GroupStageImages.back() = surface.StageImages;
       }
     }
-    GroupOfName.emplace(Lower(base), group);
+    GroupOfName.emplace(LowerModelName(base), group);
     return group;
   }
 

@@ -21,20 +21,6 @@
 namespace app {
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-// A surface names its image with or without an extension; shaders are looked up without it.
-std::string WithoutImageExtension(const std::string& name) {
-  const std::string lower = Lower(name);
-  for (const std::string extension : {".tga", ".jpg", ".png", ".jpeg"})
-    if (lower.ends_with(extension)) return name.substr(0, name.size() - extension.size());
-  return name;
-}
-
 void Extend(TExportPrimitive& primitive, const std::array<float, 3>& at) {
   const bool first = primitive.Positions.empty();
   for (int k = 0; k < 3; ++k) {
@@ -128,10 +114,10 @@ class TItemGatherer {
     }
     for (const std::string& warning : file.Model.Warnings) Things.Warnings.push_back(path + ": " + warning);
     std::set<std::string> surfaces;
-    for (const TMd3Surface& surface : file.Model.Surfaces) surfaces.insert(Lower(surface.Name));
+    for (const TMd3Surface& surface : file.Model.Surfaces) surfaces.insert(LowerModelName(surface.Name));
     const std::map<std::string, std::string> skin = Skin(path, surfaces);
     for (const TMd3Surface& surface : file.Model.Surfaces) {
-      const auto named = skin.find(Lower(surface.Name));
+      const auto named = skin.find(LowerModelName(surface.Name));
       file.Groups.push_back(GroupFor(named != skin.end() ? named->second : surface.Shader));
     }
     file.Usable = !file.Model.Surfaces.empty();
@@ -153,7 +139,7 @@ class TItemGatherer {
   std::int32_t GroupFor(const std::string& name) {
     if (name.empty()) return -1;
     const std::string base = WithoutImageExtension(name);
-    if (const auto known = GroupOfName.find(Lower(base)); known != GroupOfName.end()) return known->second;
+    if (const auto known = GroupOfName.find(LowerModelName(base)); known != GroupOfName.end()) return known->second;
     const shaders::TTextureSurface surface = shaders::DescribeTexture(base, Load.ShaderTable, ImageExists);
     std::int32_t group = -1;
     if (surface.State.Drawn) {
@@ -162,7 +148,7 @@ class TItemGatherer {
       GroupStates.push_back(surface.State);
       GroupImages.push_back(surface.Images);
     }
-    GroupOfName.emplace(Lower(base), group);
+    GroupOfName.emplace(LowerModelName(base), group);
     return group;
   }
 
