@@ -181,37 +181,126 @@ TVector RestingPlace(const TQuake3BSP& level, const TSolidBrushes& brushes, TBox
   return place;
 }
 
+namespace {
+
+struct TTurn {
+  float C = 1, S = 0;
+};
+
+TTurn TurnOf(float angle) {
+  const double radians = angle * std::numbers::pi / 180;
+  return {static_cast<float>(std::cos(radians)), static_cast<float>(std::sin(radians))};
+}
+
+TVector Turned(const TTurn& turn, const TVector& n) { return {turn.C * n.X - turn.S * n.Y, turn.S * n.X + turn.C * n.Y, n.Z}; }
+
+// Without a shade, light from above and a little aside: faces towards it full, faces away at 55 %.
+AGLbyt4 SurfaceColours(const TMd3Surface& surface, const TTurn& turn, const TItemShade& shade) {
+  const TVector light{0.37f, 0.28f, 0.886f};
+  AGLbyt4 colours;
+  colours.reserve(surface.Normals.size());
+  for (const TVector& normal : surface.Normals) {
+    const TVector turned = Turned(turn, normal);
+    if (shade) {
+      colours.push_back(shade(turned));
+      continue;
+    }
+    const float lit = turned.X * light.X + turned.Y * light.Y + turned.Z * light.Z;
+    const auto level = static_cast<std::uint8_t>(255.0f * (0.55f + 0.45f * std::clamp(lit, 0.0f, 1.0f)));
+    colours.push_back({level, level, level, 255});
+  }
+  return colours;
+}
+
+// One surface turned, moved to `position` and appended to the group as one run.
+void AppendPlaced(TItemGroup& group, const TMd3Surface& surface, const TTurn& turn, const TVector& position,
+                  std::int32_t cluster, const AGLbyt4& colours) {
+  const std::uint32_t base = static_cast<std::uint32_t>(group.Positions.size());
+  const float c = turn.C, s = turn.S;
+  for (const TVector& p : surface.Positions)
+    group.Positions.push_back({c * p.X - s * p.Y + position.X, s * p.X + c * p.Y + position.Y, p.Z + position.Z});
+  if (group.Shader)
+    for (const TVector& n : surface.Normals) group.Normals.push_back(Turned(turn, n));
+  group.Colours.insert(group.Colours.end(), colours.begin(), colours.end());
+  // t negated as for the level's faces: the textures hold their images bottom row first.
+  for (const TTexCoord& coord : surface.Coords) group.Coords.push_back({coord.S, -coord.T});
+  const std::uint32_t first = static_cast<std::uint32_t>(group.Indices.size());
+  for (const std::uint32_t index : surface.Indices) group.Indices.push_back(base + index);
+  group.Runs.push_back({first, static_cast<std::uint32_t>(surface.Indices.size()), cluster});
+}
+
+}  // namespace
+
 void AddItemInstance(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups,
                      const TVector& position, float angle, std::int32_t cluster,
                      const TItemShade& shade) {
-  const double radians = angle * std::numbers::pi / 180;
-  const float c = static_cast<float>(std::cos(radians)), s = static_cast<float>(std::sin(radians));
-  // Light from above and a little aside: faces towards it full, faces away at 55 %.
-  const TVector light{0.37f, 0.28f, 0.886f};
+  const TTurn turn = TurnOf(angle);
   for (std::size_t k = 0; k < model.Surfaces.size() && k < groups.size(); ++k) {
     if (groups[k] >= items.Groups.size()) continue;
     const TMd3Surface& surface = model.Surfaces[k];
+    AppendPlaced(items.Groups[groups[k]], surface, turn, position, cluster, SurfaceColours(surface, turn, shade));
+  }
+}
+
+std::vector<std::size_t> AddItemMeshes(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups) {
+  std::vector<std::size_t> meshes(model.Surfaces.size(), static_cast<std::size_t>(-1));
+  for (std::size_t k = 0; k < model.Surfaces.size() && k < groups.size(); ++k) {
+    if (groups[k] >= items.Groups.size()) continue;
+    std::vector<TMd3Surface>& group = items.Groups[groups[k]].Meshes;
+    meshes[k] = group.size();
+    group.push_back(model.Surfaces[k]);
+  }
+  return meshes;
+}
+
+void ShareItemInstance(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups,
+                       std::span<const std::size_t> meshes, const TVector& position, float angle,
+                       std::int32_t cluster, const TItemShade& shade) {
+  const TTurn turn = TurnOf(angle);
+  for (std::size_t k = 0; k < model.Surfaces.size() && k < groups.size() && k < meshes.size(); ++k) {
+    if (groups[k] >= items.Groups.size()) continue;
     TItemGroup& group = items.Groups[groups[k]];
-    const std::uint32_t base = static_cast<std::uint32_t>(group.Positions.size());
-    for (std::size_t v = 0; v < surface.Positions.size(); ++v) {
-      const TVector& p = surface.Positions[v];
-      const TVector& n = surface.Normals[v];
-      group.Positions.push_back({c * p.X - s * p.Y + position.X, s * p.X + c * p.Y + position.Y, p.Z + position.Z});
-      const TVector turned{c * n.X - s * n.Y, s * n.X + c * n.Y, n.Z};
-      if (group.Shader) group.Normals.push_back(turned);
-      if (shade) {
-        group.Colours.push_back(shade(turned));
+    if (meshes[k] >= group.Meshes.size()) continue;
+    group.Instances.push_back({static_cast<std::uint32_t>(meshes[k]), position, turn.C, turn.S, cluster,
+                               SurfaceColours(model.Surfaces[k], turn, shade)});
+  }
+  items.PlacedFor.reset();
+}
+
+std::uint64_t ItemMeshBytes(const TMd3Model& model) {
+  std::uint64_t bytes = 0;
+  for (const TMd3Surface& surface : model.Surfaces)
+    bytes += surface.Positions.size() * (2 * sizeof(TVector) + sizeof(TTexCoord)) + surface.Indices.size() * 4;
+  return bytes;
+}
+
+std::uint64_t SharedItemBytes(const TMd3Model& model) {
+  std::uint64_t bytes = 0;
+  for (const TMd3Surface& surface : model.Surfaces) bytes += surface.Positions.size() * 4 + sizeof(TItemInstance);
+  return bytes;
+}
+
+void PlaceSharedItems(TItemModels& items, const std::function<bool(std::int32_t cluster)>& admitted) {
+  std::size_t vertices = 0;
+  items.LeftOutOfFrame = 0;
+  for (TItemGroup& group : items.Groups) {
+    if (group.Instances.empty()) continue;
+    group.Positions.clear();
+    group.Normals.clear();
+    group.Coords.clear();
+    group.Colours.clear();
+    group.Indices.clear();
+    group.Runs.clear();
+    for (const TItemInstance& instance : group.Instances) {
+      if (!admitted(instance.Cluster)) continue;
+      const TMd3Surface& mesh = group.Meshes[instance.Mesh];
+      if (vertices + mesh.Positions.size() > kMostItemVerticesDrawn) {
+        ++items.LeftOutOfFrame;
         continue;
       }
-      const float lit = turned.X * light.X + turned.Y * light.Y + turned.Z * light.Z;
-      const auto level = static_cast<std::uint8_t>(255.0f * (0.55f + 0.45f * std::clamp(lit, 0.0f, 1.0f)));
-      group.Colours.push_back({level, level, level, 255});
+      vertices += mesh.Positions.size();
+      AppendPlaced(group, mesh, {instance.Cos, instance.Sin}, instance.Position, instance.Cluster, instance.Colours);
     }
-    // t negated as for the level's faces: the textures hold their images bottom row first.
-    for (const TTexCoord& coord : surface.Coords) group.Coords.push_back({coord.S, -coord.T});
-    const std::uint32_t first = static_cast<std::uint32_t>(group.Indices.size());
-    for (const std::uint32_t index : surface.Indices) group.Indices.push_back(base + index);
-    group.Runs.push_back({first, static_cast<std::uint32_t>(surface.Indices.size()), cluster});
   }
 }
 

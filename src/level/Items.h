@@ -69,3 +69,22 @@ using TItemShade = std::function<std::array<std::uint8_t, 4>(const TVector& norm
 void AddItemInstance(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups,
                      const TVector& position, float angle, std::int32_t cluster,
                      const TItemShade& shade = {});
+
+// The viewer's form of the same: the model's surfaces added once to their groups' meshes
+// (AddItemMeshes, giving per surface its mesh or npos), then per item only its place, turn, cluster
+// and colours (ShareItemInstance); a frame's arrays are placed from them by PlaceSharedItems.
+std::vector<std::size_t> AddItemMeshes(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups);
+void ShareItemInstance(TItemModels& items, const TMd3Model& model, std::span<const std::size_t> groups,
+                       std::span<const std::size_t> meshes, const TVector& position, float angle,
+                       std::int32_t cluster, const TItemShade& shade = {});
+// What the model's meshes hold, and what each of its items adds (its colours and place).
+std::uint64_t ItemMeshBytes(const TMd3Model& model);
+std::uint64_t SharedItemBytes(const TMd3Model& model);
+
+// The vertices of the items one frame draws: what the groups' arrays hold at most, whatever the
+// level places (all the items of a real level hold at most 28,103).
+inline constexpr std::size_t kMostItemVerticesDrawn = std::size_t{1} << 18;
+// Each group's arrays placed from its shared items whose cluster `admitted` admits, in the order
+// they were added, as AddItemInstance would have placed them, while the vertices stay within
+// kMostItemVerticesDrawn; the item surfaces left out for that are counted in LeftOutOfFrame.
+void PlaceSharedItems(TItemModels& items, const std::function<bool(std::int32_t cluster)>& admitted);

@@ -12,6 +12,7 @@
 #include "genom/genom.h"
 #include "level/BrushModels.h"
 #include "level/Entities.h"
+#include "level/Md3.h"
 #include "shaders/Shaders.h"
 #include "shaders/StagePlan.h"
 
@@ -48,6 +49,15 @@ struct TItemRun {
   std::uint32_t First = 0, Count = 0;  // the item's indices within the group's Indices
   std::int32_t Cluster = -1;           // of the leaf the item stands in
 };
+// An item the viewer keeps without copying its model: which of the group's meshes it draws, its
+// place and turn, and its colours (per vertex of the mesh: its light at that place).
+struct TItemInstance {
+  std::uint32_t Mesh = 0;
+  TVector Position{};
+  float Cos = 1, Sin = 0;
+  std::int32_t Cluster = -1;
+  AGLbyt4 Colours;
+};
 struct TItemGroup {
   std::string Image;  // the file loaded into Texture (empty: none found)
   std::uint32_t Texture = 0;
@@ -66,6 +76,11 @@ struct TItemGroup {
   AGLNrf3 Normals;
   AGLNrf2 EnvCoords;
   AGLbyt4 StageColours;
+  // The viewer's items share their model's arrays: each model surface once, in the model's own
+  // space, and its items; the arrays above then hold only the items a frame admits, placed anew
+  // when the admitted set changes (level/Items.h: PlaceSharedItems).
+  std::vector<TMd3Surface> Meshes;
+  std::vector<TItemInstance> Instances;
 };
 struct TItemModels {
   std::vector<TItemGroup> Groups;
@@ -76,6 +91,10 @@ struct TItemModels {
   double LoadMs = 0;
   double ImagesMs = 0;                // of LoadMs: decoding and uploading their images
   std::vector<std::uint32_t> Batch;   // a frame's indices of one group, kept between frames
+  // The admitted set the groups' arrays were placed for (the camera's cluster, or every item), and
+  // how many item surfaces that placing left out to keep within kMostItemVerticesDrawn.
+  std::optional<std::int32_t> PlacedFor;
+  std::size_t LeftOutOfFrame = 0;
 };
 
 // A link from the place that names a target to a place that carries that name (indices into

@@ -10,16 +10,6 @@ namespace {
 // The warning names this many of what was left out, then counts the rest.
 constexpr std::size_t kNamedLeftOut = 3;
 
-std::string WithCommas(std::uint64_t value) {
-  const std::string digits = std::to_string(value);
-  std::string out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
-}
-
 std::string Mebibytes(std::uint64_t bytes) {
   if (bytes % (1ull << 20) == 0) return WithCommas(bytes >> 20) + " MiB";
   return WithCommas(bytes) + " bytes";
@@ -43,6 +33,16 @@ std::string BudgetName(TBudgetKind kind, const TBudgetLimits& limits) {
 }
 
 }  // namespace
+
+std::string WithCommas(std::uint64_t value) {
+  const std::string digits = std::to_string(value);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
 
 std::uint64_t TBudgetLimits::Of(TBudgetKind kind) const {
   switch (kind) {

@@ -104,6 +104,9 @@ class TBudget {
   std::function<void(const std::string&)> Sink;
 };
 
+// "262,144": a count as the texts write it.
+std::string WithCommas(std::uint64_t value);
+
 // "256 MiB", "65,536 shaders": a budget's figure as the warnings and the summary write it.
 std::string BudgetFigure(TBudgetKind kind, std::uint64_t amount);
 

@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "gl/OpenGL.h"
+#include "level/Items.h"
 #include "level/Things.h"
 #include "render/EntityLinks.h"
 #include "render/ItemModels.h"
@@ -104,6 +106,13 @@ void DrawGroup(const TQuake3BSP& level, TItemGroup& group, std::vector<std::uint
 void DrawItems(TQuake3BSP& level, std::int32_t cameraCluster, bool everything, const TVector& eye, double seconds) {
   TItemModels& items = level.Things.ItemModels;
   if (items.Groups.empty()) return;
+  // The items share their models' arrays: the ones this frame admits are placed when the admitted
+  // set changes, and a frame that admits the same clusters draws what is placed.
+  const std::int32_t admitted = everything ? std::numeric_limits<std::int32_t>::min() : cameraCluster;
+  if (items.PlacedFor != admitted) {
+    PlaceSharedItems(items, [&](std::int32_t cluster) { return everything || level.IsClusterVisible(cameraCluster, cluster); });
+    items.PlacedFor = admitted;
+  }
   // The alpha test and blend factors are the heads-up text's and the lightmap pass's: put back.
   const GLboolean alphaTestWas = OpenGL.glIsEnabled(GL_ALPHA_TEST);
   GLint alphaFuncWas = GL_ALWAYS, blendSourceWas = GL_ONE, blendDestinationWas = GL_ZERO;

@@ -24,15 +24,13 @@ struct TModelFile {
   bool Usable = false;
   TMd3Model Model;
   std::vector<std::size_t> Groups;  // per surface
+  std::optional<std::vector<std::size_t>> Meshes;  // per surface, once its first item is kept
 };
 
-// What one item adds to its groups' arrays: position, colour and coordinates per vertex, and its
-// indices.
-std::uint64_t InstanceBytes(const TMd3Model& model) {
-  std::uint64_t bytes = 0;
-  for (const TMd3Surface& surface : model.Surfaces)
-    bytes += surface.Positions.size() * (sizeof(TVector) + 4 + sizeof(TTexCoord)) + surface.Indices.size() * 4;
-  return bytes;
+// What one more item of the model costs: its colours and place, and the model's arrays with its
+// first item.
+std::uint64_t ItemBytes(const TModelFile& file) {
+  return SharedItemBytes(file.Model) + (file.Meshes ? 0 : ItemMeshBytes(file.Model));
 }
 
 class TItemLoader {
@@ -62,15 +60,14 @@ class TItemLoader {
       const TPlacedEntity& place = places[p];
       const TItemKind* kind = FindItemKind(place.ClassName);
       if (!kind || !place.Point) continue;
-      const TModelFile& item = Model(kind->Models[0]);
+      TModelFile& item = Model(kind->Models[0]);
       if (!item.Usable) {
         Items.Markers.push_back(static_cast<std::int32_t>(p));
         continue;
       }
-      // Each item holds its model's surfaces moved to its place: a small level may not place a
-      // large model a thousand times over.
-      const std::uint64_t bytes =
-          InstanceBytes(item.Model) + (kind->Models[1] ? InstanceBytes(Model(kind->Models[1]).Model) : 0);
+      // Items share their model's arrays, but each keeps its colours: a small level may not place
+      // a large model a hundred thousand times over.
+      const std::uint64_t bytes = ItemBytes(item) + (kind->Models[1] ? ItemBytes(Model(kind->Models[1])) : 0);
       if (!Load.Budget.Take(platform::TBudgetKind::ItemGeometry, bytes,
                             place.ClassName + " (entity " + std::to_string(place.Index) + ")"))
         continue;
@@ -85,11 +82,8 @@ class TItemLoader {
       const std::int32_t cluster =
           leaf >= 0 && static_cast<std::size_t>(leaf) < Level.Leaves.size() ? Level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1;
       const TItemShade shade = grid ? GridShade(SampleLightGrid(*grid, rest, Level.Lighting.GameLight)) : TItemShade{};
-      AddItemInstance(Items, item.Model, item.Groups, rest, place.Angle, cluster, shade);
-      if (kind->Models[1]) {
-        const TModelFile& extra = Model(kind->Models[1]);
-        if (extra.Usable) AddItemInstance(Items, extra.Model, extra.Groups, rest, place.Angle, cluster, shade);
-      }
+      for (const char* path : kind->Models)
+        if (path && Model(path).Usable) Share(Model(path), rest, place.Angle, cluster, shade);
       Items.GridLit += grid ? 1 : 0;
       ++Items.Items;
     }
@@ -107,7 +101,12 @@ class TItemLoader {
   std::vector<std::vector<std::vector<std::string>>> GroupStageImages;  // per group, stage, frame
   TImageOnce Images;
 
-  const TModelFile& Model(const std::string& path) {
+  void Share(TModelFile& file, const TVector& rest, float angle, std::int32_t cluster, const TItemShade& shade) {
+    if (!file.Meshes) file.Meshes = AddItemMeshes(Items, file.Model, file.Groups);
+    ShareItemInstance(Items, file.Model, file.Groups, *file.Meshes, rest, angle, cluster, shade);
+  }
+
+  TModelFile& Model(const std::string& path) {
     const auto [entry, first] = Models.try_emplace(path);
     TModelFile& file = entry->second;
     if (!first) return file;

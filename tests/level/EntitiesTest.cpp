@@ -233,6 +233,47 @@ TEST(Items, TableNamesModelsOfTheGameData) {
   }
 }
 
+// The viewer's shared items place the very arrays the copied ones hold (so its pictures stay the
+// same), only the admitted ones, and never more vertices than a frame may draw.
+TEST(Items, SharedItemsPlaceWhatCopiesHeld) {
+  testsupport::TMd3Writer writer;
+  writer.Surfaces = {testsupport::TMd3Writer::Square(16), testsupport::TMd3Writer::Square(8)};
+  const TMd3Model model = ParseMd3(writer.Bytes());
+  const std::vector<std::size_t> groups{0, 1};
+  TItemModels copied, shared;
+  for (TItemModels* items : {&copied, &shared}) items->Groups.resize(2);
+  const std::vector<std::size_t> meshes = AddItemMeshes(shared, model, groups);
+  const auto shade = [](const TVector& n) { return std::array<std::uint8_t, 4>{9, static_cast<std::uint8_t>(n.Z * 99), 7, 255}; };
+  struct TItem { TVector Place; float Angle; std::int32_t Cluster; };
+  for (const TItem& item : {TItem{{24, 40, 3}, 45, 0}, TItem{{-8, 1e3f, 0}, 271.5f, 2}, TItem{{5, 5, 5}, 0, 0}}) {
+    AddItemInstance(copied, model, groups, item.Place, item.Angle, item.Cluster, item.Cluster == 2 ? TItemShade{} : shade);
+    ShareItemInstance(shared, model, groups, meshes, item.Place, item.Angle, item.Cluster,
+                      item.Cluster == 2 ? TItemShade{} : shade);
+  }
+  PlaceSharedItems(shared, [](std::int32_t) { return true; });
+  for (std::size_t g = 0; g < 2; ++g) {
+    const TItemGroup &a = copied.Groups[g], &b = shared.Groups[g];
+    EXPECT_EQ(std::memcmp(a.Positions.data(), b.Positions.data(), a.Positions.size() * sizeof(TVector)), 0);
+    EXPECT_EQ(a.Positions.size(), b.Positions.size());
+    EXPECT_EQ(a.Colours, b.Colours);
+    EXPECT_EQ(a.Indices, b.Indices);
+    EXPECT_EQ(a.Runs.size(), b.Runs.size());
+  }
+  EXPECT_EQ(shared.Groups[0].Meshes.size(), 1u) << "the model's arrays once";
+  PlaceSharedItems(shared, [](std::int32_t cluster) { return cluster == 2; });
+  ASSERT_EQ(shared.Groups[0].Runs.size(), 1u);
+  EXPECT_EQ(shared.Groups[0].Runs[0].Cluster, 2);
+
+  // A level that admits more than a frame may draw: placed up to the bound, the rest counted.
+  const std::size_t each = model.Surfaces[0].Positions.size() + model.Surfaces[1].Positions.size();
+  const std::size_t most = kMostItemVerticesDrawn / each;
+  for (std::size_t i = shared.Groups[0].Instances.size(); i < most + 3; ++i)
+    ShareItemInstance(shared, model, groups, meshes, {}, 0, 0);
+  PlaceSharedItems(shared, [](std::int32_t) { return true; });
+  EXPECT_EQ(shared.Groups[0].Positions.size() + shared.Groups[1].Positions.size(), most * each);
+  EXPECT_EQ(shared.LeftOutOfFrame, 6u);
+}
+
 }  // namespace
 
 namespace {

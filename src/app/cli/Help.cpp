@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "app/viewer/KeyTable.h"
+#include "level/Items.h"
 #include "platform/Budget.h"
 
 namespace app {
@@ -74,7 +75,7 @@ std::string HelpFooter(std::size_t keyColumn) {
                                 BudgetFigure(TBudgetKind::Pixels, limits.PixelBytes) +
                                 " of decoded pixels (surface images, lightmap files, model skins), " +
                                 BudgetFigure(TBudgetKind::ItemGeometry, limits.ItemGeometryBytes) +
-                                " of item geometry, " + BudgetFigure(TBudgetKind::ShaderBytes, limits.ShaderBytes) +
+                                " of item geometry (one frame draws at most " + platform::WithCommas(kMostItemVerticesDrawn) + " item vertices), " + BudgetFigure(TBudgetKind::ShaderBytes, limits.ShaderBytes) +
                                 " of shader stages, " +
                                 BudgetFigure(TBudgetKind::ExportMaterials, limits.ExportMaterials) +
                                 " of an export; what passes them is left out with "
