@@ -10,12 +10,12 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/WalkMode.h"
 #include "gl/PrintText.h"
+#include "gl/Textures.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "render/EntityLinks.h"
 #include "render/FastPath.h"
 #include "render/Q3BSP_render.h"
-#include "textures/Textures.h"
 #include "window/Input.h"
 #include "window/Window.h"
 
