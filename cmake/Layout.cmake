@@ -17,7 +17,7 @@ cmake_minimum_required(VERSION 3.20)
 # Each room, from the top of the picture down, and the rooms it may include and links; a room
 # includes its own files freely. app/main.cpp is the room "main"; app/<room>/ and <room>/ are the
 # others, each the library bspwalk_<room>.
-set(rooms main cli runs viewer render physics level shaders textures data camera gl window genom platform)
+set(rooms main cli runs viewer render physics level shaders data camera gl window textures genom platform)
 set(may_main cli gl window)
 set(may_cli runs viewer render physics level data shaders textures camera gl window genom platform)
 set(may_runs viewer render physics level data shaders textures camera gl window genom platform)
@@ -29,13 +29,13 @@ set(may_shaders genom platform)
 set(may_textures platform)
 set(may_data platform)
 set(may_camera window genom platform)
-set(may_gl platform)
+set(may_gl textures platform)
 set(may_window platform)
 set(may_genom "")
 set(may_platform "")
 # The pure rooms: they neither include nor link the GL or SDL, and may include only pure rooms,
 # so that their tests and fuzz targets run without either. What counts as such a header:
-set(pure physics level shaders data genom platform)
+set(pure physics level shaders data textures genom platform)
 set(gl_header "^(GL|EGL|GLES[0-9]*)/|^SDL")
 # The GL calls the render room makes directly, as the design makes them; every other call of a
 # frame goes through the entry-point table (the rule in gl/OpenGL.h).

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto decoded = textures::DecodeJPEG({data, size}, 1u << 20);
   if (decoded.Ok()) {
     const textures::TImage& image = decoded.Image;
-    if (image.Format != GL_RGBA || image.Pixels.size() != std::size_t{image.Width} * image.Height * 4)
+    if (image.Format != textures::kRGBA || image.Pixels.size() != std::size_t{image.Width} * image.Height * 4)
       __builtin_trap();
     for (std::size_t i = 3; i < image.Pixels.size(); i += 4)
       if (image.Pixels[i] != 255) __builtin_trap();

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto decoded = textures::DecodeTGA({data, size}, 1u << 22, textures::kNoSideLimit, greyscale);
     if (decoded.Ok()) {
       const textures::TImage& image = decoded.Image;
-      const std::size_t channels = image.Format == GL_RGBA ? 4 : 3;
+      const std::size_t channels = image.Format == textures::kRGBA ? 4 : 3;
       if (image.Pixels.size() != std::size_t{image.Width} * image.Height * channels) __builtin_trap();
     }
   }

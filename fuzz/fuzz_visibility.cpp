@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "level/Frustum.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_visibility.h"
-#include "render/Frustum.h"
 
 namespace {
 

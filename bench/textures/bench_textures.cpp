@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "gl/Textures.h"
 #include "support/TestSupport.h"
 #include "textures/ImageDecode.h"
-#include "textures/Textures.h"
 #include "window/OffscreenContext.h"
 
 namespace {

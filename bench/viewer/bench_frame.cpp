@@ -16,11 +16,11 @@
 
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
+#include "gl/Textures.h"
 #include "level/LevelFile.h"
 #include "platform/Messages.h"
 #include "render/Q3BSP_render.h"
 #include "support/TestSupport.h"
-#include "textures/Textures.h"
 #include "window/Input.h"
 #include "window/Window.h"
 

@@ -6,7 +6,13 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <numbers>
+#include <optional>
+#include <set>
+
+#include "level/Entities.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -315,4 +321,43 @@ std::string WithoutImageExtension(const std::string& name) {
   for (const char* extension : {".tga", ".jpg", ".png", ".jpeg"})
     if (lower.ends_with(extension)) return name.substr(0, name.size() - std::string(extension).size());
   return name;
+}
+
+std::vector<std::string> SurfaceImageNames(const TMd3Model& model, const std::string& modelPath,
+                                           std::vector<std::string>& warnings) {
+  std::set<std::string> surfaces;
+  for (const TMd3Surface& surface : model.Surfaces) surfaces.insert(LowerModelName(surface.Name));
+  std::map<std::string, std::string> skin;
+  const std::string skinPath = modelPath.substr(0, modelPath.size() - 4) + "_default.skin";
+  if (platform::FileExists(skinPath)) {
+    try {
+      if (const auto bytes = platform::ReadWholeFile(skinPath))
+        skin = ParseSkin(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), surfaces);
+    } catch (const std::exception& e) {
+      warnings.push_back(skinPath + ": " + e.what());
+    }
+  }
+  std::vector<std::string> names;
+  for (const TMd3Surface& surface : model.Surfaces) {
+    const auto named = skin.find(LowerModelName(surface.Name));
+    names.push_back(named != skin.end() ? named->second : surface.Shader);
+  }
+  return names;
+}
+
+std::vector<const char*> PlacedItemModels(const std::vector<TPlacedEntity>& places) {
+  std::vector<const char*> paths;
+  for (const TPlacedEntity& place : places)
+    if (const TItemKind* kind = FindItemKind(place.ClassName); kind && place.Point)
+      for (const char* path : kind->Models)
+        if (path) paths.push_back(path);
+  return paths;
+}
+
+bool SuspendedItem(const TQuake3BSP& level, const TPlacedEntity& place) {
+  const TEntity& entity = level.Things.Entities.Entities[static_cast<std::size_t>(place.Index)];
+  const std::string* flags = FindValue(entity, "spawnflags");
+  const std::optional<float> spawnFlags = flags ? ParseNumber(*flags) : std::nullopt;
+  // Flags are bits of an integer: a number past any integer's range holds none of them.
+  return spawnFlags && std::fabs(*spawnFlags) < 2147483648.0f && (static_cast<std::int64_t>(*spawnFlags) & 1) != 0;
 }

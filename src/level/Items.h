@@ -20,6 +20,12 @@ std::string LowerModelName(std::string text);
 // shaders and images are looked up by the name without it (.tga, .jpg, .png, .jpeg).
 std::string WithoutImageExtension(const std::string& name);
 
+// The shader or image name each surface of a model at modelPath is drawn with, in the model's
+// order: its default skin's (modelPath without ".md3" and with "_default.skin", when that file
+// exists), else the surface's own. A skin that cannot be read adds a warning and counts as none.
+std::vector<std::string> SurfaceImageNames(const TMd3Model& model, const std::string& modelPath,
+                                           std::vector<std::string>& warnings);
+
 // An item class and its models: the item itself, and what the game draws with it (the sphere
 // around a health cross, the ring around a power-up), or null.
 struct TItemKind {
@@ -32,6 +38,10 @@ struct TItemKind {
 std::span<const TItemKind> OpenArenaItems();
 // The class in the tables, or null for a class that is no item with a model (item_botroam).
 const TItemKind* FindItemKind(std::string_view className);
+
+// The model paths of every item the level places (a point entity of an item class), item by item
+// and model by model as FindItemKind names them; a path comes again for each item that uses it.
+std::vector<const char*> PlacedItemModels(const std::vector<TPlacedEntity>& places);
 
 // The brushes that stop a falling item (those whose texture's contents are solid), read leniently
 // from their lumps: a lump outside the file is a warning and no brushes.
@@ -59,6 +69,8 @@ inline constexpr std::size_t kMostDropBrushes = std::size_t{1} << 16, kMostDropP
 // their origin, plus the hover.
 TVector RestingPlace(const TQuake3BSP& level, const TSolidBrushes& brushes, TBoxDescent& descent,
                      const TVector& origin, bool suspended);
+// Whether the placed item is suspended: bit 1 of its entity's spawnflags.
+bool SuspendedItem(const TQuake3BSP& level, const TPlacedEntity& place);
 
 // Appends the model's surfaces, turned by `angle` degrees about the vertical and moved to
 // `position`, each into the group `groups[s]` names for its surface s (skipped when it is npos),

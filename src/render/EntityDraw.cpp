@@ -74,12 +74,7 @@ void DrawMarkers(TMarkerArrays& arrays, const std::vector<TPlacedEntity>& places
   OpenGL.glVertexPointer(3, GL_FLOAT, 0, arrays.Quads.data());
   OpenGL.glColorPointer(4, GL_UNSIGNED_BYTE, 0, arrays.QuadColours.data());
   OpenGL.glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(arrays.Quads.size()));
-  OpenGL.glLineWidth(2);
-  OpenGL.glVertexPointer(3, GL_FLOAT, 0, arrays.Lines.data());
-  OpenGL.glColorPointer(4, GL_UNSIGNED_BYTE, 0, arrays.LineColours.data());
-  OpenGL.glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(arrays.Lines.size()));
-  OpenGL.glLineWidth(lineWidthWas);
-  OpenGL.glDisableClientState(GL_COLOR_ARRAY);
+  DrawMarkerLines(arrays, lineWidthWas);
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   OpenGL.glEnable(GL_CULL_FACE);
   OpenGL.glEnable(GL_TEXTURE_2D);

@@ -90,12 +90,7 @@ void DrawArrays(TMarkerArrays& arrays, bool overWalls) {
     OpenGL.glBlendFunc(static_cast<GLenum>(blendSourceWas), static_cast<GLenum>(blendDestinationWas));
     if (!blendWas) OpenGL.glDisable(GL_BLEND);
   }
-  OpenGL.glLineWidth(2);
-  OpenGL.glVertexPointer(3, GL_FLOAT, 0, arrays.Lines.data());
-  OpenGL.glColorPointer(4, GL_UNSIGNED_BYTE, 0, arrays.LineColours.data());
-  OpenGL.glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(arrays.Lines.size()));
-  OpenGL.glLineWidth(lineWidthWas);
-  OpenGL.glDisableClientState(GL_COLOR_ARRAY);
+  DrawMarkerLines(arrays, lineWidthWas);
   if (!vertexWas) OpenGL.glDisableClientState(GL_VERTEX_ARRAY);
   if (coordsWas) OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   if (depthWas) OpenGL.glEnable(GL_DEPTH_TEST);
@@ -105,6 +100,15 @@ void DrawArrays(TMarkerArrays& arrays, bool overWalls) {
 }
 
 }  // namespace
+
+void DrawMarkerLines(const TMarkerArrays& arrays, float lineWidthWas) {
+  OpenGL.glLineWidth(2);
+  OpenGL.glVertexPointer(3, GL_FLOAT, 0, arrays.Lines.data());
+  OpenGL.glColorPointer(4, GL_UNSIGNED_BYTE, 0, arrays.LineColours.data());
+  OpenGL.glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(arrays.Lines.size()));
+  OpenGL.glLineWidth(lineWidthWas);
+  OpenGL.glDisableClientState(GL_COLOR_ARRAY);
+}
 
 void DrawEntityLinks(const TQuake3BSP& level, TMarkerArrays& arrays, std::optional<std::size_t> only, bool overWalls) {
   Clear(arrays);

@@ -14,6 +14,10 @@
 inline constexpr std::array<std::uint8_t, 4> kLinkColour{255, 255, 255, 255};
 inline constexpr std::uint8_t kTriggerOpacity = 72;
 
+// The marks' lines (the arrays' Lines and LineColours, with the vertex and colour arrays on), two
+// pixels wide; then the line width put back to lineWidthWas and the colour array switched off.
+void DrawMarkerLines(const TMarkerArrays& arrays, float lineWidthWas);
+
 // Every link (`only` empty), or the links into and out of the place `only`. `overWalls`: drawn
 // over everything, depth ignored, so that an inspected entity's links show where they lead behind
 // walls. Draws nothing without links. Leaves the GL state as it found it.

@@ -176,11 +176,7 @@ float FogLayerShare(double fraction) {
   return std::isfinite(share) ? static_cast<float>(std::clamp(share, 0.0, 1.0)) : 1.0f;
 }
 
-void DrawFogLayers(const std::vector<TFogVolume>& fogs, const TVector& eye) {
-  TView view;
-  if (std::all_of(fogs.begin(), fogs.end(), [](const TFogVolume& f) { return f.Planes.empty(); }) ||
-      !ReadView(eye, view))
-    return;
+void PushFogBlendState() {
   OpenGL.glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
   OpenGL.glDisable(GL_TEXTURE_2D);
   OpenGL.glDisable(GL_CULL_FACE);
@@ -190,6 +186,14 @@ void DrawFogLayers(const std::vector<TFogVolume>& fogs, const TVector& eye) {
   OpenGL.glDepthMask(GL_FALSE);
   OpenGL.glEnable(GL_BLEND);
   OpenGL.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void DrawFogLayers(const std::vector<TFogVolume>& fogs, const TVector& eye) {
+  TView view;
+  if (std::all_of(fogs.begin(), fogs.end(), [](const TFogVolume& f) { return f.Planes.empty(); }) ||
+      !ReadView(eye, view))
+    return;
+  PushFogBlendState();
   for (const TFogVolume& fog : fogs) DrawVolume(fog, view);
   OpenGL.glPopAttrib();
 }

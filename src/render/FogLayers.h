@@ -14,6 +14,11 @@
 // a frame without perspective. Leaves the depth, blend, texture and matrix state as it found them.
 void DrawFogLayers(const std::vector<TFogVolume>& fogs, const TVector& eye);
 
+// The state both fog overlays (the layers and --world-fog's haze) draw in: untextured, both sides,
+// tested against the depth but not writing it, blended by alpha; under a glPushAttrib, so that
+// the drawer's glPopAttrib gives the frame its own state back.
+void PushFogBlendState();
+
 // The share of the fog colour after `fraction` of the fog's opaque distance inside it:
 // 1 - 255^-fraction, so that at the opaque distance less than one step of 255 shows through.
 float FogLayerShare(double fraction);

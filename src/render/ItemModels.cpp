@@ -44,10 +44,7 @@ class TItemLoader {
   void Run() {
     // The models first, so that every image is known before the first is read: a source that
     // inflates its files (game-data archives) reads the next ones while this thread decodes.
-    for (const TPlacedEntity& place : Level.Things.Places)
-      if (const TItemKind* kind = FindItemKind(place.ClassName); kind && place.Point)
-        for (const char* path : kind->Models)
-          if (path) Model(path);
+    for (const char* path : PlacedItemModels(Level.Things.Places)) Model(path);
     TStopwatch images;
     LoadImages();
     Items.ImagesMs = images.LapMs();
@@ -71,13 +68,7 @@ class TItemLoader {
       if (!Load.Budget.Take(platform::TBudgetKind::ItemGeometry, bytes,
                             place.ClassName + " (entity " + std::to_string(place.Index) + ")"))
         continue;
-      const TEntity& entity = Level.Things.Entities.Entities[static_cast<std::size_t>(place.Index)];
-      const std::string* flags = FindValue(entity, "spawnflags");
-      const std::optional<float> spawnFlags = flags ? ParseNumber(*flags) : std::nullopt;
-      // Flags are bits of an integer: a number past any integer's range holds none of them.
-      const bool suspended = spawnFlags && std::fabs(*spawnFlags) < 2147483648.0f &&
-                             (static_cast<std::int64_t>(*spawnFlags) & 1) != 0;
-      const TVector rest = RestingPlace(Level, brushes, descent, place.Position, suspended);
+      const TVector rest = RestingPlace(Level, brushes, descent, place.Position, SuspendedItem(Level, place));
       const std::int32_t leaf = Level.FindLeaf(rest);
       const std::int32_t cluster =
           leaf >= 0 && static_cast<std::size_t>(leaf) < Level.Leaves.size() ? Level.Leaves[static_cast<std::size_t>(leaf)].Cluster : -1;
@@ -123,29 +114,10 @@ class TItemLoader {
       return file;
     }
     for (const std::string& warning : file.Model.Warnings) Warnings.push_back(path + ": " + warning);
-    std::set<std::string> surfaces;
-    for (const TMd3Surface& surface : file.Model.Surfaces) surfaces.insert(LowerModelName(surface.Name));
-    const std::map<std::string, std::string> skin = Skin(path, surfaces);
-    for (const TMd3Surface& surface : file.Model.Surfaces) {
-      const auto named = skin.find(LowerModelName(surface.Name));
-      file.Groups.push_back(GroupFor(named != skin.end() ? named->second : surface.Shader));
-    }
+    for (const std::string& name : SurfaceImageNames(file.Model, path, Warnings)) file.Groups.push_back(GroupFor(name));
     file.Usable = !file.Model.Surfaces.empty();
     if (!file.Usable) Warnings.push_back(path + ": no surface to draw: its items are drawn as markers");
     return file;
-  }
-
-  // The model's default skin, when it has one.
-  std::map<std::string, std::string> Skin(const std::string& modelPath, const std::set<std::string>& surfaces) {
-    const std::string skinPath = modelPath.substr(0, modelPath.size() - 4) + "_default.skin";
-    if (!platform::FileExists(skinPath)) return {};
-    try {
-      if (const auto bytes = platform::ReadWholeFile(skinPath))
-        return ParseSkin(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), surfaces);
-    } catch (const std::exception& e) {
-      Warnings.push_back(skinPath + ": " + e.what());
-    }
-    return {};
   }
 
   // The group of a shader or image name: its image and draw state as a level texture of that name

@@ -11,8 +11,8 @@
 #include <system_error>
 
 #include "gl/OpenGL.h"
+#include "gl/Textures.h"
 #include "platform/Files.h"
-#include "textures/Textures.h"
 
 class TImageOnce {
  public:

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "gl/OpenGL.h"
+#include "gl/Textures.h"
 #include "level/GameLight.h"
 #include "level/LightmapFiles.h"
 #include "level/Q3BSP_lightmaps.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "render/Q3BSP_lighting.h"
-#include "textures/Textures.h"
 #include "textures/TopFirstPicture.h"
 
 namespace {

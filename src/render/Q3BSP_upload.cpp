@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gl/OpenGL.h"
+#include "gl/Textures.h"
 #include "level/BSPFile.h"
 #include "level/Q3BSP.h"
 #include "level/Q3BSP_lightmaps.h"
@@ -21,7 +22,6 @@
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_shaders.h"
 #include "textures/PixelBudget.h"
-#include "textures/Textures.h"
 
 namespace {
 

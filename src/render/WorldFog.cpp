@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "gl/OpenGL.h"
+#include "render/FogLayers.h"
 
 namespace {
 
@@ -54,15 +55,7 @@ void DrawWorldFog(const TWorldFog& fog) {
   OpenGL.glMatrixMode(GL_MODELVIEW);
   OpenGL.glPushMatrix();
   OpenGL.glLoadIdentity();
-  OpenGL.glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
-  OpenGL.glDisable(GL_TEXTURE_2D);
-  OpenGL.glDisable(GL_CULL_FACE);
-  OpenGL.glDisable(GL_ALPHA_TEST);
-  OpenGL.glEnable(GL_DEPTH_TEST);
-  OpenGL.glDepthFunc(GL_LESS);
-  OpenGL.glDepthMask(GL_FALSE);
-  OpenGL.glEnable(GL_BLEND);
-  OpenGL.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  PushFogBlendState();
   // Layer k brings what lies behind it from cover (k-1)/n to k/n of the haze's most: the share
   // of what is left that it takes is the step over what was left.
   float before = 0;

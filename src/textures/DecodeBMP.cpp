@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "textures/ImageDecode.h"
-#include "textures/Textures.h"
+#include "textures/PixelSwap.h"
 
 namespace textures {
 namespace {
@@ -70,7 +70,7 @@ TDecoded<TBMPError> DecodeBMP(std::span<const std::uint8_t> bytes, std::size_t m
   TImage& image = result.Image;
   image.Width = static_cast<std::uint16_t>(w);
   image.Height = static_cast<std::uint16_t>(h);
-  image.Format = GL_RGB;
+  image.Format = kRGB;
   image.Pixels.resize(rowBytes * h);
   for (std::size_t row = 0; row < h && rowBytes != 0; ++row)
     std::memcpy(image.Pixels.data() + row * rowBytes, data + row * paddedRow, rowBytes);

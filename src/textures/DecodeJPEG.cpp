@@ -95,7 +95,7 @@ void RunDecoder(jpeg_decompress_struct* info, TErrorManager* errors,
   TImage& image = result->Image;
   image.Width = static_cast<std::uint16_t>(width);
   image.Height = static_cast<std::uint16_t>(height);
-  image.Format = GL_RGBA;
+  image.Format = kRGBA;
   image.Pixels.resize(width * height * 4);
   while (info->output_scanline < info->output_height) {
     // The picture's bottom row becomes buffer row 0. Each row is decoded as RGB into the start
@@ -130,7 +130,7 @@ TJPEGDecoded DecodeJPEG(std::span<const std::uint8_t> bytes, std::size_t maxPixe
   RunDecoder(&decompressor.Info, &errors, bytes, maxPixels, maxSide, &progress, &result);
   // A refused picture holds no pixels; one refused for its size keeps the sides it claimed.
   if (!result.Ok()) result.Image = result.Error == TJPEGError::TooLarge
-                                       ? TImage{result.Image.Width, result.Image.Height, GL_RGB, {}}
+                                       ? TImage{result.Image.Width, result.Image.Height, kRGB, {}}
                                        : TImage{};
   return result;
 }

@@ -52,7 +52,7 @@ TPNGDecoded DecodePNG(std::span<const std::uint8_t> bytes, std::size_t maxPixels
   TImage& out = result.Image;
   out.Width = static_cast<std::uint16_t>(image.width);
   out.Height = static_cast<std::uint16_t>(image.height);
-  out.Format = alpha ? GL_RGBA : GL_RGB;
+  out.Format = alpha ? kRGBA : kRGB;
   out.Pixels.resize(PNG_IMAGE_SIZE(image));
   // A negative row stride stores the rows bottom-up from the start of the buffer.
   const png_int_32 stride = -static_cast<png_int_32>(PNG_IMAGE_ROW_STRIDE(image));

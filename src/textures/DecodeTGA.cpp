@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "textures/ImageDecode.h"
-#include "textures/Textures.h"
+#include "textures/PixelSwap.h"
 
 namespace textures {
 namespace {
@@ -103,7 +103,7 @@ TDecoded<TTGAError> DecodeTGA(std::span<const std::uint8_t> bytes, std::size_t m
   TImage& image = result.Image;
   image.Width = width;
   image.Height = height;
-  image.Format = depth == 32 ? GL_RGBA : GL_RGB;
+  image.Format = depth == 32 ? kRGBA : kRGB;
   if (imageType == kUncompressed || imageType == kGreyUncompressed) {
     if (data.size() < size) {
       result.Error = TTGAError::ShortData;

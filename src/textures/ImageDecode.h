@@ -2,8 +2,6 @@
 // Image decoding apart from the upload: each format turns the bytes of a whole file into a CPU
 // image or an error value, without any GL call, so that loaders, tests, benchmarks and fuzzers
 // share one decoder per format. The loaders map the error values to their own messages.
-#include <GL/gl.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -13,11 +11,16 @@
 
 namespace textures {
 
+// The two layouts of a decoded image, numbered as the GL numbers them (GL_RGB, GL_RGBA), so that
+// the upload (gl/Textures.h) hands them on as they are while no decoder needs a GL header.
+inline constexpr std::uint16_t kRGB = 0x1907;   // 3 bytes per pixel
+inline constexpr std::uint16_t kRGBA = 0x1908;  // 4 bytes per pixel
+
 // A tightly packed RGB or RGBA image whose first row becomes the texture's t = 0 row.
 struct TImage {
   std::uint16_t Width = 0;
   std::uint16_t Height = 0;
-  std::uint16_t Format = GL_RGB;  // GL_RGB (3 bytes per pixel) or GL_RGBA (4 bytes per pixel)
+  std::uint16_t Format = kRGB;  // kRGB or kRGBA
   std::vector<std::uint8_t> Pixels;
 };
 
@@ -28,7 +31,7 @@ inline constexpr std::size_t kNoPixelLimit = std::numeric_limits<std::size_t>::m
 // The largest side of a picture the program ever decodes, whatever the GL could take: a picture
 // of 8192 x 8192 is 256 MB as RGBA, before its mipmaps. Real level images are at most 2048 on a
 // side. The loaders use the smaller of this and the GL's largest texture (LargestTextureSide in
-// textures/Textures.h); the decoders take the limit as a parameter and check it from the header,
+// gl/Textures.h); the decoders take the limit as a parameter and check it from the header,
 // before anything is allocated or decoded. Without one they accept every 16-bit size.
 inline constexpr std::uint32_t kLargestImageSide = 8192;
 inline constexpr std::uint32_t kNoSideLimit = 65535;

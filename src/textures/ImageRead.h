@@ -1,13 +1,23 @@
 #pragma once
 // An image file read and decoded as the loaders read it, with their messages and errors, but not
-// uploaded: LoadTexture is ReadImage followed by CreateTexture. Runs that want the pixels and no
+// uploaded: LoadTexture (gl/Textures.h) is ReadImage followed by CreateTexture. Runs that want the pixels and no
 // GL (the glTF export) call ReadImage alone.
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "textures/ImageDecode.h"
+
+// Raised by ReadJPGImage (and so by LoadJPGTexture, through LoadTexture) when libjpeg fails after
+// the picture's header was read; the text is "JPEG error #" and the library's message code.
+// Nothing was created.
+class EJPEGError : public std::runtime_error {
+ public:
+  explicit EJPEGError(int code) : std::runtime_error("JPEG error #" + std::to_string(code)), Code(code) {}
+  int Code;
+};
 
 namespace textures {
 
@@ -37,9 +47,5 @@ std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fr
 // the run, like the largest side, so that every path to the loader (surfaces, skies, models,
 // export) reads the same pictures.
 void AcceptGreyscaleTGA(bool accept);
-
-// The loaders' end: a texture made from the image read (CreateTexture) into the slot; false, and
-// the slot as it was, when nothing was read.
-bool UploadImage(const std::optional<TReadImage>& read, GLuint& textureSlot);
 
 }  // namespace textures

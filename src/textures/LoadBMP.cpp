@@ -1,11 +1,10 @@
-// LoadBMPTexture: a 24-bit Windows bitmap file or resource into a texture.
+// ReadBMPImage: a 24-bit Windows bitmap file or resource, read as LoadBMPTexture uploads it.
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "textures/ImageDecode.h"
 #include "textures/ImageRead.h"
 #include "textures/PixelBudget.h"
 #include "textures/TextureResources.h"
-#include "textures/Textures.h"
 
 namespace textures {
 
@@ -58,7 +57,3 @@ std::optional<TReadImage> ReadBMPImage(const std::string& imageFileName, bool fr
 }
 
 }  // namespace textures
-
-bool LoadBMPTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
-  return textures::UploadImage(textures::ReadBMPImage(imageFileName, fromResource, LargestTextureSide), textureSlot);
-}

@@ -1,11 +1,10 @@
-// LoadJPGTexture: a JPEG file or resource into an RGBA texture with alpha 255.
+// ReadJPGImage: a JPEG file or resource, read as LoadJPGTexture uploads it (RGBA, alpha 255).
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "textures/ImageDecode.h"
 #include "textures/ImageRead.h"
 #include "textures/PixelBudget.h"
 #include "textures/TextureResources.h"
-#include "textures/Textures.h"
 
 namespace textures {
 
@@ -60,7 +59,3 @@ std::optional<TReadImage> ReadJPGImage(const std::string& imageFileName, bool fr
 }
 
 }  // namespace textures
-
-bool LoadJPGTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
-  return textures::UploadImage(textures::ReadJPGImage(imageFileName, fromResource, LargestTextureSide), textureSlot);
-}

@@ -1,4 +1,4 @@
-// LoadTGATexture: a TGA file or resource into a texture, with the loader's messages.
+// ReadTGAImage: a TGA file or resource, read as LoadTGATexture uploads it, with the loader's messages.
 #include "platform/ByteReader.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -6,7 +6,6 @@
 #include "textures/ImageRead.h"
 #include "textures/PixelBudget.h"
 #include "textures/TextureResources.h"
-#include "textures/Textures.h"
 
 namespace textures {
 namespace {
@@ -77,7 +76,3 @@ std::optional<TReadImage> ReadTGAImage(const std::string& imageFileName, bool fr
 }
 
 }  // namespace textures
-
-bool LoadTGATexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource) {
-  return textures::UploadImage(textures::ReadTGAImage(imageFileName, fromResource, LargestTextureSide), textureSlot);
-}

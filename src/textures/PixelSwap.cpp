@@ -1,5 +1,5 @@
 // The red/blue exchange the loaders share; no GL here, so the decoders stay usable without it.
-#include "textures/Textures.h"
+#include "textures/PixelSwap.h"
 
 void SwapRedBlue(std::uint8_t* pixels, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {

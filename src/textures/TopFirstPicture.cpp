@@ -23,7 +23,7 @@ std::string TooLarge(std::uint32_t maxSide) {
 // The decoder's rows, RGB or RGBA, into packed RGB with the top row first.
 void TakeRows(const TImage& image, bool bottomFirst, TTopFirstPicture& picture) {
   const std::size_t width = image.Width, height = image.Height;
-  const std::size_t channels = image.Format == GL_RGBA ? 4 : 3;
+  const std::size_t channels = image.Format == kRGBA ? 4 : 3;
   picture.Width = image.Width;
   picture.Height = image.Height;
   if (width == 0 || height == 0) return;  // an empty picture, refused by the caller

@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 
+#include "ShaderScene.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
 #include "level/Entities.h"
@@ -29,98 +30,18 @@ namespace {
 
 using testsupport::TBspWriter;
 using TColour = std::array<int, 3>;
-constexpr int Size = 64;
+constexpr int Size = testsupport::kSceneSize;
 const TColour Red{255, 0, 0}, Green{0, 255, 0}, Blue{0, 0, 255}, Yellow{255, 255, 0};
 
-// A 4 x 4 TGA whose column x has colours[x % colours.size()].
-testsupport::TBytes Image(const std::vector<TColour>& colours) {
-  testsupport::TBytes pixels;
-  for (int y = 0; y < 4; ++y)
-    for (std::size_t x = 0; x < 4; ++x) {
-      const TColour& c = colours[x % colours.size()];
-      pixels.insert(pixels.end(), {static_cast<std::uint8_t>(c[2]), static_cast<std::uint8_t>(c[1]),
-                                   static_cast<std::uint8_t>(c[0]), 255});
-    }
-  testsupport::TTGAOptions options;
-  options.Depth = 32;
-  return testsupport::MakeTGA(4, 4, pixels, options);
-}
+const auto& Image = testsupport::ColumnsImage;
 
-class TScene {
+class TScene : public testsupport::TShaderScene {
  public:
-  TScene() {
-    Level = TBspWriter::SmallLevel();
-    Level.Vertices.clear();
-    Level.Faces.clear();
-    Level.LeafFaces.clear();
-    Level.MeshVertices.clear();
-    Level.Lightmaps.clear();
-    Level.Textures.clear();
-  }
-  ~TScene() { UnloadOpenGL(); }
-
-  void Write(const std::string& path, const testsupport::TBytes& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(Folder / path).parent_path());
-    testsupport::WriteFile(Folder / path, bytes);
-  }
-  void Script(const std::string& text) { Write("scripts/test.shader", testsupport::TBytes(text.begin(), text.end())); }
-  std::int32_t Texture(const std::string& name) {
-    Level.Textures.push_back(TBspWriter::Texture(name));
-    return static_cast<std::int32_t>(Level.Textures.size()) - 1;
-  }
   // A quad at x = 100 spanning y0..y1 and z0..z1, s 0 .. 1 from y1 to y0: -84 .. 84 fills the view.
   void Wall(std::int32_t texture, float y0, float y1, float z0 = -84, float z1 = 84) {
     Quad(texture, {{{100, y1, z0, 0, 0}, {100, y1, z1, 0, 1}, {100, y0, z1, 1, 1}, {100, y0, z0, 1, 0}}});
   }
-  // A quad of four corners (x, y, z, s, t) facing the eye.
-  void Quad(std::int32_t texture, const std::array<std::array<float, 5>, 4>& corners) {
-    const auto first = static_cast<std::int32_t>(Level.Vertices.size());
-    for (const auto& [x, y, z, s, t] : corners) {
-      Level.Vertices.push_back(TBspWriter::Vertex(x, y, z, s, t));
-      Level.Vertices.back().Normal = {-1, 0, 0};
-    }
-    Level.Faces.push_back(TBspWriter::Face(texture, first, 4, -1));
-    Level.LeafFaces.push_back(static_cast<std::int32_t>(Level.Faces.size()) - 1);
-  }
-
-  void Load(const std::function<void(TLevelOptions&)>& set) {
-    Level.Leaves = {TBspWriter::Leaf(0, 0, static_cast<std::int32_t>(Level.Faces.size())), TBspWriter::Leaf(1, 0, 0)};
-    Level.WriteTo(Folder / "maps/test.bsp");
-    Context = std::make_unique<platform::TOffscreenGLContext>(Size, Size);
-    LoadOpenGL("opengl32.dll");
-    WorkingDir = std::make_unique<testsupport::TScopedWorkingDir>(Folder.Path());
-    app::SetFixedGLState();
-    TLevelOptions options;
-    options.Shaders = true;
-    options.ShaderSource = shaders::BaseFolderSource();
-    set(options);
-    ASSERT_TRUE(Loaded.LoadBSP("maps/test.bsp", options));
-  }
-
-  void Draw(double seconds = 0, TVector eye = {0, 0, 0}) {
-    app::BeginFrameView(Size, Size, TCamera{eye.X, eye.Y, eye.Z, 90, 270});
-    TRenderOptions render;
-    render.Shaders = true;
-    render.Time = seconds;
-    Loaded.RenderLevel(eye, render, Cache);
-    glPopMatrix();
-    Pixels.resize(Size * Size * 4);
-    glReadPixels(0, 0, Size, Size, GL_RGBA, GL_UNSIGNED_BYTE, Pixels.data());
-  }
-  TColour At(int x, int y) const {  // y from the top
-    const std::size_t i = static_cast<std::size_t>(((Size - 1 - y) * Size + x) * 4);
-    return {Pixels[i], Pixels[i + 1], Pixels[i + 2]};
-  }
-
-  testsupport::TTempDir Folder;
-  TBspWriter Level;
-  TQuake3BSP Loaded;
-  TRenderCache Cache;
-  std::vector<std::uint8_t> Pixels;
-
- private:
-  std::unique_ptr<platform::TOffscreenGLContext> Context;
-  std::unique_ptr<testsupport::TScopedWorkingDir> WorkingDir;
+  void Draw(double seconds = 0, TVector eye = {0, 0, 0}) { DrawFrom(eye, 90, seconds, false); }
 };
 
 testing::AssertionResult Near(TColour got, TColour want, int tolerance = 6) {

@@ -2,8 +2,8 @@
 #include <GL/gl.h>
 
 #include "TextureTestSupport.h"
+#include "gl/Textures.h"
 #include "textures/ImageDecode.h"
-#include "textures/Textures.h"
 
 namespace testsupport {
 namespace {

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "TextureTestSupport.h"
+#include "gl/Textures.h"
 #include "textures/ImageDecode.h"
-#include "textures/Textures.h"
 
 namespace testsupport {
 namespace {

@@ -7,8 +7,8 @@
 #include <jerror.h>
 
 #include "TextureTestSupport.h"
+#include "gl/Textures.h"
 #include "textures/ImageDecode.h"
-#include "textures/Textures.h"
 
 namespace testsupport {
 namespace {

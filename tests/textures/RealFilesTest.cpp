@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "TextureTestSupport.h"
+#include "gl/Textures.h"
 #include "textures/ImageDecode.h"
-#include "textures/Textures.h"
 
 namespace testsupport {
 namespace {

@@ -2,10 +2,10 @@
 #include <GL/gl.h>
 
 #include "TextureTestSupport.h"
+#include "gl/Textures.h"
 #include "platform/ByteReader.h"
 #include "textures/ImageDecode.h"
 #include "textures/PixelBudget.h"
-#include "textures/Textures.h"
 
 namespace testsupport {
 namespace {

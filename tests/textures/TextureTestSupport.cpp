@@ -2,8 +2,6 @@
 
 namespace testsupport {
 
-std::unique_ptr<platform::TOffscreenGLContext> TTextureTest::Context;
-
 TTexel ReadTexture(GLuint name, GLenum format) {
   TTexel texel;
   glBindTexture(GL_TEXTURE_2D, name);
@@ -20,16 +18,9 @@ TTexel ReadTexture(GLuint name, GLenum format) {
   return texel;
 }
 
-void TTextureTest::SetUpTestSuite() {
-  if (!Context) Context = std::make_unique<platform::TOffscreenGLContext>(16, 16);
-}
-
-void TTextureTest::TearDownTestSuite() {}
-
 void TTextureTest::SetUp() {
   ResetMessages();
   WorkingDir = std::make_unique<testsupport::TScopedWorkingDir>(Dir.Path());
-  Context->MakeCurrent();
 }
 
 void TTextureTest::TearDown() {

@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the texture tests: one headless GL context for the program, a temporary working
-// folder, captured messages, and textures read back from GL.
+// Shared by the texture tests: the pixel tests' headless GL context (support/PixelTest.h), a
+// temporary working folder, captured messages, and textures read back from GL.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "support/ImageWriters.h"
+#include "support/PixelTest.h"
 #include "support/TestSupport.h"
-#include "window/OffscreenContext.h"
 
 namespace testsupport {
 
@@ -25,10 +25,9 @@ struct TTexel {
 TTexel ReadTexture(GLuint name, GLenum format);
 
 // A texture test runs in a temporary working folder with messages captured and a GL context current.
-class TTextureTest : public ::testing::Test {
+class TTextureTest : public TPixelTest {
  protected:
-  static void SetUpTestSuite();
-  static void TearDownTestSuite();
+  TTextureTest() : TPixelTest(16, 16) {}
   void SetUp() override;
   void TearDown() override;
 
@@ -54,7 +53,6 @@ class TTextureTest : public ::testing::Test {
   std::unique_ptr<testsupport::TMessageCapture> Messages;
   testsupport::TTempDir Dir;
   std::unique_ptr<testsupport::TScopedWorkingDir> WorkingDir;
-  static std::unique_ptr<platform::TOffscreenGLContext> Context;
 };
 
 }  // namespace testsupport

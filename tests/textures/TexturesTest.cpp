@@ -2,8 +2,9 @@
 #include <GL/gl.h>
 
 #include "TextureTestSupport.h"
+#include "gl/Textures.h"
+#include "textures/PixelSwap.h"
 #include "textures/TextureResources.h"
-#include "textures/Textures.h"
 
 namespace testsupport {
 namespace {

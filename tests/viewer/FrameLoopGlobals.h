@@ -2,7 +2,7 @@
 // What the paint-pass tests put back before each test.
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
-#include "textures/Textures.h"
+#include "gl/Textures.h"
 
 namespace apptest {
 

@@ -10,9 +10,9 @@
 #include "FrameLoopGlobals.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
+#include "gl/Textures.h"
 #include "render/Q3BSP_render.h"
 #include "support/TestSupport.h"
-#include "textures/Textures.h"
 #include "window/Input.h"
 #include "window/OffscreenContext.h"
 

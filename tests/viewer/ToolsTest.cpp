@@ -14,9 +14,9 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/frmMain.h"
 #include "gl/OpenGL.h"
+#include "gl/Textures.h"
 #include "support/BspWriter.h"
 #include "support/TestSupport.h"
-#include "textures/Textures.h"
 #include "window/Input.h"
 #include "window/OffscreenContext.h"
 

@@ -76,6 +76,7 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options) {
   startup.LevelOptions = LevelOptionsFor(options);
   startup.RenderOptions = RenderOptionsFor(options);
   startup.Viewer = options.Viewer;
+  startup.LevelBytes = options.LevelBytes;
   return startup;
 }
 

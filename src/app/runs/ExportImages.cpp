@@ -101,7 +101,7 @@ TEncodedImage TSurfaceImageStore::Encode(std::int32_t image, TAlphaUse use) cons
     decoded = textures::DecodeJPEG(stored.Bytes, textures::kNoPixelLimit, LargestSide()).Image;
     pixels = &decoded;
   }
-  const int channels = pixels->Format == GL_RGBA ? 4 : 3;
+  const int channels = pixels->Format == textures::kRGBA ? 4 : 3;
   // The viewer's first row is its bottom one, PNG's the top: the rows are written last first.
   if (use == TAlphaUse::Keep)
     return {stored.Name, "image/png", EncodePNG(pixels->Width, pixels->Height, channels, pixels->Pixels, true)};

@@ -42,10 +42,7 @@ class TItemGatherer {
   }
 
   void Run() {
-    for (const TPlacedEntity& place : Level.Things.Places)
-      if (const TItemKind* kind = FindItemKind(place.ClassName); kind && place.Point)
-        for (const char* path : kind->Models)
-          if (path) Model(path);
+    for (const char* path : PlacedItemModels(Level.Things.Places)) Model(path);
     AddMaterials();
     for (auto& [path, file] : Models) AddModel(path, file);
     const TSolidBrushes brushes = ReadSolidBrushes(*Load.Bytes, Load.File.Lumps, Load.File.Textures, Things.Warnings);
@@ -60,12 +57,7 @@ class TItemGatherer {
       if (!Load.Budget.Take(platform::TBudgetKind::ItemGeometry, bytes,
                             place.ClassName + " (entity " + std::to_string(place.Index) + ")"))
         continue;
-      const TEntity& entity = Level.Things.Entities.Entities[static_cast<std::size_t>(place.Index)];
-      const std::string* flags = FindValue(entity, "spawnflags");
-      const std::optional<float> spawnFlags = flags ? ParseNumber(*flags) : std::nullopt;
-      const bool suspended = spawnFlags && std::fabs(*spawnFlags) < 2147483648.0f &&
-                             (static_cast<std::int64_t>(*spawnFlags) & 1) != 0;
-      const TVector rest = RestingPlace(Level, brushes, descent, place.Position, suspended);
+      const TVector rest = RestingPlace(Level, brushes, descent, place.Position, SuspendedItem(Level, place));
       const TItemShade shade = grid ? GridShade(SampleLightGrid(*grid, rest, Level.Lighting.GameLight)) : TItemShade{};
       AddItem(place, *kind, rest, shade);
     }
@@ -113,27 +105,9 @@ class TItemGatherer {
       return file;
     }
     for (const std::string& warning : file.Model.Warnings) Things.Warnings.push_back(path + ": " + warning);
-    std::set<std::string> surfaces;
-    for (const TMd3Surface& surface : file.Model.Surfaces) surfaces.insert(LowerModelName(surface.Name));
-    const std::map<std::string, std::string> skin = Skin(path, surfaces);
-    for (const TMd3Surface& surface : file.Model.Surfaces) {
-      const auto named = skin.find(LowerModelName(surface.Name));
-      file.Groups.push_back(GroupFor(named != skin.end() ? named->second : surface.Shader));
-    }
+    for (const std::string& name : SurfaceImageNames(file.Model, path, Things.Warnings)) file.Groups.push_back(GroupFor(name));
     file.Usable = !file.Model.Surfaces.empty();
     return file;
-  }
-
-  std::map<std::string, std::string> Skin(const std::string& modelPath, const std::set<std::string>& surfaces) {
-    const std::string skinPath = modelPath.substr(0, modelPath.size() - 4) + "_default.skin";
-    if (!platform::FileExists(skinPath)) return {};
-    try {
-      if (const auto bytes = platform::ReadWholeFile(skinPath))
-        return ParseSkin(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), surfaces);
-    } catch (const std::exception& e) {
-      Things.Warnings.push_back(skinPath + ": " + e.what());
-    }
-    return {};
   }
 
   std::int32_t GroupFor(const std::string& name) {

@@ -7,9 +7,9 @@
 #include "app/runs/Json.h"
 #include "app/runs/LevelReport.h"
 #include "app/runs/TextFormat.h"
+#include "level/Frustum.h"
 #include "level/Q3BSP_load.h"
 #include "level/Q3BSP_visibility.h"
-#include "render/Frustum.h"
 
 namespace app {
 

@@ -10,12 +10,13 @@
 #include "app/viewer/ViewModes.h"
 #include "app/viewer/WalkMode.h"
 #include "gl/PrintText.h"
+#include "gl/Textures.h"
+#include "level/BSPFile.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "render/EntityLinks.h"
 #include "render/FastPath.h"
 #include "render/Q3BSP_render.h"
-#include "textures/Textures.h"
 #include "window/Input.h"
 #include "window/Window.h"
 
@@ -205,6 +206,18 @@ void PaintPass(const TPaintSurface& surface, TViewerState& state) {
 
 // ---- Tfrmcube ----
 
+namespace {
+
+// Start-up's load: of the bytes the command line read and checked when it has them, so that the
+// level file is read once, as the runs without a window read it; else of the file.
+bool LoadStartLevel(const app::TStartupOptions& options) {
+  if (!options.LevelBytes) return Level.LoadBSP(options.LevelPath, options.LevelOptions);
+  const std::vector<std::uint8_t>& bytes = *options.LevelBytes;
+  return Level.LoadBSP(options.LevelPath, options.LevelOptions, bytes, ParseBSP(bytes));
+}
+
+}  // namespace
+
 Tfrmcube::Tfrmcube(app::TStartupOptions options) : Options(std::move(options)), State(Options.Viewer) {}
 
 Tfrmcube::~Tfrmcube() {
@@ -265,7 +278,7 @@ void Tfrmcube::FormCreate() {
   // A missing level has been reported by LoadBSP; start-up still completes so that shutdown
   // restores what it changed, and the quit request ends the program before any frame.
   LevelRenderCache = {};
-  if (!Level.LoadBSP(Options.LevelPath, Options.LevelOptions)) platform::PostQuitMessage(0);
+  if (!LoadStartLevel(Options)) platform::PostQuitMessage(0);
   State.LevelRender = Options.RenderOptions;
   app::RestartClock(State);
   State.LevelPath = Options.LevelPath;  // what F5 and --watch reload

@@ -68,6 +68,9 @@ struct TStartupOptions {
   // The viewer's state at the start (the command line's view options and the kind of run); the
   // form keeps its own from here, with the level's path and options and RenderOptions added.
   TViewerState Viewer;
+  // The level file's bytes when the command line has read (and checked) them already: the first
+  // load takes them instead of reading the file again; F5 and --watch read it anew. None: read.
+  std::shared_ptr<const std::vector<std::uint8_t>> LevelBytes;
 };
 
 // The OpenGL state start-up sets once for the whole run, also for frames drawn offscreen: black

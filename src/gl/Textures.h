@@ -4,18 +4,10 @@
 // leaves as it was; a failed load shows one message and creates no texture object.
 #include <GL/gl.h>
 
-#include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
-// Raised by LoadJPGTexture (through LoadTexture) when libjpeg fails after the picture's header
-// was read; the text is "JPEG error #" and the library's message code. Nothing was created.
-class EJPEGError : public std::runtime_error {
- public:
-  explicit EJPEGError(int code) : std::runtime_error("JPEG error #" + std::to_string(code)), Code(code) {}
-  int Code;
-};
+#include "textures/ImageRead.h"  // the reads the loaders upload, and the EJPEGError they raise
 
 // Picks the loader from the last four characters of the name (".BMP", ".JPG", ".TGA", any case).
 bool LoadTexture(const std::string& imageFileName, GLuint& textureSlot, bool fromResource);
@@ -39,9 +31,3 @@ std::uint32_t LargestTextureSide();
 // any format other than GL_RGBA is taken as GL_RGB. The new texture stays bound.
 GLuint CreateTexture(std::uint16_t width, std::uint16_t height, std::uint16_t pixelFormat,
                      const std::uint8_t* pixels);
-
-// Exchanges the first and third byte of each of the first `count` 3-byte pixels.
-void SwapRedBlue(std::uint8_t* pixels, std::size_t count);
-
-// Writes one pixel with its first and third bytes exchanged; bytesPerPixel is 3 or 4.
-void CopyPixelSwapped(const std::uint8_t* source, std::uint8_t* destination, int bytesPerPixel);
