@@ -97,21 +97,23 @@ TEST(GameOptions, ParsedOrRefusedWithTheReason) {
   const auto flags = [](const app::TCommandLine& o) {
     std::string f;
     for (const bool b : {o.GameLight, o.LightAsked, o.GreyscaleTGA, o.SkipNoDraw, o.JoinedSky, o.GameStages, o.GridLight,
-                         o.ModelStages, o.SkyInView, o.VertexTurb, o.WorldFog, o.GlowImages, o.ClampCoords, o.FogLayers})
+                         o.ModelStages, o.SkyInView, o.VertexTurb, o.WorldFog, o.GlowImages, o.ClampCoords, o.FogLayers,
+                         o.Portals})
       f += b ? '1' : '0';
     return f;
   };
   const std::pair<std::vector<const char*>, std::string> cases[] = {
-      {{}, "00000000000000"},
-      {{"--light", "game"}, "11000000000000"},
-      {{"--light=design"}, "01000000000000"},
-      {{"--greyscale-tga", "--skip-nodraw"}, "00110000000000"},
-      {{"--joined-sky", "--game-stages", "--grid-light"}, "00001110000000"},
-      {{"--model-stages", "--sky-in-view", "--vertex-turb"}, "00000001110000"},
-      {{"--world-fog", "--glow-images", "--clamp-coords"}, "00000000001110"},
-      {{"--fog-layers"}, "00000000000001"},
-      {{"--full"}, "11111111111111"},
-      {{"--full", "--light", "design"}, "01111111111111"},
+      {{}, "000000000000000"},
+      {{"--light", "game"}, "110000000000000"},
+      {{"--light=design"}, "010000000000000"},
+      {{"--greyscale-tga", "--skip-nodraw"}, "001100000000000"},
+      {{"--joined-sky", "--game-stages", "--grid-light"}, "000011100000000"},
+      {{"--model-stages", "--sky-in-view", "--vertex-turb"}, "000000011100000"},
+      {{"--world-fog", "--glow-images", "--clamp-coords"}, "000000000011100"},
+      {{"--fog-layers"}, "000000000000010"},
+      {{"--portals"}, "000000000000001"},
+      {{"--full"}, "111111111111111"},
+      {{"--full", "--light", "design"}, "011111111111111"},
       {{"--light", "bright"}, "bspwalk: --light: 'bright' is not design or game"},
   };
   for (const auto& [args, expected] : cases) {
