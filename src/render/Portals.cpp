@@ -10,6 +10,7 @@
 #include "level/Portals.h"
 #include "level/Q3BSP_visibility.h"
 #include "render/FastPath.h"
+#include "render/ItemModels.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
 
@@ -66,8 +67,10 @@ void MarkFace(const TQuake3BSP& level, const TPortalView& view, GLint mark) {
   OpenGL.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
 }
 
-// The level as the shaded frame draws it, seen from `eye`, without views of its own portals.
-void DrawLevelFrom(TQuake3BSP& level, TRenderCache& cache, const TVector& eye, const TRenderOptions& options) {
+// The level as the shaded frame draws it, seen from `eye` with the faces marked from `from`, its
+// items too, without views of its own portals.
+void DrawLevelFrom(TQuake3BSP& level, TRenderCache& cache, const TVector& from, const TVector& eye,
+                   const TRenderOptions& options) {
   const bool allSurfaces = options.Surfaces == TSurfaceSet::All;
   TShadedFrame& frame = cache.Shaded;
   UpdateShadedGroups(level, frame, allSurfaces);
@@ -80,6 +83,11 @@ void DrawLevelFrom(TQuake3BSP& level, TRenderCache& cache, const TVector& eye, c
   if (options.Fast) DrawFastSurfaces(level, cache, eye, options);
   DrawShadedPasses(level, cache, eye, allSurfaces, options.VertexLight, nullptr);
   VisibleFaceCount = counted;
+  if (options.Items) {
+    TRenderOptions items = options;
+    items.Markers = false;
+    DrawLevelThings(level, cache.Markers, from, items, eye);
+  }
 }
 
 void DrawView(TQuake3BSP& level, TRenderCache& cache, const TPortalView& view, const TVector& eye,
@@ -98,7 +106,7 @@ void DrawView(TQuake3BSP& level, TRenderCache& cache, const TPortalView& view, c
   OpenGL.glGetIntegerv(GL_FRONT_FACE, &frontWas);
   // A reflection turns every face's winding round.
   if (view.Mirror) OpenGL.glFrontFace(frontWas == GL_CCW ? GL_CW : GL_CCW);
-  DrawLevelFrom(level, cache, PortalEye(view, eye), options);
+  DrawLevelFrom(level, cache, view.Mirror ? eye : view.Camera, PortalEye(view, eye), options);
   OpenGL.glFrontFace(static_cast<GLenum>(frontWas));
   OpenGL.glDisable(GL_CLIP_PLANE0);
   OpenGL.glMatrixMode(GL_MODELVIEW);
