@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <cmath>
 #include <vector>
 
@@ -10,11 +12,14 @@
 #include "level/Portals.h"
 #include "level/Q3BSP_visibility.h"
 #include "render/FastPath.h"
+#include "render/Frustum.h"
 #include "render/ItemModels.h"
 #include "render/Q3BSP_render.h"
 #include "render/Q3BSP_shaders.h"
 
 namespace {
+
+using TWindowBox = std::array<GLint, 4>;
 
 double Ahead(const TPortalView& view, const TVector& eye) {
   return static_cast<double>(view.Normal.X) * eye.X + static_cast<double>(view.Normal.Y) * eye.Y +
@@ -90,12 +95,78 @@ void DrawLevelFrom(TQuake3BSP& level, TRenderCache& cache, const TVector& from, 
   }
 }
 
-void DrawView(TQuake3BSP& level, TRenderCache& cache, const TPortalView& view, const TVector& eye,
-              const TRenderOptions& options) {
+// The window box (x, y, width, height) of the face's pixels; nothing when the face is off the
+// picture, the whole viewport when it reaches behind the eye.
+std::optional<TWindowBox> WindowBox(const TQuake3BSP& level, const TPortalView& view) {
+  TWindowBox viewport{};
+  OpenGL.glGetIntegerv(GL_VIEWPORT, viewport.data());
+  const TMatrix clip = CurrentClipMatrix();
+  double low[2] = {1, 1}, high[2] = {-1, -1};
+  for (const TVector& v : level.FaceVertices[static_cast<std::size_t>(view.Face)]) {
+    double at[4];
+    for (std::size_t r = 0; r < 4; ++r) at[r] = clip[r] * v.X + clip[4 + r] * v.Y + clip[8 + r] * v.Z + clip[12 + r];
+    if (!(at[3] > 1e-3)) return viewport;
+    for (int k = 0; k < 2; ++k) low[k] = std::min(low[k], at[k] / at[3]), high[k] = std::max(high[k], at[k] / at[3]);
+  }
+  GLint box[4];
+  for (int k = 0; k < 2; ++k) {
+    const double size = viewport[static_cast<std::size_t>(k + 2)], start = viewport[static_cast<std::size_t>(k)];
+    const double from = std::floor(start + (std::max(low[k], -1.0) + 1) / 2 * size);
+    const double to = std::ceil(start + (std::min(high[k], 1.0) + 1) / 2 * size);
+    if (!(to > from)) return std::nullopt;
+    box[k] = static_cast<GLint>(from), box[k + 2] = static_cast<GLint>(to - from);
+  }
+  return TWindowBox{box[0], box[1], box[2], box[3]};
+}
+
+// The view drawn into the box alone: the projection stretched so that the box fills the viewport,
+// which leaves each pixel's ray as it was and culls the level's batches to the box.
+class TBoxedView {
+ public:
+  explicit TBoxedView(const TWindowBox& box) {
+    OpenGL.glGetIntegerv(GL_VIEWPORT, Viewport.data());
+    OpenGL.glGetIntegerv(GL_MATRIX_MODE, &ModeWas);
+    OpenGL.glGetFloatv(GL_PROJECTION_MATRIX, Projection.data());
+    double ndc[4];
+    for (std::size_t k = 0; k < 2; ++k) {
+      ndc[k] = 2.0 * (box[k] - Viewport[k]) / Viewport[k + 2] - 1;
+      ndc[k + 2] = 2.0 * (box[k] + box[k + 2] - Viewport[k]) / Viewport[k + 2] - 1;
+    }
+    TMatrix stretch{};
+    stretch[0] = static_cast<float>(2 / (ndc[2] - ndc[0]));
+    stretch[5] = static_cast<float>(2 / (ndc[3] - ndc[1]));
+    stretch[12] = static_cast<float>(-(ndc[2] + ndc[0]) / (ndc[2] - ndc[0]));
+    stretch[13] = static_cast<float>(-(ndc[3] + ndc[1]) / (ndc[3] - ndc[1]));
+    stretch[10] = stretch[15] = 1;
+    OpenGL.glMatrixMode(GL_PROJECTION);
+    OpenGL.glLoadMatrixf(Multiply(stretch, Projection).data());
+    OpenGL.glViewport(box[0], box[1], box[2], box[3]);
+    OpenGL.glScissor(box[0], box[1], box[2], box[3]);
+    OpenGL.glEnable(GL_SCISSOR_TEST);
+  }
+  ~TBoxedView() {
+    OpenGL.glDisable(GL_SCISSOR_TEST);
+    OpenGL.glViewport(Viewport[0], Viewport[1], Viewport[2], Viewport[3]);
+    OpenGL.glMatrixMode(GL_PROJECTION);
+    OpenGL.glLoadMatrixf(Projection.data());
+    OpenGL.glMatrixMode(static_cast<GLenum>(ModeWas));
+  }
+  TBoxedView(const TBoxedView&) = delete;
+  TBoxedView& operator=(const TBoxedView&) = delete;
+
+ private:
+  TWindowBox Viewport{};
+  GLint ModeWas = GL_MODELVIEW;
+  TMatrix Projection{};
+};
+
+void DrawView(TQuake3BSP& level, TRenderCache& cache, const TPortalView& view, const TWindowBox& box,
+              const TVector& eye, const TRenderOptions& options) {
   if (!view.Mirror) {
     std::fill(level.FaceVisible.begin(), level.FaceVisible.end(), 0);
     MarkVisibleFaces(level, view.Camera);
   }
+  const TBoxedView boxed(box);
   OpenGL.glClear(GL_DEPTH_BUFFER_BIT);
   OpenGL.glMatrixMode(GL_MODELVIEW);
   OpenGL.glPushMatrix();
@@ -142,14 +213,18 @@ void DrawPortalViews(TQuake3BSP& level, TRenderCache& cache, const TVector& eye,
   OpenGL.glClearStencil(0);
   OpenGL.glClear(GL_STENCIL_BUFFER_BIT);
   OpenGL.glEnable(GL_STENCIL_TEST);
+  std::vector<const TPortalView*> drawn;
   for (std::size_t k = 0; k < views.size(); ++k) {
+    const std::optional<TWindowBox> box = WindowBox(level, *views[k]);
+    if (!box) continue;  // off the picture
     MarkFace(level, *views[k], static_cast<GLint>(k + 1));
-    DrawView(level, cache.Portals[k], *views[k], eye, options);
+    DrawView(level, cache.Portals[k], *views[k], *box, eye, options);
     level.FaceVisible = cache.KeptMarks;
+    drawn.push_back(views[k]);
   }
   OpenGL.glDisable(GL_STENCIL_TEST);
-  WriteFaceDepths(level, views);
-  cache.PortalViewsDrawn = static_cast<std::int32_t>(views.size());
+  if (!drawn.empty()) WriteFaceDepths(level, drawn);
+  cache.PortalViewsDrawn = static_cast<std::int32_t>(drawn.size());
 }
 
 void SetPortalAlphas(const TQuake3BSP& level, TShadedFrame& frame, const TVector& eye) {
