@@ -15,6 +15,7 @@
 
 #include "genom/genom.h"
 #include "level/LevelThings.h"
+#include "level/Portals.h"
 #include "level/Q3BSP_lighting.h"
 #include "level/WorldFog.h"
 #include "shaders/Shaders.h"
@@ -212,6 +213,8 @@ struct TLevelOptions {
   bool ClampCoords = false;
   // --fog-layers: fog volumes drawn as layers clipped to their brushes (render/FogLayers.h).
   bool FogLayers = false;
+  // --portals: portal surfaces show the level from their camera, or mirror it (render/Portals.h).
+  bool Portals = false;
   // --skip-nodraw: faces of textures flagged nodraw in their records left out (level/NoDraw.h).
   bool SkipNoDraw = false;
   // --brush-models: models 1..N placed in the tree (TQuake3BSP::Things.BrushModels) so that a frame
@@ -342,6 +345,8 @@ struct TLevelShading {
   bool GlowImages = false;            // TLevelOptions::GlowImages
   bool ClampCoords = false;           // TLevelOptions::ClampCoords
   bool FogLayers = false;             // TLevelOptions::FogLayers
+  bool Portals = false;               // TLevelOptions::Portals
+  std::vector<TPortalView> PortalViews;  // with Portals, the portal faces (level/Portals.h)
   TWorldFog WorldFog;                 // with TLevelOptions::WorldFog, the worldspawn's haze
   // The sky's cloud layers: its shader's stages drawn over the box as a dome.
   TShadedSurface Sky;

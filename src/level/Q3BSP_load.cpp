@@ -111,6 +111,7 @@ void BuildLevelModel(TQuake3BSP& level, TLevelLoad& load) {
   level.Shading.JoinedSky = options.JoinedSky;
   level.Shading.GameStages = options.GameStages;
   level.Shading.FogLayers = options.FogLayers;
+  level.Shading.Portals = options.Portals;
   level.Shading.SkyInView = options.SkyInView;
   level.Shading.VertexTurb = options.VertexTurb;
   level.Shading.GlowImages = options.GlowImages;

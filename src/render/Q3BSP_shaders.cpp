@@ -19,6 +19,7 @@
 #include "render/Q3BSP_images.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
+#include "render/Portals.h"
 #include "render/Q3BSP_sky.h"
 #include "render/RenderCache.h"
 #include "render/ShaderStages.h"
@@ -156,6 +157,7 @@ void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraP
   OpenGL.glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFuncWas);
   OpenGL.glGetFloatv(GL_ALPHA_TEST_REF, &alphaRefWas);
 
+  DrawPortalViews(level, cache, cameraPosition, options);  // render/Portals.h: nothing without --portals
   TShadedFrame& frame = cache.Shaded;
   const std::int32_t visible = UpdateShadedGroups(level, frame, allSurfaces);
   VisibleFaceCount += visible;
@@ -163,6 +165,7 @@ void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraP
   frame.OnePassDrawn = options.Fast;
   ShowSkyInView(level, frame);  // render/SkyChoice.h: nothing without --sky-in-view
   EvaluateShadedFrame(level, frame, cameraPosition, options.Time);
+  SetPortalAlphas(level, frame, cameraPosition);
   // --fast: the surfaces that are only an image and its lightmap in one pass from the kept, culled
   // batches (render/FastPath.h); the stages draw the rest. Drawn counts both.
   TFragmentCount count(options);

@@ -82,6 +82,7 @@ void LoadFromRecords(TQuake3BSP& level, TLevelLoad& load, const std::string& fil
   FinishLevelModel(level, load);
   // The entities and what the opt-in extensions build from them; no GL call without them.
   LoadLevelThings(level, *load.Bytes, load.File.Lumps, options);
+  if (options.Portals && options.Shaders) level.Shading.PortalViews = FindPortalViews(level, level.Things.Entities.Entities);
   if (options.WorldFog)
     level.Shading.WorldFog = ReadWorldFog(level.Things.Entities.Entities, level.Things.Warnings).value_or(TWorldFog{});
   if (options.Items) {

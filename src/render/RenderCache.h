@@ -48,4 +48,9 @@ struct TRenderCache {
   TMarkerArrays Markers;
   // The figures of the frame just drawn (--fast).
   TFastFrame Fast;
+  // --portals (render/Portals.h): what each view drawn keeps (its own marks, groups and lists), the
+  // frame's own marks while a view marks its camera's, and the views the frame drew.
+  std::vector<TRenderCache> Portals;
+  std::vector<std::int32_t> KeptMarks;
+  std::int32_t PortalViewsDrawn = 0;
 };

@@ -76,6 +76,11 @@ std::optional<std::string> ColourGen(TStage& stage, const std::string& keyword, 
                                            "oneminusentity", "portal", "lightingspecular", "exactvertexlit"};
   if (std::find(std::begin(identities), std::end(identities), kind) != std::end(identities)) {
     gen = TColourGen::Identity;
+    // A script that gives no range (or one not above 0) gets 256 units.
+    if (!rgb && kind == "portal") {
+      const float range = args.size() > 1 ? Number(args[1]).value_or(0.0f) : 0.0f;
+      stage.PortalRange = range > 0 ? range : 256.0f;
+    }
   } else if (kind == "vertex" || kind == "exactvertex" || kind == "vertexlit") {
     gen = TColourGen::Vertex;
   } else if (kind == "oneminusvertex") {
@@ -277,6 +282,7 @@ std::optional<std::string> MotionDirective(TShader& shader, const std::string& k
     shader.PolygonOffset = true;
   } else if (k == "sort") {
     shader.Sort = args.empty() ? 0 : SortValue(args[0]);
+    if (shader.Sort == 1) shader.Portal = true;
   } else if (k == "skyparms") {
     const std::string box = args.empty() ? "" : args[0];
     shader.SkyFarBox = box == "-" ? "" : box;

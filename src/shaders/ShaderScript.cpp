@@ -136,7 +136,7 @@ bool IsBrace(const TToken& t) { return !t.Quoted && (t.Text == "{" || t.Text == 
 // Directives read and left alone: they describe things bspwalk does not draw (the game's
 // lighting, compiler and editor settings).
 constexpr std::array kIgnoredGeneral = {
-    "nopicmip", "nomipmaps", "portal", "tesssize", "entitymergable", "light", "cloudparms",
+    "nopicmip", "nomipmaps", "tesssize", "entitymergable", "light", "cloudparms",
     "lightning", "fogonly", "skyparms_",
 };
 
@@ -322,6 +322,8 @@ class TScriptReader {
         shader.Cull = TCull::Front;
       else
         Tokens.Problem(keyword.Line, "cull '" + c + "' is not front, back or none");
+    } else if (k == "portal") {
+      shader.Portal = true;
     } else if (const auto problem = detail::MotionDirective(shader, k, Words(args))) {
       if (!problem->empty()) Tokens.Problem(keyword.Line, *problem);
     } else if (k == "qer_editorimage") {

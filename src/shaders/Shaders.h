@@ -65,6 +65,9 @@ struct TStage {
   // rgbGen lightingDiffuse and alphaGen lightingSpecular, which a model's stages follow
   // (render/ItemStages.h); a level's surfaces take them as identity.
   bool LightingDiffuse = false, LightingSpecular = false;
+  // alphaGen portal RANGE (taken as identity above): with --portals the alpha grows with the eye's
+  // distance, reaching 1 at RANGE (render/Portals.h); 0 for any other alphaGen.
+  float PortalRange = 0;
 };
 
 // Bounds on what one shader keeps, whatever its script says (the game's scripts stay far below):
@@ -82,6 +85,7 @@ struct TShader {
   TCull Cull = TCull::Front;
   bool NoDraw = false, Sky = false, Trans = false, NoLightmap = false, Fog = false;
   bool PolygonOffset = false;
+  bool Portal = false;  // portal, or sort portal: with --portals drawn over the view from its camera
   float Sort = 0;  // sort: 0 when not given
   std::vector<TDeform> Deforms;
   std::string SkyFarBox;  // skyparms' first value; empty for "-" or none

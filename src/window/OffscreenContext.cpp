@@ -3,6 +3,7 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
+#include <iterator>
 #include <stdexcept>
 
 namespace platform {
@@ -32,14 +33,22 @@ TOffscreenGLContext::TOffscreenGLContext(int width, int height)
   if (egl.Display == EGL_NO_DISPLAY || !eglInitialize(egl.Display, &major, &minor))
     throw std::runtime_error("No EGL display for an offscreen OpenGL context");
 
-  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-                                     EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                     EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24,
-                                     EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+  // A stencil buffer for --portals' views when there is one; the pictures are the same without.
+  EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
+                               EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
+                               EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24,
+                               EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_STENCIL_SIZE, 8, EGL_NONE};
   EGLConfig config = nullptr;
   EGLint configCount = 0;
-  if (!eglChooseConfig(egl.Display, configAttributes, &config, 1, &configCount) ||
-      configCount < 1) {
+  const auto choose = [&] {
+    return eglChooseConfig(egl.Display, configAttributes, &config, 1, &configCount) && configCount >= 1;
+  };
+  bool chosen = choose();
+  if (!chosen) {
+    configAttributes[std::size(configAttributes) - 3] = EGL_NONE;  // without the stencil
+    chosen = choose();
+  }
+  if (!chosen) {
     eglTerminate(egl.Display);
     throw std::runtime_error("No EGL configuration with RGBA and a 24-bit depth buffer");
   }

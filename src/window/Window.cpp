@@ -78,6 +78,7 @@ TWindow::TWindow(const std::string& caption, int clientWidth, int clientHeight,
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);  // --portals marks its views' pixels there
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
   if (style == TWindowStyle::Popup) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
@@ -85,6 +86,11 @@ TWindow::TWindow(const std::string& caption, int clientWidth, int clientHeight,
   Style = style;
   Window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                             clientWidth, clientHeight, flags);
+  if (!Window) {  // a display without a stencil buffer still gets its window
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    Window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, clientWidth,
+                              clientHeight, flags);
+  }
   if (!Window) throw SdlError("Could not create the window");
   if (!TheMainWindow) TheMainWindow = this;
 }

@@ -2,6 +2,8 @@
 // curved surface, mesh and billboard counts are known. (The picture is tested in render/.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -9,6 +11,7 @@
 #include "app/cli/CommandLine.h"
 #include "level/Q3BSP.h"
 #include "support/BspWriter.h"
+#include "support/Picture.h"
 #include "support/Program.h"
 #include "support/TestSupport.h"
 
@@ -43,6 +46,41 @@ TBspWriter SurfacesLevel() {
   w.Leaves = {TBspWriter::Leaf(0, 0, 0), TBspWriter::Leaf(1, 0, 5)};
   w.LeafFaces = {0, 1, 2, 3, 4};
   return w;
+}
+
+// oa_dm5's misc_portal_surface, whose camera looks down a corridor, at the view of the issue: with
+// --portals one view a frame, the panel's pixels change and the rest of the picture stays.
+TEST(Portals, Oa_dm5PanelShowsItsCameraView) {
+  const std::string pak = testsupport::OpenArenaArchive("pak0.pk3");
+  if (pak.empty()) GTEST_SKIP() << "OpenArena's data is not installed";
+  testsupport::TTempDir dir;
+  const auto run = [&](std::vector<std::string> more) {
+    std::vector<std::string> args = {"--data", fs::path(pak).parent_path().string(), "--shaders",
+                                      "--camera=849,200,270,90,270", "--size", "256x192", "--no-hud"};
+    args.insert(args.end(), more.begin(), more.end());
+    args.push_back("oa_dm5");
+    const TRun done = RunProgram(args, dir.Path());
+    EXPECT_EQ(done.ExitCode, 0) << done.Err;
+    return done;
+  };
+  run({"--screenshot", "plain.png"});
+  run({"--portals", "--screenshot", "portal.png"});
+  const testsupport::TPicture plain = testsupport::ReadPNG(dir / "plain.png"), portal = testsupport::ReadPNG(dir / "portal.png");
+  ASSERT_EQ(plain.Rgb.size(), portal.Rgb.size());
+  ASSERT_FALSE(plain.Rgb.empty());
+  int changed = 0, outside = 0;
+  for (int y = 0; y < 192; ++y)
+    for (int x = 0; x < 256; ++x) {
+      const bool panel = x >= 118 && x <= 138 && y >= 82 && y <= 122;
+      int difference = 0;
+      for (int c = 0; c < 3; ++c) difference = std::max(difference, std::abs(plain.At(x, y)[c] - portal.At(x, y)[c]));
+      if (panel && difference > 24) ++changed;
+      if (!panel && (x < 110 || x > 146 || y < 74 || y > 130) && difference > 1) ++outside;
+    }
+  EXPECT_GT(changed, 21 * 41 * 3 / 4);
+  EXPECT_EQ(outside, 0);
+  const nlohmann::json bench = nlohmann::json::parse(run({"--portals", "--benchmark", "--json", "--frames", "2"}).Out);
+  EXPECT_EQ(bench["portal_views_per_frame"]["min"], 1);
 }
 
 }  // namespace
@@ -97,21 +135,23 @@ TEST(GameOptions, ParsedOrRefusedWithTheReason) {
   const auto flags = [](const app::TCommandLine& o) {
     std::string f;
     for (const bool b : {o.GameLight, o.LightAsked, o.GreyscaleTGA, o.SkipNoDraw, o.JoinedSky, o.GameStages, o.GridLight,
-                         o.ModelStages, o.SkyInView, o.VertexTurb, o.WorldFog, o.GlowImages, o.ClampCoords, o.FogLayers})
+                         o.ModelStages, o.SkyInView, o.VertexTurb, o.WorldFog, o.GlowImages, o.ClampCoords, o.FogLayers,
+                         o.Portals})
       f += b ? '1' : '0';
     return f;
   };
   const std::pair<std::vector<const char*>, std::string> cases[] = {
-      {{}, "00000000000000"},
-      {{"--light", "game"}, "11000000000000"},
-      {{"--light=design"}, "01000000000000"},
-      {{"--greyscale-tga", "--skip-nodraw"}, "00110000000000"},
-      {{"--joined-sky", "--game-stages", "--grid-light"}, "00001110000000"},
-      {{"--model-stages", "--sky-in-view", "--vertex-turb"}, "00000001110000"},
-      {{"--world-fog", "--glow-images", "--clamp-coords"}, "00000000001110"},
-      {{"--fog-layers"}, "00000000000001"},
-      {{"--full"}, "11111111111111"},
-      {{"--full", "--light", "design"}, "01111111111111"},
+      {{}, "000000000000000"},
+      {{"--light", "game"}, "110000000000000"},
+      {{"--light=design"}, "010000000000000"},
+      {{"--greyscale-tga", "--skip-nodraw"}, "001100000000000"},
+      {{"--joined-sky", "--game-stages", "--grid-light"}, "000011100000000"},
+      {{"--model-stages", "--sky-in-view", "--vertex-turb"}, "000000011100000"},
+      {{"--world-fog", "--glow-images", "--clamp-coords"}, "000000000011100"},
+      {{"--fog-layers"}, "000000000000010"},
+      {{"--portals"}, "000000000000001"},
+      {{"--full"}, "111111111111111"},
+      {{"--full", "--light", "design"}, "011111111111111"},
       {{"--light", "bright"}, "bspwalk: --light: 'bright' is not design or game"},
   };
   for (const auto& [args, expected] : cases) {

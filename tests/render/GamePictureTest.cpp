@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <utility>
 
 #include "ShaderScene.h"
 #include "app/viewer/frmMain.h"
@@ -241,6 +243,55 @@ TEST(GamePicture, ClampMapReadsItsImageNotItsEdge) {
     } else {
       EXPECT_TRUE(Near(scene.At(16, 24), scene.At(16, 40)));
     }
+  }
+}
+
+// --portals: a portal face at x = 100 (y and z within 40) before a blue wall, its stage red at
+// alphaGen portal 1000 (0.1 at the eye's 100 units). With a camera at (0, 0, -1000) looking along
+// +X at a wall green above and yellow below, the face shows that wall upright (roll 180: upside
+// down), and not the red quad between the camera's plane and the eye behind it; without a camera
+// it mirrors a wall behind the eye, green on the left. Without the option: the red stage alone.
+TEST(GamePicture, PortalShowsItsCameraOrAMirror) {
+  const std::string camera = "{\n\"classname\" \"misc_portal_camera\"\n\"origin\" \"0 0 -1000\"\n\"targetname\" \"c\"\n";
+  struct TCase {
+    std::string Entities;
+    bool Portals;
+    std::array<std::pair<std::array<int, 2>, TColour>, 2> Want;
+  };
+  const TColour green{26, 230, 0}, yellow{255, 230, 0};  // 0.9 of the view, 0.1 of the red stage
+  const std::string surface = "{\n\"classname\" \"misc_portal_surface\"\n\"origin\" \"96 0 0\"\n";
+  const TCase cases[] = {
+      {surface + "\"target\" \"c\"\n}\n" + camera + "\"angle\" \"0\"\n}\n", true, {{{{32, 24}, green}, {{32, 40}, yellow}}}},
+      {surface + "\"target\" \"c\"\n}\n" + camera + "\"angles\" \"0 0 0\"\n\"roll\" \"180\"\n}\n", true,
+       {{{{32, 24}, yellow}, {{32, 40}, green}}}},
+      {surface + "}\n", true, {{{{24, 32}, green}, {{40, 32}, yellow}}}},
+      {surface + "\"target\" \"c\"\n}\n" + camera + "}\n", false, {{{{32, 24}, Red}, {{2, 2}, Blue}}}},
+  };
+  for (const TCase& c : cases) {
+    TScene scene;
+    scene.Script("t/red { { map t/red.tga } }\nt/green { { map t/green.tga } }\nt/yellow { { map t/yellow.tga } }\n"
+                 "t/blue { { map t/blue.tga } }\nt/portal { portal { map t/red.tga\n blendfunc blend\n"
+                 " alphagen portal 1000 } }\n");
+    for (const auto& [name, colour] : {std::pair{"red", Red}, {"green", Green}, {"yellow", Yellow}, {"blue", Blue}})
+      scene.Write(std::string("t/") + name + ".tga", Image({colour}));
+    const std::int32_t red = scene.Texture("t/red"), green = scene.Texture("t/green"),
+                       yellow = scene.Texture("t/yellow");
+    scene.Quad(scene.Texture("t/blue"), {{{200, 300, -300, 0, 0}, {200, 300, 300, 0, 1}, {200, -300, 300, 1, 1}, {200, -300, -300, 1, 0}}});
+    scene.Wall(scene.Texture("t/portal"), -40, 40, -40, 40);
+    scene.Level.Faces.back().Normal = {-1, 0, 0};
+    // Before the camera: its wall at x = 300, and red at x = -50, behind the camera's plane.
+    scene.Quad(green, {{{300, 200, -1000, 0, 0}, {300, 200, -800, 0, 1}, {300, -200, -800, 1, 1}, {300, -200, -1000, 1, 0}}});
+    scene.Quad(yellow, {{{300, 200, -1200, 0, 0}, {300, 200, -1000, 0, 1}, {300, -200, -1000, 1, 1}, {300, -200, -1200, 1, 0}}});
+    scene.Quad(red, {{{-50, 100, -1100, 0, 0}, {-50, 100, -900, 0, 1}, {-50, -100, -900, 1, 1}, {-50, -100, -1100, 1, 0}}});
+    // Behind the eye, facing the mirror: green on the left (+Y), yellow on the right.
+    scene.Quad(green, {{{-100, 0, -300, 0, 0}, {-100, 0, 300, 0, 1}, {-100, 300, 300, 1, 1}, {-100, 300, -300, 1, 0}}});
+    scene.Quad(yellow, {{{-100, -300, -300, 0, 0}, {-100, -300, 300, 0, 1}, {-100, 0, 300, 1, 1}, {-100, 0, -300, 1, 0}}});
+    scene.Level.Entities = "{\n\"classname\" \"worldspawn\"\n}\n" + c.Entities;
+    scene.Load([&](TLevelOptions& o) { o.Portals = c.Portals; });
+    scene.Draw();
+    for (const auto& [at, want] : c.Want) EXPECT_TRUE(Near(scene.At(at[0], at[1]), want)) << c.Entities << at[0] << "," << at[1];
+    EXPECT_TRUE(Near(scene.At(2, 2), Blue));
+    EXPECT_EQ(scene.Cache.PortalViewsDrawn, c.Portals ? 1 : 0);
   }
 }
 

@@ -235,6 +235,26 @@ TEST(StageDirectives, ReadIntoStagesAndShader) {
   EXPECT_EQ(table.Problems[0].Describe(), "s:22: tcMod 'warp' not understood in shader 't/x'");
 }
 
+// portal and sort portal mark the shader; alphaGen portal keeps its range (256 when not above 0),
+// its alpha otherwise taken as identity.
+TEST(StageDirectives, PortalMarksAndRanges) {
+  const std::pair<std::string, std::pair<bool, float>> cases[] = {
+      {"t/p { portal\n { map a.tga\n alphaGen portal 1024 } }", {true, 1024.0f}},
+      {"t/p { sort portal\n { map a.tga\n alphaGen portal } }", {true, 256.0f}},
+      {"t/p { sort 1\n { map a.tga\n alphaGen portal -5 } }", {true, 256.0f}},
+      {"t/p { { map a.tga\n rgbGen portal 1024 } }", {false, 0.0f}},
+  };
+  for (const auto& [text, want] : cases) {
+    TShaderTable table;
+    const TShader s = Read(text, table);
+    ASSERT_EQ(s.Stages.size(), 1u) << text;
+    EXPECT_EQ(s.Portal, want.first) << text;
+    EXPECT_EQ(s.Stages[0].PortalRange, want.second) << text;
+    EXPECT_EQ(s.Stages[0].AlphaGen, TColourGen::Identity) << text;
+    EXPECT_TRUE(table.Problems.empty()) << text;
+  }
+}
+
 TEST(StageDirectives, HostileCountsAreBounded) {
   std::string stages, frames;
   for (int i = 0; i < 10000; ++i) stages += "{ map a.tga }\n";

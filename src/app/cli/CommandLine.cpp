@@ -286,6 +286,7 @@ void ApplyFidelity(const CLI::App& cli, const TRawOptions& raw, TCommandLine& op
   options.GlowImages = raw.GlowImages;
   options.ClampCoords = raw.ClampCoords;
   options.FogLayers = raw.FogLayers;
+  options.Portals = raw.Portals;
   if (raw.Full) ApplyFullFidelity(options);
   if (cli.count("--surfaces")) {
     if (raw.Surfaces != "polygons" && raw.Surfaces != "all")

@@ -25,6 +25,7 @@ void ApplyFullFidelity(TCommandLine& options) {
   options.VertexTurb = true;
   options.WorldFog = true;
   options.FogLayers = true;
+  options.Portals = true;
   options.GlowImages = true;
   options.ClampCoords = true;
   // --fast is --full's too; the command line works it out with --fast=off (FastAsked).
@@ -53,6 +54,7 @@ TLevelOptions LevelOptionsFor(const TCommandLine& options) {
   level.VertexTurb = options.VertexTurb;
   level.WorldFog = options.WorldFog;
   level.FogLayers = options.FogLayers;
+  level.Portals = options.Portals;
   level.GlowImages = options.GlowImages;
   level.ClampCoords = options.ClampCoords;
   return level;

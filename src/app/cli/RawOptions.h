@@ -25,7 +25,8 @@ struct TRawOptions {
   bool Shaders = false, Full = false, ExternalLightmaps = false, VertexLight = false, Fast = false, GreyTGA = false,
        SkipNoDraw = false, JoinedSky = false, GameStages = false,
        GridLight = false, ModelStages = false, SkyInView = false, VertexTurb = false,
-       WorldFog = false, GlowImages = false, ClampCoords = false, FogLayers = false;
+       WorldFog = false, GlowImages = false, ClampCoords = false, FogLayers = false,
+       Portals = false;
   std::string Surfaces, Tess, Time, Light;
   bool Entities = false, BrushModels = false;  // entities, brush models and items
   std::string Class, Goto;
@@ -84,7 +85,7 @@ inline constexpr TOptionRow kOptions[] = {
      "transparency, two-sided surfaces, sky"},
     {"--full", &TRawOptions::Full, "",  // fidelity
      "Every fidelity option at once (today: --shaders, --surfaces all, --external-lightmaps, "
-     "--vertex-light, --brush-models, items, --fast, --light game, --greyscale-tga, --skip-nodraw, --joined-sky, --game-stages, --grid-light, --model-stages, --sky-in-view, --vertex-turb, --world-fog, --glow-images, --clamp-coords, --fog-layers)"},
+     "--vertex-light, --brush-models, items, --fast, --light game, --greyscale-tga, --skip-nodraw, --joined-sky, --game-stages, --grid-light, --model-stages, --sky-in-view, --vertex-turb, --world-fog, --glow-images, --clamp-coords, --fog-layers, --portals)"},
     {"--frame-times", &TRawOptions::FrameTimes, "",  // view
      "Viewer only: print each frame's time in milliseconds on standard output, one "
      "line per frame"},
@@ -175,6 +176,9 @@ inline constexpr TOptionRow kOptions[] = {
     {"--fog-layers", &TRawOptions::FogLayers, "",  // fidelity
      "With --shaders: fog volumes tint each pixel by the distance its ray travels inside them, seen from outside "
      "and inside, instead of per vertex"},
+    {"--portals", &TRawOptions::Portals, "",  // fidelity
+     "With --shaders: a portal surface shows the level from its misc_portal_camera (a mirror without one), "
+     "under the surface's own stages"},
 };
 
 }  // namespace app::options

@@ -139,7 +139,8 @@ std::string BenchmarkText(const TBenchmarkResult& r) {
   }
   const std::pair<const char*, const std::vector<double>*> fast[] = {
       {"passes/frame  ", &r.PassesPerFrame}, {"drawn/frame   ", &r.FacesDrawnPerFrame},
-      {"culled/frame  ", &r.FacesCulledPerFrame}, {"batches/frame ", &r.BatchesPerFrame}};
+      {"culled/frame  ", &r.FacesCulledPerFrame}, {"batches/frame ", &r.BatchesPerFrame},
+      {"portals/frame ", &r.PortalViewsPerFrame}};
   for (const auto& [label, values] : fast) {
     if (values->empty()) continue;
     const TSummary s = Summarize(*values);
@@ -173,6 +174,7 @@ std::string BenchmarkJson(const TBenchmarkResult& r) {
     out["faces_culled_per_frame"] = SummaryJson(r.FacesCulledPerFrame, false, 1);
     out["batches_per_frame"] = SummaryJson(r.BatchesPerFrame, false, 1);
   }
+  if (!r.PortalViewsPerFrame.empty()) out["portal_views_per_frame"] = SummaryJson(r.PortalViewsPerFrame, false, 1);
   if (!r.FragmentsPerPixel.empty()) out["fragments_per_pixel"] = SummaryJson(r.FragmentsPerPixel, false, 3);
   return JsonLine(out);
 }

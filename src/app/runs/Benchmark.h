@@ -49,6 +49,8 @@ struct TBenchmarkResult {
   std::vector<double> PassesPerFrame, FacesDrawnPerFrame, FacesCulledPerFrame, BatchesPerFrame;
   // With --json: fragments of the opaque surfaces per pixel they cover (render/FragmentCount.h).
   std::vector<double> FragmentsPerPixel;
+  // With --portals only: the portal views each frame drew (render/Portals.h).
+  std::vector<double> PortalViewsPerFrame;
 };
 
 std::string BenchmarkText(const TBenchmarkResult& result);

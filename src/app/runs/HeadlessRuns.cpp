@@ -142,6 +142,7 @@ int RunBenchmark(const TRunOptions& options) {
       result.TrianglesPerFrame.push_back(
           static_cast<double>(FrameTriangleCount(Level, options.RenderOptions)));
     if (options.Fast) AddFastFrame(result);
+    if (options.Portals && options.Shaders) result.PortalViewsPerFrame.push_back(LevelRenderCache.PortalViewsDrawn);
   }
   result.PeakRssMb = PeakResidentMB();
   if (options.Verbose)

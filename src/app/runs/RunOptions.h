@@ -107,6 +107,7 @@ struct TRunOptions {
   bool GlowImages = false;             // --glow-images, or --full: NAME_glow added unlit
   bool ClampCoords = false;            // --clamp-coords, or --full: clampMap stages read their image
   bool FogLayers = false;              // --fog-layers, or --full: fog volumes by each pixel's ray inside
+  bool Portals = false;                // --portals, or --full: portal surfaces show their camera's view
   // Not options: how the level is loaded and drawn, which the command line works out from the game
   // data (app/cli/GameData.cpp: the search path as the source, lightmap images optional) and the
   // fidelity options (app/cli/Fidelity.h) before the run starts. Their defaults are the plain
