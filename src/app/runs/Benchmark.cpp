@@ -174,6 +174,10 @@ std::string BenchmarkJson(const TBenchmarkResult& r) {
     out["batches_per_frame"] = SummaryJson(r.BatchesPerFrame, false, 1);
   }
   if (!r.FragmentsPerPixel.empty()) out["fragments_per_pixel"] = SummaryJson(r.FragmentsPerPixel, false, 3);
+  if (!r.PassCpuMs.empty()) {
+    out["pass_cpu_ms"] = TJson::object();
+    for (const auto& [pass, ms] : r.PassCpuMs) out["pass_cpu_ms"][pass] = SummaryJson(ms, false, 3);
+  }
   return JsonLine(out);
 }
 

@@ -49,6 +49,9 @@ struct TBenchmarkResult {
   std::vector<double> PassesPerFrame, FacesDrawnPerFrame, FacesCulledPerFrame, BatchesPerFrame;
   // With --json: fragments of the opaque surfaces per pixel they cover (render/FragmentCount.h).
   std::vector<double> FragmentsPerPixel;
+  // With --json: each pass's processor milliseconds (render/PassTimes.h), by name, measured on
+  // frames of their own at every tenth pose after the timed ones.
+  std::vector<std::pair<std::string, std::vector<double>>> PassCpuMs;
 };
 
 std::string BenchmarkText(const TBenchmarkResult& result);

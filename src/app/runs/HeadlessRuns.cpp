@@ -25,6 +25,7 @@
 #include "level/SpawnPoints.h"
 #include "platform/Messages.h"
 #include "render/FastPath.h"
+#include "render/PassTimes.h"
 #include "render/Q3BSP_render.h"
 
 namespace app {
@@ -71,6 +72,26 @@ void AddFastFrame(TBenchmarkResult& result) {
   result.BatchesPerFrame.push_back(frame.Batches);
   if (frame.CoveredPixels > 0)
     result.FragmentsPerPixel.push_back(static_cast<double>(frame.Fragments) / static_cast<double>(frame.CoveredPixels));
+}
+
+// --fast with --json: how the frame splits between its passes, on untimed frames of their own at
+// every tenth pose (the first one at least), the GL finished between passes and nothing counted.
+void AddPassTimes(TOffscreenViewer& viewer, const std::vector<TCameraPose>& poses, TBenchmarkResult& result) {
+  constexpr std::size_t kEvery = 10;
+  TRenderOptions& render = viewer.LevelRender();
+  const TRenderOptions was = render;
+  render.TimePasses = true;
+  render.CountFragments = false;
+  result.PassCpuMs.clear();
+  for (const char* name : kFramePassNames) result.PassCpuMs.emplace_back(name, std::vector<double>{});
+  for (std::size_t i = 0; i < poses.size(); i += kEvery) {
+    viewer.DrawFrame(PoseOf(poses[i]));
+    const TPassTimes& times = LevelRenderCache.Fast.PassTimes;
+    if (!times.Timing) continue;  // a view mode's frame
+    for (std::size_t p = 0; p < kFramePassCount; ++p) result.PassCpuMs[p].second.push_back(times.Ms[p]);
+  }
+  render = was;
+  if (result.PassCpuMs.front().second.empty()) result.PassCpuMs.clear();
 }
 
 int RunScreenshot(const TRunOptions& options) {
@@ -143,6 +164,7 @@ int RunBenchmark(const TRunOptions& options) {
           static_cast<double>(FrameTriangleCount(Level, options.RenderOptions)));
     if (options.Fast) AddFastFrame(result);
   }
+  if (options.Fast && options.Json) AddPassTimes(*viewer, poses, result);
   result.PeakRssMb = PeakResidentMB();
   if (options.Verbose)
     std::fprintf(stderr, "bspwalk: peak resident memory %.1f MB (%.1f MB when loaded)\n",
