@@ -175,11 +175,9 @@ void BM_FullFrame(benchmark::State& state, const std::string& map) {
   fast.Fast = true;
   const std::vector<double> ms = TakeTurns(state, {
       [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, full, loaded.FullCache); },
-      [&] { unsetenv("PREPASS"); bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, fast, loaded.FullCache); },
-      [&] { setenv("PREPASS", "1", 1); bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, fast, loaded.FullCache); unsetenv("PREPASS"); },
+      [&] { bench::BeginFrame(*spot); level.RenderLevel(spot->Eye, fast, loaded.FullCache); },
   });
   state.SetLabel(map + " start point " + std::to_string(state.range(0)));
-  state.counters["pre_over_fast"] = ms[2] / ms[1];
   state.counters["full_ms"] = ms[0];
   state.counters["full_fast_ms"] = ms[1];
   state.counters["fast_over_full"] = ms[1] / ms[0];

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "gl/Multitexture.h"
 #include "gl/OpenGL.h"
@@ -236,34 +235,8 @@ bool HasDetail(const TQuake3BSP& level, const TDrawLists& lists, bool shaded) {
   });
 }
 
-// Whether the batch's pixels are known before texturing: not where an alpha test may leave holes.
-bool DepthKnown(const TQuake3BSP& level, const TDrawBatch& batch, bool shaded) {
-  return !shaded || level.Shading.States[static_cast<std::size_t>(batch.Texture)].AlphaTest == shaders::TAlphaTest::None;
-}
-
-// The depth of every batch whose pixels are known, colour and textures off; the textured pass then
-// draws only where its depth equals what is left, so no hidden fragment fetches a texel.
-void DrawDepthFirst(const TQuake3BSP& level, const TDrawLists& lists, const TDrawOrder& order, bool shaded) {
-  const GLboolean textureWas = OpenGL.glIsEnabled(GL_TEXTURE_2D);
-  OpenGL.glDisable(GL_TEXTURE_2D);
-  OpenGL.glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-  for (const std::uint32_t b : order.Batches) {
-    const TDrawBatch& batch = lists.Batches[b];
-    if (batch.FacesInView == 0 || !DepthKnown(level, batch, shaded)) continue;
-    const bool twoSided = shaded && level.Shading.States[static_cast<std::size_t>(batch.Texture)].TwoSided;
-    if (twoSided) OpenGL.glDisable(GL_CULL_FACE);
-    DrawBatch(level, batch, batch.Coords, level.FaceTexCoords, false);
-    if (twoSided) OpenGL.glEnable(GL_CULL_FACE);
-  }
-  OpenGL.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  if (textureWas) OpenGL.glEnable(GL_TEXTURE_2D);
-  OpenGL.glDepthFunc(GL_LEQUAL);
-}
-
 void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, const TDrawOrder& order, bool shaded, GLint units,
                  TFastFrame& frame) {
-  const bool depthFirst = std::getenv("PREPASS") != nullptr;
-  if (depthFirst) DrawDepthFirst(level, lists, order, shaded);
   BeginModulateUnit(GL_TEXTURE1, level.Lighting.GameLight ? 1 : 2);
   const bool detailPass = HasDetail(level, lists, shaded);
   const bool thirdUnit = detailPass && units >= 3;
@@ -299,7 +272,6 @@ void DrawOnePass(const TQuake3BSP& level, const TDrawLists& lists, const TDrawOr
   }
   if (thirdUnit) EndModulateUnit(GL_TEXTURE2);
   EndModulateUnit(GL_TEXTURE1);
-  if (depthFirst) OpenGL.glDepthFunc(GL_LESS);
   frame.Passes = 1;
   if (detailPass && !thirdUnit) {
     if (shaded) OpenGL.glDisable(GL_ALPHA_TEST);
