@@ -5,8 +5,8 @@
 #include "gl/OpenGL.h"
 #include "level/Q3BSP.h"
 
-const std::array<const char*, kFramePassCount> kFramePassNames = {"one_pass", "stages", "sky",
-                                                                  "fog",      "blended", "things"};
+const std::array<const char*, kFramePassCount> kFramePassNames = {"visibility", "one_pass", "stages", "sky",
+                                                                  "fog",        "blended",  "things"};
 
 namespace {
 

@@ -11,6 +11,7 @@
 struct TRenderOptions;
 
 enum class TFramePass : std::uint8_t {
+  Visibility,  // the processor's share before the first draw: faces marked, stages brought up to date
   OnePass,  // the opaque batches, image and lightmap in one pass
   Stages,   // the opaque surfaces drawn stage by stage (--shaders), the vertex-lit faces with them
   Sky,
@@ -18,7 +19,7 @@ enum class TFramePass : std::uint8_t {
   Blended,  // the blended surfaces, then the billboards
   Things,   // items, markers, wireframe
 };
-inline constexpr std::size_t kFramePassCount = 6;
+inline constexpr std::size_t kFramePassCount = 7;
 
 // The names the benchmark's JSON gives the passes, in TFramePass order.
 extern const std::array<const char*, kFramePassCount> kFramePassNames;

@@ -86,6 +86,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     return;
   }
   if (options.Fast) {  // render/FastPath.cpp
+    MarkPass(cache.Fast.PassTimes, TFramePass::Visibility);
     TFragmentCount count(options);
     DrawFastSurfaces(*this, cache, cameraPosition, options);
     count.Finish(cache.Fast);

@@ -169,6 +169,7 @@ void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraP
   frame.OnePassDrawn = options.Fast;
   ShowSkyInView(level, frame);  // render/SkyChoice.h: nothing without --sky-in-view
   EvaluateShadedFrame(level, frame, cameraPosition, options.Time);
+  MarkPass(cache.Fast.PassTimes, TFramePass::Visibility);
   // --fast: the surfaces that are only an image and its lightmap in one pass from the kept, culled
   // batches (render/FastPath.h); the stages draw the rest. Drawn counts both.
   TFragmentCount count(options);

@@ -146,7 +146,7 @@ TEST(FastRuns, AtAndBenchmarkCountTheSameFacesInView) {
     passes.push_back(pass);
     EXPECT_GE(ms["min"].get<double>(), 0.0) << pass;
   }
-  EXPECT_EQ(passes, (std::vector<std::string>{"blended", "fog", "frame", "one_pass", "sky", "stages", "things"}));
+  EXPECT_EQ(passes, (std::vector<std::string>{"blended", "fog", "frame", "one_pass", "sky", "stages", "things", "visibility"}));
   EXPECT_GT(fast["pass_cpu_ms"]["one_pass"]["max"].get<double>(), 0.0);
   json keys = fast;
   for (const char* key : {"passes_per_frame", "faces_drawn_per_frame", "faces_culled_per_frame", "batches_per_frame",
