@@ -267,6 +267,9 @@ struct TRenderOptions {
   bool Fast = false;
   // With Fast: the frame's depth complexity counted into the render cache (--benchmark --json).
   bool CountFragments = false;
+  // With Fast: the GL finished between the frame's passes and each one's time kept in the render
+  // cache (render/PassTimes.h; --benchmark --json, on frames of their own).
+  bool TimePasses = false;
   // --brush-models: the faces of every visible brush model marked too (level/Things.h).
   bool BrushModels = false;
   // Markers (--mode entities, F7): a small box per point entity in its family's colour.

@@ -331,7 +331,9 @@ void CullDrawLists(TDrawLists& lists, const TFrustum& frustum, TFastFrame& frame
 
 void DrawFastSurfaces(const TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition,
                       const TRenderOptions& options) {
+  const TPassTimes times = cache.Fast.PassTimes;  // started by the frame
   cache.Fast = {};
+  cache.Fast.PassTimes = times;
   TDrawLists& lists = cache.DrawLists;
   const TDrawListKey key = DrawListKey(level, MarkedFrom(cameraPosition, options), options);
   if (!lists.Built || !(lists.Key == key)) {

@@ -12,6 +12,7 @@
 #include "level/Q3BSP_visibility.h"
 #include "render/FastPath.h"
 #include "render/FragmentCount.h"
+#include "render/PassTimes.h"
 #include "level/Things.h"
 #include "render/ItemModels.h"
 #include "render/Q3BSP_lighting.h"
@@ -49,6 +50,7 @@ void FinishFrame(TQuake3BSP& level, TRenderCache& cache, const TVector& markFrom
                  const TVector& eye) {
   if (options.Items || options.Markers) DrawLevelThings(level, cache.Markers, markFrom, options, eye);
   if (options.Wireframe) DrawWireframe(level, options.Surfaces == TSurfaceSet::All);
+  MarkPass(cache.Fast.PassTimes, TFramePass::Things);
 }
 
 }  // namespace
@@ -63,6 +65,7 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
   OpenGL.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   VisibleFaceCount = 0;
   cache.Fast = {};
+  StartPassTimes(options, cache.Fast.PassTimes);
   const TVector markFrom = options.FreezeVisibility ? options.FreezePosition : cameraPosition;
   if (options.AllFaces)  // view mode
     std::fill(FaceVisible.begin(), FaceVisible.end(), -1);
@@ -83,9 +86,11 @@ void TQuake3BSP::RenderLevel(const TVector& position, const TRenderOptions& opti
     return;
   }
   if (options.Fast) {  // render/FastPath.cpp
+    MarkPass(cache.Fast.PassTimes, TFramePass::Visibility);
     TFragmentCount count(options);
     DrawFastSurfaces(*this, cache, cameraPosition, options);
     count.Finish(cache.Fast);
+    MarkPass(cache.Fast.PassTimes, TFramePass::OnePass);
     FinishFrame(*this, cache, markFrom, options, cameraPosition);
     return;
   }

@@ -16,6 +16,7 @@
 #include "render/Fog.h"
 #include "render/FastPath.h"
 #include "render/FragmentCount.h"
+#include "render/PassTimes.h"
 #include "render/Q3BSP_images.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/Q3BSP_render.h"
@@ -136,9 +137,13 @@ void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVecto
     OpenGL.glDepthFunc(GL_LESS);
   }
   if (count != nullptr) count->Finish(cache.Fast);
+  TPassTimes& times = cache.Fast.PassTimes;
+  MarkPass(times, TFramePass::Stages);
   DrawSky(level.Shading, frame, cameraPosition, SkyArea(level, frame));
+  MarkPass(times, TFramePass::Sky);
   DrawWorldFog(level.Shading.WorldFog);  // render/WorldFog.h: nothing without --world-fog
   DrawFog(level, frame, cameraPosition);
+  MarkPass(times, TFramePass::Fog);
   {
     // Blended surfaces over everything opaque, not sorted by distance (far to near with --game-stages).
     TStageState state;
@@ -146,6 +151,7 @@ void DrawShadedPasses(const TQuake3BSP& level, TRenderCache& cache, const TVecto
     state.Finish();
   }
   if (allSurfaces) DrawBillboards(level, frame, cameraPosition);
+  MarkPass(times, TFramePass::Blended);
 }
 
 void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraPosition, const TRenderOptions& options) {
@@ -166,10 +172,12 @@ void RenderShaded(TQuake3BSP& level, TRenderCache& cache, const TVector& cameraP
   ShowSkyInView(level, frame);  // render/SkyChoice.h: nothing without --sky-in-view
   EvaluateShadedFrame(level, frame, cameraPosition, options.Time);
   SetPortalAlphas(level, frame, cameraPosition);
+  MarkPass(cache.Fast.PassTimes, TFramePass::Visibility);
   // --fast: the surfaces that are only an image and its lightmap in one pass from the kept, culled
   // batches (render/FastPath.h); the stages draw the rest. Drawn counts both.
   TFragmentCount count(options);
   if (options.Fast) DrawFastSurfaces(level, cache, cameraPosition, options);
+  MarkPass(cache.Fast.PassTimes, TFramePass::OnePass);
   DrawShadedPasses(level, cache, cameraPosition, allSurfaces, options.VertexLight, &count);
   if (options.Fast) cache.Fast.FacesDrawn = visible - cache.Fast.FacesCulled;
 

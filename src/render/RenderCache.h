@@ -10,6 +10,7 @@
 #include "level/DrawLists.h"
 #include "level/Things.h"
 #include "render/DrawOrder.h"
+#include "render/PassTimes.h"
 #include "render/Q3BSP_lighting.h"
 #include "render/ShaderStages.h"
 
@@ -25,6 +26,8 @@ struct TFastFrame {
   // With TRenderOptions::CountFragments (render/FragmentCount.h): the fragments of the opaque
   // surfaces that passed the depth test, and the pixels they cover; 0 when not counted.
   std::int64_t Fragments = 0, CoveredPixels = 0;
+  // With TRenderOptions::TimePasses (render/PassTimes.h): the processor time of each pass.
+  TPassTimes PassTimes{};
 };
 
 // Where the frame's entity markers are built; kept between frames so that a frame allocates nothing

@@ -9,6 +9,8 @@
 #include <future>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "app/cli/CommandLine.h"
 #include "support/Picture.h"
@@ -137,9 +139,18 @@ TEST(FastRuns, AtAndBenchmarkCountTheSameFacesInView) {
   EXPECT_GT(fast["batches_per_frame"]["min"].get<double>(), 0);
   EXPECT_GE(fast["fragments_per_pixel"]["min"].get<double>(), 1.0) << "every covered pixel shaded at least once";
   EXPECT_LT(fast["fragments_per_pixel"]["max"].get<double>(), 4.0);
+  // The split: every pass by name, the one pass that draws the walls taking time.
+  ASSERT_TRUE(fast.contains("pass_cpu_ms"));
+  std::vector<std::string> passes;
+  for (auto& [pass, ms] : fast["pass_cpu_ms"].items()) {
+    passes.push_back(pass);
+    EXPECT_GE(ms["min"].get<double>(), 0.0) << pass;
+  }
+  EXPECT_EQ(passes, (std::vector<std::string>{"blended", "fog", "frame", "one_pass", "sky", "stages", "things", "visibility"}));
+  EXPECT_GT(fast["pass_cpu_ms"]["one_pass"]["max"].get<double>(), 0.0);
   json keys = fast;
   for (const char* key : {"passes_per_frame", "faces_drawn_per_frame", "faces_culled_per_frame", "batches_per_frame",
-                          "fragments_per_pixel"})
+                          "fragments_per_pixel", "pass_cpu_ms"})
     keys.erase(key);
   for (auto& [key, value] : keys.items()) EXPECT_TRUE(plain.contains(key)) << key;
   EXPECT_EQ(keys.size(), plain.size()) << "no other key comes or goes";

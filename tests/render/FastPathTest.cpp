@@ -1,7 +1,7 @@
 // --fast on levels built in memory, drawn offscreen and read back: the one pass gives the two
 // passes' picture; without the second unit the batches go in two passes; faces behind, beside,
 // above and past the far plane are culled and one across the left plane is kept; the lists are
-// kept while the cluster stays; the fragments per covered pixel counted, the batches near to far; faces turned away left out unless both sides are drawn.
+// kept while the cluster stays; the fragments per covered pixel counted, the batches near to far; faces turned away left out unless both sides are drawn; the passes timed only when asked.
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include "gl/OpenGL.h"
 #include "render/FastPath.h"
 #include "render/Frustum.h"
+#include "render/PassTimes.h"
 #include "render/Q3BSP_render.h"
 #include "render/RenderCache.h"
 #include "support/OrthoStartUp.h"
@@ -352,6 +353,46 @@ TEST_F(FastPath, SkipsFacesTurnedAwayUnlessBothSidesAreDrawn) {
     EXPECT_EQ(frame.FacesDrawn, 2);
     EXPECT_EQ(cache.DrawLists.Batches[1].FacesInView, twoSided ? 1 : 0) << "the batch sent to the GL or not";
   }
+}
+
+// The split between passes: the GL finished at the start and after each pass only when asked (the
+// frame without it makes its calls as before), the same picture either way, and in the frame
+// without shader stages only the visibility, the one pass and the things take time.
+int Finishes = 0;
+decltype(OpenGL.glFinish) RealFinish = nullptr;
+void CountingFinish() {
+  ++Finishes;
+  RealFinish();
+}
+
+TEST_F(FastPath, TimesItsPassesOnlyWhenAskedAndDrawsTheSame) {
+  TQuake3BSP level = PlainCases();
+  TRenderCache cache;
+  OrthographicStartUp();
+  RealFinish = OpenGL.glFinish;
+  OpenGL.glFinish = CountingFinish;
+  std::vector<std::vector<std::uint8_t>> pictures;
+  for (const bool timed : {false, true}) {
+    TRenderOptions options = Fast();
+    options.TimePasses = timed;
+    Finishes = 0;
+    Clear();
+    level.RenderLevel({0, 0, 1}, options, cache);
+    pictures.push_back(ReadBack());
+    EXPECT_EQ(Finishes, timed ? 4 : 0) << "the start, visibility, one pass, things";
+    EXPECT_EQ(cache.Fast.PassTimes.Timing, timed);
+  }
+  OpenGL.glFinish = RealFinish;
+  EXPECT_EQ(pictures[0], pictures[1]);
+  const std::array<double, kFramePassCount>& ms = cache.Fast.PassTimes.Ms;
+  for (std::size_t p = 0; p < kFramePassCount; ++p) {
+    const auto pass = static_cast<TFramePass>(p);
+    if (pass == TFramePass::Visibility || pass == TFramePass::OnePass || pass == TFramePass::Things)
+      EXPECT_GE(ms[p], 0.0) << kFramePassNames[p];
+    else
+      EXPECT_EQ(ms[p], 0.0) << kFramePassNames[p];
+  }
+  EXPECT_EQ(cache.Fast.Passes, 1) << "the frame's own figures kept beside the times";
 }
 
 }  // namespace

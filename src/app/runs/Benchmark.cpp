@@ -176,6 +176,10 @@ std::string BenchmarkJson(const TBenchmarkResult& r) {
   }
   if (!r.PortalViewsPerFrame.empty()) out["portal_views_per_frame"] = SummaryJson(r.PortalViewsPerFrame, false, 1);
   if (!r.FragmentsPerPixel.empty()) out["fragments_per_pixel"] = SummaryJson(r.FragmentsPerPixel, false, 3);
+  if (!r.PassCpuMs.empty()) {
+    out["pass_cpu_ms"] = TJson::object();
+    for (const auto& [pass, ms] : r.PassCpuMs) out["pass_cpu_ms"][pass] = SummaryJson(ms, false, 3);
+  }
   return JsonLine(out);
 }
 

@@ -51,6 +51,9 @@ struct TBenchmarkResult {
   std::vector<double> FragmentsPerPixel;
   // With --portals only: the portal views each frame drew (render/Portals.h).
   std::vector<double> PortalViewsPerFrame;
+  // With --json: each pass's processor milliseconds (render/PassTimes.h), by name, measured on
+  // frames of their own at every tenth pose after the timed ones.
+  std::vector<std::pair<std::string, std::vector<double>>> PassCpuMs;
 };
 
 std::string BenchmarkText(const TBenchmarkResult& result);

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "level/SpawnPoints.h"
 #include "platform/Messages.h"
 #include "render/FastPath.h"
+#include "render/PassTimes.h"
 #include "render/Q3BSP_render.h"
 
 namespace app {
@@ -71,6 +73,31 @@ void AddFastFrame(TBenchmarkResult& result) {
   result.BatchesPerFrame.push_back(frame.Batches);
   if (frame.CoveredPixels > 0)
     result.FragmentsPerPixel.push_back(static_cast<double>(frame.Fragments) / static_cast<double>(frame.CoveredPixels));
+}
+
+// --fast with --json: how the frame splits between its passes, on untimed frames of their own at
+// every tenth pose (the first one at least), the GL finished between passes and nothing counted.
+void AddPassTimes(TOffscreenViewer& viewer, const std::vector<TCameraPose>& poses, TBenchmarkResult& result) {
+  constexpr std::size_t kEvery = 10;
+  TRenderOptions& render = viewer.LevelRender();
+  const TRenderOptions was = render;
+  render.TimePasses = true;
+  render.CountFragments = false;
+  result.PassCpuMs.clear();
+  for (const char* name : kFramePassNames) result.PassCpuMs.emplace_back(name, std::vector<double>{});
+  // The whole frame too (clearing, heads-up text and swap included), on the same clock.
+  result.PassCpuMs.emplace_back("frame", std::vector<double>{});
+  for (std::size_t i = 0; i < poses.size(); i += kEvery) {
+    const std::clock_t start = std::clock();
+    viewer.DrawFrame(PoseOf(poses[i]));
+    const double frameMs = static_cast<double>(std::clock() - start) * 1000.0 / CLOCKS_PER_SEC;
+    const TPassTimes& times = LevelRenderCache.Fast.PassTimes;
+    if (!times.Timing) continue;  // a view mode's frame
+    for (std::size_t p = 0; p < kFramePassCount; ++p) result.PassCpuMs[p].second.push_back(times.Ms[p]);
+    result.PassCpuMs.back().second.push_back(frameMs);
+  }
+  render = was;
+  if (result.PassCpuMs.front().second.empty()) result.PassCpuMs.clear();
 }
 
 int RunScreenshot(const TRunOptions& options) {
@@ -144,6 +171,7 @@ int RunBenchmark(const TRunOptions& options) {
     if (options.Fast) AddFastFrame(result);
     if (options.Portals && options.Shaders) result.PortalViewsPerFrame.push_back(LevelRenderCache.PortalViewsDrawn);
   }
+  if (options.Fast && options.Json) AddPassTimes(*viewer, poses, result);
   result.PeakRssMb = PeakResidentMB();
   if (options.Verbose)
     std::fprintf(stderr, "bspwalk: peak resident memory %.1f MB (%.1f MB when loaded)\n",

@@ -42,6 +42,9 @@ class TOffscreenViewer {
   // of the pass to after the buffer swap and glFinish.
   double DrawFrame(const TCamera& pose);
 
+  // The options the following frames draw the level with.
+  TRenderOptions& LevelRender() { return State.LevelRender; }
+
   int Width() const { return Context.Width(); }
   int Height() const { return Context.Height(); }
 
