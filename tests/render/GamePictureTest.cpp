@@ -32,7 +32,6 @@ namespace {
 
 using testsupport::TBspWriter;
 using TColour = std::array<int, 3>;
-constexpr int Size = testsupport::kSceneSize;
 const TColour Red{255, 0, 0}, Green{0, 255, 0}, Blue{0, 0, 255}, Yellow{255, 255, 0};
 
 const auto& Image = testsupport::ColumnsImage;

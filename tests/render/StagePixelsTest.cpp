@@ -29,7 +29,6 @@ namespace {
 
 using testsupport::TBspWriter;
 using TColour = std::array<int, 3>;
-constexpr int Size = testsupport::kSceneSize;
 constexpr float Fill = 84;  // tan(40 degrees) x 100: the half-width of the view at x = 100
 
 const auto& Image = testsupport::ColumnsImage;
