@@ -6,9 +6,19 @@
 
 namespace testsupport {
 
-TPixelTest::TPixelTest(int width, int height) : Context(width, height) { LoadOpenGL("opengl32.dll"); }
+TPixelTest::TPixelTest(int width, int height, TEntryPoints entryPoints)
+    : Context(width, height), EntryPoints(entryPoints) {
+  if (EntryPoints == TEntryPoints::PerTest) {
+    LoadOpenGL("opengl32.dll");
+  } else if (OpenGL.glClear == nullptr) {
+    // Also after a per-test fixture of the same program emptied the table.
+    InitOpenGLEntryPoints();
+  }
+}
 
-TPixelTest::~TPixelTest() { UnloadOpenGL(); }
+TPixelTest::~TPixelTest() {
+  if (EntryPoints == TEntryPoints::PerTest) UnloadOpenGL();
+}
 
 void TPixelTest::ReadBack() {
   Pixels.assign(static_cast<std::size_t>(Context.Width()) * Context.Height() * 4, 0);

@@ -1,16 +1,14 @@
 #pragma once
 // What the paint-pass tests put back before each test.
 #include "app/viewer/frmMain.h"
-#include "gl/OpenGL.h"
 #include "gl/Textures.h"
 
 namespace apptest {
 
-// GL's entry points loaded once; the frame loop's keys, clock, frame rate, level and font as at
-// start-up; the camera at (100, 200, 300) looking level along +Y (W flies along +Y, D along +X).
+// The frame loop's keys, clock, frame rate, level and font as at start-up; the camera at
+// (100, 200, 300) looking level along +Y (W flies along +Y, D along +X). GL's entry points are the
+// fixture's (testsupport::TPixelTest, kept for the whole program).
 inline void ResetFrameLoopGlobals() {
-  static const bool loaded = (InitOpenGLEntryPoints(), true);
-  (void)loaded;
   Keys.fill(false);
   CurrentTime = LastFrameTime = LastFpsTime = Fps = 0;
   FpsText.clear();

@@ -12,17 +12,19 @@
 #include "gl/OpenGL.h"
 #include "gl/Textures.h"
 #include "render/Q3BSP_render.h"
+#include "support/PixelTest.h"
 #include "support/TestSupport.h"
 #include "window/Input.h"
-#include "window/OffscreenContext.h"
 
 namespace {
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 
-class FrameLoopTest : public ::testing::Test {
+class FrameLoopTest : public testsupport::TPixelTest {
  protected:
+  FrameLoopTest() : TPixelTest(kWidth, kHeight, testsupport::TEntryPoints::ForTheProgram) {}
+
   void SetUp() override {
     apptest::ResetFrameLoopGlobals();
     VisibleFaceCount = 0;
@@ -59,7 +61,6 @@ class FrameLoopTest : public ::testing::Test {
     app::PaintPass(Surface, State);
   }
 
-  platform::TOffscreenGLContext Context{kWidth, kHeight};
   app::TViewerState State;
   std::uint32_t Tick = 0;
   platform::TPoint Cursor{160, 120};
@@ -256,13 +257,9 @@ TEST_F(FrameLoopTest, HeadsUpTextShowsTheFontsGlyphsUpright) {
   glClearColor(0, 0, 0, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   app::DrawHud(kWidth, kHeight, lines);
-  std::vector<std::uint8_t> pixels(kWidth * kHeight * 4);
-  glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  ReadBack();
   // Screen row y from the top.
-  const auto white = [&](int x, int y) {
-    const std::uint8_t* p = &pixels[(static_cast<std::size_t>(kHeight - 1 - y) * kWidth + x) * 4];
-    return p[0] == 255 && p[1] == 255 && p[2] == 255;
-  };
+  const auto white = [&](int x, int y) { return At(x, kHeight - 1 - y) == std::array<int, 3>{255, 255, 255}; };
   int glyphPixels = 0;
   for (int line : {1, 8}) {
     const std::string& text = lines[static_cast<std::size_t>(line - 1)];

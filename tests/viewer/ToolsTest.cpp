@@ -16,9 +16,9 @@
 #include "gl/OpenGL.h"
 #include "gl/Textures.h"
 #include "support/BspWriter.h"
+#include "support/PixelTest.h"
 #include "support/TestSupport.h"
 #include "window/Input.h"
-#include "window/OffscreenContext.h"
 
 namespace fs = std::filesystem;
 
@@ -28,8 +28,10 @@ constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 using TColouring = TRenderOptions::TColouring;
 
-class ToolsTest : public ::testing::Test {
+class ToolsTest : public testsupport::TPixelTest {
  protected:
+  ToolsTest() : TPixelTest(kWidth, kHeight, testsupport::TEntryPoints::ForTheProgram) {}
+
   void SetUp() override {
     apptest::ResetFrameLoopGlobals();
     app::SetFixedGLState();
@@ -47,12 +49,15 @@ class ToolsTest : public ::testing::Test {
   }
 
   // Dark (shadow) pixels in the band of heads-up line `line`, over a white picture.
-  static int DarkPixelsInLine(int line) {
-    std::vector<std::uint8_t> pixels(kWidth * 16 * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, kHeight - 32 - 16 * line - 1, kWidth, 16, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  int DarkPixelsInLine(int line) {
+    ReadBack();
+    const int bottom = kHeight - 32 - 16 * line - 1;
     int dark = 0;
-    for (std::size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 && pixels[i + 1] < 64;
+    for (int y = bottom; y < bottom + 16; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        const std::array<int, 3> rgb = At(x, y);
+        dark += rgb[0] < 64 && rgb[1] < 64;
+      }
     return dark;
   }
 
@@ -67,7 +72,6 @@ class ToolsTest : public ::testing::Test {
     Form.FormKeyUp(key, 0);
   }
 
-  platform::TOffscreenGLContext Context{kWidth, kHeight};
   testsupport::TTempDir Dir;
   testsupport::TScopedWorkingDir InDir{Dir.Path()};
   Tfrmcube Form;
@@ -145,26 +149,18 @@ TEST_F(ToolsTest, UpAndDownKeysBesideTheDesignKeys) {
 TEST_F(ToolsTest, OverlayAddsANinthLineAndAShadowUnderEveryLine) {
   testsupport::TMessageCapture messages;
   ASSERT_TRUE(LoadTexture(std::string(BSPWALK_SOURCE_DIR) + "/font.tga", FontTexture, false));
-  const auto darkPixelsInLine = [](int line) {
-    std::vector<std::uint8_t> pixels(kWidth * 16 * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, kHeight - 32 - 16 * line - 1, kWidth, 16, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    int dark = 0;
-    for (std::size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 && pixels[i + 1] < 64;
-    return dark;
-  };
   std::uint32_t tick = 1000;
   for (const bool overlay : {false, true, false}) {
     State().Overlay = overlay;
     glClearColor(1, 1, 1, 1);
     PaintAt(tick += 16);
     if (overlay) {
-      EXPECT_GT(darkPixelsInLine(0), 100);
-      EXPECT_GT(darkPixelsInLine(8), 100);
-      EXPECT_EQ(darkPixelsInLine(9), 0);
+      EXPECT_GT(DarkPixelsInLine(0), 100);
+      EXPECT_GT(DarkPixelsInLine(8), 100);
+      EXPECT_EQ(DarkPixelsInLine(9), 0);
     } else {
-      EXPECT_EQ(darkPixelsInLine(0), 0);
-      EXPECT_EQ(darkPixelsInLine(8), 0);
+      EXPECT_EQ(DarkPixelsInLine(0), 0);
+      EXPECT_EQ(DarkPixelsInLine(8), 0);
     }
   }
   EXPECT_EQ(app::OverlayLine(Level, Camera, State()),

@@ -171,10 +171,13 @@ void Report(const TCommandLine& options, const std::string& text) {
 
 // The viewer's level check: the headless modes check the level themselves, with their messages on
 // standard error; the viewer would otherwise show the parser's text without the path and carry on.
-std::optional<std::string> ViewerLevelProblem(const std::string& levelPath, const TLevelBytes& bytes) {
+// The records parsed from `bytes` go to `records` for the window's first load.
+std::optional<std::string> ViewerLevelProblem(const std::string& levelPath, const TLevelBytes& bytes,
+                                              std::shared_ptr<TBSPFile>& records) {
   try {
     const TLevelFile file = LevelFileOf(levelPath, bytes);
-    ParseBSP(file.Data());
+    TBSPFile parsed = ParseBSP(file.Data());
+    if (bytes) records = std::make_shared<TBSPFile>(std::move(parsed));
   } catch (const ELevelFile& e) {
     return e.what();
   } catch (const std::exception& e) {
@@ -284,7 +287,9 @@ int RunWithGameData(TCommandLine options) {
   options.LevelBytes = ReadLevelBytes(options.LevelPath);
 
   if (options.Mode == TRunMode::Viewer) {
-    if (const std::optional<std::string> problem = ViewerLevelProblem(options.LevelPath, options.LevelBytes)) {
+    const std::optional<std::string> problem =
+        ViewerLevelProblem(options.LevelPath, options.LevelBytes, options.LevelRecords);
+    if (problem) {
       Report(options, *problem);
       return 1;
     }

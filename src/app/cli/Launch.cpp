@@ -77,6 +77,7 @@ TStartupOptions StartupOptionsFor(const TCommandLine& options) {
   startup.RenderOptions = RenderOptionsFor(options);
   startup.Viewer = options.Viewer;
   startup.LevelBytes = options.LevelBytes;
+  startup.LevelRecords = options.LevelRecords;
   return startup;
 }
 

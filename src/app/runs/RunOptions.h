@@ -14,6 +14,8 @@
 #include "level/ExportGeometry.h"
 #include "level/Q3BSP.h"
 
+struct TBSPFile;  // level/BSPFile.h
+
 namespace app {
 
 // The level path of a run without a LEVEL argument.
@@ -121,6 +123,9 @@ struct TRunOptions {
   // The level file's bytes when the run has read them already (app/runs/LevelFile.h), so that
   // each step that reads the level takes them instead of reading the file again; none: each reads.
   std::shared_ptr<const std::vector<std::uint8_t>> LevelBytes;
+  // The records parsed from LevelBytes by the window program's check of the level, so that its
+  // first load does not parse them again; none: the load parses.
+  std::shared_ptr<TBSPFile> LevelRecords;
 };
 
 // The size that --screenshot and --benchmark draw at, and a --windowed window's, unless --size.

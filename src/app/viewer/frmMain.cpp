@@ -210,10 +210,12 @@ namespace {
 
 // Start-up's load: of the bytes the command line read and checked when it has them, so that the
 // level file is read once, as the runs without a window read it; else of the file.
-bool LoadStartLevel(const app::TStartupOptions& options) {
+bool LoadStartLevel(app::TStartupOptions& options) {
   if (!options.LevelBytes) return Level.LoadBSP(options.LevelPath, options.LevelOptions);
   const std::vector<std::uint8_t>& bytes = *options.LevelBytes;
-  return Level.LoadBSP(options.LevelPath, options.LevelOptions, bytes, ParseBSP(bytes));
+  const std::shared_ptr<TBSPFile> records = std::move(options.LevelRecords);
+  return Level.LoadBSP(options.LevelPath, options.LevelOptions, bytes,
+                       records ? std::move(*records) : ParseBSP(bytes));
 }
 
 }  // namespace

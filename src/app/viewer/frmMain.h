@@ -18,6 +18,8 @@
 #include "window/Input.h"
 #include "window/Window.h"
 
+struct TBSPFile;  // level/BSPFile.h
+
 // ---- Globals of the running viewer; all zero or empty at program start. ----
 
 // Keys[k] is true while the key whose virtual-key code has low byte k is down.
@@ -71,6 +73,9 @@ struct TStartupOptions {
   // The level file's bytes when the command line has read (and checked) them already: the first
   // load takes them instead of reading the file again; F5 and --watch read it anew. None: read.
   std::shared_ptr<const std::vector<std::uint8_t>> LevelBytes;
+  // ParseBSP's records of LevelBytes when the command line's check parsed them: the first load
+  // takes (and empties) them instead of parsing the bytes again. None: parsed there.
+  std::shared_ptr<TBSPFile> LevelRecords;
 };
 
 // The OpenGL state start-up sets once for the whole run, also for frames drawn offscreen: black
