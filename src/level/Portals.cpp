@@ -67,16 +67,31 @@ TVector CameraDirection(const std::vector<TEntity>& entities, const TEntity& cam
       .value_or(TVector{1, 0, 0});
 }
 
+struct TSurfaceEntity {
+  const TEntity* Entity;
+  TVector Origin;
+};
+
+// The level's misc_portal_surface entities with an origin, at most kMostPortalEntities of them.
+std::vector<TSurfaceEntity> SurfaceEntities(const std::vector<TEntity>& entities) {
+  std::vector<TSurfaceEntity> surfaces;
+  for (const TEntity& e : entities) {
+    if (surfaces.size() == kMostPortalEntities) break;
+    if (ClassNameOf(e) != "misc_portal_surface") continue;
+    if (const std::optional<TVector> at = OriginOf(e)) surfaces.push_back({&e, *at});
+  }
+  return surfaces;
+}
+
 // The misc_portal_surface nearest the face's centre within reach of its plane.
-const TEntity* SurfaceEntity(const std::vector<TEntity>& entities, const TPortalView& view) {
+const TEntity* SurfaceEntity(const std::vector<TSurfaceEntity>& surfaces, const TPortalView& view) {
   const TEntity* best = nullptr;
   double nearest = std::numeric_limits<double>::infinity();
-  for (const TEntity& e : entities) {
-    if (ClassNameOf(e) != "misc_portal_surface") continue;
-    const std::optional<TVector> at = OriginOf(e);
-    if (!at || std::abs(Dot(view.Normal, *at) - view.Distance) > kPortalEntityReach) continue;
-    const TVector d = Minus(*at, view.Centre);
-    if (Dot(d, d) < nearest) nearest = Dot(d, d), best = &e;
+  for (const TSurfaceEntity& surface : surfaces) {
+    const TVector& at = surface.Origin;
+    if (std::abs(Dot(view.Normal, at) - view.Distance) > kPortalEntityReach) continue;
+    const TVector d = Minus(at, view.Centre);
+    if (Dot(d, d) < nearest) nearest = Dot(d, d), best = surface.Entity;
   }
   return best;
 }
@@ -175,18 +190,25 @@ TVector PortalEye(const TPortalView& view, const TVector& eye) {
 std::vector<TPortalView> FindPortalViews(const TQuake3BSP& level, const std::vector<TEntity>& entities) {
   std::vector<TPortalView> views;
   const TLevelShading& shading = level.Shading;
-  for (std::size_t f = 0; f < level.Faces.size() && views.size() < kMostPortalFaces; ++f) {
+  const std::vector<TSurfaceEntity> surfaces = SurfaceEntities(entities);
+  // Each portal face looks through the surface entities, and each one kept through the entities
+  // for its camera: both are bounded, so that a level of many portal faces and many entities costs
+  // no more than a real one many times over.
+  std::size_t examined = 0;
+  for (std::size_t f = 0;
+       f < level.Faces.size() && views.size() < kMostPortalFaces && examined < kMostPortalFacesExamined; ++f) {
     const TBSPFace& face = level.Faces[f];
     const std::size_t t = static_cast<std::size_t>(face.TextureIndex);
     if (face.TextureIndex < 0 || t >= shading.Surfaces.size() || !shading.Surfaces[t].Shader ||
         !shading.Surfaces[t].Shader->Portal || (face.FaceType != 1 && face.FaceType != 3) ||
         f >= level.FaceVertices.size())
       continue;
+    ++examined;
     TPortalView view;
     view.Face = static_cast<std::int32_t>(f);
     view.Texture = face.TextureIndex;
     if (!SetPlane(level, f, view)) continue;
-    const TEntity* surface = SurfaceEntity(entities, view);
+    const TEntity* surface = SurfaceEntity(surfaces, view);
     if (!surface) continue;
     const TEntity* camera = Named(entities, FindValue(*surface, "target"));
     const std::optional<TVector> cameraOrigin = camera ? OriginOf(*camera) : std::nullopt;

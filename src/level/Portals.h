@@ -19,6 +19,9 @@ inline constexpr float kPortalEntityReach = 64;
 // kMostPortalViews of them are drawn as views in one frame, the nearest first.
 inline constexpr std::size_t kMostPortalFaces = 64;
 inline constexpr std::size_t kMostPortalViews = 2;
+// What the load looks at: the faces of a portal shader, and the misc_portal_surface entities (a
+// real level has a few of each).
+inline constexpr std::size_t kMostPortalFacesExamined = 4 * kMostPortalFaces, kMostPortalEntities = 4096;
 
 struct TPortalView {
   std::int32_t Face = 0;

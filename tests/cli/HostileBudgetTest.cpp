@@ -337,6 +337,19 @@ std::vector<TBudgetCase> BuiltCases() {
        0, 1,
        "the budget of 16,384 materials of an export is spent; left out: tex/t16384, tex/t16385, tex/t16386 and "
        "43,613 more"},
+      {"60,000 portal faces and 60,000 portal entities out of their reach, --full", With(With(kShot, {"--full"}), kFromData),
+       [](const fs::path& base) {
+         TBspWriter w = TBspWriter::SmallLevel("tex/portal");
+         for (int i = 1; i < 60000; ++i) {
+           w.Faces.push_back(w.Faces[0]);
+           w.LeafFaces.push_back(i);
+           w.Entities += "{\"classname\" \"misc_portal_surface\" \"origin\" \"9e5 9e5 9e5\"}";
+         }
+         w.Leaves[0].NumLeafFaces = static_cast<std::int32_t>(w.LeafFaces.size());
+         w.WriteTo(base / "maps/hostile.bsp");
+         WriteArchive(base / "data/scripts.pk3", {testsupport::DeflatedEntry("scripts/a.shader", "tex/portal\n{\nportal\n}\n")});
+       },
+       0, 0, ""},
       {"4,095 brush models over 8,193 clusters, 22 frames",
        With(kShot, {"--brush-models", "--frames", "22", "maps/hostile.bsp"}), ManyBrushModels, 0, 0, ""},
       {"3,000 shaders of 32 stages of 8 tcMods", With({"--info", "--full"}, kFromData),
