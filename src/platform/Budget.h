@@ -7,7 +7,7 @@
 // noted; the notes become one warning per budget, naming it and what was left out.
 //
 // The figures leave every level of Debian's OpenArena packages untouched, also with
-// `--full --tess 64` (README.md, "What input may cost", gives the measured headroom).
+// `--full --tess 64` (docs/input-costs.md, "What input may cost", gives the measured headroom).
 #include <cstdint>
 #include <functional>
 #include <mutex>

@@ -79,7 +79,7 @@ std::string HelpFooter(std::size_t keyColumn) {
                                 " of shader stages, " +
                                 BudgetFigure(TBudgetKind::ExportMaterials, limits.ExportMaterials) +
                                 " of an export; what passes them is left out with "
-                                "one warning (see README.md, \"What input may cost\")",
+                                "one warning (see docs/input-costs.md, \"What input may cost\")",
                  keyColumn);
   text += "\n*Environment*\n";
   text += Tagged("BSPWALK_DATA", "game-data folders or .pk3 files, colon-separated, used when no "
