@@ -169,21 +169,9 @@ TEST(GamePicture, FogLayersTintByTheDistanceInsideTheVolume) {
   scene.Quad(blue, {{{100, 200, -200, 0, 0}, {100, 200, 200, 0, 1}, {100, 0, 200, 1, 1}, {100, 0, -200, 1, 0}}});
   scene.Quad(blue, {{{200, 0, -400, 0, 0}, {200, 0, 400, 0, 1}, {200, -400, 400, 1, 1}, {200, -400, -400, 1, 0}}});
   scene.Quad(green, {{{30, 5, 15, 0, 0}, {30, 5, 30, 0, 1}, {30, -5, 30, 1, 1}, {30, -5, 15, 1, 0}}});
-  scene.Level.Planes = {TBSPPlane{{1, 0, 0}, 250}, TBSPPlane{{-1, 0, 0}, -50}, TBSPPlane{{0, 1, 0}, 1000},
-                        TBSPPlane{{0, -1, 0}, 1000}, TBSPPlane{{0, 0, 1}, 1000}, TBSPPlane{{0, 0, -1}, 1000}};
-  testsupport::TBytes fogs, brushes, sides;
-  const auto append = [](testsupport::TBytes& bytes, const auto& record) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(&record);
-    bytes.insert(bytes.end(), p, p + sizeof record);
-  };
-  char name[64] = "t/fog";
-  append(fogs, name);
-  append(fogs, std::array<std::int32_t, 2>{0, 0});
-  append(brushes, std::array<std::int32_t, 3>{0, 6, 2});
-  for (std::int32_t p = 0; p < 6; ++p) append(sides, std::array<std::int32_t, 2>{p, 2});
-  scene.Level.SetRawLump(kEffects, fogs);
-  scene.Level.SetRawLump(kBrushes, brushes);
-  scene.Level.SetRawLump(kBrushSides, sides);
+  scene.FogBox({TBSPPlane{{1, 0, 0}, 250}, TBSPPlane{{-1, 0, 0}, -50}, TBSPPlane{{0, 1, 0}, 1000},
+                TBSPPlane{{0, -1, 0}, 1000}, TBSPPlane{{0, 0, 1}, 1000}, TBSPPlane{{0, 0, -1}, 1000}},
+               2);
   scene.Load([](TLevelOptions& o) { o.FogLayers = true; });
   ASSERT_EQ(scene.Loaded.Shading.Fogs.size(), 1u);
   // Pixel (16, 40) and (47, 40) look along (1, +-0.484, -0.266) and its mirror: 1.1425 x the depth.

@@ -74,6 +74,25 @@ class TShaderScene {
     Level.LeafFaces.push_back(static_cast<std::int32_t>(Level.Faces.size()) - 1);
   }
 
+  // One fog volume: the brush of the six planes given (+x, -x, +y, -y, +z, -z, as the level's only
+  // planes), its sides of texture `sideTexture`, its fog named "t/fog".
+  void FogBox(const std::array<TBSPPlane, 6>& planes, std::int32_t sideTexture) {
+    Level.Planes.assign(planes.begin(), planes.end());
+    TBytes fogs, brushes, sides;
+    const auto append = [](TBytes& bytes, const auto& record) {
+      const auto* p = reinterpret_cast<const std::uint8_t*>(&record);
+      bytes.insert(bytes.end(), p, p + sizeof record);
+    };
+    char name[64] = "t/fog";
+    append(fogs, name);
+    append(fogs, std::array<std::int32_t, 2>{0, 0});
+    append(brushes, std::array<std::int32_t, 3>{0, 6, sideTexture});
+    for (std::int32_t p = 0; p < 6; ++p) append(sides, std::array<std::int32_t, 2>{p, sideTexture});
+    Level.SetRawLump(kEffects, fogs);
+    Level.SetRawLump(kBrushes, brushes);
+    Level.SetRawLump(kBrushSides, sides);
+  }
+
   // Writes the level, makes the context and loads the level with --shaders and what `set` adds.
   void Load(const std::function<void(TLevelOptions&)>& set) {
     Level.Leaves = {TBspWriter::Leaf(0, 0, static_cast<std::int32_t>(Level.Faces.size())), TBspWriter::Leaf(1, 0, 0)};

@@ -33,12 +33,6 @@ constexpr float Fill = 84;  // tan(40 degrees) x 100: the half-width of the view
 
 const auto& Image = testsupport::ColumnsImage;
 
-template <class T>
-void Append(testsupport::TBytes& bytes, const T& record) {
-  const auto* p = reinterpret_cast<const std::uint8_t*>(&record);
-  bytes.insert(bytes.end(), p, p + sizeof record);
-}
-
 class TScene : public testsupport::TShaderScene {
  public:
   using TShaderScene::Quad;
@@ -115,17 +109,9 @@ TEST(StagePixels, FogDarkensAWallByTheDistanceThroughIt) {
   scene.Texture("t/fog");
   // A slab of fog from x = 40 to x = 60 (and far around): a ray to the wall's middle travels 20
   // units through it, to its corners 20 x |(100, 4, 4)| / 100.
-  scene.Level.Planes = {TBSPPlane{{1, 0, 0}, 60}, TBSPPlane{{-1, 0, 0}, -40}, TBSPPlane{{0, 1, 0}, 1000},
-                        TBSPPlane{{0, -1, 0}, 1000}, TBSPPlane{{0, 0, 1}, 1000}, TBSPPlane{{0, 0, -1}, 1000}};
-  testsupport::TBytes fogs, brushes, sides;
-  char name[64] = "t/fog";
-  Append(fogs, name);
-  Append(fogs, std::array<std::int32_t, 2>{0, 0});
-  Append(brushes, std::array<std::int32_t, 3>{0, 6, 1});
-  for (std::int32_t p = 0; p < 6; ++p) Append(sides, std::array<std::int32_t, 2>{p, 1});
-  scene.Level.SetRawLump(kEffects, fogs);
-  scene.Level.SetRawLump(kBrushes, brushes);
-  scene.Level.SetRawLump(kBrushSides, sides);
+  scene.FogBox({TBSPPlane{{1, 0, 0}, 60}, TBSPPlane{{-1, 0, 0}, -40}, TBSPPlane{{0, 1, 0}, 1000},
+                TBSPPlane{{0, -1, 0}, 1000}, TBSPPlane{{0, 0, 1}, 1000}, TBSPPlane{{0, 0, -1}, 1000}},
+               1);
   scene.Load();
   ASSERT_EQ(scene.Loaded.Shading.Fogs.size(), 1u);
   scene.Draw({0, 0, 0}, 90, 0);
